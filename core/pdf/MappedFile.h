@@ -1,0 +1,41 @@
+// A whole file mapped read-only into memory, so that objects can be parsed in
+// place at any offset. The mapping lives exactly as long as the object; share
+// it through std::shared_ptr and keep it alive while any byte view is in use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace quillet {
+
+class MappedFile {
+public:
+    // Throws FileAccessError: open (also for a failed stat), empty (a file of
+    // zero bytes is refused, so every mapping has at least one byte), map.
+    explicit MappedFile(const std::filesystem::path& path);
+    static std::shared_ptr<const MappedFile> open(const std::filesystem::path& path) {
+        return std::make_shared<const MappedFile>(path);
+    }
+    ~MappedFile();
+
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The file size at the time of mapping; always at least 1.
+    int64_t count() const { return static_cast<int64_t>(size_); }
+    size_t size() const { return size_; }
+    const char* base() const { return base_; }
+    // Valid while this object lives.
+    std::string_view bytes() const { return {base_, size_}; }
+
+private:
+    std::filesystem::path path_;
+    const char* base_ = nullptr;
+    size_t size_ = 0;
+};
+
+}  // namespace quillet
