@@ -66,11 +66,13 @@ struct PDFLexer {
 
 private:
     Bytes readLiteralString();
+    void readEscape(Bytes& out);
     Bytes readHexString();
     std::string readName();
     PDFValue readDictionary(int depth);
     PDFValue readArray(int depth);
     PDFValue readNumber();
+    PDFValue readIntOrRef(int64_t first);
     PDFValue readKeyword();
     std::string_view takeRegularRun();
 };

@@ -1,0 +1,330 @@
+#include "core/pdf/PDFLexer.h"
+
+#include <charconv>
+#include <utility>
+
+namespace quillet {
+
+namespace {
+
+int hexDigitValue(int c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The length of the well-formed UTF-8 sequence at s[i], or 0 when it is not.
+size_t utf8SequenceLength(std::string_view s, size_t i) {
+    auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char b0 = at(i);
+    size_t len = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3
+               : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+    if (len <= 1 || i + len > s.size()) return len == 1 ? 1 : 0;
+    // The second byte's range excludes overlong forms, surrogates and code
+    // points above U+10FFFF.
+    unsigned char b1 = at(i + 1);
+    unsigned char lo = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
+    unsigned char hi = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
+    if (b1 < lo || b1 > hi) return 0;
+    for (size_t k = 2; k < len; ++k)
+        if ((at(i + k) & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+// Tokens are handed out as text, so bytes that are not UTF-8 become U+FFFD.
+std::string toUTF8Text(std::string_view run) {
+    std::string out;
+    out.reserve(run.size());
+    for (size_t i = 0; i < run.size();) {
+        size_t len = utf8SequenceLength(run, i);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(run.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+// An optionally signed run of decimal digits within 64 bits.
+std::optional<int64_t> parseDecimal(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    for (char c : text)
+        if (c < '0' || c > '9') return std::nullopt;
+    // Parse the magnitude unsigned so that the most negative value fits.
+    uint64_t magnitude = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    constexpr uint64_t kMaxPositive = static_cast<uint64_t>(INT64_MAX);
+    if (!negative) {
+        if (magnitude > kMaxPositive) return std::nullopt;
+        return static_cast<int64_t>(magnitude);
+    }
+    if (magnitude > kMaxPositive + 1) return std::nullopt;
+    if (magnitude == kMaxPositive + 1) return INT64_MIN;
+    return -static_cast<int64_t>(magnitude);
+}
+
+}  // namespace
+
+int PDFLexer::peek(int64_t ahead) const {
+    if (atEnd() || ahead < 0 || ahead >= static_cast<int64_t>(bytes.size()) - pos) return -1;
+    return static_cast<unsigned char>(bytes[static_cast<size_t>(pos + ahead)]);
+}
+
+void PDFLexer::skipWhitespace() {
+    while (!atEnd()) {
+        auto c = static_cast<unsigned char>(bytes[static_cast<size_t>(pos)]);
+        if (isWhitespace(c)) {
+            ++pos;
+        } else if (c == '%') {
+            // The comment ends before the line end, which the next round skips.
+            while (!atEnd() && peek() != '\n' && peek() != '\r') ++pos;
+        } else {
+            return;
+        }
+    }
+}
+
+std::string_view PDFLexer::takeRegularRun() {
+    if (atEnd()) return {};
+    int64_t start = pos;
+    while (!atEnd() && isRegular(static_cast<unsigned char>(bytes[static_cast<size_t>(pos)]))) ++pos;
+    return bytes.substr(static_cast<size_t>(start), static_cast<size_t>(pos - start));
+}
+
+std::optional<std::string> PDFLexer::readToken() {
+    skipWhitespace();
+    std::string_view run = takeRegularRun();
+    if (run.empty()) return std::nullopt;
+    return toUTF8Text(run);
+}
+
+std::optional<int64_t> PDFLexer::readInt() {
+    int64_t saved = pos;
+    skipWhitespace();
+    std::optional<int64_t> value = parseDecimal(takeRegularRun());
+    if (!value) pos = saved;
+    return value;
+}
+
+bool PDFLexer::matches(std::string_view seq, int64_t offset) const {
+    if (offset < 0 || offset > static_cast<int64_t>(bytes.size())) return false;
+    if (seq.size() > bytes.size() - static_cast<size_t>(offset)) return false;
+    return bytes.compare(static_cast<size_t>(offset), seq.size(), seq) == 0;
+}
+
+PDFValue PDFLexer::parseValue(int depth) {
+    if (depth > kMaxDepth) throw PDFParseError::tooDeep();
+    skipWhitespace();
+    int c = peek();
+    if (c < 0) throw PDFParseError::unexpectedEnd();
+    switch (c) {
+        case '(':
+            ++pos;
+            return PDFValue::string(readLiteralString());
+        case '[':
+            ++pos;
+            return readArray(depth);
+        case '<':
+            ++pos;
+            if (peek() == '<') {
+                ++pos;
+                return readDictionary(depth);
+            }
+            return PDFValue::string(readHexString());
+        case '/':
+            ++pos;
+            return PDFValue::name(readName());
+        case '+': case '-': case '.':
+            return readNumber();
+        default:
+            if (c >= '0' && c <= '9') return readNumber();
+            return readKeyword();
+    }
+}
+
+PDFValue PDFLexer::readKeyword() {
+    int64_t start = pos;
+    std::optional<std::string> token = readToken();
+    if (!token) throw PDFParseError::unexpected("byte " + std::to_string(peek()), start);
+    if (*token == "true") return PDFValue::boolean(true);
+    if (*token == "false") return PDFValue::boolean(false);
+    if (*token == "null") return PDFValue::null();
+    throw PDFParseError::unexpected("keyword '" + *token + "'", start);
+}
+
+PDFValue PDFLexer::readArray(int depth) {
+    PDFArray items;
+    for (;;) {
+        skipWhitespace();
+        int c = peek();
+        if (c < 0) throw PDFParseError::unexpectedEnd();
+        if (c == ']') {
+            ++pos;
+            return PDFValue::array(std::move(items));
+        }
+        items.push_back(parseValue(depth + 1));
+    }
+}
+
+PDFValue PDFLexer::readDictionary(int depth) {
+    PDFDictionary dict;
+    skipWhitespace();
+    for (;;) {
+        int c = peek();
+        if (c < 0) throw PDFParseError::unexpectedEnd();
+        if (c == '/') {
+            ++pos;
+            std::string key = readName();
+            skipWhitespace();
+            // A key right before the end has no value; keep it as null. A
+            // repeated key keeps its first position and takes the last value.
+            if (matches(">>", pos))
+                dict.set(key, PDFValue::null());
+            else
+                dict.set(key, parseValue(depth + 1));
+        } else if (c == '>') {
+            if (peek(1) != '>') throw PDFParseError::unexpected("'>'", pos);
+            pos += 2;
+            return PDFValue::dict(std::move(dict));
+        } else {
+            // A stray value between entries is read and dropped.
+            int64_t before = pos;
+            parseValue(depth + 1);
+            if (pos == before) ++pos;
+        }
+        skipWhitespace();
+    }
+}
+
+std::string PDFLexer::readName() {
+    std::string_view run = takeRegularRun();
+    std::string name;
+    name.reserve(run.size());
+    for (size_t i = 0; i < run.size(); ++i) {
+        if (run[i] == '#' && run.size() - i > 2) {
+            int hi = hexDigitValue(static_cast<unsigned char>(run[i + 1]));
+            int lo = hexDigitValue(static_cast<unsigned char>(run[i + 2]));
+            if (hi >= 0 && lo >= 0) {
+                name.push_back(static_cast<char>(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
+        }
+        name.push_back(run[i]);
+    }
+    return name;
+}
+
+Bytes PDFLexer::readLiteralString() {
+    Bytes out;
+    int64_t nesting = 1;
+    while (!atEnd()) {
+        char c = bytes[static_cast<size_t>(pos++)];
+        if (c == '(') {
+            ++nesting;
+        } else if (c == ')') {
+            if (--nesting == 0) return out;
+        } else if (c == '\r') {
+            if (peek() == '\n') ++pos;
+            c = '\n';
+        } else if (c == '\\') {
+            readEscape(out);
+            continue;
+        }
+        out.push_back(c);
+    }
+    throw PDFParseError::unexpectedEnd();
+}
+
+void PDFLexer::readEscape(Bytes& out) {
+    int c = peek();
+    if (c < 0) throw PDFParseError::unexpectedEnd();
+    ++pos;
+    switch (c) {
+        case 'n': out.push_back('\n'); return;
+        case 'r': out.push_back('\r'); return;
+        case 't': out.push_back('\t'); return;
+        case 'b': out.push_back('\b'); return;
+        case 'f': out.push_back('\f'); return;
+        case '\n': return;
+        case '\r':
+            if (peek() == '\n') ++pos;
+            return;
+        default:
+            break;
+    }
+    if (c < '0' || c > '7') {
+        out.push_back(static_cast<char>(c));
+        return;
+    }
+    int value = c - '0';
+    // Up to three octal digits in all; the value wraps to a byte.
+    for (int digits = 1; digits < 3 && peek() >= '0' && peek() <= '7'; ++digits) {
+        value = value * 8 + (peek() - '0');
+        ++pos;
+    }
+    out.push_back(static_cast<char>(value & 0xFF));
+}
+
+Bytes PDFLexer::readHexString() {
+    Bytes out;
+    int high = -1;
+    while (!atEnd()) {
+        int c = static_cast<unsigned char>(bytes[static_cast<size_t>(pos++)]);
+        if (c == '>') {
+            if (high >= 0) out.push_back(static_cast<char>(high << 4));
+            return out;
+        }
+        int digit = hexDigitValue(c);
+        if (digit < 0) continue;  // whitespace and garbage are skipped
+        if (high < 0) {
+            high = digit;
+        } else {
+            out.push_back(static_cast<char>((high << 4) | digit));
+            high = -1;
+        }
+    }
+    throw PDFParseError::unexpectedEnd();
+}
+
+PDFValue PDFLexer::readNumber() {
+    int64_t start = pos;
+    std::optional<std::string> token = readToken();
+    if (!token) throw PDFParseError::unexpected("number", start);
+    if (std::optional<int64_t> first = parseDecimal(*token)) return readIntOrRef(*first);
+    if (parseRealText(*token)) return PDFValue::real(std::move(*token));
+    // Repair doubled signs such as "--5", which some writers produce.
+    std::string_view text = *token;
+    while (text.starts_with("--") || text.starts_with("+-") || text.starts_with("-+")) text.remove_prefix(1);
+    if (std::optional<double> repaired = parseRealText(text)) return PDFValue::real(formatReal(*repaired));
+    return PDFValue::integer(0);
+}
+
+// After a non-negative integer, "G R" with G a non-negative integer and R a
+// whole token makes a reference; anything else leaves the integer alone.
+PDFValue PDFLexer::readIntOrRef(int64_t first) {
+    if (first < 0) return PDFValue::integer(first);
+    int64_t afterFirst = pos;
+    std::optional<int64_t> second = readInt();
+    if (second && *second >= 0) {
+        skipWhitespace();
+        if (peek() == 'R' && (peek(1) < 0 || !isRegular(static_cast<unsigned char>(peek(1))))) {
+            ++pos;
+            return PDFValue::ref(first, *second);
+        }
+    }
+    pos = afterFirst;
+    return PDFValue::integer(first);
+}
+
+}  // namespace quillet
