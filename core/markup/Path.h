@@ -32,7 +32,10 @@ class Path {
 public:
     Path();  // empty
 
-    const std::vector<PathElement>& elements() const { return *elements_; }
+    const std::vector<PathElement>& elements() const& { return *elements_; }
+    // The list lives as long as its path: reading it off a temporary would
+    // dangle, so that does not compile.
+    const std::vector<PathElement>& elements() const&& = delete;
     bool isEmpty() const { return elements_->empty(); }
 
     // The bounds of what a stroke of zero width would cover: curve extrema,
