@@ -1,0 +1,153 @@
+#include "core/pdf/Predictor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "core/pdf/PDFReaderError.h"
+
+namespace quillet {
+namespace {
+
+PDFDictionary parms(int64_t predictor, int64_t colors, int64_t bits, int64_t columns) {
+    return {{"Predictor", PDFValue::integer(predictor)},
+            {"Colors", PDFValue::integer(colors)},
+            {"BitsPerComponent", PDFValue::integer(bits)},
+            {"Columns", PDFValue::integer(columns)}};
+}
+
+Bytes bytes(std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values) out.push_back(static_cast<char>(v));
+    return out;
+}
+
+std::string failureText(std::string_view data, const PDFDictionary& p) {
+    try {
+        applyPredictor(data, p);
+    } catch (const PDFReaderError& e) {
+        EXPECT_EQ(e.code(), PDFReaderError::Code::unsupportedFilter);
+        return e.text();
+    }
+    return "no failure";
+}
+
+// Two pixels of two bytes each; the first row is stored as is (type 0) so the
+// second row has a known row above it.
+const PDFDictionary kTwoByTwo = parms(15, 2, 8, 2);
+const Bytes kFirstRow = bytes({0, 10, 20, 30, 40});
+
+TEST(PNGPredictor, NoneCopiesTheRow) {
+    EXPECT_EQ(applyPredictor(kFirstRow + bytes({0, 1, 2, 3, 4}), kTwoByTwo), bytes({10, 20, 30, 40, 1, 2, 3, 4}));
+}
+
+TEST(PNGPredictor, SubAddsTheBytePixelToTheLeft) {
+    EXPECT_EQ(applyPredictor(kFirstRow + bytes({1, 1, 2, 3, 255}), kTwoByTwo),
+              bytes({10, 20, 30, 40, 1, 2, 4, 1}));
+}
+
+TEST(PNGPredictor, UpAddsTheByteAbove) {
+    EXPECT_EQ(applyPredictor(kFirstRow + bytes({2, 1, 2, 3, 250}), kTwoByTwo),
+              bytes({10, 20, 30, 40, 11, 22, 33, 34}));
+}
+
+TEST(PNGPredictor, AverageTakesTheMeanWithoutWrapping) {
+    const Bytes brightRow = bytes({0, 200, 220, 240, 250});
+    // (left + up) / 2 with left + up above 255 must not wrap: 100 + 240 -> 170.
+    EXPECT_EQ(applyPredictor(brightRow + bytes({3, 0, 0, 0, 0}), kTwoByTwo),
+              bytes({200, 220, 240, 250, 100, 110, 170, 180}));
+    EXPECT_EQ(applyPredictor(kFirstRow + bytes({3, 1, 2, 3, 4}), kTwoByTwo),
+              bytes({10, 20, 30, 40, 6, 12, 21, 30}));
+}
+
+TEST(PNGPredictor, PaethPicksUpThenLeftThenUpperLeft) {
+    const PDFDictionary oneByThree = parms(10, 1, 8, 3);
+    // byte 0: up (50) wins, 210 + 50 wraps to 4; byte 1: left == p, left (4) wins;
+    // byte 2: upper-left (50) is nearest to p = 57.
+    EXPECT_EQ(applyPredictor(bytes({0, 50, 50, 100, 4, 210, 3, 1}), oneByThree),
+              bytes({50, 50, 100, 4, 7, 51}));
+}
+
+TEST(PNGPredictor, EachRowChoosesItsOwnFilterAndPartialRowsAreDropped) {
+    // Three rows of 1 + 4 bytes decode to 12 bytes; a 3-byte fragment is dropped.
+    const Bytes data = bytes({1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 9, 8, 7, 6, 2, 2, 2});
+    EXPECT_EQ(applyPredictor(data, parms(12, 1, 8, 4)), bytes({1, 2, 3, 4, 2, 3, 4, 5, 9, 8, 7, 6}));
+}
+
+TEST(PNGPredictor, DataNoLongerThanOneRowDecodesToNothing) {
+    EXPECT_EQ(applyPredictor(bytes({0, 1, 2, 3}), parms(12, 1, 8, 4)), "");
+    EXPECT_EQ(applyPredictor("", parms(12, 1, 8, 4)), "");
+}
+
+TEST(PNGPredictor, SmallComponentsShareBytesAndUseOneBytePixels) {
+    // 10 one-bit columns are 2 bytes a row; Sub works on whole bytes.
+    EXPECT_EQ(applyPredictor(bytes({1, 0x80, 0x01}), parms(11, 1, 1, 10)), bytes({0x80, 0x81}));
+    // 16-bit samples: two-byte pixels.
+    EXPECT_EQ(applyPredictor(bytes({1, 1, 2, 3, 4}), parms(11, 1, 16, 2)), bytes({1, 2, 4, 6}));
+}
+
+TEST(PNGPredictor, UnknownFilterTypeFailsWithItsNumber) {
+    EXPECT_EQ(failureText(bytes({0, 1, 7, 1}), parms(12, 1, 8, 1)), "unsupported filter PNG filter 7");
+    EXPECT_EQ(failureText(bytes({255, 1}), parms(12, 1, 8, 1)), "unsupported filter PNG filter 255");
+}
+
+TEST(TIFFPredictor, AddsThePixelToTheLeftInEveryCompleteRow) {
+    // Three colours, two columns: rows of 6 bytes; the 2-byte tail stays as it is.
+    const Bytes data = bytes({1, 2, 3, 10, 20, 250, 5, 5, 5, 1, 1, 1, 7, 7});
+    EXPECT_EQ(applyPredictor(data, parms(2, 3, 8, 2)), bytes({1, 2, 3, 11, 22, 253, 5, 5, 5, 6, 6, 6, 7, 7}));
+    // Each byte adds the already restored byte one pixel earlier, wrapping.
+    EXPECT_EQ(applyPredictor(bytes({200, 100, 100}), parms(2, 1, 8, 3)), bytes({200, 44, 144}));
+}
+
+TEST(TIFFPredictor, DataShorterThanARowIsUnchanged) {
+    EXPECT_EQ(applyPredictor(bytes({1, 2}), parms(2, 1, 8, 3)), bytes({1, 2}));
+}
+
+TEST(TIFFPredictor, OnlyEightBitComponentsAreSupported) {
+    EXPECT_EQ(failureText("abcd", parms(2, 1, 16, 2)), "unsupported filter TIFF predictor 16 bits");
+    EXPECT_EQ(failureText("abcd", parms(2, 1, 1, 2)), "unsupported filter TIFF predictor 1 bits");
+}
+
+TEST(PredictorParameters, NoPredictorLeavesTheDataUnchanged) {
+    EXPECT_EQ(applyPredictor("\x02raw", parms(1, 1, 8, 1)), "\x02raw");
+    EXPECT_EQ(applyPredictor("\x02raw", PDFDictionary{}), "\x02raw");
+    EXPECT_EQ(applyPredictor("\x02raw", parms(-7, 1, 8, 1)), "\x02raw");
+    // Non-integer entries take the default, so a real Predictor means none.
+    PDFDictionary realPredictor{{"Predictor", PDFValue::real("12.0")}};
+    EXPECT_EQ(applyPredictor("\x02raw", realPredictor), "\x02raw");
+}
+
+TEST(PredictorParameters, ValuesBelowOneBecomeOne) {
+    const DecodeParameters p = DecodeParameters::read(parms(12, 0, -3, -100));
+    EXPECT_EQ(p.colors, 1);
+    EXPECT_EQ(p.bitsPerComponent, 1);
+    EXPECT_EQ(p.columns, 1);
+    const DecodeParameters defaults = DecodeParameters::read({{"Colors", PDFValue::name("Three")}});
+    EXPECT_EQ(defaults.predictor, 1);
+    EXPECT_EQ(defaults.colors, 1);
+    EXPECT_EQ(defaults.bitsPerComponent, 8);
+    EXPECT_EQ(defaults.columns, 1);
+}
+
+TEST(PredictorParameters, OutOfRangeValuesAreRefused) {
+    const std::string refused = "unsupported filter predictor parameters";
+    EXPECT_EQ(failureText("x", parms(12, 65, 8, 1)), refused);
+    EXPECT_EQ(failureText("x", parms(12, 1, 3, 1)), refused);
+    EXPECT_EQ(failureText("x", parms(12, 1, 32, 1)), refused);
+    EXPECT_EQ(failureText("x", parms(12, 1, 8, 1'048'577)), refused);
+    // Range checks come before the TIFF bit-depth check.
+    EXPECT_EQ(failureText("x", parms(2, 65, 16, 1)), refused);
+}
+
+TEST(PredictorParameters, RowBitsAreCappedBeforeAnythingIsAllocated) {
+    // 64 colours x 16 bits x 16,384 columns is exactly the cap.
+    EXPECT_EQ(applyPredictor("x", parms(12, 64, 16, 16'384)), "");
+    EXPECT_EQ(failureText("x", parms(12, 64, 16, 16'385)), "unsupported filter predictor parameters");
+    constexpr int64_t huge = std::numeric_limits<int64_t>::max();
+    EXPECT_EQ(failureText("x", parms(12, huge, huge, huge)), "unsupported filter predictor parameters");
+    EXPECT_EQ(failureText("x", parms(huge, 1, 8, huge)), "unsupported filter predictor parameters");
+}
+
+}  // namespace
+}  // namespace quillet
