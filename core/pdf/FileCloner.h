@@ -24,6 +24,10 @@ struct FileClonerCalls {
     std::function<int(int fd)> close;
     // Share the whole of source's data with destination (FICLONE).
     std::function<int(int destination, int source)> reflink;
+    // The in-kernel copy (copy_file_range); EXDEV, ENOSYS, EINVAL or
+    // EOPNOTSUPP make the copy go on by reading and writing.
+    std::function<ssize_t(int source, off_t* sourceOffset, int destination, off_t* destinationOffset, size_t size)>
+        copyRange;
 
     static FileClonerCalls system();
 };
@@ -34,9 +38,11 @@ namespace FileCloner {
 // or not, which is removed and never followed) with a copy of source, whose
 // symbolic links are resolved first. The copy keeps the source's mode,
 // timestamps and extended attributes (ACLs included).
-// Throws std::filesystem::filesystem_error when the old destination cannot
-// be removed, FileAccessError (open) when the copy fails; a half-made
-// destination is removed.
+// Throws FileAccessError (open) naming the source when it cannot be opened
+// (the destination is then left alone), std::filesystem::filesystem_error
+// when the old destination cannot be removed, and FileAccessError (open)
+// naming the destination when the copy fails; a half-made destination is
+// removed.
 void clone(const std::filesystem::path& source, const std::filesystem::path& destination,
            CloneMethod method = CloneMethod::automatic,
            const FileClonerCalls& calls = FileClonerCalls::system());

@@ -1,0 +1,54 @@
+#include "core/pdf/MappedFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/pdf/FileAccessError.h"
+
+namespace quillet {
+
+namespace {
+
+// Closes the descriptor on every path out of the constructor; the mapping
+// stays valid without it.
+struct DescriptorGuard {
+    int fd;
+    ~DescriptorGuard() { ::close(fd); }
+};
+
+}  // namespace
+
+MappedFile::MappedFile(const std::filesystem::path& path) : path_(path) {
+    // Non-blocking so that a FIFO at the path fails at mapping instead of
+    // waiting for a writer; it has no effect on regular files.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw FileAccessError::open(path.string(), errno);
+    DescriptorGuard guard{fd};
+
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) throw FileAccessError::open(path.string(), errno);
+    if (status.st_size < 1) throw FileAccessError::empty(path.string());
+    if constexpr (sizeof(status.st_size) > sizeof(size_t)) {
+        // A file larger than the address space cannot be mapped whole.
+        if (static_cast<uintmax_t>(status.st_size) > SIZE_MAX) throw FileAccessError::map(path.string(), ENOMEM);
+    }
+
+    const auto size = static_cast<size_t>(status.st_size);
+    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (base == MAP_FAILED) throw FileAccessError::map(path.string(), errno);
+    // Objects are read at scattered offsets; read-ahead would only waste I/O.
+    ::madvise(base, size, MADV_RANDOM);
+
+    base_ = static_cast<const char*>(base);
+    size_ = size;
+}
+
+MappedFile::~MappedFile() {
+    ::munmap(const_cast<char*>(base_), size_);
+}
+
+}  // namespace quillet
