@@ -121,6 +121,37 @@ TEST_P(CloneBranch, CopiesExtendedAttributes) {
     EXPECT_EQ(std::string(value, size > 0 ? static_cast<size_t>(size) : 0), "blue");
 }
 
+// An access-control list in the kernel's extended-attribute form: version 2,
+// then (tag, permissions, id) entries; it grants user 12345 read and write.
+std::string aclGrantingAUser() {
+    std::string acl("\x02\0\0\0", 4);
+    const auto entry = [&](uint16_t tag, uint16_t permissions, uint32_t id) {
+        for (int i = 0; i < 2; ++i) acl += static_cast<char>(tag >> (8 * i));
+        for (int i = 0; i < 2; ++i) acl += static_cast<char>(permissions >> (8 * i));
+        for (int i = 0; i < 4; ++i) acl += static_cast<char>(id >> (8 * i));
+    };
+    const uint32_t undefinedId = 0xFFFFFFFF;
+    entry(0x01, 6, undefinedId);  // owner
+    entry(0x02, 6, 12345);        // named user
+    entry(0x04, 4, undefinedId);  // owning group
+    entry(0x10, 6, undefinedId);  // mask
+    entry(0x20, 0, undefinedId);  // others
+    return acl;
+}
+
+TEST_P(CloneBranch, CopiesAccessControlLists) {
+    const std::string acl = aclGrantingAUser();
+    if (::setxattr(source.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+        GTEST_SKIP() << "the temporary file system refuses ACLs: " << std::strerror(errno);
+    }
+    const mode_t modeWithAcl = statOf(source).st_mode & 07777;
+    cloneTo(dir.file("copy.pdf"));
+    char value[256] = {};
+    const ssize_t size = ::getxattr(dir.file("copy.pdf").c_str(), "system.posix_acl_access", value, sizeof value);
+    EXPECT_EQ(std::string(value, size > 0 ? static_cast<size_t>(size) : 0), acl);
+    EXPECT_EQ(statOf(dir.file("copy.pdf")).st_mode & 07777, modeWithAcl);
+}
+
 TEST_P(CloneBranch, ReplacesAnExistingFile) {
     writeFile(dir.file("copy.pdf"), "an older and longer working copy");
     cloneTo(dir.file("copy.pdf"));
@@ -226,7 +257,8 @@ TEST(FileClonerClone, FailedCopyOrCloseFailsAndRemovesTheHalfMadeCopy) {
     FileClonerCalls badClose = FileClonerCalls::system();
     badClose.close = closeThenFail;
 
-    for (const auto& [calls, errorNumber] : {std::pair{noSpace, ENOSPC}, std::pair{badClose, EIO}}) {
+    for (const auto& [failing, errorNumber] : {std::pair{noSpace, ENOSPC}, std::pair{badClose, EIO}}) {
+        const FileClonerCalls& calls = failing;
         const auto error = accessFailure([&] {
             FileCloner::clone(dir.file("source.pdf"), dir.file("copy.pdf"), CloneMethod::copyOnly, calls);
         });
