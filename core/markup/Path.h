@@ -48,6 +48,8 @@ public:
     Path transformed(const AffineTransform& t) const;
 
     bool operator==(const Path& other) const;
+    // True when both are copies of one built path (not merely equal).
+    bool sharesStorageWith(const Path& other) const { return elements_ == other.elements_; }
 
 private:
     friend class PathBuilder;

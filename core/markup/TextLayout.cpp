@@ -1,0 +1,198 @@
+#include "core/markup/TextLayout.h"
+
+#include <unicode/ustring.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <unordered_map>
+
+#include "core/markup/FontResolver.h"
+#include "core/markup/ShapedText.h"
+
+namespace quillet {
+
+namespace {
+
+// Longer texts are laid out up to this many bytes: no box on a page can show
+// more, and the bound keeps every index inside the libraries' 32-bit range.
+constexpr size_t kMaxLayoutTextBytes = 16 * 1024 * 1024;
+// A box without a fixed width grows up to this many font sizes, and is never
+// narrower than the minimum.
+constexpr double kMaxWidthInFontSizes = 24;
+constexpr double kMinWidthInFontSizes = 1.2;
+// The frame is laid out 2 points taller than the text; the glyphs are moved
+// down by the same amount so that the first line sits at the padding.
+constexpr double kFrameExtension = 2;
+// Rounding up must not turn 27.000000000004 into 28.
+constexpr double kRoundingSlack = 1e-9;
+constexpr char16_t kZeroWidthSpace = 0x200B;
+
+double roundUp(double v) { return std::ceil(v - kRoundingSlack); }
+
+// Invalid UTF-8, including encoded surrogates, reads as U+FFFD.
+std::u16string toUTF16(const std::string& text) {
+    const auto length = static_cast<int32_t>(std::min(text.size(), kMaxLayoutTextBytes));
+    std::u16string out(static_cast<size_t>(length), u'\0');  // UTF-16 never needs more units than UTF-8 bytes
+    int32_t written = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(out.data(), length, &written, text.data(), length, 0xFFFD, nullptr, &err);
+    if (U_FAILURE(err) && err != U_STRING_NOT_TERMINATED_WARNING) return u"\uFFFD";
+    out.resize(static_cast<size_t>(written));
+    return out;
+}
+
+bool endsWithLineBreak(const std::u16string& s) {
+    if (s.empty()) return false;
+    const char16_t c = s.back();
+    return c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+// The spec with everything the result does not depend on normalized away:
+// the memo's key, and what the layout itself reads.
+TextSpec normalized(const TextSpec& spec) {
+    TextSpec n = spec;
+    n.fontSize = TextLayout::effectiveFontSize(spec.fontSize);
+    if (n.fixedWidth && !std::isfinite(*n.fixedWidth)) n.fixedWidth.reset();
+    return n;
+}
+
+uint64_t bitsOf(double v) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+struct SpecHash {
+    size_t operator()(const TextSpec& s) const noexcept {
+        size_t h = std::hash<std::string>()(s.text);
+        auto mix = [&h](uint64_t v) { h ^= std::hash<uint64_t>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+        mix(bitsOf(s.fontSize));
+        mix(s.fixedWidth ? bitsOf(*s.fixedWidth + 0.0) : 1);  // +0.0 folds -0 into 0
+        mix(s.boxed);
+        return h;
+    }
+};
+
+// Least recently used results, bounded; one lock around lookups and inserts,
+// never around a layout.
+class LayoutCache {
+public:
+    std::optional<TextLayoutResult> find(const TextSpec& key) {
+        std::lock_guard lock(mutex_);
+        auto it = map_.find(key);
+        if (it == map_.end()) return std::nullopt;
+        order_.splice(order_.begin(), order_, it->second.position);
+        return it->second.result;
+    }
+
+    // Returns what the cache holds for key afterwards: when another thread
+    // stored an equal result first, that one, so that callers share it.
+    TextLayoutResult insert(const TextSpec& key, const TextLayoutResult& result) {
+        std::lock_guard lock(mutex_);
+        if (auto found = map_.find(key); found != map_.end()) return found->second.result;
+        auto [it, inserted] = map_.emplace(key, Entry{result, {}});
+        order_.push_front(&it->first);
+        it->second.position = order_.begin();
+        while (map_.size() > TextLayout::cacheCapacity) {
+            map_.erase(*order_.back());
+            order_.pop_back();
+        }
+        return result;
+    }
+
+    size_t size() {
+        std::lock_guard lock(mutex_);
+        return map_.size();
+    }
+
+private:
+    struct Entry {
+        TextLayoutResult result;
+        std::list<const TextSpec*>::iterator position;
+    };
+    std::mutex mutex_;
+    std::list<const TextSpec*> order_;  // most recent first; points at the map's keys
+    std::unordered_map<TextSpec, Entry, SpecHash> map_;
+};
+
+LayoutCache& cache() {
+    static LayoutCache instance;
+    return instance;
+}
+
+double layoutWidth(const TextSpec& spec, const ShapedText& shaped) {
+    const double f = spec.fontSize;
+    if (spec.fixedWidth) return std::max(*spec.fixedWidth, f * kMinWidthInFontSizes);
+    const double natural = roundUp(shaped.naturalWidth()) + 1;
+    return std::max(f * kMinWidthInFontSizes, std::min(natural, f * kMaxWidthInFontSizes));
+}
+
+}  // namespace
+
+double TextLayout::effectiveFontSize(double fontSize) {
+    if (std::isnan(fontSize)) return 12;
+    return std::clamp(fontSize, minFontSize, maxFontSize);
+}
+
+double TextLayout::padding(double fontSize, bool boxed) {
+    const double f = effectiveFontSize(fontSize);
+    return boxed ? std::max(f * 0.4, 3.0) : std::max(f * 0.1, 1.0);
+}
+
+TextFontMetrics TextLayout::fontMetrics(double fontSize) {
+    const double f = effectiveFontSize(fontSize);
+    const Font* font = FontResolver::shared().primary();
+    if (!font) return {0.77 * f, 0.23 * f, 0};
+    const double scale = f / font->unitsPerEm();
+    return {font->ascent() * scale, font->descent() * scale, font->leading() * scale};
+}
+
+std::string TextLayout::resolvedFamily() {
+    const Font* font = FontResolver::shared().primary();
+    return font ? font->family() : std::string();
+}
+
+TextLayoutResult TextLayout::layoutUncached(const TextSpec& original) {
+    const TextSpec spec = normalized(original);
+    const double f = spec.fontSize;
+    const double pad = padding(f, spec.boxed);
+
+    std::u16string text = toUTF16(spec.text);
+    if (text.empty() || endsWithLineBreak(text)) text.push_back(kZeroWidthSpace);
+    const ShapedText shaped(std::move(text), f, FontResolver::shared());
+
+    const double w = layoutWidth(spec, shaped);
+    const std::vector<TextLine> lines = shaped.lines(w);
+    double suggested = 0;
+    for (const TextLine& line : lines) suggested += line.ascent + line.descent + line.leading;
+    const double h = std::max(roundUp(suggested), roundUp(fontMetrics(f).lineHeight()));
+
+    // Lines hang from the top of the (w, h + 2) frame, each a line lower.
+    PathBuilder glyphs;
+    double baseline = h + kFrameExtension;
+    const TextLine* previous = nullptr;
+    for (const TextLine& line : lines) {
+        baseline -= previous ? previous->descent + previous->leading + line.ascent : line.ascent;
+        previous = &line;
+        shaped.forEachGlyph(line, [&](const Font& font, uint32_t glyph, Point at, double scale) {
+            const Path outline = font.glyphOutline(glyph);
+            if (outline.isEmpty()) return;
+            glyphs.addPath(outline, AffineTransform::scaling(scale, scale)
+                                        .thenTranslate(pad + at.x, pad - kFrameExtension + baseline + at.y));
+        });
+    }
+    return {{w + 2 * pad, h + 2 * pad}, glyphs.build(), pad};
+}
+
+TextLayoutResult TextLayout::layout(const TextSpec& spec) {
+    const TextSpec key = normalized(spec);
+    if (auto hit = cache().find(key)) return *hit;
+    return cache().insert(key, layoutUncached(key));
+}
+
+size_t TextLayout::cachedEntryCount() { return cache().size(); }
+
+}  // namespace quillet
