@@ -1,0 +1,334 @@
+#include "core/pdf/PDFFileReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "core/pdf/PDFLexer.h"
+#include "core/pdf/StreamDecoder.h"
+#include "core/pdf/XRefSection.h"
+
+namespace quillet {
+
+namespace {
+
+// Keys that describe a section's own encoding, not the document.
+constexpr std::string_view kSectionOnlyKeys[] = {"Type", "W", "Index", "Filter", "DecodeParms", "Length", "Prev",
+                                                 "XRefStm"};
+
+bool isSectionOnlyKey(std::string_view key) {
+    return std::find(std::begin(kSectionOnlyKeys), std::end(kSectionOnlyKeys), key) != std::end(kSectionOnlyKeys);
+}
+
+// An offset value from a section dictionary that is worth following.
+std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key, int64_t fileSize) {
+    const PDFValue* v = dict.find(key);
+    std::optional<int64_t> offset = v ? v->intValue() : std::nullopt;
+    if (!offset || *offset < 0 || *offset >= fileSize) return std::nullopt;
+    return offset;
+}
+
+}  // namespace
+
+PDFFileReader::PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password)
+    : file_(MappedFile::open(path)) {
+    loadSections();
+    if (trailer_.contains("Encrypt")) setUpSecurity(password);
+}
+
+std::optional<std::string> PDFFileReader::securityErrorText() const {
+    if (!securityError_) return std::nullopt;
+    return std::visit([](const auto& e) { return e.text(); }, *securityError_);
+}
+
+// ---- sections ---------------------------------------------------------------
+
+void PDFFileReader::loadSections() {
+    startXref_ = XRefSection::findStartXref(file_->bytes());
+    std::vector<int64_t> pending{startXref_};
+    std::unordered_set<int64_t> visited;
+    bool newest = true;
+    while (!pending.empty()) {
+        int64_t offset = pending.back();
+        pending.pop_back();
+        // A Prev chain that loops back, or an absurdly long one, ends here.
+        if (!visited.insert(offset).second) continue;
+        if (visited.size() >= kMaxSections) continue;
+        readSection(offset, newest, pending, visited);
+        newest = false;
+    }
+    if (!trailer_.contains("Root")) throw PDFReaderError::missingRoot();
+    size_ = std::max(size_, entries_.size());
+    if (size_ >= XRefTable::kMaxObjects)
+        throw PDFReaderError::badXref("too many objects (" + std::to_string(size_) + ")");
+}
+
+void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t>& pending,
+                                std::unordered_set<int64_t>& visited) {
+    const std::string_view bytes = file_->bytes();
+    XRefSection::Location location = XRefSection::locate(bytes, offset);
+    if (newest) {
+        newestSectionIsStream_ = location.isStream;
+        startXref_ = location.position;
+    }
+    PDFDictionary dict;
+    if (location.isStream) {
+        readXRefStream(location.position, &dict);
+    } else {
+        dict = XRefSection::readTable(bytes, location.position, entries_);
+        // A hybrid file lists its compressed objects in a stream the table
+        // points to; the table's own entries were stored first and win.
+        std::optional<int64_t> stm = offsetIn(dict, "XRefStm", file_->count());
+        if (stm && visited.insert(*stm).second) {
+            XRefSection::Location streamLocation = XRefSection::locate(bytes, *stm);
+            if (streamLocation.isStream) readXRefStream(streamLocation.position, nullptr);
+        }
+    }
+    mergeTrailer(dict, newest);
+    if (std::optional<int64_t> prev = offsetIn(dict, "Prev", file_->count())) pending.push_back(*prev);
+}
+
+void PDFFileReader::readXRefStream(int64_t position, PDFDictionary* trailerOut) {
+    std::optional<PDFObject> loaded = loadAt(position, std::nullopt);
+    const PDFStream* stream = loaded ? loaded->stream() : nullptr;
+    if (!stream) throw PDFReaderError::badXref("xref stream at " + std::to_string(position) + " is not a stream");
+    std::array<int, 3> widths = XRefSection::streamWidths(stream->dict);
+    Bytes decoded = decodeStream(stream->dict, stream->data);
+    XRefSection::readStreamRows(stream->dict, widths, decoded, entries_);
+    if (trailerOut) *trailerOut = stream->dict;
+}
+
+void PDFFileReader::mergeTrailer(const PDFDictionary& section, bool newest) {
+    for (const auto& [key, value] : section.entries()) {
+        if (isSectionOnlyKey(key)) continue;
+        if (newest || !trailer_.contains(key)) trailer_.set(key, value);
+    }
+    if (const PDFValue* size = section.find("Size"); size && size->intValue())
+        size_ = std::max(size_, *size->intValue());
+}
+
+// ---- security ---------------------------------------------------------------
+
+namespace {
+
+// The security handler wants direct values; writers may store the crypt
+// filters, or their entries, as indirect objects.
+PDFDictionary directEntries(const PDFDictionary& dict, const std::function<PDFValue(const PDFValue&)>& resolve) {
+    PDFDictionary out;
+    for (const auto& [key, value] : dict.entries()) out.set(key, resolve(value));
+    return out;
+}
+
+}  // namespace
+
+void PDFFileReader::setUpSecurity(const std::optional<std::string>& password) {
+    const PDFValue* encrypt = trailer_.find("Encrypt");
+    encryptRef_ = encrypt->refValue();
+    try {
+        auto resolver = [this](const PDFValue& v) { return resolve(v); };
+        PDFValue resolved = resolve(*encrypt);
+        const PDFDictionary* found = resolved.dictValue();
+        if (!found) {
+            securityError_ = PDFSecurityError::unsupported("no /Encrypt dictionary");
+            return;
+        }
+        PDFDictionary dict = directEntries(*found, resolver);
+        if (const PDFDictionary* filters = dict.find("CF") ? dict.find("CF")->dictValue() : nullptr) {
+            PDFDictionary direct;
+            for (const auto& [name, filter] : filters->entries()) {
+                const PDFDictionary* f = filter.dictValue();
+                direct.set(name, f ? PDFValue::dict(directEntries(*f, resolver)) : filter);
+            }
+            dict.set("CF", PDFValue::dict(std::move(direct)));
+        }
+        Bytes firstID;
+        const PDFValue* ids = trailer_.find("ID");
+        const PDFArray* idArray = ids ? ids->arrayValue() : nullptr;
+        if (idArray && !idArray->empty() && idArray->front().stringBytes()) firstID = *idArray->front().stringBytes();
+        security_ = std::make_shared<const SecurityHandler>(dict, firstID, password);
+    } catch (const PDFSecurityError& e) {
+        securityError_ = e;
+    } catch (const PDFReaderError& e) {
+        securityError_ = e;
+    } catch (const PDFParseError& e) {
+        securityError_ = e;
+    } catch (const FlateError& e) {
+        securityError_ = e;
+    }
+}
+
+// ---- objects ----------------------------------------------------------------
+
+class PDFFileReader::NestingGuard {
+public:
+    explicit NestingGuard(int& nesting) : nesting_(nesting) {
+        if (nesting_ >= kMaxNesting) throw PDFReaderError::badObject("references nested too deeply");
+        ++nesting_;
+    }
+    ~NestingGuard() { --nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+private:
+    int& nesting_;
+};
+
+std::optional<PDFObject> PDFFileReader::object(int64_t num) {
+    if (num < 0 || num >= entries_.size()) return std::nullopt;
+    NestingGuard guard(nesting_);
+    XRefEntry entry = entries_.entry(num);
+    switch (entry.kind) {
+        case XRefEntry::Kind::none: return std::nullopt;
+        case XRefEntry::Kind::inFile: return loadAt(entry.location, num);
+        case XRefEntry::Kind::inObjectStream: return loadFromObjectStream(num, entry.location, entry.index);
+    }
+    return std::nullopt;
+}
+
+PDFValue PDFFileReader::resolve(const PDFValue& value) {
+    PDFValue current = value;
+    for (int hop = 0; hop < kMaxReferenceHops; ++hop) {
+        std::optional<PDFRef> ref = current.refValue();
+        if (!ref) return current;
+        std::optional<PDFObject> loaded = object(ref->num);
+        if (!loaded) return PDFValue::null();
+        current = loaded->isStream() ? PDFValue::dict(loaded->stream()->dict) : *loaded->value();
+    }
+    if (current.refValue()) throw PDFReaderError::badObject("reference loop");
+    return current;
+}
+
+Bytes PDFFileReader::decodeStream(const PDFDictionary& dict, std::string_view data) {
+    return quillet::decodeStream(dict, data, [this](const PDFValue& v) { return resolve(v); });
+}
+
+int64_t PDFFileReader::findObjectStart(int64_t offset, std::optional<int64_t> expected) const {
+    const std::string_view bytes = file_->bytes();
+    auto headerAt = [&](int64_t pos) {
+        auto header = XRefSection::readObjectHeader(bytes, pos);
+        return header && (!expected || header->num == *expected);
+    };
+    if (headerAt(offset)) return offset;
+    if (!expected) throw PDFReaderError::badObject("no object ? at " + std::to_string(offset));
+
+    // The recorded offset is a little off: take the nearest "E G obj"
+    // header around it, the earlier one when two are equally near.
+    const char firstDigit = std::to_string(*expected).front();
+    const int64_t low = std::max<int64_t>(offset - kHeaderSearchSpan, 0);
+    const int64_t high = std::min(offset + kHeaderSearchSpan, file_->count());
+    auto candidate = [&](int64_t pos) {
+        if (pos < low || pos >= high || bytes[static_cast<size_t>(pos)] != firstDigit) return false;
+        auto before = pos == 0 ? 0 : static_cast<unsigned char>(bytes[static_cast<size_t>(pos - 1)]);
+        if (pos > 0 && !PDFLexer::isWhitespace(before) && !PDFLexer::isDelimiter(before)) return false;
+        return headerAt(pos);
+    };
+    for (int64_t distance = 0; distance <= kHeaderSearchSpan; ++distance) {
+        if (candidate(offset - distance)) return offset - distance;
+        if (distance > 0 && candidate(offset + distance)) return offset + distance;
+    }
+    throw PDFReaderError::badObject("no object " + std::to_string(*expected) + " at " + std::to_string(offset));
+}
+
+std::optional<PDFObject> PDFFileReader::loadAt(int64_t offset, std::optional<int64_t> expected) {
+    if (offset < 0 || offset >= file_->count()) return std::nullopt;
+    const int64_t start = findObjectStart(offset, expected);
+    const std::string_view bytes = file_->bytes();
+    // findObjectStart has just matched this header.
+    XRefSection::ObjectHeader header = *XRefSection::readObjectHeader(bytes, start);
+    PDFLexer lexer(bytes, header.end);
+    PDFValue value = lexer.parseValue(0);
+
+    // The encryption dictionary is stored in the clear.
+    const bool decrypt = security_ && encryptRef_ != PDFRef{header.num, header.gen};
+    if (decrypt) value = security_->cryptValue(value, header.num, header.gen, false);
+
+    lexer.skipWhitespace();
+    const PDFDictionary* dict = value.dictValue();
+    if (!dict || !lexer.matches("stream", lexer.pos)) return PDFObject(std::move(value));
+    int64_t dataStart = lexer.pos + 6;
+    if (lexer.peek(6) == '\n') {
+        dataStart += 1;
+    } else if (lexer.peek(6) == '\r') {
+        dataStart += lexer.peek(7) == '\n' ? 2 : 1;
+    }
+    return loadStream(*dict, dataStart, header.num, header.gen, expected, decrypt);
+}
+
+int64_t PDFFileReader::streamLength(const PDFDictionary& dict, int64_t dataStart, std::optional<int64_t> expected) {
+    const std::string_view bytes = file_->bytes();
+    const int64_t fileSize = file_->count();
+    std::optional<int64_t> length;
+    if (const PDFValue* declared = dict.find("Length")) {
+        std::optional<PDFRef> ref = declared->refValue();
+        // A stream whose length refers to itself cannot be measured that way.
+        if (!ref || !expected || ref->num != *expected) length = resolve(*declared).intValue();
+    }
+    if (length && *length >= 0 && *length <= fileSize - dataStart) {
+        PDFLexer after(bytes, dataStart + *length);
+        after.skipWhitespace();
+        if (after.matches("endstream", after.pos)) return *length;
+    }
+
+    // No usable length: the data runs up to the first "endstream", less the
+    // end-of-line before it.
+    if (dataStart > fileSize) throw PDFReaderError::badObject("stream outside the file");
+    if (dataStart == fileSize) throw PDFReaderError::badObject("stream without data");
+    const char* from = bytes.data() + dataStart;
+    const void* found = memmem(from, static_cast<size_t>(fileSize - dataStart), "endstream", 9);
+    if (!found) throw PDFReaderError::badObject("endstream not found");
+    int64_t scanned = static_cast<const char*>(found) - from;
+    if (scanned > 0 && from[scanned - 1] == '\n') --scanned;
+    if (scanned > 0 && from[scanned - 1] == '\r') --scanned;
+    return scanned;
+}
+
+namespace {
+
+bool filterIncludesCrypt(const PDFDictionary& dict) {
+    const PDFValue* filter = dict.find("Filter");
+    if (!filter) return false;
+    if (filter->isName("Crypt")) return true;
+    const PDFArray* filters = filter->arrayValue();
+    return filters && std::any_of(filters->begin(), filters->end(), [](const PDFValue& f) { return f.isName("Crypt"); });
+}
+
+}  // namespace
+
+PDFObject PDFFileReader::loadStream(PDFDictionary dict, int64_t dataStart, int64_t num, int64_t gen,
+                                    std::optional<int64_t> expected, bool decrypt) {
+    int64_t length = streamLength(dict, dataStart, expected);
+    if (length > file_->count() - dataStart) throw PDFReaderError::badObject("stream outside the file");
+    Bytes data(file_->bytes().substr(static_cast<size_t>(dataStart), static_cast<size_t>(length)));
+
+    // Cross-reference streams are never encrypted, a Crypt filter brings its
+    // own method, and with /EncryptMetadata false the metadata stays clear.
+    const PDFValue* type = dict.find("Type");
+    const bool clearMetadata = type && type->isName("Metadata") && !security_->encryptMetadata();
+    if (decrypt && !(type && type->isName("XRef")) && !filterIncludesCrypt(dict) && !clearMetadata)
+        data = security_->decryptStream(data, num, gen);
+    return PDFObject(PDFStream{std::move(dict), std::move(data)});
+}
+
+std::optional<PDFObject> PDFFileReader::loadFromObjectStream(int64_t num, int64_t stream, int64_t index) {
+    const ObjectStreamContents& contents = objectStream(num, stream);
+    std::optional<int64_t> position = contents.position(num, index);
+    if (!position) return std::nullopt;
+    PDFLexer lexer(contents.data, *position);
+    return PDFObject(lexer.parseValue(0));
+}
+
+const ObjectStreamContents& PDFFileReader::objectStream(int64_t num, int64_t stream) {
+    if (const ObjectStreamContents* cached = objectStreams_.touch(stream)) return *cached;
+    const std::string missing = "object stream " + std::to_string(stream) + " missing";
+    // Object streams inside object streams are refused: that is how a
+    // stream listing itself would recurse.
+    if (stream < 0 || stream == num || entries_.entry(stream).kind != XRefEntry::Kind::inFile)
+        throw PDFReaderError::badObject(missing);
+    std::optional<PDFObject> loaded = object(stream);
+    const PDFStream* body = loaded ? loaded->stream() : nullptr;
+    if (!body) throw PDFReaderError::badObject(missing);
+    Bytes decoded = decodeStream(body->dict, body->data);
+    return objectStreams_.insert(stream, ObjectStreamContents::parse(stream, body->dict, std::move(decoded)));
+}
+
+}  // namespace quillet

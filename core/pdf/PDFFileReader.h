@@ -1,0 +1,126 @@
+// An opened PDF file: its cross-reference sections indexed into an object
+// table, the merged trailer, the security handler of an encrypted file, and
+// access to objects by number, reference resolution and the page list.
+// Objects are parsed lazily from the mapping; only object streams are
+// cached. One reader is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <variant>
+#include <vector>
+
+#include "core/pdf/FlateError.h"
+#include "core/pdf/MappedFile.h"
+#include "core/pdf/ObjectStreamCache.h"
+#include "core/pdf/PDFParseError.h"
+#include "core/pdf/PDFReaderError.h"
+#include "core/pdf/PDFSecurityError.h"
+#include "core/pdf/PDFValue.h"
+#include "core/pdf/SecurityHandler.h"
+#include "core/pdf/XRefTable.h"
+
+namespace quillet {
+
+// Why an encrypted file has no working security handler: mostly a
+// PDFSecurityError, but reading the /Encrypt dictionary can fail too.
+using SecuritySetupError = std::variant<PDFSecurityError, PDFReaderError, PDFParseError, FlateError>;
+
+class PDFFileReader {
+public:
+    // Loads that may be in progress at once (a /Length reference, an object
+    // stream, a page node each nest one level).
+    static constexpr int kMaxNesting = 24;
+    // References one resolve follows before calling it a loop.
+    static constexpr int kMaxReferenceHops = 31;
+    // Sections read through /Prev and /XRefStm, counting the visited offsets.
+    static constexpr size_t kMaxSections = 10'000;
+    // How far around a recorded object offset its header is looked for.
+    static constexpr int64_t kHeaderSearchSpan = 256;
+    // Page-tree nodes one walk may visit.
+    static constexpr size_t kMaxPageTreeNodes = 20'000'000;
+
+    // Opens and indexes the file. password: UTF-8 text, tried before the
+    // empty password. Throws FileAccessError, PDFReaderError, PDFParseError
+    // or FlateError; encryption problems only set securityError().
+    explicit PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password = {});
+    static std::shared_ptr<PDFFileReader> open(const std::filesystem::path& path,
+                                               const std::optional<std::string>& password = {}) {
+        return std::make_shared<PDFFileReader>(path, password);
+    }
+
+    PDFFileReader(const PDFFileReader&) = delete;
+    PDFFileReader& operator=(const PDFFileReader&) = delete;
+
+    const MappedFile& file() const { return *file_; }
+    const std::shared_ptr<const MappedFile>& mappedFile() const { return file_; }
+    // Merged over all sections, newest first; never holds /Prev or /XRefStm.
+    const PDFDictionary& trailer() const { return trailer_; }
+    // Offset of the newest section as found (after any repair).
+    int64_t startXref() const { return startXref_; }
+    bool newestSectionIsStream() const { return newestSectionIsStream_; }
+    // The greatest /Size of any section, at least the table's length.
+    int64_t size() const { return size_; }
+    const XRefTable& entries() const { return entries_; }
+    const std::shared_ptr<const SecurityHandler>& security() const { return security_; }
+    const std::optional<SecuritySetupError>& securityError() const { return securityError_; }
+    // The text of securityError, absent when there is none.
+    std::optional<std::string> securityErrorText() const;
+    const std::optional<PDFRef>& encryptRef() const { return encryptRef_; }
+    bool isEncrypted() const { return trailer_.contains("Encrypt"); }
+
+    // The object with this number: absent when the table does not list it.
+    // Strings and stream data come decrypted; stream data is still
+    // filter-encoded. Throws PDFReaderError, PDFParseError, FlateError.
+    std::optional<PDFObject> object(int64_t num);
+    // Follows references (a stream stands for its dictionary); a missing
+    // object reads as null. Never returns a reference.
+    PDFValue resolve(const PDFValue& value);
+    // The page objects in document order.
+    std::vector<PDFRef> pageRefs();
+    // The stream's data through its filters, references resolved here.
+    Bytes decodeStream(const PDFDictionary& dict, std::string_view data);
+
+    // The object-stream cache, for inspection.
+    const ObjectStreamCache& objectStreams() const { return objectStreams_; }
+    // Loads in progress; 0 between calls.
+    int nesting() const { return nesting_; }
+
+private:
+    class NestingGuard;
+    struct Loaded;
+
+    void loadSections();
+    void readSection(int64_t offset, bool newest, std::vector<int64_t>& pending,
+                     std::unordered_set<int64_t>& visited);
+    void readXRefStream(int64_t position, PDFDictionary* trailerOut);
+    void mergeTrailer(const PDFDictionary& section, bool newest);
+    void setUpSecurity(const std::optional<std::string>& password);
+
+    std::optional<PDFObject> loadEntry(int64_t num);
+    int64_t findObjectStart(int64_t offset, std::optional<int64_t> expected) const;
+    std::optional<PDFObject> loadAt(int64_t offset, std::optional<int64_t> expected);
+    PDFObject loadStream(PDFDictionary dict, int64_t dataStart, int64_t num, int64_t gen,
+                         std::optional<int64_t> expected, bool decrypt);
+    int64_t streamLength(const PDFDictionary& dict, int64_t dataStart, std::optional<int64_t> expected);
+    std::optional<PDFObject> loadFromObjectStream(int64_t num, int64_t stream, int64_t index);
+    const ObjectStreamContents& objectStream(int64_t num, int64_t stream);
+
+    std::shared_ptr<const MappedFile> file_;
+    PDFDictionary trailer_;
+    int64_t startXref_ = 0;
+    bool newestSectionIsStream_ = false;
+    int64_t size_ = 0;
+    XRefTable entries_;
+    ObjectStreamCache objectStreams_;
+    int nesting_ = 0;
+    std::shared_ptr<const SecurityHandler> security_;
+    std::optional<SecuritySetupError> securityError_;
+    std::optional<PDFRef> encryptRef_;
+};
+
+}  // namespace quillet
