@@ -1,0 +1,304 @@
+#include "app/platform/PopplerPDFDocument.h"
+
+#include <atomic>
+#include <cmath>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <poppler-annotation.h>
+#include <poppler-qt6.h>
+
+#include "app/platform/MainThread.h"
+#include "app/platform/PDFPassword.h"
+#include "app/platform/QpdfDocumentWriter.h"
+
+namespace quillet {
+
+struct PopplerPDFDocument::Engine {
+    mutable std::mutex mutex;
+    std::unique_ptr<Poppler::Document> document;
+    std::optional<QByteArray> password;  // the form that unlocked the document
+    // The annotations this object hid, by (page, position in the page's list),
+    // with the flags they had in the file, so a later render can show them again
+    // without touching annotations that the file itself hides.
+    std::map<std::pair<int, int>, Poppler::Annotation::Flags> hiddenByUs;
+
+    std::unique_ptr<Poppler::Page> page(int index) const
+    {
+        if (document->isLocked() || index < 0 || index >= document->numPages()) {
+            return nullptr;
+        }
+        return document->page(index);
+    }
+};
+
+namespace {
+
+void ignorePopplerMessages(const QString&, const QVariant&) {}
+
+int rotationOf(const Poppler::Page& page)
+{
+    switch (page.orientation()) {
+    case Poppler::Page::Landscape:
+        return 90;
+    case Poppler::Page::UpsideDown:
+        return 180;
+    case Poppler::Page::Seascape:
+        return 270;
+    case Poppler::Page::Portrait:
+        break;
+    }
+    return 0;
+}
+
+// Poppler knows the crop box only through its display transform: the crop box
+// is where the shown page maps back to in page space.
+PDFPageGeometry geometryOf(Poppler::Page& page)
+{
+    double ctm[6] = {1, 0, 0, -1, 0, 0};
+    page.defaultCTM(ctm, 72.0, 72.0, 0, true);
+    const QTransform pageToDisplay(ctm[0], ctm[1], ctm[2], ctm[3], ctm[4], ctm[5]);
+    const QRectF shown(QPointF(0, 0), page.pageSizeF());
+    PDFPageGeometry geometry;
+    geometry.rotation = rotationOf(page);
+    geometry.bounds = pageToDisplay.inverted().mapRect(shown);
+    return geometry;
+}
+
+void applyHiddenNames(PopplerPDFDocument::Engine& engine, int pageIndex, Poppler::Page& page,
+                      const QSet<QString>& hiddenNames)
+{
+    const auto first = engine.hiddenByUs.lower_bound({pageIndex, 0});
+    const bool hidesNone = first == engine.hiddenByUs.end() || first->first.first != pageIndex;
+    if (hiddenNames.isEmpty() && hidesNone) {
+        return;
+    }
+    const std::vector<std::unique_ptr<Poppler::Annotation>> annotations = page.annotations();
+    for (int i = 0; i < static_cast<int>(annotations.size()); ++i) {
+        Poppler::Annotation& annotation = *annotations[static_cast<size_t>(i)];
+        const QString name = annotation.uniqueName();
+        const bool hide = !name.isEmpty() && hiddenNames.contains(name);
+        const auto hidden = engine.hiddenByUs.find({pageIndex, i});
+        if (hide && hidden == engine.hiddenByUs.end()) {
+            engine.hiddenByUs.emplace(std::make_pair(pageIndex, i), annotation.flags());
+            // Only the flag in memory: removing the annotation would hand its
+            // ownership to Poppler and lose it for the next render.
+            annotation.setFlags(annotation.flags() | Poppler::Annotation::Hidden);
+        } else if (!hide && hidden != engine.hiddenByUs.end()) {
+            annotation.setFlags(hidden->second);
+            engine.hiddenByUs.erase(hidden);
+        }
+    }
+}
+
+class PopplerSearch final : public PDFSearch {
+public:
+    void cancel() override { cancelled_.store(true); }
+    bool isCancelled() const override { return cancelled_.load(); }
+
+private:
+    std::atomic<bool> cancelled_{false};
+};
+
+std::vector<PDFSearchMatch> findOnPage(const PopplerPDFDocument::Engine& engine, int pageIndex, const QString& text)
+{
+    std::lock_guard lock(engine.mutex);
+    const std::unique_ptr<Poppler::Page> page = engine.page(pageIndex);
+    if (!page) {
+        return {};
+    }
+    const PDFPageGeometry geometry = geometryOf(*page);
+    std::vector<PDFSearchMatch> matches;
+    for (const QRectF& rect : page->search(text, Poppler::Page::IgnoreCase | Poppler::Page::IgnoreDiacritics)) {
+        matches.push_back({pageIndex, geometry.toPage(rect)});
+    }
+    return matches;
+}
+
+void runSearch(const std::shared_ptr<PopplerPDFDocument::Engine>& engine, const std::shared_ptr<PopplerSearch>& search,
+               const QString& text, const std::shared_ptr<const PDFSearchCallbacks>& callbacks)
+{
+    int pages = 0;
+    {
+        std::lock_guard lock(engine->mutex);
+        pages = engine->document->isLocked() ? 0 : engine->document->numPages();
+    }
+    for (int i = 0; i < pages && !text.isEmpty() && !search->isCancelled(); ++i) {
+        for (const PDFSearchMatch& match : findOnPage(*engine, i, text)) {
+            MainThread::post([search, callbacks, match] {
+                if (!search->isCancelled() && callbacks->match) {
+                    callbacks->match(match);
+                }
+            });
+        }
+    }
+    MainThread::post([search, callbacks] {
+        if (!search->isCancelled() && callbacks->end) {
+            callbacks->end();
+        }
+    });
+}
+
+}  // namespace
+
+std::unique_ptr<PDFDocument> openPDFDocument(const QString& path)
+{
+    return PopplerPDFDocument::open(path);
+}
+
+std::unique_ptr<PopplerPDFDocument> PopplerPDFDocument::open(const QString& path)
+{
+    static const bool quiet = [] {
+        Poppler::setDebugErrorFunction(ignorePopplerMessages, QVariant());
+        return true;
+    }();
+    (void)quiet;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        throw PDFEngineError(PDFEngineError::Code::fileNotFound, path.toStdString());
+    }
+    QFile probe(path);
+    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
+        throw PDFEngineError(PDFEngineError::Code::fileUnreadable, path.toStdString());
+    }
+    probe.close();
+    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
+    // A file that opens with no page at all is not a usable PDF either.
+    if (!document || (!document->isLocked() && document->numPages() <= 0)) {
+        throw PDFEngineError(PDFEngineError::Code::notPDF, path.toStdString());
+    }
+    document->setRenderHint(Poppler::Document::Antialiasing);
+    document->setRenderHint(Poppler::Document::TextAntialiasing);
+    auto engine = std::make_shared<Engine>();
+    engine->document = std::move(document);
+    return std::unique_ptr<PopplerPDFDocument>(new PopplerPDFDocument(path, std::move(engine)));
+}
+
+PopplerPDFDocument::PopplerPDFDocument(QString path, std::shared_ptr<Engine> engine)
+    : path_(std::move(path)), engine_(std::move(engine))
+{
+}
+
+PopplerPDFDocument::~PopplerPDFDocument()
+{
+    if (lastSearch_) {
+        lastSearch_->cancel();
+    }
+}
+
+bool PopplerPDFDocument::isEncrypted() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->document->isLocked() || engine_->document->isEncrypted();
+}
+
+bool PopplerPDFDocument::isLocked() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->document->isLocked();
+}
+
+bool PopplerPDFDocument::unlock(const QString& password)
+{
+    std::lock_guard lock(engine_->mutex);
+    Poppler::Document& document = *engine_->document;
+    for (const QByteArray& candidate : passwordCandidates(password)) {
+        if (!document.isLocked()) {
+            break;
+        }
+        document.unlock(candidate, candidate);
+        if (!document.isLocked()) {
+            // Unlocking reloads the document: flags set in memory are gone.
+            engine_->password = candidate;
+            engine_->hiddenByUs.clear();
+        }
+    }
+    return !document.isLocked();
+}
+
+int PopplerPDFDocument::pageCount() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->document->isLocked() ? 0 : engine_->document->numPages();
+}
+
+std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) const
+{
+    std::lock_guard lock(engine_->mutex);
+    const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
+    if (!page) {
+        return std::nullopt;
+    }
+    return geometryOf(*page);
+}
+
+QImage PopplerPDFDocument::renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames)
+{
+    if (!std::isfinite(scale) || scale <= 0) {
+        return {};
+    }
+    std::lock_guard lock(engine_->mutex);
+    const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
+    if (!page) {
+        return {};
+    }
+    const QSizeF size = page->pageSizeF();
+    const double pixels = size.width() * size.height() * scale * scale;
+    if (pixels > maxRenderPixels) {
+        scale *= std::sqrt(maxRenderPixels / pixels);
+    }
+    applyHiddenNames(*engine_, pageIndex, *page, hiddenAnnotationNames);
+    return page->renderToImage(72.0 * scale, 72.0 * scale);
+}
+
+std::vector<PDFTextBox> PopplerPDFDocument::textBoxes(int pageIndex)
+{
+    std::lock_guard lock(engine_->mutex);
+    const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
+    if (!page) {
+        return {};
+    }
+    const PDFPageGeometry geometry = geometryOf(*page);
+    std::vector<PDFTextBox> boxes;
+    for (const std::unique_ptr<Poppler::TextBox>& word : page->textList()) {
+        PDFTextBox box{word->text(), geometry.toPage(word->boundingBox()), {}, word->hasSpaceAfter()};
+        for (int i = 0; i < box.text.size(); ++i) {
+            box.characterBounds.push_back(geometry.toPage(word->charBoundingBox(i)));
+        }
+        boxes.push_back(std::move(box));
+    }
+    return boxes;
+}
+
+std::shared_ptr<PDFSearch> PopplerPDFDocument::beginFind(const QString& text, PDFSearchCallbacks callbacks)
+{
+    if (lastSearch_) {
+        lastSearch_->cancel();
+    }
+    if (!searchQueue_) {
+        searchQueue_ = std::make_unique<SerialQueue>("app.quillet.search");
+    }
+    auto search = std::make_shared<PopplerSearch>();
+    auto shared = std::make_shared<const PDFSearchCallbacks>(std::move(callbacks));
+    searchQueue_->async([engine = engine_, search, text, shared] { runSearch(engine, search, text, shared); });
+    lastSearch_ = search;
+    return search;
+}
+
+void PopplerPDFDocument::write(const QString& destination, PDFWriteOptions options) const
+{
+    std::vector<QByteArray> passwords;
+    {
+        std::lock_guard lock(engine_->mutex);
+        if (engine_->document->isLocked()) {
+            throw PDFEngineError(PDFEngineError::Code::locked);
+        }
+        if (engine_->password) {
+            passwords.push_back(*engine_->password);
+        }
+    }
+    QpdfDocumentWriter::write(path_, passwords, destination, options);
+}
+
+}  // namespace quillet

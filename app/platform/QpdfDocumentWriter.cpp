@@ -1,0 +1,96 @@
+#include "app/platform/QpdfDocumentWriter.h"
+
+#include <memory>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFWriter.hh>
+
+namespace quillet::QpdfDocumentWriter {
+
+namespace {
+
+std::unique_ptr<QPDF> readSource(const QString& source, std::vector<QByteArray> passwords)
+{
+    if (passwords.empty()) {
+        passwords.emplace_back();
+    }
+    const QByteArray path = QFile::encodeName(source);
+    for (const QByteArray& password : passwords) {
+        auto pdf = std::make_unique<QPDF>();
+        pdf->setSuppressWarnings(true);
+        try {
+            pdf->processFile(path.constData(), password.constData());
+            return pdf;
+        } catch (const QPDFExc& e) {
+            if (e.getErrorCode() != qpdf_e_password) {
+                throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
+            }
+        }
+    }
+    throw PDFEngineError(PDFEngineError::Code::locked);
+}
+
+// Streams qpdf's output into a QSaveFile, which replaces the destination in
+// one rename when complete and leaves it untouched otherwise.
+class SaveFilePipeline : public Pipeline {
+public:
+    explicit SaveFilePipeline(QSaveFile& file) : Pipeline("save file", nullptr), file_(file) {}
+
+    void write(unsigned char const* data, size_t len) override
+    {
+        const auto size = static_cast<qint64>(len);
+        if (file_.write(reinterpret_cast<const char*>(data), size) != size) {
+            throw PDFEngineError(PDFEngineError::Code::writeFailed, file_.errorString().toStdString());
+        }
+    }
+
+    void finish() override {}
+
+private:
+    QSaveFile& file_;
+};
+
+void writeReplacing(QPDF& pdf, const QString& destination)
+{
+    QSaveFile file(destination);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
+    }
+    SaveFilePipeline pipeline(file);
+    QPDFWriter writer(pdf);
+    writer.setOutputPipeline(&pipeline);
+    writer.write();
+    if (!file.commit()) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
+    }
+}
+
+}  // namespace
+
+void write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
+           PDFWriteOptions options)
+{
+    if (!QFileInfo(source).isFile()) {
+        throw PDFEngineError(PDFEngineError::Code::fileNotFound, source.toStdString());
+    }
+    std::unique_ptr<QPDF> pdf = readSource(source, passwords);
+    try {
+        if (options.burnInAnnotations) {
+            QPDFPageDocumentHelper(*pdf).flattenAnnotations();
+        }
+        writeReplacing(*pdf, destination);
+    } catch (const PDFEngineError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
+    }
+}
+
+}  // namespace quillet::QpdfDocumentWriter

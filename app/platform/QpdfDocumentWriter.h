@@ -1,0 +1,22 @@
+// Writing whole documents with qpdf: a plain copy (the save fallback's last
+// step) or a copy with the annotations burnt into the page content (export).
+#pragma once
+
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "app/platform/PDFDocument.h"
+
+namespace quillet::QpdfDocumentWriter {
+
+// Reads `source` (trying each password form in turn; an empty list means no
+// password) and writes it to `destination` through a temporary file beside
+// it, so a failed write leaves any earlier file at `destination` as it was.
+// Throws PDFEngineError: locked when no password opens the source,
+// writeFailed for anything else.
+void write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
+           PDFWriteOptions options);
+
+}  // namespace quillet::QpdfDocumentWriter
