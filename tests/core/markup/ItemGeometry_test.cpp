@@ -1,0 +1,282 @@
+#include "core/markup/ItemGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace quillet;
+using namespace quillet::ItemGeometry;
+
+namespace {
+
+AnnotationItem item(Shape shape, double lineWidth = 2, int64_t rotation = 0) {
+    return AnnotationItem(UUID::random(), std::move(shape), RGBA::defaultInk(), lineWidth, rotation,
+                          std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
+}
+
+AnnotationItem ink(std::vector<Stroke> strokes, double lineWidth = 2) {
+    return item(InkShape{InkKind::pen, std::move(strokes)}, lineWidth);
+}
+
+TextSpec note(std::optional<double> fixedWidth = std::nullopt) { return TextSpec{"Note", 12, fixedWidth, true}; }
+
+void expectNear(Point p, Point q, double tolerance = 1e-9) {
+    EXPECT_NEAR(p.x, q.x, tolerance);
+    EXPECT_NEAR(p.y, q.y, tolerance);
+}
+
+void expectNear(const Rect& r, const Rect& s) {
+    expectNear(Point{r.minX(), r.minY()}, Point{s.minX(), s.minY()});
+    expectNear(Point{r.maxX(), r.maxY()}, Point{s.maxX(), s.maxY()});
+}
+
+const Rect letter{0, 0, 612, 792};
+
+}  // namespace
+
+TEST(LabelSide, LabelSitsOnTheSideAwayFromTheHead) {
+    EXPECT_EQ(labelSide({0, 0}, {10, 0}, 0), ArrowLabelSide::left);
+    EXPECT_EQ(labelSide({0, 0}, {-10, 0}, 0), ArrowLabelSide::right);
+    EXPECT_EQ(labelSide({0, 0}, {0, 10}, 0), ArrowLabelSide::below);
+    EXPECT_EQ(labelSide({0, 0}, {0, -10}, 0), ArrowLabelSide::above);
+    // The boundary slope: 0.6 × 10 = 6 ≤ 6 is still beside.
+    EXPECT_EQ(labelSide({0, 0}, {6, 10}, 0), ArrowLabelSide::left);
+    EXPECT_EQ(labelSide({0, 0}, {5, 10}, 0), ArrowLabelSide::below);
+    EXPECT_EQ(labelSide({3, 3}, {3, 3}, 0), ArrowLabelSide::left);
+}
+
+TEST(LabelSide, OnARotatedPageSidesFollowTheReadingFrame) {
+    // Up the page is rightwards for a reader of a page turned by 90.
+    EXPECT_EQ(labelSide({0, 0}, {0, 10}, 90), ArrowLabelSide::left);
+    EXPECT_EQ(labelSide({0, 0}, {10, 0}, 90), ArrowLabelSide::above);
+    EXPECT_EQ(labelSide({0, 0}, {-10, 0}, 90), ArrowLabelSide::below);
+    EXPECT_EQ(labelSide({0, 0}, {10, 0}, 180), ArrowLabelSide::right);
+    EXPECT_EQ(labelSide({0, 0}, {10, 0}, 270), ArrowLabelSide::below);
+    // The slope boundary stays exact under a quarter turn.
+    EXPECT_EQ(labelSide({0, 0}, {-10, 6}, 90), ArrowLabelSide::left);
+}
+
+TEST(PlaceText, BoxHangsBelowItsOriginAndTurnsAboutIt) {
+    const TextSpec spec{"Hello", 12, std::nullopt, false};
+    const Size size = TextLayout::layout(spec).boxSize;
+    const PlacedBox box = placeText(spec, {100, 200}, 0);
+    EXPECT_EQ(box.size, size);
+    expectNear(box.frame(), Rect{100, 200 - size.height, size.width, size.height});
+    // Turned by 90 the box's top edge runs up the page from the origin and
+    // the box lies to its right.
+    const PlacedBox turned = placeText(spec, {100, 200}, 90);
+    expectNear(turned.frame(), Rect{100, 200, size.height, size.width});
+    expectNear(turned.transform.apply(Point{0, size.height}), Point{100, 200});
+}
+
+TEST(PlaceText, ContainsHonoursRotationAndTolerance) {
+    const TextSpec spec{"Hello", 12, std::nullopt, false};
+    const PlacedBox box = placeText(spec, {100, 200}, 90);
+    EXPECT_TRUE(box.contains({101, 201}, 0));
+    EXPECT_FALSE(box.contains({99, 201}, 0));
+    EXPECT_TRUE(box.contains({99, 201}, 1.5));
+    EXPECT_FALSE(box.contains({90, 190}, 1.5));
+}
+
+TEST(PlaceLabel, LabelTouchesTheTailFromTheSideAwayFromTheHead) {
+    const TextSpec spec{"Label", 12, std::nullopt, false};
+    const Size s = TextLayout::layout(spec).boxSize;
+    const Point tail{300, 400};
+    // Arrow to the right: the label's right edge is at the tail, centred.
+    const Rect left = placeLabel(spec, tail, {400, 400}, 0).frame();
+    EXPECT_DOUBLE_EQ(left.maxX(), 300);
+    EXPECT_DOUBLE_EQ(left.midY(), 400);
+    const Rect right = placeLabel(spec, tail, {200, 400}, 0).frame();
+    EXPECT_DOUBLE_EQ(right.minX(), 300);
+    const Rect above = placeLabel(spec, tail, {300, 300}, 0).frame();
+    EXPECT_DOUBLE_EQ(above.minY(), 400);
+    EXPECT_DOUBLE_EQ(above.midX(), 300);
+    const Rect below = placeLabel(spec, tail, {300, 500}, 0).frame();
+    EXPECT_DOUBLE_EQ(below.maxY(), 400);
+    EXPECT_DOUBLE_EQ(below.width, s.width);
+}
+
+TEST(PlaceLabel, OnARotatedPageTheLabelStillAvoidsTheHead) {
+    const TextSpec spec{"Label", 12, std::nullopt, false};
+    const Size s = TextLayout::layout(spec).boxSize;
+    // Page turned by 90, arrow up the page = rightwards for the reader: the
+    // label sits before the tail, i.e. below it on the page.
+    const Rect frame = placeLabel(spec, {300, 400}, {300, 500}, 90).frame();
+    EXPECT_NEAR(frame.maxY(), 400, 1e-9);
+    EXPECT_NEAR(frame.midX(), 300, 1e-9);
+    EXPECT_NEAR(frame.height, s.width, 1e-9);
+}
+
+TEST(ArrowHead, LengthGrowsWithTheLineAndIsCappedByTheArrow) {
+    auto headLength = [](Point from, Point to, double lw) {
+        const auto head = arrowHead(from, to, lw);
+        EXPECT_TRUE(head.has_value());
+        return head ? distance(head->tip, (head->left + head->right) / 2) : 0.0;
+    };
+    EXPECT_NEAR(headLength({0, 0}, {5, 0}, 2), 3.5, 1e-12);
+    EXPECT_NEAR(headLength({0, 0}, {100, 0}, 0.5), 8, 1e-12);
+    EXPECT_NEAR(headLength({0, 0}, {100, 0}, 2), 12.4, 1e-12);
+    EXPECT_NEAR(headLength({0, 0}, {0, -100}, 2), 12.4, 1e-12);
+}
+
+TEST(ArrowHead, TriangleIsSymmetricAndTheShaftEndsInside) {
+    const auto head = arrowHead({0, 0}, {100, 0}, 2);
+    ASSERT_TRUE(head.has_value());
+    EXPECT_EQ(head->tip, (Point{100, 0}));
+    expectNear(head->left, {87.6, 12.4 * 0.48});
+    expectNear(head->right, {87.6, -12.4 * 0.48});
+    expectNear(head->shaftEnd, {87.6 + 12.4 * 0.35, 0});
+}
+
+TEST(ArrowHead, NoHeadWithoutLength) {
+    EXPECT_FALSE(arrowHead({5, 5}, {5, 5}, 2).has_value());
+    EXPECT_FALSE(arrowHead({5, 5}, {5.005, 5}, 2).has_value());
+    EXPECT_FALSE(arrowHead({5, 5}, {NAN, 5}, 2).has_value());
+    EXPECT_TRUE(arrowHead({5, 5}, {5.02, 5}, 2).has_value());
+}
+
+TEST(NoteIcon, AnchorIsTheTopLeftCornerInTheReadingFrame) {
+    EXPECT_EQ(noteIconFrame({100, 200}, 0), (Rect{100, 180, 20, 20}));
+    EXPECT_EQ(noteIconFrame({100, 200}, 90), (Rect{100, 200, 20, 20}));
+    EXPECT_EQ(noteIconFrame({100, 200}, 180), (Rect{80, 200, 20, 20}));
+    EXPECT_EQ(noteIconFrame({100, 200}, 270), (Rect{80, 180, 20, 20}));
+}
+
+TEST(DefaultBubble, GoesRightOfTheIconWhenItFits) {
+    const Point p = defaultBubblePoint(note(), {100, 700}, 0, letter);
+    EXPECT_EQ(p, (Point{126, 700}));
+}
+
+TEST(DefaultBubble, NearTheRightEdgeGoesLeftOfTheIcon) {
+    const TextSpec spec = note();
+    const double w = TextLayout::layout(spec).boxSize.width;
+    const Point p = defaultBubblePoint(spec, {580, 700}, 0, letter);
+    EXPECT_DOUBLE_EQ(p.x, 580 - 6 - w);
+    EXPECT_DOUBLE_EQ(p.y, 700);
+}
+
+TEST(DefaultBubble, WhenNeitherSideFitsTheRoomierSideIsClampedInsideThePage) {
+    const TextSpec spec = note(200.0);
+    const double w = TextLayout::layout(spec).boxSize.width;  // 202.4
+    const Rect page{0, 0, 300, 300};
+    // Equal room: the right side, pulled back to end 4 points inside.
+    EXPECT_DOUBLE_EQ(defaultBubblePoint(spec, {140, 150}, 0, page).x, 296 - w);
+    // More room on the left: the left side, pushed in to start 4 points inside.
+    EXPECT_DOUBLE_EQ(defaultBubblePoint(spec, {200, 150}, 0, page).x, 4);
+    // A page narrower than the bubble: the left margin wins.
+    EXPECT_DOUBLE_EQ(defaultBubblePoint(spec, {40, 150}, 0, Rect{0, 0, 100, 300}).x, 4);
+}
+
+TEST(DefaultBubble, StaysInsideTheBottomAndTopEdges) {
+    const TextSpec spec = note();
+    const double h = TextLayout::layout(spec).boxSize.height;
+    EXPECT_DOUBLE_EQ(defaultBubblePoint(spec, {100, 15}, 0, letter).y, 4 + h);
+    EXPECT_DOUBLE_EQ(defaultBubblePoint(spec, {100, 800}, 0, letter).y, 788);
+}
+
+TEST(DefaultBubble, OnAPageRotatedBy90ItGoesBesideTheIconAsTheReaderSeesIt) {
+    const TextSpec spec = note();
+    const double w = TextLayout::layout(spec).boxSize.width;
+    // The icon sits near the reader's right edge (the page's top), so the
+    // bubble goes to the reader's left of it: further down the page.
+    const Point anchor{100, 700};
+    const Point p = defaultBubblePoint(spec, anchor, 90, letter);
+    expectNear(p, {100, 694 - w});
+    const Rect bubble = placeBubble(spec, p, 90).frame();
+    const Rect icon = noteIconFrame(anchor, 90);
+    EXPECT_TRUE(letter.contains(bubble));
+    EXPECT_NEAR(icon.minY() - bubble.maxY(), 6, 1e-9);
+    // Level with the icon's top in the reading frame: its left edge on the page.
+    EXPECT_NEAR(bubble.minX(), icon.minX(), 1e-9);
+}
+
+TEST(Connector, AbsentUpToTwelvePointsPresentBeyond) {
+    const Rect icon{0, 0, 20, 20};
+    EXPECT_FALSE(connector(icon, Rect{32, 5, 50, 20}).has_value());
+    const auto c = connector(icon, Rect{32.5, 5, 50, 20});
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->start, (Point{20, 12.5}));
+    EXPECT_EQ(c->end, (Point{32.5, 12.5}));
+    EXPECT_FALSE(connector(icon, Rect{5, 5, 50, 50}).has_value());  // overlapping
+}
+
+TEST(Connector, RunsBetweenTheNearestEdgesOnBothAxes) {
+    const auto c = connector(Rect{100, 100, 20, 20}, Rect{0, 0, 50, 30});
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->start, (Point{100, 100}));
+    EXPECT_EQ(c->end, (Point{50, 30}));
+}
+
+TEST(Bounds, InkGrowsByHalfTheLineWidthAndEmptyInkIsNull) {
+    EXPECT_EQ(bounds(ink({{{10, 10}}}, 4), false), (Rect{8, 8, 4, 4}));
+    EXPECT_EQ(bounds(ink({{{0, 0}, {10, 5}}, {{-3, 2}}}, 2), false), (Rect{-4, -1, 15, 7}));
+    EXPECT_TRUE(bounds(ink({}), false).isNull());
+    EXPECT_TRUE(bounds(ink({{}, {}}), false).isNull());
+    EXPECT_TRUE(inkBounds({}).isNull());
+}
+
+TEST(Bounds, ArrowSpansItsEndsAndItsLabel) {
+    EXPECT_EQ(bounds(item(ArrowShape{{50, 60}, {10, 20}, std::nullopt}), false), (Rect{10, 20, 40, 40}));
+    const TextSpec label{"Label", 12, std::nullopt, false};
+    const AnnotationItem labelled = item(ArrowShape{{100, 100}, {200, 100}, label});
+    const Rect labelFrame = placeLabel(label, {100, 100}, {200, 100}, 0).frame();
+    EXPECT_EQ(bounds(labelled, false), labelFrame.united(Rect{100, 100, 100, 0}));
+}
+
+TEST(Bounds, NoteIsItsIconUnlessExpanded) {
+    const AnnotationItem n = item(NoteShape{{100, 700}, {300, 500}, note()});
+    EXPECT_EQ(bounds(n, false), (Rect{100, 680, 20, 20}));
+    const Rect bubble = placeBubble(note(), {300, 500}, 0).frame();
+    EXPECT_EQ(bounds(n, true), bubble.united(Rect{100, 680, 20, 20}));
+}
+
+TEST(Bounds, TextIsItsPlacedFrame) {
+    const TextSpec spec{"Hi", 20, std::nullopt, true};
+    EXPECT_EQ(bounds(item(TextShape{{10, 50}, spec}, 1, 270), false), placeText(spec, {10, 50}, 270).frame());
+}
+
+TEST(DistanceToSegment, MeasuresToTheNearestPointIncludingEnds) {
+    EXPECT_DOUBLE_EQ(distanceToSegment({5, 3}, {0, 0}, {10, 0}), 3);
+    EXPECT_DOUBLE_EQ(distanceToSegment({13, 4}, {0, 0}, {10, 0}), 5);
+    EXPECT_DOUBLE_EQ(distanceToSegment({-3, -4}, {0, 0}, {10, 0}), 5);
+    EXPECT_DOUBLE_EQ(distanceToSegment({3, 4}, {0, 0}, {0, 0}), 5);
+}
+
+TEST(Translated, MovesEveryPointRoundedAndKeepsEverythingElse) {
+    const AnnotationItem a = item(ArrowShape{{1.234, 2}, {3, 4}, std::nullopt});
+    const AnnotationItem moved = translated(a, 1, -0.5);
+    EXPECT_EQ(moved.shape.arrow()->from, (Point{2.23, 1.5}));
+    EXPECT_EQ(moved.shape.arrow()->to, (Point{4, 3.5}));
+    EXPECT_EQ(moved.id, a.id);
+    EXPECT_EQ(moved.modified, a.modified);
+    const AnnotationItem n = translated(item(NoteShape{{0, 0}, {10, 10}, note()}), 0.125, -0.125);
+    EXPECT_EQ(n.shape.note()->anchor, (Point{0.13, -0.13}));
+    EXPECT_EQ(n.shape.note()->bubble, (Point{10.13, 9.88}));
+    const AnnotationItem strokes = translated(ink({{{0, 0}, {1, 1}}, {{2, 2}}}), 10, 0);
+    EXPECT_EQ(strokes.shape.ink()->strokes, (std::vector<Stroke>{{{10, 0}, {11, 1}}, {{12, 2}}}));
+    EXPECT_EQ(translated(item(TextShape{{5, 5}, note()}), -5, -5).shape.text()->origin, (Point{0, 0}));
+}
+
+TEST(Scaled, ScalesInkAboutTheCentreWithinLineWidthLimits) {
+    const AnnotationItem a = ink({{{10, 10}, {20, 30}}}, 2);
+    const AnnotationItem doubled = scaled(a, 2, {10, 10});
+    EXPECT_EQ(doubled.shape.ink()->strokes[0], (Stroke{{10, 10}, {30, 50}}));
+    EXPECT_DOUBLE_EQ(doubled.lineWidth, 4);
+    EXPECT_DOUBLE_EQ(scaled(a, 100, {0, 0}).lineWidth, 60);
+    EXPECT_DOUBLE_EQ(scaled(a, 0.01, {0, 0}).lineWidth, 0.25);
+    EXPECT_DOUBLE_EQ(scaled(a, 0.13, {0, 0}).lineWidth, 0.26);
+    EXPECT_DOUBLE_EQ(scaled(a, 1.0 / 3, {0, 0}).lineWidth, 0.67);
+    EXPECT_EQ(scaled(a, 1.0 / 3, {0, 0}).shape.ink()->strokes[0], (Stroke{{3.33, 3.33}, {6.67, 10}}));
+}
+
+TEST(Scaled, OnlyInkWithAPositiveFiniteFactorChanges) {
+    const AnnotationItem text = item(TextShape{{5, 5}, note()});
+    EXPECT_EQ(scaled(text, 2, {0, 0}), text);
+    const AnnotationItem a = ink({{{10, 10}}}, 2);
+    for (double factor : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity()})
+        EXPECT_EQ(scaled(a, factor, {0, 0}), a) << factor;
+    AnnotationItem broken = a;
+    broken.lineWidth = std::nan("");
+    EXPECT_DOUBLE_EQ(scaled(broken, 2, {0, 0}).lineWidth, 0.25);
+}
