@@ -16,6 +16,8 @@ enum class Cipher {
 std::string_view cipherName(Cipher c);
 
 // The AES methods carry a 16-byte initialisation vector before the data.
-inline bool isAES(Cipher c) { return c == Cipher::aesV2 || c == Cipher::aesV3; }
+inline bool isAES(Cipher c) {
+    return c == Cipher::aesV2 || c == Cipher::aesV3;
+}
 
 }  // namespace quillet

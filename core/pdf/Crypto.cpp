@@ -13,8 +13,12 @@
 namespace quillet::crypto {
 namespace {
 
-const uint8_t* u8(std::string_view s) { return reinterpret_cast<const uint8_t*>(s.data()); }
-uint8_t* u8(Bytes& s) { return reinterpret_cast<uint8_t*>(s.data()); }
+const uint8_t* u8(std::string_view s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
+uint8_t* u8(Bytes& s) {
+    return reinterpret_cast<uint8_t*>(s.data());
+}
 
 template <typename Ctx, size_t DigestSize>
 Bytes digest(std::string_view data, void (*init)(Ctx*), void (*update)(Ctx*, size_t, const uint8_t*),

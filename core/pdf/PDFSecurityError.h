@@ -9,7 +9,7 @@
 namespace quillet {
 
 class PDFSecurityError : public std::exception {
-public:
+  public:
     enum class Code { unsupported, wrongPassword };
 
     static PDFSecurityError unsupported(std::string detail);
@@ -23,7 +23,7 @@ public:
     std::string text() const;
     const char* what() const noexcept override { return text_.c_str(); }
 
-private:
+  private:
     PDFSecurityError(Code code, std::string detail);
 
     Code code_;

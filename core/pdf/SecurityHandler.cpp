@@ -40,7 +40,9 @@ struct ModernParams {
     int64_t revision = 0;
 };
 
-Bytes rc4(std::string_view key, std::string_view data) { return crypto::rc4(key, data).value_or(Bytes()); }
+Bytes rc4(std::string_view key, std::string_view data) {
+    return crypto::rc4(key, data).value_or(Bytes());
+}
 
 Bytes xorKey(const Bytes& key, int i) {
     Bytes k = key;
@@ -48,7 +50,9 @@ Bytes xorKey(const Bytes& key, int i) {
     return k;
 }
 
-Bytes padded(const Bytes& w) { return (w + kPadding).substr(0, 32); }
+Bytes padded(const Bytes& w) {
+    return (w + kPadding).substr(0, 32);
+}
 
 // Algorithm 2: the file key a user password would give.
 Bytes legacyKey(const LegacyParams& lp, const Bytes& w) {
@@ -142,9 +146,9 @@ Bytes modernHash(int64_t revision, const Bytes& w, std::string_view salt, std::s
         Bytes k1;
         k1.reserve(block.size() * 64);
         for (int r = 0; r < 64; ++r) k1 += block;
-        const Bytes e =
-            crypto::aesCbcEncrypt(std::string_view(k).substr(0, 16), std::string_view(k).substr(16, 16), k1, false)
-                .value_or(Bytes());
+        const Bytes e = crypto::aesCbcEncrypt(std::string_view(k).substr(0, 16),
+                                              std::string_view(k).substr(16, 16), k1, false)
+                            .value_or(Bytes());
         if (e.size() < kAESBlock) break;  // cannot happen: k1 is whole blocks
         unsigned sum = 0;
         for (size_t b = 0; b < kAESBlock; ++b) sum += static_cast<unsigned char>(e[b]);
@@ -269,8 +273,8 @@ SecurityHandler::SecurityHandler(const PDFDictionary& dict, const Bytes& firstID
 
     std::optional<Bytes> key;
     if (revision_ >= 2 && revision_ <= 4) {
-        LegacyParams lp{o->substr(0, 32), u->substr(0, 32), static_cast<uint32_t>(*p->intValue()), firstID,
-                        revision_, encryptMetadata_, legacyKeyLength(dict, cf, v, revision_)};
+        LegacyParams lp{o->substr(0, 32), u->substr(0, 32), static_cast<uint32_t>(*p->intValue()),  firstID,
+                        revision_,        encryptMetadata_, legacyKeyLength(dict, cf, v, revision_)};
         key = legacyFileKey(lp, candidates);
     } else if (revision_ == 5 || revision_ == 6) {
         const Bytes* oe = stringEntry(dict, "OE");
@@ -289,20 +293,24 @@ SecurityHandler::SecurityHandler(const PDFDictionary& dict, const Bytes& firstID
 Bytes SecurityHandler::objectKey(int64_t num, int64_t gen, Cipher cipher) const {
     if (cipher == Cipher::aesV3) return fileKey_;
     Bytes input = fileKey_;
-    for (int i = 0; i < 3; ++i) input.push_back(static_cast<char>((static_cast<uint64_t>(num) >> (8 * i)) & 0xFF));
-    for (int i = 0; i < 2; ++i) input.push_back(static_cast<char>((static_cast<uint64_t>(gen) >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 3; ++i)
+        input.push_back(static_cast<char>((static_cast<uint64_t>(num) >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 2; ++i)
+        input.push_back(static_cast<char>((static_cast<uint64_t>(gen) >> (8 * i)) & 0xFF));
     if (cipher == Cipher::aesV2) input += "sAlT";
     return crypto::md5(input).substr(0, std::min<size_t>(fileKey_.size() + 5, 16));
 }
 
-Bytes SecurityHandler::crypt(const Bytes& bytes, int64_t num, int64_t gen, Cipher cipher, bool encrypt) const {
+Bytes SecurityHandler::crypt(const Bytes& bytes, int64_t num, int64_t gen, Cipher cipher,
+                             bool encrypt) const {
     if (cipher == Cipher::identity) return bytes;
     const Bytes key = objectKey(num, gen, cipher);
     if (cipher == Cipher::rc4) return rc4(key, bytes);
     if (!encrypt) {
         if (bytes.size() < kAESBlock) return {};
         const std::string_view all(bytes);
-        return crypto::aesCbcDecrypt(key, all.substr(0, kAESBlock), all.substr(kAESBlock), true).value_or(Bytes());
+        return crypto::aesCbcDecrypt(key, all.substr(0, kAESBlock), all.substr(kAESBlock), true)
+            .value_or(Bytes());
     }
     const Bytes iv = crypto::randomBytes(kAESBlock);
     auto sealed = crypto::aesCbcEncrypt(key, iv, bytes, true);
@@ -327,7 +335,8 @@ Bytes SecurityHandler::encryptStream(const Bytes& bytes, int64_t num, int64_t ge
 
 PDFValue SecurityHandler::cryptValue(const PDFValue& value, int64_t num, int64_t gen, bool encrypt) const {
     if (stringCipher_ == Cipher::identity) return value;
-    if (const Bytes* s = value.stringBytes()) return PDFValue::string(crypt(*s, num, gen, stringCipher_, encrypt));
+    if (const Bytes* s = value.stringBytes())
+        return PDFValue::string(crypt(*s, num, gen, stringCipher_, encrypt));
     if (const PDFArray* a = value.arrayValue()) {
         PDFArray out;
         out.reserve(a->size());

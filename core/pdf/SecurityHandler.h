@@ -16,7 +16,7 @@
 namespace quillet {
 
 class SecurityHandler {
-public:
+  public:
     // encryptDict: the resolved /Encrypt dictionary (its entries must be
     // direct values). firstID: the first element of the trailer's /ID, empty
     // if there is none. password: UTF-8 text; the empty password is always
@@ -50,7 +50,7 @@ public:
     // MD5-derived key of the standard's algorithm 1.
     Bytes objectKey(int64_t num, int64_t gen, Cipher cipher) const;
 
-private:
+  private:
     Bytes fileKey_;
     Cipher stringCipher_ = Cipher::identity;
     Cipher streamCipher_ = Cipher::identity;
