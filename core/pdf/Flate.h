@@ -11,8 +11,8 @@
 namespace quillet::Flate {
 
 // Output caps callers pass to inflate: a hostile stream must not exhaust memory.
-inline constexpr size_t kStreamDataLimit = 268'435'456;   // stream data read from a PDF file
-inline constexpr size_t kItemPayloadLimit = 67'108'864;   // a stored item payload
+inline constexpr size_t kStreamDataLimit = 268'435'456;  // stream data read from a PDF file
+inline constexpr size_t kItemPayloadLimit = 67'108'864;  // a stored item payload
 
 // Compresses at zlib level 0..9. Never throws: any failure (including
 // input of 4 GiB or more) gives an empty result.

@@ -7,7 +7,7 @@
 namespace quillet {
 
 class FlateError : public std::exception {
-public:
+  public:
     enum class Code { initFailed, corrupt, tooLarge };
 
     explicit FlateError(Code code) : code_(code) {}
@@ -18,7 +18,7 @@ public:
     std::string text() const { return what(); }
     const char* what() const noexcept override;
 
-private:
+  private:
     Code code_;
 };
 

@@ -9,12 +9,18 @@ namespace {
 std::string describe(PDFReaderError::Code code, const std::string& detail) {
     using Code = PDFReaderError::Code;
     switch (code) {
-        case Code::badXref: return "bad xref: " + detail;
-        case Code::badPageTree: return "bad page tree: " + detail;
-        case Code::unsupportedFilter: return "unsupported filter " + detail;
-        case Code::badObject: return "bad object: " + detail;
-        case Code::noStartXref: return "startxref not found";
-        case Code::missingRoot: return "trailer has no /Root";
+        case Code::badXref:
+            return "bad xref: " + detail;
+        case Code::badPageTree:
+            return "bad page tree: " + detail;
+        case Code::unsupportedFilter:
+            return "unsupported filter " + detail;
+        case Code::badObject:
+            return "bad object: " + detail;
+        case Code::noStartXref:
+            return "startxref not found";
+        case Code::missingRoot:
+            return "trailer has no /Root";
     }
     return "bad object: " + detail;
 }
@@ -24,6 +30,8 @@ std::string describe(PDFReaderError::Code code, const std::string& detail) {
 PDFReaderError::PDFReaderError(Code code, std::string detail)
     : code_(code), detail_(std::move(detail)), text_(describe(code_, detail_)) {}
 
-std::string PDFReaderError::text() const { return text_; }
+std::string PDFReaderError::text() const {
+    return text_;
+}
 
 }  // namespace quillet

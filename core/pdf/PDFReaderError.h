@@ -9,7 +9,7 @@
 namespace quillet {
 
 class PDFReaderError : public std::exception {
-public:
+  public:
     enum class Code { badXref, badPageTree, unsupportedFilter, badObject, noStartXref, missingRoot };
 
     PDFReaderError(Code code, std::string detail = {});
@@ -31,7 +31,7 @@ public:
     std::string text() const;
     const char* what() const noexcept override { return text_.c_str(); }
 
-private:
+  private:
     Code code_;
     std::string detail_;
     std::string text_;

@@ -17,7 +17,9 @@ int64_t readInt(const PDFDictionary& parms, std::string_view key, int64_t fallba
     return *v->intValue();
 }
 
-bool supportedBits(int64_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16; }
+bool supportedBits(int64_t bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
+}
 
 // The byte geometry of one row, computed only from range-checked parameters.
 struct RowShape {
@@ -27,8 +29,9 @@ struct RowShape {
 
 RowShape checkedShape(const DecodeParameters& p) {
     // Short-circuit order keeps the product from overflowing.
-    if (p.colors < 1 || p.columns < 1 || p.colors > kMaxPredictorColors || !supportedBits(p.bitsPerComponent) ||
-        p.columns > kMaxPredictorColumns || p.colors * p.bitsPerComponent * p.columns > kMaxPredictorRowBits) {
+    if (p.colors < 1 || p.columns < 1 || p.colors > kMaxPredictorColors ||
+        !supportedBits(p.bitsPerComponent) || p.columns > kMaxPredictorColumns ||
+        p.colors * p.bitsPerComponent * p.columns > kMaxPredictorRowBits) {
         throw PDFReaderError::unsupportedFilter("predictor parameters");
     }
     const int64_t bitsPerPixel = p.colors * p.bitsPerComponent;
@@ -68,12 +71,23 @@ void undoPngRow(unsigned type, const unsigned char* raw, unsigned char* row, con
         const unsigned upperLeft = i >= bpp ? prev[i - bpp] : 0;
         unsigned predicted = 0;
         switch (type) {
-            case 0: predicted = 0; break;
-            case 1: predicted = left; break;
-            case 2: predicted = up; break;
-            case 3: predicted = (left + up) / 2; break;
-            case 4: predicted = paeth(left, up, upperLeft); break;
-            default: throw PDFReaderError::unsupportedFilter("PNG filter " + std::to_string(type));
+            case 0:
+                predicted = 0;
+                break;
+            case 1:
+                predicted = left;
+                break;
+            case 2:
+                predicted = up;
+                break;
+            case 3:
+                predicted = (left + up) / 2;
+                break;
+            case 4:
+                predicted = paeth(left, up, upperLeft);
+                break;
+            default:
+                throw PDFReaderError::unsupportedFilter("PNG filter " + std::to_string(type));
         }
         row[i] = static_cast<unsigned char>(raw[i] + predicted);
     }
@@ -115,8 +129,8 @@ Bytes applyPredictor(std::string_view bytes, const DecodeParameters& parms) {
     const RowShape shape = checkedShape(parms);
     if (parms.predictor == 2) {
         if (parms.bitsPerComponent != 8) {
-            throw PDFReaderError::unsupportedFilter("TIFF predictor " + std::to_string(parms.bitsPerComponent) +
-                                                    " bits");
+            throw PDFReaderError::unsupportedFilter("TIFF predictor " +
+                                                    std::to_string(parms.bitsPerComponent) + " bits");
         }
         return undoTiff(bytes, shape);
     }

@@ -44,7 +44,8 @@ std::vector<FilterStep> filterChain(const PDFDictionary& dict, const PDFResolve&
         const PDFValue resolved = resolve(element);
         if (const std::string* name = resolved.nameValue()) {
             if (steps.size() == kMaxFilterChain) {
-                throw PDFReaderError::unsupportedFilter("chain longer than " + std::to_string(kMaxFilterChain));
+                throw PDFReaderError::unsupportedFilter("chain longer than " +
+                                                        std::to_string(kMaxFilterChain));
             }
             steps.push_back({*name, std::nullopt});
         }
@@ -64,7 +65,8 @@ Bytes decodeStream(const PDFDictionary& dict, std::string_view data, const PDFRe
     const std::vector<FilterStep> steps = filterChain(dict, resolve);
     Bytes out(data);
     for (const FilterStep& step : steps) {
-        if (step.name != "FlateDecode" && step.name != "Fl") throw PDFReaderError::unsupportedFilter(step.name);
+        if (step.name != "FlateDecode" && step.name != "Fl")
+            throw PDFReaderError::unsupportedFilter(step.name);
         out = Flate::inflate(out, Flate::kStreamDataLimit);
         if (step.parms) out = applyPredictor(out, *step.parms);
     }

@@ -39,7 +39,8 @@ const PDFDictionary kTwoByTwo = parms(15, 2, 8, 2);
 const Bytes kFirstRow = bytes({0, 10, 20, 30, 40});
 
 TEST(PNGPredictor, NoneCopiesTheRow) {
-    EXPECT_EQ(applyPredictor(kFirstRow + bytes({0, 1, 2, 3, 4}), kTwoByTwo), bytes({10, 20, 30, 40, 1, 2, 3, 4}));
+    EXPECT_EQ(applyPredictor(kFirstRow + bytes({0, 1, 2, 3, 4}), kTwoByTwo),
+              bytes({10, 20, 30, 40, 1, 2, 3, 4}));
 }
 
 TEST(PNGPredictor, SubAddsTheBytePixelToTheLeft) {

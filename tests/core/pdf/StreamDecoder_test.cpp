@@ -25,7 +25,9 @@ struct Objects {
     }
 };
 
-PDFValue name(const char* n) { return PDFValue::name(n); }
+PDFValue name(const char* n) {
+    return PDFValue::name(n);
+}
 
 PDFValue pngParms(int64_t columns) {
     return PDFValue::dict({{"Predictor", PDFValue::integer(12)}, {"Columns", PDFValue::integer(columns)}});
@@ -112,10 +114,12 @@ TEST(DecodeStream, ParameterArrayCountsOnlyFiltersThatAreNames) {
 
 TEST(DecodeStream, OtherFiltersAreRefusedByName) {
     EXPECT_EQ(unsupportedText({{"Filter", name("DCTDecode")}}, "jpeg"), "unsupported filter DCTDecode");
-    EXPECT_EQ(unsupportedText({{"Filter", name("ASCIIHexDecode")}}, "41>"), "unsupported filter ASCIIHexDecode");
+    EXPECT_EQ(unsupportedText({{"Filter", name("ASCIIHexDecode")}}, "41>"),
+              "unsupported filter ASCIIHexDecode");
     const Bytes packed = Flate::deflate("x", 6);
-    EXPECT_EQ(unsupportedText({{"Filter", PDFValue::array({name("FlateDecode"), name("LZWDecode")})}}, packed),
-              "unsupported filter LZWDecode");
+    EXPECT_EQ(
+        unsupportedText({{"Filter", PDFValue::array({name("FlateDecode"), name("LZWDecode")})}}, packed),
+        "unsupported filter LZWDecode");
 }
 
 TEST(DecodeStream, PredictorFailuresAndFlateFailuresPassThrough) {
