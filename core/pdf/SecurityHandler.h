@@ -36,10 +36,13 @@ class SecurityHandler {
     Bytes decryptStream(const Bytes& bytes, int64_t num, int64_t gen) const;
     Bytes encryptStream(const Bytes& bytes, int64_t num, int64_t gen) const;
 
-    // The operation behind the four above, for object num/gen. Never throws
-    // on bad data: undecryptable AES input (shorter than one block, bad
+    // The operation behind the four above, for object num/gen. Decrypting
+    // never throws: undecryptable AES input (shorter than one block, bad
     // padding) gives empty bytes. Encrypting with AES draws a fresh random
-    // initialisation vector each time.
+    // initialisation vector each time; it throws PDFSecurityError
+    // (unsupported) when the file pairs AES with a key too short for it,
+    // rather than return empty data in place of the object, and
+    // std::system_error if the random source fails.
     Bytes crypt(const Bytes& bytes, int64_t num, int64_t gen, Cipher cipher, bool encrypt) const;
 
     // The value with every string inside it, at any depth of arrays and
