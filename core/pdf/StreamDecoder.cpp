@@ -55,6 +55,10 @@ std::vector<FilterStep> filterChain(const PDFDictionary& dict, const PDFResolve&
         for (size_t i = 0; i < steps.size() && i < list->size(); ++i) {
             steps[i].parms = asDictionary(resolve((*list)[i]));
         }
+    } else if (steps.size() == 1) {
+        // Writers commonly pair a one-element filter array with a bare
+        // parameter dictionary; dropping it would hand back row-filtered data.
+        steps[0].parms = asDictionary(parms);
     }
     return steps;
 }

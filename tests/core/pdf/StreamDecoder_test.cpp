@@ -79,6 +79,14 @@ TEST(DecodeStream, SingleFilterTakesADictionaryOfParameters) {
               kPredicted);
 }
 
+TEST(DecodeStream, OneFilterArrayTakesABareParameterDictionary) {
+    const Objects none;
+    const Bytes packed = Flate::deflate(kPredicted, 6);
+    EXPECT_EQ(decodeStream({{"Filter", PDFValue::array({name("FlateDecode")})}, {"DecodeParms", pngParms(2)}},
+                           packed, none.resolver()),
+              kUnpredicted);
+}
+
 TEST(DecodeStream, FilterArrayAppliesEachFilterInOrder) {
     const Objects none;
     const Bytes twice = Flate::deflate(Flate::deflate("inner", 9), 1);
@@ -92,10 +100,6 @@ TEST(DecodeStream, FilterArrayWithNullParametersHasNoPredictor) {
     const Bytes packed = Flate::deflate(kPredicted, 6);
     EXPECT_EQ(decodeStream({{"Filter", PDFValue::array({name("FlateDecode")})},
                             {"DecodeParms", PDFValue::array({PDFValue::null()})}},
-                           packed, none.resolver()),
-              kPredicted);
-    // A single dictionary does not apply to a filter array.
-    EXPECT_EQ(decodeStream({{"Filter", PDFValue::array({name("FlateDecode")})}, {"DecodeParms", pngParms(2)}},
                            packed, none.resolver()),
               kPredicted);
 }
