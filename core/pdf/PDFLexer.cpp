@@ -1,5 +1,7 @@
 #include "core/pdf/PDFLexer.h"
 
+#include <unordered_map>
+
 #include <charconv>
 #include <utility>
 
@@ -177,7 +179,17 @@ PDFValue PDFLexer::readArray(int depth) {
 }
 
 PDFValue PDFLexer::readDictionary(int depth) {
-    PDFDictionary dict;
+    // Entries plus a key index: a hostile dictionary with a hundred thousand
+    // keys must not cost a quadratic number of key comparisons.
+    std::vector<PDFDictionary::Entry> entries;
+    std::unordered_map<std::string, size_t> index;
+    auto put = [&](std::string key, PDFValue value) {
+        auto [it, inserted] = index.try_emplace(key, entries.size());
+        if (inserted)
+            entries.emplace_back(std::move(key), std::move(value));
+        else
+            entries[it->second].second = std::move(value);
+    };
     skipWhitespace();
     for (;;) {
         int c = peek();
@@ -189,13 +201,13 @@ PDFValue PDFLexer::readDictionary(int depth) {
             // A key right before the end has no value; keep it as null. A
             // repeated key keeps its first position and takes the last value.
             if (matches(">>", pos))
-                dict.set(key, PDFValue::null());
+                put(std::move(key), PDFValue::null());
             else
-                dict.set(key, parseValue(depth + 1));
+                put(std::move(key), parseValue(depth + 1));
         } else if (c == '>') {
             if (peek(1) != '>') throw PDFParseError::unexpected("'>'", pos);
             pos += 2;
-            return PDFValue::dict(std::move(dict));
+            return PDFValue::dict(PDFDictionary::fromUniqueEntries(std::move(entries)));
         } else {
             // A stray value between entries is read and dropped.
             int64_t before = pos;

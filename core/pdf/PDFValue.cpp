@@ -210,6 +210,12 @@ PDFDictionary::PDFDictionary(std::initializer_list<Entry> entries) {
     for (const auto& [k, v] : entries) set(k, v);
 }
 
+PDFDictionary PDFDictionary::fromUniqueEntries(std::vector<Entry> entries) {
+    PDFDictionary d;
+    d.entries_ = std::move(entries);
+    return d;
+}
+
 std::optional<PDFValue> PDFDictionary::get(std::string_view key) const {
     if (auto* v = find(key)) return *v;
     return std::nullopt;

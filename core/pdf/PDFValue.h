@@ -99,6 +99,9 @@ public:
 
     PDFDictionary() = default;
     PDFDictionary(std::initializer_list<Entry> entries);
+    // Takes entries whose keys the caller has already made unique (the
+    // parser does, with its own index, so large dictionaries stay linear).
+    static PDFDictionary fromUniqueEntries(std::vector<Entry> entries);
 
     // Subscript get: the value or absent.
     std::optional<PDFValue> get(std::string_view key) const;
