@@ -1,0 +1,43 @@
+// The item payload: "QLT1:" followed by the Base64 of a zlib stream (level
+// 9) of the item's JSON object. It lives inside users' PDF files, on the
+// clipboard and in the recovery journal, so its bytes are a fixed format.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "core/markup/AnnotationItem.h"
+
+namespace quillet::ItemCodec {
+
+inline constexpr std::string_view kPrefix = "QLT1:";
+inline constexpr int64_t kFormatVersion = 1;
+// The largest magnitude of any coordinate that is written or accepted.
+inline constexpr double maxCoordinate = 1e7;
+inline constexpr size_t kMaxStrokes = 100'000;
+
+// The payload of an item. Never fails: values JSON cannot carry are
+// replaced, coordinates are clamped and rounded, text that is not UTF-8 is
+// repaired. The same item always gives the same text, byte for byte.
+std::string encode(const AnnotationItem& item);
+
+// The item, or absent when the text is not a valid payload. Never throws.
+std::optional<AnnotationItem> decode(std::string_view payload);
+
+// Whether the text begins with "QLT1:" (exact, case-sensitive).
+bool isPayload(std::string_view text);
+
+// The JSON object of an item as it is written into the payload (rounded,
+// clamped, repaired), and the item read back from such an object with every
+// check of decode. The command-line tool exchanges items in this form.
+nlohmann::json toJSON(const AnnotationItem& item);
+std::optional<AnnotationItem> fromJSON(const nlohmann::json& object);
+
+// The exact JSON text inside the payload of an item.
+std::string jsonText(const AnnotationItem& item);
+
+}  // namespace quillet::ItemCodec
