@@ -1,0 +1,134 @@
+// Delayed work runs once on the main thread after its delay, and a cancel
+// that returned true is final: also when the work was already due and only
+// waiting for the event loop, when the cancel comes from another thread, or
+// from other work that became due at the same moment.
+#include "app/platform/DelayedWork.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <QObject>
+
+#include "app/platform/MainThread.h"
+#include "tests/app/platform/PlatformTestSupport.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+class DelayedWorkTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::testApplication(); }
+};
+
+TEST_F(DelayedWorkTest, RunsOnceOnTheMainThreadAfterItsDelay)
+{
+    int runs = 0;
+    bool onMain = false;
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration waited{};
+    DelayedWork work = DelayedWork::schedule(40ms, [&] {
+        ++runs;
+        onMain = MainThread::isCurrent();
+        waited = std::chrono::steady_clock::now() - start;
+    });
+    EXPECT_TRUE(work.isPending());
+    ASSERT_TRUE(testing::pumpUntil([&] { return runs > 0; }));
+    testing::pumpFor(60ms);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(onMain);
+    EXPECT_GE(waited, 35ms);
+    EXPECT_TRUE(work.hasRun());
+    EXPECT_FALSE(work.cancel());
+}
+
+TEST_F(DelayedWorkTest, CancelledBeforeItIsDueNeverRuns)
+{
+    bool ran = false;
+    DelayedWork work = DelayedWork::schedule(20ms, [&] { ran = true; });
+    EXPECT_TRUE(work.cancel());
+    EXPECT_TRUE(work.cancel());  // cancelling twice is still a cancel
+    testing::pumpFor(80ms);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(work.isCancelled());
+}
+
+TEST_F(DelayedWorkTest, CancelledWhenAlreadyDueNeverRuns)
+{
+    bool ran = false;
+    DelayedWork work = DelayedWork::schedule(5ms, [&] { ran = true; });
+    std::this_thread::sleep_for(40ms);  // due, but the event loop has not looked yet
+    EXPECT_TRUE(work.cancel());
+    testing::pumpFor(60ms);
+    EXPECT_FALSE(ran);
+}
+
+TEST_F(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns)
+{
+    bool ran = false;
+    bool cancelled = false;
+    DelayedWork second;
+    DelayedWork first = DelayedWork::schedule(5ms, [&] { cancelled = second.cancel(); });
+    second = DelayedWork::schedule(5ms, [&] { ran = true; });
+    std::this_thread::sleep_for(30ms);  // both due before the loop runs either
+    testing::pumpUntil([&] { return first.hasRun(); });
+    testing::pumpFor(40ms);
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(ran);
+}
+
+TEST_F(DelayedWorkTest, CancelledFromAnotherThreadNeverRuns)
+{
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<bool> ran{false};
+        DelayedWork work = DelayedWork::schedule(1ms, [&] { ran = true; });
+        bool cancelled = false;
+        std::thread canceller([&] { cancelled = work.cancel(); });
+        // Let the loop race the cancel: either the cancel wins and the work
+        // never runs, or the work ran and the cancel says so.
+        testing::pumpFor(3ms);
+        canceller.join();
+        testing::pumpFor(10ms);
+        EXPECT_NE(cancelled, ran.load()) << "round " << round;
+    }
+}
+
+TEST_F(DelayedWorkTest, ScheduledFromAWorkerThreadRunsOnTheMainThread)
+{
+    std::atomic<bool> onMain{false};
+    std::atomic<bool> ran{false};
+    std::thread worker([&] {
+        DelayedWork::schedule(5ms, [&] {
+            onMain = MainThread::isCurrent();
+            ran = true;
+        });
+    });
+    worker.join();
+    ASSERT_TRUE(testing::pumpUntil([&] { return ran.load(); }));
+    EXPECT_TRUE(onMain);
+}
+
+TEST_F(DelayedWorkTest, WorkWhoseContextIsGoneNeverRuns)
+{
+    bool ran = false;
+    auto* context = new QObject;
+    DelayedWork work = DelayedWork::schedule(5ms, [&] { ran = true; }, context);
+    delete context;
+    testing::pumpFor(40ms);
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(work.hasRun());
+}
+
+TEST_F(DelayedWorkTest, AnEmptyHandleHasNothingToCancel)
+{
+    DelayedWork none;
+    EXPECT_FALSE(none.cancel());
+    EXPECT_FALSE(none.isPending());
+    EXPECT_FALSE(DelayedWork::schedule(1ms, nullptr).isPending());
+}
+
+}  // namespace
+}  // namespace quillet
