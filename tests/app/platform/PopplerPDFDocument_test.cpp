@@ -2,6 +2,7 @@
 // pages and rotation, passwords, rendering with hidden annotations, text, and
 // the asynchronous search.
 #include "app/platform/PopplerPDFDocument.h"
+#include "app/platform/PDFPassword.h"
 
 #include <gtest/gtest.h>
 
@@ -272,6 +273,16 @@ TEST_F(PopplerPDFDocumentTest, EncryptedFileUnlocksOnlyWithItsPassword)
 
     auto viaOwner = openPDFDocument(qpath(locked));
     EXPECT_TRUE(viaOwner->unlock(QStringLiteral("owner-pw")));
+}
+
+TEST(PDFPasswordTest, UTF8FormFirstThenADifferentLatin1Form)
+{
+    EXPECT_EQ(passwordCandidates(QStringLiteral("plain")), std::vector<QByteArray>{"plain"});
+    EXPECT_EQ(passwordCandidates(QString()), std::vector<QByteArray>{""});
+    EXPECT_EQ(passwordCandidates(QStringLiteral("p\u00e4ss")),
+              (std::vector<QByteArray>{"p\xC3\xA4ss", "p\xE4ss"}));
+    // Beyond Latin-1 there is no single-byte form to try.
+    EXPECT_EQ(passwordCandidates(QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c")).size(), 1u);
 }
 
 TEST_F(PopplerPDFDocumentTest, SingleBytePasswordsAreTriedInTheirLatin1Form)
