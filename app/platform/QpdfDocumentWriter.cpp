@@ -14,10 +14,12 @@
 
 namespace quillet::QpdfDocumentWriter {
 
-namespace {
-
-std::unique_ptr<QPDF> readSource(const QString& source, std::vector<QByteArray> passwords)
+std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& givenPasswords)
 {
+    if (!QFileInfo(source).isFile()) {
+        throw PDFEngineError(PDFEngineError::Code::fileNotFound, source.toStdString());
+    }
+    std::vector<QByteArray> passwords = givenPasswords;
     if (passwords.empty()) {
         passwords.emplace_back();
     }
@@ -32,10 +34,14 @@ std::unique_ptr<QPDF> readSource(const QString& source, std::vector<QByteArray> 
             if (e.getErrorCode() != qpdf_e_password) {
                 throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
             }
+        } catch (const std::exception& e) {
+            throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
         }
     }
     throw PDFEngineError(PDFEngineError::Code::locked);
 }
+
+namespace {
 
 // Streams qpdf's output into a QSaveFile, which replaces the destination in
 // one rename when complete and leaves it untouched otherwise.
@@ -57,6 +63,8 @@ private:
     QSaveFile& file_;
 };
 
+}  // namespace
+
 void writeReplacing(QPDF& pdf, const QString& destination)
 {
     QSaveFile file(destination);
@@ -64,23 +72,24 @@ void writeReplacing(QPDF& pdf, const QString& destination)
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
     }
     SaveFilePipeline pipeline(file);
-    QPDFWriter writer(pdf);
-    writer.setOutputPipeline(&pipeline);
-    writer.write();
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputPipeline(&pipeline);
+        writer.write();
+    } catch (const PDFEngineError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
+    }
     if (!file.commit()) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
     }
 }
 
-}  // namespace
-
 void write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
            PDFWriteOptions options)
 {
-    if (!QFileInfo(source).isFile()) {
-        throw PDFEngineError(PDFEngineError::Code::fileNotFound, source.toStdString());
-    }
-    std::unique_ptr<QPDF> pdf = readSource(source, passwords);
+    std::unique_ptr<QPDF> pdf = read(source, passwords);
     try {
         if (options.burnInAnnotations) {
             QPDFPageDocumentHelper(*pdf).flattenAnnotations();

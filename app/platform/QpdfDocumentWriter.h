@@ -2,12 +2,15 @@
 // step) or a copy with the annotations burnt into the page content (export).
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <QByteArray>
 #include <QString>
 
 #include "app/platform/PDFDocument.h"
+
+class QPDF;
 
 namespace quillet::QpdfDocumentWriter {
 
@@ -18,5 +21,10 @@ namespace quillet::QpdfDocumentWriter {
 // writeFailed for anything else.
 void write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
            PDFWriteOptions options);
+
+// The two halves of write(), for callers that change the document in between
+// (QpdfAnnotationEditor). Same errors as write().
+std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& passwords);
+void writeReplacing(QPDF& pdf, const QString& destination);
 
 }  // namespace quillet::QpdfDocumentWriter

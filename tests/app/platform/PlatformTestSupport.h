@@ -46,7 +46,8 @@ inline void pumpFor(std::chrono::milliseconds span)
 // The markup fixture. Page 0 (300 x 400): the words "Alpha beta" at (50, 300),
 // 18 pt; a red square annotation "red-one" at markupRed, a blue one "blue-two"
 // at markupBlue, and a green one "file-hidden" at markupGreen that the file
-// itself hides (/F 2). Page 1: "Caf\u00e9 au lait". Page 2: "beta gamma Beta".
+// itself hides (/F 2); "blue-two" carries a "QuilletItem" payload and a
+// pop-up listed after it. Page 1: "Caf\u00e9 au lait". Page 2: "beta gamma Beta".
 // Pages 3, 4, 5: /Rotate 90, 180, -90 with the crop box rotatedCrop inside a
 // larger media box and a green square at rotatedGreen.
 inline const QRectF markupRed{50, 50, 50, 50};
@@ -63,10 +64,11 @@ inline std::string rectArray(const QRectF& r)
     return "[" + n(r.left()) + " " + n(r.top()) + " " + n(r.right()) + " " + n(r.bottom()) + "]";
 }
 
-inline std::string squareAnnotation(const QRectF& rect, const std::string& name, int flags, int appearance)
+inline std::string squareAnnotation(const QRectF& rect, const std::string& name, int flags, int appearance,
+                                    const std::string& extra = "")
 {
     return "<< /Type /Annot /Subtype /Square /Rect " + rectArray(rect) + " /NM (" + name + ") /F " +
-           std::to_string(flags) + " /AP << /N " + std::to_string(appearance) + " 0 R >> >>";
+           std::to_string(flags) + " /AP << /N " + std::to_string(appearance) + " 0 R >> " + extra + " >>";
 }
 
 inline void addFill(PdfBuilder& b, int64_t num, const QRectF& rect, const std::string& colour)
@@ -99,9 +101,10 @@ inline Bytes markupFixture()
     b.addRaw(2, "<< /Type /Pages /Count 6 /Kids [10 0 R 20 0 R 30 0 R 40 0 R 50 0 R 60 0 R] "
                 "/MediaBox [0 0 300 400] /Resources << /Font << /F1 3 0 R >> >> >>");
     b.addRaw(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
-    addTextPage(b, 10, 11, "Alpha beta", "/Annots [12 0 R 13 0 R 14 0 R]");
+    addTextPage(b, 10, 11, "Alpha beta", "/Annots [12 0 R 13 0 R 18 0 R 14 0 R]");
     b.addRaw(12, squareAnnotation(markupRed, "red-one", 4, 15));
-    b.addRaw(13, squareAnnotation(markupBlue, "blue-two", 4, 16));
+    b.addRaw(13, squareAnnotation(markupBlue, "blue-two", 4, 16, "/QuilletItem (QLT1:blue) /Popup 18 0 R"));
+    b.addRaw(18, "<< /Type /Annot /Subtype /Popup /Rect [200 100 260 140] /Parent 13 0 R >>");
     b.addRaw(14, squareAnnotation(markupGreen, "file-hidden", 2, 17));
     addFill(b, 15, markupRed, "1 0 0");
     addFill(b, 16, markupBlue, "0 0 1");

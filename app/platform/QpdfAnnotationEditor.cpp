@@ -1,0 +1,169 @@
+#include "app/platform/QpdfAnnotationEditor.h"
+
+#include <algorithm>
+#include <set>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include "app/platform/PDFEngineError.h"
+#include "app/platform/QpdfDocumentWriter.h"
+#include "core/pdf/PDFWriter.h"
+
+namespace quillet {
+
+namespace {
+
+std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index)
+{
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    if (index < 0 || index >= static_cast<int>(pages.size())) {
+        return std::nullopt;
+    }
+    return pages[static_cast<size_t>(index)].getObjectHandle();
+}
+
+std::vector<QPDFObjectHandle> annotsOf(QPDFObjectHandle page)
+{
+    QPDFObjectHandle annots = page.getKey("/Annots");
+    return annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
+}
+
+std::optional<std::string> textOf(QPDFObjectHandle value)
+{
+    return value.isString() ? std::optional(value.getUTF8Value()) : std::nullopt;
+}
+
+// The core serializes the value; qpdf parses it in the document's context,
+// so references name the document's own objects.
+QPDFObjectHandle converted(QPDF& pdf, const PDFDictionary& dictionary)
+{
+    Bytes text;
+    PDFWriter::writeDictionary(dictionary, text);
+    return QPDFObjectHandle::parse(&pdf, text, "new annotation");
+}
+
+QPDFObjectHandle appearanceStream(QPDF& pdf, const PDFStream& stream)
+{
+    QPDFObjectHandle handle = QPDFObjectHandle::newStream(&pdf);
+    const PDFValue* filter = stream.dict.find("Filter");
+    const PDFValue* parms = stream.dict.find("DecodeParms");
+    QPDFObjectHandle dict = converted(pdf, stream.dict);
+    handle.replaceStreamData(stream.data, filter ? dict.getKey("/Filter") : QPDFObjectHandle::newNull(),
+                             parms ? dict.getKey("/DecodeParms") : QPDFObjectHandle::newNull());
+    for (const std::string& key : dict.getKeys()) {
+        if (key != "/Length" && key != "/Filter" && key != "/DecodeParms") {
+            handle.getDict().replaceKey(key, dict.getKey(key));
+        }
+    }
+    return handle;
+}
+
+}  // namespace
+
+QpdfAnnotationEditor QpdfAnnotationEditor::open(const QString& source, const std::vector<QByteArray>& passwords)
+{
+    return QpdfAnnotationEditor(QpdfDocumentWriter::read(source, passwords));
+}
+
+QpdfAnnotationEditor::QpdfAnnotationEditor(std::unique_ptr<QPDF> pdf) : pdf_(std::move(pdf)) {}
+QpdfAnnotationEditor::~QpdfAnnotationEditor() = default;
+QpdfAnnotationEditor::QpdfAnnotationEditor(QpdfAnnotationEditor&&) noexcept = default;
+QpdfAnnotationEditor& QpdfAnnotationEditor::operator=(QpdfAnnotationEditor&&) noexcept = default;
+
+bool QpdfAnnotationEditor::isEncrypted() const
+{
+    return pdf_->isEncrypted();
+}
+
+int QpdfAnnotationEditor::pageCount() const
+{
+    return static_cast<int>(QPDFPageDocumentHelper(*pdf_).getAllPages().size());
+}
+
+std::vector<QpdfAnnotationEditor::Annotation> QpdfAnnotationEditor::annotations(int pageIndex) const
+{
+    const std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
+    if (!page) {
+        return {};
+    }
+    std::vector<Annotation> list;
+    const std::vector<QPDFObjectHandle> annots = annotsOf(*page);
+    for (size_t i = 0; i < annots.size(); ++i) {
+        QPDFObjectHandle a = annots[i];
+        if (!a.isDictionary()) {
+            continue;
+        }
+        QPDFObjectHandle subtype = a.getKey("/Subtype");
+        list.push_back({static_cast<int>(i), subtype.isName() ? subtype.getName().substr(1) : std::string(),
+                        textOf(a.getKey("/NM")), textOf(a.getKey("/QuilletItem")), a.getKey("/Popup").isDictionary()});
+    }
+    return list;
+}
+
+void QpdfAnnotationEditor::removeAnnotations(int pageIndex, const std::vector<int>& positions)
+{
+    std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
+    if (!page) {
+        return;
+    }
+    const std::vector<QPDFObjectHandle> annots = annotsOf(*page);
+    std::set<QPDFObjGen> removed;
+    for (const int position : positions) {
+        if (position < 0 || position >= static_cast<int>(annots.size())) {
+            continue;
+        }
+        QPDFObjectHandle a = annots[static_cast<size_t>(position)];
+        removed.insert(a.getObjGen());
+        if (a.isDictionary() && a.getKey("/Popup").isIndirect()) {
+            removed.insert(a.getKey("/Popup").getObjGen());
+        }
+    }
+    std::vector<QPDFObjectHandle> kept;
+    for (size_t i = 0; i < annots.size(); ++i) {
+        const bool listed = std::find(positions.begin(), positions.end(), static_cast<int>(i)) != positions.end();
+        const bool popupOfListed = annots[i].isIndirect() && removed.count(annots[i].getObjGen()) > 0;
+        if (!listed && !popupOfListed) {
+            kept.push_back(annots[i]);
+        }
+    }
+    page->replaceKey("/Annots", QPDFObjectHandle::newArray(kept));
+}
+
+void QpdfAnnotationEditor::addAnnotation(int pageIndex, const NewAnnotation& annotation)
+{
+    std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
+    if (!page) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, "no page " + std::to_string(pageIndex + 1));
+    }
+    try {
+        QPDFObjectHandle annot = pdf_->makeIndirectObject(converted(*pdf_, annotation.dictionary));
+        annot.replaceKey("/P", *page);
+        if (annotation.normalAppearance) {
+            QPDFObjectHandle ap = QPDFObjectHandle::newDictionary();
+            ap.replaceKey("/N", appearanceStream(*pdf_, *annotation.normalAppearance));
+            annot.replaceKey("/AP", ap);
+        }
+        QPDFObjectHandle annots = page->getKey("/Annots");
+        std::vector<QPDFObjectHandle> list = annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
+        list.push_back(annot);
+        if (annotation.popup) {
+            QPDFObjectHandle popup = pdf_->makeIndirectObject(converted(*pdf_, *annotation.popup));
+            popup.replaceKey("/Parent", annot);
+            popup.replaceKey("/P", *page);
+            annot.replaceKey("/Popup", popup);
+            list.push_back(popup);
+        }
+        page->replaceKey("/Annots", QPDFObjectHandle::newArray(list));
+    } catch (const std::exception& e) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
+    }
+}
+
+void QpdfAnnotationEditor::write(const QString& destination)
+{
+    QpdfDocumentWriter::writeReplacing(*pdf_, destination);
+}
+
+}  // namespace quillet
