@@ -1,0 +1,55 @@
+#include "app/document/OpenedPDF.h"
+
+#include <QFileInfo>
+
+#include "app/document/DocumentLoaderError.h"
+#include "app/platform/PDFEngineError.h"
+#include "app/platform/PlatformLog.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr LocalizedString promptPrefix{"Enter the password to open “", "Введите пароль, чтобы открыть «"};
+constexpr LocalizedString promptSuffix{"”.", "»."};
+constexpr LocalizedString incorrectPassword{"Incorrect password. Try again.",
+                                            "Неверный пароль. Попробуйте ещё раз."};
+
+}  // namespace
+
+OpenedPDF OpenedPDF::open(const QString& path)
+{
+    try {
+        std::unique_ptr<PDFDocument> pdf = openPDFDocument(path);
+        return OpenedPDF{path, std::shared_ptr<PDFDocument>(std::move(pdf)), std::nullopt};
+    } catch (const PDFEngineError& error) {
+        logLine(std::string("cannot open ") + path.toStdString() + ": " + error.text());
+        throw DocumentLoaderError(DocumentLoaderError::Code::unreadable, error.text());
+    }
+}
+
+QString OpenedPDF::displayName() const
+{
+    return QFileInfo(path).fileName();
+}
+
+UnlockOutcome unlockDocument(OpenedPDF& document, const PasswordPrompt& prompt)
+{
+    if (!document.pdf->isLocked()) {
+        return UnlockOutcome::notLocked;
+    }
+    QString informative = promptPrefix.text() + document.displayName() + promptSuffix.text();
+    for (;;) {
+        const std::optional<QString> password = prompt(informative);
+        if (!password) {
+            return UnlockOutcome::cancelled;
+        }
+        if (document.pdf->unlock(*password)) {
+            document.password = *password;
+            return UnlockOutcome::unlocked;
+        }
+        informative = incorrectPassword.text();
+    }
+}
+
+}  // namespace quillet
