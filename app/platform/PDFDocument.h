@@ -87,7 +87,8 @@ public:
     virtual std::vector<PDFTextBox> textBoxes(int pageIndex) = 0;
 
     // Starts a case- and diacritic-insensitive search on a background thread.
-    // Needs a running Qt event loop to deliver the callbacks.
+    // Call it on the main thread, whose event loop delivers the callbacks. An
+    // empty text finds nothing and just ends.
     virtual std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) = 0;
 
     // Writes the whole document (as its file holds it; an encrypted file stays
