@@ -1,0 +1,212 @@
+#include "core/save/IncrementalWriter.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "core/markup/AnnotationSerializer.h"
+#include "core/markup/ItemCodec.h"
+#include "core/pdf/FileAccessError.h"
+#include "core/pdf/PDFFileReader.h"
+#include "core/pdf/PDFWriter.h"
+#include "core/save/AnnotationRecognizer.h"
+#include "core/save/XRefWriter.h"
+
+namespace quillet::IncrementalWriter {
+
+namespace {
+
+// The objects of one update, assembled in memory before anything is written.
+class UpdateBuilder {
+  public:
+    UpdateBuilder(PDFFileReader& reader, bool expandNotes)
+        : reader_(reader),
+          security_(reader.security()),
+          expandNotes_(expandNotes),
+          baseOffset_(static_cast<int64_t>(reader.file().size())),
+          nextFree_(std::max<int64_t>(reader.size(), 1)) {}
+
+    void updatePage(int64_t index, const PDFRef& page, const std::vector<AnnotationItem>& items);
+
+    // Closes the update with its cross-reference section; false when there is nothing to write.
+    bool finish();
+
+    const Bytes& buffer() const { return buffer_; }
+    IncrementalWriteResult& result() { return result_; }
+
+  private:
+    void appendItem(const AnnotationItem& item, const PDFRef& page, const RecognizedAnnotations& found,
+                    PDFArray& annots);
+    bool reusable(const AnnotationItem& item, const std::string& payload,
+                  const RecognizedAnnotations& found) const;
+    void writeItem(const AnnotationItem& item, const PDFRef& page, const std::string& payload, PDFArray& annots);
+    void writeValue(const PDFRef& ref, const PDFValue& value);
+    void writeStream(const PDFRef& ref, const PDFStream& stream);
+    void record(const PDFRef& ref);
+
+    PDFFileReader& reader_;
+    std::shared_ptr<const SecurityHandler> security_;
+    bool expandNotes_;
+    int64_t baseOffset_;
+    int64_t nextFree_;
+    // Everything appended to the clone: a line feed that ends whatever the
+    // source's last line was, then the update.
+    Bytes buffer_ = "\n";
+    std::vector<XRefWriter::Entry> entries_;
+    IncrementalWriteResult result_;
+};
+
+void UpdateBuilder::record(const PDFRef& ref) {
+    entries_.push_back({ref.num, ref.gen, baseOffset_ + static_cast<int64_t>(buffer_.size())});
+}
+
+// Every object an update writes is encrypted for its own number, with the
+// source's key, so the file keeps its password.
+void UpdateBuilder::writeValue(const PDFRef& ref, const PDFValue& value) {
+    record(ref);
+    PDFWriter::writeObject(ref.num, ref.gen, security_ ? security_->cryptValue(value, ref.num, ref.gen, true) : value,
+                           buffer_);
+}
+
+void UpdateBuilder::writeStream(const PDFRef& ref, const PDFStream& stream) {
+    record(ref);
+    PDFWriter::writeStream(ref.num, ref.gen, stream.dict,
+                           security_ ? security_->encryptStream(stream.data, ref.num, ref.gen) : stream.data,
+                           buffer_);
+}
+
+bool UpdateBuilder::reusable(const AnnotationItem& item, const std::string& payload,
+                             const RecognizedAnnotations& found) const {
+    auto existing = found.existing.find(item.id);
+    if (existing == found.existing.end() || existing->second.payload != payload) return false;
+    if (!item.isNote()) return true;
+    // A note comes back whole or not at all: its pop-up must still name it as parent.
+    const ExistingAnnotation& note = existing->second;
+    if (expandNotes_ || !note.popup) return false;
+    auto parent = found.popupParents.find(*note.popup);
+    return parent != found.popupParents.end() && parent->second == note.ref;
+}
+
+void UpdateBuilder::writeItem(const AnnotationItem& item, const PDFRef& page, const std::string& payload,
+                              PDFArray& annots) {
+    const PDFRef annotation{nextFree_, 0};
+    const PDFRef appearance{nextFree_ + 1, 0};
+    const bool withPopup = item.isNote() && !expandNotes_;
+    const PDFRef popup{nextFree_ + 2, 0};
+    nextFree_ += withPopup ? 3 : 2;
+
+    std::optional<AnnotationSerializer::PopupReferences> popupRefs;
+    if (withPopup) popupRefs = AnnotationSerializer::PopupReferences{popup, annotation};
+    AnnotationSerializer::Output output =
+        AnnotationSerializer::serialize(item, page, appearance, popupRefs, payload, expandNotes_);
+
+    writeStream(appearance, output.appearance);
+    writeValue(annotation, PDFValue::dict(std::move(output.annotation)));
+    annots.push_back(PDFValue::ref(annotation));
+    if (output.popup) {
+        writeValue(popup, PDFValue::dict(std::move(*output.popup)));
+        annots.push_back(PDFValue::ref(popup));
+    }
+    ++result_.annotationsWritten;
+}
+
+void UpdateBuilder::appendItem(const AnnotationItem& item, const PDFRef& page, const RecognizedAnnotations& found,
+                               PDFArray& annots) {
+    // Encoding is deterministic, so an unchanged item gives exactly the stored text.
+    std::string payload = ItemCodec::encode(item);
+    if (!reusable(item, payload, found)) {
+        writeItem(item, page, payload, annots);
+        return;
+    }
+    const ExistingAnnotation& existing = found.existing.at(item.id);
+    annots.push_back(PDFValue::ref(existing.ref));
+    if (item.isNote()) annots.push_back(PDFValue::ref(*existing.popup));
+    ++result_.annotationsReused;
+}
+
+void UpdateBuilder::updatePage(int64_t index, const PDFRef& page, const std::vector<AnnotationItem>& items) {
+    if (page.gen < 0 || page.gen > kMaxGeneration)
+        throw IncrementalWriterError::unsupported("generation number " + std::to_string(page.gen));
+    std::optional<PDFObject> object = reader_.object(page.num);
+    const PDFValue* value = object ? object->value() : nullptr;
+    const PDFDictionary* pageDict = value ? value->dictValue() : nullptr;
+    if (!pageDict) throw IncrementalWriterError::badPage(index);
+
+    PDFArray oldAnnots;
+    if (const PDFValue* annots = pageDict->find("Annots")) {
+        PDFValue resolved = reader_.resolve(*annots);
+        if (const PDFArray* array = resolved.arrayValue()) oldAnnots = *array;
+    }
+    RecognizedAnnotations found = AnnotationRecognizer::scan(oldAnnots, reader_);
+    PDFArray newAnnots = std::move(found.retained);
+    for (const AnnotationItem& item : items) appendItem(item, page, found, newAnnots);
+    if (newAnnots == oldAnnots) return;
+
+    // The page gets a direct array; an indirect array object of the source
+    // stays as it was, only no longer referenced.
+    PDFDictionary updated = *pageDict;
+    updated.set("Annots", newAnnots.empty() ? std::nullopt : std::optional(PDFValue::array(std::move(newAnnots))));
+    writeValue(page, PDFValue::dict(std::move(updated)));
+    ++result_.pagesUpdated;
+}
+
+bool UpdateBuilder::finish() {
+    if (entries_.empty()) return false;
+    const XRefWriter::Source source{&reader_.trailer(), reader_.startXref(), reader_.newestSectionIsStream()};
+    XRefWriter::append(std::move(entries_), source, nextFree_, baseOffset_, buffer_);
+    return true;
+}
+
+std::vector<PDFRef> pageReferences(PDFFileReader& reader, int64_t expectedPageCount,
+                                   const std::optional<std::vector<PDFRef>>& cachedPageRefs) {
+    std::vector<PDFRef> refs = cachedPageRefs ? *cachedPageRefs : reader.pageRefs();
+    const auto found = static_cast<int64_t>(refs.size());
+    if (found != expectedPageCount) throw IncrementalWriterError::pageCountMismatch(expectedPageCount, found);
+    return refs;
+}
+
+// The clone replaces whatever is at the destination, so the two paths must
+// not name one file: that would destroy the source before it was copied.
+void refuseSameFile(const std::filesystem::path& source, const std::filesystem::path& destination) {
+    std::error_code error;
+    auto status = std::filesystem::symlink_status(destination, error);
+    if (error || !std::filesystem::exists(status) || std::filesystem::is_symlink(status)) return;
+    if (std::filesystem::equivalent(source, destination, error) && !error)
+        throw IncrementalWriterError::io("destination is the source file: " + destination.string());
+}
+
+}  // namespace
+
+IncrementalWriteResult appendUpdate(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                    int64_t expectedPageCount, const PageItemMap& pages,
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
+                                    const std::optional<std::string>& password, bool expandNotes,
+                                    const FileClonerCalls& calls) {
+    refuseSameFile(source, destination);
+    PDFFileReader reader(source, password);
+    if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
+
+    UpdateBuilder update(reader, expandNotes);
+    if (!pages.empty()) {
+        std::vector<PDFRef> refs = pageReferences(reader, expectedPageCount, cachedPageRefs);
+        for (const auto& [index, items] : pages) {
+            if (index < 0 || index >= static_cast<int64_t>(refs.size()))
+                throw IncrementalWriterError::pageIndexOutOfRange(index);
+            update.updatePage(index, refs[static_cast<size_t>(index)], items);
+        }
+        update.result().pageRefs = std::move(refs);
+    }
+    const bool appending = update.finish();
+
+    FileCloner::clone(source, destination, CloneMethod::automatic, calls);
+    if (!appending) return update.result();
+    try {
+        FileCloner::appendDurably(update.buffer(), destination, calls);
+    } catch (const FileAccessError& error) {
+        throw IncrementalWriterError::io(error.text());
+    }
+    update.result().bytesAppended = static_cast<int64_t>(update.buffer().size());
+    return update.result();
+}
+
+}  // namespace quillet::IncrementalWriter

@@ -1,0 +1,53 @@
+// Produces a new version of a PDF file: a clone of the source followed by
+// one incremental update holding the application's annotations of the pages
+// whose markup changed, those page dictionaries, a cross-reference section
+// and a trailer. Existing bytes are never modified. Annotations written by an
+// earlier save are referenced again when their item did not change, so a
+// save in which nothing changed appends nothing. Stateless.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/markup/AnnotationItem.h"
+#include "core/pdf/FileCloner.h"
+#include "core/pdf/PDFValue.h"
+#include "core/save/IncrementalWriteResult.h"
+#include "core/save/IncrementalWriterError.h"
+
+namespace quillet {
+
+// Page index (0-based) to the items the page must carry, in order. Only the
+// pages present are examined; a page with an empty list loses all of the
+// application's annotations.
+using PageItemMap = std::map<int64_t, std::vector<AnnotationItem>>;
+
+namespace IncrementalWriter {
+
+// Page references one update accepts (they arrive from a cached list too).
+inline constexpr int64_t kMaxGeneration = 65535;
+
+// Reads `source` (memory-mapped, only the pages of the map), clones it to
+// `destination` and appends the update with a single durable append.
+// `destination` must name another file than `source`: the clone removes
+// what is there first. `cachedPageRefs`: the page list of an earlier save
+// of the same file, saving the page-tree walk. `password`: for an encrypted
+// source, whose update is then encrypted with the file's own key.
+// `expandNotes`: notes are written as stamps, without pop-ups.
+// Throws IncrementalWriterError, and passes on the reader's errors
+// (FileAccessError, PDFReaderError, PDFParseError, FlateError), the
+// security handler's PDFSecurityError, and the cloner's FileAccessError and
+// std::filesystem::filesystem_error. Before the clone, no destination is
+// created; after it, a failure leaves the clone with a partial or no append.
+IncrementalWriteResult appendUpdate(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                    int64_t expectedPageCount, const PageItemMap& pages,
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
+                                    const std::optional<std::string>& password = {}, bool expandNotes = false,
+                                    const FileClonerCalls& calls = FileClonerCalls::system());
+
+}  // namespace IncrementalWriter
+}  // namespace quillet
