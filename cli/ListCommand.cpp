@@ -1,0 +1,88 @@
+#include "cli/ListCommand.h"
+
+#include <set>
+#include <string>
+
+#include "cli/Output.h"
+#include "core/markup/ItemCodec.h"
+
+namespace quillet::cli {
+namespace {
+
+std::optional<AnnotationItem> itemOf(PDFFileReader& reader, const PDFValue& entry) {
+    // Inline annotation dictionaries are never the application's: saving
+    // drops those carrying a payload and writes the page's items afresh.
+    if (!entry.refValue()) return std::nullopt;
+    try {
+        PDFValue annotation = reader.resolve(entry);
+        const PDFDictionary* dict = annotation.dictValue();
+        const PDFValue* payload = dict ? dict->find("QuilletItem") : nullptr;
+        const Bytes* text = payload ? payload->stringBytes() : nullptr;
+        if (!text || !ItemCodec::isPayload(*text)) return std::nullopt;
+        return ItemCodec::decode(*text);
+    } catch (const std::exception&) {
+        return std::nullopt;  // an unreadable annotation is foreign, not fatal
+    }
+}
+
+int run(const Arguments& arguments) {
+    PDFFileReader reader(arguments.operand(0), arguments.value("password"));
+    // Without the key the payload strings are ciphertext: an empty listing
+    // would wrongly say the file carries no markup.
+    if (reader.isEncrypted() && !reader.security()) {
+        throw std::runtime_error(reader.securityErrorText().value_or("document is encrypted"));
+    }
+    printJSON(listItems(reader));
+    return kExitSuccess;
+}
+
+}  // namespace
+
+std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page) {
+    std::optional<PDFObject> object = reader.object(page.num);
+    const PDFDictionary* dict = object ? object->dictionary() : nullptr;
+    const PDFValue* annots = dict ? dict->find("Annots") : nullptr;
+    if (!annots) return {};
+    PDFValue array = reader.resolve(*annots);
+    if (!array.arrayValue()) return {};
+
+    std::vector<AnnotationItem> items;
+    std::set<UUID> seen;
+    for (const PDFValue& entry : *array.arrayValue()) {
+        std::optional<AnnotationItem> item = itemOf(reader, entry);
+        if (item && seen.insert(item->id).second) items.push_back(std::move(*item));
+    }
+    return items;
+}
+
+nlohmann::json listItems(PDFFileReader& reader) {
+    nlohmann::json pages = nlohmann::json::object();
+    std::vector<PDFRef> refs = reader.pageRefs();
+    for (size_t i = 0; i < refs.size(); ++i) {
+        std::vector<AnnotationItem> items = pageItems(reader, refs[i]);
+        if (items.empty()) continue;
+        nlohmann::json list = nlohmann::json::array();
+        for (const AnnotationItem& item : items) list.push_back(ItemCodec::toJSON(item));
+        pages[std::to_string(i)] = std::move(list);
+    }
+    return {{"pages", std::move(pages)}};
+}
+
+Command listCommand() {
+    return {
+        .name = "list",
+        .usage = "quillet list FILE [--password P]",
+        .summary = "list the markup items on each page as JSON",
+        .help = "Prints {\"pages\": {\"0\": [ITEM, ...], ...}}: for each page that carries markup\n"
+                "made by this application (keys are 0-based page indices), its items in order.\n"
+                "Each ITEM is the item's JSON object as stored in its annotation; the same\n"
+                "format is accepted by the subcommands that write markup.\n"
+                "\n"
+                "Options:\n"
+                "  --password P   the user or owner password of an encrypted file\n",
+        .arguments = {.operands = {"FILE"}, .options = {{"password", true}}},
+        .run = run,
+    };
+}
+
+}  // namespace quillet::cli

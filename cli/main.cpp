@@ -1,0 +1,68 @@
+// The quillet command-line tool: reads PDF files and the markup in them.
+// `quillet SUBCOMMAND ...` picks a subcommand from the list below; every
+// subcommand answers --help, prints its result as JSON, exits 1 with
+// "quillet: " + the reason on failure and 2 when called wrongly.
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "cli/InfoCommand.h"
+#include "cli/ListCommand.h"
+#include "cli/Output.h"
+
+namespace quillet::cli {
+namespace {
+
+constexpr std::string_view kUsage = "quillet SUBCOMMAND [ARGUMENTS]   (quillet --help lists them)";
+
+std::vector<Command> allCommands() { return {infoCommand(), listCommand()}; }
+
+std::string overview(const std::vector<Command>& commands) {
+    std::string text = "usage: " + std::string(kUsage) + "\n\nSubcommands:\n";
+    for (const Command& c : commands) text += "  " + std::string(c.usage) + "\n      " + std::string(c.summary) + "\n";
+    text += "\n`quillet SUBCOMMAND --help` describes one. Exit status: 0 success, 1 failure, 2 usage error.\n";
+    return text;
+}
+
+int runCommand(const Command& command, const std::vector<std::string>& args) {
+    try {
+        Arguments arguments = Arguments::parse(args, command.arguments);
+        if (arguments.helpRequested()) {
+            printText("usage: " + std::string(command.usage) + "\n\n" + std::string(command.help));
+            return kExitSuccess;
+        }
+        return command.run(arguments);
+    } catch (const UsageError& e) {
+        return reportUsageError(e.text(), command.usage);
+    } catch (const std::bad_alloc&) {
+        return reportError("out of memory");
+    } catch (const std::exception& e) {
+        return reportError(e.what());
+    }
+}
+
+int runTool(const std::vector<std::string>& args) {
+    const std::vector<Command> commands = allCommands();
+    if (args.empty()) return reportUsageError("no subcommand given", kUsage);
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        try {
+            printText(overview(commands));
+            return kExitSuccess;
+        } catch (const std::exception& e) {
+            return reportError(e.what());
+        }
+    }
+    for (const Command& command : commands) {
+        if (command.name == args[0]) return runCommand(command, {args.begin() + 1, args.end()});
+    }
+    return reportUsageError("unknown subcommand " + args[0], kUsage);
+}
+
+}  // namespace
+}  // namespace quillet::cli
+
+int main(int argc, char** argv) {
+    return quillet::cli::runTool(std::vector<std::string>(argv + 1, argv + argc));
+}
