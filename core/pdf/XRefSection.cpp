@@ -147,7 +147,9 @@ PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table)
             if (offset) scan.skipBlanks();
             std::optional<int64_t> gen = offset ? scan.digits() : std::nullopt;
             if (!gen) throw PDFReaderError::badXref("entry at " + at(scan.pos));
-            scan.pos = skipWhitespaceAndComments(bytes, scan.pos);
+            scan.skipBlanks();
+            if (scan.pos < size && byteAt(bytes, scan.pos) == '%')
+                scan.pos = skipWhitespaceAndComments(bytes, scan.pos);
             if (scan.pos >= size) throw PDFReaderError::badXref("truncated");
             unsigned char type = byteAt(bytes, scan.pos++);
 
