@@ -4,12 +4,25 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/markup/AnnotationItem.h"
 #include "core/markup/ItemCodec.h"
 #include "core/pdf/PDFFileReader.h"
+#include "core/pdf/PDFWriter.h"
+
+namespace quillet {
+
+// Failure messages show values in PDF syntax.
+inline void PrintTo(const PDFValue& value, std::ostream* os) {
+    Bytes text;
+    PDFWriter::write(value, text);
+    *os << text;
+}
+
+}  // namespace quillet
 
 namespace quillet::testing {
 
