@@ -1,8 +1,8 @@
 #include "core/markup/AnnotationSerializer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "core/markup/ItemAppearanceBuilder.h"
@@ -19,15 +19,18 @@ constexpr int64_t kPrintFlag = 4;
 constexpr double kBoxedBorderWidth = 0.8;
 
 // Colour components are written to 3 decimals, halves away from zero.
-double round3(double v) { return std::round(v * 1000) / 1000; }
+double round3(double v) {
+    return std::round(v * 1000) / 1000;
+}
 
 PDFValue rectValue(const Rect& r) {
-    return PDFValue::array({PDFValue::number(r.minX()), PDFValue::number(r.minY()), PDFValue::number(r.maxX()),
-                            PDFValue::number(r.maxY())});
+    return PDFValue::array({PDFValue::number(r.minX()), PDFValue::number(r.minY()),
+                            PDFValue::number(r.maxX()), PDFValue::number(r.maxY())});
 }
 
 PDFValue colorValue(const RGBA& c) {
-    return PDFValue::array({PDFValue::number(round3(c.r)), PDFValue::number(round3(c.g)), PDFValue::number(round3(c.b))});
+    return PDFValue::array(
+        {PDFValue::number(round3(c.r)), PDFValue::number(round3(c.g)), PDFValue::number(round3(c.b))});
 }
 
 PDFValue pointsValue(std::initializer_list<Point> points) {
@@ -63,10 +66,14 @@ PDFValue inkList(const std::vector<Stroke>& strokes) {
 std::string_view subtype(const AnnotationItem& item, bool stampMode) {
     if (stampMode) return "Stamp";
     switch (item.shape.shapeCase()) {
-        case Shape::Case::ink: return "Ink";
-        case Shape::Case::text: return "FreeText";
-        case Shape::Case::arrow: return item.shape.arrow()->label ? "FreeText" : "Line";
-        case Shape::Case::note: return "Text";
+        case Shape::Case::ink:
+            return "Ink";
+        case Shape::Case::text:
+            return "FreeText";
+        case Shape::Case::arrow:
+            return item.shape.arrow()->label ? "FreeText" : "Line";
+        case Shape::Case::note:
+            return "Text";
     }
     return "Ink";
 }
@@ -124,7 +131,8 @@ bool writesRotate(const AnnotationItem& item) {
     return item.shape.text() != nullptr || (arrow != nullptr && arrow->label.has_value());
 }
 
-PDFDictionary popupDictionary(const NoteShape& note, int64_t rotation, std::optional<PDFRef> page, PDFRef parent) {
+PDFDictionary popupDictionary(const NoteShape& note, int64_t rotation, std::optional<PDFRef> page,
+                              PDFRef parent) {
     PDFDictionary d{{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Popup")}};
     d.set("Rect", rectValue(ItemGeometry::placeBubble(note.spec, note.bubble, rotation).frame()));
     if (page) d.set("P", PDFValue::ref(*page));
@@ -160,12 +168,14 @@ Output serialize(const AnnotationItem& item, std::optional<PDFRef> page, PDFRef 
     if (rect != drawn.bounds) bbox = rect;
     ItemAppearanceBuilder::FormXObject form = ItemAppearanceBuilder::formXObject(drawn, bbox);
 
-    PDFDictionary d{{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name(std::string(subtype(item, stampMode)))}};
+    PDFDictionary d{{"Type", PDFValue::name("Annot")},
+                    {"Subtype", PDFValue::name(std::string(subtype(item, stampMode)))}};
     d.set("Rect", rectValue(rect));
     if (page) d.set("P", PDFValue::ref(*page));
     d.set("F", PDFValue::integer(kPrintFlag));
     std::string nm = item.id.text();
-    std::transform(nm.begin(), nm.end(), nm.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(nm.begin(), nm.end(), nm.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     d.set("NM", PDFValue::text(nm));
     d.set("M", PDFValue::text(pdfDate(item.modified)));
     d.set("C", colorValue(item.color));
@@ -198,8 +208,8 @@ std::string pdfDate(std::chrono::sys_seconds time) {
 }
 
 std::string defaultAppearance(double fontSize, const RGBA& color) {
-    return "/Helv " + formatReal(fontSize) + " Tf " + formatReal(round3(color.r)) + " " + formatReal(round3(color.g)) +
-           " " + formatReal(round3(color.b)) + " rg";
+    return "/Helv " + formatReal(fontSize) + " Tf " + formatReal(round3(color.r)) + " " +
+           formatReal(round3(color.g)) + " " + formatReal(round3(color.b)) + " rg";
 }
 
 }  // namespace quillet::AnnotationSerializer

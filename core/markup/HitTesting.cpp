@@ -22,10 +22,13 @@ constexpr double kMaxEraserSamples = 100'000;
 // Closed on every side: a point on an edge of the grown bounds is inside.
 bool withinGrown(const Rect& r, Point p, double grow) {
     if (r.isNull()) return false;
-    return p.x >= r.minX() - grow && p.x <= r.maxX() + grow && p.y >= r.minY() - grow && p.y <= r.maxY() + grow;
+    return p.x >= r.minX() - grow && p.x <= r.maxX() + grow && p.y >= r.minY() - grow &&
+           p.y <= r.maxY() + grow;
 }
 
-bool closedOverlap(double aMin, double aMax, double bMin, double bMax) { return aMin <= bMax && bMin <= aMax; }
+bool closedOverlap(double aMin, double aMax, double bMin, double bMax) {
+    return aMin <= bMax && bMin <= aMax;
+}
 
 // Nonzero winding: a point is inside the triangle when it lies on the same
 // side of all three edges (or on an edge).
@@ -56,8 +59,10 @@ std::optional<HitPart> inkHit(const AnnotationItem& item, const InkShape& ink, P
     return std::nullopt;
 }
 
-std::optional<HitPart> arrowHit(const AnnotationItem& item, const ArrowShape& arrow, Point p, double tolerance) {
-    if (arrow.label && ItemGeometry::placeLabel(*arrow.label, arrow.from, arrow.to, item.rotation).contains(p, tolerance))
+std::optional<HitPart> arrowHit(const AnnotationItem& item, const ArrowShape& arrow, Point p,
+                                double tolerance) {
+    if (arrow.label &&
+        ItemGeometry::placeLabel(*arrow.label, arrow.from, arrow.to, item.rotation).contains(p, tolerance))
         return HitPart::label;
     const double reach = tolerance + std::max(item.lineWidth * 0.5, kMinArrowHalfWidth);
     if (ItemGeometry::distanceToSegment(p, arrow.from, arrow.to) <= reach) return HitPart::body;
@@ -68,7 +73,8 @@ std::optional<HitPart> arrowHit(const AnnotationItem& item, const ArrowShape& ar
 
 std::optional<HitPart> noteHit(const AnnotationItem& item, const NoteShape& note, Point p, double tolerance,
                                bool expanded) {
-    if (withinGrown(ItemGeometry::noteIconFrame(note.anchor, item.rotation), p, tolerance)) return HitPart::body;
+    if (withinGrown(ItemGeometry::noteIconFrame(note.anchor, item.rotation), p, tolerance))
+        return HitPart::body;
     if (expanded && ItemGeometry::placeBubble(note.spec, note.bubble, item.rotation).contains(p, tolerance))
         return HitPart::label;
     return std::nullopt;
@@ -110,8 +116,10 @@ bool eraserHits(const AnnotationItem& item, Point from, Point to, double radius,
     if (!std::isfinite(radius) || !std::isfinite(length(to - from))) return false;
     // Every sample lies on the segment: a sweep whose box stays clear of the
     // grown bounds cannot hit, and needs no sampling.
-    if (!closedOverlap(std::min(from.x, to.x), std::max(from.x, to.x), painted.minX() - radius, painted.maxX() + radius) ||
-        !closedOverlap(std::min(from.y, to.y), std::max(from.y, to.y), painted.minY() - radius, painted.maxY() + radius))
+    if (!closedOverlap(std::min(from.x, to.x), std::max(from.x, to.x), painted.minX() - radius,
+                       painted.maxX() + radius) ||
+        !closedOverlap(std::min(from.y, to.y), std::max(from.y, to.y), painted.minY() - radius,
+                       painted.maxY() + radius))
         return false;
     const double step = std::max(radius * 0.5, kMinEraserStep);
     const double samples = std::clamp(std::ceil(length(to - from) / step), 1.0, kMaxEraserSamples);

@@ -24,9 +24,10 @@ const PopupReferences kPopup{{22, 0}, {20, 0}};
 // 2026-12-05 13:45:01 UTC.
 const sys_seconds kModified = sys_days{year{2026} / December / 5} + hours{13} + minutes{45} + seconds{1};
 
-AnnotationItem item(Shape shape, RGBA color = RGBA::defaultInk(), double lineWidth = 2, int64_t rotation = 0) {
-    return AnnotationItem(*UUID::parse("6F9619FF-8B86-D011-B42D-00C04FC964FF"), std::move(shape), color, lineWidth,
-                          rotation, kModified);
+AnnotationItem item(Shape shape, RGBA color = RGBA::defaultInk(), double lineWidth = 2,
+                    int64_t rotation = 0) {
+    return AnnotationItem(*UUID::parse("6F9619FF-8B86-D011-B42D-00C04FC964FF"), std::move(shape), color,
+                          lineWidth, rotation, kModified);
 }
 
 AnnotationItem pen(InkKind kind = InkKind::pen) {
@@ -37,9 +38,12 @@ TextSpec spec(std::string text, double fontSize = 12, bool boxed = true) {
     return TextSpec{std::move(text), fontSize, std::nullopt, boxed};
 }
 
-AnnotationItem note() { return item(NoteShape{{100, 700}, {140, 700}, spec("Check the figures")}); }
+AnnotationItem note() {
+    return item(NoteShape{{100, 700}, {140, 700}, spec("Check the figures")});
+}
 
-Output serialize(const AnnotationItem& i, bool stamps = false, std::optional<PopupReferences> popup = std::nullopt) {
+Output serialize(const AnnotationItem& i, bool stamps = false,
+                 std::optional<PopupReferences> popup = std::nullopt) {
     return AnnotationSerializer::serialize(i, kPage, kAppearance, popup, std::nullopt, stamps);
 }
 
@@ -69,8 +73,8 @@ Rect rectOf(const PDFDictionary& d, std::string_view key) {
 
 TEST(SerializeInk, PenWritesTheStandardKeysInOrder) {
     const Output out = serialize(pen());
-    const std::vector<std::string> keys{"Type", "Subtype", "Rect", "P", "F", "NM", "M", "C", "BS", "InkList", "AP",
-                                        "QuilletItem"};
+    const std::vector<std::string> keys{"Type", "Subtype", "Rect", "P",       "F",  "NM",
+                                        "M",    "C",       "BS",   "InkList", "AP", "QuilletItem"};
     EXPECT_EQ(out.annotation.keys(), keys);
     EXPECT_EQ(entry(out.annotation, "Subtype"), "/Ink");
     EXPECT_EQ(entry(out.annotation, "P"), "7 0 R");
@@ -116,7 +120,8 @@ TEST(SerializeCommon, PayloadNamesTheSameItemAsNM) {
 }
 
 TEST(SerializeCommon, GivenPayloadIsWrittenAsIs) {
-    const Output out = AnnotationSerializer::serialize(pen(), std::nullopt, kAppearance, std::nullopt, "QLT1:abc", false);
+    const Output out =
+        AnnotationSerializer::serialize(pen(), std::nullopt, kAppearance, std::nullopt, "QLT1:abc", false);
     EXPECT_EQ(entry(out.annotation, "QuilletItem"), "(QLT1:abc)");
     EXPECT_FALSE(out.annotation.contains("P"));
 }
@@ -129,7 +134,10 @@ TEST(PdfDate, IsUTCWhateverTheLocalTimeZone) {
         tzset();
         EXPECT_EQ(AnnotationSerializer::pdfDate(kModified), "D:20261205134501Z") << zone;
     }
-    if (old) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 
@@ -159,24 +167,30 @@ TEST(SerializeText, FontSizeIsWrittenAsStoredNotClamped) {
 }
 
 TEST(SerializeRotate, OnlyTextAndLabelledArrowsCarryTheirRotation) {
-    EXPECT_EQ(entry(serialize(item(TextShape{{100, 500}, spec("Hi")}, RGBA::defaultInk(), 1, 90)).annotation, "Rotate"),
-              "90");
-    EXPECT_EQ(entry(serialize(item(ArrowShape{{10, 10}, {90, 90}, spec("L")}, RGBA::defaultInk(), 1, 270)).annotation,
+    EXPECT_EQ(entry(serialize(item(TextShape{{100, 500}, spec("Hi")}, RGBA::defaultInk(), 1, 90)).annotation,
                     "Rotate"),
-              "270");
+              "90");
+    EXPECT_EQ(
+        entry(
+            serialize(item(ArrowShape{{10, 10}, {90, 90}, spec("L")}, RGBA::defaultInk(), 1, 270)).annotation,
+            "Rotate"),
+        "270");
     EXPECT_FALSE(serialize(item(ArrowShape{{10, 10}, {90, 90}, std::nullopt}, RGBA::defaultInk(), 1, 90))
                      .annotation.contains("Rotate"));
-    EXPECT_FALSE(serialize(item(InkShape{InkKind::pen, {{{1, 1}}}}, RGBA::defaultInk(), 1, 90)).annotation.contains("Rotate"));
+    EXPECT_FALSE(serialize(item(InkShape{InkKind::pen, {{{1, 1}}}}, RGBA::defaultInk(), 1, 90))
+                     .annotation.contains("Rotate"));
     EXPECT_FALSE(serialize(item(NoteShape{{100, 700}, {140, 700}, spec("n")}, RGBA::defaultInk(), 1, 90))
                      .annotation.contains("Rotate"));
     EXPECT_FALSE(serialize(item(TextShape{{100, 500}, spec("Hi")})).annotation.contains("Rotate"));
     // Rotate sits between the shape's keys and AP.
-    const std::vector<std::string> keys = serialize(item(TextShape{{1, 50}, spec("Hi")}, RGBA(), 1, 180)).annotation.keys();
+    const std::vector<std::string> keys =
+        serialize(item(TextShape{{1, 50}, spec("Hi")}, RGBA(), 1, 180)).annotation.keys();
     EXPECT_EQ(keys[keys.size() - 3], "Rotate");
 }
 
 TEST(SerializeArrow, WithoutLabelIsALineWithAnOpenTailAndClosedHead) {
-    const Output out = serialize(item(ArrowShape{{10, 20}, {110, 20.5}, std::nullopt}, RGBA(0, 0, 1, 1), 1.5));
+    const Output out =
+        serialize(item(ArrowShape{{10, 20}, {110, 20.5}, std::nullopt}, RGBA(0, 0, 1, 1), 1.5));
     EXPECT_EQ(entry(out.annotation, "Subtype"), "/Line");
     EXPECT_EQ(entry(out.annotation, "L"), "[10 20 110 20.5]");
     EXPECT_EQ(entry(out.annotation, "LE"), "[/None /ClosedArrow]");
@@ -256,7 +270,8 @@ TEST(SerializeNote, StampShowsIconAndBubbleWithoutNoteKeys) {
     const Output out = serialize(n, true, kPopup);
     EXPECT_EQ(entry(out.annotation, "Subtype"), "/Stamp");
     EXPECT_EQ(entry(out.annotation, "Contents"), "(Check the figures)");
-    for (const char* key : {"Name", "Open", "Popup", "Rotate"}) EXPECT_FALSE(out.annotation.contains(key)) << key;
+    for (const char* key : {"Name", "Open", "Popup", "Rotate"})
+        EXPECT_FALSE(out.annotation.contains(key)) << key;
     EXPECT_FALSE(out.popup);
     const Rect expanded = ItemAppearanceBuilder::build(n, true).bounds;
     EXPECT_EQ(rectOf(out.annotation, "Rect"), expanded);

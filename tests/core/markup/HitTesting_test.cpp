@@ -26,9 +26,13 @@ AnnotationItem elbow(InkKind kind = InkKind::pen) {
     return ink(kind, {{{100, 100}, {200, 100}, {200, 200}}});
 }
 
-TextSpec spec(std::string text, bool boxed = true) { return TextSpec{std::move(text), 12, std::nullopt, boxed}; }
+TextSpec spec(std::string text, bool boxed = true) {
+    return TextSpec{std::move(text), 12, std::nullopt, boxed};
+}
 
-AnnotationItem note(Point anchor, Point bubble) { return item(NoteShape{anchor, bubble, spec("Remember this")}); }
+AnnotationItem note(Point anchor, Point bubble) {
+    return item(NoteShape{anchor, bubble, spec("Remember this")});
+}
 
 bool hits(const AnnotationItem& i, Point p, double tolerance = 0, bool expanded = false) {
     return hitTest(i, p, tolerance, expanded).has_value();
