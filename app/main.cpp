@@ -1,11 +1,7 @@
-// Process entry of the application. A placeholder until the application shell
-// takes over: it only brings up the Qt application object and its event loop.
-#include <QApplication>
+// Process entry of verda-pdf; the application shell does the work.
+#include "app/ui/ApplicationMain.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("verda-pdf"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Verda Edits PDF"));
-    return 0;
+    return quillet::runApplication(argc, argv);
 }

@@ -1,0 +1,265 @@
+#include "app/ui/ApplicationShell.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/document/DocumentLoaderError.h"
+#include "app/platform/PlatformLog.h"
+#include "app/platform/SerialQueue.h"
+#include "app/ui/DocumentWindow.h"
+#include "app/ui/LanguageChoice.h"
+#include "app/ui/MainMenu.h"
+#include "app/ui/PageRenderer.h"
+#include "app/ui/PasswordPrompt.h"
+#include "app/ui/Strings.h"
+
+namespace quillet {
+
+namespace {
+
+bool askToRestart(QWidget* parent)
+{
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Question);
+    box.setText(Strings::restartMessage.text());
+    box.setInformativeText(Strings::restartInformative.text());
+    QPushButton* restart = box.addButton(Strings::restartNow.text(), QMessageBox::AcceptRole);
+    box.addButton(Strings::restartLater.text(), QMessageBox::RejectRole);
+    box.setDefaultButton(restart);
+    box.exec();
+    return box.clickedButton() == restart;
+}
+
+QStringList showOpenPanel(QWidget* parent)
+{
+    return QFileDialog::getOpenFileNames(parent, QString(), QString(), Strings::openPanelFilter.text());
+}
+
+void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QFileInfo(path).fileName());
+    box.setText(error.localizedText(InterfaceLanguage::current()));
+    box.setInformativeText(error.localizedExplanation(InterfaceLanguage::current()));
+    box.exec();
+}
+
+void showAboutBox(QWidget* parent)
+{
+    QMessageBox::about(parent, MainMenu::aboutTitle(),
+                       Strings::displayName.text() + QStringLiteral("\n") + Strings::versionPrefix.text() +
+                           QString::fromLatin1(applicationVersion));
+}
+
+QString normalizedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+}  // namespace
+
+ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
+{
+    ShellOptions options;
+    options.store = &store;
+    options.language = language;
+    options.selfTest = qEnvironmentVariableIsSet("QUILLET_SELFTEST");
+    options.systemLanguages = &LanguageChoice::systemPreferredLanguages;
+    options.confirmRestart = &askToRestart;
+    options.chooseFiles = &showOpenPanel;
+    options.showOpenError = &showOpenErrorAlert;
+    options.passwordPrompt = [](QWidget* window) -> PasswordPrompt {
+        return [window](const QString& informative) { return askForPassword(window, informative); };
+    };
+    options.showAbout = &showAboutBox;
+    options.launch = Relauncher::detachedProcessLauncher();
+    options.program = QCoreApplication::applicationFilePath();
+    options.exitEventLoop = [] { QCoreApplication::exit(0); };
+    options.scheduler = SessionGuard::mainThreadScheduler();
+    return options;
+}
+
+ApplicationShell::ApplicationShell(ShellOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options))
+{
+}
+
+ApplicationShell::~ApplicationShell()
+{
+    // Windows still open (a test's, or after an aborted run) go with the shell.
+    terminating_ = true;
+    for (const QPointer<DocumentWindow>& window : windows_) {
+        delete window.data();
+    }
+}
+
+void ApplicationShell::didFinishLaunching(const QStringList& files)
+{
+    SessionGuard::scheduleCleanLaunchReset(*options_.store, options_.scheduler);
+    for (const QString& path : files) {
+        openFile(path);
+    }
+    if (!files.isEmpty()) {
+        quitWhenNoWindows();
+        return;
+    }
+    if (options_.selfTest) {
+        return;  // the self-test drives the run; no Open panel, no restored session
+    }
+    if (!SessionGuard::ignoresPreviousState(*options_.store)) {
+        for (const QString& path : SessionGuard::sessionDocuments(*options_.store)) {
+            if (QFileInfo::exists(path)) {
+                openFile(path);
+            }
+        }
+    }
+    if (windows_.isEmpty()) {
+        for (const QString& path : options_.chooseFiles(nullptr)) {
+            openFile(path);
+        }
+    }
+    quitWhenNoWindows();
+}
+
+DocumentWindow* ApplicationShell::openFile(const QString& path)
+{
+    const QString resolved = normalizedPath(path);
+    for (const QPointer<DocumentWindow>& window : windows_) {
+        if (window && normalizedPath(window->filePath()) == resolved) {
+            window->raise();
+            window->activateWindow();
+            return window;
+        }
+    }
+    std::optional<OpenedPDF> document;
+    try {
+        document = OpenedPDF::open(resolved);
+    } catch (const DocumentLoaderError& error) {
+        options_.showOpenError(path, error);
+        return nullptr;
+    }
+    auto* window = new DocumentWindow(std::move(*document));
+    if (options_.passwordPrompt) {
+        window->setPasswordPrompt(options_.passwordPrompt(window));
+    }
+    MainMenu::install(*window, MenuActions{
+                                   [this, window] { openDocumentPanel(window); },
+                                   [this] { requestQuit(); },
+                                   [this, window] { options_.showAbout(window); },
+                                   [this, window](const QString& code) { selectLanguage(code, window); },
+                                   [this] { return checkedLanguageCode(); },
+                               });
+    connect(window, &DocumentWindow::closed, this, &ApplicationShell::windowClosed);
+    windows_.append(window);
+    window->show();
+    recordSessionDocuments();
+    return window;
+}
+
+void ApplicationShell::openDocumentPanel(QWidget* parent)
+{
+    for (const QString& path : options_.chooseFiles(parent)) {
+        openFile(path);
+    }
+}
+
+void ApplicationShell::selectLanguage(const QString& code, QWidget* parent)
+{
+    const LanguageChoice::Selection selection =
+        LanguageChoice::select(*options_.store, code, options_.systemLanguages(), options_.language);
+    if (!selection.needsRestart || !options_.confirmRestart(parent)) {
+        return;
+    }
+    restartList_ = openFilePaths();
+    restartRequested_ = true;
+    requestQuit();
+}
+
+QString ApplicationShell::checkedLanguageCode() const
+{
+    return LanguageChoice::checkedCode(*options_.store);
+}
+
+void ApplicationShell::requestQuit()
+{
+    terminating_ = true;
+    const QList<QPointer<DocumentWindow>> open = windows_;
+    for (const QPointer<DocumentWindow>& window : open) {
+        if (window && !window->close()) {
+            // A window kept itself open: the quit, and any restart with it, is off.
+            terminating_ = false;
+            restartRequested_ = false;
+            restartList_.clear();
+            return;
+        }
+    }
+    quitWhenNoWindows();
+}
+
+void ApplicationShell::willTerminate()
+{
+    if (!SerialQueue::waitForAllQueues(options_.backgroundWorkLimit)) {
+        logLine("background work still running at exit");
+    }
+    PageRenderer::finishRetiredWorkers();
+    SessionGuard::recordCleanTermination(*options_.store);
+    if (restartRequested_) {
+        restartRequested_ = false;
+        if (!Relauncher::relaunch(options_.launch, options_.program, restartList_)) {
+            logLine("relaunch not acknowledged");
+        }
+    }
+}
+
+QList<DocumentWindow*> ApplicationShell::windows() const
+{
+    QList<DocumentWindow*> result;
+    for (const QPointer<DocumentWindow>& window : windows_) {
+        if (window) {
+            result.append(window);
+        }
+    }
+    return result;
+}
+
+void ApplicationShell::windowClosed(DocumentWindow* window)
+{
+    windows_.removeIf([window](const QPointer<DocumentWindow>& w) { return w.isNull() || w == window; });
+    // At the end of the run the session keeps its documents for the next launch.
+    if (!terminating_) {
+        recordSessionDocuments();
+    }
+    quitWhenNoWindows();
+}
+
+void ApplicationShell::recordSessionDocuments()
+{
+    SessionGuard::setSessionDocuments(*options_.store, openFilePaths());
+}
+
+void ApplicationShell::quitWhenNoWindows()
+{
+    if (!windows().isEmpty() || exitRequested_) {
+        return;
+    }
+    exitRequested_ = true;
+    terminating_ = true;
+    options_.exitEventLoop();
+}
+
+QStringList ApplicationShell::openFilePaths() const
+{
+    QStringList paths;
+    for (DocumentWindow* window : windows()) {
+        paths.append(window->filePath());
+    }
+    return paths;
+}
+
+}  // namespace quillet

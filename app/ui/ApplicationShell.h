@@ -1,0 +1,102 @@
+// What runs around the documents: opening files into windows, the Open panel
+// at launch, reopening the previous session, the language switch with its
+// restart, and an orderly end — the process quits when its last window
+// closes (or the launch Open panel is cancelled), once pending background
+// work has finished. Everything that shows a dialog or leaves the process is
+// a seam in ShellOptions, so tests run the shell headless.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSettings>
+#include <QStringList>
+
+#include "app/document/OpenedPDF.h"
+#include "app/platform/InterfaceLanguage.h"
+#include "app/ui/Relauncher.h"
+#include "app/ui/SessionGuard.h"
+
+class QWidget;
+
+namespace quillet {
+
+class DocumentLoaderError;
+class DocumentWindow;
+
+inline constexpr char applicationVersion[] = "0.1.0";
+
+struct ShellOptions {
+    QSettings* store = nullptr;  // the process's defaults store
+    Language language = Language::en;  // this run's interface language
+    bool selfTest = false;
+    std::function<QStringList()> systemLanguages;
+    // "Restart Now" (true) or "Later" (false).
+    std::function<bool(QWidget* parent)> confirmRestart;
+    // The Open panel; the chosen files, none when cancelled.
+    std::function<QStringList(QWidget* parent)> chooseFiles;
+    std::function<void(const QString& path, const DocumentLoaderError& error)> showOpenError;
+    // The password prompt for a window's locked document.
+    std::function<PasswordPrompt(QWidget* window)> passwordPrompt;
+    std::function<void(QWidget* parent)> showAbout;
+    Relauncher::Launch launch;
+    QString program;  // what the relaunch starts
+    // Leaves the application's event loop.
+    std::function<void()> exitEventLoop;
+    SessionGuard::Scheduler scheduler;
+    // How long the end waits for saves and journal writes still running.
+    std::chrono::milliseconds backgroundWorkLimit{std::chrono::minutes(5)};
+
+    // The real dialogs, QProcess, the main loop and the shared store.
+    static ShellOptions forApplication(QSettings& store, Language language);
+};
+
+class ApplicationShell : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ApplicationShell(ShellOptions options, QObject* parent = nullptr);
+    ~ApplicationShell() override;
+
+    // After the event loop started: schedules the clean-launch reset, then
+    // opens `files`, or the previous session's documents, or the Open panel.
+    void didFinishLaunching(const QStringList& files);
+
+    // Shows the file in a window (raising it when it is open already); an
+    // unreadable file gets an error message. The window, or null.
+    DocumentWindow* openFile(const QString& path);
+    // File ▸ Open…
+    void openDocumentPanel(QWidget* parent);
+
+    // The Language menu's action: "" (system default), "en" or "ru".
+    void selectLanguage(const QString& code, QWidget* parent = nullptr);
+    QString checkedLanguageCode() const;
+    bool restartRequested() const { return restartRequested_; }
+    QStringList restartList() const { return restartList_; }
+
+    // Quit: closes every window, then leaves the event loop.
+    void requestQuit();
+    // After the event loop has ended: waits for background work, marks the
+    // session as ended cleanly, and performs a pending restart.
+    void willTerminate();
+
+    QList<DocumentWindow*> windows() const;
+
+private:
+    void windowClosed(DocumentWindow* window);
+    void recordSessionDocuments();
+    void quitWhenNoWindows();
+    QStringList openFilePaths() const;
+
+    ShellOptions options_;
+    QList<QPointer<DocumentWindow>> windows_;
+    bool terminating_ = false;
+    bool exitRequested_ = false;
+    bool restartRequested_ = false;
+    QStringList restartList_;
+};
+
+}  // namespace quillet

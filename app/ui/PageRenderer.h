@@ -1,0 +1,92 @@
+// Renders pages on a background thread and keeps the results in a cache, so
+// the page view never waits for a page: it asks for what it shows, paints what
+// is there (a blurry stand-in or blank paper meanwhile) and repaints when a
+// page arrives. Only the newest request list counts; pages scrolled away
+// before their turn are never rendered.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <QImage>
+#include <QObject>
+#include <QSizeF>
+
+#include "app/platform/PDFDocument.h"
+
+namespace quillet {
+
+class PageRenderer : public QObject {
+    Q_OBJECT
+
+public:
+    // Image memory the cache may hold before it drops the least recently used.
+    static constexpr qint64 cacheByteLimit = 256LL * 1024 * 1024;
+    // A page is never rendered larger than this many pixels; deeper zooms are
+    // upscaled from it.
+    static constexpr double maxPagePixels = 24.0 * 1000 * 1000;
+
+    explicit PageRenderer(std::shared_ptr<PDFDocument> pdf, QObject* parent = nullptr);
+    // Returns at once: a page still being rendered finishes on its own thread
+    // and is thrown away.
+    ~PageRenderer() override;
+
+    // Waits for the threads of destroyed renderers that are still finishing a
+    // page; at the end of the run, before the engine's globals go away.
+    static void finishRetiredWorkers();
+
+    // The pages' display sizes in points, read by the view on the main thread
+    // (asking the engine here could wait for a render in progress).
+    void setPageSizes(std::vector<QSizeF> displaySizes);
+
+    // The pixel scale a page is actually rendered at for the wanted one.
+    double effectiveScale(int pageIndex, double pixelScale) const;
+
+    // The page at exactly `pixelScale` (after effectiveScale), null when not
+    // cached.
+    QImage cachedImage(int pageIndex, double pixelScale);
+    // The cached image of the page nearest to `pixelScale`, null when none.
+    QImage closestImage(int pageIndex, double pixelScale);
+
+    // Replaces what is waiting with `pages` at `pixelScale`, most wanted
+    // first; pages already cached or being rendered are not asked for again.
+    void request(const std::vector<int>& pages, double pixelScale);
+
+    // Forgets every image (after the document changed, e.g. was unlocked).
+    void clear();
+
+    // Pages waiting or being rendered.
+    int pendingCount() const;
+
+    struct Key {
+        int page;
+        std::int64_t scaleKey;  // pixel scale in thousandths
+        auto operator<=>(const Key&) const = default;
+    };
+    struct Worker;
+
+signals:
+    void pageRendered(int pageIndex);
+
+private:
+    struct Entry {
+        QImage image;
+        std::uint64_t lastUse;
+    };
+
+    static Key keyFor(int page, double pixelScale);
+    void deliver(Key key, QImage image, std::uint64_t generation);
+    void evictOverLimit();
+
+    // Main thread only.
+    std::vector<QSizeF> pageSizes_;  // display sizes, points
+    std::map<Key, Entry> cache_;
+    qint64 cacheBytes_ = 0;
+    std::uint64_t useCounter_ = 0;
+
+    std::shared_ptr<Worker> worker_;  // shared with the rendering thread
+};
+
+}  // namespace quillet

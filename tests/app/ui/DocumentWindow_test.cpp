@@ -1,0 +1,287 @@
+#include "app/ui/DocumentWindow.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "app/ui/PageView.h"
+#include "support/PdfFixtures.h"
+#include "support/TempDir.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Renders like the engine it wraps, only slowly, the way a heavy page does.
+class SlowPDFDocument : public PDFDocument {
+public:
+    SlowPDFDocument(std::shared_ptr<PDFDocument> inner, std::chrono::milliseconds delay)
+        : inner_(std::move(inner)), delay_(delay)
+    {
+    }
+    QString path() const override { return inner_->path(); }
+    bool isEncrypted() const override { return inner_->isEncrypted(); }
+    bool isLocked() const override { return inner_->isLocked(); }
+    bool unlock(const QString& password) override { return inner_->unlock(password); }
+    int pageCount() const override { return inner_->pageCount(); }
+    std::optional<PDFPageGeometry> pageGeometry(int i) const override { return inner_->pageGeometry(i); }
+    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override
+    {
+        std::this_thread::sleep_for(delay_);
+        ++renders;
+        return inner_->renderPage(i, scale, hidden);
+    }
+    std::vector<PDFTextBox> textBoxes(int i) override { return inner_->textBoxes(i); }
+    std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override
+    {
+        return inner_->beginFind(text, std::move(callbacks));
+    }
+    void write(const QString& destination, PDFWriteOptions options) const override
+    {
+        inner_->write(destination, options);
+    }
+
+    std::atomic<int> renders{0};
+
+private:
+    std::shared_ptr<PDFDocument> inner_;
+    std::chrono::milliseconds delay_;
+};
+
+class DocumentWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing::uiTestApplication();
+        InterfaceLanguage::fix(Language::en);
+        testing::writeFile(dir.file("three.pdf"), testing::simpleDocument(3));
+    }
+
+    QString path(const char* name) const { return QString::fromStdString(dir.file(name).string()); }
+
+    // A shown window; deleted by the test's end unless it closed itself.
+    QPointer<DocumentWindow> show(OpenedPDF document, PasswordPrompt prompt = {})
+    {
+        auto* window = new DocumentWindow(std::move(document));
+        if (prompt) {
+            window->setPasswordPrompt(std::move(prompt));
+        }
+        window->show();
+        owned.append(window);
+        return window;
+    }
+
+    void TearDown() override
+    {
+        for (const QPointer<DocumentWindow>& w : owned) {
+            delete w.data();
+        }
+    }
+
+    static bool pageRendered(DocumentWindow& window, int page)
+    {
+        PageView* view = window.pageView();
+        const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
+        return !view->renderer()->cachedImage(page, pixelScale).isNull();
+    }
+
+    testing::TempDir dir;
+    QList<QPointer<DocumentWindow>> owned;
+};
+
+struct PixelCount {
+    int white = 0;
+    int dark = 0;
+};
+
+PixelCount countPixels(const QImage& image, const QRect& area)
+{
+    PixelCount count;
+    const QRect clipped = area.intersected(image.rect());
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+        for (int x = clipped.left(); x <= clipped.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 245 && c.green() > 245 && c.blue() > 245) {
+                ++count.white;
+            } else if (c.red() < 90 && c.green() < 90 && c.blue() < 90) {
+                ++count.dark;
+            }
+        }
+    }
+    return count;
+}
+
+TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
+{
+    QPointer<DocumentWindow> window = show(OpenedPDF::open(path("three.pdf")));
+    PageView* view = window->pageView();
+    ASSERT_EQ(view->pageCount(), 3);
+    EXPECT_EQ(view->currentPage(), 0);
+    EXPECT_EQ(window->subtitle(), "Page 1 of 3");
+    EXPECT_TRUE(view->autoScales());
+    ASSERT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+    testing::pumpEventsFor(50ms);
+
+    // The page's top band holds "page 1" in black on white paper.
+    const QImage shot = view->viewport()->grab().toImage();
+    if (const QByteArray out = qgetenv("QUILLET_UI_SCREENSHOT"); !out.isEmpty()) {
+        window->grab().save(QString::fromLocal8Bit(out));
+    }
+    const QRect page = view->pageRectInViewport(0).toAlignedRect();
+    const QRect textBand(page.left(), page.top(), page.width() / 2, page.height() / 5);
+    const PixelCount pixels = countPixels(shot, textBand);
+    EXPECT_GT(pixels.white, textBand.width() * textBand.height() / 2);
+    EXPECT_GT(pixels.dark, 50) << "no text drawn on the page";
+    // Outside the page is the under-page background, not paper.
+    EXPECT_EQ(countPixels(shot, QRect(0, 0, std::max(page.left() - 2, 0), shot.height())).white, 0);
+
+    const double fitted = view->scale();
+    view->zoomIn();
+    EXPECT_FALSE(view->autoScales());
+    EXPECT_NEAR(view->scale(), fitted * PageView::zoomStep, 1e-9);
+    EXPECT_NEAR(view->pageRectInViewport(0).width(), 612 * fitted * PageView::zoomStep, 1e-6);
+    view->actualSize();
+    EXPECT_DOUBLE_EQ(view->scale(), 1.0);
+    view->zoomOut();
+    EXPECT_DOUBLE_EQ(view->scale(), 1.0 / PageView::zoomStep);
+    view->fitWidth();
+    EXPECT_TRUE(view->autoScales());
+    EXPECT_NEAR(view->scale(), fitted, 1e-9);
+    ASSERT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+}
+
+TEST_F(DocumentWindowTest, PageStepsMoveThroughTheColumnAndTheStatusLineFollows)
+{
+    QPointer<DocumentWindow> window = show(OpenedPDF::open(path("three.pdf")));
+    PageView* view = window->pageView();
+    view->goToNextPage();
+    EXPECT_EQ(view->currentPage(), 1);
+    EXPECT_EQ(window->subtitle(), "Page 2 of 3");
+    EXPECT_NEAR(view->pageRectInViewport(1).top(), PageLayout::margin, 1.0);
+    view->goToNextPage();
+    view->goToNextPage();
+    EXPECT_EQ(view->currentPage(), 2);
+    view->goToPreviousPage();
+    EXPECT_EQ(window->subtitle(), "Page 2 of 3");
+    view->goToPage(0);
+    view->goToPreviousPage();
+    EXPECT_EQ(view->currentPage(), 0);
+}
+
+TEST_F(DocumentWindowTest, ASlowRendererNeverBlocksTheEventLoop)
+{
+    OpenedPDF document = OpenedPDF::open(path("three.pdf"));
+    auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
+    document.pdf = slow;
+    QPointer<DocumentWindow> window = show(std::move(document));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+        ++ticks;
+    });
+    timer.start();
+    // Zooming and scrolling while the first renders are still under way.
+    QTimer::singleShot(100, window, [&] { window->pageView()->zoomIn(); });
+    QTimer::singleShot(250, window, [&] { window->pageView()->goToNextPage(); });
+    ASSERT_TRUE(testing::pumpEventsUntil([&] { return slow->renders >= 2; }, 20s));
+    timer.stop();
+
+    EXPECT_GT(ticks, 20);
+    // A render blocking the loop would stall it for 1.5 s at least.
+    EXPECT_LT(longestGap, 1000) << "the event loop stalled for " << longestGap << " ms";
+    // What is on screen now arrives as well.
+    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
+}
+
+TEST_F(DocumentWindowTest, ClosingAWindowDoesNotWaitForThePageBeingRendered)
+{
+    OpenedPDF document = OpenedPDF::open(path("three.pdf"));
+    auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
+    document.pdf = slow;
+    QPointer<DocumentWindow> window = show(std::move(document));
+    ASSERT_TRUE(testing::pumpEventsUntil([&] { return window->pageView()->renderer()->pendingCount() > 0; }));
+    testing::pumpEventsFor(100ms);
+
+    QElapsedTimer clock;
+    clock.start();
+    window->close();
+    EXPECT_TRUE(testing::pumpEventsUntil([&] { return window.isNull(); }));
+    EXPECT_LT(clock.elapsed(), 1000);
+    // The render finishes on its own; its result goes nowhere.
+    PageRenderer::finishRetiredWorkers();
+    testing::pumpEventsFor(50ms);
+}
+
+class LockedWindowTest : public DocumentWindowTest {
+protected:
+    void SetUp() override
+    {
+        DocumentWindowTest::SetUp();
+        if (!testing::qpdfAvailable()) {
+            GTEST_SKIP() << "qpdf is needed to make the encrypted fixture";
+        }
+        const auto made = testing::runQpdf({"--encrypt", "s3cret", "owner-pw", "256", "--",
+                                            dir.file("three.pdf").string(), dir.file("locked.pdf").string()});
+        ASSERT_EQ(made.status, 0) << made.err;
+    }
+};
+
+TEST_F(LockedWindowTest, APasswordPromptUnlocksTheDocumentAfterAWrongTry)
+{
+    QStringList prompts;
+    QStringList answers{"wrong", "s3cret"};
+    QPointer<DocumentWindow> window =
+        show(OpenedPDF::open(path("locked.pdf")), [&](const QString& informative) -> std::optional<QString> {
+            prompts.append(informative);
+            return answers.takeFirst();
+        });
+    EXPECT_EQ(window->pageView()->pageCount(), 0);
+    EXPECT_EQ(window->subtitle(), "");
+    ASSERT_TRUE(testing::pumpEventsUntil([&] { return prompts.size() == 2; }));
+    EXPECT_EQ(prompts, (QStringList{"Enter the password to open “locked.pdf”.", "Incorrect password. Try again."}));
+    EXPECT_EQ(window->pageView()->pageCount(), 3);
+    EXPECT_EQ(window->document().password, QString("s3cret"));
+    EXPECT_EQ(window->subtitle(), "Page 1 of 3");
+    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+}
+
+TEST_F(LockedWindowTest, CancellingThePromptClosesTheWindow)
+{
+    int closedSignals = 0;
+    QPointer<DocumentWindow> window =
+        show(OpenedPDF::open(path("locked.pdf")), [](const QString&) { return std::nullopt; });
+    QObject::connect(window, &DocumentWindow::closed, [&] { ++closedSignals; });
+    EXPECT_TRUE(testing::pumpEventsUntil([&] { return window.isNull(); }));
+    EXPECT_EQ(closedSignals, 1);
+}
+
+TEST_F(DocumentWindowTest, TheBundledSampleOpensWithItsTwoPages)
+{
+    const QString sample = QStringLiteral(QUILLET_SOURCE_DIR "/samples/welcome.pdf");
+    QPointer<DocumentWindow> window = show(OpenedPDF::open(sample));
+    EXPECT_EQ(window->pageView()->pageCount(), 2);
+    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+    if (const QByteArray out = qgetenv("QUILLET_SAMPLE_SCREENSHOT"); !out.isEmpty()) {
+        testing::pumpEventsFor(100ms);
+        window->grab().save(QString::fromLocal8Bit(out));
+    }
+}
+
+}  // namespace
+}  // namespace quillet
