@@ -68,14 +68,15 @@ double frameRadius(const Rect& border, double maxRadius) {
 }
 
 // A filled rounded frame with its border stroked just inside the edge.
-void appendFrame(std::vector<DrawCommand>& out, const PlacedBox& box, double maxRadius, RGBA fill, RGBA border,
-                 double borderWidth) {
+void appendFrame(std::vector<DrawCommand>& out, const PlacedBox& box, double maxRadius, RGBA fill,
+                 RGBA border, double borderWidth) {
     const Rect full{0, 0, box.size.width, box.size.height};
     const Rect inner = full.insetBy(kBoxFrameInset, kBoxFrameInset);
     const double radius = frameRadius(inner, maxRadius);
     out.push_back({roundedRect(full, radius, box.transform), Paint::fill(), fill, false});
     // A box too small for an inset border keeps only its fill.
-    if (!inner.isNull()) out.push_back({roundedRect(inner, radius, box.transform), Paint::stroke(borderWidth), border, false});
+    if (!inner.isNull())
+        out.push_back({roundedRect(inner, radius, box.transform), Paint::stroke(borderWidth), border, false});
 }
 
 void appendGlyphs(std::vector<DrawCommand>& out, const PlacedBox& box, RGBA color) {
@@ -114,7 +115,8 @@ void appendArrow(std::vector<DrawCommand>& out, const AnnotationItem& item, cons
         out.push_back({shaft.build(), Paint::stroke(item.lineWidth), item.color, false});
         out.push_back({tip, Paint::fill(), item.color, false});
         // The outline rounds the head's corners.
-        out.push_back({tip, Paint::stroke(std::min(item.lineWidth, kArrowHeadMaxOutline)), item.color, false});
+        out.push_back(
+            {tip, Paint::stroke(std::min(item.lineWidth, kArrowHeadMaxOutline)), item.color, false});
     }
     if (arrow.label) {
         const PlacedBox box = ItemGeometry::placeLabel(*arrow.label, arrow.from, arrow.to, item.rotation);
@@ -197,7 +199,7 @@ std::vector<DrawCommand> commandsFor(const AnnotationItem& item, bool expanded) 
 // Built appearances by payload text, least recently used evicted first; one
 // lock around lookups and inserts, never around a build.
 class AppearanceCache {
-public:
+  public:
     std::optional<ItemAppearance> find(const std::string& key) {
         std::lock_guard lock(mutex_);
         auto it = map_.find(key);
@@ -226,7 +228,7 @@ public:
         return map_.size();
     }
 
-private:
+  private:
     struct Entry {
         ItemAppearance appearance;
         std::list<const std::string*>::iterator position;
@@ -250,7 +252,9 @@ int64_t thousandths(double component) {
     return std::llround(unit * 1000);
 }
 
-double rounded3(double component) { return static_cast<double>(thousandths(component)) / 1000; }
+double rounded3(double component) {
+    return static_cast<double>(thousandths(component)) / 1000;
+}
 
 struct GraphicsState {
     int64_t alpha = 1000;  // thousandths
@@ -288,7 +292,9 @@ void appendPath(Bytes& out, const Path& path) {
                 appendPoint(out, p[0], " m\n");
                 start = p[0];
                 break;
-            case Kind::lineTo: appendPoint(out, p[0], " l\n"); break;
+            case Kind::lineTo:
+                appendPoint(out, p[0], " l\n");
+                break;
             case Kind::quadTo: {
                 // The cubic that traces the same quadratic.
                 const Point c1 = current + (p[0] - current) * 2.0 / 3.0;
@@ -361,8 +367,8 @@ PDFDictionary resourcesFor(const std::map<std::string, GraphicsState>& states) {
 
 PDFValue rectArray(const Rect& rect) {
     const Rect r = rect.isNull() ? Rect{} : rect.standardized();
-    return PDFValue::array({PDFValue::number(r.minX()), PDFValue::number(r.minY()), PDFValue::number(r.maxX()),
-                            PDFValue::number(r.maxY())});
+    return PDFValue::array({PDFValue::number(r.minX()), PDFValue::number(r.minY()),
+                            PDFValue::number(r.maxX()), PDFValue::number(r.maxY())});
 }
 
 }  // namespace
@@ -388,7 +394,9 @@ std::optional<ItemAppearance> ItemAppearanceBuilder::bubbleAppearance(const Anno
     return ItemAppearance::fromCommands(std::move(out));
 }
 
-Bytes ItemAppearanceBuilder::contentStream(const ItemAppearance& appearance) { return contentOf(appearance, nullptr); }
+Bytes ItemAppearanceBuilder::contentStream(const ItemAppearance& appearance) {
+    return contentOf(appearance, nullptr);
+}
 
 ItemAppearanceBuilder::FormXObject ItemAppearanceBuilder::formXObject(const ItemAppearance& appearance,
                                                                       std::optional<Rect> bbox) {
@@ -409,6 +417,8 @@ ItemAppearanceBuilder::FormXObject ItemAppearanceBuilder::formXObject(const Item
     return {std::move(dict), std::move(compressed)};
 }
 
-size_t ItemAppearanceBuilder::cachedEntryCount(bool expanded) { return cache(expanded).size(); }
+size_t ItemAppearanceBuilder::cachedEntryCount(bool expanded) {
+    return cache(expanded).size();
+}
 
 }  // namespace quillet

@@ -1,7 +1,5 @@
 // Several threads asking for the appearances of overlapping payloads, more
 // than a cache holds, so entries are evicted while others read them.
-#include "core/markup/ItemAppearanceBuilder.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemCodec.h"
 
 using namespace quillet;
@@ -26,11 +25,15 @@ AnnotationItem itemNumber(int i) {
     spec.text = "Note " + std::to_string(i % 7);
     switch (i % 3) {
         case 0:
-            return AnnotationItem(UUID(), InkShape{InkKind::highlighter, {{{x, y}, {x + 5, y + 3}, {x + 9, y}}}},
+            return AnnotationItem(UUID(),
+                                  InkShape{InkKind::highlighter, {{{x, y}, {x + 5, y + 3}, {x + 9, y}}}},
                                   RGBA(1, 1, 0, 1), 8, 0, when);
-        case 1: return AnnotationItem(UUID(), NoteShape{{x, y + 40}, {x + 60, y + 40}, spec}, RGBA(0, 0, 1, 1), 1, 0, when);
+        case 1:
+            return AnnotationItem(UUID(), NoteShape{{x, y + 40}, {x + 60, y + 40}, spec}, RGBA(0, 0, 1, 1), 1,
+                                  0, when);
         default:
-            return AnnotationItem(UUID(), ArrowShape{{x, y}, {x + 40, y + 20}, std::nullopt}, RGBA(1, 0, 0, 1), 2, 0, when);
+            return AnnotationItem(UUID(), ArrowShape{{x, y}, {x + 40, y + 20}, std::nullopt},
+                                  RGBA(1, 0, 0, 1), 2, 0, when);
     }
 }
 
@@ -70,7 +73,8 @@ TEST(AppearanceConcurrency, ThreadsSharingTheCachesGetWhatALoneBuildGives) {
                     const auto bubble = ItemAppearanceBuilder::bubbleAppearance(*ItemCodec::decode(texts[i]));
                     if (!bubble || bubble->commands.empty()) ++mismatches;
                 }
-                if (k % 64 == 0 && ItemAppearanceBuilder::cachedEntryCount(open) > ItemAppearanceBuilder::cacheCapacity)
+                if (k % 64 == 0 &&
+                    ItemAppearanceBuilder::cachedEntryCount(open) > ItemAppearanceBuilder::cacheCapacity)
                     ++mismatches;
             }
         });
@@ -83,7 +87,8 @@ TEST(AppearanceConcurrency, ThreadsSharingTheCachesGetWhatALoneBuildGives) {
 
 TEST(AppearanceConcurrency, FormXObjectsOfSharedAppearancesAreIdenticalAcrossThreads) {
     const std::string payload = ItemCodec::encode(itemNumber(1));
-    const auto reference = ItemAppearanceBuilder::formXObject(*ItemAppearanceBuilder::appearance(payload, true));
+    const auto reference =
+        ItemAppearanceBuilder::formXObject(*ItemAppearanceBuilder::appearance(payload, true));
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {

@@ -1,12 +1,11 @@
 // The appearance stream bytes every viewer reads: content operators, graphics
 // states, compression and the Form XObject's dictionary.
-#include "core/markup/ItemAppearanceBuilder.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 
+#include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/StrokePath.h"
 #include "core/pdf/Flate.h"
 #include "core/pdf/PDFWriter.h"
@@ -16,7 +15,8 @@ using namespace quillet;
 namespace {
 
 AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, RGBA color, double width) {
-    return AnnotationItem(UUID(), InkShape{kind, std::move(strokes)}, color, width, 0, std::chrono::sys_seconds{});
+    return AnnotationItem(UUID(), InkShape{kind, std::move(strokes)}, color, width, 0,
+                          std::chrono::sys_seconds{});
 }
 
 std::string written(const PDFDictionary& dict) {
@@ -76,8 +76,10 @@ TEST(AppearanceContent, FillsAndClosedSubpathsUseFillOperators) {
     // After the close the quadratic starts from the subpath's start again.
     b.moveTo({0, 0});
     b.quadTo({3, 0}, {3, 3});
-    const ItemAppearance a = ItemAppearance::fromCommands({{b.build(), Paint::fill(), RGBA(0, 0.5, 0, 1), false}});
-    EXPECT_EQ(ItemAppearanceBuilder::contentStream(a), "q\n0 0.5 0 rg\n0 0 m\n4 0 l\n4 4 l\nh\n0 0 m\n2 0 3 1 3 3 c\nf\nQ\n");
+    const ItemAppearance a =
+        ItemAppearance::fromCommands({{b.build(), Paint::fill(), RGBA(0, 0.5, 0, 1), false}});
+    EXPECT_EQ(ItemAppearanceBuilder::contentStream(a),
+              "q\n0 0.5 0 rg\n0 0 m\n4 0 l\n4 4 l\nh\n0 0 m\n2 0 3 1 3 3 c\nf\nQ\n");
 }
 
 TEST(AppearanceGraphicsState, OpaquePenNeedsNoGraphicsState) {
@@ -106,8 +108,8 @@ TEST(AppearanceGraphicsState, AlphaIsRoundedBeforeDecidingOnAGraphicsState) {
 TEST(AppearanceGraphicsState, NeighbouringAlphasGetTheirOwnStatesInNameOrder) {
     // Alphas a thousandth apart must not share a name, or one of them would
     // be drawn with the other's opacity; a repeated state is listed once.
-    const auto a = ItemAppearance::fromCommands(
-        {fillOfAlpha(0.289, false), fillOfAlpha(0.288, false), fillOfAlpha(0.4, true), fillOfAlpha(0.289, false)});
+    const auto a = ItemAppearance::fromCommands({fillOfAlpha(0.289, false), fillOfAlpha(0.288, false),
+                                                 fillOfAlpha(0.4, true), fillOfAlpha(0.289, false)});
     const auto form = ItemAppearanceBuilder::formXObject(a);
     EXPECT_EQ(written(*form.dict.find("Resources")->dictValue()),
               "<</ExtGState <<"
@@ -120,7 +122,8 @@ TEST(AppearanceGraphicsState, NeighbouringAlphasGetTheirOwnStatesInNameOrder) {
 }
 
 TEST(AppearanceGraphicsState, OpaqueMultiplyStillNamesAState) {
-    const auto form = ItemAppearanceBuilder::formXObject(ItemAppearance::fromCommands({fillOfAlpha(1, true)}));
+    const auto form =
+        ItemAppearanceBuilder::formXObject(ItemAppearance::fromCommands({fillOfAlpha(1, true)}));
     EXPECT_EQ(written(*form.dict.find("Resources")->dictValue()),
               "<</ExtGState <</GS1000m <</Type /ExtGState /CA 1 /ca 1 /BM /Multiply >> >> >>");
 }
@@ -142,7 +145,8 @@ TEST(AppearanceFormXObject, DictionaryEntriesComeInTheirFixedOrder) {
               "<</Type /XObject /Subtype /Form /FormType 1 /BBox [8 18 32 29] /Matrix [1 0 0 1 0 0] "
               "/Resources <<>> /Filter /FlateDecode >>");
     EXPECT_EQ(form.data, Flate::deflate(ItemAppearanceBuilder::contentStream(appearance), 6));
-    EXPECT_EQ(Flate::inflate(form.data, Flate::kStreamDataLimit), ItemAppearanceBuilder::contentStream(appearance));
+    EXPECT_EQ(Flate::inflate(form.data, Flate::kStreamDataLimit),
+              ItemAppearanceBuilder::contentStream(appearance));
 }
 
 TEST(AppearanceFormXObject, BBoxOverrideReplacesTheBoundsOnly) {

@@ -15,16 +15,20 @@
 using namespace quillet;
 
 namespace quillet {
-void PrintTo(const Rect& r, std::ostream* os) { *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")"; }
+void PrintTo(const Rect& r, std::ostream* os) {
+    *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
+}
 }  // namespace quillet
 
 namespace {
 
 AnnotationItem item(Shape shape, RGBA color = RGBA(1, 0, 0, 1), double width = 2, int64_t rotation = 0) {
-    return AnnotationItem(UUID::random(), std::move(shape), color, width, rotation, std::chrono::sys_seconds{});
+    return AnnotationItem(UUID::random(), std::move(shape), color, width, rotation,
+                          std::chrono::sys_seconds{});
 }
 
-AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, RGBA color = RGBA(1, 0, 0, 1), double width = 2) {
+AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, RGBA color = RGBA(1, 0, 0, 1),
+                   double width = 2) {
     return item(InkShape{kind, std::move(strokes)}, color, width);
 }
 
@@ -39,7 +43,9 @@ AnnotationItem note(RGBA color = RGBA(1, 0.8, 0, 1), int64_t rotation = 0) {
     return item(NoteShape{{100, 500}, {200, 500}, spec("Check this", false)}, color, 1, rotation);
 }
 
-Rect pathBox(const DrawCommand& c) { return c.path.boundingBox(); }
+Rect pathBox(const DrawCommand& c) {
+    return c.path.boundingBox();
+}
 
 }  // namespace
 
@@ -58,16 +64,19 @@ TEST(InkAppearance, PenAndSignatureStrokeTheSmoothedPathInTheItemColour) {
 
 TEST(InkAppearance, HighlighterIsAtMostFortyPercentOpaqueAndMultiplies) {
     const std::vector<Stroke> strokes{{{0, 0}, {50, 0}}};
-    const auto opaque = ItemAppearanceBuilder::build(ink(InkKind::highlighter, strokes, RGBA(1, 1, 0, 1)), false);
+    const auto opaque =
+        ItemAppearanceBuilder::build(ink(InkKind::highlighter, strokes, RGBA(1, 1, 0, 1)), false);
     EXPECT_EQ(opaque.commands.at(0).color, RGBA(1, 1, 0, 0.4));
     EXPECT_TRUE(opaque.commands.at(0).multiply);
 
-    const auto faint = ItemAppearanceBuilder::build(ink(InkKind::highlighter, strokes, RGBA(1, 1, 0, 0.2)), false);
+    const auto faint =
+        ItemAppearanceBuilder::build(ink(InkKind::highlighter, strokes, RGBA(1, 1, 0, 0.2)), false);
     EXPECT_EQ(faint.commands.at(0).color.a, 0.2);
 }
 
 TEST(AppearanceBounds, OnePointStrokeCoversLineWidthPlusTwoAroundThePoint) {
-    const auto a = ItemAppearanceBuilder::build(ink(InkKind::pen, {{{10.5, 20}}}, RGBA(0, 0, 0, 1), 4), false);
+    const auto a =
+        ItemAppearanceBuilder::build(ink(InkKind::pen, {{{10.5, 20}}}, RGBA(0, 0, 0, 1), 4), false);
     // 3 on every side of the point, then whole numbers outward.
     EXPECT_EQ(a.bounds, (Rect{7, 17, 7, 6}));
 }
@@ -97,8 +106,8 @@ TEST(AppearanceBounds, NothingPaintedGivesTheZeroRectangle) {
 }
 
 TEST(TextAppearance, UnboxedTextPaintsOnlyOpaqueGlyphs) {
-    const auto a = ItemAppearanceBuilder::build(item(TextShape{{100, 700}, spec("Hello", false)}, RGBA(0, 0, 1, 0.5)),
-                                                false);
+    const auto a = ItemAppearanceBuilder::build(
+        item(TextShape{{100, 700}, spec("Hello", false)}, RGBA(0, 0, 1, 0.5)), false);
     ASSERT_EQ(a.commands.size(), 1u);
     EXPECT_EQ(a.commands[0].paint, Paint::fill());
     EXPECT_EQ(a.commands[0].color, RGBA(0, 0, 1, 1));
@@ -114,7 +123,8 @@ TEST(TextAppearance, EmptyUnboxedTextPaintsNothing) {
 
 TEST(TextAppearance, BoxedTextDrawsAWhiteFrameWithABorderInsideTheBox) {
     const RGBA color(0, 0.5, 0, 0.8);
-    const auto a = ItemAppearanceBuilder::build(item(TextShape{{100, 700}, spec("Boxed", true)}, color), false);
+    const auto a =
+        ItemAppearanceBuilder::build(item(TextShape{{100, 700}, spec("Boxed", true)}, color), false);
     ASSERT_EQ(a.commands.size(), 3u);
     const Rect frame = ItemGeometry::placeText(spec("Boxed", true), {100, 700}, 0).frame();
     EXPECT_EQ(a.commands[0].paint, Paint::fill());
@@ -131,7 +141,8 @@ TEST(TextAppearance, BoxedTextDrawsAWhiteFrameWithABorderInsideTheBox) {
 
 TEST(TextAppearance, RotatedTextTurnsTheWholeBox) {
     const TextSpec s = spec("Turned", true);
-    const auto a = ItemAppearanceBuilder::build(item(TextShape{{300, 300}, s}, RGBA(0, 0, 0, 1), 1, 90), false);
+    const auto a =
+        ItemAppearanceBuilder::build(item(TextShape{{300, 300}, s}, RGBA(0, 0, 0, 1), 1, 90), false);
     const Rect frame = ItemGeometry::placeText(s, {300, 300}, 90).frame();
     ASSERT_FALSE(a.commands.empty());
     EXPECT_NEAR(pathBox(a.commands[0]).width, frame.width, 1e-9);
@@ -150,7 +161,8 @@ TEST(ArrowAppearance, ShaftHeadAndRoundedHeadOutline) {
     EXPECT_EQ(a.commands[2].paint, Paint::stroke(1.2));
     EXPECT_EQ(a.commands[1].path, a.commands[2].path);
     EXPECT_EQ(a.commands[1].path.elements().front().endPoint(), head->tip);
-    const auto thin = ItemAppearanceBuilder::build(item(ArrowShape{{10, 10}, {110, 10}, std::nullopt}, RGBA(), 0.5), false);
+    const auto thin =
+        ItemAppearanceBuilder::build(item(ArrowShape{{10, 10}, {110, 10}, std::nullopt}, RGBA(), 0.5), false);
     EXPECT_EQ(thin.commands.at(2).paint, Paint::stroke(0.5));
 }
 
@@ -159,7 +171,8 @@ TEST(ArrowAppearance, CoincidentPointsDrawOnlyTheLabel) {
     EXPECT_TRUE(bare.commands.empty());
     EXPECT_EQ(bare.bounds, Rect{});
 
-    const auto labelled = ItemAppearanceBuilder::build(item(ArrowShape{{40, 40}, {40, 40}, spec("Why?", true)}), false);
+    const auto labelled =
+        ItemAppearanceBuilder::build(item(ArrowShape{{40, 40}, {40, 40}, spec("Why?", true)}), false);
     EXPECT_EQ(labelled.commands.size(), 3u);
 }
 
@@ -256,7 +269,8 @@ TEST(PayloadAppearance, TextThatIsNoPayloadHasNoAppearance) {
 TEST(PayloadAppearance, CacheStaysWithinItsCapacity) {
     for (size_t i = 0; i < ItemAppearanceBuilder::cacheCapacity + 40; ++i) {
         const double x = static_cast<double>(i);
-        ASSERT_TRUE(ItemAppearanceBuilder::appearance(ItemCodec::encode(ink(InkKind::pen, {{{x, 0}}})), false));
+        ASSERT_TRUE(
+            ItemAppearanceBuilder::appearance(ItemCodec::encode(ink(InkKind::pen, {{{x, 0}}})), false));
     }
     EXPECT_EQ(ItemAppearanceBuilder::cachedEntryCount(false), ItemAppearanceBuilder::cacheCapacity);
 }

@@ -7,7 +7,9 @@ using Kind = PathElement::Kind;
 
 namespace {
 
-PathElement element(Kind kind, Point a = {}, Point b = {}) { return {kind, {a, b, {}}}; }
+PathElement element(Kind kind, Point a = {}, Point b = {}) {
+    return {kind, {a, b, {}}};
+}
 
 }  // namespace
 
