@@ -199,7 +199,7 @@ std::vector<DrawCommand> commandsFor(const AnnotationItem& item, bool expanded) 
 // Built appearances by payload text, least recently used evicted first; one
 // lock around lookups and inserts, never around a build.
 class AppearanceCache {
-  public:
+public:
     std::optional<ItemAppearance> find(const std::string& key) {
         std::lock_guard lock(mutex_);
         auto it = map_.find(key);
@@ -228,7 +228,7 @@ class AppearanceCache {
         return map_.size();
     }
 
-  private:
+private:
     struct Entry {
         ItemAppearance appearance;
         std::list<const std::string*>::iterator position;
