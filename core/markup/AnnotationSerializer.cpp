@@ -144,8 +144,12 @@ PDFDictionary popupDictionary(const NoteShape& note, int64_t rotation, std::opti
 }  // namespace
 
 Rect annotationRect(const AnnotationItem& item, const Rect& bounds, bool stampMode) {
-    Rect rect = bounds.isEmpty() ? Rect{bounds.minX(), bounds.minY(), 1, 1} : bounds;
-    if (bounds.isNull()) rect = Rect{0, 0, 1, 1};
+    // Some viewers drop an annotation whose Rect has no area.
+    Rect rect = bounds;
+    if (bounds.isNull())
+        rect = Rect{0, 0, 1, 1};
+    else if (bounds.isEmpty())
+        rect = Rect{bounds.minX(), bounds.minY(), 1, 1};
     const NoteShape* note = item.shape.note();
     if (note && !stampMode) {
         const Rect icon = ItemGeometry::noteIconFrame(note->anchor, item.rotation);
@@ -189,6 +193,13 @@ Output serialize(const AnnotationItem& item, std::optional<PDFRef> page, PDFRef 
     if (note && !stampMode && popupReferences)
         out.popup = popupDictionary(*note, item.rotation, page, popupReferences->annotation);
     return out;
+}
+
+std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation) {
+    const PDFValue* value = annotation.find(payloadKey);
+    const Bytes* payload = value ? value->stringBytes() : nullptr;
+    if (!payload || !ItemCodec::isPayload(*payload)) return std::nullopt;
+    return ItemCodec::decode(*payload);
 }
 
 std::string pdfDate(std::chrono::sys_seconds time) {

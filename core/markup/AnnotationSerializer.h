@@ -48,6 +48,11 @@ Output serialize(const AnnotationItem& item, std::optional<PDFRef> page, PDFRef 
 // square for an empty appearance, and room for a viewer's note icon.
 Rect annotationRect(const AnnotationItem& item, const Rect& appearanceBounds, bool stampMode);
 
+// The item an annotation read from a file stands for: present exactly when
+// its "QuilletItem" is a string holding a payload that decodes. No other key
+// is consulted, so the item is restored from the payload alone.
+std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation);
+
 // "D:YYYYMMDDHHMMSSZ" in UTC; times beyond years 0000 to 9999 are clamped
 // into them so the field keeps its fixed width.
 std::string pdfDate(std::chrono::sys_seconds time);

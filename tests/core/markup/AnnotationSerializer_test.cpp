@@ -286,3 +286,25 @@ TEST(SerializeNote, StampModeLeavesOtherItemsAlone) {
     EXPECT_EQ(normal.annotation, stamped.annotation);
     EXPECT_EQ(normal.appearance, stamped.appearance);
 }
+
+TEST(OwnItem, IsRestoredFromTheWrittenPayloadAlone) {
+    const AnnotationItem i = pen(InkKind::signature);
+    PDFDictionary written = serialize(i).annotation;
+    // Other keys changed by another tool do not matter.
+    written.set("NM", PDFValue::text("something-else"));
+    written.set("Subtype", PDFValue::name("Square"));
+    EXPECT_EQ(AnnotationSerializer::ownItem(written), ItemCodec::decode(ItemCodec::encode(i)));
+    EXPECT_EQ(AnnotationSerializer::ownItem(written)->id, i.id);
+}
+
+TEST(OwnItem, AnnotationsWithoutADecodablePayloadAreForeign) {
+    PDFDictionary d = serialize(pen()).annotation;
+    d.set("QuilletItem", std::nullopt);
+    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+    d.set("QuilletItem", PDFValue::name(ItemCodec::encode(pen())));
+    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+    d.set("QuilletItem", PDFValue::string("QLT1:not base64"));
+    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+    d.set("QuilletItem", PDFValue::string("qlt1:" + ItemCodec::encode(pen()).substr(5)));
+    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+}
