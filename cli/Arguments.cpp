@@ -13,17 +13,27 @@ const OptionSpec* findOption(const ArgumentSpec& spec, std::string_view name) {
 
 bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
+// Help is looked for first, so that a user unsure of the options gets it
+// even when the rest of the line is wrong.
+bool asksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") return false;
+        if (isHelp(arg)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Arguments Arguments::parse(const std::vector<std::string>& args, const ArgumentSpec& spec) {
     Arguments result;
+    if (asksForHelp(args)) {
+        result.help_ = true;
+        return result;
+    }
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (!optionsEnded && isHelp(arg)) {
-            result.help_ = true;
-            return result;
-        }
         if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
             result.operands_.push_back(arg);
             continue;

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Reader benchmark: opening a file and counting its pages with `quillet info`,
+# side by side with `pdfinfo` (poppler-utils) and `qpdf --show-npages`, each
+# timed as a whole process. Prints, per file, the median wall time of every
+# tool over RUNS interleaved rounds, our time as a fraction of the fastest
+# peer's, and our peak resident memory against the budget: 8 bytes per object
+# slot plus the mapped file.
+#
+#   bash bench/run-reader-bench.sh            (RUNS=7 by default)
+#
+# Test files are generated once into build/bench-data (several GB of free
+# space needed; delete the folder to regenerate). Not part of scripts/test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+RUNS="${RUNS:-7}"
+BUILD=build/bench
+DATA=build/bench-data
+BIN="$DATA/bin"
+mkdir -p "$DATA" "$BIN"
+
+for tool in pdfinfo qpdf g++ cmake; do
+  command -v "$tool" >/dev/null || { echo "run-reader-bench: $tool is needed" >&2; exit 1; }
+done
+
+echo "building quillet (Release) in $BUILD ..." >&2
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_APP=OFF >/dev/null
+cmake --build "$BUILD" --target quillet -j 2 >/dev/null
+QUILLET="$PWD/$BUILD/cli/quillet"
+for helper in make_bench_pdf measure; do
+  if [[ ! -x "$BIN/$helper" || "bench/$helper.cpp" -nt "$BIN/$helper" ]]; then
+    g++ -O2 -std=c++20 -o "$BIN/$helper" "bench/$helper.cpp"
+  fi
+done
+
+# (a) A large real document: the pgf manual if texlive-pictures-doc is
+# installed, else 2,500 generated pages rewritten by qpdf with object streams.
+PGF=/usr/share/doc/texlive-doc/generic/pgf/pgfmanual.pdf
+if [[ -f "$PGF" ]]; then
+  LARGE="$PGF"
+else
+  LARGE="$DATA/large-2500-pages.pdf"
+  if [[ ! -f "$LARGE" ]]; then
+    "$BIN/make_bench_pdf" objects "$DATA/large-src.pdf" 20000 2500
+    qpdf --object-streams=generate "$DATA/large-src.pdf" "$LARGE"
+    rm -f "$DATA/large-src.pdf"
+  fi
+fi
+
+# (b) About 1 GB: 40 copies of a 25 MB document of incompressible images,
+# joined by qpdf. qpdf reads a repeated path only once, hence hard links.
+HUGE="$DATA/huge-1gb.pdf"
+if [[ ! -f "$HUGE" ]]; then
+  echo "generating $HUGE ..." >&2
+  "$BIN/make_bench_pdf" images "$DATA/part-25mb.pdf" 50 500000
+  parts=()
+  for i in $(seq -w 1 40); do
+    ln -f "$DATA/part-25mb.pdf" "$DATA/part-$i.pdf"
+    parts+=("$DATA/part-$i.pdf")
+  done
+  qpdf --empty --pages "${parts[@]}" -- "$HUGE.tmp"
+  mv "$HUGE.tmp" "$HUGE"
+  rm -f "${parts[@]}"
+fi
+
+# (c) 1,000,000 objects indexed by one classic table.
+MANY="$DATA/objects-1m.pdf"
+if [[ ! -f "$MANY" ]]; then
+  echo "generating $MANY ..." >&2
+  "$BIN/make_bench_pdf" objects "$MANY.tmp" 1000000 1000
+  mv "$MANY.tmp" "$MANY"
+fi
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Our pages and slot count, checked against both peers before timing.
+check_pages() {
+  local file=$1 ours theirs qp
+  ours=$("$QUILLET" info "$file" | sed -n 's/.*"pages": \([0-9]*\).*/\1/p')
+  theirs=$(pdfinfo "$file" 2>/dev/null | awk '/^Pages:/ { print $2 }')
+  qp=$(qpdf --show-npages "$file")
+  if [[ "$ours" != "$theirs" || "$ours" != "$qp" ]]; then
+    echo "page counts differ on $file: quillet $ours, pdfinfo $theirs, qpdf $qp" >&2
+    exit 1
+  fi
+  echo "$ours"
+}
+
+baseline_kib=$("$BIN/measure" 1 "$QUILLET" --help | awk '{ print $2 }')
+
+printf '%-22s %7s %6s %8s | %10s %10s %8s | %6s %4s | %8s %7s %4s | %11s %8s\n' \
+  file MB pages slots quillet_ms pdfinfo_ms qpdf_ms ratio time rss_MiB budget mem pdfinfo_rss qpdf_rss
+for file in "$LARGE" "$HUGE" "$MANY"; do
+  pages=$(check_pages "$file")
+  slots=$("$QUILLET" info "$file" | sed -n 's/.*"size": \([0-9]*\).*/\1/p')
+  bytes=$(stat -Lc %s "$file")
+  cat "$file" >/dev/null  # every tool starts from a warm page cache
+  declare -A times=() peaks=()
+  for ((round = 0; round < RUNS; round++)); do
+    # Rotate the order so that no tool always runs right after another.
+    order=(quillet pdfinfo qpdf)
+    order=("${order[@]:round%3}" "${order[@]:0:round%3}")
+    for tool in "${order[@]}"; do
+      case $tool in
+        quillet) cmd=("$QUILLET" info "$file") ;;
+        pdfinfo) cmd=(pdfinfo "$file") ;;
+        qpdf) cmd=(qpdf --show-npages "$file") ;;
+      esac
+      read -r secs kib < <("$BIN/measure" 1 "${cmd[@]}")
+      times[$tool]+="$secs "
+      [[ ${peaks[$tool]:-0} -ge $kib ]] || peaks[$tool]=$kib
+    done
+  done
+  q=$(tr ' ' '\n' <<<"${times[quillet]}" | grep . | median)
+  p=$(tr ' ' '\n' <<<"${times[pdfinfo]}" | grep . | median)
+  s=$(tr ' ' '\n' <<<"${times[qpdf]}" | grep . | median)
+  budget_kib=$(( baseline_kib + (8 * slots + bytes) / 1024 ))
+  awk -v name="$(basename "$file")" -v mb="$bytes" -v pages="$pages" -v slots="$slots" \
+      -v q="$q" -v p="$p" -v s="$s" -v rss="${peaks[quillet]}" -v budget="$budget_kib" \
+      -v prss="${peaks[pdfinfo]}" -v srss="${peaks[qpdf]}" 'BEGIN {
+    fastest = (p < s) ? p : s
+    ratio = q / fastest
+    printf "%-22s %7.1f %6d %8d | %10.1f %10.1f %8.1f | %6.3f %4s | %8.1f %7.1f %4s | %11.1f %8.1f\n",
+      name, mb / 1048576, pages, slots, q * 1000, p * 1000, s * 1000,
+      ratio, (ratio <= 0.5) ? "ok" : "MISS", rss / 1024, budget / 1024, (rss <= budget) ? "ok" : "MISS",
+      prss / 1024, srss / 1024
+  }'
+  unset times peaks
+done
+echo "ratio: quillet's median over the faster peer's median (target <= 0.5)." >&2
+echo "budget: quillet --help's resident size + 8 bytes per object slot + the file size." >&2
