@@ -89,7 +89,7 @@ check_pages() {
 baseline_kib=$("$BIN/measure" 1 "$QUILLET" --help | awk '{ print $2 }')
 
 printf '%-22s %7s %6s %8s | %10s %10s %8s | %6s %4s | %8s %7s %4s | %11s %8s\n' \
-  file MB pages slots quillet_ms pdfinfo_ms qpdf_ms ratio time rss_MiB budget mem pdfinfo_rss qpdf_rss
+  file MiB pages slots quillet_ms pdfinfo_ms qpdf_ms ratio time rss_MiB budget mem pdfinfo_rss qpdf_rss
 for file in "$LARGE" "$HUGE" "$MANY"; do
   pages=$(check_pages "$file")
   slots=$("$QUILLET" info "$file" | sed -n 's/.*"size": \([0-9]*\).*/\1/p')

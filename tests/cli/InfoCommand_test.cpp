@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "QuilletProcess.h"
+#include "core/pdf/PDFFileReader.h"
 #include "support/PdfFixtures.h"
 #include "support/TempDir.h"
 
@@ -69,6 +70,22 @@ TEST_F(InfoCommand, CountsPagesOfEveryQpdfLayout) {
     json both = quilletJSON({"info", qpdfVariant("linear-objstm.pdf", {"--linearize", "--object-streams=generate"})});
     EXPECT_EQ(both["pages"], kPages);
     EXPECT_EQ(both["xref"], "stream");
+}
+
+TEST_F(InfoCommand, ReportsTheNewestSectionOfAnIncrementalUpdate) {
+    const Bytes original = testing::readFile(plain_);
+    auto reader = PDFFileReader::open(plain_);
+    testing::PdfBuilder update = testing::PdfBuilder::appendingTo(original);
+    update.add(3, PDFValue::dict({{"Title", PDFValue::text("Updated")}}));
+    update.add(20, PDFValue::integer(1));
+    int64_t section = update.finishWithTable({{"Size", PDFValue::integer(21)}, {"Root", PDFValue::ref(1, 0)},
+                                              {"Prev", PDFValue::integer(reader->startXref())}});
+    update.writeTo(dir_.file("updated.pdf"));
+
+    json info = quilletJSON({"info", dir_.file("updated.pdf").string()});
+    EXPECT_EQ(info["pages"], kPages);
+    EXPECT_EQ(info["startxref"], section);
+    EXPECT_EQ(info["size"], 21);
 }
 
 struct EncryptionCase {
