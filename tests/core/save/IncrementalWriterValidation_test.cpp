@@ -1,0 +1,328 @@
+// Updates written by the incremental writer, judged by independent tools:
+// qpdf checks the structure and decrypts what we encrypted, poppler renders
+// the markup and verifies a digital signature over the original bytes.
+// Fixtures are made at test time with qpdf from one plain document.
+#include "core/save/IncrementalWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <set>
+#include <sstream>
+
+#include "SaveTestItems.h"
+#include "core/markup/NotePalette.h"
+#include "support/PdfFixtures.h"
+#include "support/RenderedPage.h"
+#include "support/TempDir.h"
+
+namespace quillet {
+namespace {
+
+using testing::CommandResult;
+using testing::readFile;
+using testing::runCommand;
+using testing::runQpdf;
+using testing::TempDir;
+
+constexpr int kPages = 3;
+const std::string kUser = "user pw";
+
+struct Layout {
+    std::string name;
+    std::vector<std::string> qpdfArgs;  // how qpdf makes it from the plain document
+    bool encrypted = false;
+    bool appendUpdate = false;  // an incremental update of our own on top
+};
+
+void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
+
+std::vector<Layout> layouts() {
+    auto encrypt = [](std::vector<std::string> before, std::vector<std::string> after) {
+        std::vector<std::string> args = std::move(before);
+        args.insert(args.end(), {"--encrypt", kUser, "owner pw"});
+        args.insert(args.end(), after.begin(), after.end());
+        args.push_back("--");
+        return args;
+    };
+    const std::vector<std::string> weak = {"--allow-weak-crypto"};
+    return {
+        {"classic_table", {"--object-streams=disable"}},
+        {"object_streams", {"--object-streams=generate"}},
+        {"linearized", {"--linearize"}},
+        {"incremental", {"--object-streams=disable"}, false, true},
+        {"rc4_40", encrypt(weak, {"40"}), true},
+        {"rc4_128", encrypt(weak, {"128", "--use-aes=n"}), true},
+        {"aes_128", encrypt({}, {"128", "--use-aes=y"}), true},
+        {"aes_256_r5", encrypt(weak, {"256", "--force-R5"}), true},
+        {"aes_256", encrypt({}, {"256"}), true},
+        {"aes_256_object_streams", encrypt({"--object-streams=generate"}, {"256"}), true},
+    };
+}
+
+// The file with one more revision of our own: a new Info dictionary.
+Bytes withInfoRevision(const std::filesystem::path& file) {
+    PDFFileReader reader(file);
+    auto b = testing::PdfBuilder::appendingTo(readFile(file));
+    const int64_t info = reader.size();
+    b.add(info, PDFValue::dict({{"Title", PDFValue::text("Second revision")}}));
+    PDFDictionary trailer = reader.trailer();
+    trailer.set("Info", PDFValue::ref(info, 0));
+    trailer.set("Size", PDFValue::integer(info + 1));
+    trailer.set("Prev", PDFValue::integer(reader.startXref()));
+    b.finishWithTable(trailer);
+    return b.bytes();
+}
+
+// One item of each kind, each in its own colour and place.
+std::vector<AnnotationItem> itemsOfEveryKind(int firstId) {
+    using namespace testing;
+    return {
+        inkItem(firstId, {{80, 100}, {140, 120}, {200, 140}}, {1, 0, 0, 1}),
+        inkItem(firstId + 1, {{80, 220}, {200, 220}}, {1, 0.9, 0, 1}, InkKind::highlighter, 14),
+        inkItem(firstId + 2, {{300, 250}, {360, 280}}, {0.5, 0, 0.5, 1}, InkKind::signature, 4),
+        textItem(firstId + 3, {300, 420}, "Hello", {0, 0, 1, 1}, 28),
+        arrowItem(firstId + 4, {300, 100}, {450, 180}, std::nullopt, {0, 0.6, 0, 1}),
+        arrowItem(firstId + 5, {80, 500}, {200, 600}, "Look", {0.8, 0, 0.8, 1}),
+        noteItem(firstId + 6, {450, 650}, "A comment", {1, 0.5, 0, 1}),
+    };
+}
+
+// The colour that shows where an item is drawn on a white page. A
+// highlighter is translucent (at most 40 % opaque) and multiplies.
+RGBA visibleColor(const AnnotationItem& item) {
+    if (item.isNote()) return NotePalette(item.color).iconFill;
+    const InkShape* ink = item.shape.ink();
+    if (!ink || ink->kind != InkKind::highlighter) return item.color;
+    auto over = [&](double c) { return 1 - std::min(item.color.a, 0.4) * (1 - c); };
+    return RGBA(over(item.color.r), over(item.color.g), over(item.color.b), 1);
+}
+
+std::vector<std::string> withPassword(const std::optional<std::string>& password, std::vector<std::string> args) {
+    if (password) args.insert(args.begin(), "--password=" + *password);
+    return args;
+}
+
+// The warnings of `qpdf --check`, one per line.
+std::set<std::string> checkWarnings(const std::filesystem::path& file, const std::optional<std::string>& password,
+                                    int* status) {
+    CommandResult r = runQpdf(withPassword(password, {"--check", file.string()}));
+    *status = r.status;
+    std::set<std::string> warnings;
+    std::istringstream lines(r.out + r.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("WARNING") == std::string::npos && line.find("ERROR") == std::string::npos) continue;
+        // Warnings name the file; compare them without it.
+        size_t at = line.find(file.string());
+        if (at != std::string::npos) line.erase(at, file.string().size());
+        warnings.insert(line);
+    }
+    return warnings;
+}
+
+std::optional<testing::RenderedPage> render(const std::filesystem::path& file, int page,
+                                            const std::optional<std::string>& password, const TempDir& dir) {
+    const auto prefix = dir.file("render");
+    std::vector<std::string> args = {"pdftoppm", "-r", "72", "-f", std::to_string(page + 1),
+                                     "-l",       std::to_string(page + 1), "-singlefile"};
+    if (password) args.insert(args.end(), {"-upw", *password});
+    args.insert(args.end(), {file.string(), prefix.string()});
+    CommandResult r = runCommand(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto raster = testing::Raster::parsePPM(readFile(prefix.string() + ".ppm"));
+    if (!raster) return std::nullopt;
+    return testing::RenderedPage(*raster, {}, 72);
+}
+
+// The annotations' rectangles of a page, in /Annots order, for our items.
+std::vector<Rect> itemRects(const std::filesystem::path& file, int page, const std::optional<std::string>& password) {
+    PDFFileReader reader(file, password);
+    std::vector<Rect> rects;
+    for (const PDFValue& entry : testing::annotationsOfPage(reader, static_cast<size_t>(page))) {
+        PDFValue annotation = reader.resolve(entry);
+        const PDFDictionary* dict = annotation.dictValue();
+        if (!dict || !dict->contains("QuilletItem")) continue;
+        const PDFArray& r = *dict->find("Rect")->arrayValue();
+        double x0 = *r[0].doubleValue(), y0 = *r[1].doubleValue(), x1 = *r[2].doubleValue(), y1 = *r[3].doubleValue();
+        rects.push_back(Rect{x0, y0, x1 - x0, y1 - y0});
+    }
+    return rects;
+}
+
+class WriterValidation : public ::testing::TestWithParam<Layout> {
+  protected:
+    void SetUp() override {
+        if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
+        const Layout& layout = GetParam();
+        const auto plain = dir.file("plain.pdf");
+        testing::writeFile(plain, testing::simpleDocument(kPages));
+        std::vector<std::string> args = layout.qpdfArgs;
+        args.insert(args.end(), {plain.string(), source.string()});
+        CommandResult made = runQpdf(args);
+        ASSERT_EQ(made.status, 0) << made.err;
+        if (layout.appendUpdate) testing::writeFile(source, withInfoRevision(source));
+        if (layout.encrypted) password = kUser;
+    }
+
+    TempDir dir;
+    std::filesystem::path source = dir.file("source.pdf");
+    std::filesystem::path output = dir.file("output.pdf");
+    std::optional<std::string> password;
+};
+
+
+TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWhereTheyAre) {
+    const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
+    IncrementalWriteResult result = IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
+    EXPECT_EQ(result.annotationsWritten, 14);
+    EXPECT_EQ(result.pagesUpdated, 2);
+    const Bytes before = readFile(source);
+    const Bytes after = readFile(output);
+    ASSERT_TRUE(after.starts_with(before));
+    EXPECT_EQ(static_cast<int64_t>(after.size() - before.size()), result.bytesAppended);
+
+    int sourceStatus = -1;
+    int outputStatus = -1;
+    std::set<std::string> sourceWarnings = checkWarnings(source, password, &sourceStatus);
+    for (const std::string& warning : checkWarnings(output, password, &outputStatus))
+        EXPECT_TRUE(sourceWarnings.contains(warning)) << "new: " << warning;
+    EXPECT_EQ(outputStatus, sourceStatus);
+
+    for (int page : {0, kPages - 1}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        const std::vector<AnnotationItem>& items = pages.at(page);
+        EXPECT_EQ(testing::itemsOnPage(output, static_cast<size_t>(page), password), items);
+        std::vector<Rect> rects = itemRects(output, page, password);
+        ASSERT_EQ(rects.size(), items.size());
+        std::optional<testing::RenderedPage> rendered = render(output, page, password, dir);
+        std::optional<testing::RenderedPage> original = render(source, page, password, dir);
+        ASSERT_TRUE(rendered && original);
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_GT(rendered->countNear(rects[i], visibleColor(items[i]), 40), 0) << items[i].kindName();
+            EXPECT_EQ(original->countNear(rects[i], visibleColor(items[i]), 40), 0) << items[i].kindName();
+        }
+    }
+}
+
+TEST_P(WriterValidation, SavingTheReadBackItemsAgainAppendsNothing) {
+    const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
+    IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
+    PageItemMap listed;
+    for (int page = 0; page < kPages; ++page) {
+        std::vector<AnnotationItem> items = testing::itemsOnPage(output, static_cast<size_t>(page), password);
+        if (!items.empty()) listed[page] = items;
+    }
+    const auto again = dir.file("again.pdf");
+    IncrementalWriteResult result = IncrementalWriter::appendUpdate(output, again, kPages, listed, {}, password);
+    EXPECT_EQ(result.bytesAppended, 0);
+    EXPECT_EQ(result.annotationsReused, 14);
+    EXPECT_EQ(result.pagesUpdated, 0);
+    EXPECT_EQ(readFile(again), readFile(output));
+}
+
+class EncryptedWriterValidation : public WriterValidation {};
+
+TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
+    const AnnotationItem text = testing::textItem(1, {300, 420}, "Secret text");
+    IncrementalWriter::appendUpdate(source, output, kPages, {{1, {text}}}, {}, password);
+
+    PDFFileReader reader(output, password);
+    PDFFileReader original(source, password);
+    EXPECT_EQ(*reader.trailer().find("Encrypt"), *original.trailer().find("Encrypt"));
+    EXPECT_EQ(*reader.trailer().find("ID"), *original.trailer().find("ID"));
+    const int64_t annotation = testing::annotationsOfPage(reader, 1).at(0).refValue()->num;
+
+    CommandResult shown = runQpdf(withPassword(password, {"--show-object=" + std::to_string(annotation),
+                                                          output.string()}));
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("(" + ItemCodec::encode(text) + ")"), std::string::npos) << shown.out;
+    const Bytes appended = readFile(output).substr(readFile(source).size());
+    EXPECT_EQ(appended.find("QLT1:"), Bytes::npos) << "the payload is written in clear";
+
+    const int64_t appearance = reader.resolve(PDFValue::ref(annotation, 0))
+                                   .dictValue()->find("AP")->dictValue()->find("N")->refValue()->num;
+    CommandResult data = runQpdf(withPassword(password, {"--show-object=" + std::to_string(appearance),
+                                                         "--filtered-stream-data", output.string()}));
+    EXPECT_EQ(data.status, 0) << data.err;
+    std::optional<PDFObject> stream = reader.object(appearance);
+    ASSERT_TRUE(stream && stream->isStream());
+    EXPECT_EQ(data.out, reader.decodeStream(stream->stream()->dict, stream->stream()->data));
+    EXPECT_FALSE(data.out.empty());
+}
+
+TEST_P(EncryptedWriterValidation, EncryptedSourceWithoutItsPasswordIsRefused) {
+    for (const std::optional<std::string>& wrong : {std::optional<std::string>{}, std::optional<std::string>{"nope"}}) {
+        try {
+            IncrementalWriter::appendUpdate(source, output, kPages, {{0, {}}}, {}, wrong);
+            ADD_FAILURE() << "no error";
+        } catch (const IncrementalWriterError& error) {
+            EXPECT_EQ(error.code(), IncrementalWriterError::Code::encrypted);
+        }
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+}
+
+std::vector<Layout> encryptedLayouts() {
+    std::vector<Layout> encrypted;
+    for (const Layout& layout : layouts())
+        if (layout.encrypted) encrypted.push_back(layout);
+    return encrypted;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterValidation, ::testing::ValuesIn(layouts()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Layouts, EncryptedWriterValidation, ::testing::ValuesIn(encryptedLayouts()),
+                         [](const auto& info) { return info.param.name; });
+
+bool toolAvailable(const std::string& tool) {
+    return runCommand({"sh", "-c", "command -v " + tool}).status == 0;
+}
+
+// A signature covers the bytes of its revision; an update that only
+// appends keeps it valid.
+TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
+    if (!testing::qpdfAvailable() || !toolAvailable("pdfsig") || !toolAvailable("certutil"))
+        GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
+    TempDir dir;
+    const std::string nss = "sql:" + dir.file("nss").string();
+    std::filesystem::create_directory(dir.file("nss"));
+    testing::writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
+    ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
+    CommandResult cert = runCommand({"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test", "-x", "-t",
+                                     "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z",
+                                     dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
+    ASSERT_EQ(cert.status, 0) << cert.err;
+
+    const auto plain = dir.file("plain.pdf");
+    const auto normalized = dir.file("normalized.pdf");
+    const auto signedFile = dir.file("signed.pdf");
+    const auto output = dir.file("output.pdf");
+    testing::writeFile(plain, testing::simpleDocument(2));
+    ASSERT_EQ(runQpdf({plain.string(), normalized.string()}).status, 0);
+    CommandResult sign = runCommand({"pdfsig", "-add-signature", "-nssdir", nss, "-nick", "writer",
+                                     normalized.string(), signedFile.string()});
+    ASSERT_EQ(sign.status, 0) << sign.err;
+    CommandResult before = runCommand({"pdfsig", "-nssdir", nss, signedFile.string()});
+    ASSERT_NE(before.out.find("Signature is Valid."), std::string::npos) << before.out << before.err;
+    PDFFileReader signedReader(signedFile);
+    const std::vector<PDFValue> signedAnnots = testing::annotationsOfPage(signedReader, 0);
+
+    const std::vector<AnnotationItem> items = itemsOfEveryKind(1);
+    IncrementalWriteResult result = IncrementalWriter::appendUpdate(signedFile, output, 2, {{0, items}});
+    EXPECT_EQ(result.annotationsWritten, static_cast<int64_t>(items.size()));
+
+    CommandResult after = runCommand({"pdfsig", "-nssdir", nss, output.string()});
+    EXPECT_NE(after.out.find("Signature is Valid."), std::string::npos) << after.out << after.err;
+    EXPECT_EQ(testing::itemsOnPage(output, 0), items);
+    // The signature's widget, foreign to us, stays first.
+    PDFFileReader reader(output);
+    std::vector<PDFValue> annots = testing::annotationsOfPage(reader, 0);
+    ASSERT_GE(annots.size(), signedAnnots.size());
+    EXPECT_EQ(std::vector(annots.begin(), annots.begin() + static_cast<std::ptrdiff_t>(signedAnnots.size())),
+              signedAnnots);
+    EXPECT_EQ(runQpdf({"--check", output.string()}).status, 0);
+}
+
+}  // namespace
+}  // namespace quillet
