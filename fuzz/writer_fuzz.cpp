@@ -19,7 +19,8 @@ namespace {
 using namespace quillet;
 
 std::filesystem::path scratch(const char* name) {
-    std::filesystem::path dir = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::filesystem::path dir =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     return dir / ("writer_fuzz_" + std::to_string(getpid()) + "_" + name);
 }
 
@@ -74,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::remove(destination, ignored);
     try {
         IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-            source, destination, pageCount(source), pageMap(pageCount(source)), {}, std::string("user"), size % 2 == 1);
+            source, destination, pageCount(source), pageMap(pageCount(source)), {}, std::string("user"),
+            size % 2 == 1);
         const std::string written = contents(destination);
         if (written.size() != bytes.size() + static_cast<size_t>(result.bytesAppended)) __builtin_trap();
         if (written.compare(0, bytes.size(), bytes) != 0) __builtin_trap();

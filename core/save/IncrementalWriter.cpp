@@ -39,7 +39,8 @@ class UpdateBuilder {
                     PDFArray& annots);
     bool reusable(const AnnotationItem& item, const std::string& payload,
                   const RecognizedAnnotations& found) const;
-    void writeItem(const AnnotationItem& item, const PDFRef& page, const std::string& payload, PDFArray& annots);
+    void writeItem(const AnnotationItem& item, const PDFRef& page, const std::string& payload,
+                   PDFArray& annots);
     void writeValue(const PDFRef& ref, const PDFValue& value);
     void writeStream(const PDFRef& ref, const PDFStream& stream);
     void record(const PDFRef& ref);
@@ -64,8 +65,8 @@ void UpdateBuilder::record(const PDFRef& ref) {
 // source's key, so the file keeps its password.
 void UpdateBuilder::writeValue(const PDFRef& ref, const PDFValue& value) {
     record(ref);
-    PDFWriter::writeObject(ref.num, ref.gen, security_ ? security_->cryptValue(value, ref.num, ref.gen, true) : value,
-                           buffer_);
+    PDFWriter::writeObject(ref.num, ref.gen,
+                           security_ ? security_->cryptValue(value, ref.num, ref.gen, true) : value, buffer_);
 }
 
 void UpdateBuilder::writeStream(const PDFRef& ref, const PDFStream& stream) {
@@ -110,8 +111,8 @@ void UpdateBuilder::writeItem(const AnnotationItem& item, const PDFRef& page, co
     ++result_.annotationsWritten;
 }
 
-void UpdateBuilder::appendItem(const AnnotationItem& item, const PDFRef& page, const RecognizedAnnotations& found,
-                               PDFArray& annots) {
+void UpdateBuilder::appendItem(const AnnotationItem& item, const PDFRef& page,
+                               const RecognizedAnnotations& found, PDFArray& annots) {
     // Encoding is deterministic, so an unchanged item gives exactly the stored text.
     std::string payload = ItemCodec::encode(item);
     if (!reusable(item, payload, found)) {
@@ -145,7 +146,8 @@ void UpdateBuilder::updatePage(int64_t index, const PDFRef& page, const std::vec
     // The page gets a direct array; an indirect array object of the source
     // stays as it was, only no longer referenced.
     PDFDictionary updated = *pageDict;
-    updated.set("Annots", newAnnots.empty() ? std::nullopt : std::optional(PDFValue::array(std::move(newAnnots))));
+    updated.set("Annots",
+                newAnnots.empty() ? std::nullopt : std::optional(PDFValue::array(std::move(newAnnots))));
     writeValue(page, PDFValue::dict(std::move(updated)));
     ++result_.pagesUpdated;
 }
@@ -177,8 +179,9 @@ void refuseSameFile(const std::filesystem::path& source, const std::filesystem::
 
 }  // namespace
 
-IncrementalWriteResult appendUpdate(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                    int64_t expectedPageCount, const PageItemMap& pages,
+IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
+                                    const std::filesystem::path& destination, int64_t expectedPageCount,
+                                    const PageItemMap& pages,
                                     const std::optional<std::vector<PDFRef>>& cachedPageRefs,
                                     const std::optional<std::string>& password, bool expandNotes,
                                     const FileClonerCalls& calls) {

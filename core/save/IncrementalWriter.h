@@ -43,8 +43,9 @@ inline constexpr int64_t kMaxGeneration = 65535;
 // security handler's PDFSecurityError, and the cloner's FileAccessError and
 // std::filesystem::filesystem_error. Before the clone, no destination is
 // created; after it, a failure leaves the clone with a partial or no append.
-IncrementalWriteResult appendUpdate(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                    int64_t expectedPageCount, const PageItemMap& pages,
+IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
+                                    const std::filesystem::path& destination, int64_t expectedPageCount,
+                                    const PageItemMap& pages,
                                     const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
                                     const std::optional<std::string>& password = {}, bool expandNotes = false,
                                     const FileClonerCalls& calls = FileClonerCalls::system());

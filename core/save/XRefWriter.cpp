@@ -66,7 +66,8 @@ void appendTable(const std::vector<Subsection>& groups, const PDFDictionary& tra
 }
 
 void appendBigEndian(uint64_t value, int width, Bytes& out) {
-    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
+    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>(value >> shift));
 }
 
 void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, int64_t num, int64_t offset,

@@ -2,10 +2,7 @@
 // qpdf checks the structure and decrypts what we encrypted, poppler renders
 // the markup and verifies a digital signature over the original bytes.
 // Fixtures are made at test time with qpdf from one plain document.
-#include "core/save/IncrementalWriter.h"
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <set>
@@ -13,6 +10,7 @@
 
 #include "SaveTestItems.h"
 #include "core/markup/NotePalette.h"
+#include "core/save/IncrementalWriter.h"
 #include "support/PdfFixtures.h"
 #include "support/RenderedPage.h"
 #include "support/TempDir.h"
@@ -36,7 +34,9 @@ struct Layout {
     bool appendUpdate = false;  // an incremental update of our own on top
 };
 
-void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
+void PrintTo(const Layout& layout, std::ostream* os) {
+    *os << layout.name;
+}
 
 std::vector<Layout> layouts() {
     auto encrypt = [](std::vector<std::string> before, std::vector<std::string> after) {
@@ -99,14 +99,15 @@ RGBA visibleColor(const AnnotationItem& item) {
     return RGBA(over(item.color.r), over(item.color.g), over(item.color.b), 1);
 }
 
-std::vector<std::string> withPassword(const std::optional<std::string>& password, std::vector<std::string> args) {
+std::vector<std::string> withPassword(const std::optional<std::string>& password,
+                                      std::vector<std::string> args) {
     if (password) args.insert(args.begin(), "--password=" + *password);
     return args;
 }
 
 // The warnings of `qpdf --check`, one per line.
-std::set<std::string> checkWarnings(const std::filesystem::path& file, const std::optional<std::string>& password,
-                                    int* status) {
+std::set<std::string> checkWarnings(const std::filesystem::path& file,
+                                    const std::optional<std::string>& password, int* status) {
     CommandResult r = runQpdf(withPassword(password, {"--check", file.string()}));
     *status = r.status;
     std::set<std::string> warnings;
@@ -124,8 +125,9 @@ std::set<std::string> checkWarnings(const std::filesystem::path& file, const std
 std::optional<testing::RenderedPage> render(const std::filesystem::path& file, int page,
                                             const std::optional<std::string>& password, const TempDir& dir) {
     const auto prefix = dir.file("render");
-    std::vector<std::string> args = {"pdftoppm", "-r", "72", "-f", std::to_string(page + 1),
-                                     "-l",       std::to_string(page + 1), "-singlefile"};
+    std::vector<std::string> args = {
+        "pdftoppm",   "-r", "72", "-f", std::to_string(page + 1), "-l", std::to_string(page + 1),
+        "-singlefile"};
     if (password) args.insert(args.end(), {"-upw", *password});
     args.insert(args.end(), {file.string(), prefix.string()});
     CommandResult r = runCommand(args);
@@ -136,7 +138,8 @@ std::optional<testing::RenderedPage> render(const std::filesystem::path& file, i
 }
 
 // The annotations' rectangles of a page, in /Annots order, for our items.
-std::vector<Rect> itemRects(const std::filesystem::path& file, int page, const std::optional<std::string>& password) {
+std::vector<Rect> itemRects(const std::filesystem::path& file, int page,
+                            const std::optional<std::string>& password) {
     PDFFileReader reader(file, password);
     std::vector<Rect> rects;
     for (const PDFValue& entry : testing::annotationsOfPage(reader, static_cast<size_t>(page))) {
@@ -144,7 +147,8 @@ std::vector<Rect> itemRects(const std::filesystem::path& file, int page, const s
         const PDFDictionary* dict = annotation.dictValue();
         if (!dict || !dict->contains("QuilletItem")) continue;
         const PDFArray& r = *dict->find("Rect")->arrayValue();
-        double x0 = *r[0].doubleValue(), y0 = *r[1].doubleValue(), x1 = *r[2].doubleValue(), y1 = *r[3].doubleValue();
+        double x0 = *r[0].doubleValue(), y0 = *r[1].doubleValue(), x1 = *r[2].doubleValue(),
+               y1 = *r[3].doubleValue();
         rects.push_back(Rect{x0, y0, x1 - x0, y1 - y0});
     }
     return rects;
@@ -171,10 +175,10 @@ class WriterValidation : public ::testing::TestWithParam<Layout> {
     std::optional<std::string> password;
 };
 
-
 TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWhereTheyAre) {
     const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
+    IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
     EXPECT_EQ(result.annotationsWritten, 14);
     EXPECT_EQ(result.pagesUpdated, 2);
     const Bytes before = readFile(source);
@@ -214,7 +218,8 @@ TEST_P(WriterValidation, SavingTheReadBackItemsAgainAppendsNothing) {
         if (!items.empty()) listed[page] = items;
     }
     const auto again = dir.file("again.pdf");
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(output, again, kPages, listed, {}, password);
+    IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(output, again, kPages, listed, {}, password);
     EXPECT_EQ(result.bytesAppended, 0);
     EXPECT_EQ(result.annotationsReused, 14);
     EXPECT_EQ(result.pagesUpdated, 0);
@@ -233,15 +238,20 @@ TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
     EXPECT_EQ(*reader.trailer().find("ID"), *original.trailer().find("ID"));
     const int64_t annotation = testing::annotationsOfPage(reader, 1).at(0).refValue()->num;
 
-    CommandResult shown = runQpdf(withPassword(password, {"--show-object=" + std::to_string(annotation),
-                                                          output.string()}));
+    CommandResult shown =
+        runQpdf(withPassword(password, {"--show-object=" + std::to_string(annotation), output.string()}));
     EXPECT_EQ(shown.status, 0) << shown.err;
     EXPECT_NE(shown.out.find("(" + ItemCodec::encode(text) + ")"), std::string::npos) << shown.out;
     const Bytes appended = readFile(output).substr(readFile(source).size());
     EXPECT_EQ(appended.find("QLT1:"), Bytes::npos) << "the payload is written in clear";
 
     const int64_t appearance = reader.resolve(PDFValue::ref(annotation, 0))
-                                   .dictValue()->find("AP")->dictValue()->find("N")->refValue()->num;
+                                   .dictValue()
+                                   ->find("AP")
+                                   ->dictValue()
+                                   ->find("N")
+                                   ->refValue()
+                                   ->num;
     CommandResult data = runQpdf(withPassword(password, {"--show-object=" + std::to_string(appearance),
                                                          "--filtered-stream-data", output.string()}));
     EXPECT_EQ(data.status, 0) << data.err;
@@ -252,7 +262,8 @@ TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
 }
 
 TEST_P(EncryptedWriterValidation, EncryptedSourceWithoutItsPasswordIsRefused) {
-    for (const std::optional<std::string>& wrong : {std::optional<std::string>{}, std::optional<std::string>{"nope"}}) {
+    for (const std::optional<std::string>& wrong :
+         {std::optional<std::string>{}, std::optional<std::string>{"nope"}}) {
         try {
             IncrementalWriter::appendUpdate(source, output, kPages, {{0, {}}}, {}, wrong);
             ADD_FAILURE() << "no error";
@@ -289,9 +300,27 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     std::filesystem::create_directory(dir.file("nss"));
     testing::writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
     ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
-    CommandResult cert = runCommand({"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test", "-x", "-t",
-                                     "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z",
-                                     dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
+    CommandResult cert = runCommand({"certutil",
+                                     "-S",
+                                     "-d",
+                                     nss,
+                                     "-n",
+                                     "writer",
+                                     "-s",
+                                     "CN=Writer Test",
+                                     "-x",
+                                     "-t",
+                                     "CT,C,C",
+                                     "-k",
+                                     "rsa",
+                                     "-g",
+                                     "2048",
+                                     "-v",
+                                     "12",
+                                     "-z",
+                                     dir.file("noise").string(),
+                                     "--keyUsage",
+                                     "digitalSignature,nonRepudiation"});
     ASSERT_EQ(cert.status, 0) << cert.err;
 
     const auto plain = dir.file("plain.pdf");

@@ -7,10 +7,10 @@
 #include <cerrno>
 
 #include "SaveTestItems.h"
-#include "support/TempDir.h"
 #include "WriterSource.h"
 #include "core/pdf/FileAccessError.h"
 #include "core/pdf/PDFWriter.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -71,7 +71,8 @@ TEST_F(IncrementalWriterTest, RemovingAnItemRewritesOnlyThePageAsATableSection) 
 
     IncrementalWriteResult result = update(source, {{0, {}}});
 
-    const std::string page = "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
+    const std::string page =
+        "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
     const int64_t pageAt = static_cast<int64_t>(source.size()) + 1;
     const int64_t xrefAt = pageAt + static_cast<int64_t>(page.size());
     EXPECT_EQ(tail(source), "\n" + page + "xref\n4 1\n" + padded(pageAt, 10) +
@@ -101,13 +102,13 @@ TEST_F(IncrementalWriterTest, NewItemWritesAppearanceAnnotationAndPageInThatOrde
     const size_t pageAt = objects.size();
     objects += "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
     const int64_t base = static_cast<int64_t>(source.size()) + 1;
-    EXPECT_EQ(tail(source),
-              "\n" + objects + "xref\n4 1\n" + padded(base + static_cast<int64_t>(pageAt), 10) +
-                  " 00000 n\r\n20 2\n" + padded(base + static_cast<int64_t>(annotationAt), 10) + " 00000 n\r\n" +
-                  padded(base, 10) + " 00000 n\r\ntrailer\n<</Root 1 0 R /Info 3 0 R " +
-                  "/ID [(0123456789abcdef) (0123456789abcdef)] /Prev " + std::to_string(fixture.startXref()) +
-                  " /Size 22 >>\nstartxref\n" + std::to_string(base + static_cast<int64_t>(objects.size())) +
-                  "\n%%EOF\n");
+    EXPECT_EQ(tail(source), "\n" + objects + "xref\n4 1\n" + padded(base + static_cast<int64_t>(pageAt), 10) +
+                                " 00000 n\r\n20 2\n" + padded(base + static_cast<int64_t>(annotationAt), 10) +
+                                " 00000 n\r\n" + padded(base, 10) +
+                                " 00000 n\r\ntrailer\n<</Root 1 0 R /Info 3 0 R " +
+                                "/ID [(0123456789abcdef) (0123456789abcdef)] /Prev " +
+                                std::to_string(fixture.startXref()) + " /Size 22 >>\nstartxref\n" +
+                                std::to_string(base + static_cast<int64_t>(objects.size())) + "\n%%EOF\n");
     EXPECT_EQ(result.annotationsWritten, 1);
     EXPECT_EQ(itemsOnPage(out, 0), std::vector{ink});
 }
@@ -186,8 +187,10 @@ TEST_F(IncrementalWriterTest, ForeignEntriesStayFirstInTheirOrderFollowedByItems
     PDFRef inkRef = fixture.addItem(ink, 0);
     PDFRef noteRef = fixture.addItem(note, 0);
     PDFRef third = fixture.addForeign("Circle");
-    PDFValue inlineForeign = PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Text")}});
-    PDFValue inlineOurs = PDFValue::dict({{"Subtype", PDFValue::name("Ink")}, {"QuilletItem", PDFValue::integer(0)}});
+    PDFValue inlineForeign =
+        PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Text")}});
+    PDFValue inlineOurs =
+        PDFValue::dict({{"Subtype", PDFValue::name("Ink")}, {"QuilletItem", PDFValue::integer(0)}});
     PDFValue missing = PDFValue::ref(99, 0);
     PDFRef popup{noteRef.num + 2, 0};
     fixture.setAnnots(0, PDFValue::array({PDFValue::ref(first), PDFValue::ref(inkRef), inlineForeign,
@@ -200,9 +203,9 @@ TEST_F(IncrementalWriterTest, ForeignEntriesStayFirstInTheirOrderFollowedByItems
 
     EXPECT_EQ(result.annotationsReused, 1);
     EXPECT_EQ(result.annotationsWritten, 1);
-    EXPECT_EQ(annotsOfOutput(), PDFValue::array({PDFValue::ref(first), inlineForeign, PDFValue::ref(third), missing,
-                                                 PDFValue::integer(7), PDFValue::ref(noteRef), PDFValue::ref(popup),
-                                                 PDFValue::ref(27, 0)}));
+    EXPECT_EQ(annotsOfOutput(), PDFValue::array({PDFValue::ref(first), inlineForeign, PDFValue::ref(third),
+                                                 missing, PDFValue::integer(7), PDFValue::ref(noteRef),
+                                                 PDFValue::ref(popup), PDFValue::ref(27, 0)}));
 }
 
 TEST_F(IncrementalWriterTest, NoteIsWrittenAnewWhenItsPopupDoesNotPointBack) {
@@ -328,7 +331,8 @@ TEST_F(IncrementalWriterTest, PageKeepsItsGenerationWhenRewritten) {
 // --- failures -------------------------------------------------------------
 
 TEST(IncrementalWriterErrorText, DescribesEachCase) {
-    EXPECT_EQ(IncrementalWriterError::pageCountMismatch(3, 2).text(), "page count mismatch: expected 3, found 2");
+    EXPECT_EQ(IncrementalWriterError::pageCountMismatch(3, 2).text(),
+              "page count mismatch: expected 3, found 2");
     EXPECT_EQ(IncrementalWriterError::pageIndexOutOfRange(-1).text(), "page index -1 out of range");
     EXPECT_EQ(IncrementalWriterError::badPage(4).text(), "page 4 is not a dictionary");
     EXPECT_EQ(IncrementalWriterError::unsupported("x").text(), "unsupported: x");
@@ -391,7 +395,8 @@ TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
         return -1;
     };
     const std::string text = failureText([&] {
-        IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, {}, {}, false, calls);
+        IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, {}, {}, false,
+                                        calls);
     });
     EXPECT_TRUE(text.starts_with("I/O error: ")) << text;
     EXPECT_NE(text.find(out.string()), std::string::npos) << text;

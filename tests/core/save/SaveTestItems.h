@@ -47,8 +47,8 @@ inline AnnotationItem inkItem(int n, std::vector<Point> points, RGBA color = {1,
 
 inline AnnotationItem textItem(int n, Point origin, std::string text, RGBA color = {0, 0, 1, 1},
                                double fontSize = 24) {
-    return AnnotationItem(itemId(n), TextShape{origin, TextSpec{std::move(text), fontSize, {}, false}}, color, 1, 0,
-                          itemTime());
+    return AnnotationItem(itemId(n), TextShape{origin, TextSpec{std::move(text), fontSize, {}, false}}, color,
+                          1, 0, itemTime());
 }
 
 inline AnnotationItem arrowItem(int n, Point from, Point to, std::optional<std::string> label = {},
@@ -59,7 +59,8 @@ inline AnnotationItem arrowItem(int n, Point from, Point to, std::optional<std::
 }
 
 inline AnnotationItem noteItem(int n, Point anchor, std::string text, RGBA color = {1, 0.8, 0, 1}) {
-    return AnnotationItem(itemId(n), NoteShape{anchor, {anchor.x + 30, anchor.y - 30}, TextSpec{text, 12, {}, false}},
+    return AnnotationItem(itemId(n),
+                          NoteShape{anchor, {anchor.x + 30, anchor.y - 30}, TextSpec{text, 12, {}, false}},
                           color, 1, 0, itemTime());
 }
 

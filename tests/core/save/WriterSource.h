@@ -9,10 +9,10 @@
 #include <optional>
 #include <vector>
 
-#include "support/PdfFixtures.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/markup/ItemCodec.h"
 #include "core/pdf/Flate.h"
+#include "support/PdfFixtures.h"
 
 namespace quillet::testing {
 
@@ -30,10 +30,11 @@ class WriterSource {
         return ref;
     }
     PDFRef addForeign(std::string_view subtype = "Square") {
-        return addObject(PDFValue::dict({{"Type", PDFValue::name("Annot")},
-                                         {"Subtype", PDFValue::name(std::string(subtype))},
-                                         {"Rect", PDFValue::array({PDFValue::integer(10), PDFValue::integer(10),
-                                                                   PDFValue::integer(50), PDFValue::integer(50)})}}));
+        return addObject(
+            PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                            {"Subtype", PDFValue::name(std::string(subtype))},
+                            {"Rect", PDFValue::array({PDFValue::integer(10), PDFValue::integer(10),
+                                                      PDFValue::integer(50), PDFValue::integer(50)})}}));
     }
     // The application's annotation of an item, numbered like a save does it:
     // annotation n, appearance n + 1, a note's pop-up n + 2.
@@ -62,11 +63,12 @@ class WriterSource {
         PDFArray kids;
         for (int i = 0; i < pages_; ++i) kids.push_back(PDFValue::ref(page(i).num, generationOf(i)));
         b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
-        b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
-                                 {"Kids", PDFValue::array(kids)},
-                                 {"Count", PDFValue::integer(pages_)},
-                                 {"MediaBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                               PDFValue::integer(612), PDFValue::integer(792)})}}));
+        b.add(2, PDFValue::dict(
+                     {{"Type", PDFValue::name("Pages")},
+                      {"Kids", PDFValue::array(kids)},
+                      {"Count", PDFValue::integer(pages_)},
+                      {"MediaBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                                    PDFValue::integer(612), PDFValue::integer(792)})}}));
         b.add(3, PDFValue::dict({{"Producer", PDFValue::string("fixture")}}));
         for (int i = 0; i < pages_; ++i) {
             PDFDictionary dict{{"Type", PDFValue::name("Page")},

@@ -23,8 +23,8 @@ PDFDictionary sourceTrailer() {
 TEST(XRefWriterTable, GroupsConsecutiveNumbersAndKeepsTheLastEntryOfARepeatedNumber) {
     PDFDictionary trailer = sourceTrailer();
     Bytes out = "\n";
-    XRefWriter::append({{5, 0, 120}, {3, 0, 10}, {4, 2, 60}, {9, 0, 200}, {4, 2, 90}},
-                       {&trailer, 555, false}, 12, 1000, out);
+    XRefWriter::append({{5, 0, 120}, {3, 0, 10}, {4, 2, 60}, {9, 0, 200}, {4, 2, 90}}, {&trailer, 555, false},
+                       12, 1000, out);
     EXPECT_EQ(out,
               "\nxref\n"
               "3 3\n"
@@ -79,16 +79,17 @@ TEST(XRefWriterStream, FollowsASourceWhoseNewestSectionIsAStream) {
     PDFDictionary trailer = sourceTrailer();
     Bytes out = "\n";
     XRefWriter::append({{7, 0, 0x0102}, {4, 1, 0x0A0B0C}}, {&trailer, 777, true}, 40, 500, out);
-    ASSERT_TRUE(out.starts_with("\n40 0 obj\n<</Type /XRef /Root 1 0 R /Info 3 0 R /ID [(ab) (cd)] /Encrypt 8 0 R "
-                                "/Prev 777 /Size 41 /W [1 4 2] /Index [4 1 7 1 40 1] /Filter /FlateDecode /Length "));
+    ASSERT_TRUE(
+        out.starts_with("\n40 0 obj\n<</Type /XRef /Root 1 0 R /Info 3 0 R /ID [(ab) (cd)] /Encrypt 8 0 R "
+                        "/Prev 777 /Size 41 /W [1 4 2] /Index [4 1 7 1 40 1] /Filter /FlateDecode /Length "));
     WrittenStream written = parseStream(out);
     EXPECT_EQ(written.startxref, 501);
     EXPECT_EQ(written.rows, Bytes("\x01\x00\x0A\x0B\x0C\x00\x01"
                                   "\x01\x00\x00\x01\x02\x00\x00"
                                   "\x01\x00\x00\x01\xF5\x00\x00",
                                   21));
-    EXPECT_EQ(*written.dict.find("Length"), PDFValue::integer(static_cast<int64_t>(
-                                                out.find("\nendstream") - out.find("stream\n") - 7)));
+    EXPECT_EQ(*written.dict.find("Length"),
+              PDFValue::integer(static_cast<int64_t>(out.find("\nendstream") - out.find("stream\n") - 7)));
 }
 
 TEST(XRefWriterStream, ReplacesTheTableWhereOffsetsOutgrowTenDigits) {
