@@ -16,7 +16,7 @@
 namespace {
 
 class Writer {
-public:
+  public:
     explicit Writer(const char* path) : file_(std::fopen(path, "wb")) {
         if (!file_) {
             std::perror(path);
@@ -49,8 +49,8 @@ public:
         put(table);
         char entry[32];
         for (size_t i = 1; i < offsets_.size(); ++i) {
-            std::snprintf(entry, sizeof entry, "%010llu 00000 %c\r\n", static_cast<unsigned long long>(offsets_[i]),
-                          offsets_[i] ? 'n' : 'f');
+            std::snprintf(entry, sizeof entry, "%010llu 00000 %c\r\n",
+                          static_cast<unsigned long long>(offsets_[i]), offsets_[i] ? 'n' : 'f');
             put(entry);
         }
         put("trailer\n<</Size " + std::to_string(offsets_.size()) + " /Root 1 0 R>>\nstartxref\n" +
@@ -58,7 +58,7 @@ public:
         if (std::fclose(file_) != 0) fail();
     }
 
-private:
+  private:
     [[noreturn]] void fail() {
         std::perror("write");
         std::exit(1);
@@ -88,8 +88,9 @@ void images(const char* out, int64_t pages, int64_t imageBytes) {
     std::string pixels(static_cast<size_t>(side * side * 3), '\0');
     for (int64_t p = 0; p < pages; ++p) {
         int64_t page = 3 + 3 * p;
-        w.object(page, "<</Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(page + 1) +
-                           " 0 R /Resources <</XObject <</Im0 " + std::to_string(page + 2) + " 0 R>>>>>>");
+        w.object(page, "<</Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                           std::to_string(page + 1) + " 0 R /Resources <</XObject <</Im0 " +
+                           std::to_string(page + 2) + " 0 R>>>>>>");
         w.stream(page + 1, "", "q 500 0 0 500 56 146 cm /Im0 Do Q");
         for (char& c : pixels) {  // xorshift64: incompressible, and fast
             state ^= state << 13;
@@ -98,8 +99,8 @@ void images(const char* out, int64_t pages, int64_t imageBytes) {
             c = static_cast<char>(state >> 56);
         }
         w.stream(page + 2,
-                 "/Type /XObject /Subtype /Image /Width " + std::to_string(side) + " /Height " + std::to_string(side) +
-                     " /ColorSpace /DeviceRGB /BitsPerComponent 8",
+                 "/Type /XObject /Subtype /Image /Width " + std::to_string(side) + " /Height " +
+                     std::to_string(side) + " /ColorSpace /DeviceRGB /BitsPerComponent 8",
                  pixels);
     }
     w.finish();
@@ -127,7 +128,8 @@ int main(int argc, char** argv) {
     } else if (mode == "objects" && argc == 5) {
         objects(argv[2], std::atoll(argv[3]), std::atoll(argv[4]));
     } else {
-        std::fprintf(stderr, "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES\n");
+        std::fprintf(stderr,
+                     "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES\n");
         return 2;
     }
     return 0;

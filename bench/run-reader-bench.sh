@@ -3,8 +3,9 @@
 # side by side with `pdfinfo` (poppler-utils) and `qpdf --show-npages`, each
 # timed as a whole process. Prints, per file, the median wall time of every
 # tool over RUNS interleaved rounds, our time as a fraction of the fastest
-# peer's, and our peak resident memory against the budget: 8 bytes per object
-# slot plus the mapped file.
+# peer's (also in processor time, steadier on a busy machine), and our peak
+# resident memory against the budget: 8 bytes per object slot plus the mapped
+# file.
 #
 #   bash bench/run-reader-bench.sh            (RUNS=7 by default)
 #
@@ -88,14 +89,14 @@ check_pages() {
 
 baseline_kib=$("$BIN/measure" 1 "$QUILLET" --help | awk '{ print $2 }')
 
-printf '%-22s %7s %6s %8s | %10s %10s %8s | %6s %4s | %8s %7s %4s | %11s %8s\n' \
-  file MiB pages slots quillet_ms pdfinfo_ms qpdf_ms ratio time rss_MiB budget mem pdfinfo_rss qpdf_rss
+printf '%-16s %6s %5s %7s | %10s %10s %8s | %6s %4s | %9s | %7s %6s %4s | %11s %8s\n' \
+  file MiB pages slots quillet_ms pdfinfo_ms qpdf_ms ratio time cpu_ratio rss_MiB budget mem pdfinfo_rss qpdf_rss
 for file in "$LARGE" "$HUGE" "$MANY"; do
   pages=$(check_pages "$file")
   slots=$("$QUILLET" info "$file" | sed -n 's/.*"size": \([0-9]*\).*/\1/p')
   bytes=$(stat -Lc %s "$file")
   cat "$file" >/dev/null  # every tool starts from a warm page cache
-  declare -A times=() peaks=()
+  declare -A times=() peaks=() cpus=()
   for ((round = 0; round < RUNS; round++)); do
     # Rotate the order so that no tool always runs right after another.
     order=(quillet pdfinfo qpdf)
@@ -106,26 +107,32 @@ for file in "$LARGE" "$HUGE" "$MANY"; do
         pdfinfo) cmd=(pdfinfo "$file") ;;
         qpdf) cmd=(qpdf --show-npages "$file") ;;
       esac
-      read -r secs kib < <("$BIN/measure" 1 "${cmd[@]}")
+      read -r secs kib cpu < <("$BIN/measure" 1 "${cmd[@]}")
       times[$tool]+="$secs "
+      cpus[$tool]+="$cpu "
       [[ ${peaks[$tool]:-0} -ge $kib ]] || peaks[$tool]=$kib
     done
   done
   q=$(tr ' ' '\n' <<<"${times[quillet]}" | grep . | median)
   p=$(tr ' ' '\n' <<<"${times[pdfinfo]}" | grep . | median)
   s=$(tr ' ' '\n' <<<"${times[qpdf]}" | grep . | median)
+  qc=$(tr ' ' '\n' <<<"${cpus[quillet]}" | grep . | median)
+  pc=$(tr ' ' '\n' <<<"${cpus[pdfinfo]}" | grep . | median)
+  sc=$(tr ' ' '\n' <<<"${cpus[qpdf]}" | grep . | median)
   budget_kib=$(( baseline_kib + (8 * slots + bytes) / 1024 ))
   awk -v name="$(basename "$file")" -v mb="$bytes" -v pages="$pages" -v slots="$slots" \
-      -v q="$q" -v p="$p" -v s="$s" -v rss="${peaks[quillet]}" -v budget="$budget_kib" \
+      -v q="$q" -v p="$p" -v s="$s" -v qc="$qc" -v pc="$pc" -v sc="$sc" -v rss="${peaks[quillet]}" -v budget="$budget_kib" \
       -v prss="${peaks[pdfinfo]}" -v srss="${peaks[qpdf]}" 'BEGIN {
     fastest = (p < s) ? p : s
     ratio = q / fastest
-    printf "%-22s %7.1f %6d %8d | %10.1f %10.1f %8.1f | %6.3f %4s | %8.1f %7.1f %4s | %11.1f %8.1f\n",
+    cfastest = (pc < sc) ? pc : sc
+    cratio = (cfastest > 0) ? sprintf("%.3f", qc / cfastest) : "-"
+    printf "%-16s %6.1f %5d %7d | %10.1f %10.1f %8.1f | %6.3f %4s | %9s | %7.1f %6.1f %4s | %11.1f %8.1f\n",
       name, mb / 1048576, pages, slots, q * 1000, p * 1000, s * 1000,
-      ratio, (ratio <= 0.5) ? "ok" : "MISS", rss / 1024, budget / 1024, (rss <= budget) ? "ok" : "MISS",
+      ratio, (ratio <= 0.5) ? "ok" : "MISS", cratio, rss / 1024, budget / 1024, (rss <= budget) ? "ok" : "MISS",
       prss / 1024, srss / 1024
   }'
-  unset times peaks
+  unset times peaks cpus
 done
-echo "ratio: quillet's median over the faster peer's median (target <= 0.5)." >&2
+echo "ratio: quillet's median wall time over the faster peer's (target <= 0.5); cpu_ratio: the same in processor time." >&2
 echo "budget: quillet --help's resident size + 8 bytes per object slot + the file size." >&2

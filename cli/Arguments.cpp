@@ -11,7 +11,9 @@ const OptionSpec* findOption(const ArgumentSpec& spec, std::string_view name) {
     return it == spec.options.end() ? nullptr : &*it;
 }
 
-bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+bool isHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
 
 // Help is looked for first, so that a user unsure of the options gets it
 // even when the rest of the line is wrong.

@@ -14,12 +14,12 @@
 namespace quillet::cli {
 
 class UsageError : public std::exception {
-public:
+  public:
     explicit UsageError(std::string text) : text_(std::move(text)) {}
     const std::string& text() const { return text_; }
     const char* what() const noexcept override { return text_.c_str(); }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -34,7 +34,7 @@ struct ArgumentSpec {
 };
 
 class Arguments {
-public:
+  public:
     // Accepts "--name value", "--name=value" and flags; "--" ends the options
     // and a lone "-" is an operand (standard input). "--help" or "-h" anywhere
     // asks for help and stops the checks. Throws UsageError.
@@ -46,7 +46,7 @@ public:
     std::optional<std::string> value(std::string_view option) const;
     bool flag(std::string_view option) const { return values_.contains(std::string(option)); }
 
-private:
+  private:
     bool help_ = false;
     std::vector<std::string> operands_;
     std::map<std::string, std::string> values_;  // a flag maps to ""

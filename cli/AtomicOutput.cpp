@@ -33,7 +33,8 @@ fs::path realPath(const fs::path& path) {
 // A fresh, empty file beside `target`, on its file system so that rename is
 // atomic. Hidden, and named after the target so a leftover is recognisable.
 fs::path createTemporaryBeside(const fs::path& target) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".quillet-XXXXXX")).string();
+    std::string pattern =
+        (target.parent_path() / ("." + target.filename().string() + ".quillet-XXXXXX")).string();
     int fd = mkstemp(pattern.data());
     if (fd < 0) fail("cannot create a temporary file in", target.parent_path(), errno);
     close(fd);
@@ -72,7 +73,8 @@ AtomicOutput::~AtomicOutput() {
 
 void AtomicOutput::commit() {
     syncPath(destination_, O_RDONLY);
-    if (replaces_ && rename(destination_.c_str(), target_.c_str()) != 0) fail("cannot replace", target_, errno);
+    if (replaces_ && rename(destination_.c_str(), target_.c_str()) != 0)
+        fail("cannot replace", target_, errno);
     committed_ = true;
     fs::path folder = realPath(target_).parent_path();
     syncPath(folder.empty() ? fs::path(".") : folder, O_RDONLY | O_DIRECTORY);

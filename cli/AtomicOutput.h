@@ -12,7 +12,7 @@
 namespace quillet::cli {
 
 class AtomicOutput {
-public:
+  public:
     // Decides where the output goes; creates the temporary file (empty) when
     // OUT is IN. Throws std::system_error when it cannot be created.
     AtomicOutput(const std::filesystem::path& in, const std::filesystem::path& out);
@@ -35,7 +35,7 @@ public:
     // std::system_error naming the file; the target is then unchanged.
     void commit();
 
-private:
+  private:
     bool replaces_ = false;
     bool committed_ = false;
     std::filesystem::path destination_;

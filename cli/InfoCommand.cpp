@@ -44,17 +44,18 @@ Command infoCommand() {
         .name = "info",
         .usage = "quillet info FILE [--password P]",
         .summary = "describe a PDF file: pages, encryption, cross-reference layout",
-        .help = "Prints one JSON object:\n"
-                "  pages          the number of pages (null when a locked file's pages cannot be read)\n"
-                "  encrypted      whether the file is encrypted\n"
-                "  unlocked       whether it could be decrypted (always false when not encrypted)\n"
-                "  securityError  why an encrypted file could not be decrypted, or null\n"
-                "  xref           \"table\" or \"stream\": the kind of the newest cross-reference section\n"
-                "  startxref      the offset of the newest cross-reference section\n"
-                "  size           the number of object slots\n"
-                "\n"
-                "Options:\n"
-                "  --password P   the user or owner password of an encrypted file\n",
+        .help =
+            "Prints one JSON object:\n"
+            "  pages          the number of pages (null when a locked file's pages cannot be read)\n"
+            "  encrypted      whether the file is encrypted\n"
+            "  unlocked       whether it could be decrypted (always false when not encrypted)\n"
+            "  securityError  why an encrypted file could not be decrypted, or null\n"
+            "  xref           \"table\" or \"stream\": the kind of the newest cross-reference section\n"
+            "  startxref      the offset of the newest cross-reference section\n"
+            "  size           the number of object slots\n"
+            "\n"
+            "Options:\n"
+            "  --password P   the user or owner password of an encrypted file\n",
         .arguments = {.operands = {"FILE"}, .options = {{"password", true}}},
         .run = run,
     };

@@ -73,13 +73,14 @@ Command listCommand() {
         .name = "list",
         .usage = "quillet list FILE [--password P]",
         .summary = "list the markup items on each page as JSON",
-        .help = "Prints {\"pages\": {\"0\": [ITEM, ...], ...}}: for each page that carries markup\n"
-                "made by this application (keys are 0-based page indices), its items in order.\n"
-                "Each ITEM is the item's JSON object as stored in its annotation; the same\n"
-                "format is accepted by the subcommands that write markup.\n"
-                "\n"
-                "Options:\n"
-                "  --password P   the user or owner password of an encrypted file\n",
+        .help =
+            "Prints {\"pages\": {\"0\": [ITEM, ...], ...}}: for each page that carries markup\n"
+            "made by this application (keys are 0-based page indices), its items in order.\n"
+            "Each ITEM is the item's JSON object as stored in its annotation; the same\n"
+            "format is accepted by the subcommands that write markup.\n"
+            "\n"
+            "Options:\n"
+            "  --password P   the user or owner password of an encrypted file\n",
         .arguments = {.operands = {"FILE"}, .options = {{"password", true}}},
         .run = run,
     };

@@ -2,9 +2,8 @@
 // as the JSON objects of their payloads.
 #pragma once
 
-#include <vector>
-
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "cli/Command.h"
 #include "core/markup/AnnotationItem.h"

@@ -2,9 +2,8 @@
 // "quillet: " line on standard error, and the exit status that goes with each.
 #pragma once
 
-#include <string_view>
-
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 namespace quillet::cli {
 

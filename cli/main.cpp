@@ -17,12 +17,16 @@ namespace {
 
 constexpr std::string_view kUsage = "quillet SUBCOMMAND [ARGUMENTS]   (quillet --help lists them)";
 
-std::vector<Command> allCommands() { return {infoCommand(), listCommand()}; }
+std::vector<Command> allCommands() {
+    return {infoCommand(), listCommand()};
+}
 
 std::string overview(const std::vector<Command>& commands) {
     std::string text = "usage: " + std::string(kUsage) + "\n\nSubcommands:\n";
-    for (const Command& c : commands) text += "  " + std::string(c.usage) + "\n      " + std::string(c.summary) + "\n";
-    text += "\n`quillet SUBCOMMAND --help` describes one. Exit status: 0 success, 1 failure, 2 usage error.\n";
+    for (const Command& c : commands)
+        text += "  " + std::string(c.usage) + "\n      " + std::string(c.summary) + "\n";
+    text +=
+        "\n`quillet SUBCOMMAND --help` describes one. Exit status: 0 success, 1 failure, 2 usage error.\n";
     return text;
 }
 

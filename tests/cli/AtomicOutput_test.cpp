@@ -1,13 +1,13 @@
 // Where a subcommand writing OUT from IN puts the new file, above all when
 // OUT is IN: the file is replaced whole by a rename, never truncated, links
 // to it stay links, and a failure leaves the old version and no debris.
-#include <gtest/gtest.h>
+#include "cli/AtomicOutput.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <system_error>
 
-#include "cli/AtomicOutput.h"
 #include "core/pdf/FileCloner.h"
 #include "support/TempDir.h"
 
@@ -34,7 +34,8 @@ void writeUpdate(const fs::path& in, const AtomicOutput& output) {
 
 std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -150,7 +151,8 @@ TEST(AtomicOutput, UnwritableFolderIsAnErrorNamingIt) {
         AtomicOutput output(dir.file("ro") / "doc.pdf", dir.file("ro") / "doc.pdf");
         ADD_FAILURE() << "no error";
     } catch (const std::system_error& e) {
-        EXPECT_NE(std::string(e.what()).find("cannot create a temporary file in"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("cannot create a temporary file in"), std::string::npos)
+            << e.what();
     }
     fs::permissions(dir.file("ro"), fs::perms(0755));
 }

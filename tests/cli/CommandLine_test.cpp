@@ -60,8 +60,7 @@ TEST(CommandLine, UsageErrorsExitTwoWithTheUsageLine) {
     }
 }
 
-const ArgumentSpec kSpec = {.operands = {"IN", "OUT"},
-                            .options = {{"password", true}, {"boxed", false}}};
+const ArgumentSpec kSpec = {.operands = {"IN", "OUT"}, .options = {{"password", true}, {"boxed", false}}};
 
 TEST(Arguments, TakesValuesSeparateOrJoinedAndFlags) {
     Arguments a = Arguments::parse({"--password", "p w", "in.pdf", "--boxed", "out.pdf"}, kSpec);

@@ -18,10 +18,8 @@ using testing::TempDir;
 constexpr int kPages = 3;
 
 class InfoCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testing::writeFile(plain_, testing::simpleDocument(kPages));
-    }
+  protected:
+    void SetUp() override { testing::writeFile(plain_, testing::simpleDocument(kPages)); }
     // plain.pdf rewritten by qpdf with these options.
     std::string qpdfVariant(const std::string& name, std::vector<std::string> options) {
         if (!testing::qpdfAvailable()) return {};
@@ -67,7 +65,8 @@ TEST_F(InfoCommand, CountsPagesOfEveryQpdfLayout) {
     json linearized = quilletJSON({"info", qpdfVariant("linear.pdf", {"--linearize"})});
     EXPECT_EQ(linearized["pages"], kPages);
 
-    json both = quilletJSON({"info", qpdfVariant("linear-objstm.pdf", {"--linearize", "--object-streams=generate"})});
+    json both =
+        quilletJSON({"info", qpdfVariant("linear-objstm.pdf", {"--linearize", "--object-streams=generate"})});
     EXPECT_EQ(both["pages"], kPages);
     EXPECT_EQ(both["xref"], "stream");
 }
@@ -78,7 +77,8 @@ TEST_F(InfoCommand, ReportsTheNewestSectionOfAnIncrementalUpdate) {
     testing::PdfBuilder update = testing::PdfBuilder::appendingTo(original);
     update.add(3, PDFValue::dict({{"Title", PDFValue::text("Updated")}}));
     update.add(20, PDFValue::integer(1));
-    int64_t section = update.finishWithTable({{"Size", PDFValue::integer(21)}, {"Root", PDFValue::ref(1, 0)},
+    int64_t section = update.finishWithTable({{"Size", PDFValue::integer(21)},
+                                              {"Root", PDFValue::ref(1, 0)},
                                               {"Prev", PDFValue::integer(reader->startXref())}});
     update.writeTo(dir_.file("updated.pdf"));
 
@@ -123,9 +123,7 @@ TEST_F(InfoCommand, UnlocksEveryEncryptionWithTheUserOrOwnerPasswordOnly) {
             EXPECT_EQ(info["securityError"], "wrong password");
             // Plain page dictionaries are countable without the key; pages
             // inside encrypted object streams are not, which is no failure.
-            if (c.extra.empty()) {
-                EXPECT_EQ(info["pages"], kPages);
-            }
+            EXPECT_EQ(info["pages"], c.extra.empty() ? json(kPages) : json(nullptr));
         }
     }
 }

@@ -20,16 +20,30 @@ using testing::runQuillet;
 using testing::TempDir;
 
 AnnotationItem item(const std::string& id, const std::string& text, double red = 1) {
-    json object = {{"v", 1}, {"id", id}, {"t", "text"}, {"c", {red, 0, 0, 1}}, {"lw", 1}, {"m", 1733402400},
-                   {"r", 0}, {"p1", {100, 700}}, {"tx", {{"s", text}, {"f", 12}, {"b", false}}}};
+    json object = {{"v", 1},
+                   {"id", id},
+                   {"t", "text"},
+                   {"c", {red, 0, 0, 1}},
+                   {"lw", 1},
+                   {"m", 1733402400},
+                   {"r", 0},
+                   {"p1", {100, 700}},
+                   {"tx", {{"s", text}, {"f", 12}, {"b", false}}}};
     std::optional<AnnotationItem> decoded = ItemCodec::fromJSON(object);
     EXPECT_TRUE(decoded) << object.dump();
     return *decoded;
 }
 
 AnnotationItem ink(const std::string& id) {
-    json object = {{"v", 1}, {"id", id}, {"t", "ink"}, {"k", "pen"}, {"c", {0, 0, 1, 1}}, {"lw", 2},
-                   {"m", 1733402400}, {"r", 0}, {"st", {{10, 20, 11, 21.25, 13.5, 22}}}};
+    json object = {{"v", 1},
+                   {"id", id},
+                   {"t", "ink"},
+                   {"k", "pen"},
+                   {"c", {0, 0, 1, 1}},
+                   {"lw", 2},
+                   {"m", 1733402400},
+                   {"r", 0},
+                   {"st", {{10, 20, 11, 21.25, 13.5, 22}}}};
     return *ItemCodec::fromJSON(object);
 }
 
@@ -65,8 +79,9 @@ TEST(ListCommand, EncryptedFileListsWithItsPasswordAndFailsWithoutIt) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     TempDir dir;
     testing::writeFile(dir.file("plain.pdf"), testing::simpleDocument(2));
-    testing::CommandResult q = testing::runQpdf({"--encrypt", "user-pw", "owner-pw", "256", "--",
-                                                 dir.file("plain.pdf").string(), dir.file("locked.pdf").string()});
+    testing::CommandResult q =
+        testing::runQpdf({"--encrypt", "user-pw", "owner-pw", "256", "--", dir.file("plain.pdf").string(),
+                          dir.file("locked.pdf").string()});
     ASSERT_EQ(q.status, 0) << q.err;
     PageItemMap pages = {{1, {item(kIdA, "secret")}}};
     IncrementalWriter::appendUpdate(dir.file("locked.pdf"), dir.file("marked.pdf"), 2, pages, {}, "user-pw");
@@ -92,7 +107,8 @@ TEST(ListCommand, SkipsForeignDamagedInlineAndDuplicateAnnotations) {
     PDFDictionary page = *reader->object(6)->dictionary();
 
     auto annotation = [](std::optional<std::string> payload) {
-        PDFDictionary d = {{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("FreeText")},
+        PDFDictionary d = {{"Type", PDFValue::name("Annot")},
+                           {"Subtype", PDFValue::name("FreeText")},
                            {"Rect", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
                                                      PDFValue::integer(10), PDFValue::integer(10)})}};
         if (payload) d.set("QuilletItem", PDFValue::string(*payload));
@@ -101,18 +117,19 @@ TEST(ListCommand, SkipsForeignDamagedInlineAndDuplicateAnnotations) {
     const AnnotationItem a = item(kIdA, "kept"), b = ink(kIdB);
     testing::PdfBuilder builder = testing::PdfBuilder::appendingTo(plain);
     builder.add(20, PDFValue::dict(annotation(ItemCodec::encode(a))));
-    builder.add(21, PDFValue::dict(annotation(std::nullopt)));                    // foreign
-    builder.add(22, PDFValue::dict(annotation("QLT1:bm90IGEgcGF5bG9hZA==")));      // does not decode
+    builder.add(21, PDFValue::dict(annotation(std::nullopt)));                 // foreign
+    builder.add(22, PDFValue::dict(annotation("QLT1:bm90IGEgcGF5bG9hZA==")));  // does not decode
     builder.add(23, PDFValue::dict(annotation(ItemCodec::encode(item(kIdA, "second copy", 0)))));
     builder.add(24, PDFValue::dict(annotation(ItemCodec::encode(b))));
     builder.add(25, PDFValue::string(ItemCodec::encode(item(kIdC, "not a dictionary"))));
-    page.set("Annots", PDFValue::array({PDFValue::ref(20, 0), PDFValue::ref(21, 0), PDFValue::ref(22, 0),
-                                        PDFValue::ref(23, 0),
-                                        PDFValue::dict(annotation(ItemCodec::encode(item(kIdC, "inline")))),
-                                        PDFValue::ref(99, 0), PDFValue::integer(7), PDFValue::ref(25, 0),
-                                        PDFValue::ref(24, 0)}));
+    page.set("Annots",
+             PDFValue::array(
+                 {PDFValue::ref(20, 0), PDFValue::ref(21, 0), PDFValue::ref(22, 0), PDFValue::ref(23, 0),
+                  PDFValue::dict(annotation(ItemCodec::encode(item(kIdC, "inline")))), PDFValue::ref(99, 0),
+                  PDFValue::integer(7), PDFValue::ref(25, 0), PDFValue::ref(24, 0)}));
     builder.add(6, PDFValue::dict(page));
-    builder.finishWithTable({{"Size", PDFValue::integer(26)}, {"Root", PDFValue::ref(1, 0)},
+    builder.finishWithTable({{"Size", PDFValue::integer(26)},
+                             {"Root", PDFValue::ref(1, 0)},
                              {"Prev", PDFValue::integer(reader->startXref())}});
     builder.writeTo(dir.file("mixed.pdf"));
 

@@ -2,17 +2,19 @@
 // scripts do, and reading its JSON answer.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "support/PdfFixtures.h"
 
 namespace quillet::testing {
 
-inline std::string quilletBinary() { return QUILLET_BINARY_DIR "/cli/quillet"; }
+inline std::string quilletBinary() {
+    return QUILLET_BINARY_DIR "/cli/quillet";
+}
 
 inline CommandResult runQuillet(std::vector<std::string> args) {
     args.insert(args.begin(), quilletBinary());
