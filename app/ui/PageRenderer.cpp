@@ -46,7 +46,11 @@ RetiredWorkers& retiredWorkers()
 void retire(std::thread thread)
 {
     static const bool registered = [] {
-        // Registered after the engine's first use, so it runs before its globals go.
+        // The list must exist before the exit handler is registered: exit
+        // handlers and static destructors run in reverse order, and the list
+        // must outlive the join. Registered after the engine's first use, so
+        // it also runs before the engine's globals go.
+        retiredWorkers();
         std::atexit(&PageRenderer::finishRetiredWorkers);
         return true;
     }();
