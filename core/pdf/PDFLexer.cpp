@@ -9,6 +9,9 @@ namespace quillet {
 
 namespace {
 
+// Dictionaries up to this size look keys up by scanning.
+constexpr size_t kLinearKeyLimit = 16;
+
 int hexDigitValue(int c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -179,11 +182,24 @@ PDFValue PDFLexer::readArray(int depth) {
 }
 
 PDFValue PDFLexer::readDictionary(int depth) {
-    // Entries plus a key index: a hostile dictionary with a hundred thousand
-    // keys must not cost a quadratic number of key comparisons.
+    // Small dictionaries, nearly all of them, find repeated keys by a linear
+    // scan; past kLinearKeyLimit entries a key index takes over, so that a
+    // hostile dictionary with a hundred thousand keys stays linear.
     std::vector<PDFDictionary::Entry> entries;
     std::unordered_map<std::string, size_t> index;
     auto put = [&](std::string key, PDFValue value) {
+        if (entries.size() < kLinearKeyLimit) {
+            for (auto& entry : entries) {
+                if (entry.first == key) {
+                    entry.second = std::move(value);
+                    return;
+                }
+            }
+            entries.emplace_back(std::move(key), std::move(value));
+            return;
+        }
+        if (index.empty())
+            for (size_t i = 0; i < entries.size(); ++i) index.emplace(entries[i].first, i);
         auto [it, inserted] = index.try_emplace(key, entries.size());
         if (inserted)
             entries.emplace_back(std::move(key), std::move(value));
