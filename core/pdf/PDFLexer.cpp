@@ -327,12 +327,16 @@ Bytes PDFLexer::readHexString() {
 
 PDFValue PDFLexer::readNumber() {
     int64_t start = pos;
-    std::optional<std::string> token = readToken();
-    if (!token) throw PDFParseError::unexpected("number", start);
-    if (std::optional<int64_t> first = parseDecimal(*token)) return readIntOrRef(*first);
-    if (parseRealText(*token)) return PDFValue::real(std::move(*token));
+    skipWhitespace();
+    std::string_view run = takeRegularRun();
+    if (run.empty()) throw PDFParseError::unexpected("number", start);
+    // Integers, by far the most common numbers, are read straight off the
+    // view; only other tokens are copied out as text.
+    if (std::optional<int64_t> first = parseDecimal(run)) return readIntOrRef(*first);
+    std::string token = toUTF8Text(run);
+    if (parseRealText(token)) return PDFValue::real(std::move(token));
     // Repair doubled signs such as "--5", which some writers produce.
-    std::string_view text = *token;
+    std::string_view text = token;
     while (text.starts_with("--") || text.starts_with("+-") || text.starts_with("-+")) text.remove_prefix(1);
     if (std::optional<double> repaired = parseRealText(text)) return PDFValue::real(formatReal(*repaired));
     return PDFValue::integer(0);
