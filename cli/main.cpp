@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/AddCommand.h"
 #include "cli/Command.h"
 #include "cli/InfoCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/Output.h"
+#include "cli/RemoveCommand.h"
+#include "cli/WriteCommand.h"
 
 namespace quillet::cli {
 namespace {
@@ -18,7 +21,7 @@ namespace {
 constexpr std::string_view kUsage = "quillet SUBCOMMAND [ARGUMENTS]   (quillet --help lists them)";
 
 std::vector<Command> allCommands() {
-    return {infoCommand(), listCommand()};
+    return {infoCommand(), listCommand(), writeCommand(), addCommand(), removeCommand()};
 }
 
 std::string overview(const std::vector<Command>& commands) {

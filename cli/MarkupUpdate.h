@@ -1,0 +1,51 @@
+// What the subcommands that write markup share: reading a JSON input from a
+// file or standard input, opening IN so that its payloads can be read, and
+// running one incremental update from IN to OUT that is durable when it is
+// reported, also when OUT is IN itself.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "core/pdf/PDFFileReader.h"
+#include "core/save/IncrementalWriter.h"
+
+namespace quillet::cli {
+
+// The most a markup or item input may hold; a larger one is refused before
+// it is parsed.
+inline constexpr size_t kMaxInputBytes = 256 * 1024 * 1024;
+
+// The whole text of FILE, or of standard input for "-". Throws
+// std::runtime_error naming the input when it cannot be read or is larger
+// than kMaxInputBytes.
+std::string readInputText(const std::string& fileOrDash);
+
+// The JSON value of such an input (bounded nesting and size). Throws
+// std::runtime_error "FILE is not valid JSON" otherwise.
+nlohmann::json readInputJSON(const std::string& fileOrDash);
+
+// Throws when IN is encrypted and could not be unlocked: its payloads would
+// read as ciphertext, and markup read from it as absent.
+void requireUnlocked(const PDFFileReader& reader);
+
+struct UpdateRequest {
+    std::filesystem::path in;
+    std::filesystem::path out;
+    std::optional<std::string> password;
+    bool expandNotes = false;
+    std::vector<PDFRef> pageRefs;  // IN's pages, as read already
+    PageItemMap pages;
+};
+
+// Writes OUT (through a temporary file renamed over IN's real file when OUT
+// is IN), flushes it and its folder, and returns the writer's result as
+// {"pagesUpdated", "annotationsWritten", "annotationsReused",
+// "bytesAppended"}. Throws the writer's errors and std::system_error.
+nlohmann::json applyUpdate(const UpdateRequest& request);
+
+}  // namespace quillet::cli
