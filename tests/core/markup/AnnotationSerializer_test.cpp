@@ -58,6 +58,13 @@ std::string entry(const PDFDictionary& d, std::string_view key) {
     return v ? written(*v) : "(missing)";
 }
 
+// Each key's written value, compared as a whole so a failure shows them all.
+void expectEntries(const PDFDictionary& d, const std::vector<std::pair<std::string, std::string>>& expected) {
+    std::vector<std::pair<std::string, std::string>> actual;
+    for (const auto& [key, value] : expected) actual.emplace_back(key, entry(d, key));
+    EXPECT_EQ(actual, expected);
+}
+
 std::vector<double> numbers(const PDFValue& v) {
     std::vector<double> out;
     for (const PDFValue& x : *v.arrayValue()) out.push_back(*x.doubleValue());
@@ -71,64 +78,52 @@ Rect rectOf(const PDFDictionary& d, std::string_view key) {
 
 }  // namespace
 
-TEST(SerializeInk, PenWritesTheStandardKeysInOrder) {
+TEST(SerializeInk, PenWritesTheStandardKeysInOrderWithTheAppearanceBounds) {
     const Output out = serialize(pen());
     const std::vector<std::string> keys{"Type", "Subtype", "Rect", "P",       "F",  "NM",
                                         "M",    "C",       "BS",   "InkList", "AP", "QuilletItem"};
     EXPECT_EQ(out.annotation.keys(), keys);
-    EXPECT_EQ(entry(out.annotation, "Subtype"), "/Ink");
-    EXPECT_EQ(entry(out.annotation, "P"), "7 0 R");
-    EXPECT_EQ(entry(out.annotation, "F"), "4");
-    EXPECT_EQ(entry(out.annotation, "BS"), "<</W 2 /S /S >>");
-    EXPECT_EQ(entry(out.annotation, "InkList"), "[[10 20 30.5 40 50 20] []]");
-    EXPECT_EQ(entry(out.annotation, "AP"), "<</N 21 0 R >>");
+    expectEntries(out.annotation, {{"Subtype", "/Ink"},
+                                   {"P", "7 0 R"},
+                                   {"F", "4"},
+                                   {"NM", "(6f9619ff-8b86-d011-b42d-00c04fc964ff)"},
+                                   {"M", "(D:20261205134501Z)"},
+                                   {"C", "[0.1 0.1 0.12]"},
+                                   {"BS", "<</W 2 /S /S >>"},
+                                   {"InkList", "[[10 20 30.5 40 50 20] []]"},
+                                   {"AP", "<</N 21 0 R >>"}});
     EXPECT_FALSE(out.popup);
-}
-
-TEST(SerializeInk, SignatureAddsItsSubject) {
-    EXPECT_EQ(entry(serialize(pen(InkKind::signature)).annotation, "Subj"), "(Signature)");
-    EXPECT_FALSE(serialize(pen(InkKind::highlighter)).annotation.contains("Subj"));
-}
-
-TEST(SerializeInk, RectAndBBoxAreTheAppearanceBounds) {
-    const AnnotationItem i = pen();
-    const Output out = serialize(i);
-    const ItemAppearance drawn = ItemAppearanceBuilder::build(i, false);
+    const ItemAppearance drawn = ItemAppearanceBuilder::build(pen(), false);
     EXPECT_EQ(rectOf(out.annotation, "Rect"), drawn.bounds);
     const ItemAppearanceBuilder::FormXObject form = ItemAppearanceBuilder::formXObject(drawn);
     EXPECT_EQ(out.appearance.dict, form.dict);
     EXPECT_EQ(out.appearance.data, form.data);
+    EXPECT_EQ(entry(serialize(pen(InkKind::signature)).annotation, "Subj"), "(Signature)");
+    EXPECT_FALSE(serialize(pen(InkKind::highlighter)).annotation.contains("Subj"));
+    EXPECT_EQ(
+        entry(serialize(item(InkShape{InkKind::pen, {{{1, 1}}}}, RGBA(0.12345, 1, 0.0005, 0.5))).annotation,
+              "C"),
+        "[0.123 1 0.001]");
 }
 
-TEST(SerializeCommon, IdentityDateAndColourAreWrittenInTheirFixedForms) {
-    const Output out = serialize(item(InkShape{InkKind::pen, {{{1, 1}}}}, RGBA(0.12345, 1, 0.0005, 0.5)));
-    EXPECT_EQ(entry(out.annotation, "NM"), "(6f9619ff-8b86-d011-b42d-00c04fc964ff)");
-    EXPECT_EQ(entry(out.annotation, "M"), "(D:20261205134501Z)");
-    EXPECT_EQ(entry(out.annotation, "C"), "[0.123 1 0.001]");
-}
-
-TEST(SerializeCommon, PayloadNamesTheSameItemAsNM) {
+TEST(SerializeCommon, PayloadIsTheItemsOwnUnlessGiven) {
     const AnnotationItem i = pen();
     const Output out = serialize(i);
     const Bytes* payload = out.annotation.find("QuilletItem")->stringBytes();
     ASSERT_TRUE(payload);
     EXPECT_EQ(*payload, ItemCodec::encode(i));
-    const auto decoded = ItemCodec::decode(*payload);
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->id, i.id);
-    EXPECT_NE(ItemCodec::jsonText(i).find(i.id.text()), std::string::npos);
-}
-
-TEST(SerializeCommon, GivenPayloadIsWrittenAsIs) {
-    const Output out =
+    EXPECT_EQ(ItemCodec::decode(*payload)->id, i.id);
+    // A given payload is written as it is; without a page there is no /P.
+    const Output given =
         AnnotationSerializer::serialize(pen(), std::nullopt, kAppearance, std::nullopt, "QLT1:abc", false);
-    EXPECT_EQ(entry(out.annotation, "QuilletItem"), "(QLT1:abc)");
-    EXPECT_FALSE(out.annotation.contains("P"));
+    EXPECT_EQ(entry(given.annotation, "QuilletItem"), "(QLT1:abc)");
+    EXPECT_FALSE(given.annotation.contains("P"));
 }
 
 TEST(PdfDate, IsUTCWhateverTheLocalTimeZone) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
+    // Zones with odd offsets on either side of UTC.
     for (const char* zone : {"Asia/Kathmandu", "America/St_Johns", "UTC"}) {
         setenv("TZ", zone, 1);
         tzset();
@@ -152,35 +147,27 @@ TEST(PdfDate, KeepsItsWidthForTimesBeyondFourDigitYears) {
 
 TEST(SerializeText, FreeTextWithDefaultAppearanceAndBorder) {
     const Output boxed = serialize(item(TextShape{{100, 500}, spec("Hi", 12.5)}, RGBA(1, 0, 0, 1)));
-    EXPECT_EQ(entry(boxed.annotation, "Subtype"), "/FreeText");
-    EXPECT_EQ(entry(boxed.annotation, "Contents"), "(Hi)");
-    EXPECT_EQ(entry(boxed.annotation, "DA"), "(/Helv 12.5 Tf 1 0 0 rg)");
-    EXPECT_EQ(entry(boxed.annotation, "Q"), "0");
-    EXPECT_EQ(entry(boxed.annotation, "BS"), "<</W 0.8 >>");
+    expectEntries(boxed.annotation, {{"Subtype", "/FreeText"},
+                                     {"Contents", "(Hi)"},
+                                     {"DA", "(/Helv 12.5 Tf 1 0 0 rg)"},
+                                     {"Q", "0"},
+                                     {"BS", "<</W 0.8 >>"}});
     const Output plain = serialize(item(TextShape{{100, 500}, spec("Hi", 12, false)}));
-    EXPECT_EQ(entry(plain.annotation, "BS"), "<</W 0 >>");
-    EXPECT_EQ(entry(plain.annotation, "DA"), "(/Helv 12 Tf 0.1 0.1 0.12 rg)");
-}
-
-TEST(SerializeText, FontSizeIsWrittenAsStoredNotClamped) {
+    expectEntries(plain.annotation, {{"BS", "<</W 0 >>"}, {"DA", "(/Helv 12 Tf 0.1 0.1 0.12 rg)"}});
+    // The font size is written as stored, not clamped.
     EXPECT_EQ(AnnotationSerializer::defaultAppearance(900, RGBA(0, 0, 0, 1)), "/Helv 900 Tf 0 0 0 rg");
 }
 
 TEST(SerializeRotate, OnlyTextAndLabelledArrowsCarryTheirRotation) {
-    EXPECT_EQ(entry(serialize(item(TextShape{{100, 500}, spec("Hi")}, RGBA::defaultInk(), 1, 90)).annotation,
-                    "Rotate"),
-              "90");
-    EXPECT_EQ(
-        entry(
-            serialize(item(ArrowShape{{10, 10}, {90, 90}, spec("L")}, RGBA::defaultInk(), 1, 270)).annotation,
-            "Rotate"),
-        "270");
-    EXPECT_FALSE(serialize(item(ArrowShape{{10, 10}, {90, 90}, std::nullopt}, RGBA::defaultInk(), 1, 90))
-                     .annotation.contains("Rotate"));
-    EXPECT_FALSE(serialize(item(InkShape{InkKind::pen, {{{1, 1}}}}, RGBA::defaultInk(), 1, 90))
-                     .annotation.contains("Rotate"));
-    EXPECT_FALSE(serialize(item(NoteShape{{100, 700}, {140, 700}, spec("n")}, RGBA::defaultInk(), 1, 90))
-                     .annotation.contains("Rotate"));
+    const std::pair<Shape, const char*> cases[] = {
+        {TextShape{{100, 500}, spec("Hi")}, "90"},
+        {ArrowShape{{10, 10}, {90, 90}, spec("L")}, "90"},
+        {ArrowShape{{10, 10}, {90, 90}, std::nullopt}, "(missing)"},
+        {InkShape{InkKind::pen, {{{1, 1}}}}, "(missing)"},
+        {NoteShape{{100, 700}, {140, 700}, spec("n")}, "(missing)"}};
+    for (const auto& [shape, rotate] : cases)
+        EXPECT_EQ(entry(serialize(item(shape, RGBA::defaultInk(), 1, 90)).annotation, "Rotate"), rotate)
+            << rotate;
     EXPECT_FALSE(serialize(item(TextShape{{100, 500}, spec("Hi")})).annotation.contains("Rotate"));
     // Rotate sits between the shape's keys and AP.
     const std::vector<std::string> keys =
@@ -191,24 +178,24 @@ TEST(SerializeRotate, OnlyTextAndLabelledArrowsCarryTheirRotation) {
 TEST(SerializeArrow, WithoutLabelIsALineWithAnOpenTailAndClosedHead) {
     const Output out =
         serialize(item(ArrowShape{{10, 20}, {110, 20.5}, std::nullopt}, RGBA(0, 0, 1, 1), 1.5));
-    EXPECT_EQ(entry(out.annotation, "Subtype"), "/Line");
-    EXPECT_EQ(entry(out.annotation, "L"), "[10 20 110 20.5]");
-    EXPECT_EQ(entry(out.annotation, "LE"), "[/None /ClosedArrow]");
-    EXPECT_EQ(entry(out.annotation, "IC"), "[0 0 1]");
-    EXPECT_EQ(entry(out.annotation, "BS"), "<</W 1.5 >>");
-    EXPECT_FALSE(out.annotation.contains("Contents"));
+    expectEntries(out.annotation, {{"Subtype", "/Line"},
+                                   {"L", "[10 20 110 20.5]"},
+                                   {"LE", "[/None /ClosedArrow]"},
+                                   {"IC", "[0 0 1]"},
+                                   {"BS", "<</W 1.5 >>"},
+                                   {"Contents", "(missing)"}});
 }
 
 TEST(SerializeArrow, WithLabelIsACalloutFromTheHeadToTheLabel) {
     const TextSpec label = spec("Look here", 10);
     const AnnotationItem arrow = item(ArrowShape{{100, 100}, {300, 200}, label}, RGBA(1, 0, 0, 1));
     const Output out = serialize(arrow);
-    EXPECT_EQ(entry(out.annotation, "Subtype"), "/FreeText");
-    EXPECT_EQ(entry(out.annotation, "Contents"), "(Look here)");
-    EXPECT_EQ(entry(out.annotation, "DA"), "(/Helv 10 Tf 1 0 0 rg)");
-    EXPECT_EQ(entry(out.annotation, "IT"), "/FreeTextCallout");
-    EXPECT_EQ(entry(out.annotation, "CL"), "[300 200 100 100]");
-    EXPECT_EQ(entry(out.annotation, "LE"), "/ClosedArrow");
+    expectEntries(out.annotation, {{"Subtype", "/FreeText"},
+                                   {"Contents", "(Look here)"},
+                                   {"DA", "(/Helv 10 Tf 1 0 0 rg)"},
+                                   {"IT", "/FreeTextCallout"},
+                                   {"CL", "[300 200 100 100]"},
+                                   {"LE", "/ClosedArrow"}});
     // RD: the margins between Rect and the label box, never negative.
     const Rect rect = rectOf(out.annotation, "Rect");
     const Rect labelFrame = ItemGeometry::placeLabel(label, {100, 100}, {300, 200}, 0).frame();
@@ -230,39 +217,33 @@ TEST(SerializeArrow, ArrowOfNoLengthWithoutLabelGetsAOnePointRect) {
 
 TEST(SerializeNote, CollapsedNoteIsATextAnnotationWithItsPopup) {
     const Output out = serialize(note(), false, kPopup);
-    EXPECT_EQ(entry(out.annotation, "Subtype"), "/Text");
-    EXPECT_EQ(entry(out.annotation, "Contents"), "(Check the figures)");
-    EXPECT_EQ(entry(out.annotation, "Name"), "/Comment");
-    EXPECT_EQ(entry(out.annotation, "Open"), "false");
-    EXPECT_EQ(entry(out.annotation, "Popup"), "22 0 R");
+    expectEntries(out.annotation, {{"Subtype", "/Text"},
+                                   {"Contents", "(Check the figures)"},
+                                   {"Name", "/Comment"},
+                                   {"Open", "false"},
+                                   {"Popup", "22 0 R"}});
     ASSERT_TRUE(out.popup);
-    const std::vector<std::string> keys{"Type", "Subtype", "Rect", "P", "Parent", "Open"};
-    EXPECT_EQ(out.popup->keys(), keys);
-    EXPECT_EQ(entry(*out.popup, "Subtype"), "/Popup");
-    EXPECT_EQ(entry(*out.popup, "Parent"), "20 0 R");
-    EXPECT_EQ(entry(*out.popup, "Open"), "false");
+    EXPECT_EQ(out.popup->keys(),
+              (std::vector<std::string>{"Type", "Subtype", "Rect", "P", "Parent", "Open"}));
+    expectEntries(*out.popup, {{"Subtype", "/Popup"}, {"Parent", "20 0 R"}, {"Open", "false"}});
     const Rect bubble = ItemGeometry::placeBubble(spec("Check the figures"), {140, 700}, 0).frame();
     const Rect popupRect = rectOf(*out.popup, "Rect");
     EXPECT_NEAR(popupRect.minX(), bubble.minX(), 1e-4);
     EXPECT_NEAR(popupRect.maxY(), bubble.maxY(), 1e-4);
-}
-
-TEST(SerializeNote, WithoutPopupReferencesNoPopupIsWritten) {
-    const Output out = serialize(note());
-    EXPECT_FALSE(out.popup);
-    EXPECT_FALSE(out.annotation.contains("Popup"));
+    const Output without = serialize(note());
+    EXPECT_FALSE(without.popup);
+    EXPECT_FALSE(without.annotation.contains("Popup"));
 }
 
 TEST(SerializeNote, CollapsedRectCoversAViewerIconAndBBoxFollowsIt) {
     const Output out = serialize(note(), false, kPopup);
     const Rect rect = rectOf(out.annotation, "Rect");
     EXPECT_TRUE(rect.contains(Rect{98, 678, 24, 24})) << written(*out.annotation.find("Rect"));
+    EXPECT_LT(rect.maxX(), 130);  // the bubble is not part of a collapsed note's appearance
     // The icon is drawn in page space; a BBox narrower than the Rect would
     // stretch it in every other viewer.
     EXPECT_EQ(entry(out.appearance.dict, "BBox"), entry(out.annotation, "Rect"));
     EXPECT_EQ(entry(out.appearance.dict, "Matrix"), "[1 0 0 1 0 0]");
-    // The bubble is not part of a collapsed note's appearance.
-    EXPECT_LT(rect.maxX(), 130);
 }
 
 TEST(SerializeNote, StampShowsIconAndBubbleWithoutNoteKeys) {
@@ -280,31 +261,22 @@ TEST(SerializeNote, StampShowsIconAndBubbleWithoutNoteKeys) {
 }
 
 TEST(SerializeNote, StampModeLeavesOtherItemsAlone) {
-    const AnnotationItem i = pen();
-    const Output normal = serialize(i, false);
-    const Output stamped = serialize(i, true);
-    EXPECT_EQ(normal.annotation, stamped.annotation);
-    EXPECT_EQ(normal.appearance, stamped.appearance);
+    EXPECT_EQ(serialize(pen(), false).annotation, serialize(pen(), true).annotation);
+    EXPECT_EQ(serialize(pen(), false).appearance, serialize(pen(), true).appearance);
 }
 
-TEST(OwnItem, IsRestoredFromTheWrittenPayloadAlone) {
+TEST(OwnItem, IsRestoredFromADecodablePayloadAloneOtherwiseForeign) {
     const AnnotationItem i = pen(InkKind::signature);
-    PDFDictionary written = serialize(i).annotation;
+    PDFDictionary d = serialize(i).annotation;
     // Other keys changed by another tool do not matter.
-    written.set("NM", PDFValue::text("something-else"));
-    written.set("Subtype", PDFValue::name("Square"));
-    EXPECT_EQ(AnnotationSerializer::ownItem(written), ItemCodec::decode(ItemCodec::encode(i)));
-    EXPECT_EQ(AnnotationSerializer::ownItem(written)->id, i.id);
-}
-
-TEST(OwnItem, AnnotationsWithoutADecodablePayloadAreForeign) {
-    PDFDictionary d = serialize(pen()).annotation;
-    d.set("QuilletItem", std::nullopt);
-    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
-    d.set("QuilletItem", PDFValue::name(ItemCodec::encode(pen())));
-    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
-    d.set("QuilletItem", PDFValue::string("QLT1:not base64"));
-    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
-    d.set("QuilletItem", PDFValue::string("qlt1:" + ItemCodec::encode(pen()).substr(5)));
-    EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+    d.set("NM", PDFValue::text("something-else"));
+    d.set("Subtype", PDFValue::name("Square"));
+    EXPECT_EQ(AnnotationSerializer::ownItem(d), ItemCodec::decode(ItemCodec::encode(i)));
+    const std::string payload = ItemCodec::encode(pen());
+    for (std::optional<PDFValue> foreign : {std::optional<PDFValue>(), std::optional(PDFValue::name(payload)),
+                                            std::optional(PDFValue::string("QLT1:not base64")),
+                                            std::optional(PDFValue::string("qlt1:" + payload.substr(5)))}) {
+        d.set("QuilletItem", foreign);
+        EXPECT_FALSE(AnnotationSerializer::ownItem(d));
+    }
 }

@@ -1,3 +1,5 @@
+// Which part of an item a point or an eraser sweep touches, judged by what
+// the item's appearance paints.
 #include "core/markup/HitTesting.h"
 
 #include <gtest/gtest.h>
@@ -40,36 +42,24 @@ bool hits(const AnnotationItem& i, Point p, double tolerance = 0, bool expanded 
 
 }  // namespace
 
-TEST(AppearanceBounds, AreWholeNumbersEnclosingTheStrokeAndItsWidth) {
-    const Rect b = appearanceBounds(ink(InkKind::pen, {{{10.3, 20.6}, {50.2, 20.6}}}, 3), false);
-    EXPECT_EQ(b.minX(), std::floor(10.3 - 2.5));
-    EXPECT_EQ(b.minY(), std::floor(20.6 - 2.5));
-    EXPECT_EQ(b.maxX(), std::ceil(50.2 + 2.5));
-    EXPECT_EQ(b.maxY(), std::ceil(20.6 + 2.5));
-}
-
-TEST(AppearanceBounds, ExpandedNoteIncludesItsBubble) {
+TEST(AppearanceBounds, AreWholeNumbersEnclosingWhatIsDrawnAndAnExpandedNotesBubble) {
+    EXPECT_EQ(appearanceBounds(ink(InkKind::pen, {{{10.3, 20.6}, {50.2, 20.6}}}, 3), false),
+              Rect::spanning({7, 18}, {53, 24}));  // 2.5 around the stroke, rounded outward
     const AnnotationItem n = note({100, 700}, {200, 700});
-    const Rect collapsed = appearanceBounds(n, false);
-    const Rect expanded = appearanceBounds(n, true);
+    const Rect collapsed = appearanceBounds(n, false), expanded = appearanceBounds(n, true);
     EXPECT_TRUE(expanded.contains(collapsed));
     EXPECT_GT(expanded.maxX(), 200);
     EXPECT_LT(collapsed.maxX(), 130);
 }
 
-TEST(HitTestInk, PenIsHitAlongItsSegmentsWithinToleranceAndHalfWidth) {
+TEST(HitTestInk, PenIsHitAlongItsSegmentsWithinToleranceAndHalfWidthOnly) {
     const AnnotationItem pen = elbow();
     EXPECT_EQ(hitTest(pen, {150, 100}, 0, false), HitPart::body);
     EXPECT_EQ(hitTest(pen, {200, 150}, 0, false), HitPart::body);
     // Half the width (1) plus the tolerance (2) reaches 3 points off the line.
     EXPECT_TRUE(hits(pen, {150, 102.9}, 2));
     EXPECT_FALSE(hits(pen, {150, 103.1}, 2));
-}
-
-TEST(HitTestInk, PenIsMissedInsideItsBoundsAwayFromTheStroke) {
-    const AnnotationItem pen = elbow();
     // The inner corner of the L lies inside every bounding box of the stroke.
-    ASSERT_TRUE(inkBounds(pen.shape.ink()->strokes).contains(Point{150, 150}));
     EXPECT_FALSE(hits(pen, {150, 150}, 5));
 }
 
@@ -87,20 +77,16 @@ TEST(HitTestInk, OnePointStrokeIsHitWithinReachOfItsPointAndEmptyStrokesAreSkipp
     EXPECT_FALSE(hits(ink(InkKind::pen, {{}, {}}), {0, 0}, 10));
 }
 
-TEST(HitTestText, BoxIsHitInsideAndWithinTolerance) {
+TEST(HitTestText, BoxIsHitInsideAndWithinToleranceWhereItIsTurnedTo) {
     const AnnotationItem text = item(TextShape{{100, 500}, spec("Hello")});
     const Rect frame = placeText(spec("Hello"), {100, 500}, 0).frame();
     EXPECT_EQ(hitTest(text, {frame.midX(), frame.midY()}, 0, false), HitPart::body);
     EXPECT_TRUE(hits(text, {frame.maxX() + 1.5, frame.midY()}, 2));
     EXPECT_FALSE(hits(text, {frame.maxX() + 2.5, frame.midY()}, 2));
-}
-
-TEST(HitTestText, RotatedBoxIsHitWhereItIsTurnedTo) {
-    const AnnotationItem text = item(TextShape{{100, 500}, spec("A fairly long line")}, 1, 90);
-    const Rect frame = placeText(spec("A fairly long line"), {100, 500}, 90).frame();
-    EXPECT_GT(frame.height, frame.width);
-    EXPECT_TRUE(hits(text, {frame.midX(), frame.midY()}));
-    EXPECT_TRUE(hits(text, {frame.midX(), frame.maxY() - 1}));
+    const AnnotationItem turned = item(TextShape{{100, 500}, spec("A fairly long line")}, 1, 90);
+    const Rect upright = placeText(spec("A fairly long line"), {100, 500}, 90).frame();
+    EXPECT_GT(upright.height, upright.width);
+    EXPECT_TRUE(hits(turned, {upright.midX(), upright.maxY() - 1}));
 }
 
 TEST(HitTestArrow, ShaftHeadAndLabelAreTheirOwnParts) {
@@ -118,24 +104,13 @@ TEST(HitTestArrow, ShaftHeadAndLabelAreTheirOwnParts) {
     EXPECT_EQ(hitTest(arrow, nearCorner, 0, false), HitPart::body);
     const Rect labelFrame = placeLabel(label, {100, 100}, {300, 100}, 0).frame();
     EXPECT_EQ(hitTest(arrow, {labelFrame.midX(), labelFrame.midY()}, 0, false), HitPart::label);
+    // Just beyond the head's outer corner: off the shaft, outside the triangle,
+    // and tolerance does not grow the triangle.
+    EXPECT_FALSE(hits(arrow, head->left + (head->left - head->right) * 0.05, 0.1));
+    EXPECT_FALSE(hits(item(ArrowShape{{50, 50}, {50, 50}, std::nullopt}), {50, 50}, 5));
 }
 
-TEST(HitTestArrow, HeadIsTestedWithoutTolerance) {
-    const AnnotationItem arrow = item(ArrowShape{{100, 100}, {300, 100}, std::nullopt}, 1);
-    const auto head = arrowHead({100, 100}, {300, 100}, 1);
-    ASSERT_TRUE(head);
-    // Just beyond the head's outer corner: not on the shaft, outside the
-    // triangle, and tolerance does not grow the triangle.
-    const Point outside = head->left + (head->left - head->right) * 0.05;
-    EXPECT_FALSE(hits(arrow, outside, 0.1));
-}
-
-TEST(HitTestArrow, ArrowOfNoLengthAndNoLabelIsNeverHitAwayFromTheOrigin) {
-    const AnnotationItem arrow = item(ArrowShape{{50, 50}, {50, 50}, std::nullopt});
-    EXPECT_FALSE(hits(arrow, {50, 50}, 5));
-}
-
-TEST(HitTestNote, CollapsedNoteIsHitOnItsIconAndNeverOnItsLabel) {
+TEST(HitTestNote, CollapsedNoteIsHitOnItsGrownIconAndNeverOnItsLabel) {
     const AnnotationItem n = note({100, 700}, {200, 700});
     EXPECT_EQ(hitTest(n, {110, 690}, 0, false), HitPart::body);
     const Rect bubble = placeBubble(n.shape.note()->spec, {200, 700}, 0).frame();
@@ -144,29 +119,23 @@ TEST(HitTestNote, CollapsedNoteIsHitOnItsIconAndNeverOnItsLabel) {
     EXPECT_EQ(hitTest(n, inBubble, 0, true), HitPart::label);
     // The icon wins where both are asked.
     EXPECT_EQ(hitTest(n, {110, 690}, 0, true), HitPart::body);
-}
-
-TEST(HitTestNote, IconIsGrownByTheTolerance) {
-    const AnnotationItem n = note({100, 700}, {200, 700});
-    EXPECT_TRUE(hits(n, {121, 690}, 1.5));
+    EXPECT_TRUE(hits(n, {121, 690}, 1.5));  // the icon grown by the tolerance
     EXPECT_FALSE(hits(n, {122, 690}, 1.5));
 }
 
-TEST(HitTest, NonFiniteInputIsAMiss) {
+TEST(HitTest, NonFiniteInputIsAMissForPointsAndSweeps) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_FALSE(hits(elbow(), {nan, 100}, 1));
     EXPECT_FALSE(hits(elbow(), {150, 100}, nan));
+    EXPECT_FALSE(eraserHits(elbow(), {0, 0}, {std::numeric_limits<double>::infinity(), 0}, 1, false));
+    EXPECT_FALSE(eraserHits(elbow(), {0, 0}, {150, 100}, nan, false));
 }
 
-TEST(EraserHits, FastSweepAcrossAThinStrokeHits) {
+TEST(EraserHits, SweepsAreSampledBetweenTheirEndsWhichAreIncluded) {
+    // One event far left, the next far right: the samples between them cross a thin stroke.
     const AnnotationItem thin = ink(InkKind::pen, {{{100, 0}, {100, 400}}}, 0.5);
-    // One event far left, the next far right: the samples between them
-    // cross the stroke.
     EXPECT_TRUE(eraserHits(thin, {0, 200}, {250, 200}, 1, false));
     EXPECT_FALSE(eraserHits(thin, {0, 200}, {98, 200}, 1, false));
-}
-
-TEST(EraserHits, SweepOfNoLengthTestsItsOnePointAndEndsAreIncluded) {
     const AnnotationItem pen = elbow();
     EXPECT_TRUE(eraserHits(pen, {150, 101}, {150, 101}, 1, false));
     EXPECT_TRUE(eraserHits(pen, {150, 140}, {150, 101}, 1, false));
@@ -181,15 +150,11 @@ TEST(EraserHits, CollapsedNoteBubbleIsNotErasedButAnExpandedOneIs) {
     EXPECT_TRUE(eraserHits(n, a, b, 1, true));
 }
 
-TEST(EraserHits, AbsurdSweepsEndQuicklyAndSafely) {
-    const AnnotationItem pen = elbow();
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_FALSE(eraserHits(pen, {0, 0}, {inf, 0}, 1, false));
-    EXPECT_FALSE(eraserHits(pen, {0, 0}, {150, 100}, std::numeric_limits<double>::quiet_NaN(), false));
+TEST(EraserHits, SweepsAcrossTheWholeRangeEndQuickly) {
     // A sweep across the whole coordinate range is sampled a bounded number
     // of times (this would otherwise take 4e7 samples); along the stroke's
     // own line every sample inside it hits.
     const AnnotationItem longLine = ink(InkKind::pen, {{{-1000, 100}, {1000, 100}}});
     EXPECT_TRUE(eraserHits(longLine, {-1e7, 100}, {1e7, 100}, 1, false));
-    EXPECT_FALSE(eraserHits(pen, {-1e7, -1e7}, {-1e7 + 1, -1e7}, 1, false));
+    EXPECT_FALSE(eraserHits(elbow(), {-1e7, -1e7}, {-1e7 + 1, -1e7}, 1, false));
 }

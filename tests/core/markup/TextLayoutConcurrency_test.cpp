@@ -1,5 +1,3 @@
-#include "core/markup/TextLayout.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,33 +5,23 @@
 #include <thread>
 #include <vector>
 
+#include "core/markup/TextLayout.h"
+
 using namespace quillet;
 
-namespace {
-
-std::vector<TextSpec> manySpecs() {
+TEST(TextLayoutConcurrency, ThreadsSharingTheCacheGetTheResultsOfALoneThread) {
     // More distinct specs than the cache holds, so entries are evicted while
     // other threads read them; mixed scripts pull fallback fonts in lazily.
     const char* words[] = {"alpha", "Привет", "中文", "שלום", "beta gamma", "x\ny"};
     std::vector<TextSpec> specs;
-    for (int i = 0; i < 640; ++i) {
-        TextSpec s;
-        s.text = std::string(words[i % 6]) + " " + std::to_string(i / 6);
-        s.fontSize = 8 + i % 5;
-        if (i % 3 == 0) s.fixedWidth = 30.0 + i % 7;
-        s.boxed = i % 2;
-        specs.push_back(s);
-    }
-    return specs;
-}
-
-}  // namespace
-
-TEST(TextLayoutConcurrency, ThreadsSharingTheCacheGetTheResultsOfALoneThread) {
-    const std::vector<TextSpec> specs = manySpecs();
     std::vector<TextLayoutResult> expected;
-    for (const TextSpec& s : specs) expected.push_back(TextLayout::layoutUncached(s));
-
+    for (int i = 0; i < 640; ++i) {
+        std::optional<double> width;
+        if (i % 3 == 0) width = 30.0 + i % 7;
+        specs.push_back(
+            {std::string(words[i % 6]) + " " + std::to_string(i / 6), 8.0 + i % 5, width, i % 2 == 1});
+        expected.push_back(TextLayout::layoutUncached(specs.back()));
+    }
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -53,13 +41,13 @@ TEST(TextLayoutConcurrency, ThreadsSharingTheCacheGetTheResultsOfALoneThread) {
 }
 
 TEST(TextLayoutConcurrency, UncachedLayoutsShareFontsAndOutlinesSafely) {
-    // Fallback fonts load and glyph outlines are cached on first use, here
-    // from several threads at once.
+    // Fallback fonts and glyph outlines load on first use, here from several threads at once.
     std::vector<std::thread> threads;
     std::vector<TextLayoutResult> results(6);
     for (int t = 0; t < 6; ++t)
         threads.emplace_back([&results, t] {
-            results[static_cast<size_t>(t)] = TextLayout::layoutUncached(TextSpec{"Ж 字 ש", 12, std::nullopt, true});
+            results[static_cast<size_t>(t)] =
+                TextLayout::layoutUncached(TextSpec{"Ж 字 ש", 12, std::nullopt, true});
         });
     for (auto& th : threads) th.join();
     for (const TextLayoutResult& r : results) EXPECT_EQ(r, results[0]);
