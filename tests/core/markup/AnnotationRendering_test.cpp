@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "MarkupTestSupport.h"
 #include "core/markup/ItemGeometry.h"
 #include "support/AnnotatedPdf.h"
 #include "support/PdfFixtures.h"
@@ -24,12 +25,10 @@ const RGBA kRed{1, 0, 0, 1}, kYellow{1, 1, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 0
 const Rect kDarkField{300, 500, 280, 200};
 
 AnnotationItem item(Shape shape, RGBA color, double lineWidth = 2, int64_t rotation = 0) {
-    return AnnotationItem(UUID::random(), std::move(shape), color, lineWidth, rotation,
-                          std::chrono::sys_seconds{std::chrono::seconds{1790000000}});
+    return makeItem(std::move(shape), color, lineWidth, rotation);
 }
-
 TextSpec spec(std::string text, double size, bool boxed) {
-    return TextSpec{std::move(text), size, std::nullopt, boxed};
+    return textSpec(std::move(text), size, boxed);
 }
 
 struct Items {

@@ -1,3 +1,5 @@
+// Items as standard annotation dictionaries with their appearance, payload
+// and pop-up.
 #include "core/markup/AnnotationSerializer.h"
 
 #include <gtest/gtest.h>
@@ -5,12 +7,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "MarkupTestSupport.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemCodec.h"
 #include "core/markup/ItemGeometry.h"
-#include "core/pdf/PDFWriter.h"
 
 using namespace quillet;
+using quillet::testing::written;
 using namespace std::chrono;
 using AnnotationSerializer::Output;
 using AnnotationSerializer::PopupReferences;
@@ -45,12 +48,6 @@ AnnotationItem note() {
 Output serialize(const AnnotationItem& i, bool stamps = false,
                  std::optional<PopupReferences> popup = std::nullopt) {
     return AnnotationSerializer::serialize(i, kPage, kAppearance, popup, std::nullopt, stamps);
-}
-
-std::string written(const PDFValue& v) {
-    Bytes out;
-    PDFWriter::write(v, out);
-    return out;
 }
 
 std::string entry(const PDFDictionary& d, std::string_view key) {

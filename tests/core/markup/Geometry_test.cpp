@@ -9,17 +9,14 @@
 #include <numbers>
 #include <thread>
 
+#include "MarkupTestSupport.h"
 #include "core/markup/Path.h"
 
 using namespace quillet;
+using quillet::testing::expectNear;
 using Kind = PathElement::Kind;
 
 namespace {
-
-void expectNear(Point p, Point q) {
-    EXPECT_NEAR(p.x, q.x, 1e-9);
-    EXPECT_NEAR(p.y, q.y, 1e-9);
-}
 
 Path built(const std::function<void(PathBuilder&)>& draw) {
     PathBuilder b;

@@ -7,20 +7,20 @@
 #include <cmath>
 #include <limits>
 
+#include "MarkupTestSupport.h"
 #include "core/markup/ItemGeometry.h"
 
 using namespace quillet;
 using namespace quillet::ItemGeometry;
+using namespace quillet::testing;
 
 namespace {
 
 AnnotationItem item(Shape shape, double lineWidth = 2, int64_t rotation = 0) {
-    return AnnotationItem(UUID::random(), std::move(shape), RGBA::defaultInk(), lineWidth, rotation,
-                          std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
+    return makeItem(std::move(shape), RGBA::defaultInk(), lineWidth, rotation);
 }
-
 AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, double lineWidth = 2) {
-    return item(InkShape{kind, std::move(strokes)}, lineWidth);
+    return makeInk(kind, std::move(strokes), RGBA::defaultInk(), lineWidth);
 }
 
 // An L-shaped pen stroke: right along y = 100, then up along x = 200.
@@ -28,8 +28,8 @@ AnnotationItem elbow(InkKind kind = InkKind::pen) {
     return ink(kind, {{{100, 100}, {200, 100}, {200, 200}}});
 }
 
-TextSpec spec(std::string text, bool boxed = true) {
-    return TextSpec{std::move(text), 12, std::nullopt, boxed};
+TextSpec spec(std::string text) {
+    return textSpec(std::move(text), 12, true);
 }
 
 AnnotationItem note(Point anchor, Point bubble) {

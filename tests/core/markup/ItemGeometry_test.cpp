@@ -7,32 +7,22 @@
 #include <cmath>
 #include <limits>
 
+#include "MarkupTestSupport.h"
+
 using namespace quillet;
 using namespace quillet::ItemGeometry;
+using namespace quillet::testing;
 
 namespace {
 
 AnnotationItem item(Shape shape, double lineWidth = 2, int64_t rotation = 0) {
-    return AnnotationItem(UUID::random(), std::move(shape), RGBA::defaultInk(), lineWidth, rotation,
-                          std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
+    return makeItem(std::move(shape), RGBA::defaultInk(), lineWidth, rotation);
 }
-
 AnnotationItem ink(std::vector<Stroke> strokes, double lineWidth = 2) {
-    return item(InkShape{InkKind::pen, std::move(strokes)}, lineWidth);
+    return makeInk(InkKind::pen, std::move(strokes), RGBA::defaultInk(), lineWidth);
 }
-
 TextSpec note(std::optional<double> fixedWidth = std::nullopt) {
     return TextSpec{"Note", 12, fixedWidth, true};
-}
-
-void expectNear(Point p, Point q, double tolerance = 1e-9) {
-    EXPECT_NEAR(p.x, q.x, tolerance);
-    EXPECT_NEAR(p.y, q.y, tolerance);
-}
-
-void expectNear(const Rect& r, const Rect& s) {
-    expectNear(Point{r.minX(), r.minY()}, Point{s.minX(), s.minY()});
-    expectNear(Point{r.maxX(), r.maxY()}, Point{s.maxX(), s.maxY()});
 }
 
 const Rect letter{0, 0, 612, 792};
