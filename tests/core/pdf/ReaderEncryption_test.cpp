@@ -7,12 +7,13 @@
 #include "core/pdf/PDFFileReader.h"
 #include "core/pdf/PDFLexer.h"
 #include "support/PdfFixtures.h"
+#include "support/QpdfEncryption.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
-using testing::PdfBuilder;
+using testing::EncryptionVariant;
 using testing::TempDir;
 
 const std::string kUser = "user-pw";
@@ -20,70 +21,53 @@ const std::string kOwner = "owner-pw";
 const std::string kTitle = "Grüße, ünïcode (title)";
 const std::string kMetadata = "<?xpacket begin=''?><x:xmpmeta xmlns:x='adobe:ns:meta/'/><?xpacket end='r'?>";
 
+PDFValue ref(int64_t num) {
+    return PDFValue::ref(num, 0);
+}
+
 // Two pages, an Info title with non-ASCII text, and an XMP metadata stream
 // (kept in the clear by --cleartext-metadata).
 Bytes plainDocument() {
-    PdfBuilder b;
-    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)},
-                             {"Metadata", PDFValue::ref(9, 0)}}));
+    testing::PdfBuilder b;
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", ref(2)}, {"Metadata", ref(9)}}));
     b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
-                             {"Kids", PDFValue::array({PDFValue::ref(4, 0), PDFValue::ref(6, 0)})},
+                             {"Kids", PDFValue::array({ref(4), ref(6)})},
                              {"Count", PDFValue::integer(2)}}));
     b.add(3, PDFValue::dict({{"Title", PDFValue::text(kTitle)}, {"Author", PDFValue::string("A. Author")}}));
     for (int i = 0; i < 2; ++i) {
-        b.add(4 + 2 * i, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
-                                         {"Contents", PDFValue::ref(5 + 2 * i, 0)}}));
+        b.add(4 + 2 * i,
+              PDFValue::dict(
+                  {{"Type", PDFValue::name("Page")}, {"Parent", ref(2)}, {"Contents", ref(5 + 2 * i)}}));
         b.addStream(5 + 2 * i, {{"Filter", PDFValue::name("FlateDecode")}},
                     Flate::deflate(testing::simpleDocumentContent(i), 6));
     }
     b.addStream(9, {{"Type", PDFValue::name("Metadata")}, {"Subtype", PDFValue::name("XML")}}, kMetadata);
-    b.finishWithTable({{"Size", PDFValue::integer(10)}, {"Root", PDFValue::ref(1, 0)}, {"Info", PDFValue::ref(3, 0)},
-                       {"ID", PDFValue::array({PDFValue::string("0123456789abcdef"), PDFValue::string("fedcba9876543210")})}});
+    b.finishWithTable({{"Size", PDFValue::integer(10)},
+                       {"Root", ref(1)},
+                       {"Info", ref(3)},
+                       {"ID", PDFValue::array({PDFValue::string("0123456789abcdef"),
+                                               PDFValue::string("fedcba9876543210")})}});
     return b.bytes();
 }
 
-struct Variant {
-    std::string name;
-    std::vector<std::string> before;  // options before --encrypt
-    std::vector<std::string> after;   // key length and options up to "--"
-    bool aes = false;
-};
-
-std::vector<Variant> variants() {
-    const std::vector<std::string> weak = {"--allow-weak-crypto"};
-    return {
-        {"rc4_40", weak, {"40"}},
-        {"rc4_128", weak, {"128", "--use-aes=n"}},
-        {"rc4_128_v4", weak, {"128", "--force-V4"}},
-        {"aes_128", {}, {"128", "--use-aes=y"}, true},
-        {"aes_128_cleartext_metadata", {}, {"128", "--use-aes=y", "--cleartext-metadata"}, true},
-        {"aes_256_r5", weak, {"256", "--force-R5"}, true},
-        {"aes_256", {}, {"256"}, true},
-        {"aes_256_object_streams", {"--object-streams=generate"}, {"256"}, true},
-    };
-}
-
-std::filesystem::path encrypt(const TempDir& dir, const Variant& v, const std::string& user, const std::string& owner,
-                              std::vector<std::string> extra = {}) {
-    const auto in = dir.file("plain.pdf");
+std::filesystem::path encrypt(const TempDir& dir, const EncryptionVariant& v, const std::string& user,
+                              const std::vector<std::string>& extra = {}) {
+    const auto in = dir.file("plain.pdf"), out = dir.file(v.name + ".pdf");
     if (!std::filesystem::exists(in)) testing::writeFile(in, plainDocument());
-    const auto out = dir.file(v.name + ".pdf");
-    std::vector<std::string> args = extra;
-    args.insert(args.end(), v.before.begin(), v.before.end());
-    args.insert(args.end(), {"--encrypt", user, owner});
-    args.insert(args.end(), v.after.begin(), v.after.end());
-    args.insert(args.end(), {"--", in.string(), out.string()});
-    testing::CommandResult r = testing::runQpdf(args);
+    std::vector<std::string> args = testing::qpdfEncryptArgs(v, user, kOwner, extra);
+    args.insert(args.end(), {in.string(), out.string()});
+    const testing::CommandResult r = testing::runQpdf(args);
     EXPECT_EQ(r.status, 0) << r.err;
     return out;
 }
 
 // qpdf's own decryption of object `num`: decoded stream data, or the value.
-std::string qpdfShow(const std::filesystem::path& file, const std::string& password, int64_t num, bool streamData) {
+std::string qpdfShow(const std::filesystem::path& file, const std::string& password, int64_t num,
+                     bool stream) {
     std::vector<std::string> args = {"--password=" + password, "--show-object=" + std::to_string(num)};
-    if (streamData) args.push_back("--filtered-stream-data");
+    if (stream) args.push_back("--filtered-stream-data");
     args.push_back(file.string());
-    testing::CommandResult r = testing::runQpdf(args);
+    const testing::CommandResult r = testing::runQpdf(args);
     EXPECT_EQ(r.status, 0) << r.err;
     return r.out;
 }
@@ -101,57 +85,59 @@ std::string decodedStream(PDFFileReader& reader, int64_t num) {
 }
 
 // Everything the reader decrypts matches qpdf: page 1's content stream, the
-// Info dictionary's strings, the metadata stream.
-// qpdfPassword: one qpdf accepts, when ours is one only we do.
+// Info dictionary's strings, the metadata stream. qpdfPassword: one qpdf
+// accepts, where ours is one only we do.
 void expectDecryptedLikeQpdf(const std::filesystem::path& file, const std::optional<std::string>& password,
                              std::optional<std::string> qpdfPassword = std::nullopt) {
     auto reader = PDFFileReader::open(file, password);
     ASSERT_TRUE(reader->security()) << reader->securityErrorText().value_or("");
     EXPECT_FALSE(reader->securityError());
-    if (!qpdfPassword) qpdfPassword = password.value_or("");
+    const std::string theirs = qpdfPassword.value_or(password.value_or(""));
 
     std::vector<PDFRef> pages = reader->pageRefs();
     ASSERT_EQ(pages.size(), 2u);
-    int64_t contents = reader->resolve(PDFValue::ref(pages[0])).dictValue()->find("Contents")->refValue()->num;
-    std::string content = decodedStream(*reader, contents);
+    const int64_t contents =
+        reader->resolve(PDFValue::ref(pages[0])).dictValue()->find("Contents")->refValue()->num;
+    const std::string content = decodedStream(*reader, contents);
     EXPECT_EQ(content, testing::simpleDocumentContent(0));
-    EXPECT_EQ(content, qpdfShow(file, *qpdfPassword, contents, true));
+    EXPECT_EQ(content, qpdfShow(file, theirs, contents, true));
 
-    PDFRef info = *reader->trailer().find("Info")->refValue();
-    PDFValue ours = reader->resolve(PDFValue::ref(info));
-    PDFValue theirs = parsed(qpdfShow(file, *qpdfPassword, info.num, false));
-    ASSERT_TRUE(ours.dictValue() && theirs.dictValue());
-    EXPECT_EQ(*ours.dictValue()->find("Title"), *theirs.dictValue()->find("Title"));
+    const PDFRef info = *reader->trailer().find("Info")->refValue();
+    const PDFValue ours = reader->resolve(PDFValue::ref(info));
+    const PDFValue shown = parsed(qpdfShow(file, theirs, info.num, false));
+    ASSERT_TRUE(ours.dictValue() && shown.dictValue());
+    EXPECT_EQ(*ours.dictValue()->find("Title"), *shown.dictValue()->find("Title"));
     EXPECT_EQ(*ours.dictValue()->find("Title"), PDFValue::text(kTitle));
-    EXPECT_EQ(*ours.dictValue()->find("Author"), *theirs.dictValue()->find("Author"));
+    EXPECT_EQ(*ours.dictValue()->find("Author"), *shown.dictValue()->find("Author"));
 
-    int64_t metadata = reader->resolve(*reader->trailer().find("Root")).dictValue()->find("Metadata")->refValue()->num;
+    const int64_t metadata =
+        reader->resolve(*reader->trailer().find("Root")).dictValue()->find("Metadata")->refValue()->num;
     EXPECT_EQ(decodedStream(*reader, metadata), kMetadata);
-    EXPECT_EQ(decodedStream(*reader, metadata), qpdfShow(file, *qpdfPassword, metadata, true));
+    EXPECT_EQ(decodedStream(*reader, metadata), qpdfShow(file, theirs, metadata, true));
     EXPECT_EQ(reader->nesting(), 0);
 }
 
-class ReaderEncryption : public ::testing::TestWithParam<Variant> {
-protected:
+class ReaderEncryptionPasswords : public ::testing::Test {
+  protected:
     void SetUp() override {
         if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     }
+    TempDir dir;
 };
 
-TEST_P(ReaderEncryption, UserPasswordDecryptsLikeQpdf) {
-    TempDir dir;
-    expectDecryptedLikeQpdf(encrypt(dir, GetParam(), kUser, kOwner), kUser);
-}
+class ReaderEncryption : public ReaderEncryptionPasswords,
+                         public ::testing::WithParamInterface<EncryptionVariant> {};
 
-TEST_P(ReaderEncryption, OwnerPasswordDecryptsLikeQpdf) {
-    TempDir dir;
-    expectDecryptedLikeQpdf(encrypt(dir, GetParam(), kUser, kOwner), kOwner);
+TEST_P(ReaderEncryption, UserAndOwnerPasswordsDecryptLikeQpdf) {
+    const auto file = encrypt(dir, GetParam(), kUser);
+    expectDecryptedLikeQpdf(file, kUser);
+    expectDecryptedLikeQpdf(file, kOwner);
 }
 
 TEST_P(ReaderEncryption, WrongOrMissingPasswordOpensLockedWithTheReason) {
-    TempDir dir;
-    auto file = encrypt(dir, GetParam(), kUser, kOwner);
-    for (std::optional<std::string> password : {std::optional<std::string>("not-it"), std::optional<std::string>()}) {
+    const auto file = encrypt(dir, GetParam(), kUser);
+    for (const std::optional<std::string>& password :
+         {std::optional<std::string>("not-it"), std::optional<std::string>()}) {
         auto reader = PDFFileReader::open(file, password);
         EXPECT_TRUE(reader->isEncrypted());
         EXPECT_FALSE(reader->security());
@@ -162,83 +148,72 @@ TEST_P(ReaderEncryption, WrongOrMissingPasswordOpensLockedWithTheReason) {
         EXPECT_EQ(reader->securityErrorText(), "wrong password");
         // The structure is readable without the key, unless it sits in
         // (encrypted) object streams.
-        if (GetParam().name.find("object_streams") == std::string::npos) {
+        if (!GetParam().objectStreams) {
             EXPECT_EQ(reader->pageRefs().size(), 2u);
         }
     }
 }
 
 TEST_P(ReaderEncryption, EmptyUserPasswordOpensWithAnyPassword) {
-    TempDir dir;
-    auto file = encrypt(dir, GetParam(), "", kOwner);
+    const auto file = encrypt(dir, GetParam(), "");
     expectDecryptedLikeQpdf(file, std::nullopt);
     expectDecryptedLikeQpdf(file, "anything at all", "");
     expectDecryptedLikeQpdf(file, kOwner);
 }
 
 TEST_P(ReaderEncryption, EncryptionDictionaryIsReturnedAsStored) {
-    TempDir dir;
-    auto file = encrypt(dir, GetParam(), kUser, kOwner);
+    const auto file = encrypt(dir, GetParam(), kUser);
     auto reader = PDFFileReader::open(file, kUser);
-    ASSERT_TRUE(reader->security());
-    ASSERT_TRUE(reader->encryptRef());
+    ASSERT_TRUE(reader->security() && reader->encryptRef());
     std::optional<PDFObject> encrypt = reader->object(reader->encryptRef()->num);
     ASSERT_TRUE(encrypt && encrypt->dictionary());
-    PDFValue theirs = parsed(qpdfShow(file, kUser, reader->encryptRef()->num, false));
+    const PDFValue theirs = parsed(qpdfShow(file, kUser, reader->encryptRef()->num, false));
     for (const char* key : {"O", "U"})
         EXPECT_EQ(*encrypt->dictionary()->find(key), *theirs.dictValue()->find(key)) << key;
 }
 
-INSTANTIATE_TEST_SUITE_P(Qpdf, ReaderEncryption, ::testing::ValuesIn(variants()),
-                         [](const ::testing::TestParamInfo<Variant>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Qpdf, ReaderEncryption, ::testing::ValuesIn(testing::qpdfEncryptionVariants()),
+                         [](const auto& info) { return info.param.name; });
 
-TEST(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
-    if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    TempDir dir;
-    for (const Variant& v : {Variant{"rc4", {"--allow-weak-crypto"}, {"128", "--use-aes=n"}},
-                             Variant{"aes", {}, {"128", "--use-aes=y"}}}) {
-        auto file = encrypt(dir, v, "\xE9t\xE9", kOwner, {"--password-mode=bytes"});
+TEST_F(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
+    for (const EncryptionVariant& v : {EncryptionVariant{"rc4", {"128", "--use-aes=n"}},
+                                       EncryptionVariant{"aes", {"128", "--use-aes=y"}}}) {
+        const auto file = encrypt(dir, v, "\xE9t\xE9", {"--password-mode=bytes"});
         expectDecryptedLikeQpdf(file, "été");
         EXPECT_FALSE(PDFFileReader::open(file, "ete")->security());
     }
 }
 
-TEST(ReaderEncryptionPasswords, UnicodePasswordOfRevisionSixUnlocks) {
-    if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    TempDir dir;
-    auto file = encrypt(dir, Variant{"aes256", {}, {"256"}}, "пароль", kOwner);
+TEST_F(ReaderEncryptionPasswords, UnicodePasswordOfRevisionSixUnlocks) {
+    const auto file = encrypt(dir, EncryptionVariant{"aes256", {"256"}}, "пароль");
     expectDecryptedLikeQpdf(file, "пароль");
     EXPECT_FALSE(PDFFileReader::open(file, "парол")->security());
 }
 
-TEST(ReaderEncryptionPasswords, CrossReferenceStreamDataIsNeverDecrypted) {
-    if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    TempDir dir;
-    auto file = encrypt(dir, Variant{"xref_stream", {"--object-streams=generate"}, {"128", "--use-aes=y"}}, kUser, kOwner);
-    auto reader = PDFFileReader::open(file, kUser);
-    ASSERT_TRUE(reader->security());
-    ASSERT_TRUE(reader->newestSectionIsStream());
+TEST_F(ReaderEncryptionPasswords, CrossReferenceStreamDataIsNeverDecrypted) {
+    EncryptionVariant v{"xref_stream", {"128", "--use-aes=y"}};
+    v.objectStreams = true;
+    auto reader = PDFFileReader::open(encrypt(dir, v, kUser), kUser);
+    ASSERT_TRUE(reader->security() && reader->newestSectionIsStream());
     int xrefStreams = 0;
     for (int64_t n = 1; n < reader->entries().size(); ++n) {
         if (reader->entries().entry(n).kind != XRefEntry::Kind::inFile) continue;
         std::optional<PDFObject> object = reader->object(n);
-        if (!object || !object->isStream() || !object->stream()->dict.find("Type") ||
-            !object->stream()->dict.find("Type")->isName("XRef"))
-            continue;
+        const PDFValue* type = object && object->isStream() ? object->stream()->dict.find("Type") : nullptr;
+        if (!type || !type->isName("XRef")) continue;
         ++xrefStreams;
         // Decrypting would have turned the rows into noise that does not inflate.
-        Bytes rows = reader->decodeStream(object->stream()->dict, object->stream()->data);
-        EXPECT_FALSE(rows.empty());
+        EXPECT_FALSE(reader->decodeStream(object->stream()->dict, object->stream()->data).empty());
     }
     EXPECT_EQ(xrefStreams, 1);
 }
 
-TEST(ReaderEncryptionPasswords, MissingEncryptionDictionaryIsASecurityErrorNotAFailure) {
+TEST(ReaderEncryptionDictionary, MissingEncryptionDictionaryIsASecurityErrorNotAFailure) {
     TempDir dir;
-    PdfBuilder b;
-    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
+    testing::PdfBuilder b;
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", ref(2)}}));
     b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({})}}));
-    b.finishWithTable({{"Size", PDFValue::integer(3)}, {"Root", PDFValue::ref(1, 0)}, {"Encrypt", PDFValue::ref(7, 0)}});
+    b.finishWithTable({{"Size", PDFValue::integer(3)}, {"Root", ref(1)}, {"Encrypt", ref(7)}});
     b.writeTo(dir.file("doc.pdf"));
     auto reader = PDFFileReader::open(dir.file("doc.pdf"), "x");
     EXPECT_TRUE(reader->isEncrypted());
