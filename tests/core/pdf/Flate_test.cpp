@@ -37,12 +37,14 @@ TEST(Flate, RoundTripsAtEveryLevelCallersUse) {
     EXPECT_LT(Flate::deflate(text, 9).size(), 1'000u);
 }
 
-TEST(Flate, DeflateSignalsFailureOnlyByAnEmptyResult) {
+TEST(Flate, DeflateSignalsFailureOnlyByAnEmptyResultAndEmptyInputsInflateToNothing) {
     EXPECT_EQ(Flate::deflate("abc", 42), "");
     // An empty input is still a complete stream that inflates to nothing.
     const Bytes empty = Flate::deflate("", 6);
     ASSERT_FALSE(empty.empty());
     EXPECT_EQ(Flate::inflate(empty, 0), "");
+    EXPECT_EQ(Flate::inflate("", 0), "");
+    EXPECT_EQ(Flate::inflate(nullptr, nullptr, 100), "");
 }
 
 TEST(Flate, OutputOfExactlyTheLimitPassesOneByteMoreFails) {
@@ -58,11 +60,6 @@ TEST(Flate, LimitStopsABombLongBeforeItsFullSize) {
     const Bytes packed = Flate::deflate(Bytes(50'000'000, '\0'), 9);
     ASSERT_LT(packed.size(), 100'000u);
     EXPECT_EQ(inflateFailure(packed, 1'000'000), FlateError::Code::tooLarge);
-}
-
-TEST(Flate, EmptyInputGivesEmptyOutput) {
-    EXPECT_EQ(Flate::inflate("", 0), "");
-    EXPECT_EQ(Flate::inflate(nullptr, nullptr, 100), "");
 }
 
 TEST(Flate, InputsThatDecodeToNothingAreCorrupt) {
@@ -93,19 +90,14 @@ TEST(Flate, DamagedStreamGivesWhatDecodedBeforeTheDamage) {
     EXPECT_EQ(result, original.substr(0, 65'535));
 }
 
-TEST(Flate, BadChecksumStillReturnsTheDecodedData) {
+TEST(Flate, WrongOrMissingChecksumStillReturnsTheDecodedData) {
     const Bytes original = "checksum damage comes after every data byte";
     Bytes packed = Flate::deflate(original, 6);
-    packed.back() = static_cast<char>(packed.back() ^ 1);
-    EXPECT_EQ(Flate::inflate(packed, 1000), original);
-}
-
-TEST(Flate, StreamWithoutEndMarkerIsAccepted) {
-    const Bytes original = "no adler trailer here";
-    const Bytes packed = Flate::deflate(original, 6);
     EXPECT_EQ(Flate::inflate(std::string_view(packed).substr(0, packed.size() - 4), 1000), original);
     // Cut right after the header: nothing decoded, nothing wrong yet.
     EXPECT_EQ(Flate::inflate(std::string_view(packed).substr(0, 2), 1000), "");
+    packed.back() = static_cast<char>(packed.back() ^ 1);
+    EXPECT_EQ(Flate::inflate(packed, 1000), original);
 }
 
 TEST(Flate, RawRangeOverloadDecodesTheSameBytes) {

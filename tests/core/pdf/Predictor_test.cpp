@@ -33,59 +33,39 @@ std::string failureText(std::string_view data, const PDFDictionary& p) {
     return "no failure";
 }
 
-// Two pixels of two bytes each; the first row is stored as is (type 0) so the
-// second row has a known row above it.
-const PDFDictionary kTwoByTwo = parms(15, 2, 8, 2);
-const Bytes kFirstRow = bytes({0, 10, 20, 30, 40});
-
-TEST(PNGPredictor, NoneCopiesTheRow) {
-    EXPECT_EQ(applyPredictor(kFirstRow + bytes({0, 1, 2, 3, 4}), kTwoByTwo),
-              bytes({10, 20, 30, 40, 1, 2, 3, 4}));
-}
-
-TEST(PNGPredictor, SubAddsTheBytePixelToTheLeft) {
-    EXPECT_EQ(applyPredictor(kFirstRow + bytes({1, 1, 2, 3, 255}), kTwoByTwo),
-              bytes({10, 20, 30, 40, 1, 2, 4, 1}));
-}
-
-TEST(PNGPredictor, UpAddsTheByteAbove) {
-    EXPECT_EQ(applyPredictor(kFirstRow + bytes({2, 1, 2, 3, 250}), kTwoByTwo),
-              bytes({10, 20, 30, 40, 11, 22, 33, 34}));
-}
-
-TEST(PNGPredictor, AverageTakesTheMeanWithoutWrapping) {
-    const Bytes brightRow = bytes({0, 200, 220, 240, 250});
-    // (left + up) / 2 with left + up above 255 must not wrap: 100 + 240 -> 170.
-    EXPECT_EQ(applyPredictor(brightRow + bytes({3, 0, 0, 0, 0}), kTwoByTwo),
-              bytes({200, 220, 240, 250, 100, 110, 170, 180}));
-    EXPECT_EQ(applyPredictor(kFirstRow + bytes({3, 1, 2, 3, 4}), kTwoByTwo),
-              bytes({10, 20, 30, 40, 6, 12, 21, 30}));
-}
-
-TEST(PNGPredictor, PaethPicksUpThenLeftThenUpperLeft) {
-    const PDFDictionary oneByThree = parms(10, 1, 8, 3);
-    // byte 0: up (50) wins, 210 + 50 wraps to 4; byte 1: left == p, left (4) wins;
-    // byte 2: upper-left (50) is nearest to p = 57.
-    EXPECT_EQ(applyPredictor(bytes({0, 50, 50, 100, 4, 210, 3, 1}), oneByThree),
-              bytes({50, 50, 100, 4, 7, 51}));
-}
-
-TEST(PNGPredictor, EachRowChoosesItsOwnFilterAndPartialRowsAreDropped) {
-    // Three rows of 1 + 4 bytes decode to 12 bytes; a 3-byte fragment is dropped.
-    const Bytes data = bytes({1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 9, 8, 7, 6, 2, 2, 2});
-    EXPECT_EQ(applyPredictor(data, parms(12, 1, 8, 4)), bytes({1, 2, 3, 4, 2, 3, 4, 5, 9, 8, 7, 6}));
-}
-
-TEST(PNGPredictor, DataNoLongerThanOneRowDecodesToNothing) {
-    EXPECT_EQ(applyPredictor(bytes({0, 1, 2, 3}), parms(12, 1, 8, 4)), "");
-    EXPECT_EQ(applyPredictor("", parms(12, 1, 8, 4)), "");
-}
-
-TEST(PNGPredictor, SmallComponentsShareBytesAndUseOneBytePixels) {
-    // 10 one-bit columns are 2 bytes a row; Sub works on whole bytes.
-    EXPECT_EQ(applyPredictor(bytes({1, 0x80, 0x01}), parms(11, 1, 1, 10)), bytes({0x80, 0x81}));
-    // 16-bit samples: two-byte pixels.
-    EXPECT_EQ(applyPredictor(bytes({1, 1, 2, 3, 4}), parms(11, 1, 16, 2)), bytes({1, 2, 4, 6}));
+TEST(PNGPredictor, EachFilterTypeRestoresAHandComputedRow) {
+    // Two pixels of two bytes each; the first row is stored as is (type 0)
+    // so the second row has a known row above it.
+    const PDFDictionary twoByTwo = parms(15, 2, 8, 2);
+    const Bytes firstRow = bytes({0, 10, 20, 30, 40});
+    const struct {
+        const char* filter;
+        Bytes data;
+        PDFDictionary parms;
+        Bytes expected;
+    } cases[] = {
+        {"None copies", firstRow + bytes({0, 1, 2, 3, 4}), twoByTwo, bytes({10, 20, 30, 40, 1, 2, 3, 4})},
+        {"Sub adds the left pixel", firstRow + bytes({1, 1, 2, 3, 255}), twoByTwo,
+         bytes({10, 20, 30, 40, 1, 2, 4, 1})},
+        {"Up adds the byte above", firstRow + bytes({2, 1, 2, 3, 250}), twoByTwo,
+         bytes({10, 20, 30, 40, 11, 22, 33, 34})},
+        {"Average", firstRow + bytes({3, 1, 2, 3, 4}), twoByTwo, bytes({10, 20, 30, 40, 6, 12, 21, 30})},
+        // (left + up) / 2 with left + up above 255 must not wrap: 100 + 240 -> 170.
+        {"Average without wrapping", bytes({0, 200, 220, 240, 250, 3, 0, 0, 0, 0}), twoByTwo,
+         bytes({200, 220, 240, 250, 100, 110, 170, 180})},
+        // byte 0: up (50) wins, 210 + 50 wraps to 4; byte 1: left == p, left
+        // (4) wins; byte 2: upper-left (50) is nearest to p = 57.
+        {"Paeth", bytes({0, 50, 50, 100, 4, 210, 3, 1}), parms(10, 1, 8, 3), bytes({50, 50, 100, 4, 7, 51})},
+        // Three rows of 1 + 4 bytes decode to 12 bytes; a 3-byte fragment is dropped.
+        {"Per row", bytes({1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 9, 8, 7, 6, 2, 2, 2}), parms(12, 1, 8, 4),
+         bytes({1, 2, 3, 4, 2, 3, 4, 5, 9, 8, 7, 6})},
+        // 10 one-bit columns are 2 bytes a row; Sub works on whole bytes.
+        {"Sub on 1-bit samples", bytes({1, 0x80, 0x01}), parms(11, 1, 1, 10), bytes({0x80, 0x81})},
+        {"Sub on 16-bit samples", bytes({1, 1, 2, 3, 4}), parms(11, 1, 16, 2), bytes({1, 2, 4, 6})},
+        {"No whole row", bytes({0, 1, 2, 3}), parms(12, 1, 8, 4), ""},
+        {"Nothing", "", parms(12, 1, 8, 4), ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(applyPredictor(c.data, c.parms), c.expected) << c.filter;
 }
 
 TEST(PNGPredictor, UnknownFilterTypeFailsWithItsNumber) {
@@ -93,16 +73,13 @@ TEST(PNGPredictor, UnknownFilterTypeFailsWithItsNumber) {
     EXPECT_EQ(failureText(bytes({255, 1}), parms(12, 1, 8, 1)), "unsupported filter PNG filter 255");
 }
 
-TEST(TIFFPredictor, AddsThePixelToTheLeftInEveryCompleteRow) {
+TEST(TIFFPredictor, AddsThePixelToTheLeftInEveryCompleteRowOnly) {
     // Three colours, two columns: rows of 6 bytes; the 2-byte tail stays as it is.
     const Bytes data = bytes({1, 2, 3, 10, 20, 250, 5, 5, 5, 1, 1, 1, 7, 7});
     EXPECT_EQ(applyPredictor(data, parms(2, 3, 8, 2)), bytes({1, 2, 3, 11, 22, 253, 5, 5, 5, 6, 6, 6, 7, 7}));
     // Each byte adds the already restored byte one pixel earlier, wrapping.
     EXPECT_EQ(applyPredictor(bytes({200, 100, 100}), parms(2, 1, 8, 3)), bytes({200, 44, 144}));
-}
-
-TEST(TIFFPredictor, DataShorterThanARowIsUnchanged) {
-    EXPECT_EQ(applyPredictor(bytes({1, 2}), parms(2, 1, 8, 3)), bytes({1, 2}));
+    EXPECT_EQ(applyPredictor(bytes({1, 2}), parms(2, 1, 8, 3)), bytes({1, 2}));  // shorter than a row
 }
 
 TEST(TIFFPredictor, OnlyEightBitComponentsAreSupported) {
@@ -131,23 +108,15 @@ TEST(PredictorParameters, ValuesBelowOneBecomeOne) {
     EXPECT_EQ(defaults.columns, 1);
 }
 
-TEST(PredictorParameters, OutOfRangeValuesAreRefused) {
-    const std::string refused = "unsupported filter predictor parameters";
-    EXPECT_EQ(failureText("x", parms(12, 65, 8, 1)), refused);
-    EXPECT_EQ(failureText("x", parms(12, 1, 3, 1)), refused);
-    EXPECT_EQ(failureText("x", parms(12, 1, 32, 1)), refused);
-    EXPECT_EQ(failureText("x", parms(12, 1, 8, 1'048'577)), refused);
-    // Range checks come before the TIFF bit-depth check.
-    EXPECT_EQ(failureText("x", parms(2, 65, 16, 1)), refused);
-}
-
-TEST(PredictorParameters, RowBitsAreCappedBeforeAnythingIsAllocated) {
+TEST(PredictorParameters, OutOfRangeValuesAndRowsOverTheBitCapAreRefusedBeforeAllocating) {
+    constexpr int64_t huge = std::numeric_limits<int64_t>::max();
     // 64 colours x 16 bits x 16,384 columns is exactly the cap.
     EXPECT_EQ(applyPredictor("x", parms(12, 64, 16, 16'384)), "");
-    EXPECT_EQ(failureText("x", parms(12, 64, 16, 16'385)), "unsupported filter predictor parameters");
-    constexpr int64_t huge = std::numeric_limits<int64_t>::max();
-    EXPECT_EQ(failureText("x", parms(12, huge, huge, huge)), "unsupported filter predictor parameters");
-    EXPECT_EQ(failureText("x", parms(huge, 1, 8, huge)), "unsupported filter predictor parameters");
+    for (const PDFDictionary& p :
+         {parms(12, 65, 8, 1), parms(12, 1, 3, 1), parms(12, 1, 32, 1), parms(12, 1, 8, 1'048'577),
+          parms(12, 64, 16, 16'385), parms(12, huge, huge, huge), parms(huge, 1, 8, huge),
+          parms(2, 65, 16, 1)})  // ranges come before the TIFF bit-depth check
+        EXPECT_EQ(failureText("x", p), "unsupported filter predictor parameters");
 }
 
 }  // namespace

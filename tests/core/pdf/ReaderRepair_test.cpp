@@ -5,40 +5,16 @@
 #include <functional>
 
 #include "core/pdf/PDFFileReader.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "support/ErrorText.h"
+#include "support/ReaderFixtures.h"
 
 namespace quillet {
 namespace {
 
-using testing::PdfBuilder;
-using testing::TempDir;
+using namespace testing;
+using ReaderRepair = SkeletonFileTest;
+using ReaderLimits = SkeletonFileTest;
 
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
-std::shared_ptr<PDFFileReader> openBytes(const TempDir& dir, const Bytes& bytes) {
-    testing::writeFile(dir.file("doc.pdf"), bytes);
-    return PDFFileReader::open(dir.file("doc.pdf"));
-}
-
-PDFValue ref(int64_t num) { return PDFValue::ref(num, 0); }
-PDFValue num(int64_t n) { return PDFValue::integer(n); }
-PDFDictionary rootTrailer(int64_t size) { return {{"Size", num(size)}, {"Root", ref(1)}}; }
-
-void addSkeleton(PdfBuilder& b) {
-    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", ref(2)}}));
-    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(3)})}, {"Count", num(1)}}));
-    b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", ref(2)}}));
-}
-
-// A skeleton whose table and trailer the caller writes by hand.
 std::string entryLine(int64_t offset, int64_t gen, char type) {
     char line[32];
     std::snprintf(line, sizeof line, "%010lld %05lld %c\r\n", static_cast<long long>(offset),
@@ -46,173 +22,138 @@ std::string entryLine(int64_t offset, int64_t gen, char type) {
     return line;
 }
 
-// ---- startxref and section offsets -----------------------------------------------
+// The skeleton followed by a table written by hand (`table` gets the
+// skeleton's builder for its offsets), then startxref.
+Bytes withHandMadeTable(const std::function<std::string(const PdfBuilder&)>& table) {
+    PdfBuilder b;
+    addSkeleton(b);
+    const int64_t at = b.length();
+    b.append(table(b));
+    b.appendStartXref(at);
+    return b.bytes();
+}
 
-TEST(ReaderRepair, StartXrefOffByThirtyBytesEitherWayFindsTheTable) {
-    TempDir dir;
-    Bytes good = testing::simpleDocument(2);
-    const size_t table = good.rfind("xref\n0 ");
+// ---- startxref and section offsets ----
+
+TEST_F(ReaderRepair, StartXrefOffByThirtyBytesEitherWayFindsTheTable) {
+    Bytes good = simpleDocument(2);
+    const auto table = static_cast<int64_t>(good.rfind("xref\n0 "));
     for (int shift : {-30, 30}) {
-        Bytes damaged = good.substr(0, good.rfind("startxref")) + "startxref\n" +
-                        std::to_string(static_cast<int64_t>(table) + shift) + "\n%%EOF\n";
-        auto reader = openBytes(dir, damaged);
-        EXPECT_EQ(reader->startXref(), static_cast<int64_t>(table)) << shift;
+        auto reader = openBytes(dir, good.substr(0, good.rfind("startxref")) + "startxref\n" +
+                                         std::to_string(table + shift) + "\n%%EOF\n");
+        EXPECT_EQ(reader->startXref(), table) << shift;
         EXPECT_EQ(reader->pageRefs().size(), 2u);
     }
 }
 
-TEST(ReaderRepair, StartXrefIsFoundBehindTrailingJunkAndRefusedWhenAbsent) {
-    TempDir dir;
-    Bytes good = testing::simpleDocument(1);
+TEST_F(ReaderRepair, StartXrefIsFoundBehindTrailingJunkAndRefusedWhenAbsent) {
+    Bytes good = simpleDocument(1);
     EXPECT_EQ(openBytes(dir, good + Bytes(5000, '\n'))->pageRefs().size(), 1u);
     // A startxref value outside the file is passed over for an earlier one.
     EXPECT_EQ(openBytes(dir, good + "startxref\n99999999\n")->pageRefs().size(), 1u);
-    EXPECT_EQ(errorOf([&] { openBytes(dir, good + Bytes(300'000, ' ')); }), "startxref not found");
-    EXPECT_EQ(errorOf([&] { openBytes(dir, "%PDF-1.7\n"); }), "startxref not found");
-    EXPECT_EQ(errorOf([&] { openBytes(dir, "%PDF"); }), "startxref not found");
+    for (const Bytes& bytes : {good + Bytes(300'000, ' '), Bytes("%PDF-1.7\n"), Bytes("%PDF")})
+        EXPECT_EQ(errorOf([&] { openBytes(dir, bytes); }), "startxref not found") << bytes.size();
 }
 
-TEST(ReaderRepair, SectionFarFromItsRecordedOffsetIsAnError) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
+TEST_F(ReaderRepair, SectionFarFromItsRecordedOffsetOrPrevIsAnError) {
     b.append(Bytes(3000, 'a') + "\n");
+    PdfBuilder viaPrev = b;
     const int64_t table = b.appendTable(rootTrailer(4));
     b.appendStartXref(table - 2000);
-    EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes()); }), "bad xref: no section at " + std::to_string(table - 2000));
+    EXPECT_EQ(openError(), "bad xref: no section at " + std::to_string(table - 2000));
+    viaPrev.finishWithTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(1500)}});
+    EXPECT_EQ(errorOf([&] { openBytes(dir, viaPrev.bytes()); }), "bad xref: no section at 1500");
 }
 
-TEST(ReaderRepair, SectionReachedThroughPrevThatCannotBeReadFailsTheOpen) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    b.append(Bytes(3000, 'x') + "\n");
-    b.finishWithTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(1500)}});
-    EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes()); }), "bad xref: no section at 1500");
+TEST_F(ReaderRepair, PrevLoopsAndOutOfRangeOffsetsEndTheChainQuietly) {
+    PdfBuilder self;
+    addSkeleton(self);
+    self.finishWithTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(self.length())}});
+    EXPECT_EQ(openBytes(dir, self.bytes())->pageRefs().size(), 1u);
+
+    // Two sections pointing at each other, and bad XRefStm values.
+    b.add(4, PDFValue::string("four"));
+    const int64_t first = b.length(), second = first + 400;
+    b.appendTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(second)}, {"XRefStm", num(-5)}});
+    b.append(Bytes(static_cast<size_t>(second - b.length()), ' '));
+    b.appendTable(
+        {{"Size", num(5)}, {"Root", ref(1)}, {"Prev", num(first)}, {"XRefStm", num(1'000'000'000)}});
+    b.appendStartXref(second);
+    auto reader = open();
+    EXPECT_EQ(*reader->resolve(ref(4)).stringBytes(), "four");
+    EXPECT_EQ(reader->pageRefs().size(), 1u);
 }
 
-TEST(ReaderRepair, PrevLoopsAndOutOfRangeOffsetsEndTheChainQuietly) {
-    TempDir dir;
-    {
-        PdfBuilder b;
-        addSkeleton(b);
-        const int64_t at = b.length();
-        b.finishWithTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(at)}});
-        EXPECT_EQ(openBytes(dir, b.bytes())->pageRefs().size(), 1u);
-    }
-    {
-        // Two sections pointing at each other, and bad XRefStm values.
-        PdfBuilder b;
-        addSkeleton(b);
-        b.add(4, PDFValue::string("four"));
-        const int64_t first = b.length();
-        const int64_t second = first + 400;
-        b.appendTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(second)}, {"XRefStm", num(-5)}});
-        b.append(Bytes(static_cast<size_t>(second - b.length()), ' '));
-        b.appendTable({{"Size", num(5)}, {"Root", ref(1)}, {"Prev", num(first)}, {"XRefStm", num(1'000'000'000)}});
-        b.appendStartXref(second);
-        auto reader = openBytes(dir, b.bytes());
-        EXPECT_EQ(*reader->resolve(ref(4)).stringBytes(), "four");
-        EXPECT_EQ(reader->pageRefs().size(), 1u);
-    }
-}
+// ---- table entries ----
 
-// ---- table entries --------------------------------------------------------------------
-
-TEST(ReaderRepair, FirstSubsectionWronglyStartingAtOneIsReadFromZero) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    const int64_t at = b.length();
-    b.append("xref\n1 4\n" + entryLine(0, 65535, 'f') + entryLine(b.offsetOf(1), 0, 'n') +
-             entryLine(b.offsetOf(2), 0, 'n') + entryLine(b.offsetOf(3), 0, 'n') +
-             "trailer\n<< /Size 4 /Root 1 0 R >>\n");
-    b.appendStartXref(at);
-    auto reader = openBytes(dir, b.bytes());
+TEST_F(ReaderRepair, FirstSubsectionWronglyStartingAtOneIsReadFromZero) {
+    auto reader = openBytes(dir, withHandMadeTable([](const PdfBuilder& s) {
+                                return "xref\n1 4\n" + entryLine(0, 65535, 'f') +
+                                       entryLine(s.offsetOf(1), 0, 'n') + entryLine(s.offsetOf(2), 0, 'n') +
+                                       entryLine(s.offsetOf(3), 0, 'n') +
+                                       "trailer\n<< /Size 4 /Root 1 0 R >>\n";
+                            }));
     EXPECT_EQ(reader->entries().entry(3), XRefEntry::inFile(b.offsetOf(3), 0));
     EXPECT_EQ(reader->entries().size(), 4);
     EXPECT_EQ(reader->pageRefs().size(), 1u);
 }
 
-TEST(ReaderRepair, LoneFreeHeadNumberedOneLeavesTheNextSubsectionAlone) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    const int64_t at = b.length();
-    b.append("xref\n1 1\n" + entryLine(0, 65535, 'f') + "1 3\n" + entryLine(b.offsetOf(1), 0, 'n') +
-             entryLine(b.offsetOf(2), 0, 'n') + entryLine(b.offsetOf(3), 70000, 'n') +
-             "trailer\n<< /Size 4 /Root 1 0 R >>\n");
-    b.appendStartXref(at);
-    auto reader = openBytes(dir, b.bytes());
+TEST_F(ReaderRepair, LoneFreeHeadNumberedOneLeavesTheNextSubsectionAloneAndGenerationsAreClamped) {
+    auto reader = openBytes(dir, withHandMadeTable([](const PdfBuilder& s) {
+                                return "xref\n1 1\n" + entryLine(0, 65535, 'f') + "1 3\n" +
+                                       entryLine(s.offsetOf(1), 0, 'n') + entryLine(s.offsetOf(2), 0, 'n') +
+                                       entryLine(s.offsetOf(3), 70000, 'n') +
+                                       "trailer\n<< /Size 4 /Root 1 0 R >>\n";
+                            }));
     EXPECT_EQ(reader->entries().entry(1), XRefEntry::inFile(b.offsetOf(1), 0));
-    // Generations beyond 65535 are clamped.
     EXPECT_EQ(reader->entries().entry(3), XRefEntry::inFile(b.offsetOf(3), 65535));
 }
 
-TEST(ReaderRepair, EntriesNeedNotHaveTheFixedLayout) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    const int64_t at = b.length();
-    b.append("xref\n0 4 0 65535 f " + std::to_string(b.offsetOf(1)) + " 0 n\n" + std::to_string(b.offsetOf(2)) +
-             " 0 % a comment\n n " + std::to_string(b.offsetOf(3)) + " 0n trailer<</Size 4/Root 1 0 R>>\n");
-    b.appendStartXref(at);
-    EXPECT_EQ(openBytes(dir, b.bytes())->pageRefs().size(), 1u);
+TEST_F(ReaderRepair, EntriesNeedNotHaveTheFixedLayout) {
+    const Bytes bytes = withHandMadeTable([](const PdfBuilder& s) {
+        return "xref\n0 4 0 65535 f " + std::to_string(s.offsetOf(1)) + " 0 n\n" +
+               std::to_string(s.offsetOf(2)) + " 0 % a comment\n n " + std::to_string(s.offsetOf(3)) +
+               " 0n trailer<</Size 4/Root 1 0 R>>\n";
+    });
+    EXPECT_EQ(openBytes(dir, bytes)->pageRefs().size(), 1u);
 }
 
-TEST(ReaderRepair, MalformedTablesNameWhereReadingStopped) {
-    TempDir dir;
-    struct Case {
+TEST_F(ReaderRepair, MalformedTablesNameWhereReadingStopped) {
+    const int64_t at = b.length();  // offsets below are relative to the table
+    const struct {
         std::string table;
-        std::string error;
+        int64_t stop;
+        std::string what;
+    } cases[] = {
+        {"xref\n0 x\n", 7, "subsection header"},
+        {"xref\n10000000 1\n", 15, "subsection header"},
+        {"xref\n0 2\n0000000000 65535 f\r\n000000001x 00000 n\r\n", 38, "entry"},
+        {"xref\n0 1\n0000000000 1234567890123456789 f\r\n", 38, "entry"},
     };
-    // Offsets are relative to the table start; the skeleton comes before it.
-    std::vector<Case> cases = {
-        {"xref\n0 x\n", "subsection header at +7"},
-        {"xref\n10000000 1\n", "subsection header at +15"},
-        {"xref\n0 2\n0000000000 65535 f\r\n000000001x 00000 n\r\n", "entry at +38"},
-        {"xref\n0 1\n0000000000 1234567890123456789 f\r\n", "entry at +38"},
-    };
-    for (const Case& c : cases) {
-        PdfBuilder b;
-        addSkeleton(b);
-        const int64_t at = b.length();
-        b.append(c.table);
-        b.append("\n\n\n");
-        b.appendStartXref(at);
-        std::string expected = c.error;
-        if (auto plus = expected.find('+'); plus != std::string::npos)
-            expected = expected.substr(0, plus) + std::to_string(at + std::stoll(expected.substr(plus + 1)));
-        EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes()); }), "bad xref: " + expected) << c.table;
+    for (const auto& c : cases) {
+        const Bytes bytes = withHandMadeTable([&](const PdfBuilder&) { return c.table + "\n\n\n"; });
+        EXPECT_EQ(errorOf([&] { openBytes(dir, bytes); }),
+                  "bad xref: " + c.what + " at " + std::to_string(at + c.stop))
+            << c.table;
     }
 }
 
-TEST(ReaderRepair, TableEndingTheFileIsTruncated) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
+TEST_F(ReaderRepair, TableEndingTheFileIsTruncatedAndATrailerNeedsARoot) {
+    PdfBuilder noRoot = b;
     // startxref points forward to a table after %%EOF.
     const int64_t at = b.length() + 30;
     b.appendStartXref(at);
-    b.append(Bytes(static_cast<size_t>(at - b.length()), ' '));
-    b.append("xref\n0 1\n0000000000 65535");
-    EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes()); }), "bad xref: truncated");
+    b.append(Bytes(static_cast<size_t>(at - b.length()), ' ') + "xref\n0 1\n0000000000 65535");
+    EXPECT_EQ(openError(), "bad xref: truncated");
+    noRoot.finishWithTable({{"Size", num(4)}});
+    EXPECT_EQ(errorOf([&] { openBytes(dir, noRoot.bytes()); }), "trailer has no /Root");
 }
 
-TEST(ReaderRepair, TrailerWithoutRootIsRefused) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    b.finishWithTable({{"Size", num(4)}});
-    EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes()); }), "trailer has no /Root");
-}
+// ---- object offsets ----
 
-// ---- object offsets ---------------------------------------------------------------------
-
-TEST(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearch) {
-    TempDir dir;
+TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearch) {
     for (int shift : {-10, 10}) {
-        PdfBuilder b;
+        b = PdfBuilder();
         addSkeleton(b);
         b.append(Bytes(40, ' ') + "\n");
         const int64_t real = b.length();
@@ -220,95 +161,76 @@ TEST(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearch) {
         b.append(Bytes(40, ' ') + "\n");
         b.recordInFile(4, real + shift);
         b.finishWithTable(rootTrailer(5));
-        EXPECT_EQ(*openBytes(dir, b.bytes())->resolve(ref(4)).stringBytes(), "four") << shift;
+        EXPECT_EQ(*open()->resolve(ref(4)).stringBytes(), "four") << shift;
     }
 }
 
-TEST(ReaderRepair, HeaderSearchPrefersTheEarlierOfTwoEquallyNearHeaders) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
+TEST_F(ReaderRepair, HeaderSearchPrefersTheEarlierOfTwoEquallyNearHeaders) {
     const int64_t early = b.length();
-    b.append("4 0 obj (early) endobj\n");
-    b.append("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n");
+    b.append("4 0 obj (early) endobj\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n");
     const int64_t late = b.length();
     b.append("4 0 obj (late) endobj\n");
     ASSERT_EQ((late - early) % 2, 0);
     b.recordInFile(4, (early + late) / 2);
     b.finishWithTable(rootTrailer(5));
-    EXPECT_EQ(*openBytes(dir, b.bytes())->resolve(ref(4)).stringBytes(), "early");
+    EXPECT_EQ(*open()->resolve(ref(4)).stringBytes(), "early");
 }
 
-TEST(ReaderRepair, ObjectTooFarFromItsOffsetIsAnError) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    const int64_t real = b.length();
+TEST_F(ReaderRepair, ObjectTooFarFromItsOffsetOrWithAnotherNumberThereIsAnError) {
+    PdfBuilder other = b;
+    const int64_t far = b.length() + 400;
     b.add(4, PDFValue::string("four"));
     b.append(Bytes(600, ' ') + "\n");
-    b.recordInFile(4, real + 400);
+    b.recordInFile(4, far);
     b.finishWithTable(rootTrailer(5));
-    auto reader = openBytes(dir, b.bytes());
-    EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: no object 4 at " + std::to_string(real + 400));
+    auto reader = open();
+    EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: no object 4 at " + std::to_string(far));
     // Another object's header at the offset is not taken for this one.
-    PdfBuilder c;
-    addSkeleton(c);
-    const int64_t three = c.offsetOf(3);
-    c.recordInFile(4, three);
-    c.finishWithTable(rootTrailer(5));
-    auto other = openBytes(dir, c.bytes());
-    EXPECT_EQ(errorOf([&] { other->object(4); }), "bad object: no object 4 at " + std::to_string(three));
+    const int64_t three = other.offsetOf(3);
+    other.recordInFile(4, three);
+    other.finishWithTable(rootTrailer(5));
+    reader = openBytes(dir, other.bytes());
+    EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: no object 4 at " + std::to_string(three));
 }
 
-// ---- stream lengths -----------------------------------------------------------------------
+// ---- stream lengths ----
 
-// Object 4 written verbatim (its offset in the table), optionally after the
-// end of the file so that it can end the file.
-Bytes withObject4(const std::string& body, bool atEnd, int64_t extra = -1, const std::string& extraBody = "") {
+// Object 4 written verbatim, with object 5 holding 4; or, when `atEnd`,
+// after %%EOF so that it ends the file (its table entry patched to point there).
+Bytes withObject4(const std::string& body, bool atEnd) {
     PdfBuilder b;
     addSkeleton(b);
-    if (extra >= 0) b.addRaw(extra, extraBody);
     if (!atEnd) {
+        b.addRaw(5, "4");
         b.addRaw(4, body);
         b.finishWithTable(rootTrailer(6));
         return b.bytes();
     }
-    // The table is written with a placeholder entry for 4, patched to point
-    // past %%EOF where the object goes.
     b.recordInFile(4, 9'999'999'999);
     b.finishWithTable(rootTrailer(6));
     Bytes bytes = b.bytes();
-    std::string offset = std::to_string(bytes.size());
-    offset = std::string(10 - offset.size(), '0') + offset;
-    bytes.replace(bytes.find("9999999999"), 10, offset);
+    const std::string offset = std::to_string(bytes.size());
+    bytes.replace(bytes.find("9999999999"), 10, std::string(10 - offset.size(), '0') + offset);
     return bytes + "4 0 obj\n" + body;
 }
 
-TEST(ReaderRepair, StreamLengthsAreRepairedByScanningForEndstream) {
-    TempDir dir;
-    struct Case {
-        std::string body;
-        std::string data;
-    };
-    std::vector<Case> cases = {
-        {"<< /Length 3 >>\nstream\nabc\nendstream", "abc"},                  // right
-        {"<< /Length 2 >>\nstream\nabcdef\r\nendstream", "abcdef"},         // too short: CR LF not data
-        {"<< /Length 900 >>\nstream\r\nabc\rendstream", "abc"},             // too long, lone CR
+TEST_F(ReaderRepair, StreamLengthsAreRepairedByScanningForEndstream) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<< /Length 3 >>\nstream\nabc\nendstream", "abc"},          // right
+        {"<< /Length 2 >>\nstream\nabcdef\r\nendstream", "abcdef"},  // too short: CR LF not data
+        {"<< /Length 900 >>\nstream\r\nabc\rendstream", "abc"},      // too long, lone CR
         {"<< /Length -1 >>\nstream\nabc endstream", "abc "},
         {"<< /Length /Three >>\nstream\nabc\nendstream", "abc"},
-        {"<< >>\nstream\nabc\n\nendstream", "abc\n"},                         // missing: one EOL removed
-        {"<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef"},       // refers to itself
-        {"<< /Length 5 0 R >>\nstream\nabcdef\nendstream", "abcdef"},       // indirect and wrong
+        {"<< >>\nstream\nabc\n\nendstream", "abc\n"},                  // missing: one EOL removed
+        {"<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef"},  // refers to itself
+        {"<< /Length 5 0 R >>\nstream\nabcdef\nendstream", "abcdef"},  // indirect and wrong
         {"<< /Length 3 >>\nstream\nabc\n% comment\n endstream", "abc"},
     };
-    for (const Case& c : cases) {
-        auto reader = openBytes(dir, withObject4(c.body, false, 5, "4"));
-        EXPECT_EQ(reader->object(4)->stream()->data, c.data) << c.body;
-    }
+    for (const auto& [body, data] : cases)
+        EXPECT_EQ(openBytes(dir, withObject4(body, false))->object(4)->stream()->data, data) << body;
 }
 
-TEST(ReaderRepair, StreamsWithoutDataOrEndAreBadObjects) {
-    TempDir dir;
+TEST_F(ReaderRepair, StreamsWithoutDataOrEndAreBadObjects) {
     auto reader = openBytes(dir, withObject4("<< /Length 10 >>\nstream\nabc", true));
     EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: endstream not found");
     reader = openBytes(dir, withObject4("<< /Length 10 >>\nstream", true));
@@ -316,7 +238,7 @@ TEST(ReaderRepair, StreamsWithoutDataOrEndAreBadObjects) {
     EXPECT_EQ(reader->nesting(), 0);
 }
 
-// ---- hostile limits ---------------------------------------------------------------------------
+// ---- hostile limits ----
 
 // Streams 10, 11, ... each measured by the next one's number: loading the
 // first nests one load per stream.
@@ -324,70 +246,59 @@ Bytes lengthChain(int streams) {
     PdfBuilder b;
     addSkeleton(b);
     for (int k = 0; k < streams; ++k) {
-        std::string length = k + 1 < streams ? std::to_string(11 + k) + " 0 R" : "3";
+        const std::string length = k + 1 < streams ? std::to_string(11 + k) + " 0 R" : "3";
         b.addRaw(10 + k, "<< /Length " + length + " >>\nstream\nabc\nendstream");
     }
     b.finishWithTable(rootTrailer(10 + streams));
     return b.bytes();
 }
 
-TEST(ReaderLimits, TwentyFourNestedLoadsAreAllowedAndOneMoreIsNot) {
-    TempDir dir;
-    auto reader = openBytes(dir, lengthChain(24));
-    EXPECT_EQ(reader->object(10)->stream()->data, "abc");
-    reader = openBytes(dir, lengthChain(25));
+TEST_F(ReaderLimits, TwentyFourNestedLoadsAreAllowedAndOneMoreIsNot) {
+    EXPECT_EQ(openBytes(dir, lengthChain(24))->object(10)->stream()->data, "abc");
+    auto reader = openBytes(dir, lengthChain(25));
     EXPECT_EQ(errorOf([&] { reader->object(10); }), "bad object: references nested too deeply");
     EXPECT_EQ(reader->nesting(), 0);
     EXPECT_EQ(reader->object(30)->stream()->data, "abc");
 }
 
-TEST(ReaderLimits, ReferenceChainOfFortyIsALoop) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    for (int k = 0; k < 40; ++k) b.add(10 + k, ref(11 + k));
+TEST_F(ReaderLimits, ReferenceChainOfFortyIsALoop) {
+    for (int k = 10; k < 50; ++k) b.add(k, ref(k + 1));
     b.add(50, ref(10));
     b.finishWithTable(rootTrailer(51));
-    auto reader = openBytes(dir, b.bytes());
-    EXPECT_EQ(errorOf([&] { reader->resolve(ref(10)); }), "bad object: reference loop");
-    EXPECT_EQ(errorOf([&] { reader->resolve(ref(50)); }), "bad object: reference loop");
+    auto reader = open();
+    for (int64_t start : {10, 50})
+        EXPECT_EQ(errorOf([&] { reader->resolve(ref(start)); }), "bad object: reference loop");
 }
 
-TEST(ReaderLimits, PageTreeCyclesAreCaught) {
-    TempDir dir;
-    PdfBuilder b;
+TEST_F(ReaderLimits, PageTreeCyclesAreCaught) {
+    b = PdfBuilder();
     b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
     b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(3)})}}));
-    b.add(3, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(4), ref(2)})}}));
+    b.add(3,
+          PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(4), ref(2)})}}));
     b.add(4, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
     b.finishWithTable(rootTrailer(5));
-    EXPECT_EQ(errorOf([&] { openBytes(dir, b.bytes())->pageRefs(); }), "bad page tree: object 2 visited twice");
+    EXPECT_EQ(errorOf([&] { open()->pageRefs(); }), "bad page tree: object 2 visited twice");
 }
 
-TEST(ReaderLimits, DeepPageTreesAreWalkedWithoutRecursion) {
-    TempDir dir;
-    PdfBuilder b;
+TEST_F(ReaderLimits, DeepPageTreesAreWalkedWithoutRecursion) {
+    b = PdfBuilder();
     constexpr int kDepth = 20'000;
     b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
-    for (int k = 0; k < kDepth; ++k)
-        b.add(2 + k, PDFValue::dict({{"Kids", PDFValue::array({ref(3 + k)})}}));
+    for (int k = 0; k < kDepth; ++k) b.add(2 + k, PDFValue::dict({{"Kids", PDFValue::array({ref(3 + k)})}}));
     b.add(2 + kDepth, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
     b.finishWithTable(rootTrailer(3 + kDepth));
-    EXPECT_EQ(openBytes(dir, b.bytes())->pageRefs(), (std::vector<PDFRef>{{2 + kDepth, 0}}));
+    EXPECT_EQ(open()->pageRefs(), (std::vector<PDFRef>{{2 + kDepth, 0}}));
 }
 
-TEST(ReaderLimits, HugeCountsInXRefDataAllocateOnlyWhatTheDataHolds) {
-    TempDir dir;
-    PdfBuilder b;
-    addSkeleton(b);
-    const int64_t at = b.length();
+TEST_F(ReaderLimits, HugeCountsInXRefDataAllocateOnlyWhatTheDataHolds) {
     // Claims ten million rows; the data has three.
-    b.addStream(4, {{"Type", PDFValue::name("XRef")}, {"Size", num(9'999'999)}, {"Root", ref(1)},
-                    {"Index", PDFValue::array({num(0), num(9'999'999)})},
-                    {"W", PDFValue::array({num(1), num(2), num(1)})}},
-                Bytes("\x01\x00\x0f\x00\x01\x00\x30\x00\x01\x00\x60\x00", 12));
-    b.appendStartXref(at);
-    auto reader = openBytes(dir, b.bytes());
+    finishWithHandMadeXRefStream(b,
+                                 {{"Size", num(9'999'999)},
+                                  {"Index", PDFValue::array({num(0), num(9'999'999)})},
+                                  {"W", PDFValue::array({num(1), num(2), num(1)})}},
+                                 Bytes("\x01\x00\x0f\x00\x01\x00\x30\x00\x01\x00\x60\x00", 12));
+    auto reader = open();
     EXPECT_EQ(reader->size(), 9'999'999);
     EXPECT_LT(reader->entries().memoryBytes(), 1024u);
 }
