@@ -12,6 +12,7 @@
 #include "core/markup/NotePalette.h"
 #include "core/save/IncrementalWriter.h"
 #include "support/PdfFixtures.h"
+#include "support/QpdfEncryption.h"
 #include "support/RenderedPage.h"
 #include "support/TempDir.h"
 
@@ -38,27 +39,17 @@ void PrintTo(const Layout& layout, std::ostream* os) {
     *os << layout.name;
 }
 
+// Plain layouts, then every encryption of the reader's checks.
 std::vector<Layout> layouts() {
-    auto encrypt = [](std::vector<std::string> before, std::vector<std::string> after) {
-        std::vector<std::string> args = std::move(before);
-        args.insert(args.end(), {"--encrypt", kUser, "owner pw"});
-        args.insert(args.end(), after.begin(), after.end());
-        args.push_back("--");
-        return args;
-    };
-    const std::vector<std::string> weak = {"--allow-weak-crypto"};
-    return {
+    std::vector<Layout> out = {
         {"classic_table", {"--object-streams=disable"}},
         {"object_streams", {"--object-streams=generate"}},
         {"linearized", {"--linearize"}},
         {"incremental", {"--object-streams=disable"}, false, true},
-        {"rc4_40", encrypt(weak, {"40"}), true},
-        {"rc4_128", encrypt(weak, {"128", "--use-aes=n"}), true},
-        {"aes_128", encrypt({}, {"128", "--use-aes=y"}), true},
-        {"aes_256_r5", encrypt(weak, {"256", "--force-R5"}), true},
-        {"aes_256", encrypt({}, {"256"}), true},
-        {"aes_256_object_streams", encrypt({"--object-streams=generate"}, {"256"}), true},
     };
+    for (const testing::EncryptionVariant& v : testing::qpdfEncryptionVariants())
+        out.push_back({v.name, testing::qpdfEncryptArgs(v, kUser, "owner pw"), true});
+    return out;
 }
 
 // The file with one more revision of our own: a new Info dictionary.
@@ -245,13 +236,9 @@ TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
     const Bytes appended = readFile(output).substr(readFile(source).size());
     EXPECT_EQ(appended.find("QLT1:"), Bytes::npos) << "the payload is written in clear";
 
-    const int64_t appearance = reader.resolve(PDFValue::ref(annotation, 0))
-                                   .dictValue()
-                                   ->find("AP")
-                                   ->dictValue()
-                                   ->find("N")
-                                   ->refValue()
-                                   ->num;
+    const PDFValue annotationDict = reader.resolve(PDFValue::ref(annotation, 0));
+    const int64_t appearance =
+        annotationDict.dictValue()->find("AP")->dictValue()->find("N")->refValue()->num;
     CommandResult data = runQpdf(withPassword(password, {"--show-object=" + std::to_string(appearance),
                                                          "--filtered-stream-data", output.string()}));
     EXPECT_EQ(data.status, 0) << data.err;
@@ -269,6 +256,7 @@ TEST_P(EncryptedWriterValidation, EncryptedSourceWithoutItsPasswordIsRefused) {
             ADD_FAILURE() << "no error";
         } catch (const IncrementalWriterError& error) {
             EXPECT_EQ(error.code(), IncrementalWriterError::Code::encrypted);
+            EXPECT_STREQ(error.what(), "document is encrypted");
         }
         EXPECT_FALSE(std::filesystem::exists(output));
     }
@@ -300,27 +288,12 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     std::filesystem::create_directory(dir.file("nss"));
     testing::writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
     ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
-    CommandResult cert = runCommand({"certutil",
-                                     "-S",
-                                     "-d",
-                                     nss,
-                                     "-n",
-                                     "writer",
-                                     "-s",
-                                     "CN=Writer Test",
-                                     "-x",
-                                     "-t",
-                                     "CT,C,C",
-                                     "-k",
-                                     "rsa",
-                                     "-g",
-                                     "2048",
-                                     "-v",
-                                     "12",
-                                     "-z",
-                                     dir.file("noise").string(),
-                                     "--keyUsage",
-                                     "digitalSignature,nonRepudiation"});
+    std::vector<std::string> certutil = {"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test"};
+    for (const char* arg : {"-x", "-t", "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z"})
+        certutil.push_back(arg);
+    certutil.insert(certutil.end(),
+                    {dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
+    CommandResult cert = runCommand(certutil);
     ASSERT_EQ(cert.status, 0) << cert.err;
 
     const auto plain = dir.file("plain.pdf");

@@ -10,12 +10,14 @@
 #include "WriterSource.h"
 #include "core/pdf/FileAccessError.h"
 #include "core/pdf/PDFWriter.h"
+#include "support/ErrorText.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 using testing::arrowItem;
+using testing::errorOf;
 using testing::inkItem;
 using testing::itemsOnPage;
 using testing::noteItem;
@@ -28,12 +30,14 @@ using testing::WriterSource;
 class IncrementalWriterTest : public ::testing::Test {
   protected:
     // Writes the source and runs one update of it into "out.pdf".
-    IncrementalWriteResult update(const Bytes& source, const PageItemMap& pages, int64_t pageCount = 1,
+    IncrementalWriteResult update(const Bytes& bytes, const PageItemMap& pages, int64_t pageCount = 1,
                                   bool expandNotes = false) {
+        source = bytes;
         testing::writeFile(in, source);
         return IncrementalWriter::appendUpdate(in, out, pageCount, pages, {}, {}, expandNotes);
     }
-    Bytes tail(const Bytes& source) const { return readFile(out).substr(source.size()); }
+    // What the update appended.
+    Bytes tail() const { return readFile(out).substr(source.size()); }
     // The page dictionary as the output's newest revision has it.
     PDFDictionary pageOfOutput(int index = 0) const {
         PDFFileReader reader(out);
@@ -45,70 +49,72 @@ class IncrementalWriterTest : public ::testing::Test {
     }
 
     TempDir dir;
+    Bytes source;
     std::filesystem::path in = dir.file("in.pdf");
     std::filesystem::path out = dir.file("out.pdf");
 };
 
-std::string padded(int64_t value, int width) {
-    std::string text = std::to_string(value);
-    return std::string(static_cast<size_t>(width) - text.size(), '0') + text;
+// A table entry in use at `offset`.
+std::string entry(int64_t offset) {
+    const std::string text = std::to_string(offset);
+    return std::string(10 - text.size(), '0') + text + " 00000 n\r\n";
+}
+
+// The table (its subsections given) and trailer after a WriterSource.
+std::string tableTail(const std::string& subsections, int64_t prev, int64_t size, int64_t xrefAt) {
+    return "xref\n" + subsections +
+           "trailer\n<</Root 1 0 R /Info 3 0 R /ID [(0123456789abcdef) (0123456789abcdef)] " + "/Prev " +
+           std::to_string(prev) + " /Size " + std::to_string(size) + " >>\nstartxref\n" +
+           std::to_string(xrefAt) + "\n%%EOF\n";
 }
 
 TEST_F(IncrementalWriterTest, EmptyPageMapLeavesAByteIdenticalCopy) {
-    Bytes source = WriterSource(2).build();
-    IncrementalWriteResult result = update(source, {}, 2);
+    IncrementalWriteResult result = update(WriterSource(2).build(), {}, 2);
     EXPECT_EQ(result, IncrementalWriteResult{});
     EXPECT_FALSE(result.pageRefs);
     EXPECT_EQ(readFile(out), source);
 }
 
+const std::string kPageWithOneAnnotation =
+    "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
+
 TEST_F(IncrementalWriterTest, RemovingAnItemRewritesOnlyThePageAsATableSection) {
     WriterSource fixture;
     PDFRef foreign = fixture.addForeign();
-    PDFRef ours = fixture.addItem(inkItem(1, {{10, 10}, {90, 90}}), 0);
-    fixture.setAnnots(0, refs({foreign, ours}));
-    Bytes source = fixture.build();
+    fixture.setAnnots(0, refs({foreign, fixture.addItem(inkItem(1, {{10, 10}, {90, 90}}), 0)}));
 
-    IncrementalWriteResult result = update(source, {{0, {}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {}}});
 
-    const std::string page =
-        "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
-    const int64_t pageAt = static_cast<int64_t>(source.size()) + 1;
-    const int64_t xrefAt = pageAt + static_cast<int64_t>(page.size());
-    EXPECT_EQ(tail(source), "\n" + page + "xref\n4 1\n" + padded(pageAt, 10) +
-                                " 00000 n\r\ntrailer\n<</Root 1 0 R /Info 3 0 R "
-                                "/ID [(0123456789abcdef) (0123456789abcdef)] /Prev " +
-                                std::to_string(fixture.startXref()) + " /Size 23 >>\nstartxref\n" +
-                                std::to_string(xrefAt) + "\n%%EOF\n");
+    const auto pageAt = static_cast<int64_t>(source.size()) + 1;
+    const auto xrefAt = pageAt + static_cast<int64_t>(kPageWithOneAnnotation.size());
+    EXPECT_EQ(tail(), "\n" + kPageWithOneAnnotation +
+                          tableTail("4 1\n" + entry(pageAt), fixture.startXref(), 23, xrefAt));
     EXPECT_EQ(result.pagesUpdated, 1);
     EXPECT_EQ(result.annotationsWritten, 0);
-    EXPECT_EQ(result.bytesAppended, static_cast<int64_t>(readFile(out).size() - source.size()));
+    EXPECT_EQ(result.bytesAppended, static_cast<int64_t>(tail().size()));
     EXPECT_EQ(result.pageRefs, std::vector<PDFRef>{WriterSource::page(0)});
 }
 
 TEST_F(IncrementalWriterTest, NewItemWritesAppearanceAnnotationAndPageInThatOrder) {
     WriterSource fixture;
-    Bytes source = fixture.build();
     AnnotationItem ink = inkItem(1, {{10, 10}, {90, 90}});
 
-    IncrementalWriteResult result = update(source, {{0, {ink}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {ink}}});
 
     auto output = AnnotationSerializer::serialize(ink, PDFRef{4, 0}, PDFRef{21, 0}, std::nullopt,
                                                   ItemCodec::encode(ink), false);
     Bytes objects;
     PDFWriter::writeStream(21, 0, output.appearance.dict, output.appearance.data, objects);
-    const size_t annotationAt = objects.size();
+    const auto annotationAt = static_cast<int64_t>(objects.size());
     PDFWriter::writeObject(20, 0, PDFValue::dict(output.annotation), objects);
-    const size_t pageAt = objects.size();
-    objects += "4 0 obj\n<</Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [20 0 R] >>\nendobj\n";
-    const int64_t base = static_cast<int64_t>(source.size()) + 1;
-    EXPECT_EQ(tail(source), "\n" + objects + "xref\n4 1\n" + padded(base + static_cast<int64_t>(pageAt), 10) +
-                                " 00000 n\r\n20 2\n" + padded(base + static_cast<int64_t>(annotationAt), 10) +
-                                " 00000 n\r\n" + padded(base, 10) +
-                                " 00000 n\r\ntrailer\n<</Root 1 0 R /Info 3 0 R " +
-                                "/ID [(0123456789abcdef) (0123456789abcdef)] /Prev " +
-                                std::to_string(fixture.startXref()) + " /Size 22 >>\nstartxref\n" +
-                                std::to_string(base + static_cast<int64_t>(objects.size())) + "\n%%EOF\n");
+    const auto pageAt = static_cast<int64_t>(objects.size());
+    objects += kPageWithOneAnnotation;
+    const auto base = static_cast<int64_t>(source.size()) + 1;
+    const std::string subsections =
+        "4 1\n" + entry(base + pageAt) + "20 2\n" + entry(base + annotationAt) + entry(base);
+    EXPECT_EQ(tail(), "\n" + objects +
+                          tableTail(subsections, fixture.startXref(), 22,
+                                    base + static_cast<int64_t>(objects.size())));
     EXPECT_EQ(result.annotationsWritten, 1);
     EXPECT_EQ(itemsOnPage(out, 0), std::vector{ink});
 }
@@ -118,11 +124,10 @@ TEST_F(IncrementalWriterTest, NumbersNewObjectsDenselyFromTheTrailerSize) {
         SCOPED_TRACE(xrefStream ? "stream" : "table");
         WriterSource fixture;
         fixture.setSize(40);
-        Bytes source = fixture.build(xrefStream);
         AnnotationItem text = textItem(1, {100, 700}, "Hello");
         AnnotationItem note = noteItem(2, {300, 500}, "A note");
 
-        IncrementalWriteResult result = update(source, {{0, {text, note}}});
+        IncrementalWriteResult result = update(fixture.build(xrefStream), {{0, {text, note}}});
 
         EXPECT_EQ(result.annotationsWritten, 2);
         PDFFileReader reader(out);
@@ -131,15 +136,14 @@ TEST_F(IncrementalWriterTest, NumbersNewObjectsDenselyFromTheTrailerSize) {
         EXPECT_EQ(*reader.trailer().find("Size"), PDFValue::integer(xrefStream ? 46 : 45));
         EXPECT_EQ(testing::annotationsOfPage(reader, 0),
                   std::vector({PDFValue::ref(40, 0), PDFValue::ref(42, 0), PDFValue::ref(44, 0)}));
-        PDFValue textAnnot = reader.resolve(PDFValue::ref(40, 0));
-        EXPECT_EQ(*textAnnot.dictValue()->find("AP"), PDFValue::dict({{"N", PDFValue::ref(41, 0)}}));
-        EXPECT_TRUE(reader.object(41)->isStream());
-        PDFValue noteAnnot = reader.resolve(PDFValue::ref(42, 0));
-        EXPECT_EQ(*noteAnnot.dictValue()->find("Popup"), PDFValue::ref(44, 0));
-        EXPECT_TRUE(reader.object(43)->isStream());
-        PDFValue popup = reader.resolve(PDFValue::ref(44, 0));
-        EXPECT_EQ(*popup.dictValue()->find("Parent"), PDFValue::ref(42, 0));
-        EXPECT_EQ(tail(source).find("/W [1 4 2]") != Bytes::npos, xrefStream);
+        auto entry = [&](int64_t num, const char* key) {
+            return *reader.resolve(PDFValue::ref(num, 0)).dictValue()->find(key);
+        };
+        EXPECT_EQ(entry(40, "AP"), PDFValue::dict({{"N", PDFValue::ref(41, 0)}}));
+        EXPECT_EQ(entry(42, "Popup"), PDFValue::ref(44, 0));
+        EXPECT_EQ(entry(44, "Parent"), PDFValue::ref(42, 0));
+        EXPECT_TRUE(reader.object(41)->isStream() && reader.object(43)->isStream());
+        EXPECT_EQ(tail().find("/W [1 4 2]") != Bytes::npos, xrefStream);
     }
 }
 
@@ -166,10 +170,9 @@ TEST_F(IncrementalWriterTest, ChangingOneItemOfFiveWritesOneAnnotationAndThePage
     PDFArray annots;
     for (const AnnotationItem& item : items) annots.push_back(PDFValue::ref(fixture.addItem(item, 0)));
     fixture.setAnnots(0, PDFValue::array(annots));
-    Bytes source = fixture.build();
     items[2].color = RGBA(0, 0, 1, 1);
 
-    IncrementalWriteResult result = update(source, {{0, items}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, items}});
 
     EXPECT_EQ(result.annotationsReused, 4);
     EXPECT_EQ(result.annotationsWritten, 1);
@@ -196,10 +199,9 @@ TEST_F(IncrementalWriterTest, ForeignEntriesStayFirstInTheirOrderFollowedByItems
     fixture.setAnnots(0, PDFValue::array({PDFValue::ref(first), PDFValue::ref(inkRef), inlineForeign,
                                           PDFValue::ref(popup), PDFValue::ref(third), inlineOurs, missing,
                                           PDFValue::integer(7), PDFValue::ref(noteRef)}));
-    Bytes source = fixture.build();
     ink.lineWidth = 3;
 
-    IncrementalWriteResult result = update(source, {{0, {note, ink}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {note, ink}}});
 
     EXPECT_EQ(result.annotationsReused, 1);
     EXPECT_EQ(result.annotationsWritten, 1);
@@ -215,9 +217,8 @@ TEST_F(IncrementalWriterTest, NoteIsWrittenAnewWhenItsPopupDoesNotPointBack) {
     PDFRef noteRef = fixture.addItem(note, 0, foreign);
     PDFRef popup{noteRef.num + 2, 0};
     fixture.setAnnots(0, refs({foreign, noteRef, popup}));
-    Bytes source = fixture.build();
 
-    IncrementalWriteResult result = update(source, {{0, {note}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {note}}});
 
     EXPECT_EQ(result.annotationsReused, 0);
     EXPECT_EQ(result.annotationsWritten, 1);
@@ -230,9 +231,8 @@ TEST_F(IncrementalWriterTest, ExpandedNotesAreNeverReusedAndGetNoPopup) {
     AnnotationItem note = noteItem(1, {200, 300}, "n");
     PDFRef noteRef = fixture.addItem(note, 0);
     fixture.setAnnots(0, refs({noteRef, {noteRef.num + 2, 0}}));
-    Bytes source = fixture.build();
 
-    IncrementalWriteResult result = update(source, {{0, {note}}}, 1, true);
+    IncrementalWriteResult result = update(fixture.build(), {{0, {note}}}, 1, true);
 
     EXPECT_EQ(result.annotationsWritten, 1);
     EXPECT_EQ(result.annotationsReused, 0);
@@ -248,9 +248,8 @@ TEST_F(IncrementalWriterTest, TheFirstOfTwoAnnotationsWithOneIdentifierWins) {
     PDFRef firstRef = fixture.addItem(ink, 0);
     PDFRef copyRef = fixture.addItem(ink, 0);
     fixture.setAnnots(0, refs({firstRef, copyRef}));
-    Bytes source = fixture.build();
 
-    IncrementalWriteResult result = update(source, {{0, {ink}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {ink}}});
 
     EXPECT_EQ(result.annotationsReused, 1);
     EXPECT_EQ(result.pagesUpdated, 1);
@@ -261,9 +260,8 @@ TEST_F(IncrementalWriterTest, EmptyListRemovesAnnotsWhenNothingForeignRemains) {
     WriterSource fixture;
     PDFRef ours = fixture.addItem(inkItem(1, {{10, 10}, {50, 50}}), 0);
     fixture.setAnnots(0, refs({ours}));
-    Bytes source = fixture.build();
 
-    IncrementalWriteResult result = update(source, {{0, {}}});
+    IncrementalWriteResult result = update(fixture.build(), {{0, {}}});
 
     EXPECT_EQ(result.pagesUpdated, 1);
     EXPECT_FALSE(pageOfOutput().contains("Annots"));
@@ -274,10 +272,9 @@ TEST_F(IncrementalWriterTest, IndirectAnnotsArrayIsReplacedByADirectOneAndLeftAl
     PDFRef foreign = fixture.addForeign();
     PDFRef array = fixture.addObject(refs({foreign}));
     fixture.setAnnots(0, PDFValue::ref(array));
-    Bytes source = fixture.build();
     AnnotationItem ink = inkItem(1, {{10, 10}, {50, 50}});
 
-    update(source, {{0, {ink}}});
+    update(fixture.build(), {{0, {ink}}});
     EXPECT_EQ(*pageOfOutput().find("Annots"), refs({foreign, {22, 0}}));
     EXPECT_EQ(*PDFFileReader(out).object(array.num)->value(), refs({foreign}));
 
@@ -298,9 +295,8 @@ TEST_F(IncrementalWriterTest, DamagedExistingAnnotationsAreKeptAsForeign) {
         PDFValue::dict({{"Subtype", PDFValue::name("Popup")}, {"Parent", PDFValue::ref(98, 0)}}));
     PDFValue entries = refs({badPayload, notADict, orphanPopup, {97, 0}});
     fixture.setAnnots(0, entries);
-    Bytes source = fixture.build();
 
-    update(source, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
+    update(fixture.build(), {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
 
     PDFArray expected = *entries.arrayValue();
     expected.push_back(PDFValue::ref(23, 0));
@@ -322,40 +318,18 @@ TEST_F(IncrementalWriterTest, CachedPageReferencesReplaceThePageTreeWalk) {
 TEST_F(IncrementalWriterTest, PageKeepsItsGenerationWhenRewritten) {
     WriterSource fixture;
     fixture.setGeneration(0, 3);
-    Bytes source = fixture.build();
-    update(source, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
-    EXPECT_NE(tail(source).find("\n4 3 obj\n"), Bytes::npos);
-    EXPECT_NE(tail(source).find(" 00003 n\r\n"), Bytes::npos);
+    update(fixture.build(), {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
+    EXPECT_NE(tail().find("\n4 3 obj\n"), Bytes::npos);
+    EXPECT_NE(tail().find(" 00003 n\r\n"), Bytes::npos);
 }
 
-// --- failures -------------------------------------------------------------
-
-TEST(IncrementalWriterErrorText, DescribesEachCase) {
-    EXPECT_EQ(IncrementalWriterError::pageCountMismatch(3, 2).text(),
-              "page count mismatch: expected 3, found 2");
-    EXPECT_EQ(IncrementalWriterError::pageIndexOutOfRange(-1).text(), "page index -1 out of range");
-    EXPECT_EQ(IncrementalWriterError::badPage(4).text(), "page 4 is not a dictionary");
-    EXPECT_EQ(IncrementalWriterError::unsupported("x").text(), "unsupported: x");
-    EXPECT_EQ(IncrementalWriterError::io("disk full").text(), "I/O error: disk full");
-    EXPECT_EQ(IncrementalWriterError::encrypted().text(), "document is encrypted");
-    EXPECT_STREQ(IncrementalWriterError::encrypted().what(), "document is encrypted");
-}
-
-// Runs the update expecting the writer's own error; returns its text.
-std::string failureText(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const IncrementalWriterError& error) {
-        return error.text();
-    }
-    return "(no error)";
-}
+// ---- failures ----
 
 TEST_F(IncrementalWriterTest, RefusesAMapThatDoesNotFitTheDocumentBeforeCreatingTheDestination) {
     testing::writeFile(in, WriterSource(2).build());
     const PageItemMap one{{0, {}}};
     auto run = [&](int64_t count, const PageItemMap& pages, std::optional<std::vector<PDFRef>> cached = {}) {
-        return failureText([&] { IncrementalWriter::appendUpdate(in, out, count, pages, cached); });
+        return errorOf([&] { IncrementalWriter::appendUpdate(in, out, count, pages, cached); });
     };
     EXPECT_EQ(run(3, one), "page count mismatch: expected 3, found 2");
     EXPECT_EQ(run(2, {{2, {}}}), "page index 2 out of range");
@@ -368,13 +342,13 @@ TEST_F(IncrementalWriterTest, RefusesAMapThatDoesNotFitTheDocumentBeforeCreating
 }
 
 TEST_F(IncrementalWriterTest, RefusesToCloneAFileOntoItself) {
-    const Bytes source = WriterSource().build();
+    source = WriterSource().build();
     testing::writeFile(in, source);
     const PageItemMap pages{{0, {inkItem(1, {{10, 10}, {50, 50}})}}};
-    EXPECT_EQ(failureText([&] { IncrementalWriter::appendUpdate(in, in, 1, pages); }),
+    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, in, 1, pages); }),
               "I/O error: destination is the source file: " + in.string());
     std::filesystem::create_hard_link(in, out);
-    EXPECT_EQ(failureText([&] { IncrementalWriter::appendUpdate(in, out, 1, pages); }),
+    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, out, 1, pages); }),
               "I/O error: destination is the source file: " + out.string());
     EXPECT_EQ(readFile(in), source);
 
@@ -387,14 +361,11 @@ TEST_F(IncrementalWriterTest, RefusesToCloneAFileOntoItself) {
 }
 
 TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
-    const Bytes source = WriterSource().build();
+    source = WriterSource().build();
     testing::writeFile(in, source);
     FileClonerCalls calls = FileClonerCalls::system();
-    calls.fsync = [](int) {
-        errno = EIO;
-        return -1;
-    };
-    const std::string text = failureText([&] {
+    calls.fsync = [](int) { return (errno = EIO, -1); };
+    const std::string text = errorOf([&] {
         IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, {}, {}, false,
                                         calls);
     });
