@@ -63,12 +63,22 @@ std::vector<FilterStep> filterChain(const PDFDictionary& dict, const PDFResolve&
     return steps;
 }
 
+// A /Crypt filter naming the Identity crypt filter (or none, which means
+// Identity) leaves the data as it is; the reader has already skipped
+// decryption for such streams.
+bool isIdentityCrypt(const std::optional<PDFDictionary>& parms) {
+    if (!parms) return true;
+    const PDFValue* name = parms->find("Name");
+    return name == nullptr || name->isName("Identity");
+}
+
 }  // namespace
 
 Bytes decodeStream(const PDFDictionary& dict, std::string_view data, const PDFResolve& resolve) {
     const std::vector<FilterStep> steps = filterChain(dict, resolve);
     Bytes out(data);
     for (const FilterStep& step : steps) {
+        if (step.name == "Crypt" && isIdentityCrypt(step.parms)) continue;
         if (step.name != "FlateDecode" && step.name != "Fl")
             throw PDFReaderError::unsupportedFilter(step.name);
         out = Flate::inflate(out, Flate::kStreamDataLimit);

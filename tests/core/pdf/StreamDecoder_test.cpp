@@ -87,6 +87,20 @@ TEST(DecodeStream, OneFilterArrayTakesABareParameterDictionary) {
               kUnpredicted);
 }
 
+TEST(DecodeStream, IdentityCryptFilterPassesDataThrough) {
+    const Objects none;
+    const Bytes packed = Flate::deflate("content", 6);
+    const PDFValue identity = PDFValue::dict({{"Name", name("Identity")}});
+    EXPECT_EQ(decodeStream({{"Filter", PDFValue::array({name("Crypt"), name("FlateDecode")})},
+                            {"DecodeParms", PDFValue::array({identity, PDFValue::null()})}},
+                           packed, none.resolver()),
+              "content");
+    EXPECT_EQ(decodeStream({{"Filter", name("Crypt")}}, "raw", none.resolver()), "raw");
+    const PDFValue named = PDFValue::dict({{"Name", name("StdCF")}});
+    EXPECT_EQ(unsupportedText({{"Filter", name("Crypt")}, {"DecodeParms", named}}, "raw"),
+              "unsupported filter Crypt");
+}
+
 TEST(DecodeStream, FilterArrayAppliesEachFilterInOrder) {
     const Objects none;
     const Bytes twice = Flate::deflate(Flate::deflate("inner", 9), 1);
