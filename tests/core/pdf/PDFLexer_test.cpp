@@ -100,6 +100,19 @@ TEST(PDFLexerContainers, ArraysNestAndDepthIsLimitedAt127) {
     EXPECT_NO_THROW(parse(dicts));
 }
 
+TEST(PDFLexerContainers, LargeDictionariesKeepFirstPositionsForRepeatedKeys) {
+    // Past a few dozen keys the parser switches from scanning to an index;
+    // repeats before and after the switch must both land on the first entry.
+    std::string text = "<<";
+    for (int i = 0; i < 40; ++i) text += " /K" + std::to_string(i) + " " + std::to_string(i);
+    text += " /K3 300 /K39 3900 /K0 0 >>";
+    const PDFDictionary d = *parse(text).dictValue();
+    ASSERT_EQ(d.size(), 40u);
+    EXPECT_EQ(d.entries()[3], (PDFDictionary::Entry{"K3", PDFValue::integer(300)}));
+    EXPECT_EQ(d.entries()[39], (PDFDictionary::Entry{"K39", PDFValue::integer(3900)}));
+    EXPECT_EQ(d.keys().front(), "K0");
+}
+
 TEST(PDFLexerContainers, DictionariesAreTolerant) {
     EXPECT_EQ(parse("<< /A 1 /A 2 >>"), PDFValue::dict({{"A", PDFValue::integer(2)}}));
     EXPECT_EQ(parse("<</A 1 /B 2 /A 3>>"),
