@@ -101,7 +101,7 @@ TEST(PDFLexerContainers, ArraysNestAndDepthIsLimitedAt127) {
 }
 
 TEST(PDFLexerContainers, LargeDictionariesKeepFirstPositionsForRepeatedKeys) {
-    // Past a few dozen keys the parser switches from scanning to an index;
+    // Past sixteen keys the parser switches from scanning to an index;
     // repeats before and after the switch must both land on the first entry.
     std::string text = "<<";
     for (int i = 0; i < 40; ++i) text += " /K" + std::to_string(i) + " " + std::to_string(i);
