@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -17,7 +16,7 @@ protected:
         InterfaceLanguage::fix(Language::en);
         testing::writeFile(dir.file("plain.pdf"), testing::simpleDocument(2));
     }
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name).string()); }
+    QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     testing::TempDir dir;
 };
@@ -59,13 +58,8 @@ protected:
     void SetUp() override
     {
         OpenedPDFTest::SetUp();
-        if (!testing::qpdfAvailable()) {
-            GTEST_SKIP() << "qpdf is needed to make the encrypted fixture";
-        }
         // A non-ASCII password, as a user may type one.
-        const auto made = testing::runQpdf({"--encrypt", "p\xC3\xA4ss", "owner", "256", "--",
-                                            dir.file("plain.pdf").string(), dir.file("locked.pdf").string()});
-        ASSERT_EQ(made.status, 0) << made.err;
+        testing::encryptedCopy(dir.file("plain.pdf"), dir.file("locked.pdf"), "p\xC3\xA4ss");
     }
 };
 
@@ -80,11 +74,8 @@ TEST_F(LockedPDFTest, WrongPasswordsAreAskedAgainWithoutLimitAndTheRightOneIsKep
         return std::optional<QString>(answers.takeFirst());
     });
     EXPECT_EQ(outcome, UnlockOutcome::unlocked);
-    ASSERT_EQ(prompts.size(), 5);
-    EXPECT_EQ(prompts[0], "Enter the password to open “locked.pdf”.");
-    for (int i = 1; i < 5; ++i) {
-        EXPECT_EQ(prompts[i], "Incorrect password. Try again.");
-    }
+    const QString again = "Incorrect password. Try again.";
+    EXPECT_EQ(prompts, (QStringList{"Enter the password to open “locked.pdf”.", again, again, again, again}));
     EXPECT_EQ(document.password, QString("päss"));
     EXPECT_EQ(document.pdf->pageCount(), 2);
 }

@@ -6,59 +6,42 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-
-#include "support/TempDir.h"
-#include "tests/app/platform/PlatformTestSupport.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
-
-using testing::TempDir;
 
 class DefaultsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QString::fromStdString(dir.path().string()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, testing::qpath(dir.path()));
         qunsetenv(DefaultsStore::selfTestVariable);
     }
     void TearDown() override { qunsetenv(DefaultsStore::selfTestVariable); }
 
-    std::filesystem::path fileOf(const char* storeName) const
-    {
-        return dir.file(std::string(storeName) + ".conf");
-    }
+    std::filesystem::path userFile() const { return dir.file(std::string(DefaultsStore::userStoreName) + ".conf"); }
 
-    TempDir dir;
+    testing::TempDir dir;
 };
 
-TEST_F(DefaultsStoreTest, TheVariableChoosesTheSelfTestStoreWhateverItsValue)
+TEST_F(DefaultsStoreTest, TheVariableChoosesTheSelfTestStoreWhateverItsValueAndUserSettingsPersist)
 {
     EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::user);
-    qputenv(DefaultsStore::selfTestVariable, "");
-    EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::selfTest);
-    qputenv(DefaultsStore::selfTestVariable, "editing");
-    EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::selfTest);
-}
-
-TEST_F(DefaultsStoreTest, UserSettingsWrittenInOneRunAreReadInTheNext)
-{
+    for (const char* value : {"", "editing"}) {
+        qputenv(DefaultsStore::selfTestVariable, value);
+        EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::selfTest) << value;
+    }
     DefaultsStore::open(DefaultsStore::Kind::user)->setValue("QuilletShowComments", true);
     EXPECT_TRUE(DefaultsStore::open(DefaultsStore::Kind::user)->value("QuilletShowComments").toBool());
-    EXPECT_TRUE(std::filesystem::exists(fileOf(DefaultsStore::userStoreName)));
+    EXPECT_TRUE(std::filesystem::exists(userFile()));
 }
 
 TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore)
 {
-    {
-        auto user = DefaultsStore::open(DefaultsStore::Kind::user);
-        user->setValue("QuilletToolStyles", "the user's styles");
-        auto earlierSelfTest = DefaultsStore::open(DefaultsStore::Kind::selfTest);
-        earlierSelfTest->setValue("QuilletViewStates", "left by an earlier self-test");
-    }
-    const std::string userBefore = testing::readFile(fileOf(DefaultsStore::userStoreName));
+    DefaultsStore::open(DefaultsStore::Kind::user)->setValue("QuilletToolStyles", "the user's styles");
+    DefaultsStore::open(DefaultsStore::Kind::selfTest)->setValue("QuilletViewStates", "left by an earlier self-test");
+    const std::string userBefore = testing::readFile(userFile());
     ASSERT_FALSE(userBefore.empty());
 
     qputenv(DefaultsStore::selfTestVariable, "1");
@@ -68,13 +51,11 @@ TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore)
     EXPECT_FALSE(store.contains("QuilletViewStates")) << "the self-test store is wiped when first opened";
     store.setValue("QuilletToolStyles", "self-test styles");
     store.sync();
-
-    EXPECT_EQ(testing::readFile(fileOf(DefaultsStore::userStoreName)), userBefore);
+    EXPECT_EQ(testing::readFile(userFile()), userBefore);
     EXPECT_EQ(DefaultsStore::open(DefaultsStore::Kind::user)->value("QuilletToolStyles").toString(),
               QStringLiteral("the user's styles"));
 
-    // The choice and the wipe happen once per run: the same store, its values kept,
-    // even if the environment changes afterwards.
+    // Chosen and wiped once per run, even if the environment changes afterwards.
     qunsetenv(DefaultsStore::selfTestVariable);
     EXPECT_EQ(&DefaultsStore::shared(), &store);
     EXPECT_EQ(DefaultsStore::shared().value("QuilletToolStyles").toString(), QStringLiteral("self-test styles"));

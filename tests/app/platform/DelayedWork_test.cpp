@@ -12,7 +12,7 @@
 #include <QObject>
 
 #include "app/platform/MainThread.h"
-#include "tests/app/platform/PlatformTestSupport.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -24,7 +24,7 @@ protected:
     void SetUp() override { testing::testApplication(); }
 };
 
-TEST_F(DelayedWorkTest, RunsOnceOnTheMainThreadAfterItsDelay)
+TEST_F(DelayedWorkTest, RunsOnceOnTheMainThreadAfterItsDelayAlsoWhenScheduledFromAWorker)
 {
     int runs = 0;
     bool onMain = false;
@@ -43,27 +43,32 @@ TEST_F(DelayedWorkTest, RunsOnceOnTheMainThreadAfterItsDelay)
     EXPECT_GE(waited, 35ms);
     EXPECT_TRUE(work.hasRun());
     EXPECT_FALSE(work.cancel());
+
+    std::atomic<bool> workerOnMain{false}, ran{false};
+    std::thread worker([&] {
+        DelayedWork::schedule(5ms, [&] {
+            workerOnMain = MainThread::isCurrent();
+            ran = true;
+        });
+    });
+    worker.join();
+    ASSERT_TRUE(testing::pumpUntil([&] { return ran.load(); }));
+    EXPECT_TRUE(workerOnMain);
 }
 
-TEST_F(DelayedWorkTest, CancelledBeforeItIsDueNeverRuns)
+TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns)
 {
-    bool ran = false;
-    DelayedWork work = DelayedWork::schedule(20ms, [&] { ran = true; });
-    EXPECT_TRUE(work.cancel());
-    EXPECT_TRUE(work.cancel());  // cancelling twice is still a cancel
-    testing::pumpFor(80ms);
-    EXPECT_FALSE(ran);
-    EXPECT_TRUE(work.isCancelled());
-}
-
-TEST_F(DelayedWorkTest, CancelledWhenAlreadyDueNeverRuns)
-{
-    bool ran = false;
-    DelayedWork work = DelayedWork::schedule(5ms, [&] { ran = true; });
+    bool early = false, due = false;
+    DelayedWork first = DelayedWork::schedule(20ms, [&] { early = true; });
+    EXPECT_TRUE(first.cancel());
+    EXPECT_TRUE(first.cancel());  // cancelling twice is still a cancel
+    DelayedWork second = DelayedWork::schedule(5ms, [&] { due = true; });
     std::this_thread::sleep_for(40ms);  // due, but the event loop has not looked yet
-    EXPECT_TRUE(work.cancel());
-    testing::pumpFor(60ms);
-    EXPECT_FALSE(ran);
+    EXPECT_TRUE(second.cancel());
+    testing::pumpFor(80ms);
+    EXPECT_FALSE(early);
+    EXPECT_FALSE(due);
+    EXPECT_TRUE(first.isCancelled());
 }
 
 TEST_F(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns)
@@ -87,8 +92,7 @@ TEST_F(DelayedWorkTest, CancelledFromAnotherThreadNeverRuns)
         DelayedWork work = DelayedWork::schedule(1ms, [&] { ran = true; });
         bool cancelled = false;
         std::thread canceller([&] { cancelled = work.cancel(); });
-        // Let the loop race the cancel: either the cancel wins and the work
-        // never runs, or the work ran and the cancel says so.
+        // Either the cancel wins and the work never runs, or it ran and the cancel says so.
         testing::pumpFor(3ms);
         canceller.join();
         testing::pumpFor(10ms);
@@ -96,22 +100,7 @@ TEST_F(DelayedWorkTest, CancelledFromAnotherThreadNeverRuns)
     }
 }
 
-TEST_F(DelayedWorkTest, ScheduledFromAWorkerThreadRunsOnTheMainThread)
-{
-    std::atomic<bool> onMain{false};
-    std::atomic<bool> ran{false};
-    std::thread worker([&] {
-        DelayedWork::schedule(5ms, [&] {
-            onMain = MainThread::isCurrent();
-            ran = true;
-        });
-    });
-    worker.join();
-    ASSERT_TRUE(testing::pumpUntil([&] { return ran.load(); }));
-    EXPECT_TRUE(onMain);
-}
-
-TEST_F(DelayedWorkTest, WorkWhoseContextIsGoneNeverRuns)
+TEST_F(DelayedWorkTest, WorkWhoseContextIsGoneNeverRunsAndAnEmptyHandleHasNothingToCancel)
 {
     bool ran = false;
     auto* context = new QObject;
@@ -120,10 +109,6 @@ TEST_F(DelayedWorkTest, WorkWhoseContextIsGoneNeverRuns)
     testing::pumpFor(40ms);
     EXPECT_FALSE(ran);
     EXPECT_FALSE(work.hasRun());
-}
-
-TEST_F(DelayedWorkTest, AnEmptyHandleHasNothingToCancel)
-{
     DelayedWork none;
     EXPECT_FALSE(none.cancel());
     EXPECT_FALSE(none.isPending());

@@ -6,14 +6,12 @@
 #include <QMenuBar>
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
 #include "app/document/DocumentLoaderError.h"
 #include "app/platform/SerialQueue.h"
 #include "app/ui/DocumentWindow.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -25,16 +23,15 @@ class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing::uiTestApplication();
+        testing::testApplication();
         InterfaceLanguage::fix(Language::en);
         store = testing::settingsIn(dir.file("store.ini"));
-        for (const char* name : {"one.pdf", "two.pdf"}) {
-            testing::writeFile(dir.file(name), testing::simpleDocument(2));
-        }
+        testing::writeFile(dir.file("one.pdf"), testing::simpleDocument(2));
+        testing::writeFile(dir.file("two.pdf"), testing::simpleDocument(2));
         testing::writeFile(dir.file("broken.pdf"), "this is no PDF at all");
     }
 
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name).string()); }
+    QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     ShellOptions options()
     {
@@ -78,31 +75,24 @@ protected:
     QStringList launches;
 };
 
-TEST_F(ShellTest, ACancelledOpenPanelAtLaunchEndsTheRun)
+TEST_F(ShellTest, TheOpenPanelAtLaunchOpensTheChosenFilesACancelledOneEndsTheRun)
 {
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({});
+    ApplicationShell cancelled(options());
+    cancelled.didFinishLaunching({});
     EXPECT_EQ(openPanels, 1);
-    EXPECT_TRUE(shell.windows().isEmpty());
+    EXPECT_TRUE(cancelled.windows().isEmpty());
     EXPECT_EQ(exits, 1);
-}
 
-TEST_F(ShellTest, TheOpenPanelAtLaunchOpensTheChosenFiles)
-{
     panelChoice = {path("one.pdf"), path("two.pdf")};
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({});
-    EXPECT_EQ(shell.windows().size(), 2);
-    EXPECT_EQ(exits, 0);
-}
+    ApplicationShell chosen(options());
+    chosen.didFinishLaunching({});
+    EXPECT_EQ(chosen.windows().size(), 2);
+    EXPECT_EQ(exits, 1);
 
-TEST_F(ShellTest, InSelfTestModeNoOpenPanelIsShown)
-{
-    ShellOptions o = options();
-    o.selfTest = true;
-    ApplicationShell shell(std::move(o));
-    shell.didFinishLaunching({});
-    EXPECT_EQ(openPanels, 0);
+    ShellOptions selfTest = options();  // in self-test mode no panel is shown
+    selfTest.selfTest = true;
+    ApplicationShell(std::move(selfTest)).didFinishLaunching({});
+    EXPECT_EQ(openPanels, 2);
 }
 
 TEST_F(ShellTest, FilesGivenAtLaunchOpenWithoutThePanelAndTheLastWindowClosingEndsTheRun)
@@ -122,17 +112,14 @@ TEST_F(ShellTest, FilesGivenAtLaunchOpenWithoutThePanelAndTheLastWindowClosingEn
     EXPECT_TRUE(SessionGuard::sessionDocuments(*store).isEmpty());
 }
 
-TEST_F(ShellTest, OpeningAnOpenFileAgainRaisesItsWindow)
+TEST_F(ShellTest, AnOpenFileIsRaisedAndAnUnreadableOneReportedALaunchWithNothingOpenEnds)
 {
-    ApplicationShell shell(options());
-    DocumentWindow* first = shell.openFile(path("one.pdf"));
-    DocumentWindow* again = shell.openFile(dir.path().string().c_str() + QStringLiteral("/./one.pdf"));
-    EXPECT_EQ(first, again);
-    EXPECT_EQ(shell.windows().size(), 1);
-}
-
-TEST_F(ShellTest, AnUnreadableFileIsReportedAndALaunchWithNothingOpenEnds)
-{
+    {
+        ApplicationShell shell(options());
+        DocumentWindow* first = shell.openFile(path("one.pdf"));
+        EXPECT_EQ(shell.openFile(testing::qpath(dir.path()) + QStringLiteral("/./one.pdf")), first);
+        EXPECT_EQ(shell.windows().size(), 1);
+    }
     ApplicationShell shell(options());
     shell.didFinishLaunching({path("broken.pdf"), path("missing.pdf")});
     EXPECT_EQ(openErrors, (QStringList{path("broken.pdf"), path("missing.pdf")}));
@@ -140,12 +127,15 @@ TEST_F(ShellTest, AnUnreadableFileIsReportedAndALaunchWithNothingOpenEnds)
     EXPECT_EQ(exits, 1);
 }
 
-TEST_F(ShellTest, LaunchingSchedulesTheCleanLaunchReset)
+TEST_F(ShellTest, AfterUncleanLaunchesThePreviousSessionIsNotReopenedUntilTheCleanLaunchReset)
 {
+    SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
     store->setValue(SessionGuard::uncleanLaunchesKey, 3);
     store->setValue(SessionGuard::ignoreStateKey, true);
     ApplicationShell shell(options());
-    shell.didFinishLaunching({path("one.pdf")});
+    shell.didFinishLaunching({});
+    EXPECT_EQ(openPanels, 1);
+    EXPECT_TRUE(shell.windows().isEmpty());
     clock.advance(9s);
     EXPECT_EQ(SessionGuard::uncleanLaunches(*store), 3);
     clock.advance(1s);
@@ -169,26 +159,6 @@ TEST_F(ShellTest, QuittingKeepsTheSessionsDocumentsAndTheNextLaunchReopensThem)
     next.didFinishLaunching({});
     EXPECT_EQ(openPanels, 0);
     EXPECT_EQ(next.windows().size(), 2);
-}
-
-TEST_F(ShellTest, AfterRepeatedUncleanLaunchesThePreviousSessionIsNotReopened)
-{
-    SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
-    store->setValue(SessionGuard::ignoreStateKey, true);
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({});
-    EXPECT_EQ(openPanels, 1);
-    EXPECT_TRUE(shell.windows().isEmpty());
-}
-
-TEST_F(ShellTest, ChoosingTheLanguageInUseShowsNoAlert)
-{
-    ApplicationShell shell(options());
-    shell.openFile(path("one.pdf"));
-    shell.selectLanguage("en");
-    EXPECT_EQ(restartQuestions, 0);
-    EXPECT_FALSE(shell.restartRequested());
-    EXPECT_EQ(shell.checkedLanguageCode(), "en");
 }
 
 TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
@@ -228,74 +198,66 @@ TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart)
     EXPECT_TRUE(launches.isEmpty());
 }
 
-TEST_F(ShellTest, TheLanguageItemsCheckTheStoredOverride)
+TEST_F(ShellTest, TheLanguageInUseShowsNoAlertAndTheItemsCheckTheStoredOverride)
 {
     answerRestartNow = false;
     ApplicationShell shell(options());
     DocumentWindow* window = shell.openFile(path("one.pdf"));
     ASSERT_NE(window, nullptr);
+    shell.selectLanguage("en");
+    EXPECT_EQ(restartQuestions, 0);
+    EXPECT_FALSE(shell.restartRequested());
+    EXPECT_EQ(shell.checkedLanguageCode(), "en");
     QMenu* menu = MainMenu::languageMenu(window->menuBar());
     ASSERT_NE(menu, nullptr);
-    const auto checkedCode = [menu]() -> QString {
+    for (const char* code : {"", "ru", ""}) {
+        shell.selectLanguage(code);
+        emit menu->aboutToShow();
+        QStringList checked;
         for (QAction* action : menu->actions()) {
             if (action->isChecked()) {
-                return action->data().toString();
+                checked.append(action->data().toString());
             }
         }
-        return QStringLiteral("(none)");
-    };
-    EXPECT_EQ(checkedCode(), "");
-    shell.selectLanguage("ru");
-    emit menu->aboutToShow();
-    EXPECT_EQ(checkedCode(), "ru");
-    shell.selectLanguage("");
-    emit menu->aboutToShow();
-    EXPECT_EQ(checkedCode(), "");
+        EXPECT_EQ(checked, QStringList{code});
+    }
 }
 
 TEST_F(ShellTest, TheEndWaitsForPendingBackgroundWork)
 {
     std::atomic<bool> written{false};
     ApplicationShell shell(options());
-    {
-        SerialQueue journal("app.quillet.test-journal");
-        journal.async([&written] {
-            std::this_thread::sleep_for(300ms);
-            written = true;
-        });
-        shell.willTerminate();
-        EXPECT_TRUE(written);
-    }
+    SerialQueue journal("app.quillet.test-journal");
+    journal.async([&written] {
+        std::this_thread::sleep_for(300ms);
+        written = true;
+    });
+    shell.willTerminate();
+    EXPECT_TRUE(written);
 }
 
-TEST_F(ShellTest, AWindowOpenedByTheShellHasTheMainMenu)
+TEST_F(ShellTest, AWindowOpenedByTheShellHasTheMainMenuNamingTheApplication)
 {
+    EXPECT_EQ(MainMenu::aboutTitle(), "About Verda Edits PDF");
     ApplicationShell shell(options());
     DocumentWindow* window = shell.openFile(path("one.pdf"));
     ASSERT_NE(window, nullptr);
-    QStringList titles;
-    for (QAction* action : window->menuBar()->actions()) {
-        titles.append(action->text());
-    }
-    EXPECT_EQ(titles, (QStringList{"File", "View", "Help"}));
-    QStringList fileItems;
-    for (QAction* action : window->menuBar()->actions().first()->menu()->actions()) {
-        if (!action->isSeparator()) {
-            fileItems.append(action->text());
+    auto titles = [](const QList<QAction*>& actions) {
+        QStringList out;
+        for (QAction* action : actions) {
+            if (!action->isSeparator()) {
+                out.append(action->text());
+            }
         }
-    }
-    EXPECT_EQ(fileItems, (QStringList{"Open…", "Close", "Language", "Quit Verda Edits PDF"}));
+        return out;
+    };
+    EXPECT_EQ(titles(window->menuBar()->actions()), (QStringList{"File", "View", "Help"}));
+    EXPECT_EQ(titles(window->menuBar()->actions().first()->menu()->actions()),
+              (QStringList{"Open…", "Close", "Language", "Quit Verda Edits PDF"}));
     if (const QByteArray out = qgetenv("QUILLET_SHELL_SCREENSHOT"); !out.isEmpty()) {
-        testing::pumpEventsFor(300ms);
+        testing::pumpFor(300ms);
         window->grab().save(QString::fromLocal8Bit(out));
     }
-}
-
-TEST(MenuTitles, AboutAndQuitNameTheApplication)
-{
-    InterfaceLanguage::fix(Language::en);
-    EXPECT_EQ(MainMenu::quitTitle(), "Quit Verda Edits PDF");
-    EXPECT_EQ(MainMenu::aboutTitle(), "About Verda Edits PDF");
 }
 
 }  // namespace

@@ -9,10 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
 #include "app/ui/PageView.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -59,12 +57,12 @@ class DocumentWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing::uiTestApplication();
+        testing::testApplication();
         InterfaceLanguage::fix(Language::en);
         testing::writeFile(dir.file("three.pdf"), testing::simpleDocument(3));
     }
 
-    QString path(const char* name) const { return QString::fromStdString(dir.file(name).string()); }
+    QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     // A shown window; deleted by the test's end unless it closed itself.
     QPointer<DocumentWindow> show(OpenedPDF document, PasswordPrompt prompt = {})
@@ -76,6 +74,15 @@ protected:
         window->show();
         owned.append(window);
         return window;
+    }
+
+    // A window on the three-page fixture whose renders each take 1.5 s.
+    std::pair<QPointer<DocumentWindow>, std::shared_ptr<SlowPDFDocument>> showSlow()
+    {
+        OpenedPDF document = OpenedPDF::open(path("three.pdf"));
+        auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
+        document.pdf = slow;
+        return {show(std::move(document)), slow};
     }
 
     void TearDown() override
@@ -97,8 +104,7 @@ protected:
 };
 
 struct PixelCount {
-    int white = 0;
-    int dark = 0;
+    int white = 0, dark = 0;
 };
 
 PixelCount countPixels(const QImage& image, const QRect& area)
@@ -118,7 +124,7 @@ PixelCount countPixels(const QImage& image, const QRect& area)
     return count;
 }
 
-TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
+TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextZoomsAndStepsThroughPages)
 {
     QPointer<DocumentWindow> window = show(OpenedPDF::open(path("three.pdf")));
     PageView* view = window->pageView();
@@ -126,8 +132,8 @@ TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
     EXPECT_EQ(view->currentPage(), 0);
     EXPECT_EQ(window->subtitle(), "Page 1 of 3");
     EXPECT_TRUE(view->autoScales());
-    ASSERT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
-    testing::pumpEventsFor(50ms);
+    ASSERT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, 0); }));
+    testing::pumpFor(50ms);
 
     // The page's top band holds "page 1" in black on white paper.
     const QImage shot = view->viewport()->grab().toImage();
@@ -154,15 +160,9 @@ TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
     view->fitWidth();
     EXPECT_TRUE(view->autoScales());
     EXPECT_NEAR(view->scale(), fitted, 1e-9);
-    ASSERT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
-}
 
-TEST_F(DocumentWindowTest, PageStepsMoveThroughTheColumnAndTheStatusLineFollows)
-{
-    QPointer<DocumentWindow> window = show(OpenedPDF::open(path("three.pdf")));
-    PageView* view = window->pageView();
+    // Page steps move through the column and the status line follows.
     view->goToNextPage();
-    EXPECT_EQ(view->currentPage(), 1);
     EXPECT_EQ(window->subtitle(), "Page 2 of 3");
     EXPECT_NEAR(view->pageRectInViewport(1).top(), PageLayout::margin, 1.0);
     view->goToNextPage();
@@ -177,11 +177,7 @@ TEST_F(DocumentWindowTest, PageStepsMoveThroughTheColumnAndTheStatusLineFollows)
 
 TEST_F(DocumentWindowTest, ASlowRendererNeverBlocksTheEventLoop)
 {
-    OpenedPDF document = OpenedPDF::open(path("three.pdf"));
-    auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
-    document.pdf = slow;
-    QPointer<DocumentWindow> window = show(std::move(document));
-
+    auto [window, slow] = showSlow();
     QElapsedTimer clock;
     clock.start();
     qint64 last = 0;
@@ -199,33 +195,30 @@ TEST_F(DocumentWindowTest, ASlowRendererNeverBlocksTheEventLoop)
     // Zooming and scrolling while the first renders are still under way.
     QTimer::singleShot(100, window, [&] { window->pageView()->zoomIn(); });
     QTimer::singleShot(250, window, [&] { window->pageView()->goToNextPage(); });
-    ASSERT_TRUE(testing::pumpEventsUntil([&] { return slow->renders >= 2; }, 20s));
+    ASSERT_TRUE(testing::pumpUntil([&] { return slow->renders >= 2; }, 20s));
     timer.stop();
 
     EXPECT_GT(ticks, 20);
     // A render blocking the loop would stall it for 1.5 s at least.
     EXPECT_LT(longestGap, 1000) << "the event loop stalled for " << longestGap << " ms";
     // What is on screen now arrives as well.
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
+    EXPECT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
 }
 
 TEST_F(DocumentWindowTest, ClosingAWindowDoesNotWaitForThePageBeingRendered)
 {
-    OpenedPDF document = OpenedPDF::open(path("three.pdf"));
-    auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
-    document.pdf = slow;
-    QPointer<DocumentWindow> window = show(std::move(document));
-    ASSERT_TRUE(testing::pumpEventsUntil([&] { return window->pageView()->renderer()->pendingCount() > 0; }));
-    testing::pumpEventsFor(100ms);
+    QPointer<DocumentWindow> window = showSlow().first;
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->pageView()->renderer()->pendingCount() > 0; }));
+    testing::pumpFor(100ms);
 
     QElapsedTimer clock;
     clock.start();
     window->close();
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return window.isNull(); }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return window.isNull(); }));
     EXPECT_LT(clock.elapsed(), 1000);
     // The render finishes on its own; its result goes nowhere.
     PageRenderer::finishRetiredWorkers();
-    testing::pumpEventsFor(50ms);
+    testing::pumpFor(50ms);
 }
 
 class LockedWindowTest : public DocumentWindowTest {
@@ -233,12 +226,7 @@ protected:
     void SetUp() override
     {
         DocumentWindowTest::SetUp();
-        if (!testing::qpdfAvailable()) {
-            GTEST_SKIP() << "qpdf is needed to make the encrypted fixture";
-        }
-        const auto made = testing::runQpdf({"--encrypt", "s3cret", "owner-pw", "256", "--",
-                                            dir.file("three.pdf").string(), dir.file("locked.pdf").string()});
-        ASSERT_EQ(made.status, 0) << made.err;
+        testing::encryptedCopy(dir.file("three.pdf"), dir.file("locked.pdf"), "s3cret");
     }
 };
 
@@ -253,12 +241,12 @@ TEST_F(LockedWindowTest, APasswordPromptUnlocksTheDocumentAfterAWrongTry)
         });
     EXPECT_EQ(window->pageView()->pageCount(), 0);
     EXPECT_EQ(window->subtitle(), "");
-    ASSERT_TRUE(testing::pumpEventsUntil([&] { return prompts.size() == 2; }));
+    ASSERT_TRUE(testing::pumpUntil([&] { return prompts.size() == 2; }));
     EXPECT_EQ(prompts, (QStringList{"Enter the password to open “locked.pdf”.", "Incorrect password. Try again."}));
     EXPECT_EQ(window->pageView()->pageCount(), 3);
     EXPECT_EQ(window->document().password, QString("s3cret"));
     EXPECT_EQ(window->subtitle(), "Page 1 of 3");
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, 0); }));
 }
 
 TEST_F(LockedWindowTest, CancellingThePromptClosesTheWindow)
@@ -267,7 +255,7 @@ TEST_F(LockedWindowTest, CancellingThePromptClosesTheWindow)
     QPointer<DocumentWindow> window =
         show(OpenedPDF::open(path("locked.pdf")), [](const QString&) { return std::nullopt; });
     QObject::connect(window, &DocumentWindow::closed, [&] { ++closedSignals; });
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return window.isNull(); }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return window.isNull(); }));
     EXPECT_EQ(closedSignals, 1);
 }
 
@@ -276,9 +264,9 @@ TEST_F(DocumentWindowTest, TheBundledSampleOpensWithItsTwoPages)
     const QString sample = QStringLiteral(QUILLET_SOURCE_DIR "/samples/welcome.pdf");
     QPointer<DocumentWindow> window = show(OpenedPDF::open(sample));
     EXPECT_EQ(window->pageView()->pageCount(), 2);
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return pageRendered(*window, 0); }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, 0); }));
     if (const QByteArray out = qgetenv("QUILLET_SAMPLE_SCREENSHOT"); !out.isEmpty()) {
-        testing::pumpEventsFor(100ms);
+        testing::pumpFor(100ms);
         window->grab().save(QString::fromLocal8Bit(out));
     }
 }

@@ -2,40 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
-#include "support/TempDir.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
 using LanguageChoice::select;
 
+class LanguageChoiceTest : public ::testing::Test {
+protected:
+    testing::TempDir dir;
+    std::unique_ptr<QSettings> store = testing::settingsIn(dir.file("store.ini"));
+};
+
 TEST(LanguageTags, RegionalAndEncodedFormsAskForTheirLanguage)
 {
-    EXPECT_EQ(LanguageChoice::supportedLanguage("ru"), Language::ru);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("ru-RU"), Language::ru);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("ru_RU.UTF-8"), Language::ru);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("EN-gb"), Language::en);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("de-DE"), std::nullopt);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("rus"), std::nullopt);
-    EXPECT_EQ(LanguageChoice::supportedLanguage(""), std::nullopt);
-    EXPECT_EQ(LanguageChoice::supportedLanguage("C"), std::nullopt);
+    const std::pair<const char*, std::optional<Language>> tags[] = {
+        {"ru", Language::ru}, {"ru-RU", Language::ru}, {"ru_RU.UTF-8", Language::ru}, {"EN-gb", Language::en},
+        {"de-DE", std::nullopt}, {"rus", std::nullopt}, {"", std::nullopt}, {"C", std::nullopt}};
+    for (auto [tag, language] : tags) {
+        EXPECT_EQ(LanguageChoice::supportedLanguage(tag), language) << tag;
+    }
 }
 
-TEST(LanguageAtLaunch, TheFirstPreferredSupportedLanguageWinsAndEnglishIsTheFallback)
+TEST_F(LanguageChoiceTest, AtLaunchTheOverrideWinsThenTheFirstPreferredSupportedLanguageThenEnglish)
 {
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {"de-DE", "ru-RU", "en-US"}), Language::ru);
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {"en-US", "ru"}), Language::en);
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {"de", "fr"}), Language::en);
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {}), Language::en);
-}
-
-TEST(LanguageAtLaunch, TheApplicationsOverrideWinsOverTheSystem)
-{
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
     store->setValue(LanguageChoice::overrideKey, QStringList{"en"});
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {"ru-RU"}), Language::en);
     // An override the application does not speak is no override.
@@ -43,47 +38,31 @@ TEST(LanguageAtLaunch, TheApplicationsOverrideWinsOverTheSystem)
     EXPECT_EQ(LanguageChoice::languageAtLaunch(*store, {"ru-RU"}), Language::ru);
 }
 
-TEST(SelectLanguage, TheLanguageInUseChangesTheOverrideButAsksForNoRestart)
+TEST_F(LanguageChoiceTest, TheLanguageInUseChangesTheOverrideButAsksForNoRestart)
 {
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
     const auto selection = select(*store, "en", {"en-US"}, Language::en);
     EXPECT_TRUE(selection.accepted);
     EXPECT_FALSE(selection.needsRestart);
     EXPECT_EQ(store->value(LanguageChoice::overrideKey).toStringList(), QStringList{"en"});
     EXPECT_EQ(LanguageChoice::checkedCode(*store), "en");
+    // System default matching the run asks for none either.
+    EXPECT_FALSE(select(*store, "", {"de", "en"}, Language::en).needsRestart);
 }
 
-TEST(SelectLanguage, SystemDefaultWhenTheSystemPrefersAnotherLanguageAsksForARestart)
+TEST_F(LanguageChoiceTest, SystemDefaultWhenTheSystemPrefersAnotherLanguageOrAnotherCodeAsksForARestart)
 {
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
     store->setValue(LanguageChoice::overrideKey, QStringList{"en"});
     const auto selection = select(*store, "", {"ru-RU", "en-US"}, Language::en);
     EXPECT_TRUE(selection.needsRestart);
     EXPECT_EQ(selection.resulting, Language::ru);
     EXPECT_FALSE(store->contains(LanguageChoice::overrideKey));
     EXPECT_EQ(LanguageChoice::checkedCode(*store), "");
-}
-
-TEST(SelectLanguage, SystemDefaultMatchingTheRunAndAnotherCodeDiffering)
-{
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
-    EXPECT_FALSE(select(*store, "", {"de", "en"}, Language::en).needsRestart);
-    const auto russian = select(*store, "ru", {"en"}, Language::en);
-    EXPECT_TRUE(russian.needsRestart);
+    EXPECT_TRUE(select(*store, "ru", {"en"}, Language::en).needsRestart);
     EXPECT_EQ(LanguageChoice::checkedCode(*store), "ru");
-}
-
-TEST(SelectLanguage, AnUnknownCodeChangesNothing)
-{
-    testing::TempDir dir;
-    auto store = testing::settingsIn(dir.file("store.ini"));
-    store->setValue(LanguageChoice::overrideKey, QStringList{"ru"});
-    const auto selection = select(*store, "de", {"en"}, Language::ru);
-    EXPECT_FALSE(selection.accepted);
-    EXPECT_FALSE(selection.needsRestart);
+    // An unknown code changes nothing.
+    const auto unknown = select(*store, "de", {"en"}, Language::ru);
+    EXPECT_FALSE(unknown.accepted);
+    EXPECT_FALSE(unknown.needsRestart);
     EXPECT_EQ(LanguageChoice::checkedCode(*store), "ru");
 }
 

@@ -6,14 +6,14 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "UiTestSupport.h"
+#include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
 TEST(TerminationSignals, TermAndHangupBecomeAQuitOnTheMainThreadInsteadOfEndingTheProcess)
 {
-    testing::uiTestApplication();
+    testing::testApplication();
     QObject context;
     int quits = 0;
     ASSERT_TRUE(TerminationSignals::install(&context, [&] {
@@ -23,9 +23,9 @@ TEST(TerminationSignals, TermAndHangupBecomeAQuitOnTheMainThreadInsteadOfEndingT
     EXPECT_FALSE(TerminationSignals::install(&context, [] {})) << "installed twice";
 
     std::raise(SIGTERM);
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return quits == 1; }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return quits == 1; }));
     std::raise(SIGHUP);
-    EXPECT_TRUE(testing::pumpEventsUntil([&] { return quits == 2; }));
+    EXPECT_TRUE(testing::pumpUntil([&] { return quits == 2; }));
 }
 
 }  // namespace
