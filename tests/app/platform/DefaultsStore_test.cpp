@@ -1,7 +1,5 @@
-// The defaults store chosen at start-up. With QUILLET_SELFTEST set the process
-// uses its own store, wiped when first opened in the run, and the user's store
-// is neither read nor written. Every QSettings file of this process lives in a
-// temporary folder.
+// With QUILLET_SELFTEST set the process uses its own store, wiped when first
+// opened in the run; the user's store is neither read nor written.
 #include "app/platform/DefaultsStore.h"
 
 #include <gtest/gtest.h>

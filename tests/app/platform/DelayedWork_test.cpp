@@ -1,7 +1,5 @@
 // Delayed work runs once on the main thread after its delay, and a cancel
-// that returned true is final: also when the work was already due and only
-// waiting for the event loop, when the cancel comes from another thread, or
-// from other work that became due at the same moment.
+// that returned true is final, however the cancel and the due moment meet.
 #include "app/platform/DelayedWork.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The small desktop seams: the application-data and temporary folders, the
-// interface language and its string pairs, main-thread dispatch and the named
-// notifications.
+// Folders, interface language, main-thread dispatch and named notifications.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// Page space and display space for every rotation, against corners worked out
-// by hand; the geometry's agreement with the renderer is pinned down by the
-// document tests.
+// Page space and display space for every rotation, against corners worked out by hand.
 #include "app/platform/PDFPageGeometry.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The private clipboard type: what we put there comes back under its type,
-// plain text of another application is not taken for ours, and ours does
-// not show up as plain text.
+// The private clipboard type keeps our text apart from plain text.
 #include "app/platform/Pasteboard.h"
 
 #include <gtest/gtest.h>

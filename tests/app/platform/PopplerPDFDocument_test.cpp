@@ -1,6 +1,4 @@
-// The PDF document interface on generated files: opening and its errors,
-// pages and rotation, passwords, rendering with hidden annotations, text, and
-// the asynchronous search.
+// The PDF document interface on generated files.
 #include "app/platform/PopplerPDFDocument.h"
 #include "app/platform/PDFPassword.h"
 

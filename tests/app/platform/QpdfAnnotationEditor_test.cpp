@@ -1,6 +1,4 @@
-// Editing annotations for a full rewrite: listing with the payload key,
-// removing with pop-ups, adding with an appearance, and what a renderer and a
-// second reading see afterwards.
+// Listing, removing and adding annotations for a full rewrite.
 #include "app/platform/QpdfAnnotationEditor.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// Whole-document writes: a plain copy keeps annotations as annotations, a
-// burnt-in copy has them in the page content and none left, an encrypted file
-// stays encrypted, and a failed write leaves the destination alone.
+// Whole-document writes: plain and burnt-in copies, encryption kept, failures harmless.
 #include "app/platform/QpdfDocumentWriter.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The background serial queue: one item at a time, in order, off the main
-// thread; a failing item does not stop it; waiting for idle works per queue
-// and for the whole process; destruction finishes what was queued.
+// The background serial queue: one item at a time, in order, off the caller's thread.
 #include "app/platform/SerialQueue.h"
 
 #include <gtest/gtest.h>

@@ -67,12 +67,8 @@ protected:
     testing::FakeClock clock;
     QStringList systemLanguages{"en-US"};
     bool answerRestartNow = true;
-    QStringList panelChoice;
-    int restartQuestions = 0;
-    int openPanels = 0;
-    int exits = 0;
-    QStringList openErrors;
-    QStringList launches;
+    int restartQuestions = 0, openPanels = 0, exits = 0;
+    QStringList panelChoice, openErrors, launches;
 };
 
 TEST_F(ShellTest, TheOpenPanelAtLaunchOpensTheChosenFilesACancelledOneEndsTheRun)
@@ -254,10 +250,6 @@ TEST_F(ShellTest, AWindowOpenedByTheShellHasTheMainMenuNamingTheApplication)
     EXPECT_EQ(titles(window->menuBar()->actions()), (QStringList{"File", "View", "Help"}));
     EXPECT_EQ(titles(window->menuBar()->actions().first()->menu()->actions()),
               (QStringList{"Open…", "Close", "Language", "Quit Verda Edits PDF"}));
-    if (const QByteArray out = qgetenv("QUILLET_SHELL_SCREENSHOT"); !out.isEmpty()) {
-        testing::pumpFor(300ms);
-        window->grab().save(QString::fromLocal8Bit(out));
-    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-// Writes every kind of item into a real PDF file and checks the result with
-// independent tools: qpdf finds nothing wrong with the file, and poppler's
-// renderer paints each item where the application paints it, in its colour,
-// and nowhere else.
+// Every kind of item written into a real PDF and checked with independent
+// tools: qpdf finds nothing wrong, and poppler paints each item where the
+// application paints it, in its colour, and nowhere else.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
-#include <thread>
 
 #include "MarkupTestSupport.h"
 #include "core/markup/Path.h"
@@ -155,15 +154,4 @@ TEST(Path, TransformedCopiesAndLaterBuildsLeaveBuiltPathsAlone) {
     EXPECT_EQ(p.boundingBox(), (Rect{0, 0, 10, 5}));
     EXPECT_EQ(p.elements().size(), 5u);
     EXPECT_EQ(b.build().boundingBox(), (Rect{0, 0, 16, 16}));
-}
-
-TEST(Path, CopiesCanBeReadFromSeveralThreads) {
-    PathBuilder b;
-    for (int i = 0; i < 100; ++i) b.addRect({double(i), 0, 1, 1});
-    const Path p = b.build();
-    std::vector<std::thread> threads;
-    std::vector<Rect> boxes(4);
-    for (size_t t = 0; t < 4; ++t) threads.emplace_back([p, &boxes, t] { boxes[t] = p.boundingBox(); });
-    for (auto& th : threads) th.join();
-    for (const Rect& r : boxes) EXPECT_EQ(r, (Rect{0, 0, 100, 1}));
 }
