@@ -68,8 +68,10 @@ ArgumentSpec arguments() {
 Command addCommand() {
     return {
         .name = "add",
-        .usage = "quillet add IN OUT --page N (--item FILE|- | --text T --at X,Y | --note T --at X,Y | --ink POINTS "
-                 "| --arrow X1,Y1,X2,Y2) [OPTIONS]",
+        .usage =
+            "quillet add IN OUT --page N (--item FILE|- | --text T --at X,Y | --note T --at X,Y | --ink "
+            "POINTS "
+            "| --arrow X1,Y1,X2,Y2) [OPTIONS]",
         .summary = "add one markup item to a page, keeping the page's other items",
         .help =
             "Writes OUT: IN unchanged followed by one incremental update in which page N (counted\n"

@@ -102,8 +102,8 @@ double parseBounded(std::string_view text, std::string_view option, double max) 
 }
 
 RGBA parseColor(std::string_view text) {
-    std::vector<double> v = parseList(text, std::count(text.begin(), text.end(), ',') == 3 ? 4 : 3, "color",
-                                      "r,g,b or r,g,b,a");
+    std::vector<double> v =
+        parseList(text, std::count(text.begin(), text.end(), ',') == 3 ? 4 : 3, "color", "r,g,b or r,g,b,a");
     for (double c : v) {
         if (c < 0 || c > 1) throw UsageError("--color: components lie between 0 and 1");
     }
@@ -201,9 +201,9 @@ Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page) {
 }  // namespace
 
 std::vector<OptionSpec> itemOptionSpecs() {
-    return {{"item", true},  {"text", true},   {"note", true},         {"ink", true},
-            {"arrow", true}, {"at", true},     {"size", true},         {"boxed", false},
-            {"label", true}, {"color", true},  {"highlighter", false}, {"width", true}};
+    return {{"item", true},  {"text", true},  {"note", true},         {"ink", true},
+            {"arrow", true}, {"at", true},    {"size", true},         {"boxed", false},
+            {"label", true}, {"color", true}, {"highlighter", false}, {"width", true}};
 }
 
 void checkItemOptions(const Arguments& arguments) {
@@ -211,19 +211,22 @@ void checkItemOptions(const Arguments& arguments) {
     for (const Modifier& m : modifiers()) {
         bool given = arguments.value(m.name).has_value();
         bool fits = std::find(m.kinds.begin(), m.kinds.end(), kind) != m.kinds.end();
-        if (given && !fits) throw UsageError("--" + std::string(m.name) + " goes only with " + std::string(m.allowed));
+        if (given && !fits)
+            throw UsageError("--" + std::string(m.name) + " goes only with " + std::string(m.allowed));
     }
     if ((kind == Kind::text || kind == Kind::note) && !arguments.value("at")) {
         throw UsageError("--" + std::string(kKindOptions[static_cast<size_t>(kind)]) + " needs --at X,Y");
     }
-    if (kind == Kind::arrow && !arguments.value("label") && (arguments.value("size") || arguments.flag("boxed"))) {
+    if (kind == Kind::arrow && !arguments.value("label") &&
+        (arguments.value("size") || arguments.flag("boxed"))) {
         throw UsageError("--size and --boxed go with --arrow only together with --label");
     }
 }
 
 AnnotationItem buildItem(const Arguments& arguments, const PageBox& page, std::chrono::sys_seconds now) {
     Kind kind = kindOf(arguments);
-    if (kind == Kind::item) return itemFromObject(readInputJSON(*arguments.value("item")), page.rotation, now);
+    if (kind == Kind::item)
+        return itemFromObject(readInputJSON(*arguments.value("item")), page.rotation, now);
     Style style = defaultStyle(kind, arguments.flag("highlighter"));
     if (std::optional<std::string> color = arguments.value("color")) style.color = parseColor(*color);
     if (std::optional<std::string> width = arguments.value("width")) {

@@ -6,10 +6,9 @@
 #pragma once
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/Arguments.h"
 #include "cli/PageBox.h"

@@ -6,10 +6,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "core/pdf/PDFFileReader.h"
 #include "core/save/IncrementalWriter.h"

@@ -25,7 +25,8 @@ int run(const Arguments& arguments) {
     request.pageRefs = reader.pageRefs();
     for (size_t i = 0; i < request.pageRefs.size(); ++i) {
         std::vector<AnnotationItem> items = pageItems(reader, request.pageRefs[i]);
-        auto kept = std::remove_if(items.begin(), items.end(), [&](const AnnotationItem& item) { return item.id == *id; });
+        auto kept = std::remove_if(items.begin(), items.end(),
+                                   [&](const AnnotationItem& item) { return item.id == *id; });
         if (kept == items.end()) continue;
         items.erase(kept, items.end());
         request.pages[static_cast<int64_t>(i)] = std::move(items);

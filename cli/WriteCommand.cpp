@@ -33,7 +33,8 @@ std::vector<AnnotationItem> pageItemsOf(const std::string& key, const nlohmann::
     for (size_t i = 0; i < list.size(); ++i) {
         std::optional<AnnotationItem> item = ItemCodec::fromJSON(list[i]);
         if (!item) invalid("item " + std::to_string(i) + " of page " + key + " is not a valid markup item");
-        if (!ids.insert(item->id).second) invalid("page " + key + " lists item " + item->id.text() + " twice");
+        if (!ids.insert(item->id).second)
+            invalid("page " + key + " lists item " + item->id.text() + " twice");
         items.push_back(std::move(*item));
     }
     return items;

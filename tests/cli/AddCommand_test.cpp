@@ -43,8 +43,13 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
     const SourceLayout& layout = GetParam();
     TempDir dir;
     fs::path current = testing::makeSource(dir, layout);
-    const json signature = {{"v", 1},     {"t", "ink"}, {"k", "signature"}, {"c", {0.05, 0.15, 0.45, 1}},
-                            {"lw", 1.6},  {"r", 0},     {"st", {{10, 10, 20, 25, 30, 12}}}};
+    const json signature = {{"v", 1},
+                            {"t", "ink"},
+                            {"k", "signature"},
+                            {"c", {0.05, 0.15, 0.45, 1}},
+                            {"lw", 1.6},
+                            {"r", 0},
+                            {"st", {{10, 10, 20, 25, 30, 12}}}};
     testing::writeFile(dir.file("item.json"), signature.dump());
 
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> expected;  // page → (id, kind)
@@ -52,7 +57,8 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
     for (int page : {1, 3}) {
         for (const KindCase& c : kindCases(dir.file("item.json"))) {
             const fs::path next = dir.file("step" + std::to_string(++step) + ".pdf");
-            std::vector<std::string> args = {"add", current.string(), next.string(), "--page", std::to_string(page)};
+            std::vector<std::string> args = {"add", current.string(), next.string(), "--page",
+                                             std::to_string(page)};
             args.insert(args.end(), c.args.begin(), c.args.end());
             json result = quilletJSON(testing::withPassword(args, layout.password));
             ASSERT_TRUE(result.is_object()) << c.kind;
@@ -85,8 +91,11 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
     testing::writeFile(dir.file("listing.json"), listed.dump());
     const fs::path again = dir.file("again.pdf");
     json result = quilletJSON(testing::withPassword(
-        {"write", current.string(), again.string(), "--markup", dir.file("listing.json").string()}, layout.password));
-    EXPECT_EQ(result, json({{"pagesUpdated", 0}, {"annotationsWritten", 0}, {"annotationsReused", 12},
+        {"write", current.string(), again.string(), "--markup", dir.file("listing.json").string()},
+        layout.password));
+    EXPECT_EQ(result, json({{"pagesUpdated", 0},
+                            {"annotationsWritten", 0},
+                            {"annotationsReused", 12},
                             {"bytesAppended", 0}}));
     EXPECT_EQ(testing::readFile(again), testing::readFile(current));
 }
@@ -147,7 +156,8 @@ TEST(AddCommand, ItemsTakeTheInheritedRotationOfTheirPage) {
     }
     // An item given whole keeps the rotation it names and takes the page's
     // when it names none.
-    testing::writeFile(dir.file("item.json"), R"({"v":1,"t":"arrow","c":[1,0,0,1],"lw":2,"p1":[1,2],"p2":[30,40]})");
+    testing::writeFile(dir.file("item.json"),
+                       R"({"v":1,"t":"arrow","c":[1,0,0,1],"lw":2,"p1":[1,2],"p2":[30,40]})");
     ASSERT_EQ(runQuillet({"add", source.string(), dir.file("a.pdf").string(), "--page", "3", "--item",
                           dir.file("item.json").string()})
                   .status,
@@ -170,10 +180,11 @@ TEST(AddCommand, NoteBubbleStaysInsideTheInheritedCropBox) {
         AnnotationItem note = onlyItem(out, 0);
         ASSERT_TRUE(note.isNote());
         EXPECT_EQ(note.rotation, 90);
-        Rect bubble = ItemGeometry::placeBubble(note.shape.note()->spec, note.shape.note()->bubble, 90).frame();
-        EXPECT_TRUE(crop.insetBy(3.9, 3.9).contains(bubble)) << "icon at " << at << ": bubble " << bubble.x << ","
-                                                             << bubble.y << " " << bubble.width << "×"
-                                                             << bubble.height;
+        Rect bubble =
+            ItemGeometry::placeBubble(note.shape.note()->spec, note.shape.note()->bubble, 90).frame();
+        EXPECT_TRUE(crop.insetBy(3.9, 3.9).contains(bubble))
+            << "icon at " << at << ": bubble " << bubble.x << "," << bubble.y << " " << bubble.width << "×"
+            << bubble.height;
     }
 }
 
@@ -210,12 +221,14 @@ TEST(AddCommand, ItemWhoseIdIsAlreadyOnThePageIsRefused) {
     TempDir dir;
     testing::writeFile(dir.file("in.pdf"), testing::simpleDocument(1));
     const std::string id = "5E6A1D2C-0000-4000-8000-00000000002A";
-    testing::writeFile(dir.file("item.json"), R"({"v":1,"id":")" + id +
-                                                  R"(","t":"ink","k":"pen","c":[0,0,0,1],"lw":1,"st":[[1,2]]})");
+    testing::writeFile(
+        dir.file("item.json"),
+        R"({"v":1,"id":")" + id + R"(","t":"ink","k":"pen","c":[0,0,0,1],"lw":1,"st":[[1,2]]})");
     const std::string in = dir.file("in.pdf").string(), one = dir.file("one.pdf").string();
-    ASSERT_EQ(runQuillet({"add", in, one, "--page", "1", "--item", dir.file("item.json").string()}).status, 0);
-    testing::CommandResult r =
-        runQuillet({"add", one, dir.file("two.pdf").string(), "--page", "1", "--item", dir.file("item.json").string()});
+    ASSERT_EQ(runQuillet({"add", in, one, "--page", "1", "--item", dir.file("item.json").string()}).status,
+              0);
+    testing::CommandResult r = runQuillet(
+        {"add", one, dir.file("two.pdf").string(), "--page", "1", "--item", dir.file("item.json").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quillet: page 1 already has an item with id " + id + "\n");
     EXPECT_FALSE(fs::exists(dir.file("two.pdf")));
@@ -243,7 +256,8 @@ TEST(AddCommand, FailuresExitOneAndWriteNothing) {
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(fs::exists(out)) << message;
     }
-    testing::CommandResult missing = runQuillet({"add", dir.file("none.pdf").string(), out, "--page", "1", "--ink", "1,1"});
+    testing::CommandResult missing =
+        runQuillet({"add", dir.file("none.pdf").string(), out, "--page", "1", "--ink", "1,1"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.starts_with("quillet: ")) << missing.err;
 }
@@ -268,15 +282,18 @@ TEST(AddCommand, WrongCallsAreUsageErrorsThatWriteNothing) {
         {add({"--page", "1", "--note", "a"}), "--note needs --at X,Y"},
         {add({"--page", "1", "--text", "", "--at", "1,2"}), "--text needs some text"},
         {add({"--page", "1", "--ink", "1,2", "--at", "1,2"}), "--at goes only with --text or --note"},
-        {add({"--page", "1", "--text", "a", "--at", "1,2", "--highlighter"}), "--highlighter goes only with --ink"},
+        {add({"--page", "1", "--text", "a", "--at", "1,2", "--highlighter"}),
+         "--highlighter goes only with --ink"},
         {add({"--page", "1", "--ink", "1,2", "--label", "x"}), "--label goes only with --arrow"},
-        {add({"--page", "1", "--ink", "1,2", "--size", "9"}), "--size goes only with --text, --note or --arrow"},
+        {add({"--page", "1", "--ink", "1,2", "--size", "9"}),
+         "--size goes only with --text, --note or --arrow"},
         {add({"--page", "1", "--arrow", "1,2,3,4", "--size", "9"}),
          "--size and --boxed go with --arrow only together with --label"},
         {add({"--page", "1", "--item", "x.json", "--color", "1,0,0"}),
          "--color goes only with --text, --note, --ink or --arrow"},
         {add({"--page", "1", "--ink", "1,2", "--color", "1,0"}), "--color takes r,g,b or r,g,b,a"},
-        {add({"--page", "1", "--ink", "1,2", "--color", "1.5,0,0"}), "--color: components lie between 0 and 1"},
+        {add({"--page", "1", "--ink", "1,2", "--color", "1.5,0,0"}),
+         "--color: components lie between 0 and 1"},
         {add({"--page", "1", "--ink", "1,2", "--width", "0"}), "--width must lie above 0 and at most 1000"},
         {add({"--page", "1", "--ink", "1,2 3"}), "--ink takes X,Y"},
         {add({"--page", "1", "--ink", "1,2 a,3"}), "--ink: \"a\" is not a number"},
@@ -294,7 +311,8 @@ TEST(AddCommand, WrongCallsAreUsageErrorsThatWriteNothing) {
     testing::CommandResult help = runQuillet({"add", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("usage: quillet add IN OUT --page N")) << help.out;
-    for (std::string option : {"--item", "--text", "--note", "--ink", "--arrow", "--color", "--width", "--password"})
+    for (std::string option :
+         {"--item", "--text", "--note", "--ink", "--arrow", "--color", "--width", "--password"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

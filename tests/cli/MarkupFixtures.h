@@ -27,7 +27,8 @@ inline std::vector<SourceLayout> sourceLayouts() {
         {"classic_table", {}, std::nullopt},
         {"object_streams", {"--object-streams=generate"}, std::nullopt},
         {"aes_256", {"--encrypt", "user pw", "owner pw", "256", "--"}, "user pw"},
-        {"rc4_128", {"--allow-weak-crypto", "--encrypt", "user pw", "owner pw", "128", "--use-aes=n", "--"},
+        {"rc4_128",
+         {"--allow-weak-crypto", "--encrypt", "user pw", "owner pw", "128", "--use-aes=n", "--"},
          "user pw"},
     };
 }

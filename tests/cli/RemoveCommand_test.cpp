@@ -72,7 +72,8 @@ TEST(RemoveCommand, LastItemInPlaceLeavesThePageWithoutMarkup) {
     const std::string withItem = testing::readFile(doc);
     // Ids are matched whatever the case of their hexadecimal digits.
     std::string lower = id;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     quilletJSON({"remove", doc, doc, "--id", lower});
     EXPECT_TRUE(testing::readFile(doc).starts_with(withItem));
     EXPECT_EQ(testing::listing(doc, std::nullopt), json({{"pages", json::object()}}));
@@ -85,7 +86,8 @@ TEST(RemoveCommand, UnknownIdFailsAndMalformedIdIsAUsageError) {
     TempDir dir;
     testing::writeFile(dir.file("doc.pdf"), testing::simpleDocument(1));
     const std::string doc = dir.file("doc.pdf").string(), out = dir.file("out.pdf").string();
-    testing::CommandResult unknown = runQuillet({"remove", doc, out, "--id", "5E6A1D2C-0000-4000-8000-00000000002A"});
+    testing::CommandResult unknown =
+        runQuillet({"remove", doc, out, "--id", "5E6A1D2C-0000-4000-8000-00000000002A"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.err, "quillet: no item with id 5E6A1D2C-0000-4000-8000-00000000002A\n");
     EXPECT_FALSE(fs::exists(out));

@@ -3,10 +3,9 @@
 // replaced through a symbolic link without ever truncating it, bad listings
 // refused before anything is written.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "MarkupFixtures.h"
 
@@ -22,8 +21,14 @@ using testing::TempDir;
 json textItem(int n, const std::string& text) {
     char id[37];
     std::snprintf(id, sizeof id, "5E6A1D2C-0000-4000-8000-%012d", n);
-    return {{"v", 1},  {"id", id}, {"t", "text"},          {"c", {0.9, 0.1, 0.1, 1}},
-            {"lw", 1}, {"m", 1733402400 + n}, {"r", 0},    {"p1", {72, 700 - 40 * n}},
+    return {{"v", 1},
+            {"id", id},
+            {"t", "text"},
+            {"c", {0.9, 0.1, 0.1, 1}},
+            {"lw", 1},
+            {"m", 1733402400 + n},
+            {"r", 0},
+            {"p1", {72, 700 - 40 * n}},
             {"tx", {{"s", text}, {"f", 12}, {"b", false}}}};
 }
 
@@ -44,7 +49,8 @@ json writeListing(const TempDir& dir, const std::string& in, const std::string& 
 
 std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -74,7 +80,9 @@ TEST(WriteCommand, EmptyListClearsThatPageAndUnlistedPagesStay) {
     writeListing(dir, dir.file("in.pdf").string(), dir.file("both.pdf").string(), both);
     json result = writeListing(dir, dir.file("both.pdf").string(), dir.file("one.pdf").string(),
                                {{"pages", {{"0", json::array()}}}});
-    EXPECT_EQ(result, json({{"pagesUpdated", 1}, {"annotationsWritten", 0}, {"annotationsReused", 0},
+    EXPECT_EQ(result, json({{"pagesUpdated", 1},
+                            {"annotationsWritten", 0},
+                            {"annotationsReused", 0},
                             {"bytesAppended", result["bytesAppended"]}}));
     EXPECT_EQ(testing::listing(dir.file("one.pdf"), std::nullopt),
               json({{"pages", {{"2", {textItem(2, "b")}}}}}));
@@ -140,9 +148,12 @@ TEST(WriteCommand, ExpandedNotesAreWrittenWithoutPopups) {
     testing::writeFile(dir.file("in.pdf"), plain);
     json listing = {{"pages", {{"0", {noteItem(1)}}}}};
     writeListing(dir, dir.file("in.pdf").string(), dir.file("popup.pdf").string(), listing);
-    writeListing(dir, dir.file("in.pdf").string(), dir.file("stamp.pdf").string(), listing, {"--expand-notes"});
-    EXPECT_NE(testing::readFile(dir.file("popup.pdf")).substr(plain.size()).find("/Popup"), std::string::npos);
-    EXPECT_EQ(testing::readFile(dir.file("stamp.pdf")).substr(plain.size()).find("/Popup"), std::string::npos);
+    writeListing(dir, dir.file("in.pdf").string(), dir.file("stamp.pdf").string(), listing,
+                 {"--expand-notes"});
+    EXPECT_NE(testing::readFile(dir.file("popup.pdf")).substr(plain.size()).find("/Popup"),
+              std::string::npos);
+    EXPECT_EQ(testing::readFile(dir.file("stamp.pdf")).substr(plain.size()).find("/Popup"),
+              std::string::npos);
     EXPECT_EQ(testing::listing(dir.file("stamp.pdf"), std::nullopt), listing);
 }
 
@@ -164,8 +175,8 @@ TEST(WriteCommand, BadListingsAndPagesFailBeforeAnythingIsWritten) {
     const fs::path out = dir.file("out.pdf");
     for (const auto& [markup, message] : cases) {
         testing::writeFile(dir.file("markup.json"), markup);
-        testing::CommandResult r = runQuillet(
-            {"write", dir.file("in.pdf").string(), out.string(), "--markup", dir.file("markup.json").string()});
+        testing::CommandResult r = runQuillet({"write", dir.file("in.pdf").string(), out.string(), "--markup",
+                                               dir.file("markup.json").string()});
         EXPECT_EQ(r.status, 1) << markup;
         EXPECT_EQ(r.err, "quillet: " + message + "\n");
         EXPECT_EQ(r.out, "");
@@ -179,7 +190,8 @@ TEST(WriteCommand, EncryptedFileNeedsItsPassword) {
     const fs::path source = testing::makeSource(dir, testing::sourceLayouts()[2]);
     testing::writeFile(dir.file("markup.json"), json({{"pages", {{"0", {textItem(1, "secret")}}}}}).dump());
     const std::string in = source.string(), out = dir.file("out.pdf").string();
-    testing::CommandResult locked = runQuillet({"write", in, out, "--markup", dir.file("markup.json").string()});
+    testing::CommandResult locked =
+        runQuillet({"write", in, out, "--markup", dir.file("markup.json").string()});
     EXPECT_EQ(locked.status, 1);
     EXPECT_EQ(locked.err, "quillet: wrong password\n");
     testing::CommandResult wrong =
@@ -187,9 +199,10 @@ TEST(WriteCommand, EncryptedFileNeedsItsPassword) {
     EXPECT_EQ(wrong.status, 1);
     EXPECT_EQ(wrong.err, "quillet: wrong password\n");
     EXPECT_FALSE(fs::exists(out));
-    EXPECT_EQ(runQuillet({"write", in, out, "--markup", dir.file("markup.json").string(), "--password", "owner pw"})
-                  .status,
-              0);
+    EXPECT_EQ(
+        runQuillet({"write", in, out, "--markup", dir.file("markup.json").string(), "--password", "owner pw"})
+            .status,
+        0);
     testing::expectQpdfClean(out, "user pw");
 }
 
