@@ -26,13 +26,8 @@ int64_t pageNumber(const Arguments& arguments) {
 int run(const Arguments& arguments) {
     const int64_t number = pageNumber(arguments);
     checkItemOptions(arguments);
-    UpdateRequest request;
-    request.in = arguments.operand(0);
-    request.out = arguments.operand(1);
-    request.password = arguments.value("password");
-    PDFFileReader reader(request.in, request.password);
-    requireUnlocked(reader);
-    request.pageRefs = reader.pageRefs();
+    auto [request, readerHandle] = openUpdate(arguments);
+    PDFFileReader& reader = *readerHandle;
     if (number > static_cast<int64_t>(request.pageRefs.size())) {
         throw std::runtime_error("page " + std::to_string(number) + " does not exist: the document has " +
                                  std::to_string(request.pageRefs.size()) + " pages");

@@ -59,6 +59,17 @@ void requireUnlocked(const PDFFileReader& reader) {
     }
 }
 
+OpenedUpdate openUpdate(const Arguments& arguments) {
+    OpenedUpdate opened;
+    opened.request.in = arguments.operand(0);
+    opened.request.out = arguments.operand(1);
+    opened.request.password = arguments.value("password");
+    opened.reader = PDFFileReader::open(opened.request.in, opened.request.password);
+    requireUnlocked(*opened.reader);
+    opened.request.pageRefs = opened.reader->pageRefs();
+    return opened;
+}
+
 nlohmann::json applyUpdate(const UpdateRequest& request) {
     AtomicOutput output(request.in, request.out);
     // The page list is handed on so that the writer does not walk the page

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/Arguments.h"
 #include "core/pdf/PDFFileReader.h"
 #include "core/save/IncrementalWriter.h"
 
@@ -40,6 +41,15 @@ struct UpdateRequest {
     std::vector<PDFRef> pageRefs;  // IN's pages, as read already
     PageItemMap pages;
 };
+
+// IN opened for `SUBCOMMAND IN OUT [--password P]`: the request names IN,
+// OUT and the password and holds IN's pages; the reader stays open so that
+// the subcommand can read IN's items. Throws when IN is locked.
+struct OpenedUpdate {
+    UpdateRequest request;
+    std::shared_ptr<PDFFileReader> reader;
+};
+OpenedUpdate openUpdate(const Arguments& arguments);
 
 // Writes OUT (through a temporary file renamed over IN's real file when OUT
 // is IN), flushes it and its folder, and returns the writer's result as

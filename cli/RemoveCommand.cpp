@@ -16,13 +16,8 @@ int run(const Arguments& arguments) {
     std::optional<UUID> id = UUID::parse(*idText);
     if (!id) throw UsageError("--id: \"" + *idText + "\" is not a UUID");
 
-    UpdateRequest request;
-    request.in = arguments.operand(0);
-    request.out = arguments.operand(1);
-    request.password = arguments.value("password");
-    PDFFileReader reader(request.in, request.password);
-    requireUnlocked(reader);
-    request.pageRefs = reader.pageRefs();
+    auto [request, readerHandle] = openUpdate(arguments);
+    PDFFileReader& reader = *readerHandle;
     for (size_t i = 0; i < request.pageRefs.size(); ++i) {
         std::vector<AnnotationItem> items = pageItems(reader, request.pageRefs[i]);
         auto kept = std::remove_if(items.begin(), items.end(),

@@ -45,14 +45,8 @@ int run(const Arguments& arguments) {
     if (!markup) throw UsageError("--markup FILE|- is needed");
     PageItemMap pages = pageMapFromListing(readInputJSON(*markup));
 
-    UpdateRequest request;
-    request.in = arguments.operand(0);
-    request.out = arguments.operand(1);
-    request.password = arguments.value("password");
+    UpdateRequest request = openUpdate(arguments).request;
     request.expandNotes = arguments.flag("expand-notes");
-    PDFFileReader reader(request.in, request.password);
-    requireUnlocked(reader);
-    request.pageRefs = reader.pageRefs();
     request.pages = std::move(pages);
     printJSON(applyUpdate(request));
     return kExitSuccess;
