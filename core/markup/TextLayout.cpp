@@ -50,7 +50,7 @@ bool endsWithLineBreak(const std::u16string& s) {
     return c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-// The spec with everything the result does not depend on normalized away:
+// The text spec with everything the result does not depend on normalized away:
 // the memo's key, and what the layout itself reads.
 TextSpec normalized(const TextSpec& spec) {
     TextSpec n = spec;

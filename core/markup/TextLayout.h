@@ -39,7 +39,7 @@ public:
     static constexpr double maxFontSize = 400;
     static constexpr size_t cacheCapacity = 512;
 
-    // A pure function of the spec, memoized; callable from any thread.
+    // A pure function of the TextSpec, memoized; callable from any thread.
     static TextLayoutResult layout(const TextSpec& spec);
     // The same computation, bypassing the memo.
     static TextLayoutResult layoutUncached(const TextSpec& spec);
