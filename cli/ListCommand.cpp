@@ -3,7 +3,9 @@
 #include <set>
 #include <string>
 
+#include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
+#include "core/markup/AnnotationSerializer.h"
 #include "core/markup/ItemCodec.h"
 
 namespace quillet::cli {
@@ -16,10 +18,7 @@ std::optional<AnnotationItem> itemOf(PDFFileReader& reader, const PDFValue& entr
     try {
         PDFValue annotation = reader.resolve(entry);
         const PDFDictionary* dict = annotation.dictValue();
-        const PDFValue* payload = dict ? dict->find("QuilletItem") : nullptr;
-        const Bytes* text = payload ? payload->stringBytes() : nullptr;
-        if (!text || !ItemCodec::isPayload(*text)) return std::nullopt;
-        return ItemCodec::decode(*text);
+        return dict ? AnnotationSerializer::ownItem(*dict) : std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;  // an unreadable annotation is foreign, not fatal
     }
@@ -29,9 +28,7 @@ int run(const Arguments& arguments) {
     PDFFileReader reader(arguments.operand(0), arguments.value("password"));
     // Without the key the payload strings are ciphertext: an empty listing
     // would wrongly say the file carries no markup.
-    if (reader.isEncrypted() && !reader.security()) {
-        throw std::runtime_error(reader.securityErrorText().value_or("document is encrypted"));
-    }
+    requireUnlocked(reader);
     printJSON(listItems(reader));
     return kExitSuccess;
 }

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "core/markup/AnnotationSerializer.h"
-#include "core/markup/ItemCodec.h"
 
 namespace quillet::AnnotationRecognizer {
 
@@ -33,13 +32,9 @@ std::optional<PDFValue> resolveQuietly(const PDFValue& value, PDFFileReader& rea
 
 // The payload text and its item when the dictionary carries a valid one.
 std::optional<std::pair<std::string, AnnotationItem>> payloadOf(const PDFDictionary& dict) {
-    const PDFValue* value = dict.find(payloadKey);
-    const Bytes* bytes = value ? value->stringBytes() : nullptr;
-    // A payload is plain ASCII, so bytes that are not UTF-8 can never decode.
-    if (!bytes || !ItemCodec::isPayload(*bytes)) return std::nullopt;
-    std::optional<AnnotationItem> item = ItemCodec::decode(*bytes);
+    std::optional<AnnotationItem> item = AnnotationSerializer::ownItem(dict);
     if (!item) return std::nullopt;
-    return std::pair{*bytes, std::move(*item)};
+    return std::pair{*dict.find(payloadKey)->stringBytes(), std::move(*item)};
 }
 
 // The /Parent of a pop-up annotation that carries no payload string.
