@@ -20,19 +20,9 @@ DATA=build/bench-data
 BIN="$DATA/bin"
 mkdir -p "$DATA" "$BIN"
 
-for tool in pdfinfo qpdf g++ cmake; do
-  command -v "$tool" >/dev/null || { echo "run-reader-bench: $tool is needed" >&2; exit 1; }
-done
-
-echo "building quillet (Release) in $BUILD ..." >&2
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_APP=OFF >/dev/null
-cmake --build "$BUILD" --target quillet -j 2 >/dev/null
-QUILLET="$PWD/$BUILD/cli/quillet"
-for helper in make_bench_pdf measure; do
-  if [[ ! -x "$BIN/$helper" || "bench/$helper.cpp" -nt "$BIN/$helper" ]]; then
-    g++ -O2 -std=c++20 -o "$BIN/$helper" "bench/$helper.cpp"
-  fi
-done
+source bench/common.sh
+require_tools run-reader-bench pdfinfo qpdf g++ cmake
+build_bench_tools "$BUILD" "$BIN"
 
 # (a) A large real document: the pgf manual if texlive-pictures-doc is
 # installed, else 2,500 generated pages rewritten by qpdf with object streams.
@@ -48,21 +38,9 @@ else
   fi
 fi
 
-# (b) About 1 GB: 40 copies of a 25 MB document of incompressible images,
-# joined by qpdf. qpdf reads a repeated path only once, hence hard links.
+# (b) About 1 GB of joined copies (bench/common.sh).
 HUGE="$DATA/huge-1gb.pdf"
-if [[ ! -f "$HUGE" ]]; then
-  echo "generating $HUGE ..." >&2
-  "$BIN/make_bench_pdf" images "$DATA/part-25mb.pdf" 50 500000
-  parts=()
-  for i in $(seq -w 1 40); do
-    ln -f "$DATA/part-25mb.pdf" "$DATA/part-$i.pdf"
-    parts+=("$DATA/part-$i.pdf")
-  done
-  qpdf --empty --pages "${parts[@]}" -- "$HUGE.tmp"
-  mv "$HUGE.tmp" "$HUGE"
-  rm -f "${parts[@]}"
-fi
+make_huge_pdf "$HUGE" "$BIN" "$DATA"
 
 # (c) 1,000,000 objects indexed by one classic table.
 MANY="$DATA/objects-1m.pdf"
@@ -72,7 +50,6 @@ if [[ ! -f "$MANY" ]]; then
   mv "$MANY.tmp" "$MANY"
 fi
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Our pages and slot count, checked against both peers before timing.
 check_pages() {

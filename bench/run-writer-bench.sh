@@ -29,38 +29,15 @@ WORK="$DATA/writer"
 mkdir -p "$DATA" "$BIN" "$WORK"
 trap 'rm -rf "$WORK"' EXIT
 
-for tool in qpdf g++ cmake; do
-  command -v "$tool" >/dev/null || { echo "run-writer-bench: $tool is needed" >&2; exit 1; }
-done
+source bench/common.sh
+require_tools run-writer-bench qpdf g++ cmake
+build_bench_tools "$BUILD" "$BIN"
 
-echo "building quillet (Release) in $BUILD ..." >&2
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_APP=OFF >/dev/null
-cmake --build "$BUILD" --target quillet -j 2 >/dev/null
-QUILLET="$PWD/$BUILD/cli/quillet"
-for helper in make_bench_pdf measure; do
-  if [[ ! -x "$BIN/$helper" || "bench/$helper.cpp" -nt "$BIN/$helper" ]]; then
-    g++ -O2 -std=c++20 -o "$BIN/$helper" "bench/$helper.cpp"
-  fi
-done
-
-# About 1 GB: 40 copies of a 25 MB document of incompressible images,
-# joined by qpdf. qpdf reads a repeated path only once, hence hard links.
+# About 1 GB of joined copies (bench/common.sh).
 # The same file as the reader benchmark's.
 HUGE="$DATA/huge-1gb.pdf"
-if [[ ! -f "$HUGE" ]]; then
-  echo "generating $HUGE ..." >&2
-  "$BIN/make_bench_pdf" images "$WORK/part-25mb.pdf" 50 500000
-  parts=()
-  for i in $(seq -w 1 40); do
-    ln -f "$WORK/part-25mb.pdf" "$WORK/part-$i.pdf"
-    parts+=("$WORK/part-$i.pdf")
-  done
-  qpdf --empty --pages "${parts[@]}" -- "$HUGE.writer-tmp"
-  mv "$HUGE.writer-tmp" "$HUGE"
-  rm -f "$WORK"/part-*.pdf
-fi
+make_huge_pdf "$HUGE" "$BIN" "$WORK"
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 field() { sed -n "s/.*\"$1\": \([0-9]*\).*/\1/p"; }
 
 OUT="$WORK/out.pdf"
