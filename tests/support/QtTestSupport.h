@@ -1,8 +1,4 @@
-// Shared by the application's tests (header-only: the support library is
-// built without Qt): one widget application per test process (offscreen
-// unless the caller chose a platform), an event-loop pump, an in-file
-// defaults store, a scripted fake clock, encrypted copies, and a generated
-// PDF whose pages, words, annotations and rotations the tests know exactly.
+// Header-only: the support library is built without Qt.
 #pragma once
 
 #include <chrono>
@@ -63,14 +59,10 @@ inline std::unique_ptr<QSettings> settingsIn(const std::filesystem::path& file) 
     return std::make_unique<QSettings>(qpath(file), QSettings::IniFormat);
 }
 
-// Writes an encrypted copy of `source` with qpdf (AES-256 unless told).
+// Writes an AES-256 encrypted copy of `source` with qpdf.
 inline std::filesystem::path encryptedCopy(const std::filesystem::path& source, const std::filesystem::path& to,
-                                           const std::string& user, const std::string& owner = "owner-pw",
-                                           std::vector<std::string> extra = {"256"}) {
-    std::vector<std::string> args{"--encrypt", user, owner};
-    args.insert(args.end(), extra.begin(), extra.end());
-    args.insert(args.end(), {"--", source.string(), to.string()});
-    const CommandResult made = runQpdf(args);
+                                           const std::string& user) {
+    const CommandResult made = runQpdf({"--encrypt", user, "owner-pw", "256", "--", source.string(), to.string()});
     EXPECT_EQ(made.status, 0) << made.err;
     return to;
 }
@@ -106,7 +98,6 @@ class FakeClock {
             work();
         }
     }
-    // A process killed now: its pending work never runs.
     void kill() { pending_.clear(); }
 
   private:
@@ -114,13 +105,9 @@ class FakeClock {
     std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> pending_;
 };
 
-// The markup fixture. Page 0 (300 x 400): the words "Alpha beta" at (50, 300),
-// 18 pt; a red square annotation "red-one" at markupRed, a blue one "blue-two"
-// at markupBlue, and a green one "file-hidden" at markupGreen that the file
-// itself hides (/F 2); "blue-two" carries a "QuilletItem" payload and a
-// pop-up listed after it. Page 1: "Caf\u00e9 au lait". Page 2: "beta gamma Beta".
-// Pages 3, 4, 5: /Rotate 90, 180, -90 with the crop box rotatedCrop inside a
-// larger media box and a green square at rotatedGreen.
+// Page 0 (300 x 400): "Alpha beta" and squares "red-one", "blue-two" and
+// "file-hidden" (hidden by the file's /F 2). Page 2: "beta gamma Beta".
+// Pages 3-5: /Rotate 90, 180, -90, crop box rotatedCrop, a green square.
 inline const QRectF markupRed{50, 50, 50, 50};
 inline const QRectF markupBlue{150, 50, 50, 50};
 inline const QRectF markupGreen{50, 150, 50, 50};

@@ -140,13 +140,6 @@ TEST(PDFRoundTrip, EveryByteSurvivesInNamesAndStrings) {
     expectRoundTrip(PDFValue::dict({{"", PDFValue::name("")}}));
 }
 
-TEST(PDFRoundTrip, NeighbouringIntegersAndReferencesStayApart) {
-    expectRoundTrip(PDFValue::array({PDFValue::integer(1), PDFValue::integer(2), PDFValue::ref(3, 0),
-                                     PDFValue::integer(0), PDFValue::ref(0, 0), PDFValue::integer(-4)}));
-    expectRoundTrip(PDFValue::dict({{"R", PDFValue::ref(1, 2)}, {"N", PDFValue::integer(5)},
-                                    {"Z", PDFValue::integer(0)}}));
-}
-
 TEST(PDFRoundTrip, RandomValuesReadBackEqual) {
     ValueGenerator gen(0x5EED'1A7E);
     for (int i = 0; i < 4000; ++i) {
@@ -164,22 +157,6 @@ TEST(PDFRoundTrip, NestingUpToTheLimitReadsBackEqual) {
         expectRoundTrip(gen.spine(0, budget));
         if (HasFailure()) return;
     }
-}
-
-TEST(PDFRoundTrip, ASequenceOfValuesReadsBackInOrder) {
-    ValueGenerator gen(2024);
-    std::vector<PDFValue> values;
-    Bytes out;
-    for (int i = 0; i < 1000; ++i) {
-        int budget = 8;
-        values.push_back(gen.value(0, budget));
-        PDFWriter::write(values.back(), out);
-        out.push_back(gen.chance(2) ? '\n' : ' ');
-    }
-    PDFLexer lexer(out);
-    for (const auto& v : values) ASSERT_EQ(lexer.parseValue(), v) << "at " << lexer.pos;
-    lexer.skipWhitespace();
-    EXPECT_TRUE(lexer.atEnd());
 }
 
 }  // namespace

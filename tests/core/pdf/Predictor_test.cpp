@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
-
-#include "core/pdf/PDFReaderError.h"
 
 namespace quillet {
 namespace {
@@ -21,16 +18,6 @@ Bytes bytes(std::initializer_list<int> values) {
     Bytes out;
     for (int v : values) out.push_back(static_cast<char>(v));
     return out;
-}
-
-std::string failureText(std::string_view data, const PDFDictionary& p) {
-    try {
-        applyPredictor(data, p);
-    } catch (const PDFReaderError& e) {
-        EXPECT_EQ(e.code(), PDFReaderError::Code::unsupportedFilter);
-        return e.text();
-    }
-    return "no failure";
 }
 
 TEST(PNGPredictor, EachFilterTypeRestoresAHandComputedRow) {
@@ -66,57 +53,6 @@ TEST(PNGPredictor, EachFilterTypeRestoresAHandComputedRow) {
         {"Nothing", "", parms(12, 1, 8, 4), ""},
     };
     for (const auto& c : cases) EXPECT_EQ(applyPredictor(c.data, c.parms), c.expected) << c.filter;
-}
-
-TEST(PNGPredictor, UnknownFilterTypeFailsWithItsNumber) {
-    EXPECT_EQ(failureText(bytes({0, 1, 7, 1}), parms(12, 1, 8, 1)), "unsupported filter PNG filter 7");
-    EXPECT_EQ(failureText(bytes({255, 1}), parms(12, 1, 8, 1)), "unsupported filter PNG filter 255");
-}
-
-TEST(TIFFPredictor, AddsThePixelToTheLeftInEveryCompleteRowOnly) {
-    // Three colours, two columns: rows of 6 bytes; the 2-byte tail stays as it is.
-    const Bytes data = bytes({1, 2, 3, 10, 20, 250, 5, 5, 5, 1, 1, 1, 7, 7});
-    EXPECT_EQ(applyPredictor(data, parms(2, 3, 8, 2)), bytes({1, 2, 3, 11, 22, 253, 5, 5, 5, 6, 6, 6, 7, 7}));
-    // Each byte adds the already restored byte one pixel earlier, wrapping.
-    EXPECT_EQ(applyPredictor(bytes({200, 100, 100}), parms(2, 1, 8, 3)), bytes({200, 44, 144}));
-    EXPECT_EQ(applyPredictor(bytes({1, 2}), parms(2, 1, 8, 3)), bytes({1, 2}));  // shorter than a row
-}
-
-TEST(TIFFPredictor, OnlyEightBitComponentsAreSupported) {
-    EXPECT_EQ(failureText("abcd", parms(2, 1, 16, 2)), "unsupported filter TIFF predictor 16 bits");
-    EXPECT_EQ(failureText("abcd", parms(2, 1, 1, 2)), "unsupported filter TIFF predictor 1 bits");
-}
-
-TEST(PredictorParameters, NoPredictorLeavesTheDataUnchanged) {
-    EXPECT_EQ(applyPredictor("\x02raw", parms(1, 1, 8, 1)), "\x02raw");
-    EXPECT_EQ(applyPredictor("\x02raw", PDFDictionary{}), "\x02raw");
-    EXPECT_EQ(applyPredictor("\x02raw", parms(-7, 1, 8, 1)), "\x02raw");
-    // Non-integer entries take the default, so a real Predictor means none.
-    PDFDictionary realPredictor{{"Predictor", PDFValue::real("12.0")}};
-    EXPECT_EQ(applyPredictor("\x02raw", realPredictor), "\x02raw");
-}
-
-TEST(PredictorParameters, ValuesBelowOneBecomeOne) {
-    const DecodeParameters p = DecodeParameters::read(parms(12, 0, -3, -100));
-    EXPECT_EQ(p.colors, 1);
-    EXPECT_EQ(p.bitsPerComponent, 1);
-    EXPECT_EQ(p.columns, 1);
-    const DecodeParameters defaults = DecodeParameters::read({{"Colors", PDFValue::name("Three")}});
-    EXPECT_EQ(defaults.predictor, 1);
-    EXPECT_EQ(defaults.colors, 1);
-    EXPECT_EQ(defaults.bitsPerComponent, 8);
-    EXPECT_EQ(defaults.columns, 1);
-}
-
-TEST(PredictorParameters, OutOfRangeValuesAndRowsOverTheBitCapAreRefusedBeforeAllocating) {
-    constexpr int64_t huge = std::numeric_limits<int64_t>::max();
-    // 64 colours x 16 bits x 16,384 columns is exactly the cap.
-    EXPECT_EQ(applyPredictor("x", parms(12, 64, 16, 16'384)), "");
-    for (const PDFDictionary& p :
-         {parms(12, 65, 8, 1), parms(12, 1, 3, 1), parms(12, 1, 32, 1), parms(12, 1, 8, 1'048'577),
-          parms(12, 64, 16, 16'385), parms(12, huge, huge, huge), parms(huge, 1, 8, huge),
-          parms(2, 65, 16, 1)})  // ranges come before the TIFF bit-depth check
-        EXPECT_EQ(failureText("x", p), "unsupported filter predictor parameters");
 }
 
 }  // namespace

@@ -161,17 +161,6 @@ TEST_P(ReaderEncryption, EmptyUserPasswordOpensWithAnyPassword) {
     expectDecryptedLikeQpdf(file, kOwner);
 }
 
-TEST_P(ReaderEncryption, EncryptionDictionaryIsReturnedAsStored) {
-    const auto file = encrypt(dir, GetParam(), kUser);
-    auto reader = PDFFileReader::open(file, kUser);
-    ASSERT_TRUE(reader->security() && reader->encryptRef());
-    std::optional<PDFObject> encrypt = reader->object(reader->encryptRef()->num);
-    ASSERT_TRUE(encrypt && encrypt->dictionary());
-    const PDFValue theirs = parsed(qpdfShow(file, kUser, reader->encryptRef()->num, false));
-    for (const char* key : {"O", "U"})
-        EXPECT_EQ(*encrypt->dictionary()->find(key), *theirs.dictValue()->find(key)) << key;
-}
-
 INSTANTIATE_TEST_SUITE_P(Qpdf, ReaderEncryption, ::testing::ValuesIn(testing::qpdfEncryptionVariants()),
                          [](const auto& info) { return info.param.name; });
 
@@ -182,45 +171,6 @@ TEST_F(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
         expectDecryptedLikeQpdf(file, "été");
         EXPECT_FALSE(PDFFileReader::open(file, "ete")->security());
     }
-}
-
-TEST_F(ReaderEncryptionPasswords, UnicodePasswordOfRevisionSixUnlocks) {
-    const auto file = encrypt(dir, EncryptionVariant{"aes256", {"256"}}, "пароль");
-    expectDecryptedLikeQpdf(file, "пароль");
-    EXPECT_FALSE(PDFFileReader::open(file, "парол")->security());
-}
-
-TEST_F(ReaderEncryptionPasswords, CrossReferenceStreamDataIsNeverDecrypted) {
-    EncryptionVariant v{"xref_stream", {"128", "--use-aes=y"}};
-    v.objectStreams = true;
-    auto reader = PDFFileReader::open(encrypt(dir, v, kUser), kUser);
-    ASSERT_TRUE(reader->security() && reader->newestSectionIsStream());
-    int xrefStreams = 0;
-    for (int64_t n = 1; n < reader->entries().size(); ++n) {
-        if (reader->entries().entry(n).kind != XRefEntry::Kind::inFile) continue;
-        std::optional<PDFObject> object = reader->object(n);
-        const PDFValue* type = object && object->isStream() ? object->stream()->dict.find("Type") : nullptr;
-        if (!type || !type->isName("XRef")) continue;
-        ++xrefStreams;
-        // Decrypting would have turned the rows into noise that does not inflate.
-        EXPECT_FALSE(reader->decodeStream(object->stream()->dict, object->stream()->data).empty());
-    }
-    EXPECT_EQ(xrefStreams, 1);
-}
-
-TEST(ReaderEncryptionDictionary, MissingEncryptionDictionaryIsASecurityErrorNotAFailure) {
-    TempDir dir;
-    testing::PdfBuilder b;
-    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", ref(2)}}));
-    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({})}}));
-    b.finishWithTable({{"Size", PDFValue::integer(3)}, {"Root", ref(1)}, {"Encrypt", ref(7)}});
-    b.writeTo(dir.file("doc.pdf"));
-    auto reader = PDFFileReader::open(dir.file("doc.pdf"), "x");
-    EXPECT_TRUE(reader->isEncrypted());
-    EXPECT_FALSE(reader->security());
-    EXPECT_EQ(reader->securityErrorText(), "unsupported encryption: no /Encrypt dictionary");
-    EXPECT_EQ(reader->encryptRef(), (PDFRef{7, 0}));
-    EXPECT_TRUE(reader->pageRefs().empty());
 }
 
 }  // namespace

@@ -46,25 +46,6 @@ TEST_F(ReaderRepair, StartXrefOffByThirtyBytesEitherWayFindsTheTable) {
     }
 }
 
-TEST_F(ReaderRepair, StartXrefIsFoundBehindTrailingJunkAndRefusedWhenAbsent) {
-    Bytes good = simpleDocument(1);
-    EXPECT_EQ(openBytes(dir, good + Bytes(5000, '\n'))->pageRefs().size(), 1u);
-    // A startxref value outside the file is passed over for an earlier one.
-    EXPECT_EQ(openBytes(dir, good + "startxref\n99999999\n")->pageRefs().size(), 1u);
-    for (const Bytes& bytes : {good + Bytes(300'000, ' '), Bytes("%PDF-1.7\n"), Bytes("%PDF")})
-        EXPECT_EQ(errorOf([&] { openBytes(dir, bytes); }), "startxref not found") << bytes.size();
-}
-
-TEST_F(ReaderRepair, SectionFarFromItsRecordedOffsetOrPrevIsAnError) {
-    b.append(Bytes(3000, 'a') + "\n");
-    PdfBuilder viaPrev = b;
-    const int64_t table = b.appendTable(rootTrailer(4));
-    b.appendStartXref(table - 2000);
-    EXPECT_EQ(openError(), "bad xref: no section at " + std::to_string(table - 2000));
-    viaPrev.finishWithTable({{"Size", num(4)}, {"Root", ref(1)}, {"Prev", num(1500)}});
-    EXPECT_EQ(errorOf([&] { openBytes(dir, viaPrev.bytes()); }), "bad xref: no section at 1500");
-}
-
 TEST_F(ReaderRepair, PrevLoopsAndOutOfRangeOffsetsEndTheChainQuietly) {
     PdfBuilder self;
     addSkeleton(self);
@@ -98,57 +79,6 @@ TEST_F(ReaderRepair, FirstSubsectionWronglyStartingAtOneIsReadFromZero) {
     EXPECT_EQ(reader->pageRefs().size(), 1u);
 }
 
-TEST_F(ReaderRepair, LoneFreeHeadNumberedOneLeavesTheNextSubsectionAloneAndGenerationsAreClamped) {
-    auto reader = openBytes(dir, withHandMadeTable([](const PdfBuilder& s) {
-                                return "xref\n1 1\n" + entryLine(0, 65535, 'f') + "1 3\n" +
-                                       entryLine(s.offsetOf(1), 0, 'n') + entryLine(s.offsetOf(2), 0, 'n') +
-                                       entryLine(s.offsetOf(3), 70000, 'n') +
-                                       "trailer\n<< /Size 4 /Root 1 0 R >>\n";
-                            }));
-    EXPECT_EQ(reader->entries().entry(1), XRefEntry::inFile(b.offsetOf(1), 0));
-    EXPECT_EQ(reader->entries().entry(3), XRefEntry::inFile(b.offsetOf(3), 65535));
-}
-
-TEST_F(ReaderRepair, EntriesNeedNotHaveTheFixedLayout) {
-    const Bytes bytes = withHandMadeTable([](const PdfBuilder& s) {
-        return "xref\n0 4 0 65535 f " + std::to_string(s.offsetOf(1)) + " 0 n\n" +
-               std::to_string(s.offsetOf(2)) + " 0 % a comment\n n " + std::to_string(s.offsetOf(3)) +
-               " 0n trailer<</Size 4/Root 1 0 R>>\n";
-    });
-    EXPECT_EQ(openBytes(dir, bytes)->pageRefs().size(), 1u);
-}
-
-TEST_F(ReaderRepair, MalformedTablesNameWhereReadingStopped) {
-    const int64_t at = b.length();  // offsets below are relative to the table
-    const struct {
-        std::string table;
-        int64_t stop;
-        std::string what;
-    } cases[] = {
-        {"xref\n0 x\n", 7, "subsection header"},
-        {"xref\n10000000 1\n", 15, "subsection header"},
-        {"xref\n0 2\n0000000000 65535 f\r\n000000001x 00000 n\r\n", 38, "entry"},
-        {"xref\n0 1\n0000000000 1234567890123456789 f\r\n", 38, "entry"},
-    };
-    for (const auto& c : cases) {
-        const Bytes bytes = withHandMadeTable([&](const PdfBuilder&) { return c.table + "\n\n\n"; });
-        EXPECT_EQ(errorOf([&] { openBytes(dir, bytes); }),
-                  "bad xref: " + c.what + " at " + std::to_string(at + c.stop))
-            << c.table;
-    }
-}
-
-TEST_F(ReaderRepair, TableEndingTheFileIsTruncatedAndATrailerNeedsARoot) {
-    PdfBuilder noRoot = b;
-    // startxref points forward to a table after %%EOF.
-    const int64_t at = b.length() + 30;
-    b.appendStartXref(at);
-    b.append(Bytes(static_cast<size_t>(at - b.length()), ' ') + "xref\n0 1\n0000000000 65535");
-    EXPECT_EQ(openError(), "bad xref: truncated");
-    noRoot.finishWithTable({{"Size", num(4)}});
-    EXPECT_EQ(errorOf([&] { openBytes(dir, noRoot.bytes()); }), "trailer has no /Root");
-}
-
 // ---- object offsets ----
 
 TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearch) {
@@ -163,34 +93,6 @@ TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearch) {
         b.finishWithTable(rootTrailer(5));
         EXPECT_EQ(*open()->resolve(ref(4)).stringBytes(), "four") << shift;
     }
-}
-
-TEST_F(ReaderRepair, HeaderSearchPrefersTheEarlierOfTwoEquallyNearHeaders) {
-    const int64_t early = b.length();
-    b.append("4 0 obj (early) endobj\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n");
-    const int64_t late = b.length();
-    b.append("4 0 obj (late) endobj\n");
-    ASSERT_EQ((late - early) % 2, 0);
-    b.recordInFile(4, (early + late) / 2);
-    b.finishWithTable(rootTrailer(5));
-    EXPECT_EQ(*open()->resolve(ref(4)).stringBytes(), "early");
-}
-
-TEST_F(ReaderRepair, ObjectTooFarFromItsOffsetOrWithAnotherNumberThereIsAnError) {
-    PdfBuilder other = b;
-    const int64_t far = b.length() + 400;
-    b.add(4, PDFValue::string("four"));
-    b.append(Bytes(600, ' ') + "\n");
-    b.recordInFile(4, far);
-    b.finishWithTable(rootTrailer(5));
-    auto reader = open();
-    EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: no object 4 at " + std::to_string(far));
-    // Another object's header at the offset is not taken for this one.
-    const int64_t three = other.offsetOf(3);
-    other.recordInFile(4, three);
-    other.finishWithTable(rootTrailer(5));
-    reader = openBytes(dir, other.bytes());
-    EXPECT_EQ(errorOf([&] { reader->object(4); }), "bad object: no object 4 at " + std::to_string(three));
 }
 
 // ---- stream lengths ----
@@ -216,15 +118,9 @@ Bytes withObject4(const std::string& body, bool atEnd) {
 
 TEST_F(ReaderRepair, StreamLengthsAreRepairedByScanningForEndstream) {
     const std::pair<std::string, std::string> cases[] = {
-        {"<< /Length 3 >>\nstream\nabc\nendstream", "abc"},          // right
         {"<< /Length 2 >>\nstream\nabcdef\r\nendstream", "abcdef"},  // too short: CR LF not data
-        {"<< /Length 900 >>\nstream\r\nabc\rendstream", "abc"},      // too long, lone CR
-        {"<< /Length -1 >>\nstream\nabc endstream", "abc "},
-        {"<< /Length /Three >>\nstream\nabc\nendstream", "abc"},
         {"<< >>\nstream\nabc\n\nendstream", "abc\n"},                  // missing: one EOL removed
-        {"<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef"},  // refers to itself
         {"<< /Length 5 0 R >>\nstream\nabcdef\nendstream", "abcdef"},  // indirect and wrong
-        {"<< /Length 3 >>\nstream\nabc\n% comment\n endstream", "abc"},
     };
     for (const auto& [body, data] : cases)
         EXPECT_EQ(openBytes(dir, withObject4(body, false))->object(4)->stream()->data, data) << body;
@@ -261,15 +157,6 @@ TEST_F(ReaderLimits, TwentyFourNestedLoadsAreAllowedAndOneMoreIsNot) {
     EXPECT_EQ(reader->object(30)->stream()->data, "abc");
 }
 
-TEST_F(ReaderLimits, ReferenceChainOfFortyIsALoop) {
-    for (int k = 10; k < 50; ++k) b.add(k, ref(k + 1));
-    b.add(50, ref(10));
-    b.finishWithTable(rootTrailer(51));
-    auto reader = open();
-    for (int64_t start : {10, 50})
-        EXPECT_EQ(errorOf([&] { reader->resolve(ref(start)); }), "bad object: reference loop");
-}
-
 TEST_F(ReaderLimits, PageTreeCyclesAreCaught) {
     b = PdfBuilder();
     b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
@@ -279,28 +166,6 @@ TEST_F(ReaderLimits, PageTreeCyclesAreCaught) {
     b.add(4, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
     b.finishWithTable(rootTrailer(5));
     EXPECT_EQ(errorOf([&] { open()->pageRefs(); }), "bad page tree: object 2 visited twice");
-}
-
-TEST_F(ReaderLimits, DeepPageTreesAreWalkedWithoutRecursion) {
-    b = PdfBuilder();
-    constexpr int kDepth = 20'000;
-    b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
-    for (int k = 0; k < kDepth; ++k) b.add(2 + k, PDFValue::dict({{"Kids", PDFValue::array({ref(3 + k)})}}));
-    b.add(2 + kDepth, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
-    b.finishWithTable(rootTrailer(3 + kDepth));
-    EXPECT_EQ(open()->pageRefs(), (std::vector<PDFRef>{{2 + kDepth, 0}}));
-}
-
-TEST_F(ReaderLimits, HugeCountsInXRefDataAllocateOnlyWhatTheDataHolds) {
-    // Claims ten million rows; the data has three.
-    finishWithHandMadeXRefStream(b,
-                                 {{"Size", num(9'999'999)},
-                                  {"Index", PDFValue::array({num(0), num(9'999'999)})},
-                                  {"W", PDFValue::array({num(1), num(2), num(1)})}},
-                                 Bytes("\x01\x00\x0f\x00\x01\x00\x30\x00\x01\x00\x60\x00", 12));
-    auto reader = open();
-    EXPECT_EQ(reader->size(), 9'999'999);
-    EXPECT_LT(reader->entries().memoryBytes(), 1024u);
 }
 
 }  // namespace
