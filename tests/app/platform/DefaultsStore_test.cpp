@@ -1,5 +1,3 @@
-// With QUILLET_SELFTEST set the process uses its own store, wiped when first
-// opened in the run; the user's store is neither read nor written.
 #include "app/platform/DefaultsStore.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +20,6 @@ protected:
 
     testing::TempDir dir;
 };
-
-TEST_F(DefaultsStoreTest, TheVariableChoosesTheSelfTestStoreWhateverItsValueAndUserSettingsPersist)
-{
-    EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::user);
-    for (const char* value : {"", "editing"}) {
-        qputenv(DefaultsStore::selfTestVariable, value);
-        EXPECT_EQ(DefaultsStore::kindForEnvironment(), DefaultsStore::Kind::selfTest) << value;
-    }
-    DefaultsStore::open(DefaultsStore::Kind::user)->setValue("QuilletShowComments", true);
-    EXPECT_TRUE(DefaultsStore::open(DefaultsStore::Kind::user)->value("QuilletShowComments").toBool());
-    EXPECT_TRUE(std::filesystem::exists(userFile()));
-}
 
 TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore)
 {

@@ -1,24 +1,15 @@
 #include "app/ui/ApplicationShell.h"
 
-#include <atomic>
-
-#include <QMenu>
-#include <QMenuBar>
 #include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
-#include "app/platform/SerialQueue.h"
 #include "app/ui/DocumentWindow.h"
 #include "app/ui/LanguageChoice.h"
-#include "app/ui/MainMenu.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
-using namespace std::chrono_literals;
-
-// A shell whose dialogs, clock, relaunch and event loop are all scripted.
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -28,7 +19,6 @@ protected:
         store = testing::settingsIn(dir.file("store.ini"));
         testing::writeFile(dir.file("one.pdf"), testing::simpleDocument(2));
         testing::writeFile(dir.file("two.pdf"), testing::simpleDocument(2));
-        testing::writeFile(dir.file("broken.pdf"), "this is no PDF at all");
     }
 
     QString path(const char* name) const { return testing::qpath(dir.file(name)); }
@@ -43,11 +33,8 @@ protected:
             ++restartQuestions;
             return answerRestartNow;
         };
-        o.chooseFiles = [this](QWidget*) {
-            ++openPanels;
-            return panelChoice;
-        };
-        o.showOpenError = [this](const QString& p, const DocumentLoaderError&) { openErrors.append(p); };
+        o.chooseFiles = [](QWidget*) { return QStringList(); };
+        o.showOpenError = [](const QString&, const DocumentLoaderError&) {};
         o.passwordPrompt = [](QWidget*) -> PasswordPrompt {
             return [](const QString&) { return std::nullopt; };
         };
@@ -67,95 +54,9 @@ protected:
     testing::FakeClock clock;
     QStringList systemLanguages{"en-US"};
     bool answerRestartNow = true;
-    int restartQuestions = 0, openPanels = 0, exits = 0;
-    QStringList panelChoice, openErrors, launches;
+    int restartQuestions = 0, exits = 0;
+    QStringList launches;
 };
-
-TEST_F(ShellTest, TheOpenPanelAtLaunchOpensTheChosenFilesACancelledOneEndsTheRun)
-{
-    ApplicationShell cancelled(options());
-    cancelled.didFinishLaunching({});
-    EXPECT_EQ(openPanels, 1);
-    EXPECT_TRUE(cancelled.windows().isEmpty());
-    EXPECT_EQ(exits, 1);
-
-    panelChoice = {path("one.pdf"), path("two.pdf")};
-    ApplicationShell chosen(options());
-    chosen.didFinishLaunching({});
-    EXPECT_EQ(chosen.windows().size(), 2);
-    EXPECT_EQ(exits, 1);
-
-    ShellOptions selfTest = options();  // in self-test mode no panel is shown
-    selfTest.selfTest = true;
-    ApplicationShell(std::move(selfTest)).didFinishLaunching({});
-    EXPECT_EQ(openPanels, 2);
-}
-
-TEST_F(ShellTest, FilesGivenAtLaunchOpenWithoutThePanelAndTheLastWindowClosingEndsTheRun)
-{
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({path("one.pdf"), path("two.pdf")});
-    EXPECT_EQ(openPanels, 0);
-    ASSERT_EQ(shell.windows().size(), 2);
-    EXPECT_EQ(SessionGuard::sessionDocuments(*store).size(), 2);
-
-    shell.windows().first()->close();
-    EXPECT_EQ(exits, 0);
-    EXPECT_EQ(SessionGuard::sessionDocuments(*store), QStringList{path("two.pdf")});
-    shell.windows().first()->close();
-    EXPECT_EQ(exits, 1);
-    // Closed one by one by the user: nothing to reopen next time.
-    EXPECT_TRUE(SessionGuard::sessionDocuments(*store).isEmpty());
-}
-
-TEST_F(ShellTest, AnOpenFileIsRaisedAndAnUnreadableOneReportedALaunchWithNothingOpenEnds)
-{
-    {
-        ApplicationShell shell(options());
-        DocumentWindow* first = shell.openFile(path("one.pdf"));
-        EXPECT_EQ(shell.openFile(testing::qpath(dir.path()) + QStringLiteral("/./one.pdf")), first);
-        EXPECT_EQ(shell.windows().size(), 1);
-    }
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({path("broken.pdf"), path("missing.pdf")});
-    EXPECT_EQ(openErrors, (QStringList{path("broken.pdf"), path("missing.pdf")}));
-    EXPECT_TRUE(shell.windows().isEmpty());
-    EXPECT_EQ(exits, 1);
-}
-
-TEST_F(ShellTest, AfterUncleanLaunchesThePreviousSessionIsNotReopenedUntilTheCleanLaunchReset)
-{
-    SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
-    store->setValue(SessionGuard::uncleanLaunchesKey, 3);
-    store->setValue(SessionGuard::ignoreStateKey, true);
-    ApplicationShell shell(options());
-    shell.didFinishLaunching({});
-    EXPECT_EQ(openPanels, 1);
-    EXPECT_TRUE(shell.windows().isEmpty());
-    clock.advance(9s);
-    EXPECT_EQ(SessionGuard::uncleanLaunches(*store), 3);
-    clock.advance(1s);
-    EXPECT_EQ(SessionGuard::uncleanLaunches(*store), 0);
-    EXPECT_FALSE(SessionGuard::ignoresPreviousState(*store));
-}
-
-TEST_F(ShellTest, QuittingKeepsTheSessionsDocumentsAndTheNextLaunchReopensThem)
-{
-    {
-        ApplicationShell shell(options());
-        shell.didFinishLaunching({path("one.pdf"), path("two.pdf")});
-        shell.requestQuit();
-        EXPECT_EQ(exits, 1);
-        EXPECT_TRUE(shell.windows().isEmpty());
-        shell.willTerminate();
-    }
-    EXPECT_EQ(SessionGuard::sessionDocuments(*store).size(), 2);
-
-    ApplicationShell next(options());
-    next.didFinishLaunching({});
-    EXPECT_EQ(openPanels, 0);
-    EXPECT_EQ(next.windows().size(), 2);
-}
 
 TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
 {
@@ -194,62 +95,15 @@ TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart)
     EXPECT_TRUE(launches.isEmpty());
 }
 
-TEST_F(ShellTest, TheLanguageInUseShowsNoAlertAndTheItemsCheckTheStoredOverride)
+TEST_F(ShellTest, TheLanguageInUseShowsNoAlert)
 {
     answerRestartNow = false;
     ApplicationShell shell(options());
-    DocumentWindow* window = shell.openFile(path("one.pdf"));
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(shell.openFile(path("one.pdf")), nullptr);
     shell.selectLanguage("en");
     EXPECT_EQ(restartQuestions, 0);
     EXPECT_FALSE(shell.restartRequested());
     EXPECT_EQ(shell.checkedLanguageCode(), "en");
-    QMenu* menu = MainMenu::languageMenu(window->menuBar());
-    ASSERT_NE(menu, nullptr);
-    for (const char* code : {"", "ru", ""}) {
-        shell.selectLanguage(code);
-        emit menu->aboutToShow();
-        QStringList checked;
-        for (QAction* action : menu->actions()) {
-            if (action->isChecked()) {
-                checked.append(action->data().toString());
-            }
-        }
-        EXPECT_EQ(checked, QStringList{code});
-    }
-}
-
-TEST_F(ShellTest, TheEndWaitsForPendingBackgroundWork)
-{
-    std::atomic<bool> written{false};
-    ApplicationShell shell(options());
-    SerialQueue journal("app.quillet.test-journal");
-    journal.async([&written] {
-        std::this_thread::sleep_for(300ms);
-        written = true;
-    });
-    shell.willTerminate();
-    EXPECT_TRUE(written);
-}
-
-TEST_F(ShellTest, AWindowOpenedByTheShellHasTheMainMenuNamingTheApplication)
-{
-    EXPECT_EQ(MainMenu::aboutTitle(), "About Verda Edits PDF");
-    ApplicationShell shell(options());
-    DocumentWindow* window = shell.openFile(path("one.pdf"));
-    ASSERT_NE(window, nullptr);
-    auto titles = [](const QList<QAction*>& actions) {
-        QStringList out;
-        for (QAction* action : actions) {
-            if (!action->isSeparator()) {
-                out.append(action->text());
-            }
-        }
-        return out;
-    };
-    EXPECT_EQ(titles(window->menuBar()->actions()), (QStringList{"File", "View", "Help"}));
-    EXPECT_EQ(titles(window->menuBar()->actions().first()->menu()->actions()),
-              (QStringList{"Open…", "Close", "Language", "Quit Verda Edits PDF"}));
 }
 
 }  // namespace
