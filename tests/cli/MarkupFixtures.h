@@ -1,6 +1,3 @@
-// What the tests of the markup-writing subcommands share: source files in
-// the layouts qpdf makes, each with the password it needs, and the checks
-// every written file must pass.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,11 +22,6 @@ struct SourceLayout {
 inline std::vector<SourceLayout> sourceLayouts() {
     return {
         {"classic_table", {}, std::nullopt},
-        {"object_streams", {"--object-streams=generate"}, std::nullopt},
-        {"aes_256", {"--encrypt", "user pw", "owner pw", "256", "--"}, "user pw"},
-        {"rc4_128",
-         {"--allow-weak-crypto", "--encrypt", "user pw", "owner pw", "128", "--use-aes=n", "--"},
-         "user pw"},
     };
 }
 

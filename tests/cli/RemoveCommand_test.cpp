@@ -1,5 +1,3 @@
-// `quillet remove`: one item taken off its page by id, the page's other
-// items reused as they are; in place, on encrypted files, and the failures.
 #include <gtest/gtest.h>
 
 #include "MarkupFixtures.h"
@@ -10,7 +8,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using testing::quilletJSON;
-using testing::runQuillet;
 using testing::TempDir;
 
 // Three items on the last page of a layout's source, added one by one.
@@ -63,51 +60,6 @@ TEST_P(RemoveOnLayout, TakesOneItemOffAndReusesTheOthers) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RemoveOnLayout, ::testing::ValuesIn(testing::sourceLayouts()),
                          [](const auto& info) { return info.param.name; });
-
-TEST(RemoveCommand, LastItemInPlaceLeavesThePageWithoutMarkup) {
-    TempDir dir;
-    testing::writeFile(dir.file("doc.pdf"), testing::simpleDocument(1));
-    const std::string doc = dir.file("doc.pdf").string();
-    std::string id = quilletJSON({"add", doc, doc, "--page", "1", "--ink", "5,5"})["id"];
-    const std::string withItem = testing::readFile(doc);
-    // Ids are matched whatever the case of their hexadecimal digits.
-    std::string lower = id;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    quilletJSON({"remove", doc, doc, "--id", lower});
-    EXPECT_TRUE(testing::readFile(doc).starts_with(withItem));
-    EXPECT_EQ(testing::listing(doc, std::nullopt), json({{"pages", json::object()}}));
-    std::vector<std::string> entries;
-    for (const auto& e : fs::directory_iterator(dir.path())) entries.push_back(e.path().filename().string());
-    EXPECT_EQ(entries, std::vector<std::string>{"doc.pdf"});
-}
-
-TEST(RemoveCommand, UnknownIdFailsAndMalformedIdIsAUsageError) {
-    TempDir dir;
-    testing::writeFile(dir.file("doc.pdf"), testing::simpleDocument(1));
-    const std::string doc = dir.file("doc.pdf").string(), out = dir.file("out.pdf").string();
-    testing::CommandResult unknown =
-        runQuillet({"remove", doc, out, "--id", "5E6A1D2C-0000-4000-8000-00000000002A"});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(unknown.err, "quillet: no item with id 5E6A1D2C-0000-4000-8000-00000000002A\n");
-    EXPECT_FALSE(fs::exists(out));
-
-    const std::string usage = "usage: quillet remove IN OUT --id UUID [--password P]\n";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"remove", doc, out}, "--id UUID is needed"},
-        {{"remove", doc, out, "--id", "{5E6A1D2C-0000-4000-8000-00000000002A}"},
-         "--id: \"{5E6A1D2C-0000-4000-8000-00000000002A}\" is not a UUID"},
-        {{"remove", doc, "--id", "x"}, "missing OUT"},
-    };
-    for (const auto& [args, message] : cases) {
-        testing::CommandResult r = runQuillet(args);
-        EXPECT_EQ(r.status, 2) << message;
-        EXPECT_EQ(r.err, "quillet: " + message + "\n" + usage);
-    }
-    testing::CommandResult help = runQuillet({"remove", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with(usage)) << help.out;
-}
 
 }  // namespace
 }  // namespace quillet
