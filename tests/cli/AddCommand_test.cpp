@@ -10,10 +10,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using testing::quilletJSON;
 using testing::runQuillet;
-using testing::SourceLayout;
 using testing::TempDir;
-
-class AddEveryKind : public ::testing::TestWithParam<SourceLayout> {};
 
 struct KindCase {
     std::vector<std::string> args;
@@ -31,11 +28,10 @@ std::vector<KindCase> kindCases(const fs::path& itemFile) {
     };
 }
 
-TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
+TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    const SourceLayout& layout = GetParam();
     TempDir dir;
-    fs::path current = testing::makeSource(dir, layout);
+    fs::path current = testing::makeSource(dir);
     const json signature = {{"v", 1},
                             {"t", "ink"},
                             {"k", "signature"},
@@ -53,7 +49,7 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
             std::vector<std::string> args = {"add", current.string(), next.string(), "--page",
                                              std::to_string(page)};
             args.insert(args.end(), c.args.begin(), c.args.end());
-            json result = quilletJSON(testing::withPassword(args, layout.password));
+            json result = quilletJSON(args);
             ASSERT_TRUE(result.is_object()) << c.kind;
             const std::string before = testing::readFile(current), after = testing::readFile(next);
             EXPECT_TRUE(after.starts_with(before)) << c.kind << " on page " << page;
@@ -65,9 +61,9 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
             current = next;
         }
     }
-    testing::expectQpdfClean(current, layout.password);
+    testing::expectQpdfClean(current);
 
-    json listed = testing::listing(current, layout.password);
+    json listed = testing::listing(current);
     ASSERT_EQ(listed["pages"].size(), 2u) << listed.dump();
     for (const auto& [page, items] : expected) {
         const json& list = listed["pages"][page];
@@ -83,18 +79,14 @@ TEST_P(AddEveryKind, OnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
     // Writing back what was listed changes nothing and appends nothing.
     testing::writeFile(dir.file("listing.json"), listed.dump());
     const fs::path again = dir.file("again.pdf");
-    json result = quilletJSON(testing::withPassword(
-        {"write", current.string(), again.string(), "--markup", dir.file("listing.json").string()},
-        layout.password));
+    json result = quilletJSON(
+        {"write", current.string(), again.string(), "--markup", dir.file("listing.json").string()});
     EXPECT_EQ(result, json({{"pagesUpdated", 0},
                             {"annotationsWritten", 0},
                             {"annotationsReused", 12},
                             {"bytesAppended", 0}}));
     EXPECT_EQ(testing::readFile(again), testing::readFile(current));
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, AddEveryKind, ::testing::ValuesIn(testing::sourceLayouts()),
-                         [](const auto& info) { return info.param.name; });
 
 // Pages tree: node 2 (/Rotate 90, /CropBox 300 × 400) holds page 3 and
 // node 4 (/Rotate 450), which holds page 5 and page 6 (/Rotate -90).
@@ -129,7 +121,7 @@ fs::path rotatedDocument(const TempDir& dir) {
 }
 
 AnnotationItem onlyItem(const fs::path& file, int pageIndex) {
-    json listed = testing::listing(file, std::nullopt);
+    json listed = testing::listing(file);
     const json& list = listed["pages"][std::to_string(pageIndex)];
     EXPECT_EQ(list.size(), 1u) << listed.dump();
     return *ItemCodec::fromJSON(list.at(0));

@@ -13,48 +13,24 @@
 
 namespace quillet::testing {
 
-struct SourceLayout {
-    std::string name;
-    std::vector<std::string> qpdfArgs;  // how qpdf makes it from a plain document
-    std::optional<std::string> password;
-};
-
-inline std::vector<SourceLayout> sourceLayouts() {
-    return {
-        {"classic_table", {}, std::nullopt},
-    };
-}
-
-// The plain three-page document turned into `layout` by qpdf.
-inline std::filesystem::path makeSource(const TempDir& dir, const SourceLayout& layout, int pages = 3) {
-    const auto plain = dir.file("plain.pdf");
-    writeFile(plain, simpleDocument(pages));
-    const auto source = dir.file(layout.name + ".pdf");
-    std::vector<std::string> args = layout.qpdfArgs;
-    args.insert(args.end(), {plain.string(), source.string()});
-    CommandResult r = runQpdf(args);
+// The plain three-page document rewritten by qpdf, as other tools save it.
+inline std::filesystem::path makeSource(const TempDir& dir) {
+    writeFile(dir.file("plain.pdf"), simpleDocument(3));
+    CommandResult r = runQpdf({dir.file("plain.pdf").string(), dir.file("source.pdf").string()});
     EXPECT_EQ(r.status, 0) << r.err;
-    return source;
-}
-
-inline std::vector<std::string> withPassword(std::vector<std::string> args,
-                                             const std::optional<std::string>& password) {
-    if (password) args.insert(args.end(), {"--password", *password});
-    return args;
+    return dir.file("source.pdf");
 }
 
 // `qpdf --check` passes without a single warning.
-inline void expectQpdfClean(const std::filesystem::path& file, const std::optional<std::string>& password) {
-    std::vector<std::string> args = {"--check", file.string()};
-    if (password) args.insert(args.begin(), "--password=" + *password);
-    CommandResult r = runQpdf(args);
+inline void expectQpdfClean(const std::filesystem::path& file) {
+    CommandResult r = runQpdf({"--check", file.string()});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("WARNING"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
 }
 
-inline nlohmann::json listing(const std::filesystem::path& file, const std::optional<std::string>& password) {
-    return quilletJSON(withPassword({"list", file.string()}, password));
+inline nlohmann::json listing(const std::filesystem::path& file) {
+    return quilletJSON({"list", file.string()});
 }
 
 }  // namespace quillet::testing

@@ -10,14 +10,14 @@ using nlohmann::json;
 using testing::quilletJSON;
 using testing::TempDir;
 
-// Three items on the last page of a layout's source, added one by one.
+// Three items on the last page of a source, added one by one.
 struct Marked {
     fs::path file;
     std::vector<std::string> ids;
 };
 
-Marked markLastPage(const TempDir& dir, const testing::SourceLayout& layout) {
-    fs::path current = testing::makeSource(dir, layout);
+Marked markLastPage(const TempDir& dir) {
+    fs::path current = testing::makeSource(dir);
     Marked marked;
     const std::vector<std::vector<std::string>> kinds = {
         {"--ink", "10,10 20,20"}, {"--text", "middle", "--at", "100,100"}, {"--arrow", "1,1,50,50"}};
@@ -25,41 +25,34 @@ Marked markLastPage(const TempDir& dir, const testing::SourceLayout& layout) {
         const fs::path next = dir.file("marked" + std::to_string(i) + ".pdf");
         std::vector<std::string> args = {"add", current.string(), next.string(), "--page", "3"};
         args.insert(args.end(), kinds[i].begin(), kinds[i].end());
-        marked.ids.push_back(quilletJSON(testing::withPassword(args, layout.password))["id"]);
+        marked.ids.push_back(quilletJSON(args)["id"]);
         current = next;
     }
     marked.file = current;
     return marked;
 }
 
-std::vector<std::string> idsOn(const fs::path& file, const std::string& page,
-                               const std::optional<std::string>& password) {
+std::vector<std::string> idsOn(const fs::path& file, const std::string& page) {
     std::vector<std::string> ids;
-    const json listed = testing::listing(file, password);
+    const json listed = testing::listing(file);
     for (const json& item : listed["pages"][page]) ids.push_back(item["id"]);
     return ids;
 }
 
-class RemoveOnLayout : public ::testing::TestWithParam<testing::SourceLayout> {};
-
-TEST_P(RemoveOnLayout, TakesOneItemOffAndReusesTheOthers) {
+TEST(RemoveCommand, TakesOneItemOffAndReusesTheOthers) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    const testing::SourceLayout& layout = GetParam();
     TempDir dir;
-    Marked marked = markLastPage(dir, layout);
+    Marked marked = markLastPage(dir);
     const fs::path out = dir.file("removed.pdf");
-    json result = quilletJSON(testing::withPassword(
-        {"remove", marked.file.string(), out.string(), "--id", marked.ids[1]}, layout.password));
+    json result = quilletJSON({"remove", marked.file.string(), out.string(), "--id", marked.ids[1]});
     EXPECT_EQ(result["pagesUpdated"], 1);
     EXPECT_EQ(result["annotationsWritten"], 0);
     EXPECT_EQ(result["annotationsReused"], 2);
     EXPECT_TRUE(testing::readFile(out).starts_with(testing::readFile(marked.file)));
-    testing::expectQpdfClean(out, layout.password);
-    EXPECT_EQ(idsOn(out, "2", layout.password), (std::vector<std::string>{marked.ids[0], marked.ids[2]}));
+    testing::expectQpdfClean(out);
+    EXPECT_EQ(idsOn(out, "2"), (std::vector<std::string>{marked.ids[0], marked.ids[2]}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, RemoveOnLayout, ::testing::ValuesIn(testing::sourceLayouts()),
-                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quillet
