@@ -31,11 +31,14 @@ void PrintTo(const Layout& layout, std::ostream* os) {
     *os << layout.name;
 }
 
+// Every layout qpdf makes, and every way it encrypts.
 std::vector<Layout> layouts() {
-    testing::EncryptionVariant aes = testing::qpdfEncryptionVariants().back();
-    return {{"classic_table", {"--object-streams=disable"}},
-            {"object_streams", {"--object-streams=generate"}},
-            {aes.name, testing::qpdfEncryptArgs(aes, kUser, "owner pw"), true}};
+    std::vector<Layout> all = {{"classic_table", {"--object-streams=disable"}},
+                               {"object_streams", {"--object-streams=generate"}},
+                               {"linearized", {"--linearize"}}};
+    for (const testing::EncryptionVariant& v : testing::qpdfEncryptionVariants())
+        all.push_back({v.name, testing::qpdfEncryptArgs(v, kUser, "owner pw"), true});
+    return all;
 }
 
 // One item of each kind, each in its own colour and place.
@@ -171,7 +174,10 @@ TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
 }
 
 std::vector<Layout> encryptedLayouts() {
-    return {layouts().back()};
+    std::vector<Layout> encrypted;
+    for (const Layout& layout : layouts())
+        if (layout.encrypted) encrypted.push_back(layout);
+    return encrypted;
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterValidation, ::testing::ValuesIn(layouts()),
