@@ -9,7 +9,7 @@
 #include "app/document/DocumentLoaderError.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
-#include "app/ui/DocumentWindow.h"
+#include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
 #include "app/ui/PageRenderer.h"
@@ -94,7 +94,7 @@ ApplicationShell::~ApplicationShell()
 {
     // Windows still open (a test's, or after an aborted run) go with the shell.
     terminating_ = true;
-    for (const QPointer<DocumentWindow>& window : windows_) {
+    for (const QPointer<DocumentWindowController>& window : windows_) {
         delete window.data();
     }
 }
@@ -127,10 +127,10 @@ void ApplicationShell::didFinishLaunching(const QStringList& files)
     quitWhenNoWindows();
 }
 
-DocumentWindow* ApplicationShell::openFile(const QString& path)
+DocumentWindowController* ApplicationShell::openFile(const QString& path)
 {
     const QString resolved = normalizedPath(path);
-    for (const QPointer<DocumentWindow>& window : windows_) {
+    for (const QPointer<DocumentWindowController>& window : windows_) {
         if (window && normalizedPath(window->filePath()) == resolved) {
             window->raise();
             window->activateWindow();
@@ -144,7 +144,7 @@ DocumentWindow* ApplicationShell::openFile(const QString& path)
         options_.showOpenError(path, error);
         return nullptr;
     }
-    auto* window = new DocumentWindow(std::move(*document));
+    auto* window = new DocumentWindowController(std::move(*document));
     if (options_.passwordPrompt) {
         window->setPasswordPrompt(options_.passwordPrompt(window));
     }
@@ -155,7 +155,7 @@ DocumentWindow* ApplicationShell::openFile(const QString& path)
                                    [this, window](const QString& code) { selectLanguage(code, window); },
                                    [this] { return checkedLanguageCode(); },
                                });
-    connect(window, &DocumentWindow::closed, this, &ApplicationShell::windowClosed);
+    connect(window, &DocumentWindowController::closed, this, &ApplicationShell::windowClosed);
     windows_.append(window);
     window->show();
     recordSessionDocuments();
@@ -189,8 +189,8 @@ QString ApplicationShell::checkedLanguageCode() const
 void ApplicationShell::requestQuit()
 {
     terminating_ = true;
-    const QList<QPointer<DocumentWindow>> open = windows_;
-    for (const QPointer<DocumentWindow>& window : open) {
+    const QList<QPointer<DocumentWindowController>> open = windows_;
+    for (const QPointer<DocumentWindowController>& window : open) {
         if (window && !window->close()) {
             // A window kept itself open: the quit, and any restart with it, is off.
             terminating_ = false;
@@ -217,10 +217,10 @@ void ApplicationShell::willTerminate()
     }
 }
 
-QList<DocumentWindow*> ApplicationShell::windows() const
+QList<DocumentWindowController*> ApplicationShell::windows() const
 {
-    QList<DocumentWindow*> result;
-    for (const QPointer<DocumentWindow>& window : windows_) {
+    QList<DocumentWindowController*> result;
+    for (const QPointer<DocumentWindowController>& window : windows_) {
         if (window) {
             result.append(window);
         }
@@ -228,9 +228,9 @@ QList<DocumentWindow*> ApplicationShell::windows() const
     return result;
 }
 
-void ApplicationShell::windowClosed(DocumentWindow* window)
+void ApplicationShell::windowClosed(DocumentWindowController* window)
 {
-    windows_.removeIf([window](const QPointer<DocumentWindow>& w) { return w.isNull() || w == window; });
+    windows_.removeIf([window](const QPointer<DocumentWindowController>& w) { return w.isNull() || w == window; });
     // At the end of the run the session keeps its documents for the next launch.
     if (!terminating_) {
         recordSessionDocuments();
@@ -256,7 +256,7 @@ void ApplicationShell::quitWhenNoWindows()
 QStringList ApplicationShell::openFilePaths() const
 {
     QStringList paths;
-    for (DocumentWindow* window : windows()) {
+    for (DocumentWindowController* window : windows()) {
         paths.append(window->filePath());
     }
     return paths;

@@ -25,7 +25,7 @@ class QWidget;
 namespace quillet {
 
 class DocumentLoaderError;
-class DocumentWindow;
+class DocumentWindowController;
 
 inline constexpr char applicationVersion[] = "0.1.0";
 
@@ -67,7 +67,7 @@ public:
 
     // Shows the file in a window (raising it when it is open already); an
     // unreadable file gets an error message. The window, or null.
-    DocumentWindow* openFile(const QString& path);
+    DocumentWindowController* openFile(const QString& path);
     // File ▸ Open…
     void openDocumentPanel(QWidget* parent);
 
@@ -83,16 +83,16 @@ public:
     // session as ended cleanly, and performs a pending restart.
     void willTerminate();
 
-    QList<DocumentWindow*> windows() const;
+    QList<DocumentWindowController*> windows() const;
 
 private:
-    void windowClosed(DocumentWindow* window);
+    void windowClosed(DocumentWindowController* window);
     void recordSessionDocuments();
     void quitWhenNoWindows();
     QStringList openFilePaths() const;
 
     ShellOptions options_;
-    QList<QPointer<DocumentWindow>> windows_;
+    QList<QPointer<DocumentWindowController>> windows_;
     bool terminating_ = false;
     bool exitRequested_ = false;
     bool restartRequested_ = false;

@@ -4,7 +4,7 @@
 #include <QActionGroup>
 #include <QMenuBar>
 
-#include "app/ui/DocumentWindow.h"
+#include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/Strings.h"
 
@@ -37,7 +37,7 @@ void addLanguageItems(QMenu& menu, const MenuActions& actions)
     refreshLanguageChecks(menu, actions.checkedLanguage());
 }
 
-void addFileMenu(QMenuBar& bar, DocumentWindow& window, const MenuActions& actions)
+void addFileMenu(QMenuBar& bar, DocumentWindowController& window, const MenuActions& actions)
 {
     QMenu* file = bar.addMenu(Strings::fileMenu.text());
     file->addAction(Strings::openItem.text(), QKeySequence::Open, &window, [open = actions.open] { open(); });
@@ -52,7 +52,7 @@ void addFileMenu(QMenuBar& bar, DocumentWindow& window, const MenuActions& actio
     quit->setMenuRole(QAction::QuitRole);
 }
 
-void addViewMenu(QMenuBar& bar, DocumentWindow& window)
+void addViewMenu(QMenuBar& bar, DocumentWindowController& window)
 {
     PageView* view = window.pageView();
     QMenu* menu = bar.addMenu(Strings::viewMenu.text());
@@ -72,7 +72,7 @@ void addViewMenu(QMenuBar& bar, DocumentWindow& window)
 
 }  // namespace
 
-void install(DocumentWindow& window, const MenuActions& actions)
+void install(DocumentWindowController& window, const MenuActions& actions)
 {
     QMenuBar* bar = window.menuBar();
     addFileMenu(*bar, window, actions);

@@ -14,7 +14,7 @@ class QMenuBar;
 
 namespace quillet {
 
-class DocumentWindow;
+class DocumentWindowController;
 
 struct MenuActions {
     std::function<void()> open;
@@ -28,7 +28,7 @@ struct MenuActions {
 namespace MainMenu {
 
 // Builds the menu bar of `window`.
-void install(DocumentWindow& window, const MenuActions& actions);
+void install(DocumentWindowController& window, const MenuActions& actions);
 
 // The language submenu; its items carry their code ("", "en", "ru") as data.
 QMenu* languageMenu(QMenuBar* menuBar);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
-#include "app/ui/DocumentWindow.h"
+#include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
 #include "support/QtTestSupport.h"
 

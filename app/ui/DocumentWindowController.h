@@ -14,7 +14,7 @@ namespace quillet {
 
 class PageView;
 
-class DocumentWindow : public QMainWindow {
+class DocumentWindowController : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -22,8 +22,8 @@ public:
     static constexpr QSize minimumContentSize{520, 360};
 
     // Starts the unlock step on the next turn of the event loop.
-    explicit DocumentWindow(OpenedPDF document, QWidget* parent = nullptr);
-    ~DocumentWindow() override;
+    explicit DocumentWindowController(OpenedPDF document, QWidget* parent = nullptr);
+    ~DocumentWindowController() override;
 
     const OpenedPDF& document() const { return document_; }
     QString filePath() const { return document_.path; }
@@ -37,7 +37,7 @@ public:
 
 signals:
     // Emitted once, when the window closes.
-    void closed(DocumentWindow* window);
+    void closed(DocumentWindowController* window);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

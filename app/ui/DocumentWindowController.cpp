@@ -1,4 +1,4 @@
-#include "app/ui/DocumentWindow.h"
+#include "app/ui/DocumentWindowController.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -11,7 +11,7 @@
 
 namespace quillet {
 
-DocumentWindow::DocumentWindow(OpenedPDF document, QWidget* parent)
+DocumentWindowController::DocumentWindowController(OpenedPDF document, QWidget* parent)
     : QMainWindow(parent), document_(std::move(document)), pageView_(new PageView(this)),
       subtitleLabel_(new QLabel(this))
 {
@@ -24,16 +24,16 @@ DocumentWindow::DocumentWindow(OpenedPDF document, QWidget* parent)
     setMinimumSize(minimumContentSize);
 
     passwordPrompt_ = [this](const QString& informative) { return askForPassword(this, informative); };
-    connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindow::refreshSubtitle);
+    connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::refreshSubtitle);
     pageView_->setDocument(document_.pdf);
     refreshSubtitle();
     // After the caller has shown the window, so the prompt has a window to sit on.
-    QTimer::singleShot(0, this, &DocumentWindow::runUnlock);
+    QTimer::singleShot(0, this, &DocumentWindowController::runUnlock);
 }
 
-DocumentWindow::~DocumentWindow() = default;
+DocumentWindowController::~DocumentWindowController() = default;
 
-QString DocumentWindow::subtitle() const
+QString DocumentWindowController::subtitle() const
 {
     const int count = pageView_->pageCount();
     if (count == 0) {
@@ -43,12 +43,12 @@ QString DocumentWindow::subtitle() const
            QString::number(count);
 }
 
-void DocumentWindow::refreshSubtitle()
+void DocumentWindowController::refreshSubtitle()
 {
     subtitleLabel_->setText(subtitle());
 }
 
-void DocumentWindow::runUnlock()
+void DocumentWindowController::runUnlock()
 {
     if (closedEmitted_) {
         return;
@@ -66,7 +66,7 @@ void DocumentWindow::runUnlock()
     }
 }
 
-void DocumentWindow::closeEvent(QCloseEvent* event)
+void DocumentWindowController::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
     if (event->isAccepted() && !closedEmitted_) {

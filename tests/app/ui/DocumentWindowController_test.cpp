@@ -1,4 +1,4 @@
-#include "app/ui/DocumentWindow.h"
+#include "app/ui/DocumentWindowController.h"
 
 #include <algorithm>
 #include <atomic>
@@ -53,7 +53,7 @@ private:
     std::chrono::milliseconds delay_;
 };
 
-class DocumentWindowTest : public ::testing::Test {
+class DocumentWindowControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -65,16 +65,16 @@ protected:
     QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     // A shown window; deleted by the test's end unless it closed itself.
-    QPointer<DocumentWindow> show(OpenedPDF document)
+    QPointer<DocumentWindowController> show(OpenedPDF document)
     {
-        auto* window = new DocumentWindow(std::move(document));
+        auto* window = new DocumentWindowController(std::move(document));
         window->show();
         owned.append(window);
         return window;
     }
 
     // A window on the three-page fixture whose renders each take 1.5 s.
-    std::pair<QPointer<DocumentWindow>, std::shared_ptr<SlowPDFDocument>> showSlow()
+    std::pair<QPointer<DocumentWindowController>, std::shared_ptr<SlowPDFDocument>> showSlow()
     {
         OpenedPDF document = OpenedPDF::open(path("three.pdf"));
         auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
@@ -84,12 +84,12 @@ protected:
 
     void TearDown() override
     {
-        for (const QPointer<DocumentWindow>& w : owned) {
+        for (const QPointer<DocumentWindowController>& w : owned) {
             delete w.data();
         }
     }
 
-    static bool pageRendered(DocumentWindow& window, int page)
+    static bool pageRendered(DocumentWindowController& window, int page)
     {
         PageView* view = window.pageView();
         const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
@@ -97,7 +97,7 @@ protected:
     }
 
     testing::TempDir dir;
-    QList<QPointer<DocumentWindow>> owned;
+    QList<QPointer<DocumentWindowController>> owned;
 };
 
 struct PixelCount {
@@ -118,9 +118,9 @@ PixelCount countPixels(const QImage& image, const QRect& area)
     return count;
 }
 
-TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
+TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms)
 {
-    QPointer<DocumentWindow> window = show(OpenedPDF::open(path("three.pdf")));
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
     PageView* view = window->pageView();
     ASSERT_EQ(view->pageCount(), 3);
     EXPECT_EQ(view->currentPage(), 0);
@@ -144,7 +144,7 @@ TEST_F(DocumentWindowTest, ShowsTheFirstPageWithItsTextAndZooms)
     EXPECT_NEAR(view->pageRectInViewport(0).width(), 612 * fitted * PageView::zoomStep, 1e-6);
 }
 
-TEST_F(DocumentWindowTest, ASlowRendererNeverBlocksTheEventLoop)
+TEST_F(DocumentWindowControllerTest, ASlowRendererNeverBlocksTheEventLoop)
 {
     auto [window, slow] = showSlow();
     QElapsedTimer clock;
