@@ -60,6 +60,30 @@ QPDFObjectHandle appearanceStream(QPDF& pdf, const PDFStream& stream)
     return handle;
 }
 
+// Form fields nest through /Kids; real forms are a few levels deep.
+constexpr int kFieldDepthLimit = 32;
+constexpr size_t kFieldCountLimit = 100000;
+
+bool anySignedField(QPDFObjectHandle fields, int depth, size_t& visited)
+{
+    if (!fields.isArray() || depth > kFieldDepthLimit) {
+        return false;
+    }
+    for (QPDFObjectHandle field : fields.getArrayAsVector()) {
+        if (++visited > kFieldCountLimit || !field.isDictionary()) {
+            continue;
+        }
+        QPDFObjectHandle value = field.getKey("/V");
+        if (value.isDictionary() && value.hasKey("/ByteRange")) {
+            return true;
+        }
+        if (anySignedField(field.getKey("/Kids"), depth + 1, visited)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 QpdfAnnotationEditor QpdfAnnotationEditor::open(const QString& source, const std::vector<QByteArray>& passwords)
@@ -75,6 +99,21 @@ QpdfAnnotationEditor& QpdfAnnotationEditor::operator=(QpdfAnnotationEditor&&) no
 bool QpdfAnnotationEditor::isEncrypted() const
 {
     return pdf_->isEncrypted();
+}
+
+bool QpdfAnnotationEditor::hasSignatures() const
+{
+    try {
+        QPDFObjectHandle form = pdf_->getRoot().getKey("/AcroForm");
+        if (!form.isDictionary()) {
+            return false;
+        }
+        size_t visited = 0;
+        return form.hasKey("/SigFlags") || anySignedField(form.getKey("/Fields"), 0, visited);
+    } catch (const std::exception&) {
+        // A form qpdf cannot read is treated as signed: a rewrite could drop a signature.
+        return true;
+    }
 }
 
 int QpdfAnnotationEditor::pageCount() const

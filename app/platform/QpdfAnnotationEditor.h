@@ -47,6 +47,10 @@ public:
     QpdfAnnotationEditor& operator=(QpdfAnnotationEditor&&) noexcept;
 
     bool isEncrypted() const;
+    // Whether the document carries a digital signature: /SigFlags in its
+    // /AcroForm, or a form field whose value has a /ByteRange. Rewriting such
+    // a file would invalidate every signature in it.
+    bool hasSignatures() const;
     int pageCount() const;
 
     // Empty for an index out of range.

@@ -12,6 +12,8 @@
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "app/platform/SelfTestHook.h"
+
 namespace quillet::QpdfDocumentWriter {
 
 std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& givenPasswords)
@@ -55,12 +57,18 @@ public:
         if (file_.write(reinterpret_cast<const char*>(data), size) != size) {
             throw PDFEngineError(PDFEngineError::Code::writeFailed, file_.errorString().toStdString());
         }
+        if (!written_) {
+            written_ = true;
+            file_.flush();
+            SelfTestHook::reach("rewrite.writing");
+        }
     }
 
     void finish() override {}
 
 private:
     QSaveFile& file_;
+    bool written_ = false;
 };
 
 }  // namespace
@@ -75,6 +83,9 @@ void writeReplacing(QPDF& pdf, const QString& destination)
     try {
         QPDFWriter writer(pdf);
         writer.setOutputPipeline(&pipeline);
+        // The same document always gives the same bytes; qpdf refuses this
+        // for encrypted output, whose keys it derives from a fresh /ID.
+        writer.setDeterministicID(!pdf.isEncrypted());
         writer.write();
     } catch (const PDFEngineError&) {
         throw;
