@@ -1,0 +1,22 @@
+// What one successful save did.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "core/pdf/PDFValue.h"
+
+namespace quillet {
+
+struct SaveOutcome {
+    enum class Method { incremental, rewrite };
+
+    Method method = Method::incremental;
+    // For an incremental save that read the job's own source: the writer's
+    // page references, worth caching for the next save of that file.
+    std::optional<std::vector<PDFRef>> pageRefs;
+    // From the start of the save to its end.
+    double duration = 0;
+};
+
+}  // namespace quillet

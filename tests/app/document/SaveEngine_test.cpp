@@ -1,0 +1,258 @@
+// The save engine: incremental saves verified by qpdf, the rewrite fallback,
+// the crash marker's shortcut, and the exact texts a failed save shows.
+#include "app/document/SaveEngine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/document/CrashMarker.h"
+#include "app/document/DocumentKey.h"
+#include "app/document/SaveEngineError.h"
+#include "app/document/SaveEngineFixture.h"
+#include "support/QpdfEncryption.h"
+
+namespace quillet::testing {
+namespace {
+
+using Code = SaveEngineError::Code;
+
+SaveEngineError failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const SaveEngineError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no SaveEngineError";
+    return SaveEngineError::writeFailed();
+}
+
+TEST_F(SaveEngineTest, IncrementalSaveAppendsToTheSourceAndKeepsItsPageReferences)
+{
+    const SaveJob job = jobFor({{0, fiveItems(1)}, {2, {inkItem(9, {{10, 10}, {20, 20}})}}});
+    const SaveOutcome outcome = SaveEngine().run(job, output.string());
+
+    EXPECT_EQ(outcome.method, SaveOutcome::Method::incremental);
+    ASSERT_TRUE(outcome.pageRefs);
+    EXPECT_EQ(outcome.pageRefs->size(), 3u);
+    const std::string original = readFile(source), saved = readFile(output);
+    EXPECT_EQ(saved.substr(0, original.size()), original);
+    EXPECT_EQ(itemsOnPage(output, 0), fiveItems(1));
+    EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
+}
+
+TEST_F(SaveEngineTest, VanishedWorkingCopyIsReplacedByTheFallbackWithoutPageReferences)
+{
+    const std::filesystem::path own = dir.file("own.pdf");
+    std::filesystem::rename(source, own);
+    SaveJob job = jobFor({{1, fiveItems(1)}});
+    job.fallbackSource = own.string();
+    job.cachedPageRefs = std::vector<PDFRef>{{90, 0}, {91, 0}, {92, 0}};  // of the vanished copy; unused
+
+    const SaveOutcome outcome = SaveEngine().run(job, output.string());
+    EXPECT_EQ(outcome.method, SaveOutcome::Method::incremental);
+    EXPECT_FALSE(outcome.pageRefs);
+    EXPECT_EQ(itemsOnPage(output, 1), fiveItems(1));
+}
+
+TEST_F(SaveEngineTest, StaleMarkerMakesTheSaveARewriteThatReopensLikeAnIncrementalOne)
+{
+    const SaveJob job = jobFor({{0, fiveItems(1)}});
+    leaveStaleMarker(job);
+
+    const SaveOutcome outcome = SaveEngine().run(job, output.string());
+    EXPECT_EQ(outcome.method, SaveOutcome::Method::rewrite);
+    EXPECT_FALSE(outcome.pageRefs);
+    EXPECT_FALSE(CrashMarker(job.documentPath).isStale());
+    EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
+    EXPECT_EQ(runQpdf({"--check", output.string()}).status, 0);
+    // The rewrite carries the same annotations, items and order.
+    EXPECT_EQ(itemsOnPage(output, 0), fiveItems(1));
+    PDFFileReader reader(output);
+    std::vector<std::string> subtypes;
+    for (const PDFValue& entry : annotationsOfPage(reader, 0)) {
+        subtypes.push_back(*reader.resolve(entry).dictValue()->find("Subtype")->nameValue());
+    }
+    EXPECT_EQ(subtypes, (std::vector<std::string>{"Ink", "FreeText", "FreeText", "Text", "Popup", "Ink"}));
+
+    // Saved again from the rewritten file: incremental, and the items are reused.
+    const std::filesystem::path again = dir.file("again.pdf");
+    SaveJob next = job;
+    next.source = output.string();
+    EXPECT_EQ(SaveEngine().run(next, again.string()).method, SaveOutcome::Method::incremental);
+    EXPECT_EQ(readFile(again), readFile(output));
+}
+
+TEST_F(SaveEngineTest, FailedAppendFallsBackToARewrite)
+{
+    FileClonerCalls calls = FileClonerCalls::system();
+    calls.fsync = [](int) {
+        errno = EIO;
+        return -1;
+    };
+    const SaveJob job = jobFor({{2, fiveItems(1)}});
+    EXPECT_EQ(SaveEngine(calls).run(job, output.string()).method, SaveOutcome::Method::rewrite);
+    EXPECT_EQ(itemsOnPage(output, 2), fiveItems(1));
+    EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
+}
+
+TEST_F(SaveEngineTest, RewriteOfTheWrongPageCountFailsWithTheCountsFound)
+{
+    writeFile(source, simpleDocument(11));
+    const SaveJob job = jobFor({{0, fiveItems(1)}}, 12);
+    leaveStaleMarker(job);
+    const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
+    EXPECT_EQ(error.code(), Code::verificationFailed);
+    EXPECT_EQ(error.text(), "The saved file failed verification (11 pages instead of 12).");
+    EXPECT_EQ(error.localizedFailureReason(Language::ru).toStdString(),
+              "Проверка сохранённого файла не прошла (число страниц 11 вместо 12).");
+}
+
+TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
+{
+    std::vector<AnnotationItem> five = fiveItems(1);
+    std::vector<AnnotationItem> four(five.begin(), five.end() - 1);
+    SaveEngine().run(jobFor({{2, four}}), output.string());
+
+    const SaveEngineError missing = failureOf([&] { SaveEngine::verify(output.string(), jobFor({{2, five}})); });
+    EXPECT_EQ(missing.detail().en, "page 3 has 4 markups instead of 5");
+    EXPECT_EQ(missing.detail().ru, "на странице 3 4 пометок вместо 5");
+
+    std::vector<AnnotationItem> foreign = four;
+    foreign.push_back(inkItem(77, {{1, 1}, {2, 2}}));
+    SaveEngine().run(jobFor({{2, five}}), output.string());
+    const SaveEngineError swapped =
+        failureOf([&] { SaveEngine::verify(output.string(), jobFor({{2, foreign}})); });
+    EXPECT_EQ(swapped.detail().en, "page 3 has 5 markups instead of 5");
+
+    const SaveEngineError beyond = failureOf([&] { SaveEngine::verify(output.string(), jobFor({{5, {}}})); });
+    EXPECT_EQ(beyond.detail().en, "page 6 is missing");
+    EXPECT_EQ(beyond.detail().ru, "нет страницы 6");
+}
+
+TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
+{
+    writeFile(source, simpleDocument(250));
+    std::map<int, std::vector<AnnotationItem>> pages;
+    for (int i = 0; i < 250; ++i) {
+        pages[i] = {inkItem(i + 1, {{10, 10}, {20, 20}})};
+    }
+    SaveEngine().run(jobFor(pages, 250), output.string());
+
+    std::map<int, std::vector<AnnotationItem>> claimed = pages;
+    claimed[200].push_back(inkItem(999, {{1, 1}, {2, 2}}));  // the 201st page: not looked at
+    EXPECT_NO_THROW(SaveEngine::verify(output.string(), jobFor(claimed, 250)));
+    claimed[199].push_back(inkItem(998, {{1, 1}, {2, 2}}));
+    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor(claimed, 250)); }).detail().en,
+              "page 200 has 1 markups instead of 2");
+}
+
+TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen)
+{
+    writeFile(output, "not a PDF at all");
+    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({})); }).detail(),
+              (SaveEngineError::Detail{"the file does not open", "файл не открывается"}));
+    ASSERT_EQ(runQpdf({"--encrypt", "user", "owner", "256", "--", source.string(), output.string()}).status, 0);
+    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({})); }).detail(),
+              (SaveEngineError::Detail{"the encrypted file cannot be opened",
+                                       "не удаётся открыть зашифрованный файл"}));
+}
+
+// Encrypted files keep their password through a save, and are never rewritten.
+class EncryptedSave : public SaveEngineTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(EncryptedSave, KeepsThePasswordAndItsPayloadsDecrypt)
+{
+    const std::filesystem::path plain = dir.file("plain.pdf");
+    std::filesystem::rename(source, plain);
+    const EncryptionVariant& variant = *std::find_if(
+        qpdfEncryptionVariants().begin(), qpdfEncryptionVariants().end(),
+        [](const EncryptionVariant& v) { return v.name == GetParam(); });
+    std::vector<std::string> args = qpdfEncryptArgs(variant, "secret", "owner");
+    args.insert(args.end(), {plain.string(), source.string()});
+    ASSERT_EQ(runQpdf(args).status, 0);
+
+    SaveJob job = jobFor({{1, fiveItems(1)}});
+    job.isEncrypted = true;
+    job.password = "secret";
+    leaveStaleMarker(job);  // never a shortcut to a rewrite for an encrypted file
+    EXPECT_EQ(SaveEngine().run(job, output.string()).method, SaveOutcome::Method::incremental);
+
+    EXPECT_EQ(runQpdf({"--requires-password", output.string()}).status, 0);
+    EXPECT_EQ(runQpdf({"--check", "--password=secret", output.string()}).status, 0);
+    const std::filesystem::path decrypted = dir.file("decrypted.pdf");
+    ASSERT_EQ(runQpdf({"--password=secret", "--decrypt", output.string(), decrypted.string()}).status, 0);
+    EXPECT_EQ(itemsOnPage(decrypted, 1), fiveItems(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ciphers, EncryptedSave, ::testing::Values("rc4_128", "aes_256"));
+
+TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten)
+{
+    const std::filesystem::path plain = dir.file("plain.pdf");
+    std::filesystem::rename(source, plain);
+    ASSERT_EQ(runQpdf({"--encrypt", "secret", "owner", "256", "--", plain.string(), source.string()}).status, 0);
+    SaveJob job = jobFor({{0, fiveItems(1)}});
+    job.isEncrypted = true;
+    job.password = "wrong";
+
+    const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
+    EXPECT_EQ(error.code(), Code::encryptedUnsupported);
+    EXPECT_EQ(error.text(),
+              "An encrypted document can’t be saved without changing its protection (document is encrypted). "
+              "Markup is kept in the recovery journal.");
+    EXPECT_EQ(error.localizedDescription(Language::ru).toStdString(), "Не удалось сохранить пометки");
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
+}
+
+TEST_F(SaveEngineTest, CrashMarkerIsStaleOnlyForAProcessThatIsGone)
+{
+    const CrashMarker marker(document.string());
+    ASSERT_TRUE(marker.path());
+    EXPECT_EQ(std::filesystem::path(*marker.path()),
+              dir.file("data") / "Quillet" / "Recovery" / (DocumentKey::of(document.string()) + ".saving"));
+    EXPECT_FALSE(marker.isStale());  // missing
+
+    marker.write();
+    EXPECT_EQ(readFile(*marker.path()), std::to_string(getpid()));
+    EXPECT_FALSE(marker.isStale());  // this process
+
+    const struct {
+        std::string text;
+        bool stale;
+    } cases[] = {
+        {std::to_string(getppid()), false},  // alive
+        {"2147483646", true},
+        {"+2147483646", true},
+        {"-5", false},
+        {"2147483648", false},  // not a 32-bit number
+        {"12ab", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        writeFile(*marker.path(), c.text);
+        EXPECT_EQ(marker.isStale(), c.stale) << c.text;
+    }
+    marker.remove();
+    EXPECT_FALSE(std::filesystem::exists(*marker.path()));
+    marker.remove();  // gone already: nothing happens
+}
+
+TEST(DocumentKey, IsTheDigestPrefixOfTheResolvedPath)
+{
+    TempDir dir;
+    const std::filesystem::path file = dir.file("a.pdf"), link = dir.file("link.pdf");
+    writeFile(file, "x");
+    std::filesystem::create_symlink(file, link);
+    const std::string key = DocumentKey::of(file.string());
+    EXPECT_EQ(key.size(), 32u);
+    EXPECT_EQ(key.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(DocumentKey::of(link.string()), key);
+    EXPECT_EQ(DocumentKey::of((dir.path() / "." / "a.pdf").string()), key);
+    // printf '%s' /tmp/x.pdf | sha256sum
+    EXPECT_EQ(DocumentKey::of("/tmp/x.pdf").substr(0, 8), "c94b33ea");
+}
+
+}  // namespace
+}  // namespace quillet::testing
