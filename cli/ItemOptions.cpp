@@ -11,6 +11,7 @@
 #include "cli/MarkupUpdate.h"
 #include "core/markup/ItemCodec.h"
 #include "core/markup/ItemGeometry.h"
+#include "core/markup/ToolStyle.h"
 
 namespace quillet::cli {
 namespace {
@@ -138,25 +139,17 @@ std::vector<Stroke> parseStrokes(std::string_view text) {
     return strokes;
 }
 
-// The built-in style of the application's tool for each kind.
-struct Style {
-    RGBA color;
-    double lineWidth;
-};
-constexpr double kDefaultFontSize = 13;
-const RGBA kRed{0.89, 0.16, 0.16, 1.0};
-const RGBA kYellow{1.0, 0.83, 0.0, 1.0};
-
-Style defaultStyle(Kind kind, bool highlighter) {
+// The application's tool that makes items of this kind.
+Tool toolFor(Kind kind, bool highlighter) {
     switch (kind) {
         case Kind::ink:
-            return highlighter ? Style{kYellow, 14} : Style{kRed, 2};
+            return highlighter ? Tool::highlighter : Tool::pen;
         case Kind::note:
-            return {kYellow, 1};
+            return Tool::note;
         case Kind::arrow:
-            return {kRed, 2};
+            return Tool::arrow;
         default:
-            return {kRed, 1};
+            return Tool::text;
     }
 }
 
@@ -164,7 +157,7 @@ TextSpec textSpec(const Arguments& arguments, std::string text) {
     TextSpec spec;
     spec.text = std::move(text);
     std::optional<std::string> size = arguments.value("size");
-    spec.fontSize = size ? parseBounded(*size, "size", kMaxFontSize) : kDefaultFontSize;
+    spec.fontSize = size ? parseBounded(*size, "size", kMaxFontSize) : ToolStyle::penDefault().fontSize;
     spec.boxed = arguments.flag("boxed");
     return spec;
 }
@@ -227,7 +220,7 @@ AnnotationItem buildItem(const Arguments& arguments, const PageBox& page, std::c
     Kind kind = kindOf(arguments);
     if (kind == Kind::item)
         return itemFromObject(readInputJSON(*arguments.value("item")), page.rotation, now);
-    Style style = defaultStyle(kind, arguments.flag("highlighter"));
+    ToolStyle style = *ToolStyle::builtInDefault(toolFor(kind, arguments.flag("highlighter")));
     if (std::optional<std::string> color = arguments.value("color")) style.color = parseColor(*color);
     if (std::optional<std::string> width = arguments.value("width")) {
         style.lineWidth = parseBounded(*width, "width", kMaxLineWidth);
