@@ -22,7 +22,7 @@ QString mimeTypeFor(const QString& type)
     return QStringLiteral("application/x-") + type;
 }
 
-bool setString(const QString& type, const QString& text)
+bool setString(const QString& type, const QString& text, const std::optional<QString>& plainText)
 {
     QClipboard* board = clipboard();
     if (board == nullptr) {
@@ -30,6 +30,9 @@ bool setString(const QString& type, const QString& text)
     }
     auto* data = new QMimeData;
     data->setData(mimeTypeFor(type), text.toUtf8());
+    if (plainText) {
+        data->setText(*plainText);
+    }
     board->setMimeData(data);  // the clipboard owns it
     return true;
 }
@@ -42,6 +45,13 @@ std::optional<QString> string(const QString& type)
         return std::nullopt;
     }
     return QString::fromUtf8(data->data(mimeTypeFor(type)));
+}
+
+bool hasType(const QString& type)
+{
+    QClipboard* board = clipboard();
+    const QMimeData* data = board != nullptr ? board->mimeData() : nullptr;
+    return data != nullptr && data->hasFormat(mimeTypeFor(type));
 }
 
 }  // namespace quillet::Pasteboard

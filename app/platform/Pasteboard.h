@@ -14,9 +14,11 @@ inline constexpr char itemType[] = "app.quillet.item";
 // The clipboard format used for a private type.
 QString mimeTypeFor(const QString& type);
 
-// Replaces the clipboard's whole content. False without a GUI application.
-bool setString(const QString& type, const QString& text);
+// Replaces the clipboard's whole content, with `plainText` (when given) as
+// text for every other application. False without a GUI application.
+bool setString(const QString& type, const QString& text, const std::optional<QString>& plainText = std::nullopt);
 // Absent when the clipboard holds nothing of that type (or there is no GUI application).
 std::optional<QString> string(const QString& type);
+bool hasType(const QString& type);
 
 }  // namespace quillet::Pasteboard

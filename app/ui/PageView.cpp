@@ -26,6 +26,7 @@ PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true);
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setSingleStep(40);
 }
@@ -45,10 +46,13 @@ void PageView::setDocument(std::shared_ptr<PDFDocument> pdf)
 void PageView::reloadDocument()
 {
     pageSizes_.clear();
+    pageGeometries_.clear();
+    textSelection_.setDocument(pdf_);
     const int count = pdf_ ? pdf_->pageCount() : 0;
     for (int i = 0; i < count; ++i) {
         const std::optional<PDFPageGeometry> geometry = pdf_->pageGeometry(i);
-        pageSizes_.push_back(geometry ? geometry->displaySize() : QSizeF(612, 792));
+        pageGeometries_.push_back(geometry.value_or(PDFPageGeometry{QRectF(0, 0, 612, 792), 0}));
+        pageSizes_.push_back(pageGeometries_.back().displaySize());
     }
     if (renderer_) {
         renderer_->clear();
@@ -216,6 +220,7 @@ void PageView::paintEvent(QPaintEvent* event)
     const auto [first, last] = layout_.pagesIn(visibleContentRect());
     for (int i = first; i <= last; ++i) {
         paintPage(painter, i, pixelRatio);
+        paintTextSelection(painter, i);
     }
     requestVisiblePages(pixelRatio);
 }

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QAbstractScrollArea>
 
 #include "app/platform/PDFDocument.h"
+#include "app/ui/PageInputHandler.h"
 #include "app/ui/PageLayout.h"
 #include "app/ui/PageRenderer.h"
+#include "app/ui/PageTextSelection.h"
 
 namespace quillet {
 
@@ -50,6 +53,29 @@ public:
     QRectF pageRectInViewport(int pageIndex) const;
     PageRenderer* renderer() const { return renderer_.get(); }
 
+    // Input: the handler (the editor) sees pointer, key and menu events
+    // first; what it leaves is handled as a viewer does. Not owned.
+    void setInputHandler(PageInputHandler* handler) { inputHandler_ = handler; }
+
+    // Page space ⇄ viewport, for rotated and cropped pages. Viewport points
+    // are the view's points (they grow with zoom).
+    // The page under a viewport point, without snapping to the nearest page.
+    std::optional<int> pageAt(QPointF viewportPoint) const;
+    std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const;
+    QTransform pageToViewport(int pageIndex) const;
+    QPointF toPage(int pageIndex, QPointF viewportPoint) const;
+    QPointF toViewport(int pageIndex, QPointF pagePoint) const;
+    // The part of the page that is visible, in page space; empty when none is.
+    QRectF visiblePageRect(int pageIndex) const;
+
+    // The viewer's text selection over the pages' text.
+    bool hasTextSelection() const { return !textSelection_.isEmpty(); }
+    QString selectedText() { return textSelection_.text(); }
+    void clearTextSelection();
+    void selectAllText();
+    // Puts the selected text on the clipboard; false when nothing is selected.
+    bool copySelectedText();
+
 signals:
     void scaleChanged();
     void currentPageChanged(int pageIndex);
@@ -59,6 +85,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void relayout();
@@ -69,10 +102,18 @@ private:
     void paintPage(QPainter& painter, int pageIndex, double pixelRatio);
     void requestVisiblePages(double pixelRatio);
     void pageArrived(int pageIndex);
+    // The viewer's own pointer behaviour: selecting text.
+    void viewerMousePress(QMouseEvent* event);
+    void viewerMouseMove(QMouseEvent* event);
+    void paintTextSelection(QPainter& painter, int pageIndex);
 
     std::shared_ptr<PDFDocument> pdf_;
     std::unique_ptr<PageRenderer> renderer_;
     std::vector<QSizeF> pageSizes_;
+    std::vector<PDFPageGeometry> pageGeometries_;
+    PageInputHandler* inputHandler_ = nullptr;
+    PageTextSelection textSelection_;
+    bool selectingText_ = false;
     PageLayout layout_;
     bool autoScales_ = true;
     double manualScale_ = 1;
