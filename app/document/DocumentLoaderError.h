@@ -1,5 +1,8 @@
 // Why a file could not be shown as a document. The user is shown
-// localizedText() with localizedExplanation() below it.
+// localizedText() with localizedExplanation() below it: for a file that is
+// there but does not parse, "The file is damaged or is not a PDF."; for a
+// file that cannot be read at all, the system's reason (missing, a folder,
+// no permission).
 #pragma once
 
 #include <exception>
@@ -14,13 +17,23 @@ namespace quillet {
 class DocumentLoaderError : public std::exception {
 public:
     enum class Code {
-        unreadable,  // the file could not be opened as a PDF
+        unreadable,    // the file could not be opened as a PDF
+        inaccessible,  // the file could not be read: errorNumber() says why
     };
 
-    explicit DocumentLoaderError(Code code, std::string detail = {});
+    explicit DocumentLoaderError(Code code, std::string detail = {}, int errorNumber = 0);
+    static DocumentLoaderError inaccessible(int errorNumber, std::string detail = {})
+    {
+        return DocumentLoaderError(Code::inaccessible, std::move(detail), errorNumber);
+    }
+
+    // The errno that made the file inaccessible when reading it: 0 when it
+    // can be read. A folder counts as EISDIR.
+    static int accessError(const QString& path);
 
     Code code() const { return code_; }
-    // What the PDF engine reported, for the log; never shown.
+    int errorNumber() const { return errorNumber_; }
+    // What the PDF engine or the system reported, for the log; never shown.
     const std::string& detail() const { return detail_; }
 
     std::string text() const;
@@ -31,6 +44,7 @@ public:
 private:
     Code code_;
     std::string detail_;
+    int errorNumber_;
     std::string text_;
 };
 

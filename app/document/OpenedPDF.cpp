@@ -1,5 +1,7 @@
 #include "app/document/OpenedPDF.h"
 
+#include <cstring>
+
 #include <QFileInfo>
 
 #include "app/document/DocumentLoaderError.h"
@@ -19,6 +21,10 @@ constexpr LocalizedString incorrectPassword{"Incorrect password. Try again.",
 
 OpenedPDF OpenedPDF::open(const QString& path)
 {
+    if (const int error = DocumentLoaderError::accessError(path); error != 0) {
+        logLine("cannot open " + path.toStdString() + ": " + std::strerror(error));
+        throw DocumentLoaderError::inaccessible(error, std::strerror(error));
+    }
     try {
         std::unique_ptr<PDFDocument> pdf = openPDFDocument(path);
         return OpenedPDF{path, std::shared_ptr<PDFDocument>(std::move(pdf)), std::nullopt};

@@ -19,8 +19,8 @@ struct OpenedPDF {
     std::optional<QString> password;
 
     // Opens `path` through the PDF engine; a file that needs a password opens
-    // locked. Throws DocumentLoaderError (unreadable) for anything that is not
-    // a readable PDF.
+    // locked. Throws DocumentLoaderError: inaccessible when the file cannot be
+    // read (missing, a folder, no permission), unreadable when it is not a PDF.
     static OpenedPDF open(const QString& path);
 
     // The file name as the user knows it, for titles and prompts.

@@ -1,13 +1,20 @@
 #include "app/ui/ApplicationMain.h"
 
+#include <cstdio>
+#include <optional>
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
+#include "app/document/WorkingCopy.h"
 #include "app/platform/DefaultsStore.h"
+#include "app/platform/SerialQueue.h"
 #include "app/ui/ApplicationShell.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/SessionGuard.h"
+#include "app/ui/SingleInstance.h"
 #include "app/ui/Strings.h"
 #include "app/ui/TerminationSignals.h"
 
@@ -15,42 +22,84 @@ namespace quillet {
 
 namespace {
 
-QStringList filesFromArguments(const QApplication& app)
+struct LaunchRequest {
+    QStringList files;            // absolute, as the launch's working folder names them
+    std::optional<int> exitCode;  // set when the options alone end the run
+};
+
+// --help, --version and mistakes are answered here, before anything about the
+// run is recorded: none of them is a launch.
+LaunchRequest readArguments(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(Strings::displayName.text());
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.setApplicationDescription(QString::fromUtf8(Strings::displayName.en));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("PDF files to open"),
                                  QStringLiteral("[FILE.pdf...]"));
-    parser.process(app);
-    return parser.positionalArguments();
+    LaunchRequest request;
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "verda-pdf: %s\nTry 'verda-pdf --help' for more information.\n",
+                     qPrintable(parser.errorText()));
+        request.exitCode = 2;
+        return request;
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        request.exitCode = 0;
+        return request;
+    }
+    if (parser.isSet(version)) {
+        std::printf("verda-pdf %s\n", applicationVersion);
+        request.exitCode = 0;
+        return request;
+    }
+    for (const QString& file : parser.positionalArguments()) {
+        request.files.append(QFileInfo(file).absoluteFilePath());
+    }
+    return request;
 }
 
 }  // namespace
 
 int runApplication(int argc, char** argv)
 {
-    // First of all, so that a crash anywhere later still counts as an unclean run.
+    QApplication app(argc, argv);  // takes Qt's own options (-platform ...) out of the arguments
+    QApplication::setApplicationName(QStringLiteral("verda-pdf"));
+    QApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
+    const LaunchRequest request = readArguments(QApplication::arguments());
+    if (request.exitCode) {
+        return *request.exitCode;
+    }
+
+    // Decided before the defaults store is opened: a launch that hands its
+    // files over leaves the running instance's session record alone.
+    std::unique_ptr<SingleInstance> instance =
+        SingleInstance::claim(DefaultsStore::kindForEnvironment(), request.files);
+    if (!instance) {
+        return 0;
+    }
+
+    // Before anything else of the run, so that a crash later still counts as unclean.
     QSettings& store = DefaultsStore::shared();
     SessionGuard::recordLaunch(store);
 
     const Language language = LanguageChoice::languageAtLaunch(store, LanguageChoice::systemPreferredLanguages());
     InterfaceLanguage::fix(language);
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("verda-pdf"));
     QApplication::setApplicationDisplayName(Strings::displayName.text());
-    QApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
     QApplication::setDesktopFileName(QStringLiteral("verda-pdf"));
     // The shell decides when the run ends: the last document window closing
     // must not end it while the launch Open panel is up or a file is opening.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QStringList files = filesFromArguments(app);
     ApplicationShell shell(ShellOptions::forApplication(store, language));
+    shell.attach(instance.get());
     TerminationSignals::install(&shell, [&shell] { shell.requestQuit(); });
-    QTimer::singleShot(0, &shell, [&shell, files] { shell.didFinishLaunching(files); });
+    // Working copies of processes that died; low priority, nothing waits for it.
+    SerialQueue sweep("app.quillet.sweep");
+    sweep.async([] { WorkingCopies::sweepStale(); });
+    QTimer::singleShot(0, &shell, [&shell, files = request.files] { shell.didFinishLaunching(files); });
     const int status = QApplication::exec();
     shell.willTerminate();
     return status;

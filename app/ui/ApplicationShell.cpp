@@ -169,6 +169,34 @@ void ApplicationShell::openDocumentPanel(QWidget* parent)
     }
 }
 
+void ApplicationShell::attach(SingleInstance* instance)
+{
+    instance_ = instance;
+    if (instance != nullptr) {
+        connect(instance, &SingleInstance::filesReceived, this, &ApplicationShell::openHandedOverFiles);
+    }
+}
+
+void ApplicationShell::openHandedOverFiles(const QStringList& files)
+{
+    if (terminating_) {
+        return;
+    }
+    if (files.isEmpty()) {
+        const QList<DocumentWindowController*> open = windows();
+        if (open.isEmpty()) {
+            openDocumentPanel(nullptr);
+        } else {
+            open.last()->raise();
+            open.last()->activateWindow();
+        }
+        return;
+    }
+    for (const QString& path : files) {
+        openFile(path);
+    }
+}
+
 void ApplicationShell::selectLanguage(const QString& code, QWidget* parent)
 {
     const LanguageChoice::Selection selection =
@@ -204,6 +232,10 @@ void ApplicationShell::requestQuit()
 
 void ApplicationShell::willTerminate()
 {
+    // From here on a new launch becomes the instance itself, the relaunch too.
+    if (instance_) {
+        instance_->close();
+    }
     if (!SerialQueue::waitForAllQueues(options_.backgroundWorkLimit)) {
         logLine("background work still running at exit");
     }

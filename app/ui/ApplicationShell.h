@@ -19,6 +19,7 @@
 #include "app/platform/InterfaceLanguage.h"
 #include "app/ui/Relauncher.h"
 #include "app/ui/SessionGuard.h"
+#include "app/ui/SingleInstance.h"
 
 class QWidget;
 
@@ -26,6 +27,7 @@ namespace quillet {
 
 class DocumentLoaderError;
 class DocumentWindowController;
+class SingleInstance;
 
 inline constexpr char applicationVersion[] = "0.1.0";
 
@@ -71,6 +73,13 @@ public:
     // File ▸ Open…
     void openDocumentPanel(QWidget* parent);
 
+    // Takes the files that later launches hand to `instance`; the instance
+    // stops listening when the run ends, before any relaunch.
+    void attach(SingleInstance* instance);
+    // Files from another launch: opened, or with none, the front window is
+    // raised (the Open panel when there is no window).
+    void openHandedOverFiles(const QStringList& files);
+
     // The Language menu's action: "" (system default), "en" or "ru".
     void selectLanguage(const QString& code, QWidget* parent = nullptr);
     QString checkedLanguageCode() const;
@@ -92,6 +101,7 @@ private:
     QStringList openFilePaths() const;
 
     ShellOptions options_;
+    QPointer<SingleInstance> instance_;
     QList<QPointer<DocumentWindowController>> windows_;
     bool terminating_ = false;
     bool exitRequested_ = false;

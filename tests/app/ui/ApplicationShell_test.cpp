@@ -60,7 +60,20 @@ protected:
 
 TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
 {
-    ApplicationShell shell(options());
+    // The instance stops listening before the relaunch, so the new process
+    // becomes the instance and opens the files itself.
+    std::unique_ptr<SingleInstance> instance =
+        SingleInstance::claim(path("launch.lock"), path("launch.socket"), {});
+    ASSERT_TRUE(instance && instance->isListening());
+    bool listeningAtRelaunch = true;
+    ShellOptions o = options();
+    o.launch = [&](const QString& program, const QStringList& arguments) {
+        listeningAtRelaunch = instance->isListening();
+        launches.append(program + " " + arguments.join(' '));
+        return true;
+    };
+    ApplicationShell shell(o);
+    shell.attach(instance.get());
     shell.openFile(path("one.pdf"));
     shell.openFile(path("two.pdf"));
     shell.selectLanguage("ru");
@@ -74,6 +87,7 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
     store->setValue(SessionGuard::sessionRunningKey, true);
     shell.willTerminate();
     EXPECT_EQ(launches, QStringList{"/opt/verda-pdf -- " + path("one.pdf") + " " + path("two.pdf")});
+    EXPECT_FALSE(listeningAtRelaunch);
     EXPECT_FALSE(store->value(SessionGuard::sessionRunningKey).toBool());
 }
 
