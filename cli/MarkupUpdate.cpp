@@ -5,7 +5,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "cli/AtomicOutput.h"
 #include "core/markup/CompactJSON.h"
 
 namespace quillet::cli {
@@ -61,24 +60,36 @@ void requireUnlocked(const PDFFileReader& reader) {
 
 OpenedUpdate openUpdate(const Arguments& arguments) {
     OpenedUpdate opened;
-    opened.request.in = arguments.operand(0);
-    opened.request.out = arguments.operand(1);
-    opened.request.password = arguments.value("password");
-    opened.reader = PDFFileReader::open(opened.request.in, opened.request.password);
+    UpdateRequest& request = opened.request;
+    request.in = arguments.operand(0);
+    request.out = arguments.operand(1);
+    request.password = arguments.value("password");
+    // The replacement resolves OUT's links and refuses a hard-linked OUT
+    // before anything is read; the lock is on OUT's real file, however it
+    // is named.
+    request.output = std::make_shared<ReplacementFile>(request.out.string());
+    request.lock = std::make_shared<const PathLock>(PathLock::acquire(request.output->target(), kOutputLockWait));
+    request.expectedOut = FileIdentity::ofPath(request.output->target());
+    opened.reader = PDFFileReader::open(request.in, request.password);
+    request.reader = opened.reader;
+    // When OUT is IN, it must still be exactly what was read.
+    const FileIdentity read = FileIdentity::ofStatus(opened.reader->file().status());
+    if (request.expectedOut && request.expectedOut->device == read.device && request.expectedOut->inode == read.inode)
+        request.expectedOut = read, request.replacesInput = true;
     requireUnlocked(*opened.reader);
-    opened.request.pageRefs = opened.reader->pageRefs();
+    request.pageRefs = opened.reader->pageRefs();
     return opened;
 }
 
 nlohmann::json applyUpdate(const UpdateRequest& request) {
-    AtomicOutput output(request.in, request.out);
     // The page list is handed on so that the writer does not walk the page
     // tree a second time.
     IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-        request.in, output.destination(), static_cast<int64_t>(request.pageRefs.size()), request.pages,
-        request.pageRefs, request.password, request.expandNotes);
-    // The writer flushes what it appends, not the copy it appends to.
-    output.commit();
+        *request.reader, request.output->path(), static_cast<int64_t>(request.pageRefs.size()), request.pages,
+        request.pageRefs, request.expandNotes);
+    // The writer flushes what it appends, not the copy it appends to. IN
+    // with nothing to add is left as it is.
+    if (result.bytesAppended > 0 || !request.replacesInput) request.output->commit(request.expectedOut);
     return {{"pagesUpdated", result.pagesUpdated},
             {"annotationsWritten", result.annotationsWritten},
             {"annotationsReused", result.annotationsReused},

@@ -5,14 +5,19 @@
 #pragma once
 
 #include <cstddef>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
 #include "cli/Arguments.h"
 #include "core/pdf/PDFFileReader.h"
+#include "core/save/FileIdentity.h"
 #include "core/save/IncrementalWriter.h"
+#include "core/save/PathLock.h"
+#include "core/save/ReplacementFile.h"
 
 namespace quillet::cli {
 
@@ -33,6 +38,9 @@ nlohmann::json readInputJSON(const std::string& fileOrDash);
 // read as ciphertext, and markup read from it as absent.
 void requireUnlocked(const PDFFileReader& reader);
 
+// How long a write waits for another program writing the same OUT.
+inline constexpr std::chrono::seconds kOutputLockWait{60};
+
 struct UpdateRequest {
     std::filesystem::path in;
     std::filesystem::path out;
@@ -40,19 +48,31 @@ struct UpdateRequest {
     bool expandNotes = false;
     std::vector<PDFRef> pageRefs;  // IN's pages, as read already
     PageItemMap pages;
+    // IN, opened once: read through it and cloned from it.
+    std::shared_ptr<PDFFileReader> reader;
+    // Held from before IN is read until OUT is replaced.
+    std::shared_ptr<const PathLock> lock;
+    // Where the new OUT is written, and what OUT must still be when it is
+    // replaced (absent: OUT did not exist).
+    std::shared_ptr<ReplacementFile> output;
+    std::optional<FileIdentity> expectedOut;
+    bool replacesInput = false;
 };
 
-// IN opened for `SUBCOMMAND IN OUT [--password P]`: the request names IN,
-// OUT and the password and holds IN's pages; the reader stays open so that
-// the subcommand can read IN's items. Throws when IN is locked.
+// IN opened for `SUBCOMMAND IN OUT [--password P]`: OUT's lock is taken
+// first (another quillet or the application writing it is waited for), a
+// hard-linked OUT refused, then IN opened; the request names IN, OUT and the
+// password and holds IN's pages; the reader stays open so that the
+// subcommand can read IN's items. Throws when IN is locked.
 struct OpenedUpdate {
     UpdateRequest request;
     std::shared_ptr<PDFFileReader> reader;
 };
 OpenedUpdate openUpdate(const Arguments& arguments);
 
-// Writes OUT (through a temporary file renamed over IN's real file when OUT
-// is IN), flushes it and its folder, and returns the writer's result as
+// Writes OUT (through a temporary file beside OUT's real file, renamed over
+// it when complete, after checking that OUT is still the file it was when the
+// update began), flushes it and its folder, and returns the writer's result as
 // {"pagesUpdated", "annotationsWritten", "annotationsReused",
 // "bytesAppended"}. Throws the writer's errors and std::system_error.
 nlohmann::json applyUpdate(const UpdateRequest& request);

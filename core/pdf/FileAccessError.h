@@ -1,5 +1,6 @@
-// Failures of opening, mapping, cloning and appending to files. The text
-// embeds the path and the system's message for the error number.
+// Failures of opening, mapping, cloning, appending to and replacing files.
+// The text embeds the path and, where there is one, the system's message for
+// the error number.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace quillet {
 
 class FileAccessError : public std::exception {
 public:
-    enum class Code { open, map, empty };
+    enum class Code { open, map, empty, write, create, replace, changed, busy, linked };
 
     FileAccessError(Code code, std::string path, int32_t errorNumber = 0);
 
@@ -21,14 +22,32 @@ public:
         return {Code::map, std::move(path), errorNumber};
     }
     static FileAccessError empty(std::string path) { return {Code::empty, std::move(path)}; }
+    static FileAccessError write(std::string path, int32_t errorNumber) {
+        return {Code::write, std::move(path), errorNumber};
+    }
+    // path: the folder the file was to be created in.
+    static FileAccessError create(std::string path, int32_t errorNumber) {
+        return {Code::create, std::move(path), errorNumber};
+    }
+    static FileAccessError replace(std::string path, int32_t errorNumber) {
+        return {Code::replace, std::move(path), errorNumber};
+    }
+    static FileAccessError changed(std::string path) { return {Code::changed, std::move(path)}; }
+    static FileAccessError busy(std::string path) { return {Code::busy, std::move(path)}; }
+    // errorNumber: the file's number of links.
+    static FileAccessError linked(std::string path, int32_t links) { return {Code::linked, std::move(path), links}; }
 
     Code code() const { return code_; }
     const std::string& path() const { return path_; }
-    // The errno value; 0 for empty.
+    // The errno value; 0 for empty, changed and busy; the link count for linked.
     int32_t errorNumber() const { return errorNumber_; }
 
     // "cannot open " + path + ": " + strerror, "cannot map " + path + ": " + strerror,
-    // "file is empty: " + path
+    // "file is empty: " + path, "cannot write " + path + ": " + strerror,
+    // "cannot create a file in " + path + ": " + strerror,
+    // "cannot replace " + path + ": " + strerror, path + " changed while it was read",
+    // "another program is writing " + path, and for linked a text that says
+    // why a file with other names (hard links) is not replaced.
     std::string text() const { return text_; }
     const char* what() const noexcept override { return text_.c_str(); }
 

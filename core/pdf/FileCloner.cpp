@@ -193,18 +193,25 @@ void clone(const std::filesystem::path& source, const std::filesystem::path& des
     // still reads the open data instead of losing it.
     SourceFile from;
     openSource(source, from);
+    clone(from.fd, destination, method, calls);
+}
+
+void clone(int source, const std::filesystem::path& destination, CloneMethod method,
+           const FileClonerCalls& calls) {
+    struct stat status {};
+    if (::fstat(source, &status) != 0) throw FileAccessError::open(destination.string(), errno);
     removeExisting(destination);
     // O_EXCL and O_NOFOLLOW: a link or file that appeared since the removal
     // is an error, never something written through.
     const int to = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (to < 0) throw FileAccessError::open(destination.string(), errno);
-    int error = cloneOrCopyData(calls, from.fd, to, method);
-    if (error == 0) error = copyMetadata(from.fd, to, from.status);
+    int error = cloneOrCopyData(calls, source, to, method);
+    if (error == 0) error = copyMetadata(source, to, status);
     if (calls.close(to) != 0 && error == 0) error = errno;
     if (error != 0) {
         // A partial copy must not be mistaken for the document.
         ::unlink(destination.c_str());
-        throw FileAccessError::open(destination.string(), error);
+        throw FileAccessError::write(destination.string(), error);
     }
 }
 
@@ -217,7 +224,7 @@ void appendDurably(std::string_view bytes, const std::filesystem::path& destinat
     if (error == 0 && calls.fsync(fd) != 0) error = errno;
     // A failed close can be the first report of lost write-back data.
     if (calls.close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) throw FileAccessError::open(destination.string(), error);
+    if (error != 0) throw FileAccessError::write(destination.string(), error);
 }
 
 }  // namespace FileCloner

@@ -40,17 +40,21 @@ namespace FileCloner {
 // timestamps and extended attributes (ACLs included).
 // Throws FileAccessError (open) naming the source when it cannot be opened
 // (the destination is then left alone), std::filesystem::filesystem_error
-// when the old destination cannot be removed, and FileAccessError (open)
-// naming the destination when the copy fails; a half-made destination is
-// removed.
+// when the old destination cannot be removed, FileAccessError (open) naming
+// the destination when it cannot be created and (write) when the copy fails;
+// a half-made destination is removed.
 void clone(const std::filesystem::path& source, const std::filesystem::path& destination,
            CloneMethod method = CloneMethod::automatic,
            const FileClonerCalls& calls = FileClonerCalls::system());
+// The same from an open descriptor of a regular file: the file that was
+// opened is copied, whatever has been renamed over its path since.
+void clone(int source, const std::filesystem::path& destination, CloneMethod method = CloneMethod::automatic,
+           const FileClonerCalls& calls = FileClonerCalls::system());
 
 // Appends bytes to an existing file (never created, never through a symbolic
-// link) and flushes them to stable storage. Throws FileAccessError (open)
-// when opening, writing, syncing or closing fails: a save is only reported
-// durable when it is.
+// link) and flushes them to stable storage. Throws FileAccessError: open
+// when opening fails, write when writing, syncing or closing fails (a save
+// is only reported durable when it is).
 void appendDurably(std::string_view bytes, const std::filesystem::path& destination,
                    const FileClonerCalls& calls = FileClonerCalls::system());
 

@@ -13,11 +13,12 @@ namespace quillet {
 
 namespace {
 
-// Closes the descriptor on every path out of the constructor; the mapping
-// stays valid without it.
+// Closes the descriptor on every failure out of the constructor.
 struct DescriptorGuard {
     int fd;
-    ~DescriptorGuard() { ::close(fd); }
+    ~DescriptorGuard() {
+        if (fd >= 0) ::close(fd);
+    }
 };
 
 }  // namespace
@@ -29,8 +30,10 @@ MappedFile::MappedFile(const std::filesystem::path& path) : path_(path) {
     if (fd < 0) throw FileAccessError::open(path.string(), errno);
     DescriptorGuard guard{fd};
 
-    struct stat status {};
+    struct stat& status = status_;
     if (::fstat(fd, &status) != 0) throw FileAccessError::open(path.string(), errno);
+    // Mapping a folder would fail with a confusing "No such device".
+    if (S_ISDIR(status.st_mode)) throw FileAccessError::open(path.string(), EISDIR);
     if (status.st_size < 1) throw FileAccessError::empty(path.string());
     if constexpr (sizeof(status.st_size) > sizeof(size_t)) {
         // A file larger than the address space cannot be mapped whole.
@@ -45,10 +48,13 @@ MappedFile::MappedFile(const std::filesystem::path& path) : path_(path) {
 
     base_ = static_cast<const char*>(base);
     size_ = size;
+    fd_ = fd;
+    guard.fd = -1;
 }
 
 MappedFile::~MappedFile() {
     ::munmap(const_cast<char*>(base_), size_);
+    ::close(fd_);
 }
 
 }  // namespace quillet

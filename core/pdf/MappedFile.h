@@ -1,6 +1,9 @@
 // A whole file mapped read-only into memory, so that objects can be parsed in
 // place at any offset. The mapping lives exactly as long as the object; share
 // it through std::shared_ptr and keep it alive while any byte view is in use.
+// The descriptor stays open too: whoever copies the file (a save clones it)
+// copies the very file that was mapped, not whatever has been renamed over
+// its path since.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace quillet {
 
@@ -25,6 +29,10 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // The open descriptor of the mapped file (read-only).
+    int descriptor() const { return fd_; }
+    // The file's status when it was mapped.
+    const struct stat& status() const { return status_; }
     // The file size at the time of mapping; always at least 1.
     int64_t count() const { return static_cast<int64_t>(size_); }
     size_t size() const { return size_; }
@@ -34,6 +42,8 @@ public:
 
 private:
     std::filesystem::path path_;
+    int fd_ = -1;
+    struct stat status_ {};
     const char* base_ = nullptr;
     size_t size_ = 0;
 };

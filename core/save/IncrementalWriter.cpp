@@ -10,6 +10,7 @@
 #include "core/pdf/PDFFileReader.h"
 #include "core/pdf/PDFWriter.h"
 #include "core/save/AnnotationRecognizer.h"
+#include "core/save/FileIdentity.h"
 #include "core/save/XRefWriter.h"
 
 namespace quillet::IncrementalWriter {
@@ -179,14 +180,10 @@ void refuseSameFile(const std::filesystem::path& source, const std::filesystem::
 
 }  // namespace
 
-IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
-                                    const std::filesystem::path& destination, int64_t expectedPageCount,
-                                    const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
-                                    const std::optional<std::string>& password, bool expandNotes,
+IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem::path& destination,
+                                    int64_t expectedPageCount, const PageItemMap& pages,
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs, bool expandNotes,
                                     const FileClonerCalls& calls) {
-    refuseSameFile(source, destination);
-    PDFFileReader reader(source, password);
     if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
 
     UpdateBuilder update(reader, expandNotes);
@@ -201,7 +198,15 @@ IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
     }
     const bool appending = update.finish();
 
-    FileCloner::clone(source, destination, CloneMethod::automatic, calls);
+    // The update's offsets hold for the bytes that were read: the clone is
+    // made from the same open file, and only while it still has them.
+    const MappedFile& file = reader.file();
+    const std::string sourceName = file.path().string();
+    if (FileIdentity::ofDescriptor(file.descriptor()) != FileIdentity::ofStatus(file.status()))
+        throw FileAccessError::changed(sourceName);
+    FileCloner::clone(file.descriptor(), destination, CloneMethod::automatic, calls);
+    if (FileIdentity::ofPath(destination.string()).value_or(FileIdentity{}).size != file.status().st_size)
+        throw FileAccessError::changed(sourceName);
     if (!appending) return update.result();
     try {
         FileCloner::appendDurably(update.buffer(), destination, calls);
@@ -210,6 +215,17 @@ IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
     }
     update.result().bytesAppended = static_cast<int64_t>(update.buffer().size());
     return update.result();
+}
+
+IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
+                                    const std::filesystem::path& destination, int64_t expectedPageCount,
+                                    const PageItemMap& pages,
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
+                                    const std::optional<std::string>& password, bool expandNotes,
+                                    const FileClonerCalls& calls) {
+    refuseSameFile(source, destination);
+    PDFFileReader reader(source, password);
+    return appendUpdate(reader, destination, expectedPageCount, pages, cachedPageRefs, expandNotes, calls);
 }
 
 }  // namespace quillet::IncrementalWriter

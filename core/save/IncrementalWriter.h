@@ -15,6 +15,7 @@
 
 #include "core/markup/AnnotationItem.h"
 #include "core/pdf/FileCloner.h"
+#include "core/pdf/PDFFileReader.h"
 #include "core/pdf/PDFValue.h"
 #include "core/save/IncrementalWriteResult.h"
 #include "core/save/IncrementalWriterError.h"
@@ -48,6 +49,17 @@ IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
                                     const PageItemMap& pages,
                                     const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
                                     const std::optional<std::string>& password = {}, bool expandNotes = false,
+                                    const FileClonerCalls& calls = FileClonerCalls::system());
+
+// The same from a reader already open on the source (a document's own
+// reader, or one the caller has read the page list and items through): the
+// file is cloned from the reader's open descriptor, so the update always
+// follows exactly the bytes that were read. Throws as above, and
+// FileAccessError (changed) when the source was modified since it was read.
+IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem::path& destination,
+                                    int64_t expectedPageCount, const PageItemMap& pages,
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
+                                    bool expandNotes = false,
                                     const FileClonerCalls& calls = FileClonerCalls::system());
 
 }  // namespace IncrementalWriter

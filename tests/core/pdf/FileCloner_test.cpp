@@ -57,6 +57,10 @@ std::string openText(const fs::path& path, int error) {
     return "cannot open " + path.string() + ": " + std::strerror(error);
 }
 
+std::string writeText(const fs::path& path, int error) {
+    return "cannot write " + path.string() + ": " + std::strerror(error);
+}
+
 struct stat statOf(const fs::path& path) {
     struct stat status {};
     EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
@@ -147,7 +151,7 @@ TEST_F(FileClonerClone, FailedCopyOrCloseFailsAndRemovesTheHalfMadeCopy) {
     for (const auto& [calls, errorNumber] : {std::pair{noSpace, ENOSPC}, std::pair{badClose, EIO}}) {
         EXPECT_EQ(
             accessFailure([&] { FileCloner::clone(source, copy, CloneMethod::copyOnly, calls); }).text(),
-            openText(copy, errorNumber));
+            writeText(copy, errorNumber));
         EXPECT_FALSE(fs::exists(fs::symlink_status(copy)));
     }
 }
@@ -181,13 +185,13 @@ TEST_F(FileClonerAppend, RefusesLinksAndMissingFilesWithoutCreatingOrFollowing) 
 TEST_F(FileClonerAppend, AFailedFlushOrCloseIsNeverReportedAsDurable) {
     counting.fsync = [this](int) { return ++fsyncs, (errno = EIO, -1); };
     EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("x", doc, counting); }).text(),
-              openText(doc, EIO));
+              writeText(doc, EIO));
     EXPECT_EQ(closes, 1);  // the descriptor is not leaked
 
     FileClonerCalls badClose = FileClonerCalls::system();
     badClose.close = closeThenFail;
     EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("y", doc, badClose); }).text(),
-              openText(doc, EIO));
+              writeText(doc, EIO));
 }
 
 }  // namespace

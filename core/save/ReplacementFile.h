@@ -1,0 +1,49 @@
+// The new version of a file, written beside it under a hidden temporary name
+// (".NAME.quillet-PID-N") and renamed over it only when complete and
+// flushed: the file is always either its old or its new version, also after
+// a crash, a full disk or a kill, and an existing file is never truncated.
+// Symbolic links to the file stay links (the real file is replaced); a file
+// with several names (hard links) is refused, since a rename would leave the
+// other names with the old version.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/save/FileIdentity.h"
+
+namespace quillet {
+
+class ReplacementFile {
+  public:
+    // Resolves target's symbolic links and creates the empty temporary file
+    // beside the real file. Throws FileAccessError: linked when the target
+    // has more than one link, create when the temporary file cannot be made.
+    explicit ReplacementFile(const std::string& target);
+    // Removes the temporary file unless commit() succeeded.
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Where the new version is written; may be removed and created again
+    // (the cloner does) as long as it stays a regular file at this path.
+    const std::string& path() const { return path_; }
+    // The real file that commit() replaces.
+    const std::string& target() const { return target_; }
+
+    // Flushes the new version, gives it the target's permission bits (a new
+    // target gets the usual ones for a new file), checks that the target is
+    // still `expected` when given (a missing target counts as changed),
+    // renames the new version over it and flushes the folder. Throws
+    // FileAccessError (write, changed, replace); the target is then
+    // untouched, except for a failed folder flush after the rename.
+    void commit(const std::optional<FileIdentity>& expected);
+
+  private:
+    std::string target_;
+    std::string path_;
+    mode_t mode_ = 0644;
+    bool committed_ = false;
+};
+
+}  // namespace quillet
