@@ -1,0 +1,32 @@
+// What the style popover edits when it opens: the selected item (while the
+// select or eraser tool is active), the current tool, or else the last tool
+// that had a style. Every change is also kept as the target tool's style.
+#pragma once
+
+#include <optional>
+
+#include "app/ui/ToolSettings.h"
+#include "core/markup/AnnotationItem.h"
+
+namespace quillet {
+
+struct StyleTarget {
+    Tool tool = Tool::pen;
+    ToolStyle style;
+    // True when the style is the selected item's: the window then hands each
+    // change to the editor as well.
+    bool targetsSelection = false;
+
+    // `selected`: the selected item, or nullptr. `lastStyledTool`: the last
+    // tool with a style the window had.
+    static StyleTarget choose(Tool currentTool, const AnnotationItem* selected, Tool lastStyledTool,
+                              const ToolSettings& settings);
+
+    // The tool that makes items like this one.
+    static Tool toolFor(const AnnotationItem& item);
+    // The tool's style overlaid with the item's colour and width and, for
+    // items with text, its text size and border.
+    static ToolStyle styleOf(const AnnotationItem& item, const ToolStyle& toolStyle);
+};
+
+}  // namespace quillet
