@@ -64,7 +64,11 @@ ReplacementFile::~ReplacementFile() {
     if (!committed_) ::unlink(path_.c_str());
 }
 
-void ReplacementFile::commit(const std::optional<FileIdentity>& expected) {
+void ReplacementFile::commit(const std::optional<FileIdentity>& expected,
+                             const std::function<void(std::string_view step)>& reached) {
+    auto step = [&](std::string_view name) {
+        if (reached) reached(name);
+    };
     const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) throw FileAccessError::open(path_, errno);
     if (::fchmod(fd, mode_) != 0) {
@@ -73,10 +77,13 @@ void ReplacementFile::commit(const std::optional<FileIdentity>& expected) {
         throw FileAccessError::write(path_, error);
     }
     syncDescriptor(fd, path_);
+    step("synced");
 
     if (expected && FileIdentity::ofPath(target_) != expected) throw FileAccessError::changed(target_);
+    step("checked");
     if (::rename(path_.c_str(), target_.c_str()) != 0) throw FileAccessError::replace(target_, errno);
     committed_ = true;
+    step("renamed");
 
     const std::string folder = folderOf(target_);
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -7,8 +7,10 @@
 // other names with the old version.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/save/FileIdentity.h"
 
@@ -37,7 +39,12 @@ class ReplacementFile {
     // renames the new version over it and flushes the folder. Throws
     // FileAccessError (write, changed, replace); the target is then
     // untouched, except for a failed folder flush after the rename.
-    void commit(const std::optional<FileIdentity>& expected);
+    // `reached`, when given, is told each step as it is done: "synced" (the
+    // new version is on disk), "checked" (the target is still `expected`,
+    // the rename comes next) and "renamed" (the folder flush comes next),
+    // for tests that interrupt a replacement between them.
+    void commit(const std::optional<FileIdentity>& expected,
+                const std::function<void(std::string_view step)>& reached = {});
 
   private:
     std::string target_;
