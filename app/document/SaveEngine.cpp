@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/document/CrashMarker.h"
+#include "app/document/DocumentKey.h"
 #include "app/platform/PDFEngineError.h"
 #include "app/platform/PDFPassword.h"
 #include "app/platform/PlatformLog.h"
@@ -14,7 +15,10 @@
 #include "app/platform/SelfTestHook.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/markup/ItemCodec.h"
+#include "core/pdf/FileAccessError.h"
 #include "core/save/IncrementalWriter.h"
+#include "core/save/PathLock.h"
+#include "core/save/ReplacementFile.h"
 
 namespace quillet {
 
@@ -149,11 +153,45 @@ QpdfAnnotationEditor::NewAnnotation newAnnotation(const AnnotationItem& item, bo
     return {std::move(out.annotation), std::move(out.appearance), std::move(out.popup)};
 }
 
+// The core's file errors, in the terms a user is shown.
+SaveEngineError inPlaceError(const FileAccessError& error)
+{
+    switch (error.code()) {
+    case FileAccessError::Code::busy:
+        return SaveEngineError::fileBusy(error.text());
+    case FileAccessError::Code::changed:
+        return SaveEngineError::fileChanged(error.text());
+    case FileAccessError::Code::linked:
+        return SaveEngineError::hardLinked(error.text());
+    default:
+        return SaveEngineError::writeFailed(error.text());
+    }
+}
+
+// ".NAME.quillet-PID-..." beside NAME: the process id, when `entry` is one
+// of the temporary files of a save of NAME (or qpdf's own beside one).
+std::optional<long long> temporaryFileOwner(const std::string& entry, const std::string& name)
+{
+    const std::string prefix = "." + name + ".quillet-";
+    if (entry.compare(0, prefix.size(), prefix) != 0) {
+        return std::nullopt;
+    }
+    const size_t digits = entry.find_first_not_of("0123456789", prefix.size());
+    if (digits == prefix.size() || digits == std::string::npos || entry[digits] != '-' ||
+        digits - prefix.size() > 10) {
+        return std::nullopt;
+    }
+    return std::stoll(entry.substr(prefix.size(), digits - prefix.size()));
+}
+
 }  // namespace
 
 SaveEngine::SaveEngine() : SaveEngine(FileClonerCalls::system()) {}
 
-SaveEngine::SaveEngine(FileClonerCalls calls) : calls_(std::move(calls)) {}
+SaveEngine::SaveEngine(FileClonerCalls calls, std::chrono::milliseconds lockWait)
+    : calls_(std::move(calls)), lockWait_(lockWait)
+{
+}
 
 SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) const
 {
@@ -189,7 +227,7 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
             SelfTestHook::reach("incremental.verified");
             marker.remove();
             SelfTestHook::reach("marker.removed");
-            SaveOutcome outcome{SaveOutcome::Method::incremental, std::nullopt, secondsSince(start)};
+            SaveOutcome outcome{SaveOutcome::Method::incremental, std::nullopt, secondsSince(start), std::nullopt};
             if (ownSource && result.pageRefs && !result.pageRefs->empty()) {
                 outcome.pageRefs = result.pageRefs;
             }
@@ -219,7 +257,7 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     verify(destination, job);
     SelfTestHook::reach("rewrite.verified");
     marker.remove();
-    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start)};
+    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt};
 }
 
 void SaveEngine::verify(const std::string& destination, const SaveJob& job)
@@ -312,6 +350,52 @@ void SaveEngine::rewriteWithFramework(const SaveJob& job, const std::string& sou
     } catch (const PDFEngineError& error) {
         throw SaveEngineError::writeFailed(error.text());
     }
+}
+
+
+SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& target) const
+{
+    const std::string resolved = DocumentKey::resolvedPath(target);
+    SelfTestHook::reach("inplace.start");
+    try {
+        const PathLock lock = PathLock::acquire(resolved, lockWait_);
+        SelfTestHook::reach("lock.acquired");
+        const std::optional<FileIdentity> expected =
+            job.targetIdentity ? job.targetIdentity : FileIdentity::ofPath(resolved);
+        ReplacementFile replacement(resolved);
+        SelfTestHook::reach("temporary.created");
+        SaveOutcome outcome = run(job, replacement.path());
+        SelfTestHook::reach("commit.start");
+        replacement.commit(expected, [](std::string_view step) { SelfTestHook::reach("commit." + std::string(step)); });
+        SelfTestHook::reach("commit.done");
+        outcome.targetIdentity = FileIdentity::ofPath(resolved);
+        return outcome;
+    } catch (const FileAccessError& error) {
+        logLine("save in place failed: " + error.text());
+        throw inPlaceError(error);
+    }
+}
+
+int SaveEngine::removeLeftovers(const std::string& documentPath)
+{
+    const std::filesystem::path real(DocumentKey::resolvedPath(documentPath));
+    const std::string name = real.filename().string();
+    std::error_code error;
+    std::vector<std::filesystem::path> leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator(real.parent_path(), error)) {
+        const std::optional<long long> owner = temporaryFileOwner(entry.path().filename().string(), name);
+        if (owner && processIsGone(*owner) && entry.is_regular_file(error)) {
+            leftovers.push_back(entry.path());
+        }
+    }
+    int removed = 0;
+    for (const std::filesystem::path& path : leftovers) {
+        if (std::filesystem::remove(path, error)) {
+            logLine("removed the temporary file of an interrupted save: " + path.string());
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 }  // namespace quillet

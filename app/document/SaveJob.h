@@ -10,6 +10,7 @@
 
 #include "core/markup/AnnotationItem.h"
 #include "core/pdf/PDFValue.h"
+#include "core/save/FileIdentity.h"
 
 namespace quillet {
 
@@ -34,6 +35,11 @@ struct SaveJob {
     std::optional<std::vector<PDFRef>> cachedPageRefs;
     // Notes written as stamps, without pop-ups; documents leave it off.
     bool expandNotes = false;
+    // For a save in place: the user's file as the document last read or
+    // wrote it. A file that differs when the new version is ready was changed
+    // by another program and is not replaced. Absent: the file as it is when
+    // the save takes its lock.
+    std::optional<FileIdentity> targetIdentity;
 };
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/pdf/PDFValue.h"
+#include "core/save/FileIdentity.h"
 
 namespace quillet {
 
@@ -17,6 +18,9 @@ struct SaveOutcome {
     std::optional<std::vector<PDFRef>> pageRefs;
     // From the start of the save to its end.
     double duration = 0;
+    // After a save in place: the user's file as written, the next save's
+    // SaveJob::targetIdentity.
+    std::optional<FileIdentity> targetIdentity;
 };
 
 }  // namespace quillet

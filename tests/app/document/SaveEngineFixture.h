@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -51,6 +53,17 @@ protected:
     std::filesystem::path document = dir.file("document.pdf");
     std::filesystem::path output = dir.file("output.pdf");
 };
+
+// The code of the SaveEngineError `action` throws.
+inline std::optional<SaveEngineError::Code> failureCode(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const SaveEngineError& error) {
+        return error.code();
+    }
+    return std::nullopt;
+}
 
 inline std::vector<AnnotationItem> fiveItems(int firstId)
 {
