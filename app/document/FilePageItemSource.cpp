@@ -1,0 +1,162 @@
+#include "app/document/FilePageItemSource.h"
+
+#include <array>
+#include <exception>
+
+#include "core/markup/AnnotationSerializer.h"
+
+namespace quillet {
+namespace {
+
+void appendUTF8(char32_t cp, std::string& out) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// PDFDocEncoding where it differs from Latin-1: 0x18...0x1F and 0x80...0xA0.
+char32_t pdfDocCodePoint(unsigned char byte) {
+    static constexpr std::array<char32_t, 8> low = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
+    static constexpr std::array<char32_t, 33> high = {
+        0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
+        0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
+        0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0xFFFD, 0x20AC};
+    if (byte >= 0x18 && byte <= 0x1F) return low[byte - 0x18];
+    if (byte >= 0x80 && byte <= 0xA0) return high[byte - 0x80];
+    return byte;
+}
+
+std::optional<std::string> textOf(const PDFDictionary& dict, std::string_view key) {
+    const PDFValue* value = dict.find(key);
+    const Bytes* bytes = value ? value->stringBytes() : nullptr;
+    if (!bytes) return std::nullopt;
+    return FilePageItemSource::decodeTextString(*bytes);
+}
+
+Rect rectOf(const PDFDictionary& dict) {
+    const PDFValue* value = dict.find("Rect");
+    const PDFArray* array = value ? value->arrayValue() : nullptr;
+    if (!array || array->size() != 4) return Rect::null();
+    std::array<double, 4> n{};
+    for (size_t i = 0; i < 4; ++i) {
+        std::optional<double> x = (*array)[i].doubleValue();
+        if (!x) return Rect::null();
+        n[i] = *x;
+    }
+    return Rect::spanning({n[0], n[1]}, {n[2], n[3]});
+}
+
+}  // namespace
+
+FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password)
+    : path_(std::move(path)), password_(std::move(password)) {}
+
+std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
+    std::string out;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            char32_t unit = (static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1]);
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+                char32_t low = (static_cast<unsigned char>(bytes[i + 2]) << 8) | static_cast<unsigned char>(bytes[i + 3]);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    appendUTF8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+                    i += 2;
+                    continue;
+                }
+            }
+            appendUTF8(unit, out);
+        }
+        return out;
+    }
+    if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
+    for (char c : bytes) appendUTF8(pdfDocCodePoint(static_cast<unsigned char>(c)), out);
+    return out;
+}
+
+bool FilePageItemSource::open() {
+    if (opened_) return !failed_;
+    opened_ = true;
+    try {
+        reader_ = PDFFileReader::open(path_, password_);
+        // Without the key every payload string is ciphertext, and the page
+        // would look as if it carried no markup.
+        if (reader_->isEncrypted() && (!reader_->security() || reader_->securityError())) {
+            failed_ = true;
+            failure_ = reader_->securityErrorText().value_or("the file is locked");
+            return false;
+        }
+        pageRefs_ = reader_->pageRefs();
+    } catch (const std::exception& e) {
+        failed_ = true;
+        failure_ = e.what();
+    }
+    return !failed_;
+}
+
+std::optional<StoredAnnotation> FilePageItemSource::annotationAt(const PDFValue& entry) {
+    // Inline annotation dictionaries are never the application's (saving
+    // writes its annotations as objects of their own).
+    if (!entry.refValue()) return std::nullopt;
+    try {
+        PDFValue annotation = reader_->resolve(entry);
+        const PDFDictionary* dict = annotation.dictValue();
+        if (!dict) return std::nullopt;
+        std::optional<AnnotationItem> item = AnnotationSerializer::ownItem(*dict);
+        if (!item) return std::nullopt;
+        const PDFValue* subtype = dict->find("Subtype");
+        AnnotationKey key{textOf(*dict, "NM"), subtype && subtype->nameValue() ? *subtype->nameValue() : "",
+                          rectOf(*dict)};
+        return StoredAnnotation{std::move(*item), textOf(*dict, "Contents"), std::move(key)};
+    } catch (const std::exception&) {
+        return std::nullopt;  // an unreadable annotation is foreign, not fatal
+    }
+}
+
+std::optional<std::vector<StoredAnnotation>> FilePageItemSource::readPage(int pageIndex) {
+    if (!open()) return std::nullopt;
+    if (pageIndex < 0 || static_cast<size_t>(pageIndex) >= pageRefs_.size()) {
+        failure_ = "page " + std::to_string(pageIndex + 1) + " is not in the file's page tree";
+        return std::nullopt;
+    }
+    try {
+        std::optional<PDFObject> object = reader_->object(pageRefs_[static_cast<size_t>(pageIndex)].num);
+        const PDFDictionary* page = object ? object->dictionary() : nullptr;
+        if (!page) {
+            failure_ = "page " + std::to_string(pageIndex + 1) + " cannot be read";
+            return std::nullopt;
+        }
+        std::vector<StoredAnnotation> annotations;
+        const PDFValue* annots = page->find("Annots");
+        if (!annots) return annotations;
+        PDFValue array = reader_->resolve(*annots);
+        if (array.isNull()) return annotations;
+        if (!array.arrayValue()) {
+            failure_ = "the annotations of page " + std::to_string(pageIndex + 1) + " cannot be read";
+            return std::nullopt;
+        }
+        for (const PDFValue& entry : *array.arrayValue()) {
+            if (std::optional<StoredAnnotation> annotation = annotationAt(entry)) {
+                annotations.push_back(std::move(*annotation));
+            }
+        }
+        return annotations;
+    } catch (const std::exception& e) {
+        failure_ = "page " + std::to_string(pageIndex + 1) + ": " + e.what();
+        return std::nullopt;
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,44 @@
+// Reads a page's items from a PDF file through the core reader, the same
+// recognition the command-line tool's listing uses (the annotation's
+// "QuilletItem" payload). The reader is opened on first use with the password
+// the user unlocked the file with. A file the reader cannot open, an encrypted
+// file without a working key, and a page it cannot read all give "unreadable"
+// (never an empty page). Main thread only.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/document/PageItemSource.h"
+#include "core/pdf/PDFFileReader.h"
+
+namespace quillet {
+
+class FilePageItemSource final : public PageItemSource {
+public:
+    FilePageItemSource(std::filesystem::path path, std::optional<std::string> password);
+
+    std::optional<std::vector<StoredAnnotation>> readPage(int pageIndex) override;
+    std::string failureText() const override { return failure_; }
+
+    // PDF text strings (UTF-16BE or UTF-8 with their byte-order marks, else
+    // PDFDocEncoding) as UTF-8.
+    static std::string decodeTextString(const Bytes& bytes);
+
+private:
+    bool open();
+    std::optional<StoredAnnotation> annotationAt(const PDFValue& entry);
+
+    std::filesystem::path path_;
+    std::optional<std::string> password_;
+    std::shared_ptr<PDFFileReader> reader_;
+    std::vector<PDFRef> pageRefs_;
+    bool opened_ = false;
+    bool failed_ = false;
+    std::string failure_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,46 @@
+// Paints items with QPainter by replaying their drawing commands: the same
+// commands the PDF appearance streams are written from, so the screen shows
+// what every viewer shows once the file is saved. Core paths become
+// QPainterPaths; strokes have round caps and joins; fills use the nonzero
+// rule; highlighter commands blend by multiplying. Used by the page view,
+// thumbnails and printing.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include <QColor>
+#include <QPainterPath>
+#include <QRectF>
+#include <QTransform>
+
+#include "core/markup/DrawCommand.h"
+#include "core/markup/ItemAppearance.h"
+#include "core/markup/Path.h"
+#include "core/markup/RGBA.h"
+
+class QPainter;
+
+namespace quillet {
+
+class ItemAnnotation;
+
+namespace ItemPainter {
+
+// The path in the same (page) coordinates, quadratic segments kept.
+QPainterPath painterPath(const Path& path);
+QColor color(const RGBA& rgba);
+
+// Paints the commands in order; `pageToDevice` maps page space into the
+// painter's current coordinates. The painter's state is left as it was.
+void paint(QPainter& painter, const std::vector<DrawCommand>& commands, const QTransform& pageToDevice);
+void paint(QPainter& painter, const ItemAppearance& appearance, const QTransform& pageToDevice);
+
+// Paints a page's items in drawing order, skipping hidden ones and, when
+// `visiblePageRect` (page space) is given, those entirely outside it.
+void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
+                      const QTransform& pageToDevice, bool showCommentText,
+                      std::optional<QRectF> visiblePageRect = std::nullopt);
+
+}  // namespace ItemPainter
+}  // namespace quillet

@@ -1,0 +1,96 @@
+// Replaying drawing commands with QPainter: placement through the page
+// transform, round-capped strokes, nonzero fills and multiply blending.
+#include "app/editor/ItemPainter.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "app/document/ItemAnnotation.h"
+#include "core/markup/ItemAppearanceBuilder.h"
+#include "core/save/SaveTestItems.h"
+
+namespace quillet {
+namespace {
+
+// A 100 × 100 point page shown at 2 pixels per point, y flipped.
+const QTransform kPageToImage(2, 0, 0, -2, 0, 200);
+
+QImage whiteImage() {
+    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    return image;
+}
+
+Path linePath(Point a, Point b) {
+    PathBuilder builder;
+    builder.moveTo(a);
+    builder.lineTo(b);
+    return builder.build();
+}
+
+Path rectPath(const Rect& r) {
+    PathBuilder builder;
+    builder.addRect(r);
+    return builder.build();
+}
+
+TEST(ItemPainter, PaintsStrokesAndFillsWherePageSpacePutsThem) {
+    QImage image = whiteImage();
+    QPainter painter(&image);
+    ItemPainter::paint(painter,
+                       {{linePath({10, 90}, {90, 90}), Paint::stroke(4), RGBA(1, 0, 0, 1), false},
+                        {rectPath({10, 10, 20, 20}), Paint::fill(), RGBA(0, 0, 1, 1), false}},
+                       kPageToImage);
+    painter.end();
+    EXPECT_EQ(image.pixelColor(100, 20), QColor(Qt::red));   // page (50, 90)
+    EXPECT_EQ(image.pixelColor(100, 30), QColor(Qt::white));  // 5 points below it
+    EXPECT_EQ(image.pixelColor(18, 20), QColor(Qt::red));     // the round cap reaches (8, 90)
+    EXPECT_EQ(image.pixelColor(40, 160), QColor(Qt::blue));   // page (20, 20)
+    EXPECT_EQ(image.pixelColor(70, 160), QColor(Qt::white));
+}
+
+TEST(ItemPainter, HighlighterMultipliesWithWhatIsUnderIt) {
+    QImage image = whiteImage();
+    QPainter painter(&image);
+    ItemPainter::paint(painter, {{rectPath({0, 0, 100, 50}), Paint::fill(), RGBA(0, 0, 1, 1), false}}, kPageToImage);
+    AnnotationItem marker = testing::inkItem(1, {{10, 50}, {90, 50}}, RGBA(1, 1, 0, 1), InkKind::highlighter, 20);
+    ItemPainter::paint(painter, ItemAppearanceBuilder::build(marker, false), kPageToImage);
+    painter.end();
+    // Yellow at 40 % over white: (1, 1, 0.6); multiplied over blue: (0, 0, 0.6).
+    QColor overWhite = image.pixelColor(100, 90);  // page (50, 55)
+    QColor overBlue = image.pixelColor(100, 110);  // page (50, 45)
+    EXPECT_NEAR(overWhite.blueF(), 0.6, 0.02);
+    EXPECT_EQ(overWhite.red(), 255);
+    EXPECT_LE(overBlue.red() + overBlue.green(), 2);
+    EXPECT_NEAR(overBlue.blueF(), 0.6, 0.02);
+}
+
+TEST(ItemPainter, SkipsHiddenAndOffscreenItems) {
+    ItemAnnotation shown(testing::inkItem(1, {{20, 20}, {30, 20}}, RGBA(1, 0, 0, 1)));
+    ItemAnnotation hidden(testing::inkItem(2, {{20, 60}, {30, 60}}, RGBA(1, 0, 0, 1)), false);
+    ItemAnnotation elsewhere(testing::inkItem(3, {{70, 20}, {80, 20}}, RGBA(1, 0, 0, 1)));
+    QImage image = whiteImage();
+    QPainter painter(&image);
+    ItemPainter::paintAnnotations(painter, {&shown, &hidden, &elsewhere}, kPageToImage, true, QRectF(0, 0, 50, 100));
+    painter.end();
+    EXPECT_EQ(image.pixelColor(50, 160), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(50, 80), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(150, 160), QColor(Qt::white));
+}
+
+TEST(ItemPainter, KeepsCurvesAsCurves) {
+    PathBuilder builder;
+    builder.moveTo({0, 0});
+    builder.quadTo({5, 10}, {10, 0});
+    builder.cubicTo({12, 5}, {18, 5}, {20, 0});
+    builder.close();
+    QPainterPath path = ItemPainter::painterPath(builder.build());
+    EXPECT_EQ(path.elementCount(), 1 + 3 + 3 + 1);  // move, quad as cubic, cubic, close
+    EXPECT_NEAR(path.boundingRect().height(), 5, 1e-6);  // the curve's top, not its control point's
+    EXPECT_GT(path.controlPointRect().height(), 6);
+}
+
+}  // namespace
+}  // namespace quillet
