@@ -1,0 +1,726 @@
+#include "app/editor/EditorController.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QUndoStack>
+
+#include "app/editor/ArrowTool.h"
+#include "app/editor/EditorStrings.h"
+#include "app/editor/EraserTool.h"
+#include "app/editor/InkTool.h"
+#include "app/editor/ItemClipboard.h"
+#include "app/editor/SelectTool.h"
+#include "app/editor/SignatureTool.h"
+#include "app/editor/StoreCommand.h"
+#include "app/editor/TextTool.h"
+#include "app/editor/ToolKeys.h"
+#include "app/ui/PageView.h"
+#include "app/ui/ToolSettings.h"
+#include "app/ui/ToolStyle.h"
+#include "core/markup/ItemGeometry.h"
+
+namespace quillet {
+
+namespace {
+
+QIcon swatchIcon(const RGBA& color)
+{
+    QPixmap image(12, 12);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
+    painter.setBrush(toQColor(color));
+    painter.drawEllipse(QRectF(0.5, 0.5, 11, 11));
+    painter.end();
+    return QIcon(image);
+}
+
+QRectF toQRect(const Rect& r)
+{
+    return QRectF(r.minX(), r.minY(), r.maxX() - r.minX(), r.maxY() - r.minY());
+}
+
+}  // namespace
+
+EditorController::EditorController(PageView& view, AnnotationStore& store, QUndoStack& undoStack,
+                                   ToolSettings& settings, QObject* parent)
+    : QObject(parent), view_(view), store_(store), undoStack_(undoStack), settings_(settings),
+      clock_([] { return std::chrono::system_clock::now(); })
+{
+    tools_[Tool::select] = std::make_unique<SelectTool>(*this);
+    tools_[Tool::pen] = std::make_unique<InkTool>(*this, false);
+    tools_[Tool::highlighter] = std::make_unique<InkTool>(*this, true);
+    tools_[Tool::text] = std::make_unique<TextTool>(*this, false);
+    tools_[Tool::note] = std::make_unique<TextTool>(*this, true);
+    tools_[Tool::arrow] = std::make_unique<ArrowTool>(*this);
+    tools_[Tool::signature] = std::make_unique<SignatureTool>(*this);
+    tools_[Tool::eraser] = std::make_unique<EraserTool>(*this);
+    view_.setInputHandler(this);
+    // Undo, redo and other windows' edits may take the selected item away.
+    storeObserver_ = store_.observeChanges([this](const std::set<int>&) {
+        if (selectedID_ && !store_.locate(*selectedID_)) {
+            select(std::nullopt);
+        } else {
+            refreshSelection();
+        }
+    });
+    connect(&view_, &PageView::scaleChanged, this, &EditorController::refreshSelection);
+    connect(view_.verticalScrollBar(), &QScrollBar::valueChanged, this, &EditorController::refreshSelection);
+    connect(view_.horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditorController::refreshSelection);
+}
+
+EditorController::~EditorController()
+{
+    setHighFrequencyInput(false);
+    store_.removeObserver(storeObserver_);
+    view_.setInputHandler(nullptr);
+}
+
+EditorTool& EditorController::currentTool() const
+{
+    return *tools_.at(tool_);
+}
+
+// --- Tools and selection
+
+void EditorController::setTool(Tool tool)
+{
+    finishOpenTextSession();
+    currentTool().deactivate();
+    if (tool != Tool::select) {
+        select(std::nullopt);
+    }
+    if (tool == Tool::signature && !signature_) {
+        if (requestSignature) {
+            requestSignature();
+        }
+        return;
+    }
+    tool_ = tool;
+    setPreview(std::nullopt);
+    setEraserCentre(std::nullopt);
+    if (tool != Tool::select) {
+        view_.clearTextSelection();
+    }
+    view_.viewport()->unsetCursor();
+    currentTool().activate();
+    if (onToolChange) {
+        onToolChange(tool);
+    }
+}
+
+void EditorController::select(std::optional<UUID> id)
+{
+    const bool changed = id != selectedID_;
+    selectedID_ = id;
+    refreshSelection();
+    if (changed && onSelectionChange) {
+        onSelectionChange();
+    }
+}
+
+std::optional<AnnotationItem> EditorController::selectedItem() const
+{
+    if (!selectedID_) {
+        return std::nullopt;
+    }
+    std::optional<AnnotationStore::LocatedItem> located = store_.locate(*selectedID_);
+    return located ? std::optional(std::move(located->item)) : std::nullopt;
+}
+
+void EditorController::refreshSelection()
+{
+    overlay_.selectionOutline.reset();
+    overlay_.handles.clear();
+    std::optional<AnnotationStore::LocatedItem> located =
+        selectedID_ ? store_.locate(*selectedID_) : std::nullopt;
+    if (located) {
+        // While an item is dragged its draft is what is shown.
+        if (const std::optional<AnnotationStore::Draft> draft = store_.draft();
+            draft && draft->item.id == located->item.id) {
+            located->item = draft->item;
+        }
+        const AnnotationItem& item = located->item;
+        const QTransform toView = view_.pageToViewport(located->page);
+        const QRectF box = toView.mapRect(toQRect(ItemGeometry::bounds(item, isExpanded(item))));
+        const QRectF grown = box.adjusted(-3, -3, 3, 3);
+        overlay_.selectionOutline = QRectF(QPointF(std::floor(grown.left()), std::floor(grown.top())),
+                                           QPointF(std::ceil(grown.right()), std::ceil(grown.bottom())))
+                                        .adjusted(0.5, 0.5, -0.5, -0.5);
+        using Kind = SelectionHandle::Kind;
+        if (item.shape.ink()) {
+            overlay_.handles = {{Kind::corner, 0, box.topLeft()},
+                                {Kind::corner, 1, box.topRight()},
+                                {Kind::corner, 2, box.bottomRight()},
+                                {Kind::corner, 3, box.bottomLeft()}};
+        } else if (item.isText()) {
+            overlay_.handles = {{Kind::left, 0, QPointF(box.left(), box.center().y())},
+                                {Kind::right, 0, QPointF(box.right(), box.center().y())}};
+        } else if (const ArrowShape* arrow = item.shape.arrow()) {
+            overlay_.handles = {{Kind::tail, 0, toView.map(QPointF(arrow->from.x, arrow->from.y))},
+                                {Kind::head, 0, toView.map(QPointF(arrow->to.x, arrow->to.y))}};
+        }
+    }
+    emit overlayChanged();
+    view_.viewport()->update();
+}
+
+// --- Pointer and keys
+
+PointerInput EditorController::pointerInput(const QMouseEvent& event, int clickCount) const
+{
+    return PointerInput{event.position(), event.button(), event.buttons(), event.modifiers(), clickCount,
+                        locate(event.position())};
+}
+
+bool EditorController::mousePress(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return false;
+    }
+    if (openSession_) {
+        finishOpenTextSession();
+        if (tool_ == Tool::text || tool_ == Tool::note || tool_ == Tool::arrow) {
+            return true;  // the click only ends the typing
+        }
+    }
+    const int clicks = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
+    return currentTool().press(pointerInput(*event, clicks));
+}
+
+bool EditorController::mouseMove(QMouseEvent* event)
+{
+    const PointerInput input = pointerInput(*event, 0);
+    if (currentTool().isGestureRunning()) {
+        return currentTool().drag(input);
+    }
+    if (event->buttons() == Qt::NoButton) {
+        return currentTool().hover(input);
+    }
+    return false;
+}
+
+bool EditorController::mouseRelease(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return false;
+    }
+    return currentTool().release(pointerInput(*event, 0));
+}
+
+void EditorController::pointerLeft()
+{
+    if (tool_ == Tool::eraser && !currentTool().isGestureRunning()) {
+        setEraserCentre(std::nullopt);
+    }
+}
+
+bool EditorController::keyPress(QKeyEvent* event)
+{
+    // The Edit menu's shortcuts reach us only where no window action has them.
+    if (event == QKeySequence::Copy) {
+        return copy();
+    }
+    if (event == QKeySequence::Cut) {
+        return cut();
+    }
+    if (event == QKeySequence::Paste) {
+        return paste();
+    }
+    if (event == QKeySequence::SelectAll) {
+        selectAll();
+        return true;
+    }
+    const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return !(modifiers & commandKeys) && nudge(event->key(), modifiers);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (const std::optional<AnnotationItem> item = selectedItem(); item && item->textSpec()) {
+            startTextEditing(item->id);
+            return true;
+        }
+        return false;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        return deleteSelection();
+    case Qt::Key_Escape:
+        if (selectedID_) {
+            select(std::nullopt);
+        } else if (tool_ != Tool::select) {
+            setTool(Tool::select);
+        }
+        return true;
+    default:
+        break;
+    }
+    if (modifiers != Qt::NoModifier || event->isAutoRepeat()) {
+        return false;
+    }
+    if (const std::optional<Tool> tool = ToolKeys::toolForKey(*event)) {
+        setTool(*tool);
+        return true;
+    }
+    return false;
+}
+
+// Arrow keys move the selected item by one page point (ten with Shift) the
+// way the arrow points on screen, whatever the page's rotation.
+bool EditorController::nudge(int key, Qt::KeyboardModifiers modifiers)
+{
+    const std::optional<AnnotationItem> item = selectedItem();
+    const std::optional<int> page = item ? store_.pageOf(item->id) : std::nullopt;
+    if (!page) {
+        return false;
+    }
+    const QPointF direction = key == Qt::Key_Left    ? QPointF(-1, 0)
+                              : key == Qt::Key_Right ? QPointF(1, 0)
+                              : key == Qt::Key_Up    ? QPointF(0, -1)
+                                                     : QPointF(0, 1);
+    const QTransform toPageSpace = view_.pageToViewport(*page).inverted();
+    const QPointF v = toPageSpace.map(direction) - toPageSpace.map(QPointF(0, 0));
+    const double len = std::hypot(v.x(), v.y());
+    if (len <= 0) {
+        return false;
+    }
+    const double step = modifiers & Qt::ShiftModifier ? 10 : 1;
+    AnnotationItem moved = ItemGeometry::translated(*item, v.x() / len * step, v.y() / len * step);
+    moved.modified = timestamp();
+    commit(EditorStrings::move, StoreChange::replace({moved}));
+    return true;
+}
+
+// --- Context menu and styles
+
+bool EditorController::contextMenu(QContextMenuEvent* event)
+{
+    const std::optional<EditorLocation> location = locate(event->pos());
+    const std::optional<std::pair<AnnotationItem, HitPart>> hit = location ? itemAt(*location) : std::nullopt;
+    if (!hit) {
+        return false;
+    }
+    finishOpenTextSession();
+    select(hit->first.id);
+    showContextMenu(hit->first, event->globalPos());
+    return true;
+}
+
+void EditorController::showContextMenu(const AnnotationItem& item, QPoint globalPos)
+{
+    if (contextMenu_) {
+        contextMenu_->close();
+    }
+    auto* menu = new QMenu(&view_);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const UUID id = item.id;
+    if (item.textSpec()) {
+        menu->addAction(EditorStrings::editTextItem.text(), this, [this, id] { startTextEditing(id); });
+        menu->addSeparator();
+    }
+    for (const ToolSettings::Swatch& swatch : ToolSettings::palette) {
+        const RGBA color = swatch.color;
+        menu->addAction(swatchIcon(color), swatch.name.text(), this, [this, id, color] {
+            select(id);
+            applyColor(color);
+        });
+    }
+    menu->addSeparator();
+    menu->addAction(EditorStrings::copyItem.text(), this, [this, id] {
+        select(id);
+        copy();
+    });
+    menu->addAction(EditorStrings::duplicateItem.text(), this, [this, id] {
+        select(id);
+        duplicate();
+    });
+    menu->addAction(EditorStrings::deleteItem.text(), this, [this, id] {
+        select(id);
+        deleteSelection();
+    });
+    contextMenu_ = menu;
+    menu->popup(globalPos);
+}
+
+void EditorController::applyColor(const RGBA& color)
+{
+    std::optional<AnnotationItem> item = selectedItem();
+    if (!item || item->color == color) {
+        return;
+    }
+    item->color = color;
+    item->modified = timestamp();
+    commit(EditorStrings::styleChange, StoreChange::replace({*item}));
+}
+
+void EditorController::applyStyle(const ToolStyle& style, const UUID& id)
+{
+    const std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
+    if (!located) {
+        return;
+    }
+    AnnotationItem item = located->item;
+    item.color = style.color;
+    item.lineWidth = style.lineWidth;
+    auto restyle = [&](TextSpec& spec) {
+        spec.fontSize = style.fontSize;
+        spec.boxed = style.boxed;
+    };
+    if (TextShape* text = item.shape.text()) {
+        restyle(text->spec);
+    } else if (NoteShape* note = item.shape.note()) {
+        restyle(note->spec);
+    } else if (ArrowShape* arrow = item.shape.arrow(); arrow && arrow->label) {
+        restyle(*arrow->label);
+    }
+    if (item == located->item) {
+        return;
+    }
+    item.modified = timestamp();
+    if (styleSession_ != id) {
+        styleSession_ = id;
+        ++styleSessionSerial_;
+    }
+    StoreChange change = StoreChange::replace({item});
+    StoreChange backward = StoreCommand::inverse(store_, change);
+    auto* command = new StoreCommand(store_, EditorStrings::styleChange.text(), std::move(change), std::move(backward));
+    command->setMergeKey(styleSessionSerial_);
+    undoStack_.push(command);
+}
+
+void EditorController::endStyleSession()
+{
+    styleSession_.reset();
+    ++styleSessionSerial_;
+}
+
+// --- Clipboard
+
+bool EditorController::copy()
+{
+    if (const std::optional<AnnotationItem> item = selectedItem()) {
+        return ItemClipboard::copy(*item);
+    }
+    return view_.copySelectedText();
+}
+
+bool EditorController::cut()
+{
+    const std::optional<AnnotationItem> item = selectedItem();
+    return item && ItemClipboard::copy(*item) && deleteSelection();
+}
+
+bool EditorController::paste()
+{
+    const std::optional<AnnotationItem> item = ItemClipboard::paste();
+    if (!item || view_.pageCount() == 0) {
+        return false;
+    }
+    insertCopy(*item, std::clamp(view_.currentPage(), 0, view_.pageCount() - 1), EditorStrings::paste);
+    return true;
+}
+
+bool EditorController::duplicate()
+{
+    const std::optional<AnnotationItem> item = selectedItem();
+    const std::optional<int> page = item ? store_.pageOf(item->id) : std::nullopt;
+    if (!page) {
+        return false;
+    }
+    insertCopy(*item, *page, EditorStrings::duplicate);
+    return true;
+}
+
+bool EditorController::deleteSelection()
+{
+    const std::optional<AnnotationItem> item = selectedItem();
+    if (!item) {
+        return false;
+    }
+    commit(EditorStrings::remove, StoreChange::remove({item->id}));
+    select(std::nullopt);
+    return true;
+}
+
+void EditorController::selectAll()
+{
+    select(std::nullopt);
+    view_.selectAllText();
+}
+
+bool EditorController::canCopy() const
+{
+    return selectedID_.has_value() || view_.hasTextSelection();
+}
+
+bool EditorController::canPaste() const
+{
+    return ItemClipboard::holdsItem();
+}
+
+void EditorController::insertCopy(AnnotationItem item, int page, const LocalizedString& name)
+{
+    item.id = UUID::random();
+    item.modified = timestamp();
+    // 14 viewport points to the right and down, whatever the page's rotation.
+    const QTransform toPageSpace = view_.pageToViewport(page).inverted();
+    const QPointF offset = toPageSpace.map(QPointF(pasteOffset, pasteOffset)) - toPageSpace.map(QPointF(0, 0));
+    AnnotationItem placed = ItemGeometry::translated(item, offset.x(), offset.y());
+    const Rect bounds = pageBounds(page);
+    if (!bounds.contains(ItemGeometry::bounds(placed, isExpanded(placed)))) {
+        const QRectF visible = view_.visiblePageRect(page);
+        const Rect target = visible.isEmpty() ? bounds
+                                              : Rect{visible.left(), visible.top(), visible.width(), visible.height()};
+        const Rect source = ItemGeometry::bounds(item, isExpanded(item));
+        placed = ItemGeometry::translated(item, target.midX() - source.midX(), target.midY() - source.midY());
+    }
+    const int index = static_cast<int>(store_.itemsOnPage(page).size());
+    commit(name, StoreChange::insert(placed, page, index));
+    select(placed.id);
+}
+
+// --- Text sessions
+
+void EditorController::startTextEditing(const UUID& id)
+{
+    const std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
+    if (!located) {
+        return;
+    }
+    const AnnotationItem& item = located->item;
+    if (const TextShape* text = item.shape.text()) {
+        beginText({item, located->page, false, TextSession::Target::text, text->spec});
+    } else if (const NoteShape* note = item.shape.note()) {
+        beginText({item, located->page, false, TextSession::Target::note, note->spec});
+    } else if (const ArrowShape* arrow = item.shape.arrow()) {
+        const ToolStyle style = settings_.styleFor(Tool::arrow);
+        const TextSpec label = arrow->label.value_or(TextSpec{"", style.fontSize, std::nullopt, style.boxed});
+        beginText({item, located->page, false, TextSession::Target::arrowLabel, label});
+    }
+}
+
+void EditorController::beginText(TextSession session)
+{
+    finishOpenTextSession();
+    openSession_ = session;
+    if (textEditing_.begin) {
+        textEditing_.begin(session);
+    } else {
+        finishTextSession(std::move(session));
+    }
+}
+
+void EditorController::finishOpenTextSession()
+{
+    if (openSession_ && textEditing_.finish) {
+        textEditing_.finish();  // calls finishTextSession
+    }
+    openSession_.reset();
+}
+
+void EditorController::finishTextSession(TextSession session)
+{
+    openSession_.reset();
+    store_.setDraft(std::nullopt, session.page);
+    setPreview(std::nullopt);
+    std::string& text = session.spec.text;
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    const bool empty = std::all_of(text.begin(), text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+    AnnotationItem item = session.item;
+    item.modified = timestamp();
+    if (TextShape* shape = item.shape.text()) {
+        shape->spec = session.spec;
+    } else if (NoteShape* note = item.shape.note()) {
+        note->spec = session.spec;
+    } else if (ArrowShape* arrow = item.shape.arrow()) {
+        arrow->label = empty ? std::nullopt : std::optional(session.spec);
+    }
+    const bool arrow = session.target == TextSession::Target::arrowLabel;
+    if (session.isNew) {
+        if (empty && !arrow) {
+            return;
+        }
+        const LocalizedString& name = arrow                                         ? EditorStrings::arrow
+                                      : session.target == TextSession::Target::note ? EditorStrings::comment
+                                                                                    : EditorStrings::text;
+        const int index = static_cast<int>(store_.itemsOnPage(session.page).size());
+        commit(name, StoreChange::insert(item, session.page, index));
+        return;
+    }
+    const std::optional<AnnotationStore::LocatedItem> stored = store_.locate(item.id);
+    if (!stored) {
+        return;
+    }
+    if (empty && !arrow) {
+        commit(EditorStrings::remove, StoreChange::remove({item.id}));
+    } else if (item.shape != stored->item.shape) {
+        commit(EditorStrings::textEdit, StoreChange::replace({item}));
+    }
+}
+
+// --- Lifecycle
+
+void EditorController::commitPendingEdits()
+{
+    endStyleSession();
+    finishOpenTextSession();
+    if (tool_ == Tool::eraser) {
+        static_cast<EraserTool&>(currentTool()).complete();
+    }
+}
+
+void EditorController::cancelInteraction()
+{
+    if (openSession_ && textEditing_.cancel) {
+        textEditing_.cancel();
+    }
+    openSession_.reset();
+    currentTool().cancel();
+    setPreview(std::nullopt);
+    setEraserCentre(std::nullopt);
+}
+
+// --- Services for the tools
+
+std::chrono::sys_seconds EditorController::timestamp() const
+{
+    return std::chrono::floor<std::chrono::seconds>(clock_());
+}
+
+double EditorController::toPageLength(double viewPoints) const
+{
+    return viewPoints / std::max(view_.scale(), 0.01);
+}
+
+std::optional<EditorLocation> EditorController::locate(QPointF viewPoint) const
+{
+    const std::optional<int> page = view_.pageAt(viewPoint);
+    if (!page) {
+        return std::nullopt;
+    }
+    const Point point = toPage(*page, viewPoint);
+    const Rect bounds = pageBounds(*page).insetBy(-1, -1);
+    if (point.x < bounds.minX() || point.x > bounds.maxX() || point.y < bounds.minY() || point.y > bounds.maxY()) {
+        return std::nullopt;
+    }
+    return EditorLocation{*page, point, viewPoint};
+}
+
+int EditorController::pageRotation(int page) const
+{
+    const std::optional<PDFPageGeometry> geometry = view_.pageGeometry(page);
+    return geometry ? geometry->rotation : 0;
+}
+
+Rect EditorController::pageBounds(int page) const
+{
+    const std::optional<PDFPageGeometry> geometry = view_.pageGeometry(page);
+    if (!geometry) {
+        return {};
+    }
+    const QRectF b = geometry->bounds.normalized();
+    return Rect{b.left(), b.top(), b.width(), b.height()};
+}
+
+Point EditorController::toPage(int page, QPointF viewPoint) const
+{
+    const QPointF p = view_.toPage(page, viewPoint);
+    return {p.x(), p.y()};
+}
+
+QPointF EditorController::toView(int page, Point pagePoint) const
+{
+    return view_.toViewport(page, QPointF(pagePoint.x, pagePoint.y));
+}
+
+std::optional<std::pair<AnnotationItem, HitPart>> EditorController::itemAt(const EditorLocation& location)
+{
+    store_.loadPage(location.page);
+    const double tolerance = toPageLength(hitTolerance);
+    const std::vector<AnnotationItem>& items = store_.itemsOnPage(location.page);
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        if (const std::optional<HitPart> part = ItemGeometry::hitTest(*it, location.point, tolerance, isExpanded(*it))) {
+            return std::pair{*it, *part};
+        }
+    }
+    return std::nullopt;
+}
+
+bool EditorController::isExpanded(const AnnotationItem& item) const
+{
+    return item.isNote() && showsCommentText_;
+}
+
+void EditorController::commit(const LocalizedString& name, StoreChange change)
+{
+    StoreCommand::push(undoStack_, store_, name.text(), std::move(change));
+}
+
+void EditorController::record(const LocalizedString& name, StoreChange applied, StoreChange backward)
+{
+    StoreCommand::record(undoStack_, store_, name.text(), std::move(applied), std::move(backward));
+}
+
+void EditorController::setCursorShape(const QCursor& cursor)
+{
+    view_.viewport()->setCursor(cursor);
+}
+
+void EditorController::setStroke(int page, std::vector<Point> points, bool highlighter, const ToolStyle& style)
+{
+    overlay_.strokePage = page;
+    overlay_.stroke = std::move(points);
+    overlay_.strokeIsHighlighter = highlighter;
+    overlay_.strokeColor = style.color;
+    overlay_.strokeWidth = style.lineWidth;
+    emit overlayChanged();
+    view_.viewport()->update();
+}
+
+void EditorController::setPreview(std::optional<std::pair<AnnotationItem, int>> preview)
+{
+    if (!preview && !overlay_.preview) {
+        return;
+    }
+    overlay_.preview = std::move(preview);
+    emit overlayChanged();
+    view_.viewport()->update();
+}
+
+void EditorController::setEraserCentre(std::optional<QPointF> centre)
+{
+    if (centre == overlay_.eraserCentre) {
+        return;
+    }
+    overlay_.eraserCentre = centre;
+    emit overlayChanged();
+    view_.viewport()->update();
+}
+
+void EditorController::setHighFrequencyInput(bool on)
+{
+    if (on && !savedCompression_) {
+        savedCompression_ = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
+        QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+    } else if (!on && savedCompression_) {
+        QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, *savedCompression_);
+        savedCompression_.reset();
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,59 @@
+// One tool of the editor as a class: it is activated and deactivated as the
+// user switches tools, and turns the pointer events it gets into markup
+// edits through its controller. Each handler answers whether it took the
+// event; the page view acts as a viewer on whatever a tool leaves.
+#pragma once
+
+#include <optional>
+
+#include <QCursor>
+#include <QPointF>
+
+#include "core/markup/Geometry.h"
+
+namespace quillet {
+
+class EditorController;
+
+// Where a viewport point falls on a page.
+struct EditorLocation {
+    int page = 0;
+    Point point;         // page space
+    QPointF viewPoint;   // viewport
+};
+
+struct PointerInput {
+    QPointF viewPoint;
+    Qt::MouseButton button = Qt::NoButton;
+    Qt::MouseButtons buttons;
+    Qt::KeyboardModifiers modifiers;
+    int clickCount = 1;
+    // Absent off the pages.
+    std::optional<EditorLocation> location;
+};
+
+class EditorTool {
+public:
+    explicit EditorTool(EditorController& editor) : editor_(editor) {}
+    virtual ~EditorTool() = default;
+    EditorTool(const EditorTool&) = delete;
+    EditorTool& operator=(const EditorTool&) = delete;
+
+    virtual void activate() {}
+    // Ends whatever gesture runs; a gesture with effect is committed.
+    virtual void deactivate() {}
+    // Drops the running gesture without any effect (before a revert).
+    virtual void cancel() {}
+
+    virtual bool press(const PointerInput&) { return false; }
+    virtual bool drag(const PointerInput&) { return false; }
+    virtual bool release(const PointerInput&) { return false; }
+    // Pointer moved with no button held: sets the cursor and hover state.
+    virtual bool hover(const PointerInput&) { return false; }
+    virtual bool isGestureRunning() const { return false; }
+
+protected:
+    EditorController& editor_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,41 @@
+// The pen and the highlighter: a drag draws one freehand stroke (a straight
+// line while Shift is held). Pen strokes made in quick succession close to
+// the previous one join its ink item, as handwriting does; highlighter
+// strokes never join.
+#pragma once
+
+#include <optional>
+
+#include "app/editor/EditorTool.h"
+#include "core/markup/StrokeBuilder.h"
+#include "core/markup/ToolStyle.h"
+
+namespace quillet {
+
+class InkTool : public EditorTool {
+public:
+    InkTool(EditorController& editor, bool highlighter) : EditorTool(editor), highlighter_(highlighter) {}
+
+    void deactivate() override;
+    void cancel() override;
+    bool press(const PointerInput& input) override;
+    bool drag(const PointerInput& input) override;
+    bool release(const PointerInput& input) override;
+    bool hover(const PointerInput& input) override;
+    bool isGestureRunning() const override { return drawing_.has_value(); }
+
+private:
+    struct Drawing {
+        int page = 0;
+        StrokeBuilder builder;
+        Point start;
+    };
+    void commitStroke();
+    bool mergeIntoLastInk(const std::vector<Point>& points, const ToolStyle& style);
+    void showStroke();
+
+    bool highlighter_;
+    std::optional<Drawing> drawing_;
+};
+
+}  // namespace quillet

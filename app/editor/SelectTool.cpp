@@ -1,0 +1,224 @@
+#include "app/editor/SelectTool.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QLineF>
+
+#include "app/editor/EditorStrings.h"
+#include "app/ui/PageView.h"
+#include "core/markup/ItemGeometry.h"
+#include "core/markup/TextLayout.h"
+
+namespace quillet {
+
+void SelectTool::cancel()
+{
+    if (isGestureRunning()) {
+        editor_.store().setDraft(std::nullopt, moving_ ? moving_->page : resizing_->page);
+    }
+    moving_.reset();
+    resizing_.reset();
+}
+
+std::optional<SelectionHandle> SelectTool::handleAt(QPointF viewPoint) const
+{
+    const std::vector<SelectionHandle>& handles = editor_.overlay().handles;
+    for (auto it = handles.rbegin(); it != handles.rend(); ++it) {
+        if (std::abs(it->position.x() - viewPoint.x()) <= EditorController::handleGrabDistance &&
+            std::abs(it->position.y() - viewPoint.y()) <= EditorController::handleGrabDistance) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+bool SelectTool::press(const PointerInput& input)
+{
+    if (input.button != Qt::LeftButton) {
+        return false;
+    }
+    if (editor_.selectedID()) {
+        if (const std::optional<SelectionHandle> handle = handleAt(input.viewPoint)) {
+            if (beginResize(*handle, input)) {
+                return true;
+            }
+        }
+    }
+    const std::optional<std::pair<AnnotationItem, HitPart>> hit =
+        input.location ? editor_.itemAt(*input.location) : std::nullopt;
+    if (!hit) {
+        editor_.select(std::nullopt);
+        return false;
+    }
+    editor_.view().clearTextSelection();
+    editor_.select(hit->first.id);
+    // textSpec: a text box, a note, or an arrow with a label.
+    if (input.clickCount >= 2 && hit->first.textSpec()) {
+        editor_.startTextEditing(hit->first.id);
+        return true;
+    }
+    moving_ = Moving{input.location->page, input.viewPoint, hit->first, hit->second};
+    return true;
+}
+
+bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& input)
+{
+    const std::optional<AnnotationStore::LocatedItem> located = editor_.store().locate(*editor_.selectedID());
+    if (!located) {
+        return false;
+    }
+    const int page = located->page;
+    Point anchor;
+    if (handle.kind == SelectionHandle::Kind::corner && editor_.overlay().selectionOutline) {
+        // The opposite corner of the box as shown.
+        const QRectF box = editor_.view().pageToViewport(page).mapRect(
+            [&] {
+                const Rect b = ItemGeometry::bounds(located->item, editor_.isExpanded(located->item));
+                return QRectF(b.minX(), b.minY(), b.maxX() - b.minX(), b.maxY() - b.minY());
+            }());
+        const QPointF opposite[] = {box.bottomRight(), box.bottomLeft(), box.topLeft(), box.topRight()};
+        anchor = editor_.toPage(page, opposite[handle.corner & 3]);
+    }
+    resizing_ = Resizing{page, handle, anchor, editor_.toPage(page, input.viewPoint), located->item};
+    return true;
+}
+
+bool SelectTool::drag(const PointerInput& input)
+{
+    if (moving_) {
+        show(moved(*moving_, input.viewPoint), moving_->page);
+        return true;
+    }
+    if (resizing_) {
+        show(resized(*resizing_, input.viewPoint), resizing_->page);
+        return true;
+    }
+    return false;
+}
+
+bool SelectTool::release(const PointerInput& input)
+{
+    if (moving_) {
+        const Moving moving = std::move(*moving_);
+        moving_.reset();
+        finish(moving.start, moved(moving, input.viewPoint), moving.page, EditorStrings::move);
+        return true;
+    }
+    if (resizing_) {
+        const Resizing resizing = std::move(*resizing_);
+        resizing_.reset();
+        finish(resizing.start, resized(resizing, input.viewPoint), resizing.page, EditorStrings::resize);
+        return true;
+    }
+    return false;
+}
+
+bool SelectTool::hover(const PointerInput& input)
+{
+    if (editor_.selectedID() && handleAt(input.viewPoint)) {
+        editor_.setCursorShape(Qt::CrossCursor);
+        return true;
+    }
+    if (input.location && editor_.itemAt(*input.location)) {
+        editor_.setCursorShape(Qt::ArrowCursor);
+        return true;
+    }
+    return false;
+}
+
+AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const
+{
+    if (QLineF(moving.startView, viewPoint).length() < EditorController::moveThreshold) {
+        return moving.start;
+    }
+    const Rect page = editor_.pageBounds(moving.page);
+    Point current = editor_.toPage(moving.page, viewPoint);
+    current.x = std::clamp(current.x, page.minX(), page.maxX());
+    current.y = std::clamp(current.y, page.minY(), page.maxY());
+    const Point delta = current - editor_.toPage(moving.page, moving.startView);
+    AnnotationItem item = moving.start;
+    if (moving.part == HitPart::label) {
+        if (NoteShape* note = item.shape.note()) {
+            note->bubble = roundTo2(note->bubble + delta);
+            return item;
+        }
+        if (ArrowShape* arrow = item.shape.arrow()) {
+            arrow->from = roundTo2(arrow->from + delta);
+            return item;
+        }
+    }
+    return ItemGeometry::translated(item, delta.x, delta.y);
+}
+
+AnnotationItem SelectTool::resized(const Resizing& resizing, QPointF viewPoint) const
+{
+    const Point current = editor_.toPage(resizing.page, viewPoint);
+    AnnotationItem item = resizing.start;
+    switch (resizing.handle.kind) {
+    case SelectionHandle::Kind::corner: {
+        const Point s = resizing.startPoint - resizing.anchor;
+        const Point c = current - resizing.anchor;
+        const double s2 = dot(s, s);
+        if (s2 <= 1) {
+            return item;
+        }
+        return ItemGeometry::scaled(item, std::max(dot(c, s) / s2, minScaleFactor), resizing.anchor);
+    }
+    case SelectionHandle::Kind::left:
+    case SelectionHandle::Kind::right:
+        return widened(resizing, current);
+    case SelectionHandle::Kind::tail:
+        if (ArrowShape* arrow = item.shape.arrow()) {
+            arrow->from = roundTo2(current);
+        }
+        return item;
+    case SelectionHandle::Kind::head:
+        if (ArrowShape* arrow = item.shape.arrow()) {
+            arrow->to = roundTo2(current);
+        }
+        return item;
+    }
+    return item;
+}
+
+// A text box's side handle sets its wrapping width; the opposite side stays.
+AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) const
+{
+    AnnotationItem item = resizing.start;
+    TextShape* text = item.shape.text();
+    if (text == nullptr) {
+        return item;
+    }
+    const AffineTransform turn = AffineTransform::rotationDegrees(static_cast<double>(item.rotation));
+    const AffineTransform back = AffineTransform::rotationDegrees(-static_cast<double>(item.rotation));
+    const TextLayoutResult layout = TextLayout::layout(text->spec);
+    const double startWidth = text->spec.fixedWidth.value_or(layout.boxSize.width - 2 * layout.padding);
+    const double along = back.applyToVector(current - resizing.startPoint).x;
+    const bool left = resizing.handle.kind == SelectionHandle::Kind::left;
+    const double width = std::max(startWidth + (left ? -along : along), 1.2 * text->spec.fontSize);
+    text->spec.fixedWidth = roundTo2(Point{width, 0}).x;
+    if (left) {
+        text->origin = roundTo2(text->origin + turn.applyToVector({startWidth - *text->spec.fixedWidth, 0}));
+    }
+    return item;
+}
+
+void SelectTool::show(const AnnotationItem& item, int page)
+{
+    editor_.store().setDraft(item, page);
+    editor_.refreshSelection();
+}
+
+void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int page, const LocalizedString& name)
+{
+    editor_.store().setDraft(std::nullopt, page);
+    if (now != start && editor_.store().locate(start.id)) {
+        AnnotationItem changed = now;
+        changed.modified = editor_.timestamp();
+        editor_.commit(name, StoreChange::replace({changed}));
+    }
+    editor_.refreshSelection();
+}
+
+}  // namespace quillet
