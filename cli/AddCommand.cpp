@@ -7,6 +7,7 @@
 #include "cli/ListCommand.h"
 #include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
+#include "cli/PasswordSource.h"
 
 namespace quillet::cli {
 namespace {
@@ -53,7 +54,8 @@ int run(const Arguments& arguments) {
 }
 
 ArgumentSpec arguments() {
-    ArgumentSpec spec{.operands = {"IN", "OUT"}, .options = {{"page", true}, {"password", true}}};
+    ArgumentSpec spec{.operands = {"IN", "OUT"}, .options = {{"page", true}}};
+    for (const OptionSpec& option : passwordOptionSpecs()) spec.options.push_back(option);
     for (const OptionSpec& option : itemOptionSpecs()) spec.options.push_back(option);
     return spec;
 }
@@ -95,8 +97,7 @@ Command addCommand() {
             "  --highlighter      ink as a translucent highlighter instead of a pen\n"
             "  --label T          an arrow's label, at its tail\n"
             "  --color r,g,b[,a]  components from 0 to 1 (each kind has the application's default)\n"
-            "  --width W          line width in points\n"
-            "  --password P       the user or owner password of an encrypted file\n",
+            "  --width W          line width in points\n",
         .arguments = arguments(),
         .run = run,
     };

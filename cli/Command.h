@@ -11,7 +11,7 @@ namespace quillet::cli {
 
 struct Command {
     std::string_view name;
-    std::string_view usage;    // the whole usage line, "quillet info FILE [--password P]"
+    std::string_view usage;    // the whole usage line, "quillet list FILE [--password-file F|--password P]"
     std::string_view summary;  // one line for the overview
     std::string_view help;     // what --help prints after the usage line
     ArgumentSpec arguments;

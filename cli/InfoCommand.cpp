@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/Output.h"
+#include "cli/PasswordSource.h"
 
 namespace quillet::cli {
 namespace {
@@ -19,8 +20,8 @@ nlohmann::json pageCount(PDFFileReader& reader) {
 }
 
 int run(const Arguments& arguments) {
-    PDFFileReader reader(arguments.operand(0), arguments.value("password"));
-    printJSON(describe(reader));
+    OpenedFile opened = openWithPassword(arguments.operand(0), arguments);
+    printJSON(describe(*opened.reader));
     return kExitSuccess;
 }
 
@@ -30,7 +31,7 @@ nlohmann::json describe(PDFFileReader& reader) {
     nlohmann::json info;
     info["pages"] = pageCount(reader);
     info["encrypted"] = reader.isEncrypted();
-    info["unlocked"] = reader.security() != nullptr;
+    info["unlocked"] = !reader.isEncrypted() || reader.security() != nullptr;
     std::optional<std::string> securityError = reader.securityErrorText();
     info["securityError"] = securityError ? nlohmann::json(*securityError) : nlohmann::json(nullptr);
     info["xref"] = reader.newestSectionIsStream() ? "stream" : "table";
@@ -42,21 +43,19 @@ nlohmann::json describe(PDFFileReader& reader) {
 Command infoCommand() {
     return {
         .name = "info",
-        .usage = "quillet info FILE [--password P]",
+        .usage = "quillet info FILE [--password-file F|--password P]",
         .summary = "describe a PDF file: pages, encryption, cross-reference layout",
         .help =
             "Prints one JSON object:\n"
             "  pages          the number of pages (null when a locked file's pages cannot be read)\n"
             "  encrypted      whether the file is encrypted\n"
-            "  unlocked       whether it could be decrypted (always false when not encrypted)\n"
+            "  unlocked       whether the content is readable: true when the file is not\n"
+            "                 encrypted or was decrypted, false when it stays locked\n"
             "  securityError  why an encrypted file could not be decrypted, or null\n"
             "  xref           \"table\" or \"stream\": the kind of the newest cross-reference section\n"
             "  startxref      the offset of the newest cross-reference section\n"
-            "  size           the number of object slots\n"
-            "\n"
-            "Options:\n"
-            "  --password P   the user or owner password of an encrypted file\n",
-        .arguments = {.operands = {"FILE"}, .options = {{"password", true}}},
+            "  size           the number of object slots\n",
+        .arguments = {.operands = {"FILE"}, .options = passwordOptionSpecs()},
         .run = run,
     };
 }

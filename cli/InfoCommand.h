@@ -1,4 +1,4 @@
-// `quillet info FILE [--password P]`: what the reader makes of a file, as
+// `quillet info FILE [--password-file F|--password P]`: what the reader makes of a file, as
 // one JSON object.
 #pragma once
 

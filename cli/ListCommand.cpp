@@ -5,6 +5,7 @@
 
 #include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
+#include "cli/PasswordSource.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/markup/ItemCodec.h"
 
@@ -25,11 +26,11 @@ std::optional<AnnotationItem> itemOf(PDFFileReader& reader, const PDFValue& entr
 }
 
 int run(const Arguments& arguments) {
-    PDFFileReader reader(arguments.operand(0), arguments.value("password"));
+    OpenedFile opened = openWithPassword(arguments.operand(0), arguments);
     // Without the key the payload strings are ciphertext: an empty listing
     // would wrongly say the file carries no markup.
-    requireUnlocked(reader);
-    printJSON(listItems(reader));
+    requireUnlocked(*opened.reader);
+    printJSON(listItems(*opened.reader));
     return kExitSuccess;
 }
 
@@ -68,17 +69,15 @@ nlohmann::json listItems(PDFFileReader& reader) {
 Command listCommand() {
     return {
         .name = "list",
-        .usage = "quillet list FILE [--password P]",
+        .usage = "quillet list FILE [--password-file F|--password P]",
         .summary = "list the markup items on each page as JSON",
         .help =
             "Prints {\"pages\": {\"0\": [ITEM, ...], ...}}: for each page that carries markup\n"
             "made by this application (keys are 0-based page indices), its items in order.\n"
             "Each ITEM is the item's JSON object as stored in its annotation; the same\n"
-            "format is accepted by the subcommands that write markup.\n"
-            "\n"
-            "Options:\n"
-            "  --password P   the user or owner password of an encrypted file\n",
-        .arguments = {.operands = {"FILE"}, .options = {{"password", true}}},
+            "format is accepted by the subcommands that write markup. The JSON Schemas\n"
+            "quillet-listing.schema.json and quillet-item.schema.json describe both.\n",
+        .arguments = {.operands = {"FILE"}, .options = passwordOptionSpecs()},
         .run = run,
     };
 }

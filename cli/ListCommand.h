@@ -1,4 +1,4 @@
-// `quillet list FILE [--password P]`: the application's items on each page,
+// `quillet list FILE [--password-file F|--password P]`: the application's items on each page,
 // as the JSON objects of their payloads.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "cli/PasswordSource.h"
 #include "core/markup/CompactJSON.h"
 
 namespace quillet::cli {
@@ -63,7 +64,8 @@ OpenedUpdate openUpdate(const Arguments& arguments) {
     UpdateRequest& request = opened.request;
     request.in = arguments.operand(0);
     request.out = arguments.operand(1);
-    request.password = arguments.value("password");
+    // Asked before OUT is locked: a prompt may wait for the user.
+    request.password = passwordFor(request.in, arguments);
     // The replacement resolves OUT's links and refuses a hard-linked OUT
     // before anything is read; the lock is on OUT's real file, however it
     // is named.

@@ -59,8 +59,8 @@ struct UpdateRequest {
     bool replacesInput = false;
 };
 
-// IN opened for `SUBCOMMAND IN OUT [--password P]`: OUT's lock is taken
-// first (another quillet or the application writing it is waited for), a
+// IN opened for `SUBCOMMAND IN OUT`, with the password found as
+// PasswordSource.h describes: OUT's lock is taken first (another quillet or the application writing it is waited for), a
 // hard-linked OUT refused, then IN opened; the request names IN, OUT and the
 // password and holds IN's pages; the reader stays open so that the
 // subcommand can read IN's items. Throws when IN is locked.

@@ -6,6 +6,7 @@
 #include "cli/ListCommand.h"
 #include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
+#include "cli/PasswordSource.h"
 
 namespace quillet::cli {
 namespace {
@@ -31,12 +32,18 @@ int run(const Arguments& arguments) {
     return kExitSuccess;
 }
 
+std::vector<OptionSpec> options() {
+    std::vector<OptionSpec> options = {{"id", true}};
+    for (const OptionSpec& option : passwordOptionSpecs()) options.push_back(option);
+    return options;
+}
+
 }  // namespace
 
 Command removeCommand() {
     return {
         .name = "remove",
-        .usage = "quillet remove IN OUT --id UUID [--password P]",
+        .usage = "quillet remove IN OUT --id UUID [--password-file F|--password P]",
         .summary = "remove one markup item, found by its id",
         .help =
             "Writes OUT: IN unchanged followed by one incremental update in which the page\n"
@@ -47,9 +54,8 @@ Command removeCommand() {
             "Prints {\"pagesUpdated\", \"annotationsWritten\", \"annotationsReused\", \"bytesAppended\"}.\n"
             "\n"
             "Options:\n"
-            "  --id UUID          the item's id, as `quillet list` prints it (required)\n"
-            "  --password P       the user or owner password of an encrypted file\n",
-        .arguments = {.operands = {"IN", "OUT"}, .options = {{"id", true}, {"password", true}}},
+            "  --id UUID          the item's id, as `quillet list` prints it (required)\n",
+        .arguments = {.operands = {"IN", "OUT"}, .options = options()},
         .run = run,
     };
 }

@@ -6,6 +6,7 @@
 
 #include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
+#include "cli/PasswordSource.h"
 #include "core/markup/ItemCodec.h"
 
 namespace quillet::cli {
@@ -52,6 +53,12 @@ int run(const Arguments& arguments) {
     return kExitSuccess;
 }
 
+std::vector<OptionSpec> options() {
+    std::vector<OptionSpec> options = {{"markup", true}, {"expand-notes", false}};
+    for (const OptionSpec& option : passwordOptionSpecs()) options.push_back(option);
+    return options;
+}
+
 }  // namespace
 
 PageItemMap pageMapFromListing(const nlohmann::json& listing) {
@@ -66,7 +73,7 @@ PageItemMap pageMapFromListing(const nlohmann::json& listing) {
 Command writeCommand() {
     return {
         .name = "write",
-        .usage = "quillet write IN OUT --markup FILE|- [--password P] [--expand-notes]",
+        .usage = "quillet write IN OUT --markup FILE|- [--password-file F|--password P] [--expand-notes]",
         .summary = "set the markup of pages from a listing in the format of `quillet list`",
         .help =
             "Writes OUT: IN unchanged followed by one incremental update in which every page\n"
@@ -82,10 +89,9 @@ Command writeCommand() {
             "\n"
             "Options:\n"
             "  --markup FILE|-    the markup listing, \"-\" for standard input (required)\n"
-            "  --password P       the user or owner password of an encrypted file\n"
             "  --expand-notes     write notes as stamps showing their text, without pop-ups\n",
         .arguments = {.operands = {"IN", "OUT"},
-                      .options = {{"markup", true}, {"password", true}, {"expand-notes", false}}},
+                      .options = options()},
         .run = run,
     };
 }

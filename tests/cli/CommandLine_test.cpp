@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "QuilletProcess.h"
+#include "cli/Version.h"
 
 namespace quillet {
 namespace {
 
 using testing::runQuillet;
 
-const std::string kInfoUsage = "usage: quillet info FILE [--password P]\n";
+const std::string kInfoUsage = "usage: quillet info FILE [--password-file F|--password P]\n";
 
 TEST(CommandLine, UsageErrorsExitTwoWithTheUsageLine) {
     struct Case {
@@ -28,6 +31,26 @@ TEST(CommandLine, UsageErrorsExitTwoWithTheUsageLine) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, "");
     }
+}
+
+TEST(CommandLine, VersionIsTheBuildsOnOneLine) {
+    for (const char* spelling : {"--version", "version"}) {
+        testing::CommandResult r = runQuillet({spelling});
+        EXPECT_EQ(r.status, 0) << spelling;
+        EXPECT_EQ(r.out, "quillet " + std::string(cli::toolVersion()) + "\n") << spelling;
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_TRUE(std::regex_match(std::string(cli::toolVersion()), std::regex(R"([0-9]+\.[0-9]+\.[0-9]+)")));
+}
+
+TEST(CommandLine, HelpNamesThePasswordSourcesAndTheSchemas) {
+    testing::CommandResult overview = runQuillet({"--help"});
+    EXPECT_EQ(overview.status, 0);
+    for (const char* text : {"QUILLET_PASSWORD", "--password-file", "quillet-item.schema.json", "--version"})
+        EXPECT_NE(overview.out.find(text), std::string::npos) << text;
+    testing::CommandResult info = runQuillet({"info", "--help"});
+    EXPECT_NE(info.out.find("QUILLET_PASSWORD"), std::string::npos);
+    EXPECT_NE(info.out.find("unlocked       whether the content is readable"), std::string::npos);
 }
 
 }  // namespace

@@ -37,20 +37,31 @@ TEST_F(InfoCommand, DescribesAClassicTableFile) {
     int64_t startxref = std::stoll(bytes.substr(bytes.rfind("startxref") + 10));
     EXPECT_EQ(info, json({{"pages", kPages},
                           {"encrypted", false},
-                          {"unlocked", false},
+                          {"unlocked", true},
                           {"securityError", nullptr},
                           {"xref", "table"},
                           {"startxref", startxref},
                           {"size", 4 + 2 * kPages}}));
 }
 
-TEST_F(InfoCommand, WrongPasswordLeavesTheFileLocked) {
+// "unlocked" says whether the content can be read, encrypted or not.
+TEST_F(InfoCommand, UnlockedOnlyWhileTheContentIsReadable) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     std::string file = qpdfVariant("aes.pdf", {"--encrypt", "user-pw", "owner-pw", "256", "--"});
-    json info = quilletJSON({"info", file, "--password=nope"});
-    EXPECT_EQ(info["encrypted"], true);
-    EXPECT_EQ(info["unlocked"], false);
-    EXPECT_EQ(info["securityError"], "wrong password");
+    json right = quilletJSON({"info", file, "--password=user-pw"});
+    EXPECT_EQ(right["encrypted"], true);
+    EXPECT_EQ(right["unlocked"], true);
+    EXPECT_EQ(right["securityError"], nullptr);
+    EXPECT_EQ(right["pages"], kPages);
+
+    json wrong = quilletJSON({"info", file, "--password=nope"});
+    EXPECT_EQ(wrong["encrypted"], true);
+    EXPECT_EQ(wrong["unlocked"], false);
+    EXPECT_EQ(wrong["securityError"], "wrong password");
+
+    // Readable without a password: the empty user password opens it.
+    std::string open = qpdfVariant("open.pdf", {"--encrypt", "", "owner-pw", "256", "--"});
+    EXPECT_EQ(quilletJSON({"info", open})["unlocked"], true);
 }
 
 TEST_F(InfoCommand, FailuresExitOneWithTheReason) {
