@@ -1,0 +1,647 @@
+#include "app/document/InkDocument.h"
+
+#include <algorithm>
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include "app/document/AnnotationStore.h"
+#include "app/document/DocumentLoaderError.h"
+#include "app/document/FilePageItemSource.h"
+#include "app/document/InPlaceSave.h"
+#include "app/document/SaveEngine.h"
+#include "app/document/SaveEngineError.h"
+#include "app/platform/DelayedWork.h"
+#include "app/platform/MainThread.h"
+#include "app/platform/PlatformLog.h"
+#include "app/platform/SerialQueue.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr LocalizedString restoredNotice{"Unsaved changes were restored", "Восстановлены несохранённые изменения"};
+constexpr LocalizedString rewriteNotice{"The file was non-standard and was saved in full",
+                                        "Файл был нестандартным и сохранён целиком"};
+constexpr LocalizedString closingNotice{"Saving changes before closing…", "Сохранение изменений перед закрытием…"};
+constexpr LocalizedString reloadedNotice{"The file was changed by another program and was reloaded",
+                                         "Файл изменён другой программой и открыт заново"};
+constexpr LocalizedString closeTimeout{"The save did not finish in time.", "Сохранение не завершилось вовремя."};
+constexpr LocalizedString documentClosed{"The document is closed.", "Документ закрыт."};
+
+QString resolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString failureText(const SaveEngineError& error)
+{
+    const QString reason = error.localizedFailureReason(InterfaceLanguage::current());
+    return reason.isEmpty() ? error.localizedDescription(InterfaceLanguage::current()) : reason;
+}
+
+QString loaderFailureText(const DocumentLoaderError& error)
+{
+    return error.localizedText(InterfaceLanguage::current()) + QStringLiteral(": ") +
+           error.localizedExplanation(InterfaceLanguage::current());
+}
+
+}  // namespace
+
+InkDocument::Services InkDocument::Services::forApplication()
+{
+    Services services;
+    services.clock = [](std::chrono::milliseconds delay, std::function<void()> work) {
+        DelayedWork::schedule(delay, std::move(work));
+    };
+    // One save thread per document: its saves run one after the other.
+    auto queue = std::make_shared<SerialQueue>("app.quillet.save");
+    services.runWrite = [queue](std::function<void()> work) { queue->async(std::move(work)); };
+    services.toMainThread = [](std::function<void()> work) { MainThread::post(std::move(work)); };
+    services.writeFile = &InPlaceSave::write;
+    return services;
+}
+
+std::unique_ptr<InkDocument> InkDocument::open(const QString& path, Services services)
+{
+    const QString resolved = resolvedPath(path);
+    // What saves killed halfway left beside the file.
+    SaveEngine::removeLeftovers(resolved.toStdString());
+    LoadedPDF loaded = LoadedPDF::open(resolved, services.places);
+    return std::unique_ptr<InkDocument>(new InkDocument(resolved, std::move(loaded), std::move(services)));
+}
+
+InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
+    : services_(std::move(services)), filePath_(std::move(filePath)), write_(std::make_shared<WriteState>())
+{
+    journal_ = services_.makeJournal ? services_.makeJournal() : DocumentJournal{};
+    openedVersion_ = loaded.ownsWorkingCopy ? loaded.workingCopy : QString();
+    install(std::move(loaded));
+    connect(&undoStack_, &QUndoStack::cleanChanged, this, &InkDocument::emitStatus);
+    connect(&undoStack_, &QUndoStack::indexChanged, this, &InkDocument::emitStatus);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &InkDocument::fileChangedOnDisk);
+    watchFile();
+}
+
+InkDocument::~InkDocument()
+{
+    close();
+    // The store's callbacks point here; the store may outlive the document in
+    // a view that still holds it.
+    if (store_) {
+        store_->setOnChange({});
+        store_->setOnDraftChange({});
+    }
+}
+
+QString InkDocument::displayName() const
+{
+    return QFileInfo(filePath_).fileName();
+}
+
+void InkDocument::install(LoadedPDF loaded)
+{
+    loaded_ = std::move(loaded);
+    pageCount_ = loaded_.pdf->pageCount();
+    isEncryptedFile_ = loaded_.pdf->isEncrypted();
+    if (store_) {
+        store_->setOnChange({});
+        store_->setOnDraftChange({});
+    }
+    std::optional<std::string> password;
+    if (password_) {
+        password = password_->toStdString();
+    }
+    store_ = std::make_shared<AnnotationStore>(
+        pageCount_, std::make_shared<FilePageItemSource>(loaded_.workingCopy.toStdString(), password));
+    QPointer<InkDocument> self(this);
+    store_->setOnChange([self](const std::set<int>&) {
+        if (self) {
+            self->storeChanged();
+        }
+    });
+    store_->setOnDraftChange([self] {
+        if (self) {
+            self->draftChanged();
+        }
+    });
+    knownIdentity_ = FileIdentity::ofPath(filePath_.toStdString());
+    if (journal_.noteIdentity) {
+        journal_.noteIdentity(filePath_);
+    }
+    std::optional<SaveSource> previous;
+    {
+        std::lock_guard lock(write_->lock);
+        previous = write_->saveSource;
+        write_->saveSource.reset();
+        write_->pageRefCache.reset();
+        write_->workingCopy = loaded_.workingCopy;
+    }
+    if (previous && previous->owned && previous->path != loaded_.workingCopy) {
+        WorkingCopies::remove(previous->path, services_.places);
+    }
+}
+
+bool InkDocument::unlock(const QString& password)
+{
+    if (!loaded_.pdf->unlock(password)) {
+        return false;
+    }
+    if (password_ == password && store_ && pageCount_ == loaded_.pdf->pageCount()) {
+        return true;
+    }
+    password_ = password;
+    // The store was made while the pages could not be read: a new one, on
+    // the unlocked file, and the views rebuild on it.
+    const std::shared_ptr<AnnotationStore> previous = store_;
+    undoStack_.clear();
+    install(loaded_);
+    emit reloaded();
+    emitStatus();
+    return true;
+}
+
+void InkDocument::checkRecovery()
+{
+    if (recoveryChecked_ || !store_ || loaded_.pdf->isLocked() || closed_) {
+        return;
+    }
+    recoveryChecked_ = true;
+    if (!journal_.pendingRecovery) {
+        return;
+    }
+    const std::optional<PageItems> pages = journal_.pendingRecovery(filePath_);
+    if (!pages || pages->empty()) {
+        return;
+    }
+    store_->replacePages(*pages);
+    directChanges_ = true;
+    emitStatus();
+    showNotice(restoredNotice.text());
+}
+
+bool InkDocument::isEdited() const
+{
+    return !undoStack_.isClean() || directChanges_;
+}
+
+void InkDocument::showNotice(const QString& text)
+{
+    notice_ = text;
+    emitStatus();
+    QPointer<InkDocument> self(this);
+    services_.clock(noticeDuration, [self, text] {
+        if (self && self->notice_ == text) {
+            self->notice_.reset();
+            self->emitStatus();
+        }
+    });
+}
+
+void InkDocument::noteDirectChange()
+{
+    draftChanged();
+}
+
+void InkDocument::storeChanged()
+{
+    recordJournal();
+    scheduleAutosave();
+    emitStatus();
+}
+
+void InkDocument::draftChanged()
+{
+    directChanges_ = true;
+    emitStatus();
+    recordJournal();
+    scheduleAutosave();
+}
+
+void InkDocument::recordJournal()
+{
+    if (store_ && journal_.record && !closed_) {
+        journal_.record(filePath_, store_->snapshot().pages);
+    }
+}
+
+std::chrono::milliseconds InkDocument::autosaveDelay() const
+{
+    const auto adaptive = std::chrono::milliseconds(static_cast<int64_t>(lastSaveDuration_ * 4 * 1000));
+    return std::clamp(adaptive, minimumAutosaveDelay, maximumAutosaveDelay);
+}
+
+void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay)
+{
+    if (closed_) {
+        return;
+    }
+    // Only the latest schedule counts: each edit pushes the autosave back.
+    const int64_t ticket = ++autosaveTicket_;
+    QPointer<InkDocument> self(this);
+    services_.clock(fixedDelay.value_or(autosaveDelay()), [self, ticket] {
+        if (self && self->autosaveTicket_ == ticket) {
+            self->autosaveFired();
+        }
+    });
+}
+
+void InkDocument::autosaveFired()
+{
+    if (closed_) {
+        return;
+    }
+    if (isSaving_) {
+        scheduleAutosave();
+        return;
+    }
+    if (isEdited()) {
+        startSave({SaveKind::autosave, filePath_, {}});
+    }
+}
+
+void InkDocument::save(SaveCompletion done)
+{
+    startSave({SaveKind::user, filePath_, std::move(done)});
+}
+
+void InkDocument::saveAs(const QString& path, SaveCompletion done)
+{
+    startSave({SaveKind::saveAs, QFileInfo(path).absoluteFilePath(), std::move(done)});
+}
+
+bool InkDocument::diskFileDiffers() const
+{
+    if (fileReplaced_) {
+        return true;
+    }
+    const std::optional<FileIdentity> now = FileIdentity::ofPath(filePath_.toStdString());
+    return now.has_value() != knownIdentity_.has_value() || (now && !(*now == *knownIdentity_));
+}
+
+void InkDocument::startSave(PendingSave request)
+{
+    if (closed_) {
+        if (request.done) {
+            request.done(documentClosed.text());
+        }
+        return;
+    }
+    if (isSaving_) {
+        queuedSaves_.push_back(std::move(request));
+        return;
+    }
+    if (request.kind != SaveKind::autosave) {
+        emit commitPendingEditsRequested();
+    }
+    if (request.kind != SaveKind::saveAs && diskFileDiffers()) {
+        // Never saved over another program's version without asking.
+        fileReplaced_ = true;
+        emitStatus();
+        if (!services_.askFileReplaced || askingAboutReplacedFile_) {
+            if (request.done) {
+                request.done(failureText(SaveEngineError::fileChanged()));
+            }
+            return;
+        }
+        askingAboutReplacedFile_ = true;
+        QPointer<InkDocument> self(this);
+        services_.askFileReplaced(*this, [self, request](bool keepEdits) mutable {
+            if (!self) {
+                return;
+            }
+            self->askingAboutReplacedFile_ = false;
+            if (keepEdits) {
+                self->knownIdentity_ = FileIdentity::ofPath(self->filePath_.toStdString());
+                self->fileReplaced_ = false;
+                self->startSave(std::move(request));
+                return;
+            }
+            const std::optional<QString> error = self->reload(false);
+            if (request.done) {
+                request.done(error);
+            }
+        });
+        return;
+    }
+    isSaving_ = true;
+    emitStatus();
+    beginWrite(std::move(request));
+}
+
+void InkDocument::beginWrite(PendingSave request)
+{
+    // The snapshot takes the store's own lock; writeLock is taken after it.
+    const StoreSnapshot snapshot = store_->snapshot();
+    SaveJob job;
+    {
+        std::lock_guard lock(write_->lock);
+        job.source = (write_->saveSource ? write_->saveSource->path : write_->workingCopy).toStdString();
+        job.cachedPageRefs = write_->pageRefCache;
+    }
+    job.fallbackSource = filePath_.toStdString();
+    job.documentPath = filePath_.toStdString();
+    job.pageCount = pageCount_;
+    job.pages = snapshot.pages;
+    job.generation = snapshot.generation;
+    job.isEncrypted = isEncryptedFile_;
+    if (password_) {
+        job.password = password_->toStdString();
+    }
+    job.expandNotes = false;
+
+    const std::optional<FileIdentity> expected =
+        request.kind == SaveKind::saveAs ? std::nullopt : knownIdentity_;
+    const int undoIndex = undoStack_.index();
+    const QPointer<InkDocument> self(this);
+    const std::shared_ptr<AnnotationStore> store = store_;  // revert may replace it meanwhile
+    auto write = [state = write_, job, expected, request, undoIndex, self, store, writeFile = services_.writeFile,
+                  places = services_.places, toMainThread = services_.toMainThread]() mutable {
+        std::optional<QString> error;
+        try {
+            const SaveOutcome outcome = writeFile(job, request.target, expected);
+            // A rewritten file is the pristine source of the next saves.
+            std::optional<SaveSource> newSource;
+            if (outcome.method == SaveOutcome::Method::rewrite) {
+                const WorkingCopy copy = WorkingCopies::make(request.target, WorkingCopies::sizeLimit, places);
+                if (copy.owned) {
+                    newSource = SaveSource{copy.path, true};
+                }
+            }
+            std::optional<SaveSource> replaced;
+            QString workingCopy;
+            {
+                std::lock_guard lock(state->lock);
+                state->lastWrittenGeneration = job.generation;
+                state->lastOutcome = outcome;
+                workingCopy = state->workingCopy;
+                if (newSource) {
+                    replaced = state->saveSource;
+                    state->saveSource = newSource;
+                    state->pageRefCache.reset();
+                } else if (outcome.method == SaveOutcome::Method::incremental && outcome.pageRefs &&
+                           !outcome.pageRefs->empty()) {
+                    const QString next = state->saveSource ? state->saveSource->path : state->workingCopy;
+                    if (next.toStdString() == job.source) {
+                        state->pageRefCache = outcome.pageRefs;
+                    }
+                }
+            }
+            if (replaced && replaced->owned && replaced->path != workingCopy) {
+                WorkingCopies::remove(replaced->path, places);
+            }
+            if (outcome.method == SaveOutcome::Method::rewrite) {
+                logLine("saved " + QFileInfo(request.target).fileName().toStdString() + " with a full rewrite");
+            }
+        } catch (const SaveEngineError& failure) {
+            logLine("save failed: " + failure.text());
+            error = failureText(failure);
+        } catch (const std::exception& failure) {
+            logLine(std::string("save failed: ") + failure.what());
+            error = failureText(SaveEngineError::writeFailed(failure.what()));
+        }
+        toMainThread([self, store, request, undoIndex, error]() mutable {
+            if (self && self->store_ == store) {
+                self->completeSave(std::move(request), undoIndex, error);
+            } else {
+                if (self) {
+                    self->isSaving_ = false;
+                    self->emitStatus();
+                    self->runQueuedSaves();
+                }
+                if (request.done) {
+                    request.done(error);
+                }
+            }
+        });
+    };
+    services_.runWrite(std::move(write));
+}
+
+void InkDocument::completeSave(PendingSave request, int undoIndex, const std::optional<QString>& error)
+{
+    isSaving_ = false;
+    std::optional<int64_t> written;
+    std::optional<SaveOutcome> outcome;
+    {
+        std::lock_guard lock(write_->lock);
+        written = std::exchange(write_->lastWrittenGeneration, std::nullopt);
+        outcome = std::exchange(write_->lastOutcome, std::nullopt);
+    }
+    if (error) {
+        lastSaveError_ = error;
+        if (!closed_) {
+            scheduleAutosave(retryDelay);
+        }
+    } else {
+        lastSaveError_.reset();
+        if (request.kind == SaveKind::saveAs) {
+            filePath_ = resolvedPath(request.target);
+            watchFile();
+            emit filePathChanged(filePath_);
+        }
+        if (outcome) {
+            lastSaveDuration_ = outcome->duration;
+            lastSaveMethod_ = outcome->method;
+            if (outcome->method == SaveOutcome::Method::rewrite && !isEncryptedFile_ && !rewriteNoticeShown_) {
+                rewriteNoticeShown_ = true;
+                showNotice(rewriteNotice.text());
+            }
+        }
+        knownIdentity_ = outcome && outcome->targetIdentity ? outcome->targetIdentity
+                                                             : FileIdentity::ofPath(filePath_.toStdString());
+        fileReplaced_ = false;
+        if (journal_.noteIdentity) {
+            journal_.noteIdentity(filePath_);
+        }
+        if (written && store_ && *written == store_->generation()) {
+            if (journal_.discard) {
+                journal_.discard(filePath_);
+            }
+            directChanges_ = false;
+            if (undoStack_.index() == undoIndex) {
+                undoStack_.setClean();
+            }
+        } else if (!closed_) {
+            recordJournal();
+            scheduleAutosave();
+        }
+    }
+    emitStatus();
+    if (request.done) {
+        request.done(error);
+    }
+    runQueuedSaves();
+}
+
+void InkDocument::runQueuedSaves()
+{
+    if (isSaving_ || queuedSaves_.empty()) {
+        return;
+    }
+    PendingSave next = std::move(queuedSaves_.front());
+    queuedSaves_.erase(queuedSaves_.begin());
+    startSave(std::move(next));
+}
+
+void InkDocument::watchFile()
+{
+    if (!watcher_.files().isEmpty()) {
+        watcher_.removePaths(watcher_.files());
+    }
+    if (!closed_ && QFileInfo::exists(filePath_)) {
+        watcher_.addPath(filePath_);
+    }
+}
+
+void InkDocument::fileChangedOnDisk()
+{
+    QPointer<InkDocument> self(this);
+    services_.clock(diskChangeSettle, [self] {
+        if (self) {
+            self->checkDiskIdentity();
+        }
+    });
+}
+
+void InkDocument::checkDiskIdentity()
+{
+    if (closed_) {
+        return;
+    }
+    // A file replaced by a rename is a new file: watch it again.
+    if (!watcher_.files().contains(filePath_)) {
+        watchFile();
+    }
+    // Our own save is under way; its completion notes the new version.
+    if (isSaving_ || !diskFileDiffers() || !FileIdentity::ofPath(filePath_.toStdString())) {
+        return;
+    }
+    if (!isEdited()) {
+        if (!reload(true)) {
+            showNotice(reloadedNotice.text());
+        }
+        return;
+    }
+    fileReplaced_ = true;
+    emitStatus();
+}
+
+std::optional<QString> InkDocument::reload(bool discardJournal)
+{
+    emit cancelInteractionRequested();
+    LoadedPDF fresh;
+    try {
+        fresh = LoadedPDF::open(filePath_, services_.places);
+    } catch (const DocumentLoaderError& error) {
+        return loaderFailureText(error);
+    }
+    if (password_ && fresh.pdf->isLocked()) {
+        fresh.pdf->unlock(*password_);
+    }
+    // The undo steps name the old store's items; they go first.
+    undoStack_.clear();
+    const std::shared_ptr<AnnotationStore> previousStore = store_;  // alive until the views have moved
+    const LoadedPDF previous = loaded_;
+    install(std::move(fresh));
+    if (previous.ownsWorkingCopy && previous.workingCopy != openedVersion_) {
+        WorkingCopies::remove(previous.workingCopy, services_.places);
+    }
+    if (discardJournal && journal_.discard) {
+        journal_.discard(filePath_);
+    }
+    ++autosaveTicket_;
+    directChanges_ = false;
+    fileReplaced_ = false;
+    lastSaveError_.reset();
+    watchFile();
+    emit reloaded();
+    emitStatus();
+    return std::nullopt;
+}
+
+std::optional<QString> InkDocument::revertToSaved()
+{
+    return reload(true);
+}
+
+bool InkDocument::canRevertToOpened() const
+{
+    return !openedVersion_.isEmpty() && QFileInfo::exists(openedVersion_);
+}
+
+std::optional<QString> InkDocument::revertToOpened()
+{
+    if (!canRevertToOpened()) {
+        return failureText(SaveEngineError::writeFailed());
+    }
+    try {
+        InPlaceSave::replaceWith(openedVersion_, filePath_, knownIdentity_);
+    } catch (const SaveEngineError& error) {
+        return failureText(error);
+    }
+    return reload(true);
+}
+
+void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)
+{
+    emit commitPendingEditsRequested();
+    if (closed_ || (!isEdited() && !isSaving_)) {
+        done(true, QString());
+        return;
+    }
+    closing_ = true;
+    showNotice(closingNotice.text());
+    auto answered = std::make_shared<bool>(false);
+    QPointer<InkDocument> self(this);
+    auto finish = [self, done, answered](bool mayClose, const QString& failure) {
+        if (*answered) {
+            return;
+        }
+        *answered = true;
+        if (self) {
+            self->closing_ = false;
+            self->emitStatus();
+        }
+        done(mayClose, failure);
+    };
+    services_.clock(closeSaveLimit, [finish] { finish(false, closeTimeout.text()); });
+    startSave({SaveKind::closing, filePath_, [finish](const SaveResult& error) {
+                   finish(!error, error.value_or(QString()));
+               }});
+}
+
+void InkDocument::close()
+{
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    ++autosaveTicket_;
+    if (!watcher_.files().isEmpty()) {
+        watcher_.removePaths(watcher_.files());
+    }
+    // An edited document keeps its journal: its markup comes back next time.
+    if (!isEdited() && journal_.discard) {
+        journal_.discard(filePath_);
+    }
+    std::optional<SaveSource> source;
+    {
+        std::lock_guard lock(write_->lock);
+        source = write_->saveSource;
+    }
+    if (source && source->owned && source->path != loaded_.workingCopy) {
+        WorkingCopies::remove(source->path, services_.places);
+    }
+    if (loaded_.ownsWorkingCopy) {
+        WorkingCopies::remove(loaded_.workingCopy, services_.places);
+    }
+    if (!openedVersion_.isEmpty() && openedVersion_ != loaded_.workingCopy) {
+        WorkingCopies::remove(openedVersion_, services_.places);
+    }
+    emit closed();
+}
+
+}  // namespace quillet

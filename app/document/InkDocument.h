@@ -1,0 +1,258 @@
+// One open PDF: its working copy, its markup store, its recovery journal, its
+// undo stack, and when and how it is saved. The document saves itself: a
+// short while after each burst of edits (four times as long as the last save
+// took, between 1.5 and 30 seconds; 20 seconds after a failed save) it takes
+// a snapshot of the store and writes the user's file on a background thread,
+// as the original bytes plus one update; the completion comes back to the
+// main thread. Until a save has the store's current state, the journal keeps
+// the unsaved pages on disk, and the next opening restores them.
+//
+// The window (status line, prompts) and the editor (tools, undo commands)
+// sit on top: they read the status fields, listen to the signals and answer
+// the questions the document asks through its Services. The document itself
+// shows nothing; timers, the background thread, the file writing and the
+// questions are seams, so it runs headless in tests.
+//
+// Edited: the undo stack is not at its clean index, or direct changes are
+// pending that no undo step holds (a draft, a style session, a restored
+// journal). A save remembers the undo index of its snapshot and marks the
+// stack clean only if that index, and the store's generation, are still
+// current when it completes: an edit made during the save keeps the document
+// edited and gets a save of its own.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
+
+#include "app/document/LoadedPDF.h"
+#include "app/document/SaveJob.h"
+#include "app/document/SaveOutcome.h"
+#include "app/document/WorkingCopy.h"
+#include "core/markup/AnnotationItem.h"
+#include "core/save/FileIdentity.h"
+
+namespace quillet {
+
+class AnnotationStore;
+
+using PageItems = std::map<int, std::vector<AnnotationItem>>;
+
+// The recovery journal as the document uses it (one per document).
+struct DocumentJournal {
+    // Remembers the version of a file this application wrote or read.
+    std::function<void(const QString& path)> noteIdentity;
+    // Writes the pages shortly after (a burst of records writes once).
+    std::function<void(const QString& path, const PageItems& pages)> record;
+    // Drops pending writes and deletes the journal (of `path` and of the last recorded path).
+    std::function<void(const std::optional<QString>& path)> discard;
+    // The pages saved for exactly this version of the file.
+    std::function<std::optional<PageItems>(const QString& path)> pendingRecovery;
+};
+
+class InkDocument : public QObject {
+    Q_OBJECT
+
+public:
+    using Clock = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
+    // The outcome of a save, or its error text for the user.
+    using SaveResult = std::optional<QString>;  // absent: saved
+    using SaveCompletion = std::function<void(const SaveResult& error)>;
+
+    struct Services {
+        // Runs work on the main thread after a delay (timers: autosave, notices).
+        Clock clock;
+        // Runs the write away from the main thread; one at a time per document.
+        std::function<void(std::function<void()> work)> runWrite;
+        // Brings the write's completion back to the main thread.
+        std::function<void(std::function<void()> work)> toMainThread;
+        // Writes the job over `target`, which must still be `expected` when it
+        // is replaced (absent: a new file). Throws SaveEngineError. Any thread.
+        std::function<SaveOutcome(const SaveJob& job, const QString& target,
+                                  const std::optional<FileIdentity>& expected)>
+            writeFile;
+        std::function<DocumentJournal()> makeJournal;
+        // The file was replaced by another program while this document has
+        // unsaved edits: true to keep the edits by saving over it, false to
+        // reload the file from disk.
+        std::function<void(InkDocument& document, std::function<void(bool keepEdits)> answer)> askFileReplaced;
+        WorkingCopies::Places places = WorkingCopies::Places::forProcess();
+
+        // Real timers, a background thread per document, the save engine
+        // writing in place under the file's lock, the recovery journal.
+        static Services forApplication();
+    };
+
+    static constexpr std::chrono::milliseconds minimumAutosaveDelay{1500};
+    static constexpr std::chrono::milliseconds maximumAutosaveDelay{30000};
+    static constexpr std::chrono::milliseconds retryDelay{20000};
+    static constexpr std::chrono::milliseconds noticeDuration{6000};
+    // How long closing waits for its save before asking what to do.
+    static constexpr std::chrono::milliseconds closeSaveLimit{60000};
+    // Another program's writes come in steps; the identity is checked after them.
+    static constexpr std::chrono::milliseconds diskChangeSettle{500};
+
+    // Opens `path` from a fresh working copy and creates its store. Throws
+    // DocumentLoaderError.
+    static std::unique_ptr<InkDocument> open(const QString& path, Services services = Services::forApplication());
+    ~InkDocument() override;
+
+    // The user's file (absolute, symbolic links resolved) and its name.
+    QString filePath() const { return filePath_; }
+    QString displayName() const;
+    const LoadedPDF& loaded() const { return loaded_; }
+    std::shared_ptr<PDFDocument> pdf() const { return loaded_.pdf; }
+    // Replaced by revert and by a reload (then reloaded() is emitted).
+    AnnotationStore* store() const { return store_.get(); }
+    std::shared_ptr<AnnotationStore> sharedStore() const { return store_; }
+    QUndoStack* undoStack() { return &undoStack_; }
+    int pageCount() const { return pageCount_; }
+    bool isEncryptedFile() const { return isEncryptedFile_; }
+    std::optional<QString> password() const { return password_; }
+
+    // Unlocks a locked file; true when it is open afterwards. The store then
+    // reads the pages it could not read before.
+    bool unlock(const QString& password);
+    // Once per document, after the window is set up and the file unlocked:
+    // puts the journal's unsaved pages back, marks the document edited and
+    // shows "Unsaved changes were restored".
+    void checkRecovery();
+
+    // Status for the window's status line.
+    bool isEdited() const;
+    bool isSaving() const { return isSaving_; }
+    std::optional<QString> lastSaveError() const { return lastSaveError_; }
+    std::optional<QString> notice() const { return notice_; }
+    std::optional<SaveOutcome::Method> lastSaveMethod() const { return lastSaveMethod_; }
+    double lastSaveDuration() const { return lastSaveDuration_; }
+    // The file was replaced by another program while this document had edits.
+    bool fileReplacedOnDisk() const { return fileReplaced_; }
+    void showNotice(const QString& text);
+
+    // Changes not held by an undo step (a style session, an inline edit in
+    // progress): they count as edits and get autosaved.
+    void noteDirectChange();
+
+    // Ctrl+S: commits pending edits and saves now (also when not edited).
+    void save(SaveCompletion done = {});
+    // Save As…: writes the document to `path` and goes on with that file;
+    // the journal moves with it.
+    void saveAs(const QString& path, SaveCompletion done = {});
+    // The autosave's delay as it stands now (adaptive).
+    std::chrono::milliseconds autosaveDelay() const;
+
+    // Revert to Saved: drops unsaved markup, the journal and the undo steps,
+    // and reads the file again (a new store; reloaded() follows). The error
+    // text when the file cannot be read.
+    std::optional<QString> revertToSaved();
+    // Revert to the version as opened: puts the working copy, the file as it
+    // was when opened, back in place of the user's file, then reverts.
+    bool canRevertToOpened() const;
+    std::optional<QString> revertToOpened();
+
+    // Closing: commits pending edits, saves when edited and waits for the
+    // save (bounded). `done(true)`: the document may close now. On a failed
+    // save `done(false, reason)`: the caller asks "Close Anyway" (then
+    // close(); the journal keeps the markup) or "Cancel".
+    void prepareToClose(std::function<void(bool mayClose, const QString& failure)> done);
+    bool isClosing() const { return closing_; }
+    // Closes for good: stops timers and the file watch, deletes the journal
+    // when nothing is unsaved, removes the private copies. Idempotent.
+    void close();
+
+signals:
+    // isSaving, lastSaveError, notice, the edited state or the file may have changed.
+    void statusChanged();
+    // The store was replaced (revert, reload): rebuild what was built on it.
+    void reloaded();
+    // Before a save and before closing: finish inline edits, style sessions
+    // and erase gestures so they land as undo steps.
+    void commitPendingEditsRequested();
+    // Before a revert: drop any interaction in progress.
+    void cancelInteractionRequested();
+    // Save As moved the document to another file.
+    void filePathChanged(const QString& path);
+    void closed();
+
+private:
+    struct SaveSource {
+        QString path;
+        bool owned = false;
+    };
+    // What the write thread shares with the main thread.
+    struct WriteState {
+        std::mutex lock;
+        QString workingCopy;
+        std::optional<SaveSource> saveSource;
+        std::optional<std::vector<PDFRef>> pageRefCache;
+        std::optional<int64_t> lastWrittenGeneration;
+        std::optional<SaveOutcome> lastOutcome;
+    };
+    enum class SaveKind { autosave, user, closing, saveAs };
+    struct PendingSave {
+        SaveKind kind;
+        QString target;
+        SaveCompletion done;
+    };
+
+    InkDocument(QString filePath, LoadedPDF loaded, Services services);
+    void install(LoadedPDF loaded);
+    void storeChanged();
+    void draftChanged();
+    void recordJournal();
+    void scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay = std::nullopt);
+    void autosaveFired();
+    void startSave(PendingSave request);
+    void beginWrite(PendingSave request);
+    void completeSave(PendingSave request, int undoIndex, const std::optional<QString>& error);
+    void runQueuedSaves();
+    void watchFile();
+    void fileChangedOnDisk();
+    void checkDiskIdentity();
+    bool diskFileDiffers() const;
+    std::optional<QString> reload(bool discardJournal);
+    void removePrivateCopies(const LoadedPDF& loaded, bool keepOpenedVersion);
+    void emitStatus() { emit statusChanged(); }
+
+    Services services_;
+    QString filePath_;
+    LoadedPDF loaded_;
+    std::shared_ptr<AnnotationStore> store_;
+    std::optional<QString> password_;
+    DocumentJournal journal_;
+    QUndoStack undoStack_;
+    std::shared_ptr<WriteState> write_;
+    // The first working copy: the file as it was opened, kept until close.
+    QString openedVersion_;
+    std::optional<FileIdentity> knownIdentity_;
+    QFileSystemWatcher watcher_;
+
+    int64_t autosaveTicket_ = 0;
+    int64_t closeTicket_ = 0;
+    double lastSaveDuration_ = 0;
+    bool rewriteNoticeShown_ = false;
+    int pageCount_ = 0;
+    bool isEncryptedFile_ = false;
+    bool recoveryChecked_ = false;
+    bool isSaving_ = false;
+    bool directChanges_ = false;
+    bool fileReplaced_ = false;
+    bool askingAboutReplacedFile_ = false;
+    bool closing_ = false;
+    bool closed_ = false;
+    std::optional<QString> lastSaveError_;
+    std::optional<QString> notice_;
+    std::optional<SaveOutcome::Method> lastSaveMethod_;
+    std::vector<PendingSave> queuedSaves_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,196 @@
+// A document under test: a PDF in a private folder, a clock the test moves
+// by hand, writes that wait until the test runs them, an in-memory journal
+// and a save that records its jobs (or the real in-place save).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <QUndoCommand>
+
+#include "app/document/AnnotationStore.h"
+#include "app/document/InPlaceSave.h"
+#include "app/document/InkDocument.h"
+#include "app/document/SaveEngineError.h"
+#include "core/save/SaveTestItems.h"
+#include "support/QtTestSupport.h"
+
+namespace quillet::testing {
+
+// Delayed work that runs when the test moves time past it; work scheduled
+// while running runs too when it is due.
+class ManualClock {
+public:
+    InkDocument::Clock clock()
+    {
+        return [this](std::chrono::milliseconds delay, std::function<void()> work) {
+            pending_.push_back({now_ + delay, serial_++, std::move(work)});
+        };
+    }
+    void advance(std::chrono::milliseconds span)
+    {
+        const auto end = now_ + span;
+        for (;;) {
+            auto next = pending_.end();
+            for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+                if (it->due <= end && (next == pending_.end() || it->due < next->due ||
+                                       (it->due == next->due && it->serial < next->serial))) {
+                    next = it;
+                }
+            }
+            if (next == pending_.end()) {
+                break;
+            }
+            now_ = std::max(now_, next->due);
+            std::function<void()> work = std::move(next->work);
+            pending_.erase(next);
+            work();
+        }
+        now_ = end;
+    }
+
+private:
+    struct Task {
+        std::chrono::milliseconds due;
+        int serial;
+        std::function<void()> work;
+    };
+    std::chrono::milliseconds now_{0};
+    int serial_ = 0;
+    std::vector<Task> pending_;
+};
+
+// The journal of every document of a test, by path.
+struct MemoryJournal {
+    std::map<QString, PageItems> recorded;
+    std::vector<QString> discarded;
+    int records = 0;
+
+    DocumentJournal hooks()
+    {
+        DocumentJournal journal;
+        journal.noteIdentity = [](const QString&) {};
+        journal.record = [this](const QString& path, const PageItems& pages) {
+            recorded[path] = pages;
+            ++records;
+        };
+        journal.discard = [this](const std::optional<QString>& path) {
+            if (path) {
+                recorded.erase(*path);
+                discarded.push_back(*path);
+            }
+        };
+        journal.pendingRecovery = [this](const QString& path) -> std::optional<PageItems> {
+            const auto entry = recorded.find(path);
+            if (entry == recorded.end()) {
+                return std::nullopt;
+            }
+            return entry->second;
+        };
+        return journal;
+    }
+};
+
+// One undo step that inserts an item, as the editor's commands do.
+class InsertItem : public QUndoCommand {
+public:
+    InsertItem(AnnotationStore& store, AnnotationItem item, int page) : store_(store), item_(std::move(item)), page_(page) {}
+    void redo() override { store_.apply(StoreChange::insert(item_, page_, 1 << 20)); }
+    void undo() override { store_.apply(StoreChange::remove({item_.id})); }
+
+private:
+    AnnotationStore& store_;
+    AnnotationItem item_;
+    int page_;
+};
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testApplication();
+        InterfaceLanguage::fix(Language::en);
+        setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+        std::filesystem::create_directories(dir.file("tmp"));
+        writeFile(file, simpleDocument(3));
+    }
+
+    InkDocument::Services services()
+    {
+        InkDocument::Services s;
+        s.clock = clock.clock();
+        s.runWrite = [this](std::function<void()> work) {
+            if (writeAtOnce) {
+                work();
+            } else {
+                writes.push_back(std::move(work));
+            }
+        };
+        s.toMainThread = [](std::function<void()> work) { work(); };
+        s.writeFile = [this](const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected) {
+            jobs.push_back(job);
+            if (realSaves) {
+                return InPlaceSave::write(job, target, expected);
+            }
+            if (failSaves) {
+                throw SaveEngineError::writeFailed("disk full");
+            }
+            SaveOutcome outcome;
+            outcome.duration = saveDuration;
+            return outcome;
+        };
+        s.makeJournal = [this] { return journal.hooks(); };
+        s.askFileReplaced = [this](InkDocument&, std::function<void(bool)> answer) {
+            ++replacedQuestions;
+            answer(keepEditsOverReplacedFile);
+        };
+        s.places.temporaryFolder = qpath(dir.file("tmp"));
+        s.places.processId = ::getpid();
+        s.places.sameFileSystem = [](const std::string&, const std::string&) { return true; };
+        return s;
+    }
+
+    std::unique_ptr<InkDocument> open()
+    {
+        std::unique_ptr<InkDocument> document = InkDocument::open(qpath(file), services());
+        QObject::connect(document.get(), &InkDocument::reloaded, [this] { ++reloads; });
+        return document;
+    }
+
+    // An undoable insertion of item n on `page`, as a tool makes it.
+    static void draw(InkDocument& document, int n, int page = 0)
+    {
+        document.undoStack()->push(new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
+    }
+
+    void finishWrites()
+    {
+        while (!writes.empty()) {
+            std::function<void()> work = std::move(writes.front());
+            writes.erase(writes.begin());
+            work();
+        }
+    }
+
+    TempDir dir;
+    std::filesystem::path file = dir.file("report.pdf");
+    ManualClock clock;
+    MemoryJournal journal;
+    std::vector<std::function<void()>> writes;
+    std::vector<SaveJob> jobs;
+    bool writeAtOnce = false;
+    bool realSaves = false;
+    bool failSaves = false;
+    double saveDuration = 0;
+    bool keepEditsOverReplacedFile = false;
+    int replacedQuestions = 0;
+    int reloads = 0;
+};
+
+}  // namespace quillet::testing

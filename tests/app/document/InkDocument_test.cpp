@@ -1,0 +1,318 @@
+#include "app/document/InkDocument.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "InkDocumentSupport.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::DocumentTest;
+using testing::inkItem;
+using testing::qpath;
+
+size_t itemCount(const PageItems& pages)
+{
+    size_t count = 0;
+    for (const auto& [page, items] : pages) {
+        count += items.size();
+    }
+    return count;
+}
+
+TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay)
+{
+    auto document = open();
+    for (int n = 1; n <= 10; ++n) {
+        testing::DocumentTest::draw(*document, n);
+        clock.advance(90ms);
+    }
+    EXPECT_TRUE(document->isEdited());
+    // The last edit came 90 ms ago; before any save the delay is 1.5 s.
+    clock.advance(1409ms);
+    EXPECT_TRUE(writes.empty());
+    clock.advance(1ms);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_TRUE(document->isSaving());
+    finishWrites();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].pages.at(0).size(), 10u);
+    EXPECT_EQ(jobs[0].source, document->loaded().workingCopy.toStdString()) << "every save reads the pristine copy";
+    EXPECT_EQ(jobs[0].documentPath, document->filePath().toStdString());
+    EXPECT_FALSE(document->isEdited());
+    EXPECT_FALSE(document->isSaving());
+    EXPECT_TRUE(journal.recorded.empty()) << "a save of the current state drops the journal";
+    clock.advance(60s);
+    EXPECT_EQ(jobs.size(), 1u) << "nothing more to save";
+}
+
+TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAndThirtySeconds)
+{
+    auto document = open();
+    const std::pair<double, std::chrono::milliseconds> table[] = {
+        {0, 1500ms}, {0.2, 1500ms}, {2, 8000ms}, {10, 30000ms}, {100, 30000ms}};
+    int n = 0;
+    for (const auto& [duration, delay] : table) {
+        saveDuration = duration;
+        draw(*document, ++n);
+        clock.advance(30s);
+        finishWrites();
+        EXPECT_EQ(document->autosaveDelay(), delay) << "after a save of " << duration << " s";
+    }
+    // And the next edit waits exactly that long.
+    draw(*document, ++n);
+    clock.advance(29999ms);
+    EXPECT_TRUE(writes.empty());
+    clock.advance(1ms);
+    EXPECT_EQ(writes.size(), 1u);
+}
+
+TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumentEdited)
+{
+    auto document = open();
+    draw(*document, 1);
+    clock.advance(1500ms);
+    ASSERT_EQ(writes.size(), 1u);
+    draw(*document, 2);  // while the first save runs
+    const int recordsBefore = journal.records;
+    finishWrites();
+    EXPECT_TRUE(document->isEdited());
+    EXPECT_GT(journal.records, recordsBefore) << "the journal is written again after the save";
+    EXPECT_EQ(itemCount(journal.recorded.at(document->filePath())), 2u);
+
+    clock.advance(1500ms);
+    finishWrites();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].pages.at(0).size(), 1u);
+    EXPECT_EQ(jobs[1].pages.at(0).size(), 2u);
+    EXPECT_FALSE(document->isEdited());
+    EXPECT_TRUE(journal.recorded.empty());
+}
+
+TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds)
+{
+    auto document = open();
+    failSaves = true;
+    draw(*document, 1);
+    clock.advance(1500ms);
+    finishWrites();
+    ASSERT_TRUE(document->lastSaveError());
+    EXPECT_EQ(*document->lastSaveError(), "The file could not be written.");
+    EXPECT_TRUE(document->isEdited());
+    EXPECT_FALSE(journal.recorded.empty()) << "the journal keeps the unsaved pages";
+
+    failSaves = false;
+    clock.advance(19999ms);
+    EXPECT_TRUE(writes.empty());
+    clock.advance(1ms);
+    finishWrites();
+    EXPECT_EQ(jobs.size(), 2u);
+    EXPECT_FALSE(document->lastSaveError());
+    EXPECT_FALSE(document->isEdited());
+}
+
+TEST_F(DocumentTest, NoticesLastSixSecondsUnlessANewerOneReplacesThem)
+{
+    auto document = open();
+    document->showNotice("first");
+    clock.advance(4s);
+    document->showNotice("second");
+    clock.advance(2s);
+    EXPECT_EQ(document->notice(), "second") << "the first notice's timer leaves the newer one alone";
+    clock.advance(4s);
+    EXPECT_FALSE(document->notice());
+}
+
+TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
+{
+    realSaves = true;
+    writeAtOnce = true;
+    {
+        auto document = open();
+        draw(*document, 1);
+        clock.advance(1500ms);  // item 1 is saved in the file
+        ASSERT_FALSE(document->lastSaveError()) << document->lastSaveError()->toStdString();
+        ASSERT_FALSE(document->isEdited());
+        draw(*document, 2);  // item 2 only in the journal
+        EXPECT_EQ(itemCount(journal.recorded.at(document->filePath())), 2u);
+        // The process dies here: no save, no close.
+        writes.clear();
+    }
+    auto reopened = open();
+    EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u) << "the file holds the saved item";
+    reopened->checkRecovery();
+    const std::vector<AnnotationItem>& items = reopened->store()->itemsOnPage(0);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].id, inkItem(1, {}).id);
+    EXPECT_EQ(items[1].id, inkItem(2, {}).id);
+    EXPECT_TRUE(reopened->isEdited());
+    EXPECT_EQ(reopened->notice(), "Unsaved changes were restored");
+
+    reopened->store()->replacePages({{0, {}}});  // whatever happens next,
+    reopened->checkRecovery();                    // a second showing restores nothing
+    EXPECT_TRUE(reopened->store()->itemsOnPage(0).empty());
+}
+
+TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks)
+{
+    auto document = open();
+    draw(*document, 1);
+    failSaves = true;
+    std::optional<std::pair<bool, QString>> answer;
+    document->prepareToClose([&](bool mayClose, const QString& failure) { answer = {mayClose, failure}; });
+    EXPECT_TRUE(document->isClosing());
+    EXPECT_EQ(document->notice(), "Saving changes before closing…");
+    finishWrites();
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(answer->first);
+    EXPECT_EQ(answer->second, "The file could not be written.");
+
+    // "Close Anyway"
+    const QString path = document->filePath();
+    document->close();
+    EXPECT_FALSE(journal.recorded.at(path).empty());
+    EXPECT_TRUE(journal.discarded.empty());
+}
+
+TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly)
+{
+    auto document = open();
+    const QString copy = document->loaded().workingCopy;
+    ASSERT_TRUE(document->loaded().ownsWorkingCopy);
+    std::optional<bool> mayClose;
+    document->prepareToClose([&](bool ok, const QString&) { mayClose = ok; });
+    EXPECT_EQ(mayClose, true) << "nothing to save";
+
+    mayClose.reset();
+    draw(*document, 1);
+    document->prepareToClose([&](bool ok, const QString&) { mayClose = ok; });
+    EXPECT_FALSE(mayClose);
+    finishWrites();
+    EXPECT_EQ(mayClose, true);
+    document->close();
+    EXPECT_FALSE(QFileInfo::exists(copy)) << "the working copy goes with the document";
+    EXPECT_TRUE(QDir(QFileInfo(copy).absolutePath()).isEmpty());
+    EXPECT_EQ(QDir(qpath(dir.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"report.pdf", "tmp"}));
+}
+
+TEST_F(DocumentTest, ACloseThatWaitsTooLongAsks)
+{
+    auto document = open();
+    draw(*document, 1);
+    std::optional<QString> failure;
+    document->prepareToClose([&](bool, const QString& text) { failure = text; });
+    clock.advance(InkDocument::closeSaveLimit);
+    EXPECT_EQ(failure, "The save did not finish in time.");
+}
+
+TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps)
+{
+    auto document = open();
+    draw(*document, 1);
+    ASSERT_EQ(document->store()->itemsOnPage(0).size(), 1u);
+    EXPECT_FALSE(document->revertToSaved());
+    EXPECT_EQ(reloads, 1);
+    EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
+    EXPECT_EQ(document->undoStack()->count(), 0);
+    EXPECT_FALSE(document->isEdited());
+    EXPECT_EQ(journal.discarded, std::vector<QString>{document->filePath()});
+    clock.advance(60s);
+    EXPECT_TRUE(writes.empty()) << "the pending autosave went with the markup";
+}
+
+TEST_F(DocumentTest, RevertToTheVersionAsOpenedPutsTheOriginalBack)
+{
+    realSaves = true;
+    writeAtOnce = true;
+    const std::string original = testing::readFile(file);
+    auto document = open();
+    draw(*document, 1);
+    clock.advance(1500ms);
+    ASSERT_NE(testing::readFile(file), original);
+    ASSERT_TRUE(document->canRevertToOpened());
+    EXPECT_FALSE(document->revertToOpened());
+    EXPECT_EQ(testing::readFile(file), original);
+    EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
+}
+
+// Another program writes a new version of the file: a rename over it.
+void replaceFile(const std::filesystem::path& file, int pages)
+{
+    testing::writeFile(file.string() + ".new", testing::simpleDocument(pages));
+    std::filesystem::rename(file.string() + ".new", file);
+}
+
+TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsWhenUnedited)
+{
+    auto document = open();
+    replaceFile(file, 5);
+    ASSERT_TRUE(testing::pumpUntil([&] {
+        clock.advance(InkDocument::diskChangeSettle);
+        return reloads > 0;
+    }));
+    EXPECT_EQ(document->pageCount(), 5);
+    EXPECT_FALSE(document->isEdited());
+}
+
+TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
+{
+    auto document = open();
+    saveDuration = 10;  // the autosave comes 30 s after an edit, so the watch is seen first
+    draw(*document, 1);
+    clock.advance(1500ms);
+    finishWrites();
+    jobs.clear();
+    draw(*document, 2);
+    replaceFile(file, 5);
+    ASSERT_TRUE(testing::pumpUntil([&] {
+        clock.advance(InkDocument::diskChangeSettle);
+        return document->fileReplacedOnDisk();
+    }));
+    EXPECT_EQ(reloads, 0) << "edits are not thrown away";
+
+    // The autosave asks; "reload" takes the other program's version.
+    keepEditsOverReplacedFile = false;
+    clock.advance(30s);
+    EXPECT_EQ(replacedQuestions, 1);
+    EXPECT_TRUE(jobs.empty());
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(document->pageCount(), 5);
+    EXPECT_FALSE(document->isEdited());
+
+    // Replaced again under new edits; "keep these edits" saves over it.
+    draw(*document, 3);
+    replaceFile(file, 4);
+    keepEditsOverReplacedFile = true;
+    document->save();
+    EXPECT_EQ(replacedQuestions, 2);
+    ASSERT_EQ(writes.size(), 1u);
+    finishWrites();
+    EXPECT_FALSE(document->fileReplacedOnDisk());
+}
+
+TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal)
+{
+    realSaves = true;
+    writeAtOnce = true;
+    auto document = open();
+    failSaves = false;
+    draw(*document, 1);
+    std::optional<InkDocument::SaveResult> result;
+    const QString copy = qpath(dir.file("copy.pdf"));
+    document->saveAs(copy, [&](const InkDocument::SaveResult& error) { result = error; });
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(*result);
+    EXPECT_EQ(document->filePath(), QFileInfo(copy).canonicalFilePath());
+    EXPECT_FALSE(document->isEdited());
+    draw(*document, 2);
+    EXPECT_TRUE(journal.recorded.contains(document->filePath()));
+
+    auto reopened = InkDocument::open(copy, services());
+    EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillet
