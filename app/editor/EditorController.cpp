@@ -144,10 +144,9 @@ void EditorController::refreshSelection()
     std::optional<AnnotationStore::LocatedItem> located =
         selectedID_ ? store_.locate(*selectedID_) : std::nullopt;
     if (located) {
-        // While an item is dragged its draft is what is shown.
-        if (const std::optional<AnnotationStore::Draft> draft = store_.draft();
-            draft && draft->item.id == located->item.id) {
-            located->item = draft->item;
+        // While an item is dragged the overlay shows where it goes.
+        if (overlay_.preview && overlay_.preview->first.id == located->item.id) {
+            located->item = overlay_.preview->first;
         }
         const AnnotationItem& item = located->item;
         const QTransform toView = view_.pageToViewport(located->page);

@@ -14,8 +14,10 @@ namespace quillet {
 
 void SelectTool::cancel()
 {
-    if (isGestureRunning()) {
-        editor_.store().setDraft(std::nullopt, moving_ ? moving_->page : resizing_->page);
+    if (moving_) {
+        endShowing(moving_->start.id);
+    } else if (resizing_) {
+        endShowing(resizing_->start.id);
     }
     moving_.reset();
     resizing_.reset();
@@ -204,15 +206,28 @@ AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) cons
     return item;
 }
 
+// While dragged, the item is drawn in its new place by the overlay and its
+// stored self is hidden.
 void SelectTool::show(const AnnotationItem& item, int page)
 {
-    editor_.store().setDraft(item, page);
+    if (!editor_.store().isHidden(item.id)) {
+        editor_.store().setHidden(item.id, true);
+    }
+    editor_.setPreview(std::pair{item, page});
     editor_.refreshSelection();
 }
 
-void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int page, const LocalizedString& name)
+void SelectTool::endShowing(const UUID& id)
 {
-    editor_.store().setDraft(std::nullopt, page);
+    if (editor_.store().isHidden(id)) {
+        editor_.store().setHidden(id, false);
+    }
+    editor_.setPreview(std::nullopt);
+}
+
+void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int, const LocalizedString& name)
+{
+    endShowing(start.id);
     if (now != start && editor_.store().locate(start.id)) {
         AnnotationItem changed = now;
         changed.modified = editor_.timestamp();

@@ -47,6 +47,7 @@ private:
     AnnotationItem resized(const Resizing& resizing, QPointF viewPoint) const;
     AnnotationItem widened(const Resizing& resizing, Point current) const;
     void show(const AnnotationItem& item, int page);
+    void endShowing(const UUID& id);
     void finish(const AnnotationItem& start, const AnnotationItem& now, int page, const LocalizedString& name);
 
     std::optional<Moving> moving_;

@@ -36,7 +36,16 @@ TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints
     drag(0, {{100, 100}, {102, 100}});
     EXPECT_EQ(items(0)[1], above) << "2 view points keep the item still";
     EXPECT_EQ(undo.count(), 0);
-    drag(0, {{100, 100}, {104, 97}});
+    // While dragged the stored item stays put and hidden; the overlay shows it moved.
+    mouse(QEvent::MouseButtonPress, at(0, {100, 100}), Qt::LeftButton);
+    mouse(QEvent::MouseMove, at(0, {104, 97}), Qt::LeftButton);
+    EXPECT_EQ(items(0)[1], above);
+    EXPECT_TRUE(store->isHidden(above.id));
+    ASSERT_TRUE(editor->overlay().preview.has_value());
+    EXPECT_EQ(editor->overlay().preview->first.shape, ItemGeometry::translated(above, 4, -3).shape);
+    mouse(QEvent::MouseButtonRelease, at(0, {104, 97}), Qt::NoButton);
+    EXPECT_FALSE(store->isHidden(above.id));
+    EXPECT_FALSE(editor->overlay().preview.has_value());
     EXPECT_EQ(json(items(0)[1]), json([&] {
                   AnnotationItem moved = ItemGeometry::translated(above, 4, -3);
                   moved.modified = stamp();
