@@ -201,36 +201,22 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     const std::string& source = ownSource ? job.source : *job.fallbackSource;
     const CrashMarker marker(job.documentPath);
 
-    bool rewrite = false;
-    std::optional<SaveEngineError::Detail> incrementalFailure;
+    bool skipIncremental = false;
     if (!job.isEncrypted && marker.isStale()) {
         if (sourceIsSigned(source)) {
             // A rewrite would break the signatures; the incremental path may still work.
             logLine("last save of a signed file crashed, trying the incremental save again");
         } else {
             logLine("last save crashed, rewriting with qpdf");
-            rewrite = true;
+            skipIncremental = true;
         }
     }
 
-    if (!rewrite) {
-        SelfTestHook::reach("marker.before");
-        marker.write();
-        SelfTestHook::reach("marker.written");
+    std::optional<SaveEngineError::Detail> incrementalFailure;
+    if (!skipIncremental) {
         try {
-            const IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-                source, destination, job.pageCount, pageItemMap(job),
-                ownSource ? job.cachedPageRefs : std::nullopt, job.password, job.expandNotes,
-                withSelfTestPoints(calls_));
-            SelfTestHook::reach("verify.start");
-            verify(destination, job);
-            SelfTestHook::reach("incremental.verified");
-            marker.remove();
-            SelfTestHook::reach("marker.removed");
-            SaveOutcome outcome{SaveOutcome::Method::incremental, std::nullopt, secondsSince(start), std::nullopt};
-            if (ownSource && result.pageRefs && !result.pageRefs->empty()) {
-                outcome.pageRefs = result.pageRefs;
-            }
+            SaveOutcome outcome = runIncremental(job, source, ownSource, destination, marker);
+            outcome.duration = secondsSince(start);
             return outcome;
         } catch (const std::exception& error) {
             const SaveEngineError::Detail detail = detailOf(error);
@@ -258,6 +244,27 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     SelfTestHook::reach("rewrite.verified");
     marker.remove();
     return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt};
+}
+
+SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& source, bool ownSource,
+                                       const std::string& destination, const CrashMarker& marker) const
+{
+    SelfTestHook::reach("marker.before");
+    marker.write();
+    SelfTestHook::reach("marker.written");
+    const IncrementalWriteResult result = IncrementalWriter::appendUpdate(
+        source, destination, job.pageCount, pageItemMap(job), ownSource ? job.cachedPageRefs : std::nullopt,
+        job.password, job.expandNotes, withSelfTestPoints(calls_));
+    SelfTestHook::reach("verify.start");
+    verify(destination, job);
+    SelfTestHook::reach("incremental.verified");
+    marker.remove();
+    SelfTestHook::reach("marker.removed");
+    SaveOutcome outcome;
+    if (ownSource && result.pageRefs && !result.pageRefs->empty()) {
+        outcome.pageRefs = result.pageRefs;
+    }
+    return outcome;
 }
 
 void SaveEngine::verify(const std::string& destination, const SaveJob& job)

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/document/CrashMarker.h"
 #include "app/document/SaveEngineError.h"
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"
@@ -72,6 +73,11 @@ public:
     static int removeLeftovers(const std::string& documentPath);
 
 private:
+    // The writer and its verification, inside the crash marker. Throws
+    // whatever failed, for run() to fall back or report.
+    SaveOutcome runIncremental(const SaveJob& job, const std::string& source, bool ownSource,
+                               const std::string& destination, const CrashMarker& marker) const;
+
     FileClonerCalls calls_;
     std::chrono::milliseconds lockWait_;
 };
