@@ -38,6 +38,11 @@ public:
     // wider, and then between grapheme clusters; every line holds at least
     // one cluster. Every paragraph gives at least one line.
     std::vector<TextLine> lines(double width) const;
+    // The advance of text [start, end) in logical order, in points: where a
+    // caret stands relative to the line's start in left-to-right text.
+    double advance(int start, int end) const {
+        return prefix_[static_cast<size_t>(end)] - prefix_[static_cast<size_t>(start)];
+    }
 
     // Calls f for every glyph of the line in visual order with its position
     // in points relative to the line's left end on the baseline, and the

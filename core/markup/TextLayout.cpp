@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -155,36 +156,81 @@ std::string TextLayout::resolvedFamily() {
     return font ? font->family() : std::string();
 }
 
-TextLayoutResult TextLayout::layoutUncached(const TextSpec& original) {
-    const TextSpec spec = normalized(original);
-    const double f = spec.fontSize;
-    const double pad = padding(f, spec.boxed);
+namespace {
 
-    std::u16string text = toUTF16(spec.text);
+// A spec shaped and broken into lines, with each line's baseline in the
+// (w, h + 2) frame, from the bottom.
+struct Lines {
+    TextSpec spec;
+    double pad;
+    std::unique_ptr<ShapedText> shaped;
+    double width;
+    double height;
+    std::vector<TextLine> lines;
+    std::vector<double> baselines;
+};
+
+Lines breakLines(const TextSpec& original) {
+    Lines out{normalized(original), 0, nullptr, 0, 0, {}, {}};
+    const double f = out.spec.fontSize;
+    out.pad = TextLayout::padding(f, out.spec.boxed);
+
+    std::u16string text = toUTF16(out.spec.text);
     if (text.empty() || endsWithLineBreak(text)) text.push_back(kZeroWidthSpace);
-    const ShapedText shaped(std::move(text), f, FontResolver::shared());
+    out.shaped = std::make_unique<ShapedText>(std::move(text), f, FontResolver::shared());
 
-    const double w = layoutWidth(spec, shaped);
-    const std::vector<TextLine> lines = shaped.lines(w);
+    out.width = layoutWidth(out.spec, *out.shaped);
+    out.lines = out.shaped->lines(out.width);
     double suggested = 0;
-    for (const TextLine& line : lines) suggested += line.ascent + line.descent + line.leading;
-    const double h = std::max(roundUp(suggested), roundUp(fontMetrics(f).lineHeight()));
+    for (const TextLine& line : out.lines) suggested += line.ascent + line.descent + line.leading;
+    out.height = std::max(roundUp(suggested), roundUp(TextLayout::fontMetrics(f).lineHeight()));
 
     // Lines hang from the top of the (w, h + 2) frame, each a line lower.
-    PathBuilder glyphs;
-    double baseline = h + kFrameExtension;
+    double baseline = out.height + kFrameExtension;
     const TextLine* previous = nullptr;
-    for (const TextLine& line : lines) {
+    for (const TextLine& line : out.lines) {
         baseline -= previous ? previous->descent + previous->leading + line.ascent : line.ascent;
         previous = &line;
-        shaped.forEachGlyph(line, [&](const Font& font, uint32_t glyph, Point at, double scale) {
+        out.baselines.push_back(baseline);
+    }
+    return out;
+}
+
+}  // namespace
+
+TextLayoutResult TextLayout::layoutUncached(const TextSpec& original) {
+    const Lines laid = breakLines(original);
+    const double pad = laid.pad;
+    PathBuilder glyphs;
+    for (size_t i = 0; i < laid.lines.size(); ++i) {
+        const double baseline = laid.baselines[i];
+        laid.shaped->forEachGlyph(laid.lines[i], [&](const Font& font, uint32_t glyph, Point at, double scale) {
             const Path outline = font.glyphOutline(glyph);
             if (outline.isEmpty()) return;
             glyphs.addPath(outline, AffineTransform::scaling(scale, scale)
                                         .thenTranslate(pad + at.x, pad - kFrameExtension + baseline + at.y));
         });
     }
-    return {{w + 2 * pad, h + 2 * pad}, glyphs.build(), pad};
+    return {{laid.width + 2 * pad, laid.height + 2 * pad}, glyphs.build(), pad};
+}
+
+std::vector<TextLayoutLine> TextLayout::lines(const TextSpec& spec) {
+    const Lines laid = breakLines(spec);
+    std::vector<TextLayoutLine> out;
+    out.reserve(laid.lines.size());
+    for (size_t i = 0; i < laid.lines.size(); ++i) {
+        const TextLine& line = laid.lines[i];
+        TextLayoutLine& o = out.emplace_back();
+        o.start = line.start;
+        o.end = line.end;
+        o.baseline = laid.pad - kFrameExtension + laid.baselines[i];
+        o.ascent = line.ascent;
+        o.descent = line.descent;
+        o.carets.reserve(static_cast<size_t>(line.end - line.start) + 1);
+        for (int at = line.start; at <= line.end; ++at)
+            o.carets.push_back(laid.pad + laid.shaped->advance(line.start, at));
+    }
+    return out;
 }
 
 TextLayoutResult TextLayout::layout(const TextSpec& spec) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "core/markup/Geometry.h"
 #include "core/markup/Path.h"
@@ -32,6 +33,24 @@ struct TextFontMetrics {
     double lineHeight() const { return ascent + descent + leading; }
 };
 
+// One laid-out line as an editor needs it: the text it holds and where.
+struct TextLayoutLine {
+    // UTF-16 index range of the line's text (of the text as given, invalid
+    // UTF-8 read as U+FFFD), line separators excluded.
+    int start = 0;
+    int end = 0;
+    // In box space (origin at the box's bottom-left corner, y up, padding
+    // included), like the glyphs of TextLayoutResult.
+    double baseline = 0;
+    double ascent = 0;
+    double descent = 0;
+    // carets[i]: the x of a caret before index start + i, for i from 0 to
+    // end - start. Logical order: exact for left-to-right text.
+    std::vector<double> carets;
+
+    bool operator==(const TextLayoutLine&) const = default;
+};
+
 class TextLayout {
 public:
     static constexpr const char* fontName = "Helvetica";
@@ -43,6 +62,9 @@ public:
     static TextLayoutResult layout(const TextSpec& spec);
     // The same computation, bypassing the memo.
     static TextLayoutResult layoutUncached(const TextSpec& spec);
+
+    // The lines of the same layout, top to bottom (not memoized).
+    static std::vector<TextLayoutLine> lines(const TextSpec& spec);
 
     // The font size a spec is laid out at: clamped into [2, 400]; a size
     // that is not a number lays out at 12.
