@@ -41,7 +41,7 @@ bool needsPassword(const PDFFileReader& reader) {
 // the prompt does not leave the user's shell without echo.
 struct termios savedTerminal;
 volatile std::sig_atomic_t echoIsOff = 0;
-constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void restoreEchoAndReraise(int signal) {
     if (echoIsOff) tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
@@ -49,7 +49,7 @@ void restoreEchoAndReraise(int signal) {
     std::raise(signal);
 }
 
-// Reads one line from the terminal with echo off.
+// Echo off on the terminal of standard input for as long as it lives.
 class EchoOff {
   public:
     EchoOff() {
