@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -60,10 +61,33 @@ LaunchRequest readArguments(const QStringList& arguments)
     return request;
 }
 
+// A call with nothing but --help or --version is answered from a
+// QCoreApplication: no display is needed for it (package checks, scripts on a
+// server) and, as in readArguments, nothing about a run is recorded.
+std::optional<int> answerWithoutDisplay(int argc, char** argv)
+{
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg != "--help" && arg != "-h" && arg != "--help-all" && arg != "--version" && arg != "-v") {
+            return std::nullopt;
+        }
+    }
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("verda-pdf"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
+    return readArguments(QCoreApplication::arguments()).exitCode.value_or(0);
+}
+
 }  // namespace
 
 int runApplication(int argc, char** argv)
 {
+    if (const std::optional<int> status = answerWithoutDisplay(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);  // takes Qt's own options (-platform ...) out of the arguments
     QApplication::setApplicationName(QStringLiteral("verda-pdf"));
     QApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
@@ -88,7 +112,9 @@ int runApplication(int argc, char** argv)
     InterfaceLanguage::fix(language);
 
     QApplication::setApplicationDisplayName(Strings::displayName.text());
-    QApplication::setDesktopFileName(QStringLiteral("verda-pdf"));
+    // The application id: the name of the desktop entry, the AppStream
+    // component and the icon (data/).
+    QApplication::setDesktopFileName(QStringLiteral("app.quillet.VerdaPDF"));
     // The shell decides when the run ends: the last document window closing
     // must not end it while the launch Open panel is up or a file is opening.
     QApplication::setQuitOnLastWindowClosed(false);
