@@ -1,0 +1,254 @@
+#include "app/document/RecoveryJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <QFile>
+#include <nlohmann/json.hpp>
+
+#include "app/document/DocumentKey.h"
+#include "app/platform/AppPaths.h"
+#include "app/platform/PlatformLog.h"
+#include "app/platform/SerialQueue.h"
+#include "core/markup/ItemCodec.h"
+
+namespace quillet {
+namespace {
+
+// The written time counts from 2001-01-01 00:00 UTC.
+constexpr double kReferenceDateOffset = 978307200;
+
+std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+std::string journalFile(const QString& folder, const QString& documentPath) {
+    return nativePath(folder) + "/" + DocumentKey::of(nativePath(documentPath)) + ".json";
+}
+
+class WriteError : public std::runtime_error {
+public:
+    WriteError(const std::string& what, int error) : std::runtime_error(what + ": " + std::strerror(error)) {}
+};
+
+void writeAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw WriteError("cannot write the journal", errno);
+        done += static_cast<size_t>(n);
+    }
+}
+
+// A temporary file beside the target, 0600 from the moment it exists, made
+// durable, renamed over the target, and the folder made durable too.
+void writeDurably(const std::string& folder, const std::string& target, const std::string& data) {
+    static std::atomic<int> counter{0};
+    std::string temporary = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) throw WriteError("cannot create " + temporary, errno);
+    try {
+        if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) throw WriteError("cannot restrict " + temporary, errno);
+        writeAll(fd, data);
+        if (::fsync(fd) != 0) throw WriteError("cannot sync " + temporary, errno);
+        if (::close(fd) != 0) {
+            fd = -1;
+            throw WriteError("cannot close " + temporary, errno);
+        }
+        fd = -1;
+        if (::rename(temporary.c_str(), target.c_str()) != 0) throw WriteError("cannot replace " + target, errno);
+    } catch (...) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+std::optional<int> pageIndex(const std::string& key) {
+    std::string_view digits = key;
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    int value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+struct RecoveryJournal::Scheduled {
+    QString folder;
+    std::optional<QString> previousPath;
+    QString path;
+    Pages pages;
+    std::vector<Identity> identities;
+    std::shared_ptr<std::atomic<int>> writes;
+
+    void run() const;
+};
+
+void RecoveryJournal::Scheduled::run() const {
+    if (previousPath && *previousPath != path) ::unlink(journalFile(folder, *previousPath).c_str());
+    if (folder.isEmpty()) return;
+    try {
+        nlohmann::ordered_json pageObject = nlohmann::ordered_json::object();
+        for (const auto& [index, items] : pages) {
+            nlohmann::ordered_json payloads = nlohmann::ordered_json::array();
+            for (const AnnotationItem& item : items) payloads.push_back(ItemCodec::encode(item));
+            pageObject[std::to_string(index)] = std::move(payloads);
+        }
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Identity& identity : identities) list.push_back({{"size", identity.size}, {"modified", identity.modified}});
+        double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        nlohmann::ordered_json entry = {{"version", formatVersion},
+                                        {"path", path.toStdString()},
+                                        {"identities", std::move(list)},
+                                        {"pages", std::move(pageObject)},
+                                        {"written", now - kReferenceDateOffset}};
+        if (!AppPaths::ensureFolder(folder)) throw std::runtime_error("cannot create " + nativePath(folder));
+        ::chmod(nativePath(folder).c_str(), S_IRWXU);  // the journals are the user's alone
+        writeDurably(nativePath(folder), journalFile(folder, path), entry.dump());
+        writes->fetch_add(1);
+    } catch (const std::exception& e) {
+        logLine(std::string("journal write failed: ") + e.what());
+    }
+}
+
+std::optional<RecoveryJournal::Identity> RecoveryJournal::Identity::ofFile(const QString& path) {
+    struct stat info {};
+    if (::stat(nativePath(path).c_str(), &info) != 0) return std::nullopt;
+    return Identity{static_cast<int64_t>(info.st_size),
+                    static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9};
+}
+
+RecoveryJournal::RecoveryJournal(QString folder) : folder_(std::move(folder)) {}
+
+RecoveryJournal::~RecoveryJournal() { pendingWork_.cancel(); }
+
+QString RecoveryJournal::defaultFolder() { return AppPaths::applicationDataPath(QStringLiteral("Recovery")); }
+
+SerialQueue& RecoveryJournal::queue() {
+    static SerialQueue* shared = new SerialQueue(queueName);  // lives to the end of the process
+    return *shared;
+}
+
+QString RecoveryJournal::journalPath(const QString& documentPath) const {
+    return QFile::decodeName(QByteArray::fromStdString(journalFile(folder_, documentPath)));
+}
+
+void RecoveryJournal::noteIdentity(const QString& documentPath) {
+    std::optional<Identity> identity = Identity::ofFile(documentPath);
+    if (!identity || std::find(identities_.begin(), identities_.end(), *identity) != identities_.end()) return;
+    identities_.push_back(*identity);
+    if (identities_.size() > maxIdentities) identities_.erase(identities_.begin());
+}
+
+void RecoveryJournal::record(const QString& documentPath, Pages pages) {
+    std::optional<QString> previous = lastPath_;
+    // A write that never ran still owes the deletion of its previous path's
+    // journal (a document renamed twice within the delay).
+    if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
+    lastPath_ = documentPath;
+    schedule(std::make_shared<Scheduled>(
+        Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_}));
+}
+
+void RecoveryJournal::schedule(std::shared_ptr<Scheduled> write) {
+    pendingWrite_ = write;
+    pendingWork_ = DelayedWork::schedule(quietDelay, [write] { queue().async([write] { write->run(); }); });
+}
+
+void RecoveryJournal::flush() {
+    if (pendingWork_.cancel() && pendingWrite_) {
+        std::shared_ptr<Scheduled> write = pendingWrite_;
+        queue().async([write] { write->run(); });
+    }
+    pendingWrite_.reset();
+}
+
+void RecoveryJournal::discard(const std::optional<QString>& documentPath) {
+    pendingWork_.cancel();
+    pendingWrite_.reset();
+    std::set<std::string> files;
+    if (documentPath) files.insert(journalFile(folder_, *documentPath));
+    if (lastPath_) files.insert(journalFile(folder_, *lastPath_));
+    queue().async([files] {
+        for (const std::string& file : files) ::unlink(file.c_str());
+    });
+}
+
+std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QString& documentPath) const {
+    std::ifstream in(journalFile(folder_, documentPath), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::stringstream text;
+    text << in.rdbuf();
+    nlohmann::json entry = nlohmann::json::parse(text.str(), nullptr, false);
+    if (entry.is_discarded() || !entry.is_object()) return std::nullopt;
+
+    auto version = entry.find("version");
+    if (version == entry.end() || !version->is_number_integer() || version->get<int64_t>() != formatVersion) {
+        return std::nullopt;
+    }
+    auto path = entry.find("path");
+    if (path == entry.end() || !path->is_string() ||
+        DocumentKey::resolvedPath(QFile::encodeName(QString::fromStdString(path->get<std::string>())).toStdString()) !=
+            DocumentKey::resolvedPath(nativePath(documentPath))) {
+        return std::nullopt;
+    }
+    // A file another program changed since never receives the old markup.
+    std::optional<Identity> current = Identity::ofFile(documentPath);
+    auto identities = entry.find("identities");
+    if (!current || identities == entry.end() || !identities->is_array()) return std::nullopt;
+    bool known = false;
+    for (const nlohmann::json& identity : *identities) {
+        if (!identity.is_object() || !identity.contains("size") || !identity.contains("modified")) continue;
+        const nlohmann::json& size = identity["size"];
+        const nlohmann::json& modified = identity["modified"];
+        if (size.is_number_integer() && modified.is_number() &&
+            Identity{size.get<int64_t>(), modified.get<double>()} == *current) {
+            known = true;
+        }
+    }
+    if (!known) return std::nullopt;
+
+    auto pages = entry.find("pages");
+    if (pages == entry.end() || !pages->is_object()) return std::nullopt;
+    Pages result;
+    for (const auto& [key, payloads] : pages->items()) {
+        std::optional<int> index = pageIndex(key);
+        if (!index || !payloads.is_array()) continue;
+        std::vector<AnnotationItem> items;
+        for (const nlohmann::json& payload : payloads) {
+            if (!payload.is_string()) continue;
+            if (std::optional<AnnotationItem> item = ItemCodec::decode(payload.get<std::string>())) {
+                items.push_back(std::move(*item));
+            }
+        }
+        // A page whose every payload is damaged is not offered as emptied.
+        if (items.empty() && !payloads.empty()) continue;
+        result[*index] = std::move(items);
+    }
+    if (result.empty()) return std::nullopt;
+    return result;
+}
+
+bool RecoveryJournal::waitForQueue(std::chrono::milliseconds timeout) const {
+    return queue().waitUntilIdle(timeout);
+}
+
+}  // namespace quillet

@@ -1,0 +1,107 @@
+// Keeps a document's unsaved markup on disk, outside the document, so that it
+// survives a crash: after each change the document records the items of its
+// touched pages, and 0.4 s after the last of a burst of records one JSON file
+// "<document key>.json" is written in "Quillet/Recovery" under the user's data
+// folder. When the document is opened again and the journal belongs to exactly
+// that version of the file, its pages are offered back.
+//
+// The file holds the user's markup (also of password-protected documents): it
+// is created 0600, written to a temporary file beside it, made durable and
+// then renamed over the old one, so a power cut leaves the old or the new
+// journal, never a partial one. Writes and deletions run one at a time on the
+// queue "app.quillet.journal"; failures are logged and never block editing.
+//
+// Main thread only (record needs the event loop for its delay).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "app/platform/DelayedWork.h"
+#include "core/markup/AnnotationItem.h"
+
+namespace quillet {
+
+class SerialQueue;
+
+class RecoveryJournal {
+public:
+    using Pages = std::map<int, std::vector<AnnotationItem>>;
+
+    static constexpr std::chrono::milliseconds quietDelay{400};
+    static constexpr size_t maxIdentities = 8;
+    static constexpr int64_t formatVersion = 1;
+    static constexpr char queueName[] = "app.quillet.journal";
+
+    // A version of the document file: its size and modification time.
+    struct Identity {
+        int64_t size = 0;
+        double modified = 0;  // seconds since 1970-01-01 UTC
+
+        // Absent when the file cannot be examined.
+        static std::optional<Identity> ofFile(const QString& path);
+        bool operator==(const Identity&) const = default;
+    };
+
+    // folder: where the journals live; by default "Quillet/Recovery" in the
+    // application-data folder. Tests pass their own.
+    explicit RecoveryJournal(QString folder = defaultFolder());
+    // A scheduled write that has not started is dropped; one that has runs
+    // to its end on the queue.
+    ~RecoveryJournal();
+    RecoveryJournal(const RecoveryJournal&) = delete;
+    RecoveryJournal& operator=(const RecoveryJournal&) = delete;
+
+    static QString defaultFolder();
+    // The queue every journal writes on, created on first use.
+    static SerialQueue& queue();
+
+    // The journal file of a document path.
+    QString journalPath(const QString& documentPath) const;
+
+    // Accepts the current version of the file as the journal's own (after
+    // opening and after each save); the last 8 are kept.
+    void noteIdentity(const QString& documentPath);
+    const std::vector<Identity>& identities() const { return identities_; }
+
+    // Schedules writing `pages` as the document's journal; a later record
+    // within the quiet delay replaces it.
+    void record(const QString& documentPath, Pages pages);
+    // Writes what is scheduled now instead of after the delay.
+    void flush();
+    // Cancels what is scheduled and deletes the journal files of the path
+    // given and of the last recorded one.
+    void discard(const std::optional<QString>& documentPath);
+
+    // The pages stored for the file at `documentPath`, when the journal is
+    // readable, belongs to that path and to the file's current version, and
+    // holds at least one decodable item; otherwise absent.
+    std::optional<Pages> pendingRecovery(const QString& documentPath) const;
+
+    // Journal files written by this object, for tests and diagnostics.
+    int writeCount() const { return writes_->load(); }
+    // Waits until the journal queue has run what was handed to it (tests;
+    // a write still in its quiet delay is not handed over yet).
+    bool waitForQueue(std::chrono::milliseconds timeout) const;
+
+private:
+    struct Scheduled;
+    void schedule(std::shared_ptr<Scheduled> write);
+
+    QString folder_;
+    std::vector<Identity> identities_;
+    std::optional<QString> lastPath_;
+    DelayedWork pendingWork_;
+    std::shared_ptr<Scheduled> pendingWrite_;
+    std::shared_ptr<std::atomic<int>> writes_ = std::make_shared<std::atomic<int>>(0);
+};
+
+}  // namespace quillet
