@@ -5,7 +5,9 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
+#include "app/document/AnnotationStore.h"
 #include "app/editor/InlineTextOutcome.h"
+#include "app/document/StoreTestSupport.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -114,6 +116,23 @@ TEST_F(InlineTextEditorTest, TypingSessionDraftsEveryChangeAndCommitsWithoutTrai
     EXPECT_FALSE(editor.isEditing());
     const InlineTextOutcome out = InlineTextOutcome::of(finished[0], kNow);
     EXPECT_EQ(out.item->textSpec()->text, "Hi");
+}
+
+TEST_F(InlineTextEditorTest, TextBeingTypedReachesTheStoreSnapshotBeforeItIsCommitted) {
+    AnnotationStore store(3, std::make_shared<testing::FakePageSource>());
+    editor.draftSink = [&store](const std::optional<AnnotationItem>& item, int page) { store.setDraft(item, page); };
+    InlineTextSession session = sessionFor(textBox(""), true, "");
+    session.page = 1;
+    editor.begin(session);
+    type(QStringLiteral("Черновик"));
+    const StoreSnapshot typing = store.snapshot();
+    ASSERT_EQ(typing.pages.count(1), 1u);
+    ASSERT_EQ(typing.pages.at(1).size(), 1u);
+    EXPECT_EQ(typing.pages.at(1)[0].id, session.item.id);
+    EXPECT_EQ(typing.pages.at(1)[0].textSpec()->text, "Черновик");
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(store.draft());
+    EXPECT_TRUE(store.snapshot().pages[1].empty()) << "an uncommitted draft leaves nothing once the edit ends";
 }
 
 TEST_F(InlineTextEditorTest, TypingUndoStaysInsideTheBox) {
