@@ -106,6 +106,7 @@ void EditorController::setTool(Tool tool)
         return;
     }
     tool_ = tool;
+    setHoveredNote(std::nullopt);
     setPreview(std::nullopt);
     setEraserCentre(std::nullopt);
     if (tool != Tool::select) {
@@ -218,6 +219,7 @@ bool EditorController::mouseRelease(QMouseEvent* event)
 
 void EditorController::pointerLeft()
 {
+    setHoveredNote(std::nullopt);
     if (tool_ == Tool::eraser && !currentTool().isGestureRunning()) {
         setEraserCentre(std::nullopt);
     }
@@ -590,6 +592,7 @@ void EditorController::cancelInteraction()
     }
     openSession_.reset();
     currentTool().cancel();
+    setHoveredNote(std::nullopt);
     setPreview(std::nullopt);
     setEraserCentre(std::nullopt);
 }
@@ -662,7 +665,20 @@ std::optional<std::pair<AnnotationItem, HitPart>> EditorController::itemAt(const
 
 bool EditorController::isExpanded(const AnnotationItem& item) const
 {
-    return item.isNote() && showsCommentText_;
+    return item.isNote() && (showsCommentText_ || (overlay_.peek && overlay_.peek->first.id == item.id));
+}
+
+void EditorController::setHoveredNote(std::optional<std::pair<AnnotationItem, int>> note)
+{
+    if (!note && !overlay_.peek) {
+        return;
+    }
+    if (note && overlay_.peek && overlay_.peek->first == note->first) {
+        return;
+    }
+    overlay_.peek = std::move(note);
+    emit overlayChanged();
+    view_.viewport()->update();
 }
 
 void EditorController::commit(const LocalizedString& name, StoreChange change)

@@ -55,6 +55,8 @@ struct EditorOverlay {
     std::optional<std::pair<AnnotationItem, int>> preview;
     // The eraser's circle, viewport.
     std::optional<QPointF> eraserCentre;
+    // A note whose hidden text is peeked while the pointer rests on it, page space.
+    std::optional<std::pair<AnnotationItem, int>> peek;
     // The selected item's outline and handles, viewport.
     std::optional<QRectF> selectionOutline;
     std::vector<SelectionHandle> handles;
@@ -161,6 +163,7 @@ public:
     void setClock(Clock clock) { clock_ = std::move(clock); }
     // Whether notes show their text bubble (the global comment setting).
     void setShowsCommentText(bool on) { showsCommentText_ = on; }
+    bool showsCommentText() const { return showsCommentText_; }
 
     // --- PageInputHandler
     bool mousePress(QMouseEvent* event) override;
@@ -198,6 +201,8 @@ public:
     void setStroke(int page, std::vector<Point> points, bool highlighter, const ToolStyle& style);
     void setPreview(std::optional<std::pair<AnnotationItem, int>> preview);
     void setEraserCentre(std::optional<QPointF> centre);
+    // Shows the text of a note whose text is hidden while the pointer rests on it.
+    void setHoveredNote(std::optional<std::pair<AnnotationItem, int>> note);
     void refreshSelection();
     // Pointer samples must not be merged while a stroke is drawn.
     void setHighFrequencyInput(bool on);

@@ -122,11 +122,20 @@ bool SelectTool::hover(const PointerInput& input)
         editor_.setCursorShape(Qt::CrossCursor);
         return true;
     }
-    if (input.location && editor_.itemAt(*input.location)) {
-        editor_.setCursorShape(Qt::ArrowCursor);
-        return true;
+    const std::optional<std::pair<AnnotationItem, HitPart>> hit =
+        input.location ? editor_.itemAt(*input.location) : std::nullopt;
+    if (!hit) {
+        editor_.setHoveredNote(std::nullopt);
+        return false;
     }
-    return false;
+    // A note whose text is hidden shows it while the pointer rests on it.
+    if (hit->first.isNote() && !editor_.showsCommentText()) {
+        editor_.setHoveredNote(std::pair{hit->first, input.location->page});
+    } else {
+        editor_.setHoveredNote(std::nullopt);
+    }
+    editor_.setCursorShape(Qt::ArrowCursor);
+    return true;
 }
 
 AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const

@@ -216,6 +216,31 @@ TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach)
     EXPECT_FALSE(editor->contextMenu(&empty));
 }
 
+TEST_F(EditorTest, ANoteWithHiddenTextShowsItWhileThePointerRestsOnIt)
+{
+    editor->setShowsCommentText(false);
+    const AnnotationItem note = insert(
+        AnnotationItem(UUID::random(), NoteShape{{100, 200}, {126, 200}, TextSpec{"Peek", 13, std::nullopt, true}},
+                       RGBA(1, 0.83, 0, 1), 1, 0, stamp()),
+        0);
+    mouse(QEvent::MouseMove, at(0, {110, 190}), Qt::NoButton);
+    ASSERT_TRUE(editor->overlay().peek.has_value());
+    EXPECT_EQ(editor->overlay().peek->first.id, note.id);
+    // Over the peeked bubble it stays; off the note it goes, and when the pointer leaves the view.
+    mouse(QEvent::MouseMove, at(0, {135, 195}), Qt::NoButton);
+    EXPECT_TRUE(editor->overlay().peek.has_value());
+    mouse(QEvent::MouseMove, at(0, {250, 50}), Qt::NoButton);
+    EXPECT_FALSE(editor->overlay().peek.has_value());
+    mouse(QEvent::MouseMove, at(0, {110, 190}), Qt::NoButton);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(view->viewport(), &leave);
+    EXPECT_FALSE(editor->overlay().peek.has_value());
+
+    editor->setShowsCommentText(true);
+    mouse(QEvent::MouseMove, at(0, {110, 190}), Qt::NoButton);
+    EXPECT_FALSE(editor->overlay().peek.has_value()) << "shown text needs no peek";
+}
+
 TEST_F(EditorTest, ToolKeysWorkByPhysicalKeyOnACyrillicLayout)
 {
     // X11/Wayland scan codes (evdev + 8) with the letters a Russian layout
