@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "cli/MarkupUpdate.h"
 #include "cli/Output.h"
@@ -36,7 +37,7 @@ int run(const Arguments& arguments) {
 
 }  // namespace
 
-std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page) {
+std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page, ItemCache* cache) {
     std::optional<PDFObject> object = reader.object(page.num);
     const PDFDictionary* dict = object ? object->dictionary() : nullptr;
     const PDFValue* annots = dict ? dict->find("Annots") : nullptr;
@@ -46,9 +47,17 @@ std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page)
 
     std::vector<AnnotationItem> items;
     std::set<UUID> seen;
+    ItemCache pageCache;
+    if (!cache) cache = &pageCache;
+    std::unordered_set<PDFRef, PDFRefHash> listed;
     for (const PDFValue& entry : *array.arrayValue()) {
-        std::optional<AnnotationItem> item = itemOf(reader, entry);
-        if (item && seen.insert(item->id).second) items.push_back(std::move(*item));
+        // A payload is decoded once per open, however often it is referenced.
+        std::optional<PDFRef> ref = entry.refValue();
+        if (!ref || !listed.insert(*ref).second) continue;
+        auto cached = cache->find(*ref);
+        if (cached == cache->end()) cached = cache->emplace(*ref, itemOf(reader, entry)).first;
+        const std::optional<AnnotationItem>& item = cached->second;
+        if (item && seen.insert(item->id).second) items.push_back(*item);
     }
     return items;
 }
@@ -56,8 +65,9 @@ std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page)
 nlohmann::json listItems(PDFFileReader& reader) {
     nlohmann::json pages = nlohmann::json::object();
     std::vector<PDFRef> refs = reader.pageRefs();
+    ItemCache cache;
     for (size_t i = 0; i < refs.size(); ++i) {
-        std::vector<AnnotationItem> items = pageItems(reader, refs[i]);
+        std::vector<AnnotationItem> items = pageItems(reader, refs[i], &cache);
         if (items.empty()) continue;
         nlohmann::json list = nlohmann::json::array();
         for (const AnnotationItem& item : items) list.push_back(ItemCodec::toJSON(item));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/Command.h"
@@ -17,8 +19,10 @@ Command listCommand();
 // An annotation is the application's when it is referenced from /Annots and
 // its "QuilletItem" string is a payload that decodes; of two annotations
 // carrying the same item id the first wins. Damaged annotations are skipped,
-// as saving would keep them as foreign ones.
-std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page);
+// as saving would keep them as foreign ones. A reference listed twice counts
+// once. `cache`: the items already decoded during this open, by annotation.
+using ItemCache = std::unordered_map<PDFRef, std::optional<AnnotationItem>, PDFRefHash>;
+std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page, ItemCache* cache = nullptr);
 
 // {"pages": {"0": [ITEM, ...], ...}} with pages without items left out.
 nlohmann::json listItems(PDFFileReader& reader);

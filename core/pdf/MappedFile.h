@@ -4,11 +4,17 @@
 // The descriptor stays open too: whoever copies the file (a save clones it)
 // copies the very file that was mapped, not whatever has been renamed over
 // its path since.
+//
+// Another program may truncate the file while it is mapped; reading the
+// pages past its new end would raise SIGBUS. A process-wide handler puts
+// zero-filled pages there instead and marks the mapping changed, so reading
+// goes on and checkIntact() turns it into an error.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <atomic>
 #include <memory>
 #include <string_view>
 #include <sys/stat.h>
@@ -40,12 +46,19 @@ public:
     // Valid while this object lives.
     std::string_view bytes() const { return {base_, size_}; }
 
+    // Whether the file shrank under the mapping (some bytes read as zeros).
+    bool changed() const { return changed_.load(std::memory_order_relaxed); }
+    // Throws FileAccessError (changed) "PATH changed while it was read".
+    void checkIntact() const;
+
 private:
     std::filesystem::path path_;
     int fd_ = -1;
     struct stat status_ {};
     const char* base_ = nullptr;
     size_t size_ = 0;
+    std::atomic<bool> changed_{false};
+    int guardSlot_ = -1;
 };
 
 }  // namespace quillet

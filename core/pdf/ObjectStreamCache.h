@@ -4,6 +4,7 @@
 // recently used first.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <list>
 #include <unordered_map>
@@ -35,6 +36,9 @@ struct ObjectStreamContents {
 class ObjectStreamCache {
 public:
     static constexpr int64_t kDefaultByteLimit = 134'217'728;  // 128 MiB of decoded data
+    // What the budget may be raised to for files whose pages alternate
+    // between large streams.
+    static constexpr int64_t kMaxByteLimit = 2 * kDefaultByteLimit;
 
     explicit ObjectStreamCache(int64_t byteLimit = kDefaultByteLimit) : byteLimit_(byteLimit) {}
 
@@ -44,6 +48,9 @@ public:
     // larger than the whole budget is still kept, alone), then stores it as
     // the most recent. The reference stays valid until the next insert.
     const ObjectStreamContents& insert(int64_t stream, ObjectStreamContents contents);
+
+    void raiseByteLimit(int64_t byteLimit) { byteLimit_ = std::max(byteLimit_, byteLimit); }
+    int64_t byteLimit() const { return byteLimit_; }
 
     bool contains(int64_t stream) const { return streams_.count(stream) != 0; }
     // Sum of the cached data lengths.

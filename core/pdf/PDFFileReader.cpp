@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "core/pdf/FileAccessError.h"
 #include "core/pdf/PDFLexer.h"
 #include "core/pdf/StreamDecoder.h"
 #include "core/pdf/XRefSection.h"
@@ -30,10 +31,34 @@ std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key,
 
 }  // namespace
 
+namespace {
+
+// Runs a read of the mapping. When the file shrank meanwhile, what was read
+// past its new end were zeros: whatever came of them, the error is that the
+// file changed.
+template <typename Read>
+auto readIntact(const MappedFile& file, Read read) -> decltype(read()) {
+    try {
+        auto result = read();
+        file.checkIntact();
+        return result;
+    } catch (const FileAccessError&) {
+        throw;
+    } catch (...) {
+        file.checkIntact();
+        throw;
+    }
+}
+
+}  // namespace
+
 PDFFileReader::PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password)
     : file_(MappedFile::open(path)) {
-    loadSections();
-    if (trailer_.contains("Encrypt")) setUpSecurity(password);
+    readIntact(*file_, [&] {
+        loadSections();
+        if (trailer_.contains("Encrypt")) setUpSecurity(password);
+        return 0;
+    });
 }
 
 std::optional<std::string> PDFFileReader::securityErrorText() const {
@@ -46,14 +71,18 @@ std::optional<std::string> PDFFileReader::securityErrorText() const {
 void PDFFileReader::loadSections() {
     startXref_ = XRefSection::findStartXref(file_->bytes());
     std::vector<int64_t> pending{startXref_};
+    // Keyed on the offsets followed and, for /XRefStm, on where the stream
+    // was found: many offsets can lead to one stream.
     std::unordered_set<int64_t> visited;
     bool newest = true;
+    size_t sections = 0;
     while (!pending.empty()) {
         int64_t offset = pending.back();
         pending.pop_back();
-        // A Prev chain that loops back, or an absurdly long one, ends here.
+        // A Prev chain that loops back ends here.
         if (!visited.insert(offset).second) continue;
-        if (visited.size() >= kMaxSections) continue;
+        if (++sections > kMaxSections)
+            throw PDFReaderError::badXref("more than " + std::to_string(kMaxSections) + " sections");
         readSection(offset, newest, pending, visited);
         newest = false;
     }
@@ -75,14 +104,19 @@ void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t
     if (location.isStream) {
         readXRefStream(location.position, &dict);
     } else {
-        dict = XRefSection::readTable(bytes, location.position, entries_);
+        std::vector<int64_t> freed;
+        dict = XRefSection::readTable(bytes, location.position, entries_, &freed);
         // A hybrid file lists its compressed objects in a stream the table
-        // points to; the table's own entries were stored first and win.
+        // points to (as free in the table); the table's own entries were
+        // stored first and win.
         std::optional<int64_t> stm = offsetIn(dict, "XRefStm", file_->count());
-        if (stm && visited.insert(*stm).second) {
+        if (stm) {
             XRefSection::Location streamLocation = XRefSection::locate(bytes, *stm);
-            if (streamLocation.isStream) readXRefStream(streamLocation.position, nullptr);
+            if (streamLocation.isStream && visited.insert(-1 - streamLocation.position).second)
+                readXRefStream(streamLocation.position, nullptr);
         }
+        // A number this section frees hides its older definitions.
+        for (int64_t num : freed) entries_.store(num, XRefEntry::deleted());
     }
     mergeTrailer(dict, newest);
     if (std::optional<int64_t> prev = offsetIn(dict, "Prev", file_->count())) pending.push_back(*prev);
@@ -93,7 +127,7 @@ void PDFFileReader::readXRefStream(int64_t position, PDFDictionary* trailerOut) 
     const PDFStream* stream = loaded ? loaded->stream() : nullptr;
     if (!stream) throw PDFReaderError::badXref("xref stream at " + std::to_string(position) + " is not a stream");
     std::array<int, 3> widths = XRefSection::streamWidths(stream->dict);
-    Bytes decoded = decodeStream(stream->dict, stream->data);
+    Bytes decoded = decodeStructure(*stream);
     XRefSection::readStreamRows(stream->dict, widths, decoded, entries_);
     if (trailerOut) *trailerOut = stream->dict;
 }
@@ -178,9 +212,12 @@ std::optional<PDFObject> PDFFileReader::object(int64_t num) {
     NestingGuard guard(nesting_);
     XRefEntry entry = entries_.entry(num);
     switch (entry.kind) {
-        case XRefEntry::Kind::none: return std::nullopt;
-        case XRefEntry::Kind::inFile: return loadAt(entry.location, num);
-        case XRefEntry::Kind::inObjectStream: return loadFromObjectStream(num, entry.location, entry.index);
+        case XRefEntry::Kind::none:
+        case XRefEntry::Kind::free: return std::nullopt;
+        case XRefEntry::Kind::inFile:
+            return readIntact(*file_, [&] { return loadAt(entry.location, num); });
+        case XRefEntry::Kind::inObjectStream:
+            return readIntact(*file_, [&] { return loadFromObjectStream(num, entry.location, entry.index); });
     }
     return std::nullopt;
 }
@@ -196,6 +233,16 @@ PDFValue PDFFileReader::resolve(const PDFValue& value) {
     }
     if (current.refValue()) throw PDFReaderError::badObject("reference loop");
     return current;
+}
+
+Bytes PDFFileReader::decodeStructure(const PDFStream& stream) {
+    const int64_t budget = kInflationFloor + kInflationPerFileByte * file_->count();
+    if (structureInflated_ > budget)
+        throw PDFReaderError::badObject("more than " + std::to_string(budget) +
+                                        " bytes of cross-reference and object streams decoded");
+    Bytes decoded = decodeStream(stream.dict, stream.data);
+    structureInflated_ += static_cast<int64_t>(decoded.size());
+    return decoded;
 }
 
 Bytes PDFFileReader::decodeStream(const PDFDictionary& dict, std::string_view data) {
@@ -303,7 +350,7 @@ PDFObject PDFFileReader::loadStream(PDFDictionary dict, int64_t dataStart, int64
     // Cross-reference streams are never encrypted, a Crypt filter brings its
     // own method, and with /EncryptMetadata false the metadata stays clear.
     const PDFValue* type = dict.find("Type");
-    const bool clearMetadata = type && type->isName("Metadata") && !security_->encryptMetadata();
+    const bool clearMetadata = decrypt && type && type->isName("Metadata") && !security_->encryptMetadata();
     if (decrypt && !(type && type->isName("XRef")) && !filterIncludesCrypt(dict) && !clearMetadata)
         data = security_->decryptStream(data, num, gen);
     return PDFObject(PDFStream{std::move(dict), std::move(data)});
@@ -327,7 +374,11 @@ const ObjectStreamContents& PDFFileReader::objectStream(int64_t num, int64_t str
     std::optional<PDFObject> loaded = object(stream);
     const PDFStream* body = loaded ? loaded->stream() : nullptr;
     if (!body) throw PDFReaderError::badObject(missing);
-    Bytes decoded = decodeStream(body->dict, body->data);
+    // A stream decoded again after it was pushed out means that the pages
+    // alternate between more streams than the cache holds: it grows once
+    // rather than decode them over and over.
+    if (!decodedObjectStreams_.insert(stream).second) objectStreams_.raiseByteLimit(ObjectStreamCache::kMaxByteLimit);
+    Bytes decoded = decodeStructure(*body);
     return objectStreams_.insert(stream, ObjectStreamContents::parse(stream, body->dict, std::move(decoded)));
 }
 

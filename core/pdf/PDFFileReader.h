@@ -37,16 +37,24 @@ public:
     static constexpr int kMaxNesting = 24;
     // References one resolve follows before calling it a loop.
     static constexpr int kMaxReferenceHops = 31;
-    // Sections read through /Prev and /XRefStm, counting the visited offsets.
-    static constexpr size_t kMaxSections = 10'000;
+    // Sections read through /Prev; a longer chain is refused. Each section
+    // is a distinct offset of the file, so the work stays within its size.
+    static constexpr size_t kMaxSections = 1'000'000;
     // How far around a recorded object offset its header is looked for.
     static constexpr int64_t kHeaderSearchSpan = 256;
+    // Cross-reference and object streams decoded per open, together: this
+    // floor plus this many bytes per byte of the file. Keeps hostile files
+    // from making the reader decode the same data over and over.
+    static constexpr int64_t kInflationFloor = 512 * 1024 * 1024;
+    static constexpr int64_t kInflationPerFileByte = 64;
     // Page-tree nodes one walk may visit.
     static constexpr size_t kMaxPageTreeNodes = 20'000'000;
 
     // Opens and indexes the file. password: UTF-8 text, tried before the
     // empty password. Throws FileAccessError, PDFReaderError, PDFParseError
-    // or FlateError; encryption problems only set securityError().
+    // or FlateError; encryption problems only set securityError(). Opening
+    // and every object read throw FileAccessError (changed) instead when the
+    // file shrank while it was read.
     explicit PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password = {});
     static std::shared_ptr<PDFFileReader> open(const std::filesystem::path& path,
                                                const std::optional<std::string>& password = {}) {
@@ -87,6 +95,8 @@ public:
 
     // The object-stream cache, for inspection.
     const ObjectStreamCache& objectStreams() const { return objectStreams_; }
+    // Bytes of cross-reference and object streams decoded since the open.
+    int64_t bytesInflated() const { return structureInflated_; }
     // Loads in progress; 0 between calls.
     int nesting() const { return nesting_; }
 
@@ -109,6 +119,7 @@ private:
     int64_t streamLength(const PDFDictionary& dict, int64_t dataStart, std::optional<int64_t> expected);
     std::optional<PDFObject> loadFromObjectStream(int64_t num, int64_t stream, int64_t index);
     const ObjectStreamContents& objectStream(int64_t num, int64_t stream);
+    Bytes decodeStructure(const PDFStream& stream);
 
     std::shared_ptr<const MappedFile> file_;
     PDFDictionary trailer_;
@@ -117,6 +128,8 @@ private:
     int64_t size_ = 0;
     XRefTable entries_;
     ObjectStreamCache objectStreams_;
+    std::unordered_set<int64_t> decodedObjectStreams_;
+    int64_t structureInflated_ = 0;
     int nesting_ = 0;
     std::shared_ptr<const SecurityHandler> security_;
     std::optional<SecuritySetupError> securityError_;

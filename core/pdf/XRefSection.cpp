@@ -117,7 +117,7 @@ Location locate(std::string_view bytes, int64_t offset) {
     return {best, false};
 }
 
-PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table) {
+PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table, std::vector<int64_t>* freed) {
     const int64_t size = sizeOf(bytes);
     DigitScanner scan(bytes, start + 4);
     for (;;) {
@@ -162,6 +162,10 @@ PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table)
             }
             if (type == 'n' && *offset > 0)
                 table.store(firstNum + i, XRefEntry::inFile(*offset, std::min(*gen, XRefTable::kMaxGeneration)));
+            else if (type == 'f' && freed)
+                freed->push_back(firstNum + i);
+            else if (type == 'f')
+                table.store(firstNum + i, XRefEntry::deleted());
         }
     }
 }
@@ -209,6 +213,8 @@ void storeRow(XRefTable& table, int64_t num, uint64_t type, uint64_t second, uin
         table.store(num, XRefEntry::inFile(static_cast<int64_t>(second), gen));
     } else if (type == 2 && third < static_cast<uint64_t>(XRefTable::kIndexLimit)) {
         table.store(num, XRefEntry::inObjectStream(static_cast<int64_t>(second), static_cast<int64_t>(third)));
+    } else if (type == 0) {
+        table.store(num, XRefEntry::deleted());
     }
 }
 

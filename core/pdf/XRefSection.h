@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "core/pdf/PDFValue.h"
 #include "core/pdf/XRefTable.h"
@@ -46,8 +47,12 @@ struct Location {
 Location locate(std::string_view bytes, int64_t offset);
 
 // Reads the classic table whose "xref" starts at `at` into `table` and
-// returns its trailer dictionary. Throws badXref or PDFParseError.
-PDFDictionary readTable(std::string_view bytes, int64_t at, XRefTable& table);
+// returns its trailer dictionary. The numbers of its free entries go to
+// `freed` when given (the caller stores them after the section's /XRefStm,
+// whose entries complete the table), else straight into the table. Throws
+// badXref or PDFParseError.
+PDFDictionary readTable(std::string_view bytes, int64_t at, XRefTable& table,
+                        std::vector<int64_t>* freed = nullptr);
 
 // The field widths of a cross-reference stream's /W. Throws badXref "bad /W".
 std::array<int, 3> streamWidths(const PDFDictionary& dict);

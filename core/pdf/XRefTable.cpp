@@ -29,6 +29,7 @@ void XRefTable::reserve(int64_t slots) {
 
 bool XRefTable::store(int64_t num, XRefEntry e) {
     if (num < 0 || num >= kMaxObjects || e.kind == XRefEntry::Kind::none) return false;
+    if (e.kind == XRefEntry::Kind::free) e.location = e.index = 0;
     if (e.location < 0 || e.location >= kLocationLimit || e.index < 0 || e.index >= kIndexLimit)
         return false;
     if (num < size() && slots_[static_cast<size_t>(num)] != 0) return false;

@@ -11,7 +11,9 @@
 namespace quillet {
 
 struct XRefEntry {
-    enum class Kind : uint8_t { none = 0, inFile = 1, inObjectStream = 2 };
+    // free: a section marks the number deleted, which hides every older
+    // definition of it.
+    enum class Kind : uint8_t { none = 0, inFile = 1, inObjectStream = 2, free = 3 };
 
     Kind kind = Kind::none;
     // File offset (inFile) or number of the containing object stream.
@@ -23,6 +25,7 @@ struct XRefEntry {
     static XRefEntry inObjectStream(int64_t stream, int64_t index) {
         return {Kind::inObjectStream, stream, index};
     }
+    static XRefEntry deleted() { return {Kind::free, 0, 0}; }
     bool operator==(const XRefEntry&) const = default;
 };
 

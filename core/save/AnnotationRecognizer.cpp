@@ -1,5 +1,6 @@
 #include "core/save/AnnotationRecognizer.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "core/markup/AnnotationSerializer.h"
@@ -81,7 +82,19 @@ RecognizedAnnotations scan(const PDFArray& annots, PDFFileReader& reader) {
     RecognizedAnnotations found;
     std::vector<Examined> verdicts;
     verdicts.reserve(annots.size());
-    for (const PDFValue& entry : annots) verdicts.push_back(examine(entry, found, reader));
+    // A reference listed again gets the first one's verdict: its payload is
+    // decoded once.
+    std::unordered_map<PDFRef, Examined, PDFRefHash> examinedRefs;
+    for (const PDFValue& entry : annots) {
+        std::optional<PDFRef> ref = entry.refValue();
+        if (!ref) {
+            verdicts.push_back(examine(entry, found, reader));
+            continue;
+        }
+        auto known = examinedRefs.find(*ref);
+        if (known == examinedRefs.end()) known = examinedRefs.emplace(*ref, examine(entry, found, reader)).first;
+        verdicts.push_back(known->second);
+    }
     // Pop-ups are judged after the scan, when every parent on the page is known.
     for (size_t i = 0; i < annots.size(); ++i) {
         const Examined& examined = verdicts[i];

@@ -155,6 +155,12 @@ void UpdateBuilder::updatePage(int64_t index, const PDFRef& page, const std::vec
 
 bool UpdateBuilder::finish() {
     if (entries_.empty()) return false;
+    // A file with more objects than readers take would be written and then
+    // refused by every reader, this one included.
+    if (nextFree_ >= XRefTable::kMaxObjects)
+        throw IncrementalWriterError::unsupported("object number " + std::to_string(nextFree_ - 1) +
+                                                  ": files may hold at most " +
+                                                  std::to_string(XRefTable::kMaxObjects) + " objects");
     const XRefWriter::Source source{&reader_.trailer(), reader_.startXref(), reader_.newestSectionIsStream()};
     XRefWriter::append(std::move(entries_), source, nextFree_, baseOffset_, buffer_);
     return true;

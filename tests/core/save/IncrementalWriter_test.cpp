@@ -190,5 +190,18 @@ TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
     EXPECT_TRUE(readFile(out).starts_with(source));
 }
 
+TEST_F(IncrementalWriterTest, RefusesObjectNumbersNoReaderWouldTake) {
+    Bytes base = WriterSource().build();
+    // The same source claiming almost the largest object count readers accept.
+    const std::string size = "/Size 20";
+    base.replace(base.rfind(size), size.size(), "/Size 9999999");
+    testing::writeFile(in, base);
+    EXPECT_EQ(errorOf([&] {
+                  IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
+              }),
+              "unsupported: object number 10000000: files may hold at most 10000000 objects");
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 }  // namespace
 }  // namespace quillet

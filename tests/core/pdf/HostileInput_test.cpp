@@ -1,0 +1,137 @@
+// Files made to crash the reader or keep it busy, and files that change
+// while they are read: each ends in the right objects or a clear error.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "core/pdf/Flate.h"
+#include "core/pdf/PDFWriter.h"
+#include "support/ReaderFixtures.h"
+
+namespace quillet {
+namespace {
+
+using namespace testing;
+
+PDFValue name(const char* text) {
+    return PDFValue::name(text);
+}
+
+std::string bigEndianRow(int type, int64_t field, int64_t third) {
+    std::string row(1, static_cast<char>(type));
+    for (int shift = 24; shift >= 0; shift -= 8) row += static_cast<char>((field >> shift) & 0xff);
+    row += static_cast<char>(third >> 8);
+    row += static_cast<char>(third & 0xff);
+    return row;
+}
+
+class HostileInput : public SkeletonFileTest {};
+
+TEST_F(HostileInput, MetadataStreamsOfAPlainFileReadAsStreams) {
+    // Where a page, a page-tree kid or the catalog should be.
+    b.addStream(5, {{"Type", name("Metadata")}, {"Subtype", name("XML")}}, "<x:xmpmeta/>");
+    b.add(6, PDFValue::dict({{"Type", name("Page")}, {"Parent", ref(2)}, {"Annots", PDFValue::array({ref(5)})}}));
+    b.finishWithTable({{"Size", num(7)}, {"Root", ref(5)}});
+    auto reader = open();
+    std::optional<PDFObject> metadata = reader->object(5);
+    ASSERT_TRUE(metadata && metadata->stream());
+    EXPECT_EQ(metadata->stream()->data, "<x:xmpmeta/>");
+    EXPECT_EQ(errorOf([&] { reader->pageRefs(); }), "bad page tree: /Pages is not a reference");
+}
+
+TEST_F(HostileInput, FreeEntriesOfNewerSectionsHideOlderDefinitions) {
+    const int64_t firstTable = b.finishWithTable(rootTrailer(4));
+    // A classic update frees the page...
+    const int64_t tableAt = b.length();
+    b.append("xref\n3 1\n0000000000 00001 f \ntrailer\n<< /Size 4 /Root 1 0 R /Prev " +
+             std::to_string(firstTable) + " >>\n");
+    b.appendStartXref(tableAt);
+    EXPECT_FALSE(open()->object(3)) << "page freed by a table";
+    EXPECT_TRUE(open()->object(2));
+
+    // ...and a stream update frees everything else.
+    const int64_t streamAt = b.length();
+    const std::string rows = bigEndianRow(0, 0, 0) + bigEndianRow(0, 0, 0) + bigEndianRow(1, streamAt, 0);
+    b.addStream(4, {{"Type", name("XRef")}, {"Size", num(5)}, {"Root", ref(1)}, {"Prev", num(tableAt)},
+                    {"W", PDFValue::array({num(1), num(4), num(2)})}, {"Index", PDFValue::array({num(1), num(2), num(4), num(1)})}},
+                rows);
+    b.appendStartXref(streamAt);
+    auto reader = open();
+    EXPECT_FALSE(reader->object(1));
+    EXPECT_FALSE(reader->object(2));
+    EXPECT_EQ(errorOf([&] { reader->pageRefs(); }), "bad page tree: catalog is not a dictionary");
+}
+
+TEST_F(HostileInput, TwelveThousandUpdatesStillReachTheOldestSection) {
+    int64_t prev = b.finishWithTable(rootTrailer(4));
+    for (int i = 0; i < 12'000; ++i) {
+        const int64_t at = b.length();
+        b.append("xref\n0 0\ntrailer\n<< /Size 4 /Prev " + std::to_string(prev) + " >>\n");
+        prev = at;
+    }
+    b.appendStartXref(prev);
+    EXPECT_EQ(open()->pageRefs(), (std::vector<PDFRef>{{3, 0}}));
+}
+
+TEST_F(HostileInput, OneStreamReachedThroughManyXRefStmOffsetsIsDecodedOnce) {
+    int64_t prev = b.finishWithTable(rootTrailer(4));
+    const int64_t spaces = b.length();
+    b.append(std::string(400, ' '));
+    constexpr int64_t kDecoded = 16 << 20;
+    b.addStream(4, {{"Type", name("XRef")}, {"Size", num(5)}, {"W", PDFValue::array({num(1), num(4), num(2)})},
+                    {"Index", PDFValue::array({})}, {"Filter", name("FlateDecode")}},
+                Flate::deflate(std::string(kDecoded, '\0'), 9));
+    for (int i = 0; i < 300; ++i) {
+        const int64_t at = b.length();
+        b.append("xref\n0 0\ntrailer\n<< /Size 5 /Prev " + std::to_string(prev) + " /XRefStm " +
+                 std::to_string(spaces + i) + " >>\n");
+        prev = at;
+    }
+    b.appendStartXref(prev);
+    auto reader = open();
+    EXPECT_EQ(reader->pageRefs().size(), 1u);
+    EXPECT_EQ(reader->bytesInflated(), kDecoded);
+}
+
+TEST(HostileObjectStreams, PagesAlternatingBetweenTwoHugeStreamsDecodeEachAboutOnce) {
+    constexpr int kPages = 8;
+    constexpr size_t kFiller = 70u << 20;
+    PdfBuilder b;
+    PDFArray kids;
+    for (int i = 0; i < kPages; ++i) kids.push_back(ref(10 + i));
+    b.add(1, PDFValue::dict({{"Type", name("Catalog")}, {"Pages", ref(2)}}));
+    b.add(2, PDFValue::dict({{"Type", name("Pages")}, {"Kids", PDFValue::array(kids)}, {"Count", num(kPages)}}));
+    // Stream 5 holds the even pages, 6 the odd ones, far apart inside it.
+    for (int stream = 5; stream <= 6; ++stream) {
+        std::string header, body;
+        for (int i = stream - 5, index = 0; i < kPages; i += 2, ++index) {
+            header += std::to_string(10 + i) + " " + std::to_string(body.size()) + " ";
+            body += "<< /Type /Page /Parent 2 0 R >>" + std::string(kFiller / kPages * 2, ' ');
+            b.recordCompressed(10 + i, stream, index);
+        }
+        b.addStream(stream,
+                    {{"Type", name("ObjStm")}, {"N", num(kPages / 2)}, {"First", num(static_cast<int64_t>(header.size()))},
+                     {"Filter", name("FlateDecode")}},
+                    Flate::deflate(header + body, 1));
+    }
+    b.finishWithXRefStream(20, {{"Size", num(21)}, {"Root", ref(1)}});
+    TempDir dir;
+    auto reader = openBytes(dir, b.bytes());
+    EXPECT_EQ(reader->pageRefs().size(), static_cast<size_t>(kPages));
+    EXPECT_LE(reader->bytesInflated(), 3 * static_cast<int64_t>(kFiller + kFiller / 8));
+}
+
+TEST(FileChangedWhileRead, TruncationIsAnErrorNeverABusSignal) {
+    TempDir dir;
+    auto reader = openBytes(dir, simpleDocument(3000));
+    ASSERT_GT(reader->file().size(), 4u * 4096);
+    ASSERT_EQ(::truncate(dir.file("doc.pdf").c_str(), 4096), 0);
+    EXPECT_EQ(errorOf([&] { reader->pageRefs(); }), dir.file("doc.pdf").string() + " changed while it was read");
+}
+
+TEST(FileChangedWhileRead, AFolderIsNotAFileToMap) {
+    TempDir dir;
+    EXPECT_EQ(errorOf([&] { PDFFileReader::open(dir.path()); }), "cannot open " + dir.path().string() + ": Is a directory");
+}
+
+}  // namespace
+}  // namespace quillet
