@@ -1,5 +1,6 @@
 #include "app/ui/PageRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -22,15 +23,34 @@ struct PageRenderer::Worker {
     std::condition_variable wake;
     std::deque<std::pair<Key, double>> queue;
     std::optional<Key> inFlight;
+    int scanNext = 0;  // geometry still to read: [scanNext, scanEnd)
+    int scanEnd = 0;
     std::uint64_t generation = 0;  // bumped by clear(): older results are dropped
     bool stopping = false;
     PageRenderer* owner = nullptr;  // main thread only
     std::thread thread;
 
     void run(const std::shared_ptr<Worker>& self);
+    void scanBatch(const std::shared_ptr<Worker>& self, std::unique_lock<std::mutex>& lock);
 };
 
 namespace {
+
+// The one image budget of the process (main thread only): every renderer's
+// cache counts against it, and the least recently used image of any renderer
+// goes first.
+struct SharedBudget {
+    qint64 limit = PageRenderer::defaultCacheByteLimit;
+    qint64 bytes = 0;
+    std::uint64_t useCounter = 0;
+    std::vector<PageRenderer*> renderers;
+};
+
+SharedBudget& budget()
+{
+    static SharedBudget shared;
+    return shared;
+}
 
 struct RetiredWorkers {
     std::mutex mutex;
@@ -65,9 +85,13 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
 {
     std::unique_lock lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping || !queue.empty(); });
+        wake.wait(lock, [this] { return stopping || !queue.empty() || scanNext < scanEnd; });
         if (stopping) {
             return;
+        }
+        if (queue.empty()) {
+            scanBatch(self, lock);
+            continue;
         }
         const auto [key, scale] = queue.front();
         queue.pop_front();
@@ -90,16 +114,44 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
     }
 }
 
+void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self, std::unique_lock<std::mutex>& lock)
+{
+    const int first = scanNext;
+    const int count = std::min(geometryBatch, scanEnd - scanNext);
+    scanNext += count;
+    const std::uint64_t scannedGeneration = generation;
+    lock.unlock();
+    std::vector<std::optional<PDFPageGeometry>> geometries;
+    geometries.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        geometries.push_back(pdf->pageGeometry(first + i));
+    }
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            app,
+            [self, first, geometries = std::move(geometries), scannedGeneration]() mutable {
+                if (self->owner != nullptr) {
+                    self->owner->deliverGeometries(first, std::move(geometries), scannedGeneration);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    lock.lock();
+}
+
 PageRenderer::PageRenderer(std::shared_ptr<PDFDocument> pdf, QObject* parent)
     : QObject(parent), worker_(std::make_shared<Worker>())
 {
     worker_->pdf = std::move(pdf);
     worker_->owner = this;
     worker_->thread = std::thread([worker = worker_] { worker->run(worker); });
+    budget().renderers.push_back(this);
 }
 
 PageRenderer::~PageRenderer()
 {
+    std::erase(budget().renderers, this);
+    budget().bytes -= cacheBytes_;
     worker_->owner = nullptr;
     {
         std::lock_guard lock(worker_->mutex);
@@ -132,6 +184,32 @@ void PageRenderer::setPageSizes(std::vector<QSizeF> displaySizes)
     pageSizes_ = std::move(displaySizes);
 }
 
+void PageRenderer::scanPageGeometries(int first, int count)
+{
+    {
+        std::lock_guard lock(worker_->mutex);
+        worker_->scanNext = std::max(first, 0);
+        worker_->scanEnd = std::max(first + count, worker_->scanNext);
+    }
+    worker_->wake.notify_one();
+}
+
+void PageRenderer::setCacheByteLimit(qint64 bytes)
+{
+    budget().limit = bytes;
+    evictOverLimit(nullptr);
+}
+
+qint64 PageRenderer::cacheByteLimit()
+{
+    return budget().limit;
+}
+
+qint64 PageRenderer::totalCachedBytes()
+{
+    return budget().bytes;
+}
+
 double PageRenderer::effectiveScale(int pageIndex, double pixelScale) const
 {
     if (pageIndex < 0 || static_cast<size_t>(pageIndex) >= pageSizes_.size()) {
@@ -151,7 +229,7 @@ QImage PageRenderer::cachedImage(int pageIndex, double pixelScale)
     if (it == cache_.end()) {
         return {};
     }
-    it->second.lastUse = ++useCounter_;
+    it->second.lastUse = ++budget().useCounter;
     return it->second.image;
 }
 
@@ -171,14 +249,24 @@ QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
     if (best == nullptr) {
         return {};
     }
-    best->lastUse = ++useCounter_;
+    best->lastUse = ++budget().useCounter;
     return best->image;
 }
 
 void PageRenderer::request(const std::vector<int>& pages, double pixelScale)
 {
-    std::vector<std::pair<Key, double>> wanted;
+    std::vector<std::pair<int, double>> pagesAndScales;
+    pagesAndScales.reserve(pages.size());
     for (int page : pages) {
+        pagesAndScales.emplace_back(page, pixelScale);
+    }
+    request(pagesAndScales);
+}
+
+void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndScales)
+{
+    std::vector<std::pair<Key, double>> wanted;
+    for (const auto& [page, pixelScale] : pagesAndScales) {
         const double scale = effectiveScale(page, pixelScale);
         const Key key = keyFor(page, scale);
         if (cache_.find(key) == cache_.end()) {
@@ -200,9 +288,11 @@ void PageRenderer::request(const std::vector<int>& pages, double pixelScale)
 void PageRenderer::clear()
 {
     cache_.clear();
+    budget().bytes -= cacheBytes_;
     cacheBytes_ = 0;
     std::lock_guard lock(worker_->mutex);
     worker_->queue.clear();
+    worker_->scanNext = worker_->scanEnd = 0;
     ++worker_->generation;
 }
 
@@ -212,37 +302,65 @@ int PageRenderer::pendingCount() const
     return static_cast<int>(worker_->queue.size()) + (worker_->inFlight ? 1 : 0);
 }
 
+bool PageRenderer::generationIsCurrent(std::uint64_t generation) const
+{
+    std::lock_guard lock(worker_->mutex);
+    return generation == worker_->generation;
+}
+
+void PageRenderer::deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
+                                     std::uint64_t generation)
+{
+    if (generationIsCurrent(generation)) {
+        emit pageGeometriesRead(first, geometries);
+    }
+}
+
 void PageRenderer::deliver(Key key, QImage image, std::uint64_t generation)
 {
-    {
-        std::lock_guard lock(worker_->mutex);
-        if (generation != worker_->generation) {
-            return;
-        }
+    if (!generationIsCurrent(generation)) {
+        return;
     }
     if (image.isNull()) {
         return;  // nothing to show for this page (e.g. locked); not retried until asked again
     }
     if (const auto old = cache_.find(key); old != cache_.end()) {
         cacheBytes_ -= old->second.image.sizeInBytes();
+        budget().bytes -= old->second.image.sizeInBytes();
     }
     cacheBytes_ += image.sizeInBytes();
-    cache_[key] = Entry{std::move(image), ++useCounter_};
-    evictOverLimit();
+    budget().bytes += image.sizeInBytes();
+    cache_[key] = Entry{std::move(image), ++budget().useCounter};
+    evictOverLimit(this);
     emit pageRendered(key.page);
 }
 
-void PageRenderer::evictOverLimit()
+void PageRenderer::evictOverLimit(const PageRenderer* keep)
 {
-    while (cacheBytes_ > cacheByteLimit && cache_.size() > 1) {
-        auto oldest = cache_.begin();
-        for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-            if (it->second.lastUse < oldest->second.lastUse) {
-                oldest = it;
+    SharedBudget& shared = budget();
+    while (shared.bytes > shared.limit) {
+        // The least recently used image of any renderer; the one just
+        // delivered (the newest of `keep`) stays, or it could never be shown.
+        PageRenderer* owner = nullptr;
+        std::map<Key, Entry>::iterator oldest;
+        for (PageRenderer* renderer : shared.renderers) {
+            for (auto it = renderer->cache_.begin(); it != renderer->cache_.end(); ++it) {
+                if (it->second.lastUse == shared.useCounter && renderer == keep) {
+                    continue;
+                }
+                if (owner == nullptr || it->second.lastUse < oldest->second.lastUse) {
+                    owner = renderer;
+                    oldest = it;
+                }
             }
         }
-        cacheBytes_ -= oldest->second.image.sizeInBytes();
-        cache_.erase(oldest);
+        if (owner == nullptr) {
+            return;
+        }
+        const qint64 bytes = oldest->second.image.sizeInBytes();
+        owner->cacheBytes_ -= bytes;
+        shared.bytes -= bytes;
+        owner->cache_.erase(oldest);
     }
 }
 

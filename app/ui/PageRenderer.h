@@ -2,12 +2,16 @@
 // the page view never waits for a page: it asks for what it shows, paints what
 // is there (a blurry stand-in or blank paper meanwhile) and repaints when a
 // page arrives. Only the newest request list counts; pages scrolled away
-// before their turn are never rendered.
+// before their turn are never rendered. When nothing waits, the same thread
+// reads the pages' geometry in batches, so opening a long document never
+// measures every page on the main thread. All renderers of the process share
+// one image budget.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QImage>
@@ -22,8 +26,11 @@ class PageRenderer : public QObject {
     Q_OBJECT
 
 public:
-    // Image memory the cache may hold before it drops the least recently used.
-    static constexpr qint64 cacheByteLimit = 256LL * 1024 * 1024;
+    // Image memory all renderers of the process together may hold before the
+    // least recently used image (of any renderer) is dropped.
+    static constexpr qint64 defaultCacheByteLimit = 256LL * 1024 * 1024;
+    // Pages whose geometry is read per batch delivered to the main thread.
+    static constexpr int geometryBatch = 64;
     // A page is never rendered larger than this many pixels; deeper zooms are
     // upscaled from it.
     static constexpr double maxPagePixels = 24.0 * 1000 * 1000;
@@ -40,6 +47,15 @@ public:
     // The pages' display sizes in points, read by the view on the main thread
     // (asking the engine here could wait for a render in progress).
     void setPageSizes(std::vector<QSizeF> displaySizes);
+    // Reads the geometry of pages [first, first + count) on the rendering
+    // thread, between renders; delivered by pageGeometriesRead in batches.
+    void scanPageGeometries(int first, int count);
+
+    // The shared budget (tests lower it) and what all renderers hold now.
+    static void setCacheByteLimit(qint64 bytes);
+    static qint64 cacheByteLimit();
+    static qint64 totalCachedBytes();
+    qint64 cachedBytes() const { return cacheBytes_; }
 
     // The pixel scale a page is actually rendered at for the wanted one.
     double effectiveScale(int pageIndex, double pixelScale) const;
@@ -53,6 +69,8 @@ public:
     // Replaces what is waiting with `pages` at `pixelScale`, most wanted
     // first; pages already cached or being rendered are not asked for again.
     void request(const std::vector<int>& pages, double pixelScale);
+    // The same with a pixel scale for each page (thumbnails of mixed sizes).
+    void request(const std::vector<std::pair<int, double>>& pagesAndScales);
 
     // Forgets every image (after the document changed, e.g. was unlocked).
     void clear();
@@ -69,6 +87,8 @@ public:
 
 signals:
     void pageRendered(int pageIndex);
+    // Pages first, first + 1, ...; a page the engine could not read is absent.
+    void pageGeometriesRead(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries);
 
 private:
     struct Entry {
@@ -78,13 +98,15 @@ private:
 
     static Key keyFor(int page, double pixelScale);
     void deliver(Key key, QImage image, std::uint64_t generation);
-    void evictOverLimit();
+    void deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
+                           std::uint64_t generation);
+    bool generationIsCurrent(std::uint64_t generation) const;
+    static void evictOverLimit(const PageRenderer* keep);
 
     // Main thread only.
     std::vector<QSizeF> pageSizes_;  // display sizes, points
     std::map<Key, Entry> cache_;
     qint64 cacheBytes_ = 0;
-    std::uint64_t useCounter_ = 0;
 
     std::shared_ptr<Worker> worker_;  // shared with the rendering thread
 };

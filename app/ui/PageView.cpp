@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,6 +18,13 @@ const QColor underPageColor(0x8a, 0x8d, 0x91);
 const QColor pageEdgeColor(0, 0, 0, 60);
 // Pages beyond the visible ones rendered ahead of scrolling.
 constexpr int prefetchPages = 1;
+// Find matches: the system yellow at half alpha; the current one darker, outlined.
+const QColor findMatchColor(255, 204, 0, 128);
+const QColor currentMatchColor(255, 149, 0, 160);
+// A screenful step leaves this much of the previous screen in view.
+constexpr int screenOverlap = 40;
+// One notch of a mouse wheel.
+constexpr double wheelNotch = 120;
 
 }  // namespace
 
@@ -39,30 +47,70 @@ void PageView::setDocument(std::shared_ptr<PDFDocument> pdf)
     if (pdf_) {
         renderer_ = std::make_unique<PageRenderer>(pdf_);
         connect(renderer_.get(), &PageRenderer::pageRendered, this, &PageView::pageArrived);
+        connect(renderer_.get(), &PageRenderer::pageGeometriesRead, this, &PageView::geometriesArrived);
     }
     reloadDocument();
 }
 
 void PageView::reloadDocument()
 {
-    pageSizes_.clear();
-    pageGeometries_.clear();
     textSelection_.setDocument(pdf_);
+    // Only the first page is measured here; the others are read on the
+    // renderer's thread and take the first page's size until they arrive.
     const int count = pdf_ ? pdf_->pageCount() : 0;
-    for (int i = 0; i < count; ++i) {
-        const std::optional<PDFPageGeometry> geometry = pdf_->pageGeometry(i);
-        pageGeometries_.push_back(geometry.value_or(PDFPageGeometry{QRectF(0, 0, 612, 792), 0}));
-        pageSizes_.push_back(pageGeometries_.back().displaySize());
+    pageGeometries_.assign(static_cast<size_t>(count), std::nullopt);
+    const std::optional<PDFPageGeometry> first = count > 0 ? pdf_->pageGeometry(0) : std::nullopt;
+    const QSizeF assumed = first ? first->displaySize() : QSizeF(612, 792);
+    pageSizes_.assign(static_cast<size_t>(count), assumed);
+    if (count > 0) {
+        pageGeometries_[0] = first;
     }
+    findHighlights_.clear();
+    currentFindMatch_.reset();
     if (renderer_) {
         renderer_->clear();
         renderer_->setPageSizes(pageSizes_);
+        renderer_->scanPageGeometries(1, count - 1);
     }
     currentPage_ = 0;
     relayout();
     verticalScrollBar()->setValue(0);
     viewport()->update();
+    emit documentReloaded();
 }
+
+QSizeF PageView::pageDisplaySize(int pageIndex) const
+{
+    if (pageIndex < 0 || static_cast<size_t>(pageIndex) >= pageSizes_.size()) {
+        return {};
+    }
+    return pageSizes_[static_cast<size_t>(pageIndex)];
+}
+
+void PageView::geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries)
+{
+    bool sizesChanged = false;
+    for (size_t i = 0; i < geometries.size(); ++i) {
+        const size_t page = static_cast<size_t>(first) + i;
+        if (page >= pageGeometries_.size() || !geometries[i]) {
+            continue;
+        }
+        pageGeometries_[page] = geometries[i];
+        const QSizeF size = geometries[i]->displaySize();
+        if (size != pageSizes_[page]) {
+            pageSizes_[page] = size;
+            sizesChanged = true;
+        }
+    }
+    // Documents whose pages all share one size never relayout here.
+    if (sizesChanged) {
+        if (renderer_) {
+            renderer_->setPageSizes(pageSizes_);
+        }
+        relayoutKeepingPlace();
+    }
+}
+
 
 void PageView::setScale(double scale)
 {
@@ -94,42 +142,92 @@ void PageView::fitWidth()
     setAutoScales(true);
 }
 
-void PageView::applyScale(double scale, bool autoScales)
+void PageView::zoomAround(double factor, QPointF viewportPoint)
 {
-    // Keep the point under the viewport's centre where it is on its page.
-    const QRectF visible = visibleContentRect();
-    const QPointF centre = visible.center();
-    const int anchorPage = layout_.mostVisiblePage(visible);
-    const QRectF before = layout_.pageRect(anchorPage);
-    const double fx = before.width() > 0 ? (centre.x() - before.left()) / before.width() : 0.5;
-    const double fy = before.height() > 0 ? (centre.y() - before.top()) / before.height() : 0;
+    applyScale(scale() * factor, false, viewportPoint);
+}
 
+void PageView::applyScale(double scale, bool autoScales, std::optional<QPointF> anchorPoint)
+{
+    // Keep the point under the anchor (the viewport's centre unless given)
+    // where it is on its page.
+    const Anchor anchor = anchorAt(anchorPoint.value_or(QRectF(viewport()->rect()).center()));
     autoScales_ = autoScales;
     if (!autoScales) {
         manualScale_ = PageLayout::clampScale(scale);
     }
     const double oldScale = layout_.scale();
     relayout();
-    const QRectF after = layout_.pageRect(anchorPage);
-    if (!after.isEmpty()) {
-        horizontalScrollBar()->setValue(
-            static_cast<int>(std::lround(after.left() + fx * after.width() - viewport()->width() / 2.0)));
-        verticalScrollBar()->setValue(
-            static_cast<int>(std::lround(after.top() + fy * after.height() - viewport()->height() / 2.0)));
-    }
+    scrollToAnchor(anchor);
     viewport()->update();
     if (layout_.scale() != oldScale) {
         emit scaleChanged();
     }
 }
 
+PageView::Anchor PageView::anchorAt(QPointF viewportPoint) const
+{
+    Anchor anchor;
+    anchor.viewportPoint = viewportPoint;
+    const QPointF content = viewportPoint + visibleContentRect().topLeft();
+    // The page under the point, else the one most in view.
+    const auto [first, last] = layout_.pagesIn(QRectF(content, QSizeF(1, 1)));
+    anchor.page = first <= last ? first : layout_.mostVisiblePage(visibleContentRect());
+    const QRectF page = layout_.pageRect(anchor.page);
+    if (!page.isEmpty()) {
+        anchor.fx = (content.x() - page.left()) / page.width();
+        anchor.fy = (content.y() - page.top()) / page.height();
+    }
+    return anchor;
+}
+
+void PageView::scrollToAnchor(const Anchor& anchor)
+{
+    const QRectF page = layout_.pageRect(anchor.page);
+    if (page.isEmpty()) {
+        return;
+    }
+    horizontalScrollBar()->setValue(
+        static_cast<int>(std::lround(page.left() + anchor.fx * page.width() - anchor.viewportPoint.x())));
+    verticalScrollBar()->setValue(
+        static_cast<int>(std::lround(page.top() + anchor.fy * page.height() - anchor.viewportPoint.y())));
+}
+
+void PageView::relayoutKeepingPlace()
+{
+    // The current page stays current, and the point at the top of the view
+    // stays at the top: growing the window shows more below, not another page.
+    const int keptPage = currentPage_;
+    Anchor anchor = anchorAt(QPointF(viewport()->width() / 2.0, 0));
+    if (anchor.page != keptPage && layout_.pageCount() > keptPage) {
+        const QRectF page = layout_.pageRect(keptPage);
+        const QRectF visible = visibleContentRect();
+        anchor.page = keptPage;
+        anchor.fx = page.width() > 0 ? (visible.center().x() - page.left()) / page.width() : 0.5;
+        anchor.fy = page.height() > 0 ? (visible.top() - page.top()) / page.height() : 0;
+    }
+    relayout();
+    scrollToAnchor(anchor);
+    const auto [first, last] = layout_.pagesIn(visibleContentRect());
+    if (keptPage >= first && keptPage <= last && keptPage != currentPage_) {
+        currentPage_ = keptPage;
+        emit currentPageChanged(keptPage);
+    }
+    viewport()->update();
+    emit visibleAreaChanged();
+}
+
 void PageView::relayout()
 {
     const double width = viewport()->width();
+    const double oldScale = layout_.scale();
     const double scale = autoScales_ ? PageLayout::fitWidthScale(pageSizes_, width) : manualScale_;
     layout_ = PageLayout(pageSizes_, scale, width);
     updateScrollBars();
     updateCurrentPage();
+    if (autoScales_ && layout_.scale() != oldScale) {
+        emit scaleChanged();
+    }
 }
 
 void PageView::updateScrollBars()
@@ -185,31 +283,137 @@ void PageView::goToPreviousPage()
     goToPage(currentPage_ - 1);
 }
 
+void PageView::goToFirstPage()
+{
+    goToPage(0);
+}
+
+void PageView::goToLastPage()
+{
+    goToPage(pageCount() - 1);
+}
+
+void PageView::scrollScreen(int direction)
+{
+    const int step = std::max(viewport()->height() - screenOverlap, viewport()->height() / 2);
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + direction * step);
+}
+
+bool PageView::handleNavigationKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    const bool ctrl = modifiers == Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Home:
+        if (plain || ctrl) {
+            goToFirstPage();
+            return true;
+        }
+        return false;
+    case Qt::Key_End:
+        if (plain || ctrl) {
+            goToLastPage();
+            return true;
+        }
+        return false;
+    case Qt::Key_Space:
+        if (plain || modifiers == Qt::ShiftModifier) {
+            scrollScreen(plain ? 1 : -1);
+            return true;
+        }
+        return false;
+    case Qt::Key_PageDown:
+        if (ctrl) {
+            goToNextPage();
+            return true;
+        }
+        return false;
+    case Qt::Key_PageUp:
+        if (ctrl) {
+            goToPreviousPage();
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+
 void PageView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    relayout();
+    relayoutKeepingPlace();
 }
 
 void PageView::scrollContentsBy(int, int)
 {
     updateCurrentPage();
     viewport()->update();
+    emit visibleAreaChanged();
 }
 
 void PageView::wheelEvent(QWheelEvent* event)
 {
     if (event->modifiers() & Qt::ControlModifier) {
-        const int steps = event->angleDelta().y();
-        if (steps > 0) {
-            zoomIn();
-        } else if (steps < 0) {
-            zoomOut();
+        const int delta = event->angleDelta().y();
+        if (delta != 0) {
+            // Whole notches step like Ctrl++; touchpads' small deltas zoom smoothly.
+            zoomAround(std::pow(zoomStep, delta / wheelNotch), event->position());
         }
         event->accept();
         return;
     }
     QAbstractScrollArea::wheelEvent(event);
+}
+
+QRectF PageView::viewportRectFromPage(int pageIndex, const QRectF& pageSpaceRect) const
+{
+    if (!pageGeometry(pageIndex)) {
+        return {};
+    }
+    return pageToViewport(pageIndex).mapRect(pageSpaceRect);
+}
+
+void PageView::setFindHighlights(const std::vector<PDFSearchMatch>& matches)
+{
+    findHighlights_.clear();
+    for (const PDFSearchMatch& match : matches) {
+        findHighlights_.emplace(match.pageIndex, match.bounds);
+    }
+    viewport()->update();
+}
+
+void PageView::setCurrentFindMatch(const std::optional<PDFSearchMatch>& match)
+{
+    currentFindMatch_ = match;
+    if (match) {
+        // Centre the match unless it is in view already.
+        const QRectF shown = viewportRectFromPage(match->pageIndex, match->bounds);
+        if (!shown.isEmpty() && !QRectF(viewport()->rect()).contains(shown)) {
+            const QRectF content = shown.translated(visibleContentRect().topLeft());
+            horizontalScrollBar()->setValue(static_cast<int>(content.center().x() - viewport()->width() / 2.0));
+            verticalScrollBar()->setValue(static_cast<int>(content.center().y() - viewport()->height() / 2.0));
+        }
+    }
+    viewport()->update();
+}
+
+void PageView::paintFindHighlights(QPainter& painter, int first, int last)
+{
+    for (int page = first; page <= last; ++page) {
+        const auto [begin, end] = findHighlights_.equal_range(page);
+        for (auto it = begin; it != end; ++it) {
+            painter.fillRect(viewportRectFromPage(page, it->second), findMatchColor);
+        }
+    }
+    if (currentFindMatch_ && currentFindMatch_->pageIndex >= first && currentFindMatch_->pageIndex <= last) {
+        const QRectF shown = viewportRectFromPage(currentFindMatch_->pageIndex, currentFindMatch_->bounds);
+        painter.fillRect(shown, currentMatchColor);
+        painter.setPen(QPen(currentMatchColor.darker(150), 1));
+        painter.drawRect(shown);
+    }
 }
 
 void PageView::paintEvent(QPaintEvent* event)
@@ -222,6 +426,7 @@ void PageView::paintEvent(QPaintEvent* event)
         paintPage(painter, i, pixelRatio);
         paintTextSelection(painter, i);
     }
+    paintFindHighlights(painter, first, last);
     requestVisiblePages(pixelRatio);
 }
 

@@ -1,8 +1,12 @@
 // The page view: the document's pages in one continuous vertical column with
 // page breaks, scrolled and zoomed, painted from the background renderer's
-// cache at the screen's pixel density.
+// cache at the screen's pixel density. Page sizes arrive from the renderer's
+// thread; until then a page is taken to be as large as the first. Every
+// relayout (resize, zoom, sizes arriving) keeps the page and the point under
+// view where they were.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -30,7 +34,10 @@ public:
     // Reads the pages again (after an unlock) and forgets rendered images.
     void reloadDocument();
 
+    const std::shared_ptr<PDFDocument>& document() const { return pdf_; }
     int pageCount() const { return layout_.pageCount(); }
+    // The page's shown size in points (the first page's until it is read).
+    QSizeF pageDisplaySize(int pageIndex) const;
     // 0-based; 0 when there are no pages.
     int currentPage() const { return currentPage_; }
     double scale() const { return layout_.scale(); }
@@ -48,9 +55,18 @@ public:
     void goToNextPage();
     void goToPreviousPage();
 
+    // Zooms by `factor` keeping the content under `viewportPoint` in place.
+    void zoomAround(double factor, QPointF viewportPoint);
+    // The first or last page; a screenful down or up.
+    void goToFirstPage();
+    void goToLastPage();
+    void scrollScreen(int direction);
+
     const PageLayout& pageLayout() const { return layout_; }
     // Where the page is in the viewport's coordinates.
     QRectF pageRectInViewport(int pageIndex) const;
+    // A page-space rectangle of the page in the viewport's coordinates.
+    QRectF viewportRectFromPage(int pageIndex, const QRectF& pageSpaceRect) const;
     PageRenderer* renderer() const { return renderer_.get(); }
 
     // Input: the handler (the editor) sees pointer, key and menu events
@@ -76,9 +92,19 @@ public:
     // Puts the selected text on the clipboard; false when nothing is selected.
     bool copySelectedText();
 
+    // Find: every match highlighted (callers pass at most the ones to draw),
+    // the current one marked and scrolled into view.
+    void setFindHighlights(const std::vector<PDFSearchMatch>& matches);
+    void setCurrentFindMatch(const std::optional<PDFSearchMatch>& match);
+    int findHighlightCount() const { return static_cast<int>(findHighlights_.size()); }
+
 signals:
+    // After setDocument() and reloadDocument(): the pages are new.
+    void documentReloaded();
     void scaleChanged();
     void currentPageChanged(int pageIndex);
+    // After every relayout, scroll and size change: the visible part moved.
+    void visibleAreaChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -94,8 +120,21 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    // A point of the content held by its page and its place on that page.
+    struct Anchor {
+        int page = 0;
+        double fx = 0.5, fy = 0;
+        QPointF viewportPoint;
+    };
+    Anchor anchorAt(QPointF viewportPoint) const;
+    void scrollToAnchor(const Anchor& anchor);
+    void relayoutKeepingPlace();
+    bool handleNavigationKey(QKeyEvent* event);
+    void geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries);
+    void paintFindHighlights(QPainter& painter, int first, int last);
+
     void relayout();
-    void applyScale(double scale, bool autoScales);
+    void applyScale(double scale, bool autoScales, std::optional<QPointF> anchorPoint = std::nullopt);
     void updateScrollBars();
     void updateCurrentPage();
     QRectF visibleContentRect() const;
@@ -110,11 +149,14 @@ private:
     std::shared_ptr<PDFDocument> pdf_;
     std::unique_ptr<PageRenderer> renderer_;
     std::vector<QSizeF> pageSizes_;
-    std::vector<PDFPageGeometry> pageGeometries_;
+    // Read in the background; a page still due is read on first use.
+    mutable std::vector<std::optional<PDFPageGeometry>> pageGeometries_;
     PageInputHandler* inputHandler_ = nullptr;
     PageTextSelection textSelection_;
     bool selectingText_ = false;
     PageLayout layout_;
+    std::multimap<int, QRectF> findHighlights_;  // page -> page-space rectangle
+    std::optional<PDFSearchMatch> currentFindMatch_;
     bool autoScales_ = true;
     double manualScale_ = 1;
     int currentPage_ = 0;

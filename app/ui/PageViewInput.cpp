@@ -33,10 +33,15 @@ std::optional<int> PageView::pageAt(QPointF viewportPoint) const
 
 std::optional<PDFPageGeometry> PageView::pageGeometry(int pageIndex) const
 {
-    if (pageIndex < 0 || pageIndex >= static_cast<int>(pageGeometries_.size())) {
+    if (pageIndex < 0 || pageIndex >= static_cast<int>(pageGeometries_.size()) || !pdf_) {
         return std::nullopt;
     }
-    return pageGeometries_[static_cast<size_t>(pageIndex)];
+    // Read now when the background read has not reached the page yet.
+    std::optional<PDFPageGeometry>& known = pageGeometries_[static_cast<size_t>(pageIndex)];
+    if (!known) {
+        known = pdf_->pageGeometry(pageIndex);
+    }
+    return known;
 }
 
 QTransform PageView::pageToViewport(int pageIndex) const
@@ -141,6 +146,10 @@ void PageView::keyPressEvent(QKeyEvent* event)
     }
     if (event == QKeySequence::SelectAll) {
         selectAllText();
+        event->accept();
+        return;
+    }
+    if (handleNavigationKey(event)) {
         event->accept();
         return;
     }

@@ -1,0 +1,180 @@
+#include "app/ui/PageView.h"
+
+#include <atomic>
+#include <thread>
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include "support/QtTestSupport.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts the engine's page-geometry reads made on the main thread.
+class CountingPDFDocument : public PDFDocument {
+public:
+    explicit CountingPDFDocument(std::shared_ptr<PDFDocument> inner) : inner_(std::move(inner)) {}
+    QString path() const override { return inner_->path(); }
+    bool isEncrypted() const override { return inner_->isEncrypted(); }
+    bool isLocked() const override { return inner_->isLocked(); }
+    bool unlock(const QString& password) override { return inner_->unlock(password); }
+    int pageCount() const override { return inner_->pageCount(); }
+    std::optional<PDFPageGeometry> pageGeometry(int i) const override
+    {
+        if (std::this_thread::get_id() == mainThread) {
+            ++mainThreadReads;
+        }
+        return inner_->pageGeometry(i);
+    }
+    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override
+    {
+        return inner_->renderPage(i, scale, hidden);
+    }
+    std::vector<PDFTextBox> textBoxes(int i) override { return inner_->textBoxes(i); }
+    std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override
+    {
+        return inner_->beginFind(text, std::move(callbacks));
+    }
+    void write(const QString& destination, PDFWriteOptions options) const override
+    {
+        inner_->write(destination, options);
+    }
+
+    std::thread::id mainThread = std::this_thread::get_id();
+    mutable std::atomic<int> mainThreadReads{0};
+
+private:
+    std::shared_ptr<PDFDocument> inner_;
+};
+
+// `count` pages of 612 x 792, except every tenth, which is 1224 wide.
+Bytes mixedSizeDocument(int count)
+{
+    testing::PdfBuilder b;
+    std::string kids;
+    for (int i = 0; i < count; ++i) {
+        kids += std::to_string(10 + i) + " 0 R ";
+        const int width = i % 10 == 9 ? 1224 : 612;
+        b.addRaw(10 + i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " 792] >>");
+    }
+    b.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.addRaw(2, "<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + kids + "] >>");
+    b.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(10 + count)}, {"Root", PDFValue::ref(1, 0)}});
+    return b.bytes();
+}
+
+class PageViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
+        view.resize(800, 600);
+        view.show();
+    }
+
+    void open(const char* name)
+    {
+        view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file(name)))));
+    }
+
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(&view, &event);
+    }
+
+    testing::TempDir dir;
+    QApplication& app = testing::testApplication();  // before the view
+    PageView view;
+};
+
+TEST_F(PageViewTest, PageKeysStepThroughTheDocument)
+{
+    open("forty.pdf");
+    press(Qt::Key_End);
+    EXPECT_EQ(view.currentPage(), 39);
+    press(Qt::Key_Home);
+    EXPECT_EQ(view.currentPage(), 0);
+    press(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view.currentPage(), 39);
+    press(Qt::Key_Home, Qt::ControlModifier);
+    press(Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(view.currentPage(), 1);
+    press(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(view.currentPage(), 0);
+
+    // Space moves a screenful down, keeping a strip of the previous one; Shift+Space back.
+    const int top = view.verticalScrollBar()->value();
+    press(Qt::Key_Space);
+    const int step = view.verticalScrollBar()->value() - top;
+    EXPECT_GT(step, view.viewport()->height() / 2);
+    EXPECT_LT(step, view.viewport()->height());
+    press(Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(view.verticalScrollBar()->value(), top);
+    // Ctrl+Alt+arrows belong to the desktop.
+    press(Qt::Key_Down, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(view.currentPage(), 0);
+}
+
+TEST_F(PageViewTest, ResizingKeepsThePageAndThePointInView)
+{
+    open("forty.pdf");
+    view.goToPage(17);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 100);
+    const QRectF before = view.pageRectInViewport(17);
+    const double offset = -before.top() / before.height();  // how far down page 17 the view's top is
+
+    for (const QSize size : {QSize(1400, 1000), QSize(520, 360), QSize(800, 600)}) {
+        view.resize(size);
+        testing::pumpFor(20ms);
+        EXPECT_EQ(view.currentPage(), 17) << size.width();
+        const QRectF after = view.pageRectInViewport(17);
+        EXPECT_NEAR(-after.top() / after.height(), offset, 0.01) << size.width();
+    }
+}
+
+TEST_F(PageViewTest, CtrlWheelZoomsAroundThePointer)
+{
+    open("forty.pdf");
+    view.goToPage(3);
+    const QPointF pointer(200, 150);
+    const QRectF page = view.pageRectInViewport(view.currentPage());
+    const QPointF onPage((pointer.x() - page.left()) / page.width(), (pointer.y() - page.top()) / page.height());
+    const double scale = view.scale();
+    QWheelEvent wheel(pointer, view.viewport()->mapToGlobal(pointer), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &wheel);
+
+    EXPECT_NEAR(view.scale(), scale * PageView::zoomStep, 1e-9);
+    const QRectF zoomed = view.pageRectInViewport(3);
+    EXPECT_NEAR(zoomed.left() + onPage.x() * zoomed.width(), pointer.x(), 1.5);
+    EXPECT_NEAR(zoomed.top() + onPage.y() * zoomed.height(), pointer.y(), 1.5);
+}
+
+TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
+{
+    testing::writeFile(dir.file("mixed.pdf"), mixedSizeDocument(300));
+    auto counting = std::make_shared<CountingPDFDocument>(
+        std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
+    view.setDocument(counting);
+    // Only the first page is measured on the main thread.
+    EXPECT_LE(counting->mainThreadReads.load(), 1);
+    view.setScale(0.5);
+    view.goToPage(5);
+
+    ASSERT_TRUE(testing::pumpUntil([&] { return view.pageDisplaySize(299).width() == 1224; }));
+    EXPECT_EQ(view.pageDisplaySize(298).width(), 612);
+    EXPECT_NEAR(view.pageLayout().pageRect(9).width(), 1224 * 0.5, 1e-9);
+    EXPECT_LE(counting->mainThreadReads.load(), 1);
+    // The wider pages changed the layout; page 5 is still where the view is.
+    EXPECT_EQ(view.currentPage(), 5);
+    EXPECT_NEAR(view.pageRectInViewport(5).top(), PageLayout::margin, 1.5);
+}
+
+}  // namespace
+}  // namespace quillet
