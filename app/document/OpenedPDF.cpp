@@ -39,22 +39,38 @@ QString OpenedPDF::displayName() const
     return QFileInfo(path).fileName();
 }
 
+QString unlockPromptText(const OpenedPDF& document, bool afterWrongPassword)
+{
+    if (afterWrongPassword) {
+        return incorrectPassword.text();
+    }
+    return promptPrefix.text() + document.displayName() + promptSuffix.text();
+}
+
+bool tryPassword(OpenedPDF& document, const QString& password)
+{
+    if (!document.pdf->unlock(password)) {
+        return false;
+    }
+    document.password = password;
+    return true;
+}
+
 UnlockOutcome unlockDocument(OpenedPDF& document, const PasswordPrompt& prompt)
 {
     if (!document.pdf->isLocked()) {
         return UnlockOutcome::notLocked;
     }
-    QString informative = promptPrefix.text() + document.displayName() + promptSuffix.text();
+    bool wrong = false;
     for (;;) {
-        const std::optional<QString> password = prompt(informative);
+        const std::optional<QString> password = prompt(unlockPromptText(document, wrong));
         if (!password) {
             return UnlockOutcome::cancelled;
         }
-        if (document.pdf->unlock(*password)) {
-            document.password = *password;
+        if (tryPassword(document, *password)) {
             return UnlockOutcome::unlocked;
         }
-        informative = incorrectPassword.text();
+        wrong = true;
     }
 }
 

@@ -33,6 +33,13 @@ using PasswordPrompt = std::function<std::optional<QString>(const QString& infor
 
 enum class UnlockOutcome { notLocked, unlocked, cancelled };
 
+// The prompt's explanatory text: "Enter the password to open “name”.", or
+// after a wrong password "Incorrect password. Try again.".
+QString unlockPromptText(const OpenedPDF& document, bool afterWrongPassword);
+// Unlocks with `password`, keeping it in `document.password`; false when it
+// does not open the document.
+bool tryPassword(OpenedPDF& document, const QString& password);
+
 // While the document is locked, prompts for its password: first with
 // "Enter the password to open “name”.", after a wrong one with "Incorrect
 // password. Try again.", as often as the user tries. A password that opens

@@ -13,7 +13,6 @@
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
 #include "app/ui/PageRenderer.h"
-#include "app/ui/PasswordPrompt.h"
 #include "app/ui/Strings.h"
 
 namespace quillet {
@@ -35,7 +34,12 @@ bool askToRestart(QWidget* parent)
 
 QStringList showOpenPanel(QWidget* parent)
 {
-    return QFileDialog::getOpenFileNames(parent, QString(), QString(), Strings::openPanelFilter.text());
+    // Starts in the folder of the window's document.
+    QString folder;
+    if (auto* window = qobject_cast<DocumentWindowController*>(parent)) {
+        folder = QFileInfo(window->filePath()).absolutePath();
+    }
+    return QFileDialog::getOpenFileNames(parent, QString(), folder, Strings::openPanelFilter.text());
 }
 
 void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
@@ -74,9 +78,7 @@ ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
     options.confirmRestart = &askToRestart;
     options.chooseFiles = &showOpenPanel;
     options.showOpenError = &showOpenErrorAlert;
-    options.passwordPrompt = [](QWidget* window) -> PasswordPrompt {
-        return [window](const QString& informative) { return askForPassword(window, informative); };
-    };
+    // No passwordPrompt: each window asks with its own non-blocking prompt.
     options.showAbout = &showAboutBox;
     options.launch = Relauncher::detachedProcessLauncher();
     options.program = QCoreApplication::applicationFilePath();
@@ -144,7 +146,7 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
         options_.showOpenError(path, error);
         return nullptr;
     }
-    auto* window = new DocumentWindowController(std::move(*document));
+    auto* window = new DocumentWindowController(std::move(*document), WindowSettings{options_.store, options_.selfTest, {}});
     if (options_.passwordPrompt) {
         window->setPasswordPrompt(options_.passwordPrompt(window));
     }
@@ -156,6 +158,11 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
                                    [this] { return checkedLanguageCode(); },
                                });
     connect(window, &DocumentWindowController::closed, this, &ApplicationShell::windowClosed);
+    connect(window, &DocumentWindowController::openFilesRequested, this, [this](const QStringList& paths) {
+        for (const QString& dropped : paths) {
+            openFile(dropped);
+        }
+    });
     windows_.append(window);
     window->show();
     recordSessionDocuments();

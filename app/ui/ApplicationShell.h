@@ -41,7 +41,8 @@ struct ShellOptions {
     // The Open panel; the chosen files, none when cancelled.
     std::function<QStringList(QWidget* parent)> chooseFiles;
     std::function<void(const QString& path, const DocumentLoaderError& error)> showOpenError;
-    // The password prompt for a window's locked document.
+    // The password prompt for a window's locked document; when empty, the
+    // window's own non-blocking prompt.
     std::function<PasswordPrompt(QWidget* window)> passwordPrompt;
     std::function<void(QWidget* parent)> showAbout;
     Relauncher::Launch launch;

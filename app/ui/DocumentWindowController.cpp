@@ -1,77 +1,505 @@
 #include "app/ui/DocumentWindowController.h"
 
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
 
+#include "app/ui/FindController.h"
+#include "app/ui/GoToPage.h"
 #include "app/ui/PageView.h"
-#include "app/ui/PasswordPrompt.h"
-#include "app/ui/Strings.h"
+#include "app/ui/ShortcutHelp.h"
+#include "app/ui/ThumbnailView.h"
+#include "app/ui/ViewStates.h"
+#include "app/ui/WindowStrings.h"
 
 namespace quillet {
 
-DocumentWindowController::DocumentWindowController(OpenedPDF document, QWidget* parent)
-    : QMainWindow(parent), document_(std::move(document)), pageView_(new PageView(this)),
-      subtitleLabel_(new QLabel(this))
+namespace {
+
+QStringList droppedPDFs(const QMimeData* mime)
+{
+    QStringList paths;
+    if (mime == nullptr) {
+        return paths;
+    }
+    for (const QUrl& url : mime->urls()) {
+        const QString path = url.toLocalFile();
+        if (url.isLocalFile() && path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+            paths.append(path);
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSettings settings, QWidget* parent)
+    : QMainWindow(parent), document_(std::move(document)), settings_(std::move(settings)),
+      actions_(createWindowActions(*this)), pageView_(new PageView(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
     setWindowTitle(document_.displayName());
     setWindowFilePath(document_.path);
-    setCentralWidget(pageView_);
-    statusBar()->addWidget(subtitleLabel_);
-    resize(initialContentSize);
     setMinimumSize(minimumContentSize);
+    if (!settings_.clock) {
+        settings_.clock = [] { return QDateTime::currentSecsSinceEpoch(); };
+    }
+    passwordPrompt_ = [this](const QString& informative, PasswordAnswer answer) {
+        askForPasswordAsync(this, informative, std::move(answer));
+    };
+    finder_ = new FindController(*pageView_, this);
 
-    passwordPrompt_ = [this](const QString& informative) { return askForPassword(this, informative); };
+    buildSidebar();
+    buildToolbar();
+    buildStatusBar();
+    connectActions();
+    restoreWindowGeometry();
+
     connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::refreshSubtitle);
+    connect(pageView_, &PageView::scaleChanged, this, &DocumentWindowController::refreshSubtitle);
+    connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::scheduleViewStateSave);
+    connect(pageView_, &PageView::visibleAreaChanged, this, &DocumentWindowController::scheduleViewStateSave);
+    connect(pageView_, &PageView::scaleChanged, this, &DocumentWindowController::scheduleViewStateSave);
+    connect(finder_, &FindController::searchEnded, this, [](bool found) {
+        if (!found) {
+            QApplication::beep();
+        }
+    });
+
     pageView_->setDocument(document_.pdf);
+    finder_->setDocument(document_.pdf);
     refreshSubtitle();
+    refreshActionStates();
     // After the caller has shown the window, so the prompt has a window to sit on.
     QTimer::singleShot(0, this, &DocumentWindowController::runUnlock);
 }
 
-DocumentWindowController::~DocumentWindowController() = default;
+DocumentWindowController::~DocumentWindowController()
+{
+    viewStateWork_.cancel();
+}
+
+void DocumentWindowController::buildSidebar()
+{
+    sidebar_ = new QWidget(this);
+    sidebar_->setObjectName(QStringLiteral("QuilletSidebarPanel"));
+    auto* layout = new QVBoxLayout(sidebar_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    thumbnails_ = new ThumbnailView(*pageView_, sidebar_);
+    layout->addWidget(thumbnails_);
+    sidebar_->setMinimumWidth(minSidebarWidth);
+    sidebar_->setMaximumWidth(maxSidebarWidth);
+    connect(thumbnails_, &ThumbnailView::pageClicked, pageView_, &PageView::goToPage);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("QuilletSplitter"));
+    splitter_->setHandleWidth(1);
+    splitter_->addWidget(sidebar_);
+    splitter_->addWidget(pageView_);
+    // Only the sidebar collapses; a resized window gives its width to the pages.
+    splitter_->setCollapsible(0, true);
+    splitter_->setCollapsible(1, false);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    setCentralWidget(splitter_);
+
+    if (settings_.store && !settings_.selfTest) {
+        splitter_->restoreState(settings_.store->value(QString::fromLatin1(sidebarStateKey)).toByteArray());
+    }
+    const bool shown = settings_.store && settings_.store->value(QString::fromLatin1(showThumbnailsKey)).toBool();
+    sidebar_->setVisible(shown);
+    if (shown && sidebar_->width() == 0) {
+        showSidebar(sidebarWidth_);
+    }
+}
+
+void DocumentWindowController::buildToolbar()
+{
+    toolbar_ = addToolBar(WindowStrings::toolsLabel.text());
+    toolbar_->setObjectName(QStringLiteral("QuilletToolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* sidebar = toolbar_->addAction(WindowStrings::thumbnailsLabel.text());
+    sidebar->setCheckable(true);
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    connect(sidebar, &QAction::triggered, this, &DocumentWindowController::toggleThumbnails);
+    connect(actions_.thumbnails, &QAction::toggled, sidebar, &QAction::setChecked);
+
+    auto* spacer = new QWidget(toolbar_);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar_->addWidget(spacer)->setObjectName(QStringLiteral("tools-area"));
+
+    QAction* zoomOut = toolbar_->addAction(QStringLiteral("−"));
+    zoomOut->setToolTip(WindowStrings::zoomLabel.text());
+    zoomOut->setObjectName(QStringLiteral("zoom-out"));
+    connect(zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
+    QAction* zoomIn = toolbar_->addAction(QStringLiteral("+"));
+    zoomIn->setToolTip(WindowStrings::zoomLabel.text());
+    zoomIn->setObjectName(QStringLiteral("zoom-in"));
+    connect(zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
+
+    searchField_ = new QLineEdit(toolbar_);
+    searchField_->setObjectName(QStringLiteral("search"));
+    searchField_->setPlaceholderText(WindowStrings::searchLabel.text());
+    searchField_->setClearButtonEnabled(true);
+    searchField_->setFixedWidth(200);
+    searchField_->installEventFilter(this);
+    connect(searchField_, &QLineEdit::textChanged, this, &DocumentWindowController::refreshActionStates);
+    toolbar_->addWidget(searchField_);
+}
+
+void DocumentWindowController::buildStatusBar()
+{
+    subtitleLabel_ = new QLabel(this);
+    subtitleLabel_->setObjectName(QStringLiteral("subtitle"));
+    statusBar()->addWidget(subtitleLabel_, 1);
+    pageField_ = new QLineEdit(this);
+    pageField_->setObjectName(QStringLiteral("page-field"));
+    pageField_->setFixedWidth(56);
+    pageField_->setAlignment(Qt::AlignRight);
+    pageField_->setToolTip(WindowStrings::pageFieldTip.text());
+    connect(pageField_, &QLineEdit::returnPressed, this, &DocumentWindowController::pageFieldEntered);
+    statusBar()->addPermanentWidget(pageField_);
+    zoomLabel_ = new QLabel(this);
+    zoomLabel_->setObjectName(QStringLiteral("zoom"));
+    zoomLabel_->setMinimumWidth(48);
+    zoomLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusBar()->addPermanentWidget(zoomLabel_);
+}
+
+void DocumentWindowController::connectActions()
+{
+    const WindowActions& a = actions_;
+    connect(a.close, &QAction::triggered, this, &QWidget::close);
+    connect(a.showInFileManager, &QAction::triggered, this, [this] {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(document_.path).absolutePath()));
+    });
+    connect(a.find, &QAction::triggered, this, &DocumentWindowController::performFind);
+    connect(a.findNext, &QAction::triggered, this, [this] { finder_->findNext(searchField_->text()); });
+    connect(a.findPrevious, &QAction::triggered, this, [this] { finder_->findPrevious(searchField_->text()); });
+    connect(a.thumbnails, &QAction::triggered, this, &DocumentWindowController::toggleThumbnails);
+    connect(a.zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
+    connect(a.zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
+    connect(a.actualSize, &QAction::triggered, pageView_, &PageView::actualSize);
+    connect(a.fitWidth, &QAction::triggered, pageView_, &PageView::fitWidth);
+    connect(a.goToPage, &QAction::triggered, this, &DocumentWindowController::goToPageNumber);
+    connect(a.nextPage, &QAction::triggered, pageView_, &PageView::goToNextPage);
+    connect(a.previousPage, &QAction::triggered, pageView_, &PageView::goToPreviousPage);
+    connect(a.fullScreen, &QAction::triggered, this, [this](bool on) { on ? showFullScreen() : showNormal(); });
+    connect(a.minimize, &QAction::triggered, this, &QWidget::showMinimized);
+    connect(a.zoomWindow, &QAction::triggered, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
+    connect(a.bringAllToFront, &QAction::triggered, this, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<DocumentWindowController*>(widget) && widget->isVisible()) {
+                widget->raise();
+            }
+        }
+    });
+    connect(a.shortcuts, &QAction::triggered, this, &DocumentWindowController::showShortcuts);
+}
+
+void DocumentWindowController::restoreWindowGeometry()
+{
+    if (settings_.store && !settings_.selfTest &&
+        restoreGeometry(settings_.store->value(QString::fromLatin1(windowGeometryKey)).toByteArray())) {
+        return;
+    }
+    // The default size, within the screen's free area.
+    QSize size = initialContentSize;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size());
+    }
+    resize(size.expandedTo(minimumContentSize));
+}
+
+void DocumentWindowController::setPasswordPrompt(PasswordPrompt prompt)
+{
+    passwordPrompt_ = [prompt = std::move(prompt)](const QString& informative, PasswordAnswer answer) {
+        answer(prompt(informative));
+    };
+}
+
+void DocumentWindowController::setDocumentStatus(const DocumentStatus& status)
+{
+    status_ = status;
+    refreshSubtitle();
+}
 
 QString DocumentWindowController::subtitle() const
 {
-    const int count = pageView_->pageCount();
-    if (count == 0) {
-        return {};
-    }
-    return Strings::pagePrefix.text() + QString::number(pageView_->currentPage() + 1) + Strings::pageOf.text() +
-           QString::number(count);
+    return statusLineText(pageView_->currentPage(), pageView_->pageCount(), status_);
+}
+
+QString DocumentWindowController::zoomText() const
+{
+    return QString::number(qRound(pageView_->scale() * 100)) + QLatin1Char('%');
 }
 
 void DocumentWindowController::refreshSubtitle()
 {
     subtitleLabel_->setText(subtitle());
+    zoomLabel_->setText(pageView_->pageCount() > 0 ? zoomText() : QString());
+    pageField_->setEnabled(pageView_->pageCount() > 0);
+    if (!pageField_->hasFocus()) {
+        pageField_->setText(pageView_->pageCount() > 0 ? QString::number(pageView_->currentPage() + 1) : QString());
+    }
 }
+
+void DocumentWindowController::refreshActionStates()
+{
+    const bool hasQuery = !searchField_->text().isEmpty();
+    actions_.findNext->setEnabled(hasQuery);
+    actions_.findPrevious->setEnabled(hasQuery);
+    actions_.thumbnails->setChecked(thumbnailsShown());
+    actions_.goToPage->setEnabled(pageView_->pageCount() > 0);
+    actions_.showInFileManager->setEnabled(!document_.path.isEmpty());
+    actions_.fullScreen->setChecked(isFullScreen());
+}
+
+void DocumentWindowController::pageFieldEntered()
+{
+    if (const std::optional<int> page = GoToPage::targetPage(pageField_->text(), pageView_->pageCount())) {
+        pageView_->goToPage(*page);
+    }
+    pageField_->clearFocus();
+    pageView_->setFocus();
+    refreshSubtitle();
+}
+
+// Thumbnails
+
+bool DocumentWindowController::thumbnailsShown() const
+{
+    // Collapsed to nothing by dragging counts as hidden.
+    return !sidebar_->isHidden() && splitter_->sizes().value(0) > 0;
+}
+
+void DocumentWindowController::showSidebar(int width)
+{
+    sidebar_->show();
+    const int total = std::max(splitter_->width() - splitter_->handleWidth(), width + 1);
+    splitter_->setSizes({width, total - width});
+}
+
+void DocumentWindowController::toggleThumbnails()
+{
+    if (thumbnailsShown()) {
+        sidebarWidth_ = std::max(sidebar_->width(), static_cast<int>(minSidebarWidth));
+        sidebar_->hide();
+    } else {
+        if (!sidebar_->isHidden()) {
+            sidebarWidth_ = minSidebarWidth;  // collapsed by dragging: back at the narrowest
+        }
+        showSidebar(sidebarWidth_);
+    }
+    if (settings_.store) {
+        settings_.store->setValue(QString::fromLatin1(showThumbnailsKey), thumbnailsShown());
+    }
+    refreshActionStates();
+}
+
+// Go to page, find, help
+
+void DocumentWindowController::goToPageNumber()
+{
+    if (pageView_->pageCount() == 0) {
+        return;
+    }
+    GoToPage::ask(this, pageView_->currentPage(), pageView_->pageCount(),
+                  [view = QPointer<PageView>(pageView_)](int page) {
+                      if (view) {
+                          view->goToPage(page);
+                      }
+                  });
+}
+
+void DocumentWindowController::performFind()
+{
+    searchField_->setFocus(Qt::ShortcutFocusReason);
+    searchField_->selectAll();
+}
+
+bool DocumentWindowController::searchFieldKey(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        finder_->submit(searchField_->text(), event->modifiers() & Qt::ShiftModifier);
+        return true;
+    case Qt::Key_Escape:
+        searchField_->clear();
+        finder_->clear();
+        pageView_->setFocus();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == searchField_ && event->type() == QEvent::KeyPress &&
+        searchFieldKey(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void DocumentWindowController::showShortcuts()
+{
+    ShortcutHelp::show(this);
+}
+
+// Unlock
 
 void DocumentWindowController::runUnlock()
 {
-    if (closedEmitted_) {
+    if (closedEmitted_ || unlockRunning_) {
         return;
     }
-    switch (unlockDocument(document_, passwordPrompt_)) {
-    case UnlockOutcome::notLocked:
+    if (!document_.pdf->isLocked()) {
+        restoreViewState();
         return;
-    case UnlockOutcome::unlocked:
-        pageView_->reloadDocument();
-        refreshSubtitle();
+    }
+    if (settings_.selfTest && qEnvironmentVariableIsSet(selfTestPasswordVariable) &&
+        tryPassword(document_, qEnvironmentVariable(selfTestPasswordVariable))) {
+        didUnlock();
         return;
-    case UnlockOutcome::cancelled:
-        close();
+    }
+    askForPassword(false);
+}
+
+void DocumentWindowController::askForPassword(bool afterWrongPassword)
+{
+    unlockRunning_ = true;
+    passwordPrompt_(unlockPromptText(document_, afterWrongPassword),
+                    [self = QPointer<DocumentWindowController>(this)](std::optional<QString> password) {
+                        if (!self) {
+                            return;
+                        }
+                        if (!password) {
+                            self->unlockRunning_ = false;
+                            self->close();
+                        } else if (tryPassword(self->document_, *password)) {
+                            self->didUnlock();
+                        } else {
+                            // Asked again from the event loop, not from inside the answer.
+                            QTimer::singleShot(0, self, [self] {
+                                if (self) {
+                                    self->askForPassword(true);
+                                }
+                            });
+                        }
+                    });
+}
+
+void DocumentWindowController::didUnlock()
+{
+    unlockRunning_ = false;
+    pageView_->reloadDocument();
+    finder_->setDocument(document_.pdf);
+    refreshSubtitle();
+    refreshActionStates();
+    restoreViewState();
+    emit unlocked();
+}
+
+// View state
+
+void DocumentWindowController::restoreViewState()
+{
+    if (viewStateRestored_ || !settings_.store || document_.path.isEmpty() || pageView_->pageCount() == 0) {
         return;
+    }
+    viewStateRestored_ = true;
+    const std::optional<ViewState> state = ViewStates(*settings_.store).load(document_.path);
+    if (!state) {
+        return;
+    }
+    const ViewRestore restore = ViewStates::restoreFor(*state, pageView_->pageCount());
+    if (restore.scale) {
+        pageView_->setScale(*restore.scale);
+    }
+    if (restore.page) {
+        pageView_->goToPage(*restore.page);
     }
 }
+
+void DocumentWindowController::scheduleViewStateSave()
+{
+    if (!settings_.store || !viewStateRestored_) {
+        return;
+    }
+    viewStateWork_.cancel();
+    viewStateWork_ = DelayedWork::schedule(viewStateDelay, [this] { saveViewState(); }, this);
+}
+
+void DocumentWindowController::saveViewState()
+{
+    if (!settings_.store || document_.path.isEmpty() || pageView_->pageCount() == 0) {
+        return;
+    }
+    ViewState state;
+    state.page = pageView_->currentPage();
+    state.scale = pageView_->scale();
+    state.autoScales = pageView_->autoScales() ? 1 : 0;
+    state.time = settings_.clock();
+    ViewStates(*settings_.store).save(document_.path, state);
+}
+
+// Closing, drag and drop
 
 void DocumentWindowController::closeEvent(QCloseEvent* event)
 {
     QMainWindow::closeEvent(event);
-    if (event->isAccepted() && !closedEmitted_) {
-        closedEmitted_ = true;
-        emit closed(this);
+    if (!event->isAccepted() || closedEmitted_) {
+        return;
+    }
+    viewStateWork_.cancel();
+    saveViewState();
+    if (settings_.store && !settings_.selfTest) {
+        settings_.store->setValue(QString::fromLatin1(windowGeometryKey), saveGeometry());
+        settings_.store->setValue(QString::fromLatin1(sidebarStateKey), splitter_->saveState());
+    }
+    finder_->clear();
+    closedEmitted_ = true;
+    emit closed(this);
+}
+
+void DocumentWindowController::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedPDFs(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void DocumentWindowController::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = droppedPDFs(event->mimeData());
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        emit openFilesRequested(paths);
     }
 }
 

@@ -1,18 +1,45 @@
-// The window of one open document: the page view with its pages, a status
-// line with the page position, and the password prompt for a locked file,
-// which runs once the window is set up. Closing the window closes the
-// document.
+// The window of one open document: a toolbar (thumbnails, zoom, search), the
+// thumbnails sidebar and the page view side by side in a splitter, and a
+// status line with the page position, the document's save status, a page
+// field and the zoom. It runs the password prompt for a locked file (without
+// blocking other windows), find, go to page, and remembers where each file
+// was left. Its commands are QActions (WindowActions): the viewer's own are
+// handled here, the rest are connected by the parts that own them. Closing
+// the window closes the document.
 #pragma once
+
+#include <functional>
 
 #include <QMainWindow>
 
 #include "app/document/OpenedPDF.h"
+#include "app/platform/DelayedWork.h"
+#include "app/ui/PasswordPrompt.h"
+#include "app/ui/StatusLine.h"
+#include "app/ui/WindowActions.h"
 
 class QLabel;
+class QLineEdit;
+class QSettings;
+class QSplitter;
+class QToolBar;
 
 namespace quillet {
 
+class FindController;
 class PageView;
+class ThumbnailView;
+
+struct WindowSettings {
+    // View states, the thumbnails switch and (outside self-test mode) the
+    // window and sidebar geometry; none keeps nothing.
+    QSettings* store = nullptr;
+    // Self-test mode: no geometry is kept, and a locked document first tries
+    // QUILLET_SELFTEST_PASSWORD.
+    bool selfTest = false;
+    // Seconds since 1970, for the view states' time.
+    std::function<qint64()> clock;
+};
 
 class DocumentWindowController : public QMainWindow {
     Q_OBJECT
@@ -20,36 +47,100 @@ class DocumentWindowController : public QMainWindow {
 public:
     static constexpr QSize initialContentSize{1080, 820};
     static constexpr QSize minimumContentSize{520, 360};
+    static constexpr int initialSidebarWidth = 170;
+    static constexpr int minSidebarWidth = 120;
+    static constexpr int maxSidebarWidth = 320;
+    static constexpr char showThumbnailsKey[] = "QuilletShowThumbnails";
+    static constexpr char windowGeometryKey[] = "QuilletDocumentWindow";
+    static constexpr char sidebarStateKey[] = "QuilletSidebar";
+    static constexpr char selfTestPasswordVariable[] = "QUILLET_SELFTEST_PASSWORD";
+    // The view state is stored this long after the last change.
+    static constexpr std::chrono::milliseconds viewStateDelay{1000};
 
     // Starts the unlock step on the next turn of the event loop.
-    explicit DocumentWindowController(OpenedPDF document, QWidget* parent = nullptr);
+    explicit DocumentWindowController(OpenedPDF document, WindowSettings settings = {}, QWidget* parent = nullptr);
     ~DocumentWindowController() override;
 
     const OpenedPDF& document() const { return document_; }
     QString filePath() const { return document_.path; }
     PageView* pageView() const { return pageView_; }
+    ThumbnailView* thumbnails() const { return thumbnails_; }
+    QSplitter* splitter() const { return splitter_; }
+    QLineEdit* searchField() const { return searchField_; }
+    QLineEdit* pageField() const { return pageField_; }
+    QToolBar* toolbar() const { return toolbar_; }
+    FindController& finder() const { return *finder_; }
+    const WindowActions& actions() const { return actions_; }
 
-    // Replaces the password dialog (tests answer it themselves).
-    void setPasswordPrompt(PasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
+    // A synchronous prompt (tests answer at once) or a non-blocking one.
+    void setPasswordPrompt(PasswordPrompt prompt);
+    void setAsyncPasswordPrompt(AsyncPasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
 
-    // "Page i of n" while the document has pages, else empty.
+    // What the document reports; the status line shows it after the page.
+    void setDocumentStatus(const DocumentStatus& status);
+    const DocumentStatus& documentStatus() const { return status_; }
+    // "Page i of n · …"
     QString subtitle() const;
+    QString zoomText() const;
+
+    // The viewer's commands, also reached through actions().
+    void toggleThumbnails();
+    bool thumbnailsShown() const;
+    void goToPageNumber();
+    void performFind();
+    void saveViewState();
+    void showShortcuts();
 
 signals:
     // Emitted once, when the window closes.
     void closed(DocumentWindowController* window);
+    // PDF files dropped on the window.
+    void openFilesRequested(const QStringList& paths);
+    // The locked document was unlocked (and the pages laid out again).
+    void unlocked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void runUnlock();
+    void buildToolbar();
+    void buildStatusBar();
+    void buildSidebar();
+    void connectActions();
+    void restoreWindowGeometry();
     void refreshSubtitle();
+    void refreshActionStates();
+    void runUnlock();
+    void askForPassword(bool afterWrongPassword);
+    void didUnlock();
+    void restoreViewState();
+    void scheduleViewStateSave();
+    void showSidebar(int width);
+    void pageFieldEntered();
+    bool searchFieldKey(QKeyEvent* event);
 
     OpenedPDF document_;
+    WindowSettings settings_;
+    WindowActions actions_;
     PageView* pageView_;
-    QLabel* subtitleLabel_;
-    PasswordPrompt passwordPrompt_;
+    ThumbnailView* thumbnails_ = nullptr;
+    QWidget* sidebar_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLineEdit* searchField_ = nullptr;
+    QLabel* subtitleLabel_ = nullptr;
+    QLineEdit* pageField_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    FindController* finder_ = nullptr;
+    AsyncPasswordPrompt passwordPrompt_;
+    DocumentStatus status_;
+    DelayedWork viewStateWork_;
+    int sidebarWidth_ = initialSidebarWidth;
+    bool unlockRunning_ = false;
+    bool viewStateRestored_ = false;
     bool closedEmitted_ = false;
 };
 

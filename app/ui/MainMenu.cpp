@@ -5,7 +5,6 @@
 #include <QMenuBar>
 
 #include "app/ui/DocumentWindowController.h"
-#include "app/ui/PageView.h"
 #include "app/ui/Strings.h"
 
 namespace quillet::MainMenu {
@@ -37,49 +36,113 @@ void addLanguageItems(QMenu& menu, const MenuActions& actions)
     refreshLanguageChecks(menu, actions.checkedLanguage());
 }
 
-void addFileMenu(QMenuBar& bar, DocumentWindowController& window, const MenuActions& actions)
+void addFileMenu(QMenuBar& bar, const WindowActions& a)
 {
-    QMenu* file = bar.addMenu(Strings::fileMenu.text());
-    file->addAction(Strings::openItem.text(), QKeySequence::Open, &window, [open = actions.open] { open(); });
-    file->addAction(Strings::closeItem.text(), QKeySequence(Qt::CTRL | Qt::Key_W), &window, &QWidget::close);
-    file->addSeparator();
-    QMenu* language = file->addMenu(Strings::languageMenu.text());
-    language->setObjectName(QString::fromLatin1(languageMenuName));
-    addLanguageItems(*language, actions);
-    file->addSeparator();
-    QAction* quit = file->addAction(quitTitle(), QKeySequence(Qt::CTRL | Qt::Key_Q), &window,
-                                    [quitApp = actions.quit] { quitApp(); });
-    quit->setMenuRole(QAction::QuitRole);
+    QMenu* menu = bar.addMenu(Strings::fileMenu.text());
+    menu->addAction(a.open);
+    menu->addMenu(a.openRecent);
+    menu->addSeparator();
+    menu->addAction(a.close);
+    menu->addAction(a.save);
+    menu->addAction(a.saveAs);
+    menu->addAction(a.revertToSaved);
+    menu->addAction(a.revertToOpened);
+    menu->addSeparator();
+    menu->addAction(a.exportFlattened);
+    menu->addAction(a.showInFileManager);
+    menu->addSeparator();
+    menu->addAction(a.pageSetup);
+    menu->addAction(a.print);
+    menu->addSeparator();
+    menu->addAction(a.quit);
 }
 
-void addViewMenu(QMenuBar& bar, DocumentWindowController& window)
+void addEditMenu(QMenuBar& bar, const WindowActions& a)
 {
-    PageView* view = window.pageView();
-    QMenu* menu = bar.addMenu(Strings::viewMenu.text());
-    QAction* zoomIn = menu->addAction(Strings::zoomInItem.text(), view, &PageView::zoomIn);
-    // Ctrl+= zooms in too, so the key works without Shift on most layouts.
-    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
-    menu->addAction(Strings::zoomOutItem.text(), QKeySequence(Qt::CTRL | Qt::Key_Minus), view, &PageView::zoomOut);
-    menu->addAction(Strings::actualSizeItem.text(), QKeySequence(Qt::CTRL | Qt::Key_0), view,
-                    &PageView::actualSize);
-    menu->addAction(Strings::fitWidthItem.text(), QKeySequence(Qt::CTRL | Qt::Key_9), view, &PageView::fitWidth);
+    QMenu* menu = bar.addMenu(Strings::editMenu.text());
+    menu->addAction(a.undo);
+    menu->addAction(a.redo);
     menu->addSeparator();
-    menu->addAction(Strings::nextPageItem.text(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Down), view,
-                    &PageView::goToNextPage);
-    menu->addAction(Strings::previousPageItem.text(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Up), view,
-                    &PageView::goToPreviousPage);
+    for (QAction* action : {a.cut, a.copy, a.paste, a.duplicateMarkup, a.deleteMarkup, a.selectAll}) {
+        menu->addAction(action);
+    }
+    menu->addSeparator();
+    menu->addAction(a.find);
+    menu->addAction(a.findNext);
+    menu->addAction(a.findPrevious);
+}
+
+void addViewMenu(QMenuBar& bar, const WindowActions& a)
+{
+    QMenu* menu = bar.addMenu(Strings::viewMenu.text());
+    menu->addAction(a.thumbnails);
+    menu->addAction(a.commentText);
+    menu->addSeparator();
+    for (QAction* action : {a.zoomIn, a.zoomOut, a.actualSize, a.fitWidth}) {
+        menu->addAction(action);
+    }
+    menu->addSeparator();
+    menu->addAction(a.goToPage);
+    menu->addAction(a.nextPage);
+    menu->addAction(a.previousPage);
+    menu->addSeparator();
+    menu->addAction(a.fullScreen);
+    menu->addSeparator();
+    menu->addMenu(a.language);
+}
+
+void addToolsMenu(QMenuBar& bar, const WindowActions& a)
+{
+    QMenu* menu = bar.addMenu(Strings::toolsMenu.text());
+    for (QAction* tool : a.tools) {
+        menu->addAction(tool);
+    }
+    menu->addSeparator();
+    menu->addAction(a.newSignature);
+}
+
+void addWindowAndHelpMenus(QMenuBar& bar, const WindowActions& a)
+{
+    QMenu* window = bar.addMenu(Strings::windowMenu.text());
+    window->addAction(a.minimize);
+    window->addAction(a.zoomWindow);
+    window->addSeparator();
+    window->addAction(a.bringAllToFront);
+    QMenu* help = bar.addMenu(Strings::helpMenu.text());
+    help->addAction(a.shortcuts);
+    help->addSeparator();
+    help->addAction(a.about);
+}
+
+void connectShellActions(DocumentWindowController& window, const MenuActions& actions)
+{
+    const WindowActions& a = window.actions();
+    const std::pair<QAction*, std::function<void()>> handled[] = {
+        {a.open, actions.open}, {a.quit, actions.quit}, {a.about, actions.about}};
+    for (const auto& [action, handler] : handled) {
+        if (handler) {
+            action->setEnabled(true);
+            QObject::connect(action, &QAction::triggered, &window, [handler] { handler(); });
+        }
+    }
+    a.language->setObjectName(QString::fromLatin1(languageMenuName));
+    if (actions.selectLanguage && actions.checkedLanguage) {
+        addLanguageItems(*a.language, actions);
+    }
 }
 
 }  // namespace
 
 void install(DocumentWindowController& window, const MenuActions& actions)
 {
+    connectShellActions(window, actions);
     QMenuBar* bar = window.menuBar();
-    addFileMenu(*bar, window, actions);
-    addViewMenu(*bar, window);
-    QMenu* help = bar->addMenu(Strings::helpMenu.text());
-    QAction* about = help->addAction(aboutTitle(), &window, [showAbout = actions.about] { showAbout(); });
-    about->setMenuRole(QAction::AboutRole);
+    const WindowActions& a = window.actions();
+    addFileMenu(*bar, a);
+    addEditMenu(*bar, a);
+    addViewMenu(*bar, a);
+    addToolsMenu(*bar, a);
+    addWindowAndHelpMenus(*bar, a);
 }
 
 QMenu* languageMenu(QMenuBar* menuBar)
@@ -96,14 +159,16 @@ void refreshLanguageChecks(QMenu& menu, const QString& checkedCode)
     }
 }
 
-QString aboutTitle()
+QString aboutTitle(Language language)
 {
-    return Strings::aboutPrefix.text() + Strings::displayName.text() + Strings::namedItemSuffix.text();
+    return Strings::aboutPrefix.in(language) + Strings::displayName.in(language) +
+           Strings::namedItemSuffix.in(language);
 }
 
-QString quitTitle()
+QString quitTitle(Language language)
 {
-    return Strings::quitPrefix.text() + Strings::displayName.text() + Strings::namedItemSuffix.text();
+    return Strings::quitPrefix.in(language) + Strings::displayName.in(language) +
+           Strings::namedItemSuffix.in(language);
 }
 
 }  // namespace quillet::MainMenu

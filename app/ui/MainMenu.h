@@ -1,12 +1,16 @@
-// The main menu of a document window: File (Open…, Close, Language ▸, Quit),
-// View (zoom and page steps) and Help (About). Application-wide commands go
-// to the shell through MenuActions; view commands go to the window's page
-// view.
+// The main menu of a document window, with Linux conventions: File, Edit,
+// View (with Language ▸), Tools, Window and Help (Keyboard Shortcuts, About),
+// Quit at the end of File. The items are the window's actions; the
+// application-wide ones (Open…, Quit, About, the language) go to the shell
+// through MenuActions. Before a menu opens, the window's state refreshes its
+// items (check marks, titles, enabled).
 #pragma once
 
 #include <functional>
 
 #include <QString>
+
+#include "app/platform/InterfaceLanguage.h"
 
 class QMainWindow;
 class QMenu;
@@ -36,8 +40,8 @@ QMenu* languageMenu(QMenuBar* menuBar);
 void refreshLanguageChecks(QMenu& menu, const QString& checkedCode);
 
 // "About Verda Edits PDF" / "О программе «Верда правит PDF»", and Quit alike.
-QString aboutTitle();
-QString quitTitle();
+QString aboutTitle(Language language = InterfaceLanguage::current());
+QString quitTitle(Language language = InterfaceLanguage::current());
 
 }  // namespace MainMenu
 

@@ -5,11 +5,18 @@
 #include <chrono>
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
+#include <QSplitter>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/ui/FindController.h"
+#include "app/ui/MainMenu.h"
 #include "app/ui/PageView.h"
+#include "app/ui/ThumbnailView.h"
+#include "app/ui/ViewStates.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -65,9 +72,9 @@ protected:
     QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     // A shown window; deleted by the test's end unless it closed itself.
-    QPointer<DocumentWindowController> show(OpenedPDF document)
+    QPointer<DocumentWindowController> show(OpenedPDF document, WindowSettings settings = {})
     {
-        auto* window = new DocumentWindowController(std::move(document));
+        auto* window = new DocumentWindowController(std::move(document), std::move(settings));
         window->show();
         owned.append(window);
         return window;
@@ -94,6 +101,12 @@ protected:
         PageView* view = window.pageView();
         const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
         return !view->renderer()->cachedImage(page, pixelScale).isNull();
+    }
+
+    void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(target, &event);
     }
 
     testing::TempDir dir;
@@ -172,6 +185,171 @@ TEST_F(DocumentWindowControllerTest, ASlowRendererNeverBlocksTheEventLoop)
     EXPECT_LT(longestGap, 1000) << "the event loop stalled for " << longestGap << " ms";
     // What is on screen now arrives as well.
     EXPECT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
+}
+
+TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsThem)
+{
+    testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("markup.pdf")));
+    QLineEdit* field = window->searchField();
+    FindController& finder = window->finder();
+    field->setText(QStringLiteral("beta"));
+    press(field, Qt::Key_Return);
+    // "Alpha beta" on page 1, "beta gamma Beta" on page 3.
+    ASSERT_TRUE(testing::pumpUntil([&] { return !finder.isSearching(); }));
+    ASSERT_EQ(finder.matches().size(), 3u);
+    EXPECT_EQ(finder.currentIndex(), 0);
+    EXPECT_EQ(window->pageView()->findHighlightCount(), 3);
+
+    press(field, Qt::Key_Return);
+    EXPECT_EQ(finder.currentIndex(), 1);
+    EXPECT_EQ(window->pageView()->currentPage(), 2);
+    press(field, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(finder.currentIndex(), 0);
+    // Find Previous wraps around to the last match, Find Next back to the first.
+    window->actions().findPrevious->trigger();
+    EXPECT_EQ(finder.currentIndex(), 2);
+    window->actions().findNext->trigger();
+    EXPECT_EQ(finder.currentIndex(), 0);
+
+    press(field, Qt::Key_Escape);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(finder.matches().empty());
+    EXPECT_EQ(window->pageView()->findHighlightCount(), 0);
+    EXPECT_FALSE(window->actions().findNext->isEnabled());
+
+    // A new query searches again instead of stepping.
+    field->setText(QStringLiteral("gamma"));
+    press(field, Qt::Key_Return);
+    ASSERT_TRUE(testing::pumpUntil([&] { return !finder.isSearching(); }));
+    EXPECT_EQ(finder.matches().size(), 1u);
+}
+
+TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth)
+{
+    auto store = testing::settingsIn(dir.file("defaults.ini"));
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")), {store.get(), false, {}});
+    EXPECT_FALSE(window->thumbnailsShown());  // absent key: hidden
+    window->toggleThumbnails();
+    ASSERT_TRUE(window->thumbnailsShown());
+    EXPECT_EQ(window->splitter()->sizes().value(0), DocumentWindowController::initialSidebarWidth);
+    EXPECT_TRUE(store->value(DocumentWindowController::showThumbnailsKey).toBool());
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->thumbnails()->hasThumbnail(0); }));
+
+    // Hidden and shown again: the width it had.
+    window->splitter()->setSizes({250, 800});
+    window->toggleThumbnails();
+    EXPECT_FALSE(window->thumbnailsShown());
+    EXPECT_FALSE(store->value(DocumentWindowController::showThumbnailsKey).toBool());
+    window->toggleThumbnails();
+    EXPECT_EQ(window->splitter()->sizes().value(0), 250);
+
+    // Dragged shut: the next toggle brings it back at 120.
+    window->splitter()->setSizes({0, 1080});
+    EXPECT_FALSE(window->thumbnailsShown());
+    window->toggleThumbnails();
+    EXPECT_TRUE(window->thumbnailsShown());
+    EXPECT_EQ(window->splitter()->sizes().value(0), DocumentWindowController::minSidebarWidth);
+    // Resizing the window leaves the sidebar's width alone.
+    window->resize(1300, 820);
+    testing::pumpFor(20ms);
+    EXPECT_EQ(window->splitter()->sizes().value(0), DocumentWindowController::minSidebarWidth);
+}
+
+TEST_F(DocumentWindowControllerTest, ReopensWhereTheFileWasLeft)
+{
+    testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
+    auto store = testing::settingsIn(dir.file("defaults.ini"));
+    const WindowSettings settings{store.get(), false, [] { return qint64(1234); }};
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("forty.pdf")), settings);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->pageView()->pageCount() == 40; }));
+    testing::pumpFor(20ms);
+    window->pageView()->setScale(1.5);
+    window->pageView()->goToPage(12);
+    window->close();
+    const std::optional<ViewState> saved = ViewStates(*store).load(path("forty.pdf"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->page, 12);
+    EXPECT_EQ(saved->scale, 1.5);
+    EXPECT_EQ(saved->autoScales, 0);
+    EXPECT_EQ(saved->time, 1234);
+
+    window = show(OpenedPDF::open(path("forty.pdf")), settings);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->pageView()->currentPage() == 12; }));
+    EXPECT_EQ(window->pageView()->scale(), 1.5);
+    EXPECT_FALSE(window->pageView()->autoScales());
+    window->close();
+
+    // A scale of 25 is ignored, the page still restored.
+    ViewStates(*store).save(path("forty.pdf"), ViewState{30, 25, 0, 1});
+    window = show(OpenedPDF::open(path("forty.pdf")), settings);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->pageView()->currentPage() == 30; }));
+    EXPECT_TRUE(window->pageView()->autoScales());
+}
+
+TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
+{
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
+    MainMenu::install(*window, MenuActions{});
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->isActiveWindow(); }));
+    const double fitted = window->pageView()->scale();
+    // Ctrl+= zooms in as Ctrl++ does, though only Ctrl++ is shown in the menu.
+    QTest::keyClick(window->pageView(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_NEAR(window->pageView()->scale(), fitted * PageView::zoomStep, 1e-9);
+    EXPECT_EQ(window->zoomText(), QString::number(qRound(fitted * PageView::zoomStep * 100)) + "%");
+    QTest::keyClick(window->pageView(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(window->pageView()->scale(), 1.0);
+    EXPECT_EQ(window->actions().zoomIn->shortcuts().value(0), QKeySequence(Qt::CTRL | Qt::Key_Plus));
+
+    // A page number typed into the status line.
+    window->pageField()->setText(QStringLiteral("3"));
+    press(window->pageField(), Qt::Key_Return);
+    EXPECT_EQ(window->pageView()->currentPage(), 2);
+    window->setDocumentStatus(DocumentStatus{QString(), true, QString(), true});
+    EXPECT_EQ(window->subtitle(), QStringLiteral("Page 3 of 3 · Saving…"));
+
+    EXPECT_EQ(MainMenu::quitTitle(Language::ru), QStringLiteral("Завершить «Верда правит PDF»"));
+    EXPECT_EQ(MainMenu::quitTitle(Language::en), QStringLiteral("Quit Verda Edits PDF"));
+    // The commands other parts own wait for them, disabled.
+    EXPECT_FALSE(window->actions().save->isEnabled());
+    EXPECT_TRUE(window->actions().goToPage->isEnabled());
+}
+
+TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking)
+{
+    testing::encryptedCopy(dir.file("three.pdf"), dir.file("a.pdf"), "pw-a");
+    testing::encryptedCopy(dir.file("three.pdf"), dir.file("b.pdf"), "pw-b");
+    struct Pending {
+        QString text;
+        PasswordAnswer answer;
+    };
+    std::vector<Pending> asked;
+    auto prompt = [&](const QString& text, PasswordAnswer answer) { asked.push_back({text, std::move(answer)}); };
+    QPointer<DocumentWindowController> a = show(OpenedPDF::open(path("a.pdf")));
+    QPointer<DocumentWindowController> b = show(OpenedPDF::open(path("b.pdf")));
+    a->setAsyncPasswordPrompt(prompt);
+    b->setAsyncPasswordPrompt(prompt);
+    // Both prompts are up at once: neither waits for the other.
+    ASSERT_TRUE(testing::pumpUntil([&] { return asked.size() == 2; }));
+    EXPECT_EQ(asked[0].text, QStringLiteral("Enter the password to open “a.pdf”."));
+    EXPECT_EQ(a->subtitle(), QString());
+
+    std::exchange(asked[1].answer, nullptr)(QStringLiteral("pw-b"));
+    EXPECT_EQ(b->pageView()->pageCount(), 3);
+    std::exchange(asked[0].answer, nullptr)(QStringLiteral("wrong"));
+    ASSERT_TRUE(testing::pumpUntil([&] { return asked.size() == 3; }));
+    EXPECT_EQ(asked[2].text, QStringLiteral("Incorrect password. Try again."));
+    std::exchange(asked[2].answer, nullptr)(std::nullopt);
+    EXPECT_TRUE(a.isNull() || !a->isVisible());  // cancelled: the window closes
+
+    // Self-test mode unlocks with QUILLET_SELFTEST_PASSWORD, without a prompt.
+    qputenv(DocumentWindowController::selfTestPasswordVariable, "pw-a");
+    QPointer<DocumentWindowController> c = show(OpenedPDF::open(path("a.pdf")), {nullptr, true, {}});
+    c->setAsyncPasswordPrompt(prompt);
+    ASSERT_TRUE(testing::pumpUntil([&] { return c->pageView()->pageCount() == 3; }));
+    qunsetenv(DocumentWindowController::selfTestPasswordVariable);
+    EXPECT_EQ(asked.size(), 3u);
 }
 
 }  // namespace

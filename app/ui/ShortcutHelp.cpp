@@ -1,0 +1,63 @@
+#include "app/ui/ShortcutHelp.h"
+
+#include <QMessageBox>
+#include <QStringList>
+
+#include "app/platform/InterfaceLanguage.h"
+#include "app/ui/Strings.h"
+
+namespace quillet::ShortcutHelp {
+
+namespace {
+
+constexpr LocalizedString lines[] = {
+    {"V — select and move markup", "V — выбор и перемещение пометок"},
+    {"P — pen", "P — перо"},
+    {"H — highlighter", "H — маркер"},
+    {"T — text", "T — текст"},
+    {"N — comment (a standard note in other apps)", "N — комментарий (в других программах — обычная заметка)"},
+    {"A — arrow with a comment", "A — стрелка с комментарием"},
+    {"S — signature", "S — подпись"},
+    {"E — eraser", "E — ластик"},
+    {"Esc — deselect / finish typing", "Esc — снять выделение / закончить ввод"},
+    {"Delete — delete the selected markup", "Delete — удалить выделенную пометку"},
+    {"Arrow keys — nudge markup (Shift — by 10 pt)", "Стрелки — сдвинуть пометку (Shift — на 10 pt)"},
+    {"Double-click text — edit it", "Двойной щелчок по тексту — изменить его"},
+    {"Ctrl+Z / Ctrl+Shift+Z — undo / redo", "Ctrl+Z / Ctrl+Shift+Z — отменить / повторить"},
+    {"Ctrl+C, Ctrl+V, Ctrl+D — copy, paste, duplicate markup",
+     "Ctrl+C, Ctrl+V, Ctrl+D — скопировать, вставить, дублировать пометку"},
+    {"Ctrl++ / Ctrl+− / Ctrl+0 — zoom", "Ctrl++ / Ctrl+− / Ctrl+0 — масштаб"},
+    {"Ctrl+Alt+C — show or hide the text of all comments",
+     "Ctrl+Alt+C — показать или скрыть текст всех комментариев"},
+    {"Ctrl+Alt+S — page thumbnails", "Ctrl+Alt+S — миниатюры страниц"},
+    {"Ctrl+F — find text", "Ctrl+F — поиск текста"},
+    {"Home / End — first / last page", "Home / End — первая / последняя страница"},
+    {"Space / Shift+Space — a screen down / up", "Пробел / Shift+Пробел — на экран вниз / вверх"},
+    {"Ctrl+PgDn / Ctrl+PgUp — next / previous page", "Ctrl+PgDn / Ctrl+PgUp — следующая / предыдущая страница"},
+};
+
+}  // namespace
+
+QString text()
+{
+    QStringList result;
+    for (const LocalizedString& line : lines) {
+        result.append(line.text());
+    }
+    return result.join(QLatin1Char('\n'));
+}
+
+void show(QWidget* window)
+{
+    auto* box = new QMessageBox(window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("QuilletShortcuts"));
+    box->setWindowModality(Qt::WindowModal);
+    box->setWindowTitle(Strings::keyboardShortcutsItem.text());
+    box->setText(Strings::keyboardShortcutsItem.text());
+    box->setInformativeText(text());
+    box->setStandardButtons(QMessageBox::Ok);
+    box->open();
+}
+
+}  // namespace quillet::ShortcutHelp
