@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/document/WorkingCopy.h"
 #include "app/platform/DefaultsStore.h"
+#include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
 #include "app/ui/ApplicationShell.h"
 #include "app/ui/LanguageChoice.h"
@@ -81,6 +84,20 @@ std::optional<int> answerWithoutDisplay(int argc, char** argv)
     return readArguments(QCoreApplication::arguments()).exitCode.value_or(0);
 }
 
+// Qt's own dialogs (file chooser, message boxes) speak the interface language.
+void loadQtTranslations(Language language, QTranslator& translator)
+{
+    if (language == Language::en) {
+        return;
+    }
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator.load(QStringLiteral("qtbase_") + languageCode(language), folder)) {
+        QCoreApplication::installTranslator(&translator);
+    } else {
+        logLine("no Qt translations in " + folder.toStdString());
+    }
+}
+
 }  // namespace
 
 int runApplication(int argc, char** argv)
@@ -110,6 +127,8 @@ int runApplication(int argc, char** argv)
 
     const Language language = LanguageChoice::languageAtLaunch(store, LanguageChoice::systemPreferredLanguages());
     InterfaceLanguage::fix(language);
+    QTranslator qtTranslator;
+    loadQtTranslations(language, qtTranslator);
 
     QApplication::setApplicationDisplayName(Strings::displayName.text());
     // The application id: the name of the desktop entry, the AppStream

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -27,12 +28,23 @@
 #include "app/ui/PageView.h"
 #include "app/ui/ShortcutHelp.h"
 #include "app/ui/ThumbnailView.h"
+#include "app/ui/ToolIcons.h"
 #include "app/ui/ViewStates.h"
 #include "app/ui/WindowStrings.h"
 
 namespace quillet {
 
 namespace {
+
+// A toolbar symbol in the palette's text colour.
+QIcon symbolIcon(const QString& symbol, const QPalette& palette)
+{
+    QIcon icon;
+    for (int pixels : {16, 24, 32, 48}) {
+        icon.addPixmap(QPixmap::fromImage(ToolIcons::symbolImage(symbol, pixels, palette.color(QPalette::WindowText))));
+    }
+    return icon;
+}
 
 QStringList droppedPDFs(const QMimeData* mime)
 {
@@ -139,23 +151,38 @@ void DocumentWindowController::buildToolbar()
     toolbar_->setMovable(false);
     toolbar_->setFloatable(false);
     toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
-    toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    QAction* sidebar = toolbar_->addAction(WindowStrings::thumbnailsLabel.text());
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const auto flexibleSpace = [this] {
+        auto* spacer = new QWidget(toolbar_);
+        spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        toolbar_->addWidget(spacer);
+    };
+    QAction* sidebar = toolbar_->addAction(symbolIcon(QStringLiteral("sidebar.left"), palette()),
+                                           WindowStrings::thumbnailsLabel.text());
     sidebar->setCheckable(true);
     sidebar->setObjectName(QStringLiteral("sidebar"));
     connect(sidebar, &QAction::triggered, this, &DocumentWindowController::toggleThumbnails);
     connect(actions_.thumbnails, &QAction::toggled, sidebar, &QAction::setChecked);
 
-    auto* spacer = new QWidget(toolbar_);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar_->addWidget(spacer)->setObjectName(QStringLiteral("tools-area"));
+    flexibleSpace();
+    auto* tools = new QActionGroup(this);
+    tools->setExclusive(true);
+    for (QAction* tool : actions_.tools) {
+        tools->addAction(tool);
+        toolbar_->addAction(tool);
+    }
+    // The style button goes before this separator.
+    styleSlot_ = toolbar_->addSeparator();
+    flexibleSpace();
 
-    QAction* zoomOut = toolbar_->addAction(QStringLiteral("−"));
-    zoomOut->setToolTip(WindowStrings::zoomLabel.text());
+    toolbar_->addAction(actions_.commentText);
+    actions_.commentText->setIcon(symbolIcon(QStringLiteral("text.bubble"), palette()));
+    QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
+                                           WindowStrings::zoomLabel.text());
     zoomOut->setObjectName(QStringLiteral("zoom-out"));
     connect(zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
-    QAction* zoomIn = toolbar_->addAction(QStringLiteral("+"));
-    zoomIn->setToolTip(WindowStrings::zoomLabel.text());
+    QAction* zoomIn = toolbar_->addAction(symbolIcon(QStringLiteral("plus.magnifyingglass"), palette()),
+                                          WindowStrings::zoomLabel.text());
     zoomIn->setObjectName(QStringLiteral("zoom-in"));
     connect(zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
 

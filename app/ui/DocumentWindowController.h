@@ -69,6 +69,8 @@ public:
     QLineEdit* searchField() const { return searchField_; }
     QLineEdit* pageField() const { return pageField_; }
     QToolBar* toolbar() const { return toolbar_; }
+    // The style button's place in the toolbar: insert it before this action.
+    QAction* toolbarStyleSlot() const { return styleSlot_; }
     FindController& finder() const { return *finder_; }
     const WindowActions& actions() const { return actions_; }
 
@@ -130,6 +132,7 @@ private:
     QWidget* sidebar_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    QAction* styleSlot_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QLabel* subtitleLabel_ = nullptr;
     QLineEdit* pageField_ = nullptr;

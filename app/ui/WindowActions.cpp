@@ -6,6 +6,8 @@
 
 #include "app/ui/MainMenu.h"
 #include "app/ui/Strings.h"
+#include "app/ui/Tool.h"
+#include "app/ui/ToolIcons.h"
 #include "app/ui/WindowStrings.h"
 
 namespace quillet {
@@ -82,11 +84,16 @@ WindowActions createWindowActions(QWidget& owner)
     a.fullScreen->setCheckable(true);
     a.language = new QMenu(Strings::languageMenu.text(), &owner);
 
-    for (int i = 0; i < static_cast<int>(a.tools.size()); ++i) {
-        a.tools[static_cast<size_t>(i)] = make(owner, QString(), {}, later);
-        a.tools[static_cast<size_t>(i)]->setData(i);
-        a.tools[static_cast<size_t>(i)]->setCheckable(true);
-        a.tools[static_cast<size_t>(i)]->setVisible(false);  // until the tools are named
+    // Tools: plain letters, as the shortcut help lists them; tag = index.
+    static constexpr char toolKeys[] = "VPHTNASE";
+    for (size_t i = 0; i < a.tools.size(); ++i) {
+        const Tool tool = allTools[i];
+        QAction* action = make(owner, toolDisplayName(tool), {QKeySequence(QChar::fromLatin1(toolKeys[i]))}, later);
+        action->setData(static_cast<int>(i));
+        action->setCheckable(true);
+        action->setIcon(ToolIcons::icon(tool, owner.palette()));
+        action->setToolTip(action->text() + QStringLiteral(" (") + QChar::fromLatin1(toolKeys[i]) + QLatin1Char(')'));
+        a.tools[i] = action;
     }
     a.newSignature = make(owner, Strings::newSignatureItem, {}, later);
 

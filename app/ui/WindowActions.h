@@ -51,7 +51,8 @@ struct WindowActions {
     QAction* previousPage = nullptr;
     QAction* fullScreen = nullptr;
     QMenu* language = nullptr;         // the shell fills it
-    // Tools: tag = the tool's index (0 to 7), then New Signature…
+    // Tools: data = the tool's index (0 to 7) in Tool order, titled with the
+    // tool's name, its symbol and its key; then New Signature…
     std::array<QAction*, 8> tools{};
     QAction* newSignature = nullptr;
     // Window (the window)
