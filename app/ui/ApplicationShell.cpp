@@ -14,6 +14,7 @@
 #include "app/ui/MainMenu.h"
 #include "app/ui/PageRenderer.h"
 #include "app/ui/Strings.h"
+#include "app/ui/WindowProbe.h"
 
 namespace quillet {
 
@@ -149,6 +150,9 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     auto* window = new DocumentWindowController(std::move(*document), WindowSettings{options_.store, options_.selfTest, {}});
     if (options_.passwordPrompt) {
         window->setPasswordPrompt(options_.passwordPrompt(window));
+    }
+    if (options_.selfTest) {
+        WindowProbe::attachIfRequested(*window);
     }
     MainMenu::install(*window, MenuActions{
                                    [this, window] { openDocumentPanel(window); },

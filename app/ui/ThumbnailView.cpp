@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractListModel>
+#include <QIcon>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -49,7 +50,12 @@ public:
             return QString::number(index.row() + 1);
         }
         if (role == Qt::DecorationRole) {
-            return thumbnail(index.row());
+            // The same picture when selected: the selection shows in the cell, not as a tint.
+            const QPixmap pixmap = thumbnail(index.row());
+            QIcon icon;
+            icon.addPixmap(pixmap, QIcon::Normal);
+            icon.addPixmap(pixmap, QIcon::Selected);
+            return icon;
         }
         if (role == Qt::SizeHintRole) {
             return QSize(ThumbnailView::thumbnailSize.width() + 2 * cellPadding,

@@ -1,0 +1,176 @@
+#include "app/ui/DocumentAttachment.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QUndoStack>
+
+#include "app/document/AnnotationStore.h"
+#include "app/document/InkDocument.h"
+#include "app/editor/EditorController.h"
+#include "app/editor/ItemPainter.h"
+#include "app/ui/DocumentWindowController.h"
+#include "app/ui/PageView.h"
+#include "app/ui/Strings.h"
+#include "app/ui/ThumbnailView.h"
+#include "app/ui/ToolSettings.h"
+
+namespace quillet {
+
+DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocument& document)
+    : QObject(&window), window_(window), document_(document)
+{
+    createEditor();
+    connectStatus();
+    connectFileCommands();
+    connectEditCommands();
+    connectTools();
+    connect(&document_, &InkDocument::reloaded, this, [this] {
+        editor_.reset();
+        window_.pageView()->setDocument(document_.pdf());
+        createEditor();
+        syncToolChecks();
+    });
+    // The thumbnails show the markup; any undo step may have changed it.
+    window_.thumbnails()->setOverlayPainter([this](QPainter& painter, int page, const QTransform& displayToThumbnail) {
+        const std::optional<PDFPageGeometry> geometry = window_.pageView()->pageGeometry(page);
+        if (!geometry || document_.store() == nullptr) {
+            return;
+        }
+        ItemPainter::paintAnnotations(painter, document_.store()->annotationsOnPage(page),
+                                      geometry->pageToDisplay() * displayToThumbnail, true);
+    });
+    connect(document_.undoStack(), &QUndoStack::indexChanged, window_.thumbnails(),
+            [this] { window_.thumbnails()->viewport()->update(); });
+    refreshStatus();
+}
+
+DocumentAttachment::~DocumentAttachment() = default;
+
+void DocumentAttachment::createEditor()
+{
+    if (document_.store() == nullptr) {
+        return;
+    }
+    editor_ = std::make_unique<EditorController>(*window_.pageView(), *document_.store(), *document_.undoStack(),
+                                                 ToolSettings::shared());
+}
+
+void DocumentAttachment::connectStatus()
+{
+    connect(&document_, &InkDocument::statusChanged, this, &DocumentAttachment::refreshStatus);
+}
+
+void DocumentAttachment::refreshStatus()
+{
+    window_.setDocumentStatus(DocumentStatus{document_.notice().value_or(QString()), document_.isSaving(),
+                                             document_.lastSaveError().value_or(QString()), document_.isEdited()});
+    window_.setWindowModified(document_.isEdited());
+    window_.actions().revertToOpened->setEnabled(document_.canRevertToOpened());
+}
+
+void DocumentAttachment::connectFileCommands()
+{
+    const WindowActions& a = window_.actions();
+    a.save->setEnabled(true);
+    connect(a.save, &QAction::triggered, this, [this] { document_.save(); });
+    a.saveAs->setEnabled(true);
+    connect(a.saveAs, &QAction::triggered, this, [this] {
+        // Window-modal and non-blocking, like every prompt of the window.
+        auto* dialog = new QFileDialog(&window_, QString(), document_.filePath(), Strings::openPanelFilter.text());
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(QStringLiteral("pdf"));
+        dialog->setWindowModality(Qt::WindowModal);
+        connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { document_.saveAs(path); });
+        dialog->open();
+    });
+    const auto revert = [this](std::optional<QString> error) {
+        if (error) {
+            document_.showNotice(*error);
+        }
+    };
+    a.revertToSaved->setEnabled(true);
+    connect(a.revertToSaved, &QAction::triggered, this, [this, revert] { revert(document_.revertToSaved()); });
+    connect(a.revertToOpened, &QAction::triggered, this, [this, revert] { revert(document_.revertToOpened()); });
+}
+
+void DocumentAttachment::connectEditCommands()
+{
+    const WindowActions& a = window_.actions();
+    QUndoStack* stack = document_.undoStack();
+    connect(a.undo, &QAction::triggered, stack, &QUndoStack::undo);
+    connect(a.redo, &QAction::triggered, stack, &QUndoStack::redo);
+    connect(stack, &QUndoStack::canUndoChanged, a.undo, &QAction::setEnabled);
+    connect(stack, &QUndoStack::canRedoChanged, a.redo, &QAction::setEnabled);
+    a.undo->setEnabled(stack->canUndo());
+    a.redo->setEnabled(stack->canRedo());
+
+    const std::pair<QAction*, bool (EditorController::*)()> commands[] = {
+        {a.cut, &EditorController::cut},
+        {a.copy, &EditorController::copy},
+        {a.paste, &EditorController::paste},
+        {a.duplicateMarkup, &EditorController::duplicate},
+        {a.deleteMarkup, &EditorController::deleteSelection},
+    };
+    for (const auto& [action, command] : commands) {
+        connect(action, &QAction::triggered, this, [this, command = command] {
+            if (editor_) {
+                (editor_.get()->*command)();
+            }
+        });
+    }
+    connect(a.selectAll, &QAction::triggered, this, [this] {
+        if (editor_) {
+            editor_->selectAll();
+        }
+    });
+    // The Edit menu is validated as it opens.
+    for (QAction* action : {a.cut, a.copy, a.paste, a.duplicateMarkup, a.deleteMarkup, a.selectAll}) {
+        for (QObject* menu : action->associatedObjects()) {
+            if (auto* m = qobject_cast<QMenu*>(menu)) {
+                connect(m, &QMenu::aboutToShow, this, &DocumentAttachment::refreshEditActions, Qt::UniqueConnection);
+            }
+        }
+    }
+    refreshEditActions();
+}
+
+void DocumentAttachment::refreshEditActions()
+{
+    const WindowActions& a = window_.actions();
+    const bool editor = editor_ != nullptr;
+    a.cut->setEnabled(editor && editor_->canCut());
+    a.copy->setEnabled(editor && editor_->canCopy());
+    a.paste->setEnabled(editor && editor_->canPaste());
+    a.duplicateMarkup->setEnabled(editor && editor_->canDuplicate());
+    a.deleteMarkup->setEnabled(editor && editor_->canDelete());
+    a.selectAll->setEnabled(editor);
+}
+
+void DocumentAttachment::connectTools()
+{
+    const WindowActions& a = window_.actions();
+    for (size_t i = 0; i < a.tools.size(); ++i) {
+        a.tools[i]->setEnabled(true);
+        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] {
+            if (editor_) {
+                editor_->setTool(tool);
+            }
+            syncToolChecks();
+        });
+    }
+    syncToolChecks();
+}
+
+void DocumentAttachment::syncToolChecks()
+{
+    const Tool current = editor_ ? editor_->tool() : Tool::select;
+    for (size_t i = 0; i < window_.actions().tools.size(); ++i) {
+        window_.actions().tools[i]->setChecked(allTools[i] == current);
+    }
+    window_.pageView()->setFocus();
+}
+
+}  // namespace quillet

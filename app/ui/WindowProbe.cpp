@@ -1,0 +1,148 @@
+#include "app/ui/WindowProbe.h"
+
+#include <fstream>
+#include <string>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTimer>
+
+#include "app/platform/PlatformLog.h"
+#include "app/ui/DocumentWindowController.h"
+#include "app/ui/PageRenderer.h"
+#include "app/ui/PageView.h"
+#include "app/ui/ThumbnailView.h"
+
+namespace quillet::WindowProbe {
+
+namespace {
+
+constexpr int pollMilliseconds = 5;
+
+bool currentPageOnScreen(DocumentWindowController& window)
+{
+    PageView* view = window.pageView();
+    if (!window.isVisible() || view->pageCount() == 0 || view->renderer() == nullptr) {
+        return false;
+    }
+    const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
+    return !view->renderer()->cachedImage(view->currentPage(), pixelScale).isNull();
+}
+
+// Milliseconds since the process started, from /proc (the kernel's clock
+// ticks since boot) so that the time before main() counts too.
+qint64 millisecondsSinceProcessStart()
+{
+    std::ifstream stat("/proc/self/stat");
+    std::string field;
+    for (int i = 0; i < 22 && stat >> field; ++i) {
+    }
+    std::ifstream uptimeFile("/proc/uptime");
+    double uptime = 0;
+    uptimeFile >> uptime;
+    const double startSeconds = std::stod(field.empty() ? "0" : field) / 100.0;
+    return static_cast<qint64>((uptime - startSeconds) * 1000);
+}
+
+std::string peakMemory()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return line;
+        }
+    }
+    return "VmHWM: unknown";
+}
+
+// Calls `ready` every few milliseconds until it returns true.
+void pollUntil(DocumentWindowController& window, std::function<bool()> ready)
+{
+    auto* timer = new QTimer(&window);
+    timer->setInterval(pollMilliseconds);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, ready = std::move(ready)] {
+        if (ready()) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+void exitAfterFirstPaint(DocumentWindowController& window)
+{
+    pollUntil(window, [&window] {
+        if (!currentPageOnScreen(window)) {
+            return false;
+        }
+        window.pageView()->viewport()->repaint();
+        logLine("first page painted after " + std::to_string(millisecondsSinceProcessStart()) + " ms");
+        QCoreApplication::exit(0);
+        return true;
+    });
+}
+
+void saveScreenshot(DocumentWindowController& window, const QString& path)
+{
+    if (!window.thumbnailsShown()) {
+        window.toggleThumbnails();
+    }
+    pollUntil(window, [&window, path] {
+        ThumbnailView* thumbnails = window.thumbnails();
+        const int visible = std::min(window.pageView()->pageCount(), 4);
+        for (int page = 0; page < visible; ++page) {
+            if (!thumbnails->hasThumbnail(page)) {
+                return false;
+            }
+        }
+        if (!currentPageOnScreen(window)) {
+            return false;
+        }
+        if (!window.grab().save(path)) {
+            logLine("cannot write the screenshot " + path.toStdString());
+        }
+        QCoreApplication::exit(0);
+        return true;
+    });
+}
+
+void scrollThrough(DocumentWindowController& window)
+{
+    auto next = std::make_shared<int>(0);
+    pollUntil(window, [&window, next] {
+        PageView* view = window.pageView();
+        if (view->pageCount() == 0) {
+            return false;
+        }
+        // A page at a time, each one painted before the next.
+        if (*next > 0 && !currentPageOnScreen(window)) {
+            return false;
+        }
+        if (*next >= view->pageCount()) {
+            logLine("scrolled through " + std::to_string(view->pageCount()) + " pages, " + peakMemory());
+            window.close();
+            return true;
+        }
+        view->goToPage((*next)++);
+        return false;
+    });
+}
+
+}  // namespace
+
+void attachIfRequested(DocumentWindowController& window)
+{
+    if (qEnvironmentVariable(firstPaintVariable) == QStringLiteral("exit")) {
+        exitAfterFirstPaint(window);
+    }
+    if (qEnvironmentVariableIsSet(screenshotVariable)) {
+        saveScreenshot(window, qEnvironmentVariable(screenshotVariable));
+    }
+    if (qEnvironmentVariableIsSet(scrollThroughVariable)) {
+        scrollThrough(window);
+    }
+}
+
+}  // namespace quillet::WindowProbe
