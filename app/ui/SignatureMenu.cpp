@@ -1,10 +1,39 @@
 #include "app/ui/SignatureMenu.h"
 
+#include <QToolButton>
+#include <QWidgetAction>
+
 #include "app/platform/InterfaceLanguage.h"
 
 namespace quillet {
 
 namespace {
+
+// Menu items show icons at the small icon size; a thumbnail needs its own
+// size, so each one is a flat button that triggers its action.
+QAction* addThumbnail(QMenu& menu, const QImage& image, bool checked) {
+    auto* action = new QWidgetAction(&menu);
+    auto* button = new QToolButton;
+    button->setAutoRaise(true);
+    button->setCheckable(true);
+    button->setChecked(checked);
+    button->setIcon(QIcon(QPixmap::fromImage(image)));
+    button->setIconSize(image.deviceIndependentSize().toSize());
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    action->setDefaultWidget(button);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    QObject::connect(button, &QToolButton::clicked, action, [action, &menu] {
+        action->trigger();
+        // The top menu closes, also when the button sits in a submenu.
+        for (QWidget* w = &menu; w; w = w->parentWidget())
+            if (auto* m = qobject_cast<QMenu*>(w)) m->close();
+    });
+    menu.addAction(action);
+    return action;
+}
+
 constexpr LocalizedString kDelete{"Delete Signature", "Удалить подпись"};
 constexpr LocalizedString kCreate{"Create New Signature…", "Создать новую подпись…"};
 }  // namespace
@@ -16,24 +45,20 @@ void SignatureMenu::build(QMenu& menu, const SignatureLibrary& library, const st
     const qreal ratio = menu.devicePixelRatioF();
     QMenu* deleteMenu = library.signatures().empty() ? nullptr : new QMenu(kDelete.text(), &menu);
     for (const SavedSignature& signature : library.signatures()) {
-        const QIcon image(QPixmap::fromImage(SignatureLibrary::thumbnail(signature, ink, ratio)));
         const QString id = QString::fromStdString(signature.id.text());
-        QAction* pick = menu.addAction(image, QString());
+        const QImage image = SignatureLibrary::thumbnail(signature, ink, ratio);
+        QAction* pick = addThumbnail(menu, image, current == signature.id);
         pick->setData(id);
-        pick->setCheckable(true);
-        pick->setChecked(current == signature.id);
         QObject::connect(pick, &QAction::triggered, &menu, [actions, id = signature.id] {
             if (actions.pick) actions.pick(id);
         });
-        QAction* remove = deleteMenu->addAction(image, QString());
+        QAction* remove = addThumbnail(*deleteMenu, image, false);
         remove->setData(id);
         QObject::connect(remove, &QAction::triggered, &menu, [actions, id = signature.id] {
             if (actions.remove) actions.remove(id);
         });
     }
     if (deleteMenu) {
-        menu.setStyleSheet(QStringLiteral("QMenu { icon-size: 120px; }"));
-        deleteMenu->setStyleSheet(QStringLiteral("QMenu { icon-size: 120px; }"));
         menu.addSeparator();
         menu.addMenu(deleteMenu);
     }
