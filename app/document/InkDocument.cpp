@@ -618,13 +618,21 @@ void InkDocument::close()
     if (closed_) {
         return;
     }
+    const bool edited = isEdited();
+    if (edited) {
+        recordJournal();  // the last state, also a draft not yet recorded
+    }
     closed_ = true;
     ++autosaveTicket_;
     if (!watcher_.files().isEmpty()) {
         watcher_.removePaths(watcher_.files());
     }
     // An edited document keeps its journal: its markup comes back next time.
-    if (!isEdited() && journal_.discard) {
+    if (edited) {
+        if (journal_.flush) {
+            journal_.flush();
+        }
+    } else if (journal_.discard) {
         journal_.discard(filePath_);
     }
     std::optional<SaveSource> source;

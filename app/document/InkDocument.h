@@ -53,6 +53,8 @@ struct DocumentJournal {
     std::function<void(const QString& path)> noteIdentity;
     // Writes the pages shortly after (a burst of records writes once).
     std::function<void(const QString& path, const PageItems& pages)> record;
+    // Writes a scheduled record now (an edited document that closes).
+    std::function<void()> flush;
     // Drops pending writes and deletes the journal (of `path` and of the last recorded path).
     std::function<void(const std::optional<QString>& path)> discard;
     // The pages saved for exactly this version of the file.
@@ -136,6 +138,11 @@ public:
     double lastSaveDuration() const { return lastSaveDuration_; }
     // The file was replaced by another program while this document had edits.
     bool fileReplacedOnDisk() const { return fileReplaced_; }
+    // The window that asks the question of Services::askFileReplaced, once it exists.
+    void setFileReplacedPrompt(std::function<void(InkDocument&, std::function<void(bool keepEdits)>)> ask)
+    {
+        services_.askFileReplaced = std::move(ask);
+    }
     void showNotice(const QString& text);
 
     // Changes not held by an undo step (a style session, an inline edit in
