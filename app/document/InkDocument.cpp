@@ -9,6 +9,7 @@
 #include "app/document/DocumentLoaderError.h"
 #include "app/document/FilePageItemSource.h"
 #include "app/document/InPlaceSave.h"
+#include "app/document/RecoveryJournal.h"
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveEngineError.h"
 #include "app/platform/DelayedWork.h"
@@ -50,6 +51,17 @@ QString loaderFailureText(const DocumentLoaderError& error)
 
 }  // namespace
 
+DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
+{
+    DocumentJournal hooks;
+    hooks.noteIdentity = [journal](const QString& path) { journal->noteIdentity(path); };
+    hooks.record = [journal](const QString& path, const PageItems& pages) { journal->record(path, pages); };
+    hooks.flush = [journal] { journal->flush(); };
+    hooks.discard = [journal](const std::optional<QString>& path) { journal->discard(path); };
+    hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
+    return hooks;
+}
+
 InkDocument::Services InkDocument::Services::forApplication()
 {
     Services services;
@@ -61,6 +73,7 @@ InkDocument::Services InkDocument::Services::forApplication()
     services.runWrite = [queue](std::function<void()> work) { queue->async(std::move(work)); };
     services.toMainThread = [](std::function<void()> work) { MainThread::post(std::move(work)); };
     services.writeFile = &InPlaceSave::write;
+    services.makeJournal = [] { return journalHooks(std::make_shared<RecoveryJournal>()); };
     return services;
 }
 

@@ -61,6 +61,10 @@ struct DocumentJournal {
     std::function<std::optional<PageItems>(const QString& path)> pendingRecovery;
 };
 
+class RecoveryJournal;
+// The hooks over a recovery journal on disk.
+DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal);
+
 class InkDocument : public QObject {
     Q_OBJECT
 

@@ -17,6 +17,7 @@
 #include "app/document/AnnotationStore.h"
 #include "app/document/InPlaceSave.h"
 #include "app/document/InkDocument.h"
+#include "app/document/RecoveryJournal.h"
 #include "app/document/SaveEngineError.h"
 #include "core/save/SaveTestItems.h"
 #include "support/QtTestSupport.h"
@@ -145,7 +146,13 @@ protected:
             outcome.duration = saveDuration;
             return outcome;
         };
-        s.makeJournal = [this] { return journal.hooks(); };
+        s.makeJournal = [this] {
+            if (!diskJournals) {
+                return journal.hooks();
+            }
+            lastDiskJournal = std::make_shared<RecoveryJournal>(qpath(dir.file("journal")));
+            return journalHooks(lastDiskJournal);
+        };
         s.askFileReplaced = [this](InkDocument&, std::function<void(bool)> answer) {
             ++replacedQuestions;
             answer(keepEditsOverReplacedFile);
@@ -185,6 +192,9 @@ protected:
     std::vector<std::function<void()>> writes;
     std::vector<SaveJob> jobs;
     bool writeAtOnce = false;
+    // Real journals in the test's folder instead of the memory one.
+    bool diskJournals = false;
+    std::shared_ptr<RecoveryJournal> lastDiskJournal;
     bool realSaves = false;
     bool failSaves = false;
     double saveDuration = 0;

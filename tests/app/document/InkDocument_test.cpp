@@ -129,6 +129,7 @@ TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
 {
     realSaves = true;
     writeAtOnce = true;
+    diskJournals = true;
     {
         auto document = open();
         draw(*document, 1);
@@ -136,9 +137,10 @@ TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
         ASSERT_FALSE(document->lastSaveError()) << document->lastSaveError()->toStdString();
         ASSERT_FALSE(document->isEdited());
         draw(*document, 2);  // item 2 only in the journal
-        EXPECT_EQ(itemCount(journal.recorded.at(document->filePath())), 2u);
-        // The process dies here: no save, no close.
-        writes.clear();
+        const int writes = lastDiskJournal->writeCount();
+        ASSERT_TRUE(testing::pumpUntil([&] { return lastDiskJournal->writeCount() > writes; }));
+        ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+        // The process dies here; the journal on disk is all that is left.
     }
     auto reopened = open();
     EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u) << "the file holds the saved item";
@@ -153,6 +155,15 @@ TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
     reopened->store()->replacePages({{0, {}}});  // whatever happens next,
     reopened->checkRecovery();                    // a second showing restores nothing
     EXPECT_TRUE(reopened->store()->itemsOnPage(0).empty());
+
+    // Saved, the journal goes: the next opening has nothing to restore.
+    clock.advance(1500ms);
+    ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+    reopened.reset();
+    auto third = open();
+    third->checkRecovery();
+    EXPECT_TRUE(third->store()->itemsOnPage(0).empty());
+    EXPECT_FALSE(third->isEdited());
 }
 
 TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks)
