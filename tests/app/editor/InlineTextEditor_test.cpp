@@ -221,6 +221,22 @@ TEST_F(InlineTextEditorTest, LineBreaksWhileTypingAreTheCommittedOnes) {
     }
 }
 
+TEST_F(InlineTextEditorTest, BoxSitsOverTheItemAtTheZoomWithItsTextInside) {
+    zoom = 2;
+    AnnotationItem item = textBox("");
+    item.shape.text()->spec.boxed = false;
+    editor.begin(sessionFor(item, true, ""));
+    type("HH");
+    // The box's top-left corner (72, 700) is at (144, 200) in the view at 200 %.
+    EXPECT_NEAR(editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).x() + editor.x(), 144, 1e-6);
+    EXPECT_NEAR(editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).y() + editor.y(), 200, 1e-6);
+    const QImage shown = editor.grab().toImage();
+    int red = 0;
+    for (int y = 4; y < shown.height() - 4; ++y)
+        for (int x = 4; x < shown.width() - 4; ++x) red += testing::isRed(shown.pixelColor(x, y));
+    EXPECT_GT(red, 40) << "the glyphs are drawn inside the box, not mirrored out of it";
+}
+
 TEST_F(InlineTextEditorTest, ANewSessionFinishesTheOpenOneAndCancelReportsNothing) {
     editor.begin(sessionFor(textBox(""), true, ""));
     type("one");
