@@ -111,9 +111,22 @@ RGBA parseColor(std::string_view text) {
     return {v[0], v[1], v[2], v.size() == 4 ? v[3] : 1.0};
 }
 
+// The points of an item object's strokes ("st"), counted before it is read.
+size_t inkPoints(const nlohmann::json& object) {
+    const auto strokes = object.is_object() ? object.find("st") : object.end();
+    if (!object.is_object() || strokes == object.end() || !strokes->is_array()) return 0;
+    size_t numbers = 0;
+    for (const nlohmann::json& stroke : *strokes) numbers += stroke.is_array() ? stroke.size() : 0;
+    return numbers / 2;
+}
+
+const std::string kTooManyPoints =
+    "an ink item holds at most " + std::to_string(ItemCodec::kMaxPoints) + " points, so that every viewer draws it";
+
 // "x,y x,y ...; x,y ...": strokes split by ';', points by blanks.
 std::vector<Stroke> parseStrokes(std::string_view text) {
     std::vector<Stroke> strokes;
+    size_t points = 0;
     size_t start = 0;
     for (;;) {
         size_t semicolon = text.find(';', start);
@@ -131,6 +144,8 @@ std::vector<Stroke> parseStrokes(std::string_view text) {
             i = end;
         }
         if (stroke.empty()) throw UsageError("--ink: every stroke needs at least one point x,y");
+        points += stroke.size();
+        if (points > ItemCodec::kMaxPoints) throw UsageError(kTooManyPoints);
         strokes.push_back(std::move(stroke));
         if (strokes.size() > ItemCodec::kMaxStrokes) throw UsageError("--ink: too many strokes");
         if (semicolon == std::string_view::npos) break;
@@ -235,6 +250,7 @@ AnnotationItem itemFromObject(nlohmann::json object, int64_t pageRotation, std::
     if (!object.contains("m")) object["m"] = now.time_since_epoch().count();
     if (!object.contains("r")) object["r"] = pageRotation;
     std::optional<AnnotationItem> item = ItemCodec::fromJSON(object);
+    if (!item && inkPoints(object) > ItemCodec::kMaxPoints) throw std::runtime_error(kTooManyPoints);
     if (!item) throw std::runtime_error("the item is not a valid markup item");
     return std::move(*item);
 }

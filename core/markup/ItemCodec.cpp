@@ -238,6 +238,7 @@ std::optional<Shape> readInk(const DTO& dto) {
     std::optional<InkKind> kind = dto.kind ? inkKindFromRawValue(*dto.kind) : std::nullopt;
     if (!kind || dto.strokes == nullptr || dto.strokes->size() > kMaxStrokes) return std::nullopt;
     InkShape ink{*kind, {}};
+    size_t points = 0;
     for (const json& flat : *dto.strokes) {
         Stroke stroke;
         stroke.reserve(flat.size() / 2);
@@ -246,6 +247,8 @@ std::optional<Shape> readInk(const DTO& dto) {
             // An odd last number has no partner and is left out.
             if (i % 2 == 1) stroke.push_back({flat[i - 1].get<double>(), flat[i].get<double>()});
         }
+        points += stroke.size();
+        if (points > kMaxPoints) return std::nullopt;
         if (!stroke.empty()) ink.strokes.push_back(std::move(stroke));
     }
     if (ink.strokes.empty()) return std::nullopt;

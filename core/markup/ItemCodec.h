@@ -19,6 +19,10 @@ inline constexpr int64_t kFormatVersion = 1;
 // The largest magnitude of any coordinate that is written or accepted.
 inline constexpr double maxCoordinate = 1e7;
 inline constexpr size_t kMaxStrokes = 100'000;
+// Points of one ink item, over all its strokes. Beyond about 400,000 the
+// appearance grows past what common viewers agree to draw; an item with more
+// is not valid.
+inline constexpr size_t kMaxPoints = 100'000;
 
 // The payload of an item. Never fails: values JSON cannot carry are
 // replaced, coordinates are clamped and rounded, text that is not UTF-8 is

@@ -141,5 +141,18 @@ TEST(AddCommand, ItemsTakeTheInheritedRotationOfTheirPage) {
     }
 }
 
+TEST(AddCommand, InkBeyondThePointCapIsRefusedWithTheCap) {
+    TempDir dir;
+    testing::writeFile(dir.file("in.pdf"), testing::simpleDocument(1));
+    json item = {{"v", 1}, {"t", "ink"}, {"k", "pen"}, {"c", {0, 0, 1, 1}}, {"lw", 2},
+                 {"st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints + 2, 100))})}};
+    testing::writeFile(dir.file("item.json"), item.dump());
+    testing::CommandResult r = runQuillet({"add", dir.file("in.pdf").string(), dir.file("out.pdf").string(),
+                                           "--page", "1", "--item", dir.file("item.json").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillet: an ink item holds at most 100000 points, so that every viewer draws it\n");
+    EXPECT_FALSE(fs::exists(dir.file("out.pdf")));
+}
+
 }  // namespace
 }  // namespace quillet

@@ -80,6 +80,9 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
         {"unknown shape", exampleWith("t", "circle")},
         {"ink without kind", exampleWith("k", std::nullopt)},
         {"ink with only empty strokes", exampleWith("st", json::array({json::array(), json::array({1})}))},
+        {"more points than viewers draw",
+         exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints - 2, 1)),
+                                        json::array({1, 2, 3, 4})}))},
         {"stroke beyond the coordinate range",
          exampleWith("st", json::array({json::array({1, 10000000.5})}))},
         {"text with a broken tx", exampleWith("tx", json::object({{"s", "x"}, {"f", 12}}))},
@@ -91,6 +94,8 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
         {"inflates beyond the limit",
          payloadOf(std::string(kExampleJSON) + std::string(Flate::kItemPayloadLimit, ' '), 1)}};
     for (const auto& [what, payload] : cases) EXPECT_FALSE(ItemCodec::decode(payload)) << what;
+    EXPECT_TRUE(ItemCodec::decode(exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints, 1))}))))
+        << "exactly the most points";
 }
 
 // Random items whose values are all storable: at most 2 decimals, colours
