@@ -130,3 +130,32 @@ TEST(TextLayoutInput, AnyUnicodeTextLaysOut) {
         }
     }
 }
+
+namespace {
+
+TEST(TextLayoutEditing, LinesCarryTheirTextBaselinesAndCaretsInsideTheBox) {
+    const TextSpec s = spec("Lorem ipsum dolor sit amet\n\nЖук", 12, 60.0, true);
+    const TextLayoutResult box = TextLayout::layout(s);
+    const std::vector<TextLayoutLine> lines = TextLayout::lines(s);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines.front().start, 0);
+    EXPECT_EQ(lines.back().end, 31) << "UTF-16 indices: three Cyrillic letters after 28 units";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const TextLayoutLine& line = lines[i];
+        ASSERT_EQ(line.carets.size(), static_cast<size_t>(line.end - line.start) + 1);
+        EXPECT_EQ(line.carets.front(), box.padding);
+        EXPECT_TRUE(std::is_sorted(line.carets.begin(), line.carets.end()));
+        if (i > 0) {
+            EXPECT_LT(line.baseline, lines[i - 1].baseline) << "each line lower";
+            EXPECT_GE(line.start, lines[i - 1].end);
+        }
+        EXPECT_GT(line.baseline - line.descent, 0);
+        EXPECT_LT(line.baseline + line.ascent, box.boxSize.height);
+    }
+    // The glyphs lie where the lines say: between the first line's top and the last one's bottom.
+    const Rect glyphs = box.glyphs.boundingBox();
+    EXPECT_LE(glyphs.maxY(), lines.front().baseline + lines.front().ascent + 1e-9);
+    EXPECT_GE(glyphs.minY(), lines.back().baseline - lines.back().descent - 1e-9);
+}
+
+}  // namespace
