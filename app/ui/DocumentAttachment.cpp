@@ -1,6 +1,8 @@
 #include "app/ui/DocumentAttachment.h"
 
 #include <QAction>
+#include <QCursor>
+#include <QToolBar>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -12,6 +14,9 @@
 #include "app/editor/ItemPainter.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
+#include "app/ui/SignatureLibrary.h"
+#include "app/ui/SignatureMenu.h"
+#include "app/ui/SignaturePadDialog.h"
 #include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolSettings.h"
@@ -154,14 +159,84 @@ void DocumentAttachment::connectTools()
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
         a.tools[i]->setEnabled(true);
-        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] {
-            if (editor_) {
-                editor_->setTool(tool);
-            }
-            syncToolChecks();
-        });
+        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] { chooseTool(tool); });
     }
+    // New Signature…: the pad, once per window; a saved signature becomes
+    // the current one and the signature tool is on.
+    a.newSignature->setEnabled(true);
+    connect(a.newSignature, &QAction::triggered, this, [this] {
+        if (signaturePad_ == nullptr) {
+            signaturePad_ = new SignaturePadDialog(SignatureLibrary::shared(), &window_);
+        }
+        signaturePad_->present([this](std::optional<SavedSignature> made) {
+            if (made && editor_) {
+                editor_->setCurrentSignature(SignatureInk{made->strokes, made->aspect});
+                editor_->setTool(Tool::signature);
+                syncToolChecks();
+            }
+        });
+    });
+    useNewestSignature();
     syncToolChecks();
+}
+
+bool DocumentAttachment::opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures)
+{
+    return requested == Tool::signature && (current == Tool::signature || savedSignatures >= 2);
+}
+
+void DocumentAttachment::chooseTool(Tool tool)
+{
+    if (!editor_) {
+        return;
+    }
+    if (opensSignatureMenu(tool, editor_->tool(), SignatureLibrary::shared().signatures().size())) {
+        syncToolChecks();
+        showSignatureMenu();
+        return;
+    }
+    editor_->setTool(tool);
+    syncToolChecks();
+}
+
+void DocumentAttachment::useNewestSignature()
+{
+    const std::vector<SavedSignature>& saved = SignatureLibrary::shared().signatures();
+    if (editor_ && !saved.empty()) {
+        editor_->setCurrentSignature(SignatureInk{saved.front().strokes, saved.front().aspect});
+    }
+}
+
+void DocumentAttachment::showSignatureMenu()
+{
+    auto* menu = new QMenu(&window_);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    std::optional<UUID> current;
+    if (editor_ && editor_->currentSignature()) {
+        for (const SavedSignature& saved : SignatureLibrary::shared().signatures()) {
+            if (saved.strokes == editor_->currentSignature()->strokes) {
+                current = saved.id;
+            }
+        }
+    }
+    SignatureMenu::build(*menu, SignatureLibrary::shared(), current,
+                         SignatureMenuActions{
+                             [this](const UUID& id) {
+                                 const SavedSignature* saved = SignatureLibrary::shared().find(id);
+                                 if (editor_ && saved) {
+                                     editor_->setCurrentSignature(SignatureInk{saved->strokes, saved->aspect});
+                                     editor_->setTool(Tool::signature);
+                                     syncToolChecks();
+                                 }
+                             },
+                             [this](const UUID& id) {
+                                 SignatureLibrary::shared().remove(id);
+                                 useNewestSignature();
+                             },
+                             [this] { window_.actions().newSignature->trigger(); },
+                         });
+    QWidget* button = window_.toolbar()->widgetForAction(window_.actions().tools[6]);
+    menu->popup(button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos());
 }
 
 void DocumentAttachment::syncToolChecks()

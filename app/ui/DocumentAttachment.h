@@ -5,15 +5,19 @@
 // tools. A revert or reload replaces the store, and with it the editor.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include <QObject>
+
+#include "app/ui/Tool.h"
 
 namespace quillet {
 
 class DocumentWindowController;
 class EditorController;
 class InkDocument;
+class SignaturePadDialog;
 
 class DocumentAttachment : public QObject {
     Q_OBJECT
@@ -25,6 +29,13 @@ public:
 
     EditorController* editor() const { return editor_.get(); }
 
+    // Choosing the signature tool shows the signature menu instead of
+    // switching when the signature tool is already on, or when there are two
+    // or more saved signatures to choose from.
+    static bool opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures);
+    // A tool chosen in the toolbar or the Tools menu.
+    void chooseTool(Tool tool);
+
 private:
     void connectStatus();
     void connectFileCommands();
@@ -34,10 +45,13 @@ private:
     void refreshStatus();
     void refreshEditActions();
     void syncToolChecks();
+    void showSignatureMenu();
+    void useNewestSignature();
 
     DocumentWindowController& window_;
     InkDocument& document_;
     std::unique_ptr<EditorController> editor_;
+    SignaturePadDialog* signaturePad_ = nullptr;  // a child of the window, made on first use
 };
 
 }  // namespace quillet

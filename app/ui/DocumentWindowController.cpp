@@ -23,6 +23,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/ui/DocumentAttachment.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
 #include "app/ui/PageView.h"
@@ -108,6 +109,12 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
 DocumentWindowController::~DocumentWindowController()
 {
     viewStateWork_.cancel();
+    // The editor goes before the page view it works on.
+    for (QObject* child : children()) {
+        if (auto* attachment = qobject_cast<DocumentAttachment*>(child)) {
+            delete attachment;
+        }
+    }
 }
 
 void DocumentWindowController::buildSidebar()
