@@ -39,4 +39,13 @@ StyleTarget StyleTarget::choose(Tool currentTool, const AnnotationItem* selected
     return {tool, settings.styleFor(tool), false};
 }
 
+std::function<void(const ToolStyle&)> StyleTarget::changeHandler(
+    ToolSettings& settings, std::function<void(const ToolStyle&)> applyToSelection) const {
+    return [tool = tool, selection = targetsSelection, &settings, apply = std::move(applyToSelection)](
+               const ToolStyle& style) {
+        settings.setStyle(style, tool);
+        if (selection && apply) apply(style);
+    };
+}
+
 }  // namespace quillet

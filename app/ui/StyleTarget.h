@@ -3,6 +3,7 @@
 // that had a style. Every change is also kept as the target tool's style.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "app/ui/ToolSettings.h"
@@ -21,6 +22,13 @@ struct StyleTarget {
     // tool with a style the window had.
     static StyleTarget choose(Tool currentTool, const AnnotationItem* selected, Tool lastStyledTool,
                               const ToolSettings& settings);
+
+    // What the popover calls on every change: keeps the style as the target
+    // tool's (so restyling a selected highlight also restyles the
+    // highlighter) and, when the target is the selection, hands it to
+    // `applyToSelection` (the editor's style session).
+    std::function<void(const ToolStyle&)> changeHandler(ToolSettings& settings,
+                                                        std::function<void(const ToolStyle&)> applyToSelection) const;
 
     // The tool that makes items like this one.
     static Tool toolFor(const AnnotationItem& item);

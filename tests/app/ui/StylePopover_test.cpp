@@ -138,6 +138,18 @@ TEST_F(StylePopoverTest, TargetIsTheSelectionOnlyUnderSelectOrEraser) {
     EXPECT_EQ(tool.tool, Tool::text);
     EXPECT_EQ(StyleTarget::choose(Tool::select, nullptr, Tool::arrow, settings).tool, Tool::arrow);
 
+    std::vector<ToolStyle> applied;
+    StylePopover restyle(selected.tool, selected.style,
+                         selected.changeHandler(settings, [&applied](const ToolStyle& s) { applied.push_back(s); }));
+    restyle.swatchButton(0)->click();
+    EXPECT_EQ(settings.styleFor(Tool::highlighter).color, ToolSettings::palette[0].color)
+        << "restyling a selected highlight restyles the highlighter";
+    EXPECT_EQ(settings.styleFor(Tool::highlighter).lineWidth, 20);
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0].color, ToolSettings::palette[0].color);
+    tool.changeHandler(settings, [&applied](const ToolStyle& s) { applied.push_back(s); })(selected.style);
+    EXPECT_EQ(applied.size(), 1u) << "a tool target never reaches the selection";
+
     const AnnotationItem label(UUID::random(), ArrowShape{{0, 0}, {9, 9}, TextSpec{"x", 28, {}, false}},
                                {0, 0, 0, 1}, 3, 0, {});
     const ToolStyle arrowStyle = StyleTarget::choose(Tool::select, &label, Tool::pen, settings).style;
