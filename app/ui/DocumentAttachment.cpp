@@ -13,6 +13,7 @@
 #include "app/editor/EditorController.h"
 #include "app/editor/ItemPainter.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/FindController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignatureMenu.h"
@@ -34,6 +35,7 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
     connect(&document_, &InkDocument::reloaded, this, [this] {
         editor_.reset();
         window_.pageView()->setDocument(document_.pdf());
+        window_.finder().setDocument(document_.pdf());
         createEditor();
         syncToolChecks();
     });
