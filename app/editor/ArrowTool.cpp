@@ -48,7 +48,7 @@ bool ArrowTool::release(const PointerInput&)
     const AnnotationItem item(UUID::random(), ArrowShape{roundTo2(arrow.tail), roundTo2(arrow.head), std::nullopt},
                               style.color, style.lineWidth, editor_.pageRotation(arrow.page), editor_.timestamp());
     const TextSpec label{"", style.fontSize, std::nullopt, style.boxed};
-    editor_.beginText(TextSession{item, arrow.page, true, TextSession::Target::arrowLabel, label});
+    editor_.beginText(InlineTextSession{item, arrow.page, true, InlineTextTarget::of(item), label});
     return true;
 }
 

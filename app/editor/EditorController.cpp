@@ -16,6 +16,7 @@
 #include "app/editor/EditorStrings.h"
 #include "app/editor/EraserTool.h"
 #include "app/editor/InkTool.h"
+#include "app/editor/InlineTextOutcome.h"
 #include "app/editor/ItemClipboard.h"
 #include "app/editor/SelectTool.h"
 #include "app/editor/SignatureTool.h"
@@ -81,6 +82,7 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
 EditorController::~EditorController()
 {
     setHighFrequencyInput(false);
+    delete textEditor_.data();
     store_.removeObserver(storeObserver_);
     view_.setInputHandler(nullptr);
 }
@@ -170,6 +172,9 @@ void EditorController::refreshSelection()
                                 {Kind::head, 0, toView.map(QPointF(arrow->to.x, arrow->to.y))}};
         }
     }
+    if (isEditingText()) {
+        textEditor_->relayout();
+    }
     emit overlayChanged();
     view_.viewport()->update();
 }
@@ -187,7 +192,7 @@ bool EditorController::mousePress(QMouseEvent* event)
     if (event->button() != Qt::LeftButton) {
         return false;
     }
-    if (openSession_) {
+    if (isEditingText()) {
         finishOpenTextSession();
         if (tool_ == Tool::text || tool_ == Tool::note || tool_ == Tool::arrow) {
             return true;  // the click only ends the typing
@@ -498,79 +503,78 @@ void EditorController::insertCopy(AnnotationItem item, int page, const Localized
 void EditorController::startTextEditing(const UUID& id)
 {
     const std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
-    if (!located) {
+    if (!located || located->item.shape.ink()) {
         return;
     }
     const AnnotationItem& item = located->item;
-    if (const TextShape* text = item.shape.text()) {
-        beginText({item, located->page, false, TextSession::Target::text, text->spec});
-    } else if (const NoteShape* note = item.shape.note()) {
-        beginText({item, located->page, false, TextSession::Target::note, note->spec});
-    } else if (const ArrowShape* arrow = item.shape.arrow()) {
-        const ToolStyle style = settings_.styleFor(Tool::arrow);
-        const TextSpec label = arrow->label.value_or(TextSpec{"", style.fontSize, std::nullopt, style.boxed});
-        beginText({item, located->page, false, TextSession::Target::arrowLabel, label});
-    }
+    const ToolStyle arrowStyle = settings_.styleFor(Tool::arrow);
+    const TextSpec spec =
+        item.textSpec().value_or(TextSpec{"", arrowStyle.fontSize, std::nullopt, arrowStyle.boxed});
+    beginText({item, located->page, false, InlineTextTarget::of(item), spec});
 }
 
-void EditorController::beginText(TextSession session)
+InlineTextEditor& EditorController::textEditor()
+{
+    if (!textEditor_) {
+        textEditor_ = new InlineTextEditor(view_.viewport(), [this](int page) { return view_.pageToViewport(page); });
+        textEditor_->onFinish = [this](const InlineTextSession& session) { finishTextSession(session); };
+        textEditor_->draftSink = [this](const std::optional<AnnotationItem>& item, int page) {
+            store_.setDraft(item, page);
+        };
+    }
+    return *textEditor_;
+}
+
+void EditorController::beginText(InlineTextSession session)
 {
     finishOpenTextSession();
-    openSession_ = session;
-    if (textEditing_.begin) {
-        textEditing_.begin(session);
-    } else {
-        finishTextSession(std::move(session));
+    // The box shows the item while it is typed into; its stored self is hidden.
+    if (!session.isNew && !store_.isHidden(session.item.id)) {
+        store_.setHidden(session.item.id, true);
     }
+    textEditor().begin(std::move(session));
 }
 
 void EditorController::finishOpenTextSession()
 {
-    if (openSession_ && textEditing_.finish) {
-        textEditing_.finish();  // calls finishTextSession
+    if (isEditingText()) {
+        textEditor_->finish();  // calls finishTextSession
     }
-    openSession_.reset();
 }
 
-void EditorController::finishTextSession(TextSession session)
+void EditorController::showStoredItem(const UUID& id)
 {
-    openSession_.reset();
+    if (store_.isHidden(id)) {
+        store_.setHidden(id, false);
+    }
+}
+
+void EditorController::finishTextSession(const InlineTextSession& session)
+{
+    showStoredItem(session.item.id);
     store_.setDraft(std::nullopt, session.page);
     setPreview(std::nullopt);
-    std::string& text = session.spec.text;
-    while (!text.empty() && text.back() == '\n') {
-        text.pop_back();
+    const InlineTextOutcome outcome = InlineTextOutcome::of(session, timestamp());
+    if (!outcome.item) {
+        return;
     }
-    const bool empty = std::all_of(text.begin(), text.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
-    AnnotationItem item = session.item;
-    item.modified = timestamp();
-    if (TextShape* shape = item.shape.text()) {
-        shape->spec = session.spec;
-    } else if (NoteShape* note = item.shape.note()) {
-        note->spec = session.spec;
-    } else if (ArrowShape* arrow = item.shape.arrow()) {
-        arrow->label = empty ? std::nullopt : std::optional(session.spec);
-    }
-    const bool arrow = session.target == TextSession::Target::arrowLabel;
-    if (session.isNew) {
-        if (empty && !arrow) {
-            return;
+    switch (outcome.action) {
+    case InlineTextOutcome::Action::none:
+        return;
+    case InlineTextOutcome::Action::insert:
+        commit(outcome.undoName,
+               StoreChange::insert(*outcome.item, session.page, static_cast<int>(store_.itemsOnPage(session.page).size())));
+        return;
+    case InlineTextOutcome::Action::remove:
+        if (store_.locate(outcome.item->id)) {
+            commit(outcome.undoName, StoreChange::remove({outcome.item->id}));
         }
-        const LocalizedString& name = arrow                                         ? EditorStrings::arrow
-                                      : session.target == TextSession::Target::note ? EditorStrings::comment
-                                                                                    : EditorStrings::text;
-        const int index = static_cast<int>(store_.itemsOnPage(session.page).size());
-        commit(name, StoreChange::insert(item, session.page, index));
         return;
-    }
-    const std::optional<AnnotationStore::LocatedItem> stored = store_.locate(item.id);
-    if (!stored) {
+    case InlineTextOutcome::Action::replace:
+        if (store_.locate(outcome.item->id)) {
+            commit(outcome.undoName, StoreChange::replace({*outcome.item}));
+        }
         return;
-    }
-    if (empty && !arrow) {
-        commit(EditorStrings::remove, StoreChange::remove({item.id}));
-    } else if (item.shape != stored->item.shape) {
-        commit(EditorStrings::textEdit, StoreChange::replace({item}));
     }
 }
 
@@ -587,10 +591,11 @@ void EditorController::commitPendingEdits()
 
 void EditorController::cancelInteraction()
 {
-    if (openSession_ && textEditing_.cancel) {
-        textEditing_.cancel();
+    if (isEditingText()) {
+        const UUID id = textEditor_->session()->item.id;
+        textEditor_->cancel();
+        showStoredItem(id);
     }
-    openSession_.reset();
     currentTool().cancel();
     setHoveredNote(std::nullopt);
     setPreview(std::nullopt);

@@ -19,6 +19,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorTool.h"
+#include "app/editor/InlineTextEditor.h"
 #include "app/ui/PageInputHandler.h"
 #include "core/markup/AnnotationItem.h"
 #include "core/markup/HitTesting.h"
@@ -60,16 +61,6 @@ struct EditorOverlay {
     // The selected item's outline and handles, viewport.
     std::optional<QRectF> selectionOutline;
     std::vector<SelectionHandle> handles;
-};
-
-// A text being typed into a text box, a note or an arrow's label.
-struct TextSession {
-    enum class Target { text, arrowLabel, note };
-    AnnotationItem item;  // as stored, or the new item
-    int page = 0;
-    bool isNew = true;
-    Target target = Target::text;
-    TextSpec spec;  // the text typed so far with the style it is shown in
 };
 
 // The ink of a saved signature: points in units of the signature's height.
@@ -132,19 +123,10 @@ public:
     void endStyleSession();
 
     // --- Text typed on the page
-    // The inline text editor, as the window connects it: begin shows a
-    // session for typing, finish ends the open one (it then calls
-    // finishTextSession), cancel drops it. Without an editor a session
-    // finishes at once with the text it has.
-    struct TextEditing {
-        std::function<void(const TextSession&)> begin;
-        std::function<void()> finish;
-        std::function<void()> cancel;
-    };
-    void setTextEditing(TextEditing editing) { textEditing_ = std::move(editing); }
-    bool isEditingText() const { return openSession_.has_value(); }
-    // The inline editor's end of a session: stores the typed text as one step.
-    void finishTextSession(TextSession session);
+    // The inline text editor over the page view, created on first use.
+    InlineTextEditor& textEditor();
+    bool isEditingText() const { return textEditor_ != nullptr && textEditor_->isEditing(); }
+    // Opens the text of a text box, a note or an arrow for typing.
     void startTextEditing(const UUID& id);
 
     // --- Lifecycle (the document: before save, close, revert)
@@ -196,7 +178,9 @@ public:
     // Inserts a copy (new id, now) of `item` on `page`, offset or centred
     // into the visible part, and selects it.
     void insertCopy(AnnotationItem item, int page, const LocalizedString& name);
-    void beginText(TextSession session);
+    void beginText(InlineTextSession session);
+    // The end of a typing session: stores the typed text as one step.
+    void finishTextSession(const InlineTextSession& session);
     void setCursorShape(const QCursor& cursor);
     void setStroke(int page, std::vector<Point> points, bool highlighter, const ToolStyle& style);
     void setPreview(std::optional<std::pair<AnnotationItem, int>> preview);
@@ -234,8 +218,8 @@ private:
     std::optional<UUID> selectedID_;
     std::optional<SignatureInk> signature_;
     void finishOpenTextSession();
-    TextEditing textEditing_;
-    std::optional<TextSession> openSession_;
+    void showStoredItem(const UUID& id);
+    QPointer<InlineTextEditor> textEditor_;
     std::optional<UUID> styleSession_;
     int styleSessionSerial_ = 0;
     EditorOverlay overlay_;

@@ -43,7 +43,7 @@ void TextTool::placeTextBox(const EditorLocation& at)
         {-empty.padding, empty.boxSize.height / 2});
     const AnnotationItem item(UUID::random(), TextShape{roundTo2(at.point + offset), spec}, style.color,
                               style.lineWidth, rotation, editor_.timestamp());
-    editor_.beginText(TextSession{item, at.page, true, TextSession::Target::text, spec});
+    editor_.beginText(InlineTextSession{item, at.page, true, InlineTextTarget::of(item), spec});
 }
 
 void TextTool::placeNote(const EditorLocation& at)
@@ -56,7 +56,7 @@ void TextTool::placeNote(const EditorLocation& at)
         roundTo2(ItemGeometry::defaultBubblePoint(spec, anchor, rotation, editor_.pageBounds(at.page)));
     const AnnotationItem item(UUID::random(), NoteShape{anchor, bubble, spec}, style.color, style.lineWidth,
                               rotation, editor_.timestamp());
-    editor_.beginText(TextSession{item, at.page, true, TextSession::Target::note, spec});
+    editor_.beginText(InlineTextSession{item, at.page, true, InlineTextTarget::of(item), spec});
 }
 
 }  // namespace quillet

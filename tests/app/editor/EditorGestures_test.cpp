@@ -101,6 +101,8 @@ TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped)
     EXPECT_FALSE(editor->overlay().preview.has_value());
 
     drag(0, {{50, 50}, {80, 90.456}});
+    EXPECT_TRUE(editor->isEditingText()) << "its label opens for typing";
+    editor->textEditor().finish();
     ASSERT_EQ(items(0).size(), 1u);
     const AnnotationItem expected(items(0)[0].id, ArrowShape{{50, 50}, {80, 90.46}, std::nullopt}, penRed, 2, 0,
                                   stamp());
@@ -111,20 +113,32 @@ TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped)
     view->setScale(4);
     view->goToPage(0);
     drag(0, {{100, 300}, {105, 305}});
+    editor->textEditor().finish();
     EXPECT_EQ(items(0).size(), 2u);
 }
 
 TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
 {
-    std::vector<TextSession> sessions;
-    editor->setTextEditing({[&](const TextSession& s) { sessions.push_back(s); }, {}, {}});
+    InlineTextEditor& typing = editor->textEditor();
+    auto type = [&](const QString& text) {
+        EXPECT_TRUE(editor->isEditingText());
+        typing.selectAll();
+        if (text.isEmpty()) {
+            typing.deleteBackward();
+        } else {
+            typing.insertText(text);
+        }
+    };
     editor->setTool(Tool::text);
     click(0, {100, 200});
-    ASSERT_EQ(sessions.size(), 1u);
     EXPECT_TRUE(items(0).empty()) << "the box enters the store when typing ends";
-    TextSession typed = sessions[0];
-    typed.spec.text = "Hello\n\n";
-    editor->finishTextSession(typed);
+    type("Hello");
+    typing.insertText("\n");
+    typing.insertText("\n");
+    ASSERT_TRUE(store->draft().has_value()) << "the text being typed is the store's draft";
+    click(0, {250, 50});  // a click elsewhere ends the typing, and only that
+    EXPECT_FALSE(editor->isEditingText());
+    EXPECT_FALSE(store->draft().has_value());
     ASSERT_EQ(items(0).size(), 1u);
     const TextShape* text = items(0)[0].shape.text();
     ASSERT_NE(text, nullptr);
@@ -132,19 +146,20 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     const TextLayoutResult empty = TextLayout::layout(TextSpec{"", 13, std::nullopt, true});
     EXPECT_EQ(text->origin, roundTo2(Point{100 - empty.padding, 200 + empty.boxSize.height / 2}));
     EXPECT_EQ(undo.undoText(), "Text");
+    EXPECT_EQ(undo.count(), 1);
 
     // A new box left blank leaves nothing; emptying an existing one deletes it.
     click(0, {100, 50});
-    ASSERT_EQ(sessions.size(), 2u);
-    sessions[1].spec.text = " \n ";
-    editor->finishTextSession(sessions[1]);
+    type(" ");
+    typing.finish();
     EXPECT_EQ(items(0).size(), 1u);
     EXPECT_EQ(undo.count(), 1);
     click(0, {100 + empty.padding + 1, 200});
-    ASSERT_EQ(sessions.size(), 3u);
-    EXPECT_FALSE(sessions[2].isNew) << "a click on a text box edits it";
-    sessions[2].spec.text = "";
-    editor->finishTextSession(sessions[2]);
+    ASSERT_TRUE(typing.session().has_value());
+    EXPECT_FALSE(typing.session()->isNew) << "a click on a text box edits it";
+    EXPECT_TRUE(store->isHidden(items(0)[0].id)) << "the box shows it while it is typed into";
+    type("");
+    typing.finish();
     EXPECT_TRUE(items(0).empty());
     EXPECT_EQ(undo.undoText(), "Delete");
 
@@ -152,13 +167,13 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     editor->setTool(Tool::note);
     view->goToPage(3);
     click(3, {100, 100});
-    ASSERT_EQ(sessions.size(), 4u);
-    sessions[3].spec.text = "Look";
-    editor->finishTextSession(sessions[3]);
+    type("Look");
+    typing.finish();
     ASSERT_EQ(items(3).size(), 1u);
     const NoteShape* note = items(3)[0].shape.note();
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->anchor, (Point{90, 90}));
+    EXPECT_EQ(note->spec.text, "Look");
     EXPECT_EQ(items(3)[0].rotation, 90);
     EXPECT_EQ(undo.undoText(), "Comment");
 
@@ -166,14 +181,16 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     editor->setTool(Tool::arrow);
     view->goToPage(0);
     drag(0, {{50, 50}, {150, 50}});
-    ASSERT_EQ(sessions.size(), 5u);
-    EXPECT_EQ(sessions[4].target, TextSession::Target::arrowLabel);
-    sessions[4].spec.text = "here";
-    editor->finishTextSession(sessions[4]);
+    type("here");
+    typing.finish();
     ASSERT_EQ(items(0).size(), 1u);
     ASSERT_TRUE(items(0)[0].shape.arrow()->label.has_value());
     EXPECT_EQ(items(0)[0].shape.arrow()->label->text, "here");
     EXPECT_EQ(undo.undoText(), "Arrow");
+    drag(0, {{50, 150}, {150, 150}});
+    typing.finish();
+    ASSERT_EQ(items(0).size(), 2u);
+    EXPECT_FALSE(items(0)[1].shape.arrow()->label.has_value());
 }
 
 TEST_F(EditorTest, ASignatureIsPlacedCentredSelectedAndTheToolReturnsToSelect)
