@@ -74,9 +74,7 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
             refreshSelection();
         }
     });
-    connect(&view_, &PageView::scaleChanged, this, &EditorController::refreshSelection);
-    connect(view_.verticalScrollBar(), &QScrollBar::valueChanged, this, &EditorController::refreshSelection);
-    connect(view_.horizontalScrollBar(), &QScrollBar::valueChanged, this, &EditorController::refreshSelection);
+    connect(&view_, &PageView::visibleAreaChanged, this, &EditorController::refreshSelection);
 }
 
 EditorController::~EditorController()

@@ -41,6 +41,13 @@ protected:
         view->setDocument(openPDFDocument(qpath(dir.file("markup.pdf"))));
         view->show();
         view->setScale(1.0);
+        // Every page's own size, read in the background, has arrived.
+        ASSERT_TRUE(pumpUntil([&] {
+            for (int page = 0; page < view->pageCount(); ++page) {
+                if (view->pageDisplaySize(page) != view->pageGeometry(page)->displaySize()) return false;
+            }
+            return true;
+        }));
         settingsFile = settingsIn(dir.file("settings.ini"));
         settings = std::make_unique<ToolSettings>(*settingsFile);
         store = std::make_unique<AnnotationStore>(view->pageCount(), std::make_shared<EmptyPages>());

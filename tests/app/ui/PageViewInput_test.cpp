@@ -43,6 +43,13 @@ protected:
         owned->resize(700, 900);
         owned->setDocument(openPDFDocument(testing::qpath(dir.file("markup.pdf"))));
         owned->show();
+        // Every page's own size, read in the background, has arrived.
+        ASSERT_TRUE(testing::pumpUntil([&] {
+            for (int page = 0; page < owned->pageCount(); ++page) {
+                if (owned->pageDisplaySize(page) != owned->pageGeometry(page)->displaySize()) return false;
+            }
+            return true;
+        }));
         QGuiApplication::clipboard()->clear();
     }
 
