@@ -280,7 +280,8 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
     }
     SelfTestHook::reach("verify.opened");
     try {
-        const int found = pdf->pageCount();
+        // Only what a viewer reads: the tree's counts and the touched pages.
+        const int found = pdf->pageCount(QpdfAnnotationEditor::PageLookup::counts);
         if (found != job.pageCount) {
             throw SaveEngineError::verificationFailed(Detail::pageCount(found, job.pageCount));
         }
@@ -296,7 +297,8 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
                 throw SaveEngineError::verificationFailed(Detail::missingPage(index + 1LL));
             }
             std::multiset<std::string> decoded;
-            for (const QpdfAnnotationEditor::Annotation& a : pdf->annotations(index)) {
+            for (const QpdfAnnotationEditor::Annotation& a :
+                 pdf->annotations(index, QpdfAnnotationEditor::PageLookup::counts)) {
                 if (a.quilletItem) {
                     if (std::optional<AnnotationItem> item = ItemCodec::decode(*a.quilletItem)) {
                         decoded.insert(item->id.text());

@@ -1,6 +1,7 @@
 #include "app/platform/QpdfAnnotationEditor.h"
 
 #include <algorithm>
+#include <climits>
 #include <set>
 
 #include <qpdf/QPDF.hh>
@@ -22,6 +23,58 @@ std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index)
         return std::nullopt;
     }
     return pages[static_cast<size_t>(index)].getObjectHandle();
+}
+
+// Page trees are shallow; a deeper one is a loop or damage.
+constexpr int kTreeDepthLimit = 64;
+
+std::optional<long long> countOf(QPDFObjectHandle node)
+{
+    if (!node.isDictionary()) {
+        return std::nullopt;
+    }
+    if (!node.getKey("/Kids").isArray()) {
+        return 1;  // a page
+    }
+    QPDFObjectHandle count = node.getKey("/Count");
+    return count.isInteger() && count.getIntValue() >= 0 ? std::optional(count.getIntValue()) : std::nullopt;
+}
+
+// The page at `index`, descending from the root by the nodes' counts.
+std::optional<QPDFObjectHandle> countedPage(QPDF& pdf, long long index)
+{
+    QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
+    for (int depth = 0; depth < kTreeDepthLimit; ++depth) {
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (!kids.isArray()) {
+            return index == 0 && node.isDictionary() ? std::optional(node) : std::nullopt;
+        }
+        bool descended = false;
+        for (QPDFObjectHandle kid : kids.getArrayAsVector()) {
+            const std::optional<long long> count = countOf(kid);
+            if (!count) {
+                return std::nullopt;
+            }
+            if (index < *count) {
+                node = kid;
+                descended = true;
+                break;
+            }
+            index -= *count;
+        }
+        if (!descended) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index, QpdfAnnotationEditor::PageLookup lookup)
+{
+    if (lookup == QpdfAnnotationEditor::PageLookup::counts && index >= 0) {
+        return countedPage(pdf, index);
+    }
+    return pageObject(pdf, index);
 }
 
 std::vector<QPDFObjectHandle> annotsOf(QPDFObjectHandle page)
@@ -116,14 +169,19 @@ bool QpdfAnnotationEditor::hasSignatures() const
     }
 }
 
-int QpdfAnnotationEditor::pageCount() const
+int QpdfAnnotationEditor::pageCount(PageLookup lookup) const
 {
+    if (lookup == PageLookup::counts) {
+        const std::optional<long long> count = countOf(pdf_->getRoot().getKey("/Pages"));
+        return count && *count <= INT_MAX ? static_cast<int>(*count) : 0;
+    }
     return static_cast<int>(QPDFPageDocumentHelper(*pdf_).getAllPages().size());
 }
 
-std::vector<QpdfAnnotationEditor::Annotation> QpdfAnnotationEditor::annotations(int pageIndex) const
+std::vector<QpdfAnnotationEditor::Annotation> QpdfAnnotationEditor::annotations(int pageIndex,
+                                                                              PageLookup lookup) const
 {
-    const std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
+    const std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex, lookup);
     if (!page) {
         return {};
     }

@@ -51,10 +51,16 @@ public:
     // /AcroForm, or a form field whose value has a /ByteRange. Rewriting such
     // a file would invalidate every signature in it.
     bool hasSignatures() const;
-    int pageCount() const;
+    // How pages are found. pageTree visits every page object once (qpdf's
+    // own walk, which also repairs what it can); counts reads the /Count
+    // of the tree's nodes and descends only to the pages asked for, as a
+    // viewer does, which on a large file is what reading it back needs.
+    enum class PageLookup { pageTree, counts };
+
+    int pageCount(PageLookup lookup = PageLookup::pageTree) const;
 
     // Empty for an index out of range.
-    std::vector<Annotation> annotations(int pageIndex) const;
+    std::vector<Annotation> annotations(int pageIndex, PageLookup lookup = PageLookup::pageTree) const;
     // Removes the listed positions (as annotations() numbered them) and the
     // pop-ups they name; positions out of range are ignored.
     void removeAnnotations(int pageIndex, const std::vector<int>& positions);

@@ -147,6 +147,31 @@ TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
               "page 200 has 1 markups instead of 2");
 }
 
+// Verification finds pages by the tree's counts: a nested tree, as most
+// producers write, must give the same pages as the writer's walk.
+TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage)
+{
+    PdfBuilder b;
+    b.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.addRaw(2, "<< /Type /Pages /Kids [3 0 R 6 0 R] /Count 3 >>");
+    b.addRaw(3, "<< /Type /Pages /Parent 2 0 R /Kids [4 0 R 5 0 R] /Count 2 >>");
+    for (int page : {4, 5, 6}) {
+        b.addRaw(page, "<< /Type /Page /Parent " + std::string(page == 6 ? "2" : "3") +
+                           " 0 R /MediaBox [0 0 612 792] >>");
+    }
+    b.finishWithTable(PDFDictionary{{"Root", PDFValue::ref(1, 0)}, {"Size", PDFValue::integer(7)}});
+    b.writeTo(source);
+
+    const std::vector<AnnotationItem> second = {inkItem(1, {{1, 1}, {9, 9}})};
+    const std::vector<AnnotationItem> third = {inkItem(2, {{1, 1}, {9, 9}}), inkItem(3, {{5, 5}, {7, 7}})};
+    EXPECT_EQ(SaveEngine().run(jobFor({{1, second}, {2, third}}), output.string()).method,
+              SaveOutcome::Method::incremental);
+    EXPECT_EQ(itemsOnPage(output, 1), second);
+    EXPECT_EQ(itemsOnPage(output, 2), third);
+    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({{1, third}})); }).detail().en,
+              "page 2 has 1 markups instead of 2");
+}
+
 TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen)
 {
     writeFile(output, "not a PDF at all");
