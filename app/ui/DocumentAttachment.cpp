@@ -10,6 +10,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InkDocument.h"
+#include "app/platform/NotificationCenter.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/ItemPainter.h"
 #include "app/ui/DocumentWindowController.h"
@@ -179,7 +180,27 @@ void DocumentAttachment::connectTools()
         });
     });
     useNewestSignature();
+    // A signature deleted (in any window) stops being the current one: the
+    // newest saved signature takes its place, or none.
+    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::signaturesDidChange), this,
+                                         [this](const QVariant&) { signaturesChanged(); });
     syncToolChecks();
+}
+
+void DocumentAttachment::signaturesChanged()
+{
+    if (!editor_ || !editor_->currentSignature()) {
+        useNewestSignature();
+        return;
+    }
+    const SignatureInk& current = *editor_->currentSignature();
+    for (const SavedSignature& saved : SignatureLibrary::shared().signatures()) {
+        if (saved.strokes == current.strokes && saved.aspect == current.aspect) {
+            return;
+        }
+    }
+    editor_->setCurrentSignature(std::nullopt);
+    useNewestSignature();
 }
 
 bool DocumentAttachment::opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures)
@@ -231,10 +252,8 @@ void DocumentAttachment::showSignatureMenu()
                                      syncToolChecks();
                                  }
                              },
-                             [this](const UUID& id) {
-                                 SignatureLibrary::shared().remove(id);
-                                 useNewestSignature();
-                             },
+                             // The library's notification then settles the current one.
+                             [](const UUID& id) { SignatureLibrary::shared().remove(id); },
                              [this] { window_.actions().newSignature->trigger(); },
                          });
     QWidget* button = window_.toolbar()->widgetForAction(window_.actions().tools[6]);

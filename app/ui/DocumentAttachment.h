@@ -47,6 +47,7 @@ private:
     void syncToolChecks();
     void showSignatureMenu();
     void useNewestSignature();
+    void signaturesChanged();
 
     DocumentWindowController& window_;
     InkDocument& document_;

@@ -7,6 +7,7 @@
 #include "app/editor/EditorController.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
+#include "app/ui/SignatureLibrary.h"
 
 namespace quillet::testing {
 namespace {
@@ -58,6 +59,32 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_EQ(attachment->editor()->tool(), Tool::pen);
     EXPECT_TRUE(a.tools[1]->isChecked());
     EXPECT_FALSE(a.tools[0]->isChecked());
+}
+
+TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
+{
+    SignatureLibrary& library = SignatureLibrary::shared();
+    const std::vector<SavedSignature> before = library.signatures();
+    for (const SavedSignature& saved : before) {
+        library.remove(saved.id);
+    }
+    const auto stroke = [](double x) { return Stroke{{x, 0}, {x + 20, 10}, {x + 40, 0}}; };
+    SavedSignature older = *SavedSignature::make({stroke(0)});
+    SavedSignature newer = *SavedSignature::make({stroke(100)});
+    library.add(older);
+    library.add(newer);
+    EditorController& editor = *attachment->editor();
+    editor.setCurrentSignature(SignatureInk{older.strokes, older.aspect});
+
+    library.remove(newer.id);  // not the current one: nothing changes
+    ASSERT_TRUE(editor.currentSignature());
+    EXPECT_EQ(editor.currentSignature()->strokes, older.strokes);
+    library.add(newer);
+    library.remove(older.id);  // the current one: the newest takes its place
+    ASSERT_TRUE(editor.currentSignature());
+    EXPECT_EQ(editor.currentSignature()->strokes, newer.strokes);
+    library.remove(newer.id);
+    EXPECT_FALSE(editor.currentSignature());
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
