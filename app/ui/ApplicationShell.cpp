@@ -7,9 +7,12 @@
 #include <QPushButton>
 
 #include "app/document/DocumentLoaderError.h"
+#include "app/document/InkDocument.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
+#include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/WindowDocumentBinding.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
 #include "app/ui/PageRenderer.h"
@@ -89,7 +92,9 @@ ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
 }
 
 ApplicationShell::ApplicationShell(ShellOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options))
+    : QObject(parent), options_(std::move(options)),
+      documents_(*options_.store, options_.documentServices ? options_.documentServices
+                                                            : [] { return InkDocument::Services::forApplication(); })
 {
 }
 
@@ -98,6 +103,9 @@ ApplicationShell::~ApplicationShell()
     // Windows still open (a test's, or after an aborted run) go with the shell.
     terminating_ = true;
     for (const QPointer<DocumentWindowController>& window : windows_) {
+        if (window) {
+            detachDocument(window);
+        }
         delete window.data();
     }
 }
@@ -140,14 +148,25 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
             return window;
         }
     }
-    std::optional<OpenedPDF> document;
+    InkDocument* document = nullptr;
     try {
-        document = OpenedPDF::open(resolved);
+        document = documents_.open(resolved);
     } catch (const DocumentLoaderError& error) {
         options_.showOpenError(path, error);
         return nullptr;
     }
-    auto* window = new DocumentWindowController(std::move(*document), WindowSettings{options_.store, options_.selfTest, {}});
+    auto* window = new DocumentWindowController(OpenedPDF{document->filePath(), document->pdf(), document->password()},
+                                                WindowSettings{options_.store, options_.selfTest, {}});
+    new DocumentAttachment(*window, *document);
+    auto* binding = new WindowDocumentBinding(*window, *document);
+    connect(binding, &WindowDocumentBinding::closeCancelled, this, &ApplicationShell::closeCancelled);
+    // The document goes once its window has closed (its close flow has run).
+    connect(window, &DocumentWindowController::closed, this, [this, window, closing = QPointer<InkDocument>(document)] {
+        detachDocument(window);
+        if (closing) {
+            documents_.close(closing);
+        }
+    });
     if (options_.passwordPrompt) {
         window->setPasswordPrompt(options_.passwordPrompt(window));
     }
@@ -178,6 +197,13 @@ void ApplicationShell::openDocumentPanel(QWidget* parent)
     for (const QString& path : options_.chooseFiles(parent)) {
         openFile(path);
     }
+}
+
+void ApplicationShell::detachDocument(DocumentWindowController* window)
+{
+    // The editor works on the window's page view: it goes while the view is
+    // still there, not among the window's children after it.
+    delete window->findChild<DocumentAttachment*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void ApplicationShell::attach(SingleInstance* instance)
@@ -230,15 +256,26 @@ void ApplicationShell::requestQuit()
     terminating_ = true;
     const QList<QPointer<DocumentWindowController>> open = windows_;
     for (const QPointer<DocumentWindowController>& window : open) {
-        if (window && !window->close()) {
-            // A window kept itself open: the quit, and any restart with it, is off.
-            terminating_ = false;
-            restartRequested_ = false;
-            restartList_.clear();
-            return;
+        // A window whose document still saves closes when the save is done.
+        if (window) {
+            window->close();
+        }
+        if (!terminating_) {
+            return;  // cancelled on the way
         }
     }
     quitWhenNoWindows();
+}
+
+void ApplicationShell::closeCancelled()
+{
+    if (exitRequested_) {
+        return;
+    }
+    // A window stays open: the quit, and any restart with it, is off.
+    terminating_ = false;
+    restartRequested_ = false;
+    restartList_.clear();
 }
 
 void ApplicationShell::willTerminate()

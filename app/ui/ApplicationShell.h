@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QStringList>
 
+#include "app/document/DocumentController.h"
 #include "app/document/OpenedPDF.h"
 #include "app/platform/InterfaceLanguage.h"
 #include "app/ui/Relauncher.h"
@@ -50,6 +51,9 @@ struct ShellOptions {
     // Leaves the application's event loop.
     std::function<void()> exitEventLoop;
     SessionGuard::Scheduler scheduler;
+    // What each opened document gets (timers, save thread, journal); the
+    // application's own when empty.
+    std::function<InkDocument::Services()> documentServices;
     // How long the end waits for saves and journal writes still running.
     std::chrono::milliseconds backgroundWorkLimit{std::chrono::minutes(5)};
 
@@ -87,21 +91,27 @@ public:
     bool restartRequested() const { return restartRequested_; }
     QStringList restartList() const { return restartList_; }
 
-    // Quit: closes every window, then leaves the event loop.
+    // Quit: closes every window (each document saves first; a failed save
+    // asks "Close Anyway" or "Cancel", and "Cancel" calls the quit off), then
+    // leaves the event loop.
     void requestQuit();
     // After the event loop has ended: waits for background work, marks the
     // session as ended cleanly, and performs a pending restart.
     void willTerminate();
 
     QList<DocumentWindowController*> windows() const;
+    DocumentController& documents() { return documents_; }
 
 private:
     void windowClosed(DocumentWindowController* window);
+    void closeCancelled();
+    static void detachDocument(DocumentWindowController* window);
     void recordSessionDocuments();
     void quitWhenNoWindows();
     QStringList openFilePaths() const;
 
     ShellOptions options_;
+    DocumentController documents_;
     QPointer<SingleInstance> instance_;
     QList<QPointer<DocumentWindowController>> windows_;
     bool terminating_ = false;

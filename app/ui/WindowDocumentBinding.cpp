@@ -1,0 +1,109 @@
+#include "app/ui/WindowDocumentBinding.h"
+
+#include <memory>
+
+#include <QCloseEvent>
+#include <QTimer>
+
+#include "app/document/InkDocument.h"
+#include "app/ui/DocumentPrompts.h"
+#include "app/ui/DocumentWindowController.h"
+
+namespace quillet {
+
+WindowDocumentBinding::WindowDocumentBinding(DocumentWindowController& window, InkDocument& document)
+    : QObject(&window), window_(window), document_(&document)
+{
+    window.installEventFilter(this);
+    connect(&window, &DocumentWindowController::unlocked, this, &WindowDocumentBinding::unlocked);
+    QPointer<DocumentWindowController> shown(&window);
+    document.setFileReplacedPrompt([shown](InkDocument& asking, std::function<void(bool)> answer) {
+        if (shown) {
+            DocumentPrompts::askAboutReplacedFile(shown, asking.displayName(), std::move(answer));
+        } else {
+            answer(false);  // no window left to ask in: never save over the other version
+        }
+    });
+    if (!document.pdf()->isLocked()) {
+        // Once the window is up, so the restored markup appears in it.
+        QTimer::singleShot(0, this, [this] {
+            if (document_) {
+                document_->checkRecovery();
+            }
+        });
+    }
+}
+
+void WindowDocumentBinding::unlocked()
+{
+    if (!document_) {
+        return;
+    }
+    if (const std::optional<QString> password = window_.document().password) {
+        document_->unlock(*password);
+    }
+    document_->checkRecovery();
+}
+
+bool WindowDocumentBinding::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &window_ || event->type() != QEvent::Close || closeAllowed_ || !document_) {
+        return QObject::eventFilter(watched, event);
+    }
+    event->ignore();
+    if (deciding_) {
+        return true;  // the close flow is running already
+    }
+    deciding_ = true;
+    // A document with nothing to save answers at once: the window closes now.
+    auto immediate = std::make_shared<std::optional<std::pair<bool, QString>>>();
+    auto inFilter = std::make_shared<bool>(true);
+    QPointer<WindowDocumentBinding> self(this);
+    document_->prepareToClose([self, immediate, inFilter](bool mayClose, const QString& failure) {
+        if (*inFilter) {
+            *immediate = std::make_pair(mayClose, failure);
+        } else if (self) {
+            self->decided(mayClose, failure);
+        }
+    });
+    *inFilter = false;
+    if (*immediate && (*immediate)->first) {
+        deciding_ = false;
+        event->accept();
+        return false;  // let the window close as usual
+    }
+    if (*immediate) {
+        decided(false, (*immediate)->second);
+    }
+    return true;
+}
+
+void WindowDocumentBinding::decided(bool mayClose, const QString& failure)
+{
+    if (mayClose) {
+        closeNow();
+        return;
+    }
+    QPointer<WindowDocumentBinding> self(this);
+    DocumentPrompts::askCloseAnyway(&window_, document_ ? document_->displayName() : QString(), failure,
+                                    [self](bool closeAnyway) {
+                                        if (!self) {
+                                            return;
+                                        }
+                                        if (closeAnyway) {
+                                            self->closeNow();
+                                            return;
+                                        }
+                                        self->deciding_ = false;
+                                        emit self->closeCancelled();
+                                    });
+}
+
+void WindowDocumentBinding::closeNow()
+{
+    deciding_ = false;
+    closeAllowed_ = true;
+    window_.close();
+}
+
+}  // namespace quillet
