@@ -103,9 +103,6 @@ ApplicationShell::~ApplicationShell()
     // Windows still open (a test's, or after an aborted run) go with the shell.
     terminating_ = true;
     for (const QPointer<DocumentWindowController>& window : windows_) {
-        if (window) {
-            detachDocument(window);
-        }
         delete window.data();
     }
 }
@@ -160,9 +157,9 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     new DocumentAttachment(*window, *document);
     auto* binding = new WindowDocumentBinding(*window, *document);
     connect(binding, &WindowDocumentBinding::closeCancelled, this, &ApplicationShell::closeCancelled);
-    // The document goes once its window has closed (its close flow has run).
-    connect(window, &DocumentWindowController::closed, this, [this, window, closing = QPointer<InkDocument>(document)] {
-        detachDocument(window);
+    // The document goes with its window (its close flow has run by then),
+    // after the editor the window holds on the document's store.
+    connect(window, &QObject::destroyed, this, [this, closing = QPointer<InkDocument>(document)] {
         if (closing) {
             documents_.close(closing);
         }
@@ -197,13 +194,6 @@ void ApplicationShell::openDocumentPanel(QWidget* parent)
     for (const QString& path : options_.chooseFiles(parent)) {
         openFile(path);
     }
-}
-
-void ApplicationShell::detachDocument(DocumentWindowController* window)
-{
-    // The editor works on the window's page view: it goes while the view is
-    // still there, not among the window's children after it.
-    delete window->findChild<DocumentAttachment*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void ApplicationShell::attach(SingleInstance* instance)

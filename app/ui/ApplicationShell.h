@@ -105,7 +105,6 @@ public:
 private:
     void windowClosed(DocumentWindowController* window);
     void closeCancelled();
-    static void detachDocument(DocumentWindowController* window);
     void recordSessionDocuments();
     void quitWhenNoWindows();
     QStringList openFilePaths() const;
