@@ -17,6 +17,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 # Fonts for the standard PDF fonts, Poppler's encodings and CJK maps, Qt's own
 # translations and its SVG image plugin (the tool symbols) are all loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-urw-base35, poppler-data, qt6-translations-l10n, libqt6svg6")
