@@ -23,6 +23,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/platform/FileManagerReveal.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
@@ -226,9 +227,8 @@ void DocumentWindowController::connectActions()
 {
     const WindowActions& a = actions_;
     connect(a.close, &QAction::triggered, this, &QWidget::close);
-    connect(a.showInFileManager, &QAction::triggered, this, [this] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(document_.path).absolutePath()));
-    });
+    connect(a.showInFileManager, &QAction::triggered, this,
+            [this] { FileManagerReveal::reveal(document_.path, this); });
     connect(a.find, &QAction::triggered, this, &DocumentWindowController::performFind);
     connect(a.findNext, &QAction::triggered, this, [this] { finder_->findNext(searchField_->text()); });
     connect(a.findPrevious, &QAction::triggered, this, [this] { finder_->findPrevious(searchField_->text()); });
