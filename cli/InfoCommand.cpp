@@ -37,6 +37,7 @@ nlohmann::json describe(PDFFileReader& reader) {
     info["xref"] = reader.newestSectionIsStream() ? "stream" : "table";
     info["startxref"] = reader.startXref();
     info["size"] = reader.size();
+    if (reader.headerOffset() != 0) info["headerOffset"] = reader.headerOffset();
     return info;
 }
 
@@ -54,7 +55,8 @@ Command infoCommand() {
             "  securityError  why an encrypted file could not be decrypted, or null\n"
             "  xref           \"table\" or \"stream\": the kind of the newest cross-reference section\n"
             "  startxref      the offset of the newest cross-reference section\n"
-            "  size           the number of object slots\n",
+            "  size           the number of object slots\n"
+            "  headerOffset   only when bytes come before \"%PDF-\": where the header starts\n",
         .arguments = {.operands = {"FILE"}, .options = passwordOptionSpecs()},
         .run = run,
     };

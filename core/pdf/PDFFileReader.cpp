@@ -22,11 +22,11 @@ bool isSectionOnlyKey(std::string_view key) {
 }
 
 // An offset value from a section dictionary that is worth following.
-std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key, int64_t fileSize) {
+std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key, int64_t origin, int64_t fileSize) {
     const PDFValue* v = dict.find(key);
     std::optional<int64_t> offset = v ? v->intValue() : std::nullopt;
-    if (!offset || *offset < 0 || *offset >= fileSize) return std::nullopt;
-    return offset;
+    if (!offset || *offset < 0 || *offset >= fileSize - origin) return std::nullopt;
+    return *offset + origin;
 }
 
 }  // namespace
@@ -69,8 +69,13 @@ std::optional<std::string> PDFFileReader::securityErrorText() const {
 // ---- sections ---------------------------------------------------------------
 
 void PDFFileReader::loadSections() {
-    startXref_ = XRefSection::findStartXref(file_->bytes());
-    std::vector<int64_t> pending{startXref_};
+    const std::string_view bytes = file_->bytes();
+    startXref_ = XRefSection::findStartXref(bytes);
+    headerOffset_ = XRefSection::findHeader(bytes);
+    if (headerOffset_ > 0 && !XRefSection::sectionStartsAt(bytes, startXref_) &&
+        XRefSection::sectionStartsAt(bytes, startXref_ + headerOffset_))
+        offsetOrigin_ = headerOffset_;
+    std::vector<int64_t> pending{startXref_ + offsetOrigin_};
     // Keyed on the offsets followed and, for /XRefStm, on where the stream
     // was found: many offsets can lead to one stream.
     std::unordered_set<int64_t> visited;
@@ -109,7 +114,7 @@ void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t
         // A hybrid file lists its compressed objects in a stream the table
         // points to (as free in the table); the table's own entries were
         // stored first and win.
-        std::optional<int64_t> stm = offsetIn(dict, "XRefStm", file_->count());
+        std::optional<int64_t> stm = offsetIn(dict, "XRefStm", offsetOrigin_, file_->count());
         if (stm) {
             XRefSection::Location streamLocation = XRefSection::locate(bytes, *stm);
             if (streamLocation.isStream && visited.insert(-1 - streamLocation.position).second)
@@ -119,7 +124,7 @@ void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t
         for (int64_t num : freed) entries_.store(num, XRefEntry::deleted());
     }
     mergeTrailer(dict, newest);
-    if (std::optional<int64_t> prev = offsetIn(dict, "Prev", file_->count())) pending.push_back(*prev);
+    if (std::optional<int64_t> prev = offsetIn(dict, "Prev", offsetOrigin_, file_->count())) pending.push_back(*prev);
 }
 
 void PDFFileReader::readXRefStream(int64_t position, PDFDictionary* trailerOut) {
@@ -215,7 +220,7 @@ std::optional<PDFObject> PDFFileReader::object(int64_t num) {
         case XRefEntry::Kind::none:
         case XRefEntry::Kind::free: return std::nullopt;
         case XRefEntry::Kind::inFile:
-            return readIntact(*file_, [&] { return loadAt(entry.location, num); });
+            return readIntact(*file_, [&] { return loadAt(entry.location + offsetOrigin_, num); });
         case XRefEntry::Kind::inObjectStream:
             return readIntact(*file_, [&] { return loadFromObjectStream(num, entry.location, entry.index); });
     }

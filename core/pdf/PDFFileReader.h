@@ -68,8 +68,15 @@ public:
     const std::shared_ptr<const MappedFile>& mappedFile() const { return file_; }
     // Merged over all sections, newest first; never holds /Prev or /XRefStm.
     const PDFDictionary& trailer() const { return trailer_; }
-    // Offset of the newest section as found (after any repair).
+    // Offset of the newest section as found (after any repair), counted
+    // from the file's first byte.
     int64_t startXref() const { return startXref_; }
+    // Where "%PDF-" starts: bytes some producers put before it push it on.
+    int64_t headerOffset() const { return headerOffset_; }
+    // What the file's own offsets count from: the header when its
+    // startxref points at a section only that way, else the first byte.
+    // Added to every offset read from the file.
+    int64_t offsetOrigin() const { return offsetOrigin_; }
     bool newestSectionIsStream() const { return newestSectionIsStream_; }
     // The greatest /Size of any section, at least the table's length.
     int64_t size() const { return size_; }
@@ -124,6 +131,8 @@ private:
     std::shared_ptr<const MappedFile> file_;
     PDFDictionary trailer_;
     int64_t startXref_ = 0;
+    int64_t headerOffset_ = 0;
+    int64_t offsetOrigin_ = 0;
     bool newestSectionIsStream_ = false;
     int64_t size_ = 0;
     XRefTable entries_;

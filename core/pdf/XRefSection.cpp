@@ -76,6 +76,18 @@ std::optional<ObjectHeader> readObjectHeader(std::string_view bytes, int64_t pos
     return ObjectHeader{*num, *gen, lexer.pos};
 }
 
+int64_t findHeader(std::string_view bytes) {
+    const size_t at = bytes.substr(0, static_cast<size_t>(kHeaderSearchSpan)).find("%PDF-");
+    return at == std::string_view::npos ? 0 : static_cast<int64_t>(at);
+}
+
+bool sectionStartsAt(std::string_view bytes, int64_t pos) {
+    if (pos < 0 || pos >= sizeOf(bytes)) return false;
+    if (bytes.compare(static_cast<size_t>(pos), 4, "xref") == 0) return true;
+    auto header = readObjectHeader(bytes, pos);
+    return header && header->num >= 0 && header->gen >= 0;
+}
+
 int64_t findStartXref(std::string_view bytes) {
     constexpr std::string_view kKeyword = "startxref";
     const int64_t size = sizeOf(bytes);

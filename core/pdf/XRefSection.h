@@ -35,6 +35,14 @@ struct ObjectHeader {
 // "N G obj" at pos (after optional whitespace and comments), or absent.
 std::optional<ObjectHeader> readObjectHeader(std::string_view bytes, int64_t pos);
 
+// Where "%PDF-" starts, looked for in the first kHeaderSearchSpan bytes;
+// 0 when it is not found there.
+inline constexpr int64_t kHeaderSearchSpan = 1'024;
+int64_t findHeader(std::string_view bytes);
+
+// Whether a section ("xref" or an "N G obj" header) starts exactly at pos.
+bool sectionStartsAt(std::string_view bytes, int64_t pos);
+
 // The offset that startxref names. Throws noStartXref.
 int64_t findStartXref(std::string_view bytes);
 

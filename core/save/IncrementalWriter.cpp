@@ -45,6 +45,7 @@ class UpdateBuilder {
     void writeValue(const PDFRef& ref, const PDFValue& value);
     void writeStream(const PDFRef& ref, const PDFStream& stream);
     void record(const PDFRef& ref);
+    std::vector<XRefWriter::Entry> everyObject() const;
 
     PDFFileReader& reader_;
     std::shared_ptr<const SecurityHandler> security_;
@@ -153,6 +154,25 @@ void UpdateBuilder::updatePage(int64_t index, const PDFRef& page, const std::vec
     ++result_.pagesUpdated;
 }
 
+// The source's objects as the reader found them, the newest definition of
+// each number; numbers it does not define are free.
+std::vector<XRefWriter::Entry> UpdateBuilder::everyObject() const {
+    using Type = XRefWriter::Entry::Type;
+    std::vector<XRefWriter::Entry> all;
+    const XRefTable& table = reader_.entries();
+    all.push_back({0, XRefTable::kMaxGeneration, 0, Type::free});
+    for (int64_t num = 1; num < table.size(); ++num) {
+        const XRefEntry entry = table.entry(num);
+        if (entry.kind == XRefEntry::Kind::inFile && entry.location >= reader_.headerOffset())
+            all.push_back({num, entry.index, entry.location, Type::inUse});
+        else if (entry.kind == XRefEntry::Kind::inObjectStream)
+            all.push_back({num, entry.index, entry.location, Type::compressed});
+        else
+            all.push_back({num, 0, 0, Type::free});
+    }
+    return all;
+}
+
 bool UpdateBuilder::finish() {
     if (entries_.empty()) return false;
     // A file with more objects than readers take would be written and then
@@ -161,7 +181,16 @@ bool UpdateBuilder::finish() {
         throw IncrementalWriterError::unsupported("object number " + std::to_string(nextFree_ - 1) +
                                                   ": files may hold at most " +
                                                   std::to_string(XRefTable::kMaxObjects) + " objects");
-    const XRefWriter::Source source{&reader_.trailer(), reader_.startXref(), reader_.newestSectionIsStream()};
+    XRefWriter::Source source{&reader_.trailer(), reader_.startXref(), reader_.newestSectionIsStream()};
+    // Bytes before the header: readers count offsets from the header. When
+    // the source's own offsets count from the first byte anyway, they have
+    // to rebuild its table; the update then lists every object instead.
+    source.origin = reader_.headerOffset();
+    source.listsEverything = source.origin > 0 && reader_.offsetOrigin() == 0;
+    if (source.listsEverything) {
+        std::vector<XRefWriter::Entry> all = everyObject();
+        entries_.insert(entries_.begin(), all.begin(), all.end());
+    }
     XRefWriter::append(std::move(entries_), source, nextFree_, baseOffset_, buffer_);
     return true;
 }

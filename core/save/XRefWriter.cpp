@@ -44,7 +44,7 @@ PDFDictionary trailerEntries(const Source& source, int64_t size) {
     for (const char* key : {"Root", "Info", "ID", "Encrypt"}) {
         if (const PDFValue* value = source.trailer->find(key)) trailer.set(key, *value);
     }
-    trailer.set("Prev", PDFValue::integer(source.startXref));
+    if (!source.listsEverything) trailer.set("Prev", PDFValue::integer(source.startXref - source.origin));
     trailer.set("Size", PDFValue::integer(size));
     return trailer;
 }
@@ -55,8 +55,9 @@ void appendTable(const std::vector<Subsection>& groups, const PDFDictionary& tra
     for (const Subsection& group : groups) {
         out += std::to_string(group.first) + " " + std::to_string(group.entries.size()) + "\n";
         for (const Entry& entry : group.entries) {
-            std::snprintf(line, sizeof line, "%010lld %05lld n\r\n", static_cast<long long>(entry.offset),
-                          static_cast<long long>(entry.gen));
+            const bool used = entry.type == Entry::Type::inUse;
+            std::snprintf(line, sizeof line, "%010lld %05lld %c\r\n", static_cast<long long>(used ? entry.offset : 0),
+                          static_cast<long long>(entry.gen), used ? 'n' : 'f');
             out += line;
         }
     }
@@ -79,8 +80,8 @@ void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, 
         index.push_back(PDFValue::integer(group.first));
         index.push_back(PDFValue::integer(static_cast<int64_t>(group.entries.size())));
         for (const Entry& entry : group.entries) {
-            rows.push_back(1);
-            appendBigEndian(static_cast<uint64_t>(entry.offset), width, rows);
+            rows.push_back(static_cast<char>(entry.type));
+            appendBigEndian(static_cast<uint64_t>(entry.type == Entry::Type::free ? 0 : entry.offset), width, rows);
             appendBigEndian(static_cast<uint64_t>(entry.gen), 2, rows);
         }
     }
@@ -97,8 +98,12 @@ void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, 
 
 void append(std::vector<Entry> entries, const Source& source, int64_t nextFreeNumber, int64_t baseOffset,
             Bytes& out) {
-    const int64_t offset = baseOffset + static_cast<int64_t>(out.size());
-    if (!source.newestSectionIsStream && offset < kTableOffsetLimit) {
+    const int64_t offset = baseOffset + static_cast<int64_t>(out.size()) - source.origin;
+    for (Entry& entry : entries)
+        if (entry.type == Entry::Type::inUse) entry.offset -= source.origin;
+    const bool compressed = std::any_of(entries.begin(), entries.end(),
+                                        [](const Entry& e) { return e.type == Entry::Type::compressed; });
+    if (!source.newestSectionIsStream && !compressed && offset < kTableOffsetLimit) {
         appendTable(group(std::move(entries)), trailerEntries(source, nextFreeNumber), out);
     } else {
         entries.push_back({nextFreeNumber, 0, offset});

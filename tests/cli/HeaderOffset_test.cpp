@@ -1,0 +1,88 @@
+// Files with bytes before "%PDF-": an update keeps the offset convention
+// of the file, or lists every object when the file's own offsets count from
+// its first byte, so that qpdf, Poppler and quillet read it without repair.
+#include <gtest/gtest.h>
+
+#include "MarkupFixtures.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PdfBuilder;
+using testing::runQuillet;
+using testing::TempDir;
+
+struct Layout {
+    const char* name;
+    std::vector<std::string> qpdfArgs;  // empty: offsets count from the first byte
+    bool stream = false;
+};
+
+// One page whose offsets count from the file's first byte, junk included.
+Bytes countedFromFirstByte(const std::string& junk, bool stream) {
+    PdfBuilder b = PdfBuilder::appendingTo(junk + "%PDF-1.7\n");
+    const PDFValue box = PDFValue::array({PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(612),
+                                          PDFValue::integer(792)});
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
+    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                             {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
+                             {"Count", PDFValue::integer(1)}}));
+    b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)}, {"MediaBox", box}}));
+    if (stream) {
+        b.finishWithXRefStream(4, {{"Size", PDFValue::integer(5)}, {"Root", PDFValue::ref(1, 0)}});
+    } else {
+        b.finishWithTable({{"Size", PDFValue::integer(4)}, {"Root", PDFValue::ref(1, 0)}});
+    }
+    return b.bytes();
+}
+
+Bytes source(const TempDir& dir, const Layout& layout, const std::string& junk) {
+    if (layout.qpdfArgs.empty()) return countedFromFirstByte(junk, layout.stream);
+    testing::writeFile(dir.file("plain.pdf"), testing::simpleDocument(2));
+    std::vector<std::string> args = layout.qpdfArgs;
+    args.insert(args.begin(), dir.file("plain.pdf").string());
+    args.push_back(dir.file("made.pdf").string());
+    testing::CommandResult r = testing::runQpdf(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return junk + testing::readFile(dir.file("made.pdf"));
+}
+
+class HeaderOffset : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(HeaderOffset, UpdateOpensEverywhereWithoutRepair) {
+    if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
+    for (size_t junkSize : {1, 14, 1000}) {
+        SCOPED_TRACE(std::to_string(junkSize) + " bytes before the header");
+        TempDir dir;
+        const std::string junk = std::string(junkSize - 1, 'J') + "\n";
+        const Bytes before = source(dir, GetParam(), junk);
+        const fs::path in = dir.file("in.pdf"), out = dir.file("out.pdf");
+        testing::writeFile(in, before);
+        EXPECT_EQ(testing::quilletJSON({"info", in.string()})["headerOffset"], junkSize);
+
+        testing::CommandResult added = runQuillet(
+            {"add", in.string(), out.string(), "--page", "1", "--text", "after junk", "--at", "72,700"});
+        ASSERT_EQ(added.status, 0) << added.err;
+        EXPECT_TRUE(testing::readFile(out).starts_with(before)) << "the source stays an exact prefix";
+        testing::expectQpdfClean(out);
+        testing::CommandResult drawn = testing::runCommand(
+            {"pdftoppm", "-r", "10", "-f", "1", "-l", "1", "-png", out.string(), dir.file("page").string()});
+        EXPECT_EQ(drawn.status, 0);
+        EXPECT_EQ(drawn.err, "") << "pdftoppm repaired the file";
+        nlohmann::json listed = testing::listing(out);
+        ASSERT_TRUE(listed.is_object());
+        EXPECT_EQ(listed["pages"]["0"].size(), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, HeaderOffset,
+    ::testing::Values(Layout{"TableFromHeader", {"--object-streams=disable"}},
+                      Layout{"StreamFromHeader", {"--object-streams=generate"}},
+                      Layout{"LinearizedFromHeader", {"--linearize"}},
+                      Layout{"TableFromFirstByte", {}, false}, Layout{"StreamFromFirstByte", {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillet
