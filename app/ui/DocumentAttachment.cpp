@@ -1,6 +1,10 @@
 #include "app/ui/DocumentAttachment.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QCursor>
 #include <QToolBar>
 #include <QFileDialog>
@@ -161,12 +165,15 @@ void DocumentAttachment::connectTools()
 {
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
-        a.tools[i]->setEnabled(true);
         connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] { chooseTool(tool); });
     }
+    // Tools are off while the file is locked and while a text field has the
+    // keyboard (their plain letters are typed there).
+    connect(qApp, &QApplication::focusChanged, this, &DocumentAttachment::refreshToolActions);
+    connect(&window_, &DocumentWindowController::unlocked, this, &DocumentAttachment::refreshToolActions);
+    refreshToolActions();
     // New Signature…: the pad, once per window; a saved signature becomes
     // the current one and the signature tool is on.
-    a.newSignature->setEnabled(true);
     connect(a.newSignature, &QAction::triggered, this, [this] {
         if (signaturePad_ == nullptr) {
             signaturePad_ = new SignaturePadDialog(SignatureLibrary::shared(), &window_);
@@ -201,6 +208,19 @@ void DocumentAttachment::signaturesChanged()
     }
     editor_->setCurrentSignature(std::nullopt);
     useNewestSignature();
+}
+
+void DocumentAttachment::refreshToolActions()
+{
+    const QWidget* focus = QApplication::focusWidget();
+    const bool typing = focus != nullptr && focus->window() == &window_ &&
+                        (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QTextEdit*>(focus) ||
+                         qobject_cast<const QPlainTextEdit*>(focus));
+    const bool enabled = editor_ != nullptr && !document_.pdf()->isLocked() && !typing;
+    for (QAction* tool : window_.actions().tools) {
+        tool->setEnabled(enabled);
+    }
+    window_.actions().newSignature->setEnabled(enabled);
 }
 
 bool DocumentAttachment::opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures)

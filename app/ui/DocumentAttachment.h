@@ -45,6 +45,7 @@ private:
     void refreshStatus();
     void refreshEditActions();
     void syncToolChecks();
+    void refreshToolActions();
     void showSignatureMenu();
     void useNewestSignature();
     void signaturesChanged();

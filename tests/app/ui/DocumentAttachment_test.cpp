@@ -1,6 +1,7 @@
 #include "app/ui/DocumentAttachment.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
@@ -53,7 +54,14 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_EQ(document->undoStack()->index(), 0);
     EXPECT_TRUE(a.redo->isEnabled());
 
-    // The Tools items reach the editor and carry the check mark.
+    // The Tools items reach the editor and carry the check mark; they rest
+    // while the search field has the keyboard.
+    QApplication::setActiveWindow(window);
+    window->searchField()->setFocus();
+    ASSERT_TRUE(pumpUntil([&] { return window->searchField()->hasFocus(); }));
+    EXPECT_FALSE(a.tools[1]->isEnabled());
+    window->pageView()->setFocus();
+    ASSERT_TRUE(pumpUntil([&] { return a.tools[1]->isEnabled(); }));
     a.tools[1]->trigger();
     ASSERT_NE(attachment->editor(), nullptr);
     EXPECT_EQ(attachment->editor()->tool(), Tool::pen);
