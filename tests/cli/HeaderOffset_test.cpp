@@ -17,18 +17,32 @@ struct Layout {
     const char* name;
     std::vector<std::string> qpdfArgs;  // empty: offsets count from the first byte
     bool stream = false;
+    bool hybrid = false;  // the page in an object stream only the table's /XRefStm lists
 };
 
-// One page whose offsets count from the file's first byte, junk included.
-Bytes countedFromFirstByte(const std::string& junk, bool stream) {
-    PdfBuilder b = PdfBuilder::appendingTo(junk + "%PDF-1.7\n");
+// One page whose offsets count from `start`'s first byte.
+Bytes handMade(const std::string& start, bool stream, bool hybrid) {
+    PdfBuilder b = PdfBuilder::appendingTo(start + "%PDF-1.7\n");
     const PDFValue box = PDFValue::array({PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(612),
                                           PDFValue::integer(792)});
     b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
     b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
                              {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
                              {"Count", PDFValue::integer(1)}}));
-    b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)}, {"MediaBox", box}}));
+    const PDFValue page =
+        PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)}, {"MediaBox", box}});
+    if (hybrid) {
+        PdfBuilder streamPart = PdfBuilder::appendingTo(b.bytes());
+        streamPart.addObjectStream(10, {{3, page}});
+        const int64_t xrefStm = streamPart.finishWithXRefStream(11, {{"Size", PDFValue::integer(12)}}, false);
+        PdfBuilder table = PdfBuilder::appendingTo(streamPart.bytes());
+        for (int n = 1; n <= 2; ++n) table.recordInFile(n, b.offsetOf(n));
+        table.finishWithTable({{"Size", PDFValue::integer(12)},
+                               {"Root", PDFValue::ref(1, 0)},
+                               {"XRefStm", PDFValue::integer(xrefStm)}});
+        return table.bytes();
+    }
+    b.add(3, page);
     if (stream) {
         b.finishWithXRefStream(4, {{"Size", PDFValue::integer(5)}, {"Root", PDFValue::ref(1, 0)}});
     } else {
@@ -38,7 +52,9 @@ Bytes countedFromFirstByte(const std::string& junk, bool stream) {
 }
 
 Bytes source(const TempDir& dir, const Layout& layout, const std::string& junk) {
-    if (layout.qpdfArgs.empty()) return countedFromFirstByte(junk, layout.stream);
+    if (layout.qpdfArgs == std::vector<std::string>{"hand-made"})
+        return junk + handMade("", layout.stream, layout.hybrid);
+    if (layout.qpdfArgs.empty()) return handMade(junk, layout.stream, layout.hybrid);
     testing::writeFile(dir.file("plain.pdf"), testing::simpleDocument(2));
     std::vector<std::string> args = layout.qpdfArgs;
     args.insert(args.begin(), dir.file("plain.pdf").string());
@@ -81,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Layout{"TableFromHeader", {"--object-streams=disable"}},
                       Layout{"StreamFromHeader", {"--object-streams=generate"}},
                       Layout{"LinearizedFromHeader", {"--linearize"}},
-                      Layout{"TableFromFirstByte", {}, false}, Layout{"StreamFromFirstByte", {}, true}),
+                      Layout{"HybridFromHeader", {"hand-made"}, false, true},
+                      Layout{"TableFromFirstByte", {}, false}, Layout{"StreamFromFirstByte", {}, true},
+                      Layout{"HybridFromFirstByte", {}, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
