@@ -1,0 +1,99 @@
+// Closing and quitting with an edited document, through the shell and the
+// real window: the save runs first; when it fails the window asks "Close
+// Anyway" or "Cancel".
+#include "app/ui/WindowDocumentBinding.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+#include "app/document/DocumentLoaderError.h"
+#include "app/document/InkDocumentSupport.h"
+#include "app/ui/ApplicationShell.h"
+#include "app/ui/DocumentWindowController.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BindingTest : public testing::DocumentTest {
+protected:
+    ShellOptions shellOptions()
+    {
+        ShellOptions o;
+        o.store = store.get();
+        o.systemLanguages = [] { return QStringList{"en-US"}; };
+        o.confirmRestart = [](QWidget*) { return false; };
+        o.chooseFiles = [](QWidget*) { return QStringList(); };
+        o.showOpenError = [](const QString&, const DocumentLoaderError&) {};
+        o.showAbout = [](QWidget*) {};
+        o.launch = [](const QString&, const QStringList&) { return true; };
+        o.exitEventLoop = [this] { ++exits; };
+        o.scheduler = [](std::chrono::milliseconds, std::function<void()>) {};
+        o.documentServices = [this] { return services(); };
+        return o;
+    }
+
+    // Clicks `title` in the question the window shows.
+    static bool answer(DocumentWindowController& window, const QString& title)
+    {
+        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->isVisible() && button->text() == title) {
+                    button->click();
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    std::unique_ptr<QSettings> store = testing::settingsIn(dir.file("store.ini"));
+    int exits = 0;
+};
+
+TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow)
+{
+    writeAtOnce = true;
+    ApplicationShell shell(shellOptions());
+    QPointer<DocumentWindowController> window = shell.openFile(testing::qpath(file));
+    ASSERT_TRUE(window);
+    InkDocument* document = shell.documents().documentFor(testing::qpath(file));
+    ASSERT_NE(document, nullptr);
+    draw(*document, 1);
+
+    failSaves = true;
+    shell.requestQuit();
+    EXPECT_EQ(jobs.size(), 1u) << "the quit saves first";
+    ASSERT_TRUE(answer(*window, "Cancel"));
+    EXPECT_EQ(exits, 0);
+    EXPECT_TRUE(window && window->isVisible());
+
+    shell.requestQuit();
+    ASSERT_TRUE(answer(*window, "Close Anyway"));
+    EXPECT_EQ(exits, 1);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window.isNull(); }));
+    EXPECT_TRUE(shell.documents().documents().empty());
+    EXPECT_FALSE(journal.recorded.empty()) << "the markup waits in the journal";
+    EXPECT_TRUE(journal.discarded.empty());
+}
+
+TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
+{
+    realSaves = true;
+    writeAtOnce = true;
+    ApplicationShell shell(shellOptions());
+    QPointer<DocumentWindowController> window = shell.openFile(testing::qpath(file));
+    draw(*shell.documents().documentFor(testing::qpath(file)), 1);
+    EXPECT_TRUE(window->close());
+    ASSERT_TRUE(testing::pumpUntil([&] { return window.isNull(); }));
+    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(journal.recorded.empty());
+
+    // The item is in the file.
+    auto reopened = open();
+    EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u);
+}
+
+}  // namespace
+}  // namespace quillet
