@@ -125,6 +125,10 @@ public:
     bool isEncryptedFile() const { return isEncryptedFile_; }
     std::optional<QString> password() const { return password_; }
 
+    // A save job of the store's current state (unsaved markup included) for
+    // a copy elsewhere: export. Notes are written expanded when asked.
+    SaveJob exportJob(bool expandNotes) const;
+
     // Unlocks a locked file; true when it is open afterwards. The store then
     // reads the pages it could not read before.
     bool unlock(const QString& password);
