@@ -1,0 +1,121 @@
+// Printing to a PDF file, read back by pdftoppm: unsaved markup is on the
+// paper, rotated pages come out as they are shown, and a page whose
+// orientation differs from the paper's is turned to fit it.
+#include "app/ui/DocumentPrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <QPrinter>
+
+#include "app/document/AnnotationStore.h"
+#include "core/save/SaveTestItems.h"
+#include "support/QtTestSupport.h"
+#include "support/RasterCompare.h"
+
+namespace quillet::testing {
+namespace {
+
+class EmptyPages : public PageItemSource {
+public:
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+    std::string failureText() const override { return {}; }
+};
+
+constexpr int rasterDPI = 72;  // one pixel per point of paper
+constexpr int rotatedPage = 3;  // /Rotate 90, shown 300 x 200
+
+class DocumentPrinterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testApplication();
+        writeFile(dir.file("markup.pdf"), markupFixture());
+        pdf = openPDFDocument(qpath(dir.file("markup.pdf")));
+        store = std::make_unique<AnnotationStore>(pdf->pageCount(), std::make_shared<EmptyPages>());
+    }
+
+    // Prints `page` (0-based) on A4 paper without margins; the printed page as pdftoppm sees it.
+    QImage printed(int page, QPageLayout::Orientation orientation)
+    {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(qpath(output));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(orientation);
+        printer.setFullPage(true);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(page + 1, page + 1);
+        EXPECT_TRUE(DocumentPrinter::print(printer, *pdf, *store, QStringLiteral("markup.pdf"), true));
+        return rasterisePage(output, 1, rasterDPI);
+    }
+
+    TempDir dir;
+    std::filesystem::path output = dir.file("printed.pdf");
+    std::unique_ptr<PDFDocument> pdf;
+    std::unique_ptr<AnnotationStore> store;
+};
+
+bool isRedAround(const QImage& image, QPointF point)
+{
+    return isRed(image.pixelColor(point.toPoint()));
+}
+
+TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt)
+{
+    // A thick red stroke the file knows nothing about.
+    ASSERT_TRUE(store->apply(StoreChange::insert(inkItem(1, {{150, 250}, {250, 250}}, {1, 0, 0, 1}, InkKind::pen, 12), 0, 0)));
+    const QImage paper = printed(0, QPageLayout::Portrait);
+    ASSERT_FALSE(paper.isNull());
+    EXPECT_EQ(paper.size(), QSize(595, 842));
+    // The 300 x 400 page at its own size, centred on A4: its origin is at (147.5, 221).
+    const QPointF origin(147.5, 221);
+    for (double x : {160.0, 200.0, 240.0}) {
+        EXPECT_TRUE(isRedAround(paper, origin + pdf->pageGeometry(0)->toDisplay(QPointF(x, 250)))) << x;
+    }
+    EXPECT_TRUE(isWhite(paper.pixelColor((origin + pdf->pageGeometry(0)->toDisplay(QPointF(200, 200))).toPoint())));
+}
+
+TEST_F(DocumentPrinterTest, RotatedPagePrintsAsShownAndTurnsToThePapersOrientation)
+{
+    const PDFPageGeometry geometry = *pdf->pageGeometry(rotatedPage);
+    ASSERT_EQ(geometry.displaySize(), QSizeF(300, 200));
+    const QPointF green = geometry.toDisplay(rotatedGreen.center());
+    const QPointF pageCentre(150, 100);
+
+    // Landscape paper: upright, centred, no turn.
+    const QImage landscape = printed(rotatedPage, QPageLayout::Landscape);
+    ASSERT_EQ(landscape.size(), QSize(842, 595));
+    EXPECT_TRUE(isGreen(landscape.pixelColor((QPointF(421, 297.5) - pageCentre + green).toPoint())));
+
+    // Portrait paper: the landscape page turns a quarter clockwise.
+    const QImage portrait = printed(rotatedPage, QPageLayout::Portrait);
+    ASSERT_EQ(portrait.size(), QSize(595, 842));
+    const QPointF fromCentre = green - pageCentre;
+    EXPECT_TRUE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + QPointF(-fromCentre.y(), fromCentre.x())).toPoint())));
+    // Where it would be unturned there is none.
+    EXPECT_FALSE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + fromCentre).toPoint())));
+}
+
+TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit)
+{
+    const QRectF paper(0, 0, 600, 800);
+    // 72 dpi: one pixel per point. A 1200 x 1600 page is halved; a small one keeps its size.
+    EXPECT_EQ(DocumentPrinter::displayToPaper({1200, 1600}, paper, 72).mapRect(QRectF(0, 0, 1200, 1600)), paper);
+    EXPECT_EQ(DocumentPrinter::displayToPaper({300, 400}, paper, 72).mapRect(QRectF(0, 0, 300, 400)),
+              QRectF(150, 200, 300, 400));
+    EXPECT_EQ(DocumentPrinter::displayToPaper({1600, 1200}, paper, 72).mapRect(QRectF(0, 0, 1600, 1200)), paper);
+}
+
+TEST_F(DocumentPrinterTest, CancellingStopsTheJob)
+{
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(qpath(output));
+    int calls = 0;
+    EXPECT_FALSE(DocumentPrinter::print(printer, *pdf, *store, QStringLiteral("markup.pdf"), true,
+                                        [&](int, int) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
+}
+
+}  // namespace
+}  // namespace quillet::testing
