@@ -70,13 +70,15 @@ OpenedUpdate openUpdate(const Arguments& arguments) {
     // before anything is read; the lock is on OUT's real file, however it
     // is named.
     request.output = std::make_shared<ReplacementFile>(request.out.string());
-    request.lock = std::make_shared<const PathLock>(PathLock::acquire(request.output->target(), kOutputLockWait));
+    request.lock =
+        std::make_shared<const PathLock>(PathLock::acquire(request.output->target(), kOutputLockWait));
     request.expectedOut = FileIdentity::ofPath(request.output->target());
     opened.reader = PDFFileReader::open(request.in, request.password);
     request.reader = opened.reader;
     // When OUT is IN, it must still be exactly what was read.
     const FileIdentity read = FileIdentity::ofStatus(opened.reader->file().status());
-    if (request.expectedOut && request.expectedOut->device == read.device && request.expectedOut->inode == read.inode)
+    if (request.expectedOut && request.expectedOut->device == read.device &&
+        request.expectedOut->inode == read.inode)
         request.expectedOut = read, request.replacesInput = true;
     requireUnlocked(*opened.reader);
     request.pageRefs = opened.reader->pageRefs();

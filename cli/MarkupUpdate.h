@@ -4,8 +4,8 @@
 // reported, also when OUT is IN itself.
 #pragma once
 
-#include <cstddef>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -60,10 +60,10 @@ struct UpdateRequest {
 };
 
 // IN opened for `SUBCOMMAND IN OUT`, with the password found as
-// PasswordSource.h describes: OUT's lock is taken first (another quillet or the application writing it is waited for), a
-// hard-linked OUT refused, then IN opened; the request names IN, OUT and the
-// password and holds IN's pages; the reader stays open so that the
-// subcommand can read IN's items. Throws when IN is locked.
+// PasswordSource.h describes: OUT's lock is taken first (another quillet or the application writing it is
+// waited for), a hard-linked OUT refused, then IN opened; the request names IN, OUT and the password and
+// holds IN's pages; the reader stays open so that the subcommand can read IN's items. Throws when IN is
+// locked.
 struct OpenedUpdate {
     UpdateRequest request;
     std::shared_ptr<PDFFileReader> reader;

@@ -1,11 +1,10 @@
 #include "core/pdf/MappedFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <signal.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -111,7 +110,8 @@ MappedFile::MappedFile(const std::filesystem::path& path) : path_(path) {
     if (status.st_size < 1) throw FileAccessError::empty(path.string());
     if constexpr (sizeof(status.st_size) > sizeof(size_t)) {
         // A file larger than the address space cannot be mapped whole.
-        if (static_cast<uintmax_t>(status.st_size) > SIZE_MAX) throw FileAccessError::map(path.string(), ENOMEM);
+        if (static_cast<uintmax_t>(status.st_size) > SIZE_MAX)
+            throw FileAccessError::map(path.string(), ENOMEM);
     }
 
     const auto size = static_cast<size_t>(status.st_size);

@@ -11,18 +11,19 @@
 // goes on and checkIntact() turns it into an error.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <atomic>
 #include <memory>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace quillet {
 
 class MappedFile {
-public:
+  public:
     // Throws FileAccessError: open (also for a failed stat), empty (a file of
     // zero bytes is refused, so every mapping has at least one byte), map.
     explicit MappedFile(const std::filesystem::path& path);
@@ -51,7 +52,7 @@ public:
     // Throws FileAccessError (changed) "PATH changed while it was read".
     void checkIntact() const;
 
-private:
+  private:
     std::filesystem::path path_;
     int fd_ = -1;
     struct stat status_ {};

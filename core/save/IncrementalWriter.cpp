@@ -217,8 +217,8 @@ void refuseSameFile(const std::filesystem::path& source, const std::filesystem::
 
 IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem::path& destination,
                                     int64_t expectedPageCount, const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs, bool expandNotes,
-                                    const FileClonerCalls& calls) {
+                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
+                                    bool expandNotes, const FileClonerCalls& calls) {
     if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
 
     UpdateBuilder update(reader, expandNotes);

@@ -43,8 +43,8 @@ ReplacementFile::ReplacementFile(const std::string& target) : target_(resolved(t
 
     const fs::path real(target_);
     for (;;) {
-        path_ = (real.parent_path() / ("." + real.filename().string() + ".quillet-" + std::to_string(::getpid()) +
-                                       "-" + std::to_string(temporaryCounter++)))
+        path_ = (real.parent_path() / ("." + real.filename().string() + ".quillet-" +
+                                       std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter++)))
                     .string();
         // Created with the usual mode of a new file, which is read back for a
         // new target, then kept private while it is written.

@@ -56,8 +56,9 @@ void appendTable(const std::vector<Subsection>& groups, const PDFDictionary& tra
         out += std::to_string(group.first) + " " + std::to_string(group.entries.size()) + "\n";
         for (const Entry& entry : group.entries) {
             const bool used = entry.type == Entry::Type::inUse;
-            std::snprintf(line, sizeof line, "%010lld %05lld %c\r\n", static_cast<long long>(used ? entry.offset : 0),
-                          static_cast<long long>(entry.gen), used ? 'n' : 'f');
+            std::snprintf(line, sizeof line, "%010lld %05lld %c\r\n",
+                          static_cast<long long>(used ? entry.offset : 0), static_cast<long long>(entry.gen),
+                          used ? 'n' : 'f');
             out += line;
         }
     }
@@ -81,7 +82,8 @@ void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, 
         index.push_back(PDFValue::integer(static_cast<int64_t>(group.entries.size())));
         for (const Entry& entry : group.entries) {
             rows.push_back(static_cast<char>(entry.type));
-            appendBigEndian(static_cast<uint64_t>(entry.type == Entry::Type::free ? 0 : entry.offset), width, rows);
+            appendBigEndian(static_cast<uint64_t>(entry.type == Entry::Type::free ? 0 : entry.offset), width,
+                            rows);
             appendBigEndian(static_cast<uint64_t>(entry.gen), 2, rows);
         }
     }

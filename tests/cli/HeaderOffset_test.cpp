@@ -23,14 +23,14 @@ struct Layout {
 // One page whose offsets count from `start`'s first byte.
 Bytes handMade(const std::string& start, bool stream, bool hybrid) {
     PdfBuilder b = PdfBuilder::appendingTo(start + "%PDF-1.7\n");
-    const PDFValue box = PDFValue::array({PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(612),
-                                          PDFValue::integer(792)});
+    const PDFValue box = PDFValue::array(
+        {PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(612), PDFValue::integer(792)});
     b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
     b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
                              {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
                              {"Count", PDFValue::integer(1)}}));
-    const PDFValue page =
-        PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)}, {"MediaBox", box}});
+    const PDFValue page = PDFValue::dict(
+        {{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)}, {"MediaBox", box}});
     if (hybrid) {
         PdfBuilder streamPart = PdfBuilder::appendingTo(b.bytes());
         streamPart.addObjectStream(10, {{3, page}});
@@ -92,15 +92,15 @@ TEST_P(HeaderOffset, UpdateOpensEverywhereWithoutRepair) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, HeaderOffset,
-    ::testing::Values(Layout{"TableFromHeader", {"--object-streams=disable"}},
-                      Layout{"StreamFromHeader", {"--object-streams=generate"}},
-                      Layout{"LinearizedFromHeader", {"--linearize"}},
-                      Layout{"HybridFromHeader", {"hand-made"}, false, true},
-                      Layout{"TableFromFirstByte", {}, false}, Layout{"StreamFromFirstByte", {}, true},
-                      Layout{"HybridFromFirstByte", {}, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layouts, HeaderOffset,
+                         ::testing::Values(Layout{"TableFromHeader", {"--object-streams=disable"}},
+                                           Layout{"StreamFromHeader", {"--object-streams=generate"}},
+                                           Layout{"LinearizedFromHeader", {"--linearize"}},
+                                           Layout{"HybridFromHeader", {"hand-made"}, false, true},
+                                           Layout{"TableFromFirstByte", {}, false},
+                                           Layout{"StreamFromFirstByte", {}, true},
+                                           Layout{"HybridFromFirstByte", {}, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillet

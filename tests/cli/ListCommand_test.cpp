@@ -13,9 +13,9 @@ using testing::TempDir;
 // One annotation whose payload inflates to 4 MiB, listed 2,000 times on one
 // page and on a second page: decoding it per reference would take minutes.
 TEST(ListCommand, AnAnnotationReferencedOverAndOverIsDecodedOnce) {
-    const std::string json = ItemCodec::jsonText(AnnotationItem(
-        UUID::random(), InkShape{InkKind::pen, {{{10, 10}, {50, 80}}}}, RGBA(1, 0, 0, 1), 2, 0,
-        std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}}));
+    const std::string json = ItemCodec::jsonText(
+        AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{10, 10}, {50, 80}}}}, RGBA(1, 0, 0, 1), 2, 0,
+                       std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}}));
     const std::string payload = "QLT1:" + Base64::encode(Flate::deflate(json + std::string(4 << 20, ' '), 9));
     PDFArray annots(2'000, PDFValue::ref(5, 0));
     testing::PdfBuilder b;
@@ -24,9 +24,11 @@ TEST(ListCommand, AnAnnotationReferencedOverAndOverIsDecodedOnce) {
                              {"Kids", PDFValue::array({PDFValue::ref(3, 0), PDFValue::ref(4, 0)})},
                              {"Count", PDFValue::integer(2)}}));
     for (int page = 3; page <= 4; ++page)
-        b.add(page, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
+        b.add(page, PDFValue::dict({{"Type", PDFValue::name("Page")},
+                                    {"Parent", PDFValue::ref(2, 0)},
                                     {"Annots", PDFValue::array(annots)}}));
-    b.add(5, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Ink")},
+    b.add(5, PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                             {"Subtype", PDFValue::name("Ink")},
                              {"QuilletItem", PDFValue::string(payload)}}));
     b.finishWithTable({{"Size", PDFValue::integer(6)}, {"Root", PDFValue::ref(1, 0)}});
     TempDir dir;

@@ -29,7 +29,8 @@ class HostileInput : public SkeletonFileTest {};
 TEST_F(HostileInput, MetadataStreamsOfAPlainFileReadAsStreams) {
     // Where a page, a page-tree kid or the catalog should be.
     b.addStream(5, {{"Type", name("Metadata")}, {"Subtype", name("XML")}}, "<x:xmpmeta/>");
-    b.add(6, PDFValue::dict({{"Type", name("Page")}, {"Parent", ref(2)}, {"Annots", PDFValue::array({ref(5)})}}));
+    b.add(6, PDFValue::dict(
+                 {{"Type", name("Page")}, {"Parent", ref(2)}, {"Annots", PDFValue::array({ref(5)})}}));
     b.finishWithTable({{"Size", num(7)}, {"Root", ref(5)}});
     auto reader = open();
     std::optional<PDFObject> metadata = reader->object(5);
@@ -51,8 +52,13 @@ TEST_F(HostileInput, FreeEntriesOfNewerSectionsHideOlderDefinitions) {
     // ...and a stream update frees everything else.
     const int64_t streamAt = b.length();
     const std::string rows = bigEndianRow(0, 0, 0) + bigEndianRow(0, 0, 0) + bigEndianRow(1, streamAt, 0);
-    b.addStream(4, {{"Type", name("XRef")}, {"Size", num(5)}, {"Root", ref(1)}, {"Prev", num(tableAt)},
-                    {"W", PDFValue::array({num(1), num(4), num(2)})}, {"Index", PDFValue::array({num(1), num(2), num(4), num(1)})}},
+    b.addStream(4,
+                {{"Type", name("XRef")},
+                 {"Size", num(5)},
+                 {"Root", ref(1)},
+                 {"Prev", num(tableAt)},
+                 {"W", PDFValue::array({num(1), num(4), num(2)})},
+                 {"Index", PDFValue::array({num(1), num(2), num(4), num(1)})}},
                 rows);
     b.appendStartXref(streamAt);
     auto reader = open();
@@ -77,8 +83,12 @@ TEST_F(HostileInput, OneStreamReachedThroughManyXRefStmOffsetsIsDecodedOnce) {
     const int64_t spaces = b.length();
     b.append(std::string(400, ' '));
     constexpr int64_t kDecoded = 16 << 20;
-    b.addStream(4, {{"Type", name("XRef")}, {"Size", num(5)}, {"W", PDFValue::array({num(1), num(4), num(2)})},
-                    {"Index", PDFValue::array({})}, {"Filter", name("FlateDecode")}},
+    b.addStream(4,
+                {{"Type", name("XRef")},
+                 {"Size", num(5)},
+                 {"W", PDFValue::array({num(1), num(4), num(2)})},
+                 {"Index", PDFValue::array({})},
+                 {"Filter", name("FlateDecode")}},
                 Flate::deflate(std::string(kDecoded, '\0'), 9));
     for (int i = 0; i < 300; ++i) {
         const int64_t at = b.length();
@@ -99,7 +109,8 @@ TEST(HostileObjectStreams, PagesAlternatingBetweenTwoHugeStreamsDecodeEachAboutO
     PDFArray kids;
     for (int i = 0; i < kPages; ++i) kids.push_back(ref(10 + i));
     b.add(1, PDFValue::dict({{"Type", name("Catalog")}, {"Pages", ref(2)}}));
-    b.add(2, PDFValue::dict({{"Type", name("Pages")}, {"Kids", PDFValue::array(kids)}, {"Count", num(kPages)}}));
+    b.add(2,
+          PDFValue::dict({{"Type", name("Pages")}, {"Kids", PDFValue::array(kids)}, {"Count", num(kPages)}}));
     // Stream 5 holds the even pages, 6 the odd ones, far apart inside it.
     for (int stream = 5; stream <= 6; ++stream) {
         std::string header, body;
@@ -109,7 +120,9 @@ TEST(HostileObjectStreams, PagesAlternatingBetweenTwoHugeStreamsDecodeEachAboutO
             b.recordCompressed(10 + i, stream, index);
         }
         b.addStream(stream,
-                    {{"Type", name("ObjStm")}, {"N", num(kPages / 2)}, {"First", num(static_cast<int64_t>(header.size()))},
+                    {{"Type", name("ObjStm")},
+                     {"N", num(kPages / 2)},
+                     {"First", num(static_cast<int64_t>(header.size()))},
                      {"Filter", name("FlateDecode")}},
                     Flate::deflate(header + body, 1));
     }
@@ -125,12 +138,14 @@ TEST(FileChangedWhileRead, TruncationIsAnErrorNeverABusSignal) {
     auto reader = openBytes(dir, simpleDocument(3000));
     ASSERT_GT(reader->file().size(), 4u * 4096);
     ASSERT_EQ(::truncate(dir.file("doc.pdf").c_str(), 4096), 0);
-    EXPECT_EQ(errorOf([&] { reader->pageRefs(); }), dir.file("doc.pdf").string() + " changed while it was read");
+    EXPECT_EQ(errorOf([&] { reader->pageRefs(); }),
+              dir.file("doc.pdf").string() + " changed while it was read");
 }
 
 TEST(FileChangedWhileRead, AFolderIsNotAFileToMap) {
     TempDir dir;
-    EXPECT_EQ(errorOf([&] { PDFFileReader::open(dir.path()); }), "cannot open " + dir.path().string() + ": Is a directory");
+    EXPECT_EQ(errorOf([&] { PDFFileReader::open(dir.path()); }),
+              "cannot open " + dir.path().string() + ": Is a directory");
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ using testing::writeFile;
 
 std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -55,8 +56,10 @@ TEST_F(ReplacementFileTest, TargetChangesOnlyOnCommitAndKeepsItsModeAndLinks) {
     {
         ReplacementFile replacement(dir.file("link.pdf").string());
         EXPECT_EQ(replacement.target(), doc.string());
-        EXPECT_TRUE(fs::path(replacement.path()).filename().string().starts_with(
-            ".doc.pdf.quillet-" + std::to_string(::getpid()) + "-"));
+        EXPECT_TRUE(fs::path(replacement.path())
+                        .filename()
+                        .string()
+                        .starts_with(".doc.pdf.quillet-" + std::to_string(::getpid()) + "-"));
         writeFile(replacement.path(), "new");
         EXPECT_EQ(readFile(doc), "old");
         replacement.commit(FileIdentity::ofPath(doc.string()));
@@ -101,7 +104,8 @@ TEST_F(ReplacementFileTest, RefusesHardLinkedTargetsAndNamesTheRealCauseOfFailur
     fs::create_hard_link(doc, dir.file("other.pdf"));
     EXPECT_EQ(accessErrorOf([&] { ReplacementFile refused(doc.string()); }),
               "cannot replace " + doc.string() +
-                  ": it has 2 names (hard links), and the others would keep the old version; write to another file");
+                  ": it has 2 names (hard links), and the others would keep the old version; write to "
+                  "another file");
 
     const fs::path missing = dir.file("missing") / "out.pdf";
     EXPECT_EQ(accessErrorOf([&] { ReplacementFile refused(missing.string()); }),
