@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -155,6 +156,7 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     auto* window = new DocumentWindowController(OpenedPDF{document->filePath(), document->pdf(), document->password()},
                                                 WindowSettings{options_.store, options_.selfTest, {}});
     new DocumentAttachment(*window, *document);
+    installRecentMenu(window);
     auto* binding = new WindowDocumentBinding(*window, *document);
     connect(binding, &WindowDocumentBinding::closeCancelled, this, &ApplicationShell::closeCancelled);
     // The document goes with its window (its close flow has run by then),
@@ -255,6 +257,36 @@ void ApplicationShell::requestQuit()
         }
     }
     quitWhenNoWindows();
+}
+
+void ApplicationShell::installRecentMenu(DocumentWindowController* window)
+{
+    QMenu* menu = window->actions().openRecent;
+    QAction* clear = window->actions().clearRecent;
+    if (menu == nullptr || clear == nullptr) {
+        return;
+    }
+    auto fill = [this, menu, clear] {
+        for (QAction* action : menu->actions()) {
+            if (action->property("recentFile").isValid()) {
+                menu->removeAction(action);
+                action->deleteLater();
+            }
+        }
+        QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();  // the separator
+        const QStringList recent = documents_.recentFiles();
+        for (const QString& path : recent) {
+            auto* action = new QAction(QFileInfo(path).fileName(), menu);
+            action->setProperty("recentFile", path);
+            action->setToolTip(path);
+            connect(action, &QAction::triggered, this, [this, path] { openFile(path); });
+            menu->insertAction(first, action);
+        }
+        clear->setEnabled(!recent.isEmpty());
+    };
+    connect(menu, &QMenu::aboutToShow, this, fill);
+    connect(clear, &QAction::triggered, this, [this] { documents_.clearRecentFiles(); });
+    fill();
 }
 
 void ApplicationShell::closeCancelled()

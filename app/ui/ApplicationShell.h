@@ -105,6 +105,8 @@ public:
 private:
     void windowClosed(DocumentWindowController* window);
     void closeCancelled();
+    // Open Recent: the controller's files, newest first, then "Clear Menu".
+    void installRecentMenu(DocumentWindowController* window);
     void recordSessionDocuments();
     void quitWhenNoWindows();
     QStringList openFilePaths() const;

@@ -4,6 +4,7 @@
 #include "app/ui/WindowDocumentBinding.h"
 
 #include <QAbstractButton>
+#include <QMenu>
 #include <QMessageBox>
 
 #include "app/document/DocumentLoaderError.h"
@@ -76,6 +77,28 @@ TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow)
     EXPECT_TRUE(shell.documents().documents().empty());
     EXPECT_FALSE(journal.recorded.empty()) << "the markup waits in the journal";
     EXPECT_TRUE(journal.discarded.empty());
+}
+
+TEST_F(BindingTest, OpenRecentListsTheFilesNewestFirstUntilCleared)
+{
+    testing::writeFile(dir.file("other.pdf"), testing::simpleDocument(1));
+    ApplicationShell shell(shellOptions());
+    shell.openFile(testing::qpath(file));
+    DocumentWindowController* window = shell.openFile(testing::qpath(dir.file("other.pdf")));
+    QMenu* menu = window->actions().openRecent;
+    auto titles = [menu] {
+        emit menu->aboutToShow();
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            texts.append(action->isSeparator() ? "-" : action->text());
+        }
+        return texts;
+    };
+    EXPECT_EQ(titles(), (QStringList{"other.pdf", "report.pdf", "-", "Clear Menu"}));
+    EXPECT_TRUE(window->actions().clearRecent->isEnabled());
+    window->actions().clearRecent->trigger();
+    EXPECT_EQ(titles(), (QStringList{"-", "Clear Menu"}));
+    EXPECT_FALSE(window->actions().clearRecent->isEnabled());
 }
 
 TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
