@@ -17,6 +17,7 @@
 #include "app/platform/NotificationCenter.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/ItemPainter.h"
+#include "app/ui/DocumentOutput.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
 #include "app/ui/PageView.h"
@@ -37,6 +38,7 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
     connectFileCommands();
     connectEditCommands();
     connectTools();
+    new DocumentOutput(window_, document_);  // print, page setup, export
     connect(&document_, &InkDocument::reloaded, this, [this] {
         editor_.reset();
         window_.pageView()->setDocument(document_.pdf());

@@ -1,0 +1,176 @@
+#include "app/ui/DocumentOutput.h"
+
+#include <atomic>
+#include <memory>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QProgressDialog>
+#include <QThread>
+
+#include "app/document/FlattenedExport.h"
+#include "app/document/InkDocument.h"
+#include "app/platform/MainThread.h"
+#include "app/platform/PlatformLog.h"
+#include "app/ui/DocumentPrinter.h"
+#include "app/ui/DocumentWindowController.h"
+#include "app/ui/Strings.h"
+
+namespace quillet {
+namespace {
+
+// A progress dialog that shows itself only when the work takes a while.
+QProgressDialog* progressDialog(QWidget& window, const QString& label, int maximum)
+{
+    auto* dialog = new QProgressDialog(label, Strings::cancelButton.text(), 0, maximum, &window);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumDuration(800);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
+}
+
+}  // namespace
+
+DocumentOutput::DocumentOutput(DocumentWindowController& window, InkDocument& document)
+    : QObject(&window), window_(window), document_(document)
+{
+    const WindowActions& a = window_.actions();
+    connect(a.print, &QAction::triggered, this, &DocumentOutput::print);
+    connect(a.pageSetup, &QAction::triggered, this, &DocumentOutput::pageSetup);
+    connect(a.exportFlattened, &QAction::triggered, this, &DocumentOutput::chooseExportDestination);
+    connect(&document_, &InkDocument::statusChanged, this, &DocumentOutput::refreshEnabled);
+    connect(&document_, &InkDocument::reloaded, this, &DocumentOutput::refreshEnabled);
+    refreshEnabled();
+}
+
+void DocumentOutput::refreshEnabled()
+{
+    const bool readable = document_.pdf() && !document_.pdf()->isLocked() && document_.store() != nullptr;
+    const WindowActions& a = window_.actions();
+    a.print->setEnabled(readable);
+    a.pageSetup->setEnabled(true);
+    a.exportFlattened->setEnabled(readable);
+}
+
+bool DocumentOutput::printNow()
+{
+    if (!document_.pdf() || document_.store() == nullptr) {
+        return false;
+    }
+    QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), document_.pageCount());
+    const bool printed = DocumentPrinter::print(printer_, *document_.pdf(), *document_.store(),
+                                                document_.displayName(), true, [progress](int done, int) {
+                                                    if (!progress) {
+                                                        return false;
+                                                    }
+                                                    progress->setValue(done);
+                                                    QCoreApplication::processEvents();
+                                                    return progress && !progress->wasCanceled();
+                                                });
+    if (progress) {
+        progress->close();
+    }
+    return printed;
+}
+
+void DocumentOutput::print()
+{
+    if (qEnvironmentVariableIsSet("QUILLET_SELFTEST") && qEnvironmentVariableIsSet(selfTestPrintVariable)) {
+        printer_.setOutputFormat(QPrinter::PdfFormat);
+        printer_.setOutputFileName(qEnvironmentVariable(selfTestPrintVariable));
+        logLine(printNow() ? "self-test: printed" : "self-test: printing failed");
+        return;
+    }
+    auto* dialog = new QPrintDialog(&printer_, &window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QDialog::accepted, this, [this] { printNow(); });
+    dialog->open();
+}
+
+void DocumentOutput::pageSetup()
+{
+    auto* dialog = new QPageSetupDialog(&printer_, &window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->open();
+}
+
+void DocumentOutput::chooseExportDestination()
+{
+    if (!document_.pdf() || document_.pdf()->isLocked() || document_.store() == nullptr) {
+        return;
+    }
+    auto* dialog = new QFileDialog(&window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(Strings::openPanelFilter.text());
+    dialog->setDefaultSuffix(QStringLiteral("pdf"));
+    dialog->setDirectory(QFileInfo(document_.filePath()).absolutePath());
+    dialog->selectFile(FlattenedExport::proposedName(document_.displayName(), InterfaceLanguage::current()));
+    connect(dialog, &QFileDialog::fileSelected, this, &DocumentOutput::exportTo);
+    dialog->open();
+}
+
+void DocumentOutput::exportTo(const QString& destination)
+{
+    const auto showFailure = [this](const QString& reason) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QString(), FlattenedExport::failedMessage.text(),
+                                    QMessageBox::Ok, &window_);
+        box->setInformativeText(reason);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    };
+    // Never over the document's own file: it is the one being read.
+    if (QFileInfo(destination).canonicalFilePath() == document_.filePath()) {
+        showFailure(QString());
+        return;
+    }
+    const SaveJob job = document_.exportJob(false);
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    QPointer<QProgressDialog> progress = progressDialog(window_, Strings::exportFlattenedItem.text(), 0);
+    connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
+    const QPointer<DocumentOutput> self(this);
+    QThread* worker = QThread::create([job, destination, cancelled, self, progress, showFailure] {
+        std::optional<QString> failure;  // absent: exported
+        bool wasCancelled = false;
+        try {
+            FlattenedExport::run(job, destination, SaveEngine(), cancelled.get());
+        } catch (const FlattenedExport::Cancelled&) {
+            wasCancelled = true;
+        } catch (const SaveEngineError& error) {
+            logLine("export failed: " + error.text());
+            failure = error.localizedFailureReason(InterfaceLanguage::current());
+        } catch (const std::exception& error) {
+            logLine(std::string("export failed: ") + error.what());
+            failure = QString();
+        }
+        MainThread::post([self, progress, failure, wasCancelled, showFailure] {
+            if (progress) {
+                progress->close();
+            }
+            if (!self || wasCancelled) {
+                return;
+            }
+            if (failure) {
+                showFailure(*failure);
+            } else {
+                self->document_.showNotice(FlattenedExport::doneNotice.text());
+            }
+        });
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+}  // namespace quillet

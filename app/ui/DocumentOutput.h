@@ -1,0 +1,47 @@
+// The window's commands that take a document out of the application: Page
+// Setup…, Print… and Export with Flattened Markup…. The window shows the
+// dialogs (window-modal); the printing and the export themselves are
+// DocumentPrinter and FlattenedExport. The export runs on a thread of its
+// own; both show a cancellable progress dialog when they take long.
+//
+// In self-test mode (QUILLET_SELFTEST), QUILLET_SELFTEST_PRINT_TO=<file.pdf>
+// makes Print… print to that PDF file without asking.
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QPrinter>
+
+namespace quillet {
+
+class DocumentWindowController;
+class InkDocument;
+
+class DocumentOutput : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr char selfTestPrintVariable[] = "QUILLET_SELFTEST_PRINT_TO";
+
+    // A child of the window; `document` must outlive it. Connects and enables the actions.
+    DocumentOutput(DocumentWindowController& window, InkDocument& document);
+
+    QPrinter& printer() { return printer_; }
+    // Prints now with the printer's current settings; false when cancelled or failed.
+    bool printNow();
+    // Exports to `destination` in the background; the outcome is shown in the window.
+    void exportTo(const QString& destination);
+
+private:
+    void refreshEnabled();
+    void print();
+    void pageSetup();
+    void chooseExportDestination();
+
+    DocumentWindowController& window_;
+    InkDocument& document_;
+    QPrinter printer_{QPrinter::HighResolution};
+};
+
+}  // namespace quillet
