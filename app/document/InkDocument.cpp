@@ -74,6 +74,13 @@ InkDocument::Services InkDocument::Services::forApplication()
     services.toMainThread = [](std::function<void()> work) { MainThread::post(std::move(work)); };
     services.writeFile = &InPlaceSave::write;
     services.makeJournal = [] { return journalHooks(std::make_shared<RecoveryJournal>()); };
+    if (qEnvironmentVariableIsSet("QUILLET_SELFTEST")) {
+        bool valid = false;
+        const int delay = qEnvironmentVariableIntValue("QUILLET_SELFTEST_AUTOSAVE_DELAY", &valid);
+        if (valid && delay >= 0) {
+            services.fixedAutosaveDelay = std::chrono::milliseconds(delay);
+        }
+    }
     return services;
 }
 
@@ -242,6 +249,9 @@ void InkDocument::recordJournal()
 
 std::chrono::milliseconds InkDocument::autosaveDelay() const
 {
+    if (services_.fixedAutosaveDelay) {
+        return *services_.fixedAutosaveDelay;
+    }
     const auto adaptive = std::chrono::milliseconds(static_cast<int64_t>(lastSaveDuration_ * 4 * 1000));
     return std::clamp(adaptive, minimumAutosaveDelay, maximumAutosaveDelay);
 }

@@ -92,6 +92,9 @@ public:
         // reload the file from disk.
         std::function<void(InkDocument& document, std::function<void(bool keepEdits)> answer)> askFileReplaced;
         WorkingCopies::Places places = WorkingCopies::Places::forProcess();
+        // A fixed autosave delay instead of the adaptive one (self-test mode's
+        // QUILLET_SELFTEST_AUTOSAVE_DELAY, in milliseconds).
+        std::optional<std::chrono::milliseconds> fixedAutosaveDelay;
 
         // Real timers, a background thread per document, the save engine
         // writing in place under the file's lock, the recovery journal.

@@ -17,6 +17,7 @@
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
 #include "app/ui/PageRenderer.h"
+#include "app/ui/SelfTestStatus.h"
 #include "app/ui/Strings.h"
 #include "app/ui/WindowProbe.h"
 
@@ -97,6 +98,9 @@ ApplicationShell::ApplicationShell(ShellOptions options, QObject* parent)
       documents_(*options_.store, options_.documentServices ? options_.documentServices
                                                             : [] { return InkDocument::Services::forApplication(); })
 {
+    if (options_.selfTest) {
+        selfTestStatus_ = SelfTestStatus::createIfRequested(this);
+    }
 }
 
 ApplicationShell::~ApplicationShell()
@@ -171,6 +175,9 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     }
     if (options_.selfTest) {
         WindowProbe::attachIfRequested(*window);
+    }
+    if (selfTestStatus_) {
+        selfTestStatus_->watch(window, document);
     }
     MainMenu::install(*window, MenuActions{
                                    [this, window] { openDocumentPanel(window); },

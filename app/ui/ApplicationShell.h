@@ -28,6 +28,7 @@ namespace quillet {
 
 class DocumentLoaderError;
 class DocumentWindowController;
+class SelfTestStatus;
 class SingleInstance;
 
 inline constexpr char applicationVersion[] = "0.1.0";
@@ -114,6 +115,7 @@ private:
     ShellOptions options_;
     DocumentController documents_;
     QPointer<SingleInstance> instance_;
+    SelfTestStatus* selfTestStatus_ = nullptr;  // self-test mode only
     QList<QPointer<DocumentWindowController>> windows_;
     bool terminating_ = false;
     bool exitRequested_ = false;

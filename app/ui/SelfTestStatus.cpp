@@ -1,0 +1,95 @@
+#include "app/ui/SelfTestStatus.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "app/document/InkDocument.h"
+#include "app/platform/DefaultsStore.h"
+#include "app/ui/DocumentWindowController.h"
+
+namespace quillet {
+
+namespace {
+// The page position and the window title change without a signal we see;
+// a short poll catches them.
+constexpr int pollMilliseconds = 100;
+
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+}  // namespace
+
+SelfTestStatus* SelfTestStatus::createIfRequested(QObject* parent)
+{
+    if (!qEnvironmentVariableIsSet(DefaultsStore::selfTestVariable) || !qEnvironmentVariableIsSet(fileVariable)) {
+        return nullptr;
+    }
+    return new SelfTestStatus(qEnvironmentVariable(fileVariable), parent);
+}
+
+SelfTestStatus::SelfTestStatus(QString path, QObject* parent) : QObject(parent), path_(std::move(path))
+{
+    connect(&poll_, &QTimer::timeout, this, &SelfTestStatus::write);
+    poll_.start(pollMilliseconds);
+    write();
+}
+
+void SelfTestStatus::watch(DocumentWindowController* window, InkDocument* document)
+{
+    watched_.push_back({window, document, document && document->isSaving(), 0});
+    if (document) {
+        connect(document, &InkDocument::statusChanged, this, [this, document] { documentStatusChanged(document); });
+    }
+    write();
+}
+
+void SelfTestStatus::documentStatusChanged(InkDocument* document)
+{
+    for (Watched& entry : watched_) {
+        if (entry.document != document) {
+            continue;
+        }
+        const bool saving = document->isSaving();
+        if (entry.wasSaving && !saving && !document->lastSaveError()) {
+            ++entry.saves;
+        }
+        entry.wasSaving = saving;
+    }
+    write();
+}
+
+QString SelfTestStatus::text() const
+{
+    QString text;
+    for (const Watched& entry : watched_) {
+        if (!entry.window) {
+            continue;
+        }
+        text += QStringLiteral("window ") + oneLine(entry.window->windowTitle()) + QLatin1Char('\n');
+        text += QStringLiteral("file ") + entry.window->filePath() + QLatin1Char('\n');
+        text += QStringLiteral("status ") + oneLine(entry.window->subtitle()) + QLatin1Char('\n');
+        const InkDocument* document = entry.document.data();
+        text += QStringLiteral("saving %1\n").arg(document && document->isSaving() ? 1 : 0);
+        text += QStringLiteral("unsaved %1\n").arg(document && document->isEdited() ? 1 : 0);
+        text += QStringLiteral("saves %1\n").arg(entry.saves);
+        text += QStringLiteral("error ") + oneLine(document ? document->lastSaveError().value_or(QString()) : QString()) +
+                QLatin1Char('\n');
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+void SelfTestStatus::write()
+{
+    const QString now = text();
+    if (now == written_ && QFile::exists(path_)) {
+        return;
+    }
+    QSaveFile file(path_);
+    if (file.open(QIODevice::WriteOnly) && file.write(now.toUtf8()) >= 0 && file.commit()) {
+        written_ = now;
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,57 @@
+// What a harness driving the application from outside can wait on: with
+// QUILLET_SELFTEST_STATUS_FILE=<path> (self-test mode only) the application
+// keeps <path> up to date with one block per open document window:
+//   window <title>
+//   file <path>
+//   status <the status line>
+//   saving 0|1
+//   unsaved 0|1
+//   saves <saves finished without error since the window opened>
+//   error <last save error, empty when none>
+// followed by an empty line. The file is replaced whole (written beside it and
+// renamed), so a reader never sees half of it.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <vector>
+
+namespace quillet {
+
+class DocumentWindowController;
+class InkDocument;
+
+class SelfTestStatus : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr char fileVariable[] = "QUILLET_SELFTEST_STATUS_FILE";
+
+    // The writer the environment asks for, or null.
+    static SelfTestStatus* createIfRequested(QObject* parent);
+
+    explicit SelfTestStatus(QString path, QObject* parent = nullptr);
+
+    void watch(DocumentWindowController* window, InkDocument* document);
+    // The text the file holds after the next write.
+    QString text() const;
+    void write();
+
+private:
+    struct Watched {
+        QPointer<DocumentWindowController> window;
+        QPointer<InkDocument> document;
+        bool wasSaving = false;
+        int saves = 0;
+    };
+    void documentStatusChanged(InkDocument* document);
+
+    QString path_;
+    QString written_;
+    std::vector<Watched> watched_;
+    QTimer poll_;
+};
+
+}  // namespace quillet
