@@ -1,5 +1,6 @@
 #include "app/ui/SelfTestStatus.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -13,6 +14,20 @@ namespace {
 // The page position and the window title change without a signal we see;
 // a short poll catches them.
 constexpr int pollMilliseconds = 100;
+
+// The widget with the keyboard, named by its first class of our own (the page
+// view rather than its viewport), without the namespace.
+QString focusName()
+{
+    for (const QWidget* widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
+        const QString name = QString::fromLatin1(widget->metaObject()->className());
+        if (name.startsWith(QLatin1String("quillet::"))) {
+            return name.mid(int(sizeof("quillet::")) - 1);
+        }
+    }
+    return QApplication::focusWidget() ? QString::fromLatin1(QApplication::focusWidget()->metaObject()->className())
+                                       : QString();
+}
 
 QString oneLine(QString text)
 {
@@ -61,7 +76,7 @@ void SelfTestStatus::documentStatusChanged(InkDocument* document)
 
 QString SelfTestStatus::text() const
 {
-    QString text;
+    QString text = QStringLiteral("focus ") + focusName() + QStringLiteral("\n\n");
     for (const Watched& entry : watched_) {
         if (!entry.window) {
             continue;

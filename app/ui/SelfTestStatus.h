@@ -1,6 +1,7 @@
 // What a harness driving the application from outside can wait on: with
 // QUILLET_SELFTEST_STATUS_FILE=<path> (self-test mode only) the application
-// keeps <path> up to date with one block per open document window:
+// keeps <path> up to date: "focus <the widget with the keyboard>" and an empty
+// line, then one block per open document window:
 //   window <title>
 //   file <path>
 //   status <the status line>
