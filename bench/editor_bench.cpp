@@ -1,0 +1,178 @@
+// The editor's latency on a heavy page, as a user drawing feels it:
+//   input to overlay: a synthetic mouse move of a 2,000-point pen stroke to the
+//     end of the repaint it causes (page, items and the editor's drawing);
+//   commit and undo: releasing a pen stroke (simplify, store, undo step) and
+//     undoing it, on a page that already holds 10,000 items.
+//   editor_bench [PDF [PAGE]]   without a PDF, a generated page of 40,000 strokes
+// Prints medians, 99th percentiles and maxima in milliseconds.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUndoStack>
+
+#include "app/document/AnnotationStore.h"
+#include "app/editor/EditorController.h"
+#include "app/ui/PageView.h"
+#include "app/ui/ToolSettings.h"
+
+using namespace quillet;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class EmptyPages : public PageItemSource {
+public:
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+    std::string failureText() const override { return {}; }
+};
+
+// One A4 page of 40,000 short strokes in an uncompressed content stream.
+void writeHeavyPage(const std::string& path)
+{
+    std::string content;
+    for (int i = 0; i < 40'000; ++i) {
+        const double x = 20 + (i * 7919LL % 555), y = 20 + (i * 104'729LL % 800);
+        content += std::to_string(x) + " " + std::to_string(y) + " m " + std::to_string(x + 3) + " " +
+                   std::to_string(y + 2) + " l S\n";
+    }
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Count 1 /Kids [3 0 R] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
+    };
+    std::string file = "%PDF-1.7\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(file.size());
+        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = file.size();
+    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        file += line;
+    }
+    file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+            std::to_string(xref) + "\n%%EOF\n";
+    std::ofstream(path, std::ios::binary) << file;
+}
+
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void report(const char* what, std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double q) { return samples[std::min(samples.size() - 1, static_cast<size_t>(q * samples.size()))]; };
+    std::printf("%-34s n=%-5zu median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what, samples.size(), at(0.5),
+                at(0.99), samples.back());
+}
+
+void mouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &event);
+}
+
+void settle(int ms)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QTemporaryDir scratch;
+    std::string pdfPath = argc > 1 ? argv[1] : (scratch.path() + "/heavy.pdf").toStdString();
+    const int page = argc > 2 ? std::atoi(argv[2]) : 0;
+    if (argc <= 1) {
+        writeHeavyPage(pdfPath);
+    }
+
+    PageView view;
+    view.resize(1000, 1300);
+    view.setDocument(openPDFDocument(QString::fromStdString(pdfPath)));
+    view.show();
+    view.goToPage(page);
+    settle(3000);  // the page rendered and cached
+    QSettings settingsFile(scratch.path() + "/settings.ini", QSettings::IniFormat);
+    ToolSettings settings(settingsFile);
+    AnnotationStore store(view.pageCount(), std::make_shared<EmptyPages>());
+    QUndoStack undo;
+    EditorController editor(view, store, undo, settings);
+    editor.setTool(Tool::pen);
+
+    // Input to overlay: every move of one 2,000-point stroke, repainted.
+    const QRectF shown = view.pageRectInViewport(page).intersected(QRectF(view.viewport()->rect()));
+    const QPointF centre = shown.center();
+    const double radius = std::min(shown.width(), shown.height()) * 0.4;
+    auto spiral = [&](int i) {
+        const double t = i * 0.02;
+        const double r = radius * (0.2 + 0.8 * i / 2000.0);
+        return centre + QPointF(r * std::cos(t), r * std::sin(t));
+    };
+    std::vector<double> moves;
+    mouse(view, QEvent::MouseButtonPress, spiral(0), Qt::LeftButton);
+    for (int i = 1; i <= 2000; ++i) {
+        const auto start = Clock::now();
+        mouse(view, QEvent::MouseMove, spiral(i), Qt::LeftButton);
+        view.viewport()->repaint();
+        QCoreApplication::processEvents();
+        moves.push_back(ms(Clock::now() - start));
+    }
+    mouse(view, QEvent::MouseButtonRelease, spiral(2000), Qt::NoButton);
+    report("input to overlay (2,000-point stroke)", moves);
+
+    // Commit and undo next to 10,000 items.
+    std::vector<StoreChange::Insertion> many;
+    for (int i = 0; i < 10'000; ++i) {
+        const double x = 30 + i % 100 * 5, y = 30 + i / 100 * 7;
+        many.push_back({AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{x, y}, {x + 3, y + 2}, {x + 4, y}}}},
+                                       RGBA(0, 0, 1, 1), 1, 0, AnnotationItem::currentModificationTime()),
+                        page, i});
+    }
+    store.apply(StoreChange::insert(std::move(many)));
+    std::vector<double> commits, undos;
+    for (int round = 0; round < 40; ++round) {
+        // Strokes 2 s apart never merge: each release inserts a new item.
+        const auto when = std::chrono::system_clock::now() + std::chrono::seconds(2 * round);
+        editor.setClock([when] { return when; });
+        mouse(view, QEvent::MouseButtonPress, spiral(0), Qt::LeftButton);
+        for (int i = 1; i <= 50; ++i) {
+            mouse(view, QEvent::MouseMove, spiral(i * 10), Qt::LeftButton);
+        }
+        auto start = Clock::now();
+        mouse(view, QEvent::MouseButtonRelease, spiral(500), Qt::NoButton);
+        commits.push_back(ms(Clock::now() - start));
+        start = Clock::now();
+        undo.undo();
+        undos.push_back(ms(Clock::now() - start));
+        QCoreApplication::processEvents();
+    }
+    report("commit a stroke (10,000 items)", commits);
+    report("undo it (10,000 items)", undos);
+    return 0;
+}
