@@ -69,6 +69,11 @@ void DocumentAttachment::createEditor()
     }
     editor_ = std::make_unique<EditorController>(*window_.pageView(), *document_.store(), *document_.undoStack(),
                                                  ToolSettings::shared());
+    // Before a save, close or revert the gesture or typing in progress is
+    // committed (or dropped); a tool chosen by key or Escape shows in the toolbar.
+    connect(&document_, &InkDocument::commitPendingEditsRequested, this, [this] { editor_->commitPendingEdits(); });
+    connect(&document_, &InkDocument::cancelInteractionRequested, this, [this] { editor_->cancelInteraction(); });
+    editor_->onToolChange = [this](Tool) { syncToolChecks(); };
 }
 
 void DocumentAttachment::connectStatus()
