@@ -53,6 +53,24 @@ public:
     virtual bool isCancelled() const = 0;
 };
 
+// Annotations a render leaves out (the file's copies of items the
+// application draws itself): those whose /NM is in `names`, and those whose
+// subtype and /Rect (page space) match one of `places`, for copies whose /NM
+// is missing or was changed by another program.
+struct HiddenAnnotations {
+    struct Place {
+        QString subtype;  // "Ink", "FreeText", "Line", "Text", "Stamp"
+        QRectF rect;
+
+        bool operator==(const Place&) const = default;
+    };
+    QSet<QString> names;
+    std::vector<Place> places;
+
+    bool isEmpty() const { return names.isEmpty() && places.empty(); }
+    bool operator==(const HiddenAnnotations&) const = default;
+};
+
 struct PDFWriteOptions {
     // Draws every visible annotation that has an appearance into its page's
     // content and removes the annotations; annotations without an appearance
@@ -82,6 +100,10 @@ public:
     // image while locked, for an index out of range or a scale that is not a
     // positive number; very large scales are reduced to a bounded pixel count.
     virtual QImage renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames) = 0;
+    // The same, leaving out annotations by name or by subtype and place.
+    virtual QImage renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden) {
+        return renderPage(pageIndex, scale, hidden.names);
+    }
 
     // The words of the page in reading order; empty while locked.
     virtual std::vector<PDFTextBox> textBoxes(int pageIndex) = 0;

@@ -66,28 +66,77 @@ PDFPageGeometry geometryOf(Poppler::Page& page)
     return geometry;
 }
 
-void applyHiddenNames(PopplerPDFDocument::Engine& engine, int pageIndex, Poppler::Page& page,
-                      const QSet<QString>& hiddenNames)
+// The subtype as the file names it, for the kinds the application writes.
+QString subtypeName(const Poppler::Annotation& annotation)
+{
+    switch (annotation.subType()) {
+    case Poppler::Annotation::AText: {
+        const auto* text = static_cast<const Poppler::TextAnnotation*>(&annotation);
+        return text->textType() == Poppler::TextAnnotation::InPlace ? QStringLiteral("FreeText")
+                                                                   : QStringLiteral("Text");
+    }
+    case Poppler::Annotation::ALine: return QStringLiteral("Line");
+    case Poppler::Annotation::AInk: return QStringLiteral("Ink");
+    case Poppler::Annotation::AStamp: return QStringLiteral("Stamp");
+    default: return {};
+    }
+}
+
+// Poppler gives an annotation's boundary in display space normalized to the
+// shown page (0...1, origin top left); the places are in page space.
+bool matchesPlace(const Poppler::Annotation& annotation, const PDFPageGeometry& geometry,
+                  const std::vector<HiddenAnnotations::Place>& places)
+{
+    if (places.empty()) {
+        return false;
+    }
+    const QString subtype = subtypeName(annotation);
+    const QSizeF size = geometry.displaySize();
+    if (subtype.isEmpty() || size.isEmpty()) {
+        return false;
+    }
+    const QRectF boundary = annotation.boundary();
+    const QRectF shown(boundary.x() * size.width(), boundary.y() * size.height(), boundary.width() * size.width(),
+                       boundary.height() * size.height());
+    constexpr double tolerance = 0.5;  // points
+    for (const HiddenAnnotations::Place& place : places) {
+        if (place.subtype != subtype) {
+            continue;
+        }
+        const QRectF expected = geometry.toDisplay(place.rect.normalized());
+        if (std::abs(expected.left() - shown.left()) <= tolerance && std::abs(expected.top() - shown.top()) <= tolerance &&
+            std::abs(expected.right() - shown.right()) <= tolerance &&
+            std::abs(expected.bottom() - shown.bottom()) <= tolerance) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void applyHidden(PopplerPDFDocument::Engine& engine, int pageIndex, Poppler::Page& page,
+                 const HiddenAnnotations& hidden)
 {
     const auto first = engine.hiddenByUs.lower_bound({pageIndex, 0});
     const bool hidesNone = first == engine.hiddenByUs.end() || first->first.first != pageIndex;
-    if (hiddenNames.isEmpty() && hidesNone) {
+    if (hidden.isEmpty() && hidesNone) {
         return;
     }
+    const PDFPageGeometry geometry = geometryOf(page);
     const std::vector<std::unique_ptr<Poppler::Annotation>> annotations = page.annotations();
     for (int i = 0; i < static_cast<int>(annotations.size()); ++i) {
         Poppler::Annotation& annotation = *annotations[static_cast<size_t>(i)];
         const QString name = annotation.uniqueName();
-        const bool hide = !name.isEmpty() && hiddenNames.contains(name);
-        const auto hidden = engine.hiddenByUs.find({pageIndex, i});
-        if (hide && hidden == engine.hiddenByUs.end()) {
+        const bool hide = (!name.isEmpty() && hidden.names.contains(name)) ||
+                          matchesPlace(annotation, geometry, hidden.places);
+        const auto wasHidden = engine.hiddenByUs.find({pageIndex, i});
+        if (hide && wasHidden == engine.hiddenByUs.end()) {
             engine.hiddenByUs.emplace(std::make_pair(pageIndex, i), annotation.flags());
             // Only the flag in memory: removing the annotation would hand its
             // ownership to Poppler and lose it for the next render.
             annotation.setFlags(annotation.flags() | Poppler::Annotation::Hidden);
-        } else if (!hide && hidden != engine.hiddenByUs.end()) {
-            annotation.setFlags(hidden->second);
-            engine.hiddenByUs.erase(hidden);
+        } else if (!hide && wasHidden != engine.hiddenByUs.end()) {
+            annotation.setFlags(wasHidden->second);
+            engine.hiddenByUs.erase(wasHidden);
         }
     }
 }
@@ -235,6 +284,11 @@ std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) c
 
 QImage PopplerPDFDocument::renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames)
 {
+    return renderPageHiding(pageIndex, scale, HiddenAnnotations{hiddenAnnotationNames, {}});
+}
+
+QImage PopplerPDFDocument::renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden)
+{
     if (!std::isfinite(scale) || scale <= 0) {
         return {};
     }
@@ -248,7 +302,7 @@ QImage PopplerPDFDocument::renderPage(int pageIndex, double scale, const QSet<QS
     if (pixels > maxRenderPixels) {
         scale *= std::sqrt(maxRenderPixels / pixels);
     }
-    applyHiddenNames(*engine_, pageIndex, *page, hiddenAnnotationNames);
+    applyHidden(*engine_, pageIndex, *page, hidden);
     return page->renderToImage(72.0 * scale, 72.0 * scale);
 }
 

@@ -22,6 +22,7 @@ struct PageRenderer::Worker {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::pair<Key, double>> queue;
+    std::map<int, HiddenAnnotations> hidden;  // by page
     std::optional<Key> inFlight;
     int scanNext = 0;  // geometry still to read: [scanNext, scanEnd)
     int scanEnd = 0;
@@ -97,8 +98,10 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
         queue.pop_front();
         inFlight = key;
         const std::uint64_t renderedGeneration = generation;
+        const auto hiddenOnPage = hidden.find(key.page);
+        const HiddenAnnotations leftOut = hiddenOnPage == hidden.end() ? HiddenAnnotations{} : hiddenOnPage->second;
         lock.unlock();
-        QImage image = pdf->renderPage(key.page, scale, {});
+        QImage image = pdf->renderPageHiding(key.page, scale, leftOut);
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QMetaObject::invokeMethod(
                 app,
@@ -294,6 +297,24 @@ void PageRenderer::clear()
     worker_->queue.clear();
     worker_->scanNext = worker_->scanEnd = 0;
     ++worker_->generation;
+}
+
+void PageRenderer::setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden)
+{
+    {
+        std::lock_guard lock(worker_->mutex);
+        HiddenAnnotations& current = worker_->hidden[pageIndex];
+        if (current == hidden) {
+            return;
+        }
+        // The view sets a page's list before it first asks for the page, so
+        // no render with an older list is in progress here.
+        current = std::move(hidden);
+    }
+    for (auto it = cache_.lower_bound(Key{pageIndex, 0}); it != cache_.end() && it->first.page == pageIndex;) {
+        cacheBytes_ -= it->second.image.sizeInBytes();
+        it = cache_.erase(it);
+    }
 }
 
 int PageRenderer::pendingCount() const

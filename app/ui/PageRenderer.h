@@ -75,6 +75,11 @@ public:
     // Forgets every image (after the document changed, e.g. was unlocked).
     void clear();
 
+    // Annotations left out of the page's renders from now on (the file's
+    // copies of the items the view draws itself); a change drops the page's
+    // images.
+    void setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden);
+
     // Pages waiting or being rendered.
     int pendingCount() const;
 

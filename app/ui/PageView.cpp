@@ -424,6 +424,7 @@ void PageView::paintEvent(QPaintEvent* event)
     const auto [first, last] = layout_.pagesIn(visibleContentRect());
     for (int i = first; i <= last; ++i) {
         paintPage(painter, i, pixelRatio);
+        paintItems(painter, i);
         paintTextSelection(painter, i);
     }
     paintFindHighlights(painter, first, last);
@@ -481,6 +482,7 @@ void PageView::requestVisiblePages(double pixelRatio)
             pages.push_back(first - d);
         }
     }
+    hideStoredAnnotations(pages);
     renderer_->request(pages, scale() * pixelRatio);
 }
 

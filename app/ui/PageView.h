@@ -9,10 +9,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include <QAbstractScrollArea>
 
+#include "app/document/PageItemSource.h"
 #include "app/platform/PDFDocument.h"
 #include "app/ui/PageInputHandler.h"
 #include "app/ui/PageLayout.h"
@@ -20,6 +22,9 @@
 #include "app/ui/PageTextSelection.h"
 
 namespace quillet {
+
+class AnnotationStore;
+class OverlayView;
 
 class PageView : public QAbstractScrollArea {
     Q_OBJECT
@@ -84,6 +89,19 @@ public:
     // The part of the page that is visible, in page space; empty when none is.
     QRectF visiblePageRect(int pageIndex) const;
 
+    // Markup (PageViewItems.cpp): the store's items are painted over each
+    // page, whose image leaves out the file's own copies of them. Not owned:
+    // detach (nullptr) before the store goes away.
+    void setAnnotationStore(AnnotationStore* store);
+    AnnotationStore* annotationStore() const { return store_; }
+    // What a page's image leaves out for the file's copies of its items.
+    static HiddenAnnotations hiddenAnnotations(const std::vector<AnnotationKey>& storedCopies);
+    // Repaints the items of these pages.
+    void refreshItems(const std::set<int>& pages);
+    // The transparent layer above the pages for what the editor draws live;
+    // created on first use, owned by the view.
+    OverlayView* overlay();
+
     // The viewer's text selection over the pages' text.
     bool hasTextSelection() const { return !textSelection_.isEmpty(); }
     QString selectedText() { return textSelection_.text(); }
@@ -145,6 +163,9 @@ private:
     void viewerMousePress(QMouseEvent* event);
     void viewerMouseMove(QMouseEvent* event);
     void paintTextSelection(QPainter& painter, int pageIndex);
+    void paintItems(QPainter& painter, int pageIndex);
+    void hideStoredAnnotations(const std::vector<int>& pages);
+    void detachStore();
 
     std::shared_ptr<PDFDocument> pdf_;
     std::unique_ptr<PageRenderer> renderer_;
@@ -152,6 +173,9 @@ private:
     // Read in the background; a page still due is read on first use.
     mutable std::vector<std::optional<PDFPageGeometry>> pageGeometries_;
     PageInputHandler* inputHandler_ = nullptr;
+    AnnotationStore* store_ = nullptr;
+    std::vector<int> storeObservers_;
+    OverlayView* overlay_ = nullptr;
     PageTextSelection textSelection_;
     bool selectingText_ = false;
     PageLayout layout_;

@@ -1,0 +1,120 @@
+// The page view's markup: the store's items painted over each page in drawing
+// order, the file's own copies of them left out of the page images (so a moved
+// or deleted item never shows twice), and the overlay above the pages.
+#include <QPainter>
+#include <QPointer>
+
+#include "app/document/AnnotationStore.h"
+#include "app/editor/CommentDisplay.h"
+#include "app/editor/ItemPainter.h"
+#include "app/editor/OverlayView.h"
+#include "app/platform/NotificationCenter.h"
+#include "app/ui/PageView.h"
+
+namespace quillet {
+
+HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& keys)
+{
+    HiddenAnnotations hidden;
+    for (const AnnotationKey& key : keys) {
+        if (key.name) {
+            hidden.names.insert(QString::fromStdString(*key.name));
+        }
+        if (!key.rect.isNull()) {
+            // Also by place: another program may have dropped or changed the /NM.
+            hidden.places.push_back({QString::fromStdString(key.subtype),
+                                     QRectF(key.rect.minX(), key.rect.minY(), key.rect.maxX() - key.rect.minX(),
+                                            key.rect.maxY() - key.rect.minY())});
+        }
+    }
+    return hidden;
+}
+
+void PageView::setAnnotationStore(AnnotationStore* store)
+{
+    detachStore();
+    store_ = store;
+    if (store_ != nullptr) {
+        QPointer<PageView> self(this);
+        auto refresh = [self](const std::set<int>& pages) {
+            if (self) {
+                self->refreshItems(pages);
+            }
+        };
+        storeObservers_ = {store_->observeChanges(refresh), store_->observeDisplay(refresh)};
+        static constexpr char observingComments[] = "quilletObservesCommentDisplay";
+        if (!property(observingComments).toBool()) {
+            setProperty(observingComments, true);
+            NotificationCenter::shared().observe(QLatin1String(NotificationName::commentsDisplayDidChange), this,
+                                                 [this](const QVariant&) { viewport()->update(); });
+        }
+    }
+    // Pages rendered so far still show the file's copies of the items.
+    if (renderer_) {
+        renderer_->clear();
+    }
+    viewport()->update();
+}
+
+void PageView::detachStore()
+{
+    if (store_ != nullptr) {
+        for (int token : storeObservers_) {
+            store_->removeObserver(token);
+        }
+    }
+    storeObservers_.clear();
+    store_ = nullptr;
+}
+
+void PageView::refreshItems(const std::set<int>& pages)
+{
+    for (int page : pages) {
+        if (page < 0 || page >= pageCount()) {
+            continue;
+        }
+        const QRectF rect = pageRectInViewport(page);
+        if (rect.intersects(QRectF(viewport()->rect()))) {
+            viewport()->update(rect.toAlignedRect().adjusted(-1, -1, 1, 1));
+        }
+    }
+}
+
+void PageView::paintItems(QPainter& painter, int pageIndex)
+{
+    if (store_ == nullptr) {
+        return;
+    }
+    const QRectF visible = visiblePageRect(pageIndex);
+    if (visible.isEmpty()) {
+        return;
+    }
+    painter.save();
+    painter.setClipRect(pageRectInViewport(pageIndex));
+    ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), pageToViewport(pageIndex),
+                                  CommentDisplay::showsCommentText(), visible);
+    painter.restore();
+}
+
+void PageView::hideStoredAnnotations(const std::vector<int>& pages)
+{
+    if (store_ == nullptr || !renderer_) {
+        return;
+    }
+    for (int page : pages) {
+        // Loading first: the page's image must never be made before its
+        // copies are known, or they would show under the items.
+        store_->loadPage(page);
+        renderer_->setHiddenAnnotations(page, hiddenAnnotations(store_->storedAnnotationKeys(page)));
+    }
+}
+
+OverlayView* PageView::overlay()
+{
+    if (overlay_ == nullptr) {
+        overlay_ = new OverlayView(viewport());
+    }
+    return overlay_;
+}
+
+}  // namespace quillet

@@ -1,0 +1,208 @@
+// The page view's markup drawing: Poppler's page with the file's copies of
+// our items left out (by /NM, or by subtype and /Rect when the /NM is gone),
+// the store's items painted over it, matching what another renderer
+// (pdftoppm) shows for the saved file; foreign annotations stay Poppler's.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "app/document/AnnotationStore.h"
+#include "app/document/FilePageItemSource.h"
+#include "app/editor/ItemPainter.h"
+#include "app/platform/PopplerPDFDocument.h"
+#include "app/ui/PageView.h"
+#include "core/markup/ItemAppearanceBuilder.h"
+#include "core/save/SaveTestItems.h"
+#include "support/AnnotatedPdf.h"
+#include "support/QtTestSupport.h"
+#include "support/RenderedPage.h"
+
+namespace quillet {
+namespace {
+
+using namespace quillet::testing;
+
+const PageFrame kFrame{{0, 0, 300, 300}, 0};
+const Rect kDarkField{0, 0, 150, 300};  // the left half of every page
+
+struct Kind {
+    std::string name;
+    AnnotationItem item;
+    // The share of pixels that agree. Poppler's rasterizer weights the
+    // coverage of antialiased edges with a gamma of 1.5 and QPainter does not,
+    // so thin lines and glyph edges differ by more than 24/255 in up to a few
+    // percent of an item's box: the outlines themselves coincide.
+    double agreement = 0.99;
+};
+
+std::vector<Kind> kinds() {
+    AnnotationItem signature = inkItem(3, {{60, 150}, {90, 190}, {120, 120}, {160, 170}, {200, 140}}, {0, 0, 0.8, 1},
+                                       InkKind::signature, 2);
+    AnnotationItem boxedText = textItem(4, {60, 200}, "Boxed words", {0, 0.5, 0, 1}, 18);
+    boxedText.shape.text()->spec.boxed = true;
+    return {
+        {"pen", inkItem(1, {{40, 150}, {120, 180}, {200, 140}, {260, 160}}, {0.9, 0.1, 0.1, 1}, InkKind::pen, 5), 0.98},
+        {"highlighter", inkItem(2, {{40, 150}, {260, 150}}, {1, 0.9, 0, 1}, InkKind::highlighter, 18)},
+        {"signature", signature},
+        {"text", boxedText, 0.90},
+        {"arrow", arrowItem(5, {50, 100}, {250, 200}, std::string("Look"))},
+        {"note", noteItem(6, {80, 220}, "Check this\nsecond line"), 0.62},
+    };
+}
+
+// One page per kind, each with a dark field under half of the item.
+AnnotatedPdf kindsPdf() {
+    std::vector<AnnotatedPageSpec> pages;
+    for (const Kind& kind : kinds()) {
+        pages.push_back(AnnotatedPageSpec{kFrame, filledRectContent(kDarkField, {0.25, 0.3, 0.6, 1}), {kind.item}});
+    }
+    return writeAnnotatedPdf(pages);
+}
+
+struct Drawing {
+    std::unique_ptr<PopplerPDFDocument> pdf;
+    std::unique_ptr<AnnotationStore> store;
+
+    explicit Drawing(const std::filesystem::path& file) {
+        testApplication();
+        pdf = PopplerPDFDocument::open(qpath(file));
+        store = std::make_unique<AnnotationStore>(pdf->pageCount(), std::make_shared<FilePageItemSource>(file, std::nullopt));
+    }
+
+    // What the page view shows of the page at `zoom`, in device pixels.
+    QImage page(int index, double zoom, bool withItems = true) {
+        store->loadPage(index);
+        QImage image = pdf->renderPageHiding(index, zoom, PageView::hiddenAnnotations(store->storedAnnotationKeys(index)));
+        if (withItems) {
+            QPainter painter(&image);
+            QTransform toImage = pdf->pageGeometry(index)->pageToDisplay() * QTransform::fromScale(zoom, zoom);
+            ItemPainter::paintAnnotations(painter, store->annotationsOnPage(index), toImage, false);
+        }
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+int channelDifference(QRgb a, Pixel b) {
+    return std::max({std::abs(qRed(a) - b.r), std::abs(qGreen(a) - b.g), std::abs(qBlue(a) - b.b)});
+}
+
+// The share of pixels inside `area` (page space) where both agree within 24/255.
+double agreement(const QImage& ours, const RenderedPage& theirs, const Rect& area) {
+    RenderedPage::PixelBox box = theirs.pixelBox(area);
+    int total = 0;
+    int close = 0;
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) {
+            if (x >= ours.width() || y >= ours.height()) continue;
+            ++total;
+            if (channelDifference(ours.pixel(x, y), theirs.raster().at(x, y)) <= 24) ++close;
+        }
+    }
+    return total == 0 ? 0 : static_cast<double>(close) / total;
+}
+
+TEST(PageViewItems, EachKindLooksAsAnotherRendererShowsItSaved) {
+    TempDir dir;
+    writeFile(dir.file("kinds.pdf"), kindsPdf().bytes);
+    Drawing drawing(dir.file("kinds.pdf"));
+    std::vector<Kind> all = kinds();
+    for (double zoom : {1.0, 2.0}) {
+        for (size_t i = 0; i < all.size(); ++i) {
+            std::string error;
+            std::optional<RenderedPage> reference =
+                RenderedPage::render(dir.file("kinds.pdf"), static_cast<int>(i), kFrame, {72 * zoom, false}, &error);
+            if (!reference) GTEST_SKIP() << "pdftoppm: " << error;
+            // Saved notes show their icon; the bubble opens in the viewer.
+            Rect bounds = ItemAppearanceBuilder::build(all[i].item, false).bounds;
+            EXPECT_GE(agreement(drawing.page(static_cast<int>(i), zoom), *reference, bounds), all[i].agreement)
+                << all[i].name << " at " << zoom * 100 << " %";
+        }
+    }
+}
+
+// The file's copy of every item is left out of the page image, also once
+// another program has dropped the /NM (same length, so offsets stay valid).
+TEST(PageViewItems, TheFilesCopiesAreLeftOutByNameOrPlace) {
+    TempDir dir;
+    Bytes bytes = kindsPdf().bytes;
+    writeFile(dir.file("named.pdf"), bytes);
+    for (size_t at = bytes.find("/NM"); at != Bytes::npos; at = bytes.find("/NM", at)) bytes.replace(at, 3, "/XM");
+    writeFile(dir.file("unnamed.pdf"), bytes);
+    std::vector<Kind> all = kinds();
+    for (const char* file : {"named.pdf", "unnamed.pdf"}) {
+        Drawing drawing(dir.file(file));
+        for (size_t i = 0; i < all.size(); ++i) {
+            std::optional<RenderedPage> blank =
+                RenderedPage::render(dir.file(file), static_cast<int>(i), kFrame, {72, true});
+            if (!blank) GTEST_SKIP() << "pdftoppm missing";
+            Rect bounds = ItemAppearanceBuilder::build(all[i].item, true).bounds;
+            EXPECT_GE(agreement(drawing.page(static_cast<int>(i), 1, false), *blank, bounds), 0.99)
+                << all[i].name << " in " << file;
+        }
+    }
+}
+
+TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
+    TempDir dir;
+    AnnotationItem ours = inkItem(1, {{40, 40}, {100, 60}}, {1, 0, 0, 1});
+    PDFDictionary ourAnnotation = AnnotationSerializer::serialize(ours, PDFRef{3, 0}, PDFRef{11, 0}, std::nullopt,
+                                                                  std::nullopt, false).annotation;
+    PdfBuilder pdf;
+    pdf.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
+    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
+                               {"Count", PDFValue::integer(1)}}));
+    auto rect = [](int x0, int y0, int x1, int y1) {
+        return PDFValue::array({PDFValue::integer(x0), PDFValue::integer(y0), PDFValue::integer(x1), PDFValue::integer(y1)});
+    };
+    auto green = PDFValue::array({PDFValue::integer(0), PDFValue::integer(1), PDFValue::integer(0)});
+    pdf.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
+                               {"MediaBox", rect(0, 0, 300, 300)},
+                               {"Annots", PDFValue::array({PDFValue::ref(10, 0), PDFValue::ref(12, 0),
+                                                           PDFValue::ref(13, 0), PDFValue::ref(14, 0)})}}));
+    pdf.add(10, PDFValue::dict(ourAnnotation));
+    ItemAppearanceBuilder::FormXObject form = ItemAppearanceBuilder::formXObject(ItemAppearanceBuilder::build(ours, false));
+    pdf.addStream(11, form.dict, form.data);
+    pdf.add(12, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Square")},
+                                {"Rect", rect(150, 150, 250, 250)}, {"C", green},
+                                {"BS", PDFValue::dict({{"W", PDFValue::integer(4)}})}}));
+    pdf.add(13, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Link")},
+                                {"Rect", rect(20, 200, 120, 230)},
+                                {"Border", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(2)})},
+                                {"C", green}}));
+    pdf.add(14, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Ink")},
+                                {"Rect", rect(150, 20, 280, 120)}, {"C", green},
+                                {"InkList", PDFValue::array({PDFValue::array({PDFValue::integer(160), PDFValue::integer(30),
+                                                                              PDFValue::integer(270), PDFValue::integer(110)})})},
+                                {"BS", PDFValue::dict({{"W", PDFValue::integer(3)}})}}));
+    pdf.finishWithTable({{"Size", PDFValue::integer(15)}, {"Root", PDFValue::ref(1, 0)}});
+    pdf.writeTo(dir.file("mixed.pdf"));
+
+    Drawing drawing(dir.file("mixed.pdf"));
+    QImage shown = drawing.page(0, 1, false);
+    QImage plain = drawing.pdf->renderPage(0, 1, {}).convertToFormat(QImage::Format_RGB32);
+    auto differing = [&](const QRectF& pageRect) {
+        QRect box = drawing.pdf->pageGeometry(0)->toDisplay(pageRect).toAlignedRect();
+        int count = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) count += shown.pixel(x, y) != plain.pixel(x, y);
+        return count;
+    };
+    auto drawn = [&](const QRectF& pageRect) {
+        QRect box = drawing.pdf->pageGeometry(0)->toDisplay(pageRect).toAlignedRect();
+        int count = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) count += qGreen(plain.pixel(x, y)) > 150 && qRed(plain.pixel(x, y)) < 100;
+        return count;
+    };
+    EXPECT_GT(differing(QRectF(30, 30, 80, 40)), 0);  // ours is left out
+    for (const QRectF& foreign : {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30), QRectF(150, 20, 130, 100)}) {
+        EXPECT_EQ(differing(foreign), 0) << foreign.x() << "," << foreign.y();
+    }
+    EXPECT_GT(drawn(QRectF(150, 150, 100, 100)), 0);  // Poppler does draw the square
+    EXPECT_GT(drawn(QRectF(150, 20, 130, 100)), 0);   // and the foreign ink
+    EXPECT_EQ(drawing.store->itemsOnPage(0), std::vector<AnnotationItem>{ours});
+}
+
+}  // namespace
+}  // namespace quillet
