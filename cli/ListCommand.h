@@ -21,10 +21,20 @@ Command listCommand();
 // carrying the same item id the first wins. Damaged annotations are skipped,
 // as saving would keep them as foreign ones. A reference listed twice counts
 // once. `cache`: the items already decoded during this open, by annotation.
+//
+// Decoding stops once the payloads decoded for the page have inflated to
+// `payloadLimit` bytes: many large payloads on one page must not keep the
+// reader busy for minutes. With `capped` given, it is set and the items found
+// so far are returned; without it, reaching the limit throws, since a caller
+// that rewrites the page from these items would drop the rest.
+inline constexpr size_t kMaxPayloadBytesPerPage = size_t{256} << 20;
 using ItemCache = std::unordered_map<PDFRef, std::optional<AnnotationItem>, PDFRefHash>;
-std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page, ItemCache* cache = nullptr);
+std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page, ItemCache* cache = nullptr,
+                                      bool* capped = nullptr, size_t payloadLimit = kMaxPayloadBytesPerPage);
 
-// {"pages": {"0": [ITEM, ...], ...}} with pages without items left out.
-nlohmann::json listItems(PDFFileReader& reader);
+// {"pages": {"0": [ITEM, ...], ...}} with pages without items left out. A
+// page whose payloads reach `payloadLimit` lists the items found before it,
+// with a warning on standard error that names the page.
+nlohmann::json listItems(PDFFileReader& reader, size_t payloadLimit = kMaxPayloadBytesPerPage);
 
 }  // namespace quillet::cli

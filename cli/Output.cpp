@@ -25,6 +25,11 @@ int reportError(std::string_view text) {
     return kExitFailure;
 }
 
+void reportWarning(std::string_view text) {
+    std::string line = "quillet: warning: " + std::string(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
 int reportUsageError(std::string_view text, std::string_view usage) {
     std::string lines = "quillet: " + std::string(text) + "\nusage: " + std::string(usage) + "\n";
     std::fputs(lines.c_str(), stderr);

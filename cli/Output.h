@@ -22,6 +22,9 @@ void printText(std::string_view text);
 // "quillet: " + text on standard error; returns kExitFailure.
 int reportError(std::string_view text);
 
+// "quillet: warning: " + text on standard error; the command goes on.
+void reportWarning(std::string_view text);
+
 // "quillet: " + text, then "usage: " + the usage line on standard error;
 // returns kExitUsage.
 int reportUsageError(std::string_view text, std::string_view usage);

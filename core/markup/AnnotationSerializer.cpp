@@ -195,11 +195,12 @@ Output serialize(const AnnotationItem& item, std::optional<PDFRef> page, PDFRef 
     return out;
 }
 
-std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation) {
+std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation, size_t* inflatedBytes) {
+    if (inflatedBytes) *inflatedBytes = 0;
     const PDFValue* value = annotation.find(payloadKey);
     const Bytes* payload = value ? value->stringBytes() : nullptr;
     if (!payload || !ItemCodec::isPayload(*payload)) return std::nullopt;
-    return ItemCodec::decode(*payload);
+    return ItemCodec::decode(*payload, inflatedBytes);
 }
 
 std::string pdfDate(std::chrono::sys_seconds time) {

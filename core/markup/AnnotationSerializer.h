@@ -51,7 +51,8 @@ Rect annotationRect(const AnnotationItem& item, const Rect& appearanceBounds, bo
 // The item an annotation read from a file stands for: present exactly when
 // its "QuilletItem" is a string holding a payload that decodes. No other key
 // is consulted, so the item is restored from the payload alone.
-std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation);
+// inflatedBytes: as for ItemCodec::decode.
+std::optional<AnnotationItem> ownItem(const PDFDictionary& annotation, size_t* inflatedBytes = nullptr);
 
 // "D:YYYYMMDDHHMMSSZ" in UTC; times beyond years 0000 to 9999 are clamped
 // into them so the field keeps its fixed width.

@@ -11,6 +11,7 @@
 #include "core/markup/Base64.h"
 #include "core/markup/CompactJSON.h"
 #include "core/pdf/Flate.h"
+#include "core/pdf/FlateError.h"
 
 namespace quillet::ItemCodec {
 
@@ -325,12 +326,20 @@ std::string encode(const AnnotationItem& item) {
     return std::string(kPrefix) + Base64::encode(Flate::deflate(text, kCompressionLevel));
 }
 
-std::optional<AnnotationItem> decode(std::string_view payload) {
+std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedBytes) {
+    if (inflatedBytes) *inflatedBytes = 0;
     if (!isPayload(payload)) return std::nullopt;
     try {
         std::optional<std::string> compressed = Base64::decode(payload.substr(kPrefix.size()));
         if (!compressed) return std::nullopt;
-        Bytes text = Flate::inflate(*compressed, Flate::kItemPayloadLimit);
+        Bytes text;
+        try {
+            text = Flate::inflate(*compressed, Flate::kItemPayloadLimit);
+        } catch (const FlateError& error) {
+            if (inflatedBytes && error.code() == FlateError::Code::tooLarge) *inflatedBytes = Flate::kItemPayloadLimit;
+            throw;
+        }
+        if (inflatedBytes) *inflatedBytes = text.size();
         std::optional<json> object = CompactJSON::parse(text);
         if (!object) return std::nullopt;
         return fromJSON(*object);

@@ -30,7 +30,10 @@ inline constexpr size_t kMaxPoints = 100'000;
 std::string encode(const AnnotationItem& item);
 
 // The item, or absent when the text is not a valid payload. Never throws.
-std::optional<AnnotationItem> decode(std::string_view payload);
+// inflatedBytes, when given, receives the bytes inflated on the way (the
+// whole output cap when the payload overflows it), for callers that bound
+// the decoding work over many payloads.
+std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedBytes = nullptr);
 
 // Whether the text begins with "QLT1:" (exact, case-sensitive).
 bool isPayload(std::string_view text);

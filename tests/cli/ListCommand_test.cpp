@@ -1,3 +1,5 @@
+#include "cli/ListCommand.h"
+
 #include <gtest/gtest.h>
 
 #include "MarkupFixtures.h"
@@ -37,6 +39,45 @@ TEST(ListCommand, AnAnnotationReferencedOverAndOverIsDecodedOnce) {
     ASSERT_TRUE(listed.is_object());
     EXPECT_EQ(listed["pages"]["0"].size(), 1u);
     EXPECT_EQ(listed["pages"]["1"], listed["pages"]["0"]);
+}
+
+// Three distinct annotations on one page, each inflating to about 1 MiB: with
+// the per-page cap at 1.5 MiB the first two are decoded, the third is not, and
+// a caller that rewrites the page is refused rather than handed a partial list.
+TEST(ListCommand, PayloadsPastThePerPageCapAreNotDecoded) {
+    static_assert(cli::kMaxPayloadBytesPerPage == size_t{256} << 20);
+    testing::PdfBuilder b;
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
+    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                             {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
+                             {"Count", PDFValue::integer(1)}}));
+    b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")},
+                             {"Parent", PDFValue::ref(2, 0)},
+                             {"Annots", PDFValue::array({PDFValue::ref(4, 0), PDFValue::ref(5, 0),
+                                                         PDFValue::ref(6, 0)})}}));
+    for (int num = 4; num <= 6; ++num) {
+        const std::string json = ItemCodec::jsonText(
+            AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{10, 10}, {50, 80}}}}, RGBA(1, 0, 0, 1),
+                           2, 0, std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}}));
+        const std::string payload =
+            "QLT1:" + Base64::encode(Flate::deflate(json + std::string(1 << 20, ' '), 9));
+        b.add(num, PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                                   {"Subtype", PDFValue::name("Ink")},
+                                   {"QuilletItem", PDFValue::string(payload)}}));
+    }
+    b.finishWithTable({{"Size", PDFValue::integer(7)}, {"Root", PDFValue::ref(1, 0)}});
+    TempDir dir;
+    b.writeTo(dir.file("heavy.pdf"));
+    PDFFileReader reader(dir.file("heavy.pdf"));
+    const size_t cap = size_t{3} << 19;
+
+    EXPECT_EQ(cli::listItems(reader)["pages"]["0"].size(), 3u);
+    EXPECT_EQ(cli::listItems(reader, cap)["pages"]["0"].size(), 2u);
+    bool capped = false;
+    EXPECT_EQ(cli::pageItems(reader, {3, 0}, nullptr, &capped, cap).size(), 2u);
+    EXPECT_TRUE(capped);
+    EXPECT_THROW(cli::pageItems(reader, {3, 0}, nullptr, nullptr, cap), std::runtime_error);
+    EXPECT_EQ(cli::pageItems(reader, {3, 0}).size(), 3u);
 }
 
 }  // namespace
