@@ -26,6 +26,7 @@
 #include "app/ui/PageView.h"
 #include "app/ui/ToolSettings.h"
 #include "app/ui/ToolStyle.h"
+#include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 
 namespace quillet {
@@ -66,6 +67,8 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
     tools_[Tool::signature] = std::make_unique<SignatureTool>(*this);
     tools_[Tool::eraser] = std::make_unique<EraserTool>(*this);
     view_.setInputHandler(this);
+    overlayView_ = view_.overlay();
+    connect(this, &EditorController::overlayChanged, this, &EditorController::syncOverlayView);
     // Undo, redo and other windows' edits may take the selected item away.
     storeObserver_ = store_.observeChanges([this](const std::set<int>&) {
         if (selectedID_ && !store_.locate(*selectedID_)) {
@@ -140,6 +143,7 @@ std::optional<AnnotationItem> EditorController::selectedItem() const
 
 void EditorController::refreshSelection()
 {
+    overlay_.selectionBounds.reset();
     overlay_.selectionOutline.reset();
     overlay_.handles.clear();
     std::optional<AnnotationStore::LocatedItem> located =
@@ -152,6 +156,7 @@ void EditorController::refreshSelection()
         const AnnotationItem& item = located->item;
         const QTransform toView = view_.pageToViewport(located->page);
         const QRectF box = toView.mapRect(toQRect(ItemGeometry::bounds(item, isExpanded(item))));
+        overlay_.selectionBounds = box;
         const QRectF grown = box.adjusted(-3, -3, 3, 3);
         overlay_.selectionOutline = QRectF(QPointF(std::floor(grown.left()), std::floor(grown.top())),
                                            QPointF(std::ceil(grown.right()), std::ceil(grown.bottom())))
@@ -175,6 +180,38 @@ void EditorController::refreshSelection()
     }
     emit overlayChanged();
     view_.viewport()->update();
+}
+
+void EditorController::syncOverlayView()
+{
+    if (!overlayView_) {
+        return;
+    }
+    OverlayView& shown = *overlayView_;
+    if (overlay_.strokePage >= 0 && !overlay_.stroke.empty()) {
+        shown.showLiveStroke(overlay_.stroke, view_.pageToViewport(overlay_.strokePage), overlay_.strokeColor,
+                             overlay_.strokeWidth, overlay_.strokeIsHighlighter);
+    } else if (shown.hasLiveStroke()) {
+        shown.clearLiveStroke();
+    }
+    if (overlay_.preview) {
+        const auto& [item, page] = *overlay_.preview;
+        shown.showPreview({ItemAppearanceBuilder::build(item, isExpanded(item))}, view_.pageToViewport(page));
+    } else if (shown.hasPreview()) {
+        shown.clearPreview();
+    }
+    if (overlay_.peek) {
+        const auto& [item, page] = *overlay_.peek;
+        shown.showPeek(item.id, ItemAppearanceBuilder::build(item, true), view_.pageToViewport(page));
+    } else {
+        shown.hidePeek();
+    }
+    std::vector<OverlayView::PlacedHandle> handles;
+    for (const SelectionHandle& handle : overlay_.handles) {
+        handles.push_back({{static_cast<OverlayView::Handle::Kind>(handle.kind), handle.corner}, handle.position});
+    }
+    shown.setSelection(overlay_.selectionBounds, std::move(handles));
+    shown.setEraserCircle(overlay_.eraserCentre);
 }
 
 // --- Pointer and keys

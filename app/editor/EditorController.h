@@ -20,6 +20,7 @@
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorTool.h"
 #include "app/editor/InlineTextEditor.h"
+#include "app/editor/OverlayView.h"
 #include "app/ui/PageInputHandler.h"
 #include "core/markup/AnnotationItem.h"
 #include "core/markup/HitTesting.h"
@@ -58,7 +59,8 @@ struct EditorOverlay {
     std::optional<QPointF> eraserCentre;
     // A note whose hidden text is peeked while the pointer rests on it, page space.
     std::optional<std::pair<AnnotationItem, int>> peek;
-    // The selected item's outline and handles, viewport.
+    // The selected item's bounds and outline, and its handles, viewport.
+    std::optional<QRectF> selectionBounds;
     std::optional<QRectF> selectionOutline;
     std::vector<SelectionHandle> handles;
 };
@@ -220,6 +222,9 @@ private:
     void finishOpenTextSession();
     void showStoredItem(const UUID& id);
     QPointer<InlineTextEditor> textEditor_;
+    // The page view's overlay, which draws overlay_ above the pages.
+    QPointer<OverlayView> overlayView_;
+    void syncOverlayView();
     std::optional<UUID> styleSession_;
     int styleSessionSerial_ = 0;
     EditorOverlay overlay_;
