@@ -274,6 +274,28 @@ int InlineTextEditor::indexAt(QPointF widgetPoint) const {
     return std::min(index, static_cast<int>(text_.size()));
 }
 
+// The window's tools answer to plain letters (V, P, H, T, ...). While text is
+// typed here, every key that types something, and the editing keys, belong
+// to this box and never reach those shortcuts.
+bool InlineTextEditor::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers commands = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        const bool types = !key->text().isEmpty() && commands == Qt::NoModifier;
+        const bool edits = commands == Qt::NoModifier &&
+                           (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+                            key->key() == Qt::Key_Down || key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                            key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete);
+        if (types || edits || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy) ||
+            key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
     if (!session_) return QWidget::keyPressEvent(event);
     const bool shift = event->modifiers() & Qt::ShiftModifier;
