@@ -71,7 +71,8 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
-    setWindowTitle(document_.displayName());
+    // The placeholder lets the title mark unsaved markup (setWindowModified).
+    setWindowTitle(document_.displayName() + QStringLiteral("[*]"));
     setWindowFilePath(document_.path);
     setMinimumSize(minimumContentSize);
     if (!settings_.clock) {
