@@ -2,21 +2,22 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextEdit>
 #include <QCursor>
-#include <QToolBar>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InkDocument.h"
-#include "app/platform/NotificationCenter.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/ItemPainter.h"
+#include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentOutput.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
@@ -25,19 +26,22 @@
 #include "app/ui/SignatureMenu.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/Strings.h"
+#include "app/ui/StylePopover.h"
+#include "app/ui/StyleTarget.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolSettings.h"
+#include "app/ui/WindowStrings.h"
 
 namespace quillet {
 
 DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocument& document)
-    : QObject(&window), window_(window), document_(document)
-{
+    : QObject(&window), window_(window), document_(document) {
     createEditor();
     connectStatus();
     connectFileCommands();
     connectEditCommands();
     connectTools();
+    connectStyleButton();
     new DocumentOutput(window_, document_);  // print, page setup, export
     connect(&document_, &InkDocument::reloaded, this, [this] {
         editor_.reset();
@@ -47,62 +51,78 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
         syncToolChecks();
     });
     // The thumbnails show the markup; any undo step may have changed it.
-    window_.thumbnails()->setOverlayPainter([this](QPainter& painter, int page, const QTransform& displayToThumbnail) {
-        const std::optional<PDFPageGeometry> geometry = window_.pageView()->pageGeometry(page);
-        if (!geometry || document_.store() == nullptr) {
-            return;
-        }
-        ItemPainter::paintAnnotations(painter, document_.store()->annotationsOnPage(page),
-                                      geometry->pageToDisplay() * displayToThumbnail, true);
-    });
+    window_.thumbnails()->setOverlayPainter(
+        [this](QPainter& painter, int page, const QTransform& displayToThumbnail) {
+            const std::optional<PDFPageGeometry> geometry = window_.pageView()->pageGeometry(page);
+            if (!geometry || document_.store() == nullptr) {
+                return;
+            }
+            ItemPainter::paintAnnotations(painter, document_.store()->annotationsOnPage(page),
+                                          geometry->pageToDisplay() * displayToThumbnail, true);
+        });
     connect(document_.undoStack(), &QUndoStack::indexChanged, window_.thumbnails(),
             [this] { window_.thumbnails()->viewport()->update(); });
     refreshStatus();
 }
 
-DocumentAttachment::~DocumentAttachment() = default;
+DocumentAttachment::~DocumentAttachment() {
+    // The page view may outlive this attachment by a moment while the window
+    // goes away; it must not keep observing a store that is about to go.
+    editor_.reset();
+    if (pageView_) {
+        pageView_->setAnnotationStore(nullptr);
+    }
+}
 
-void DocumentAttachment::createEditor()
-{
+void DocumentAttachment::createEditor() {
+    pageView_ = window_.pageView();
+    // The page draws the store's items in place of the file's copies of them.
+    pageView_->setAnnotationStore(document_.store());
     if (document_.store() == nullptr) {
         return;
     }
-    editor_ = std::make_unique<EditorController>(*window_.pageView(), *document_.store(), *document_.undoStack(),
-                                                 ToolSettings::shared());
+    editor_ = std::make_unique<EditorController>(*window_.pageView(), *document_.store(),
+                                                 *document_.undoStack(), ToolSettings::shared());
     // Before a save, close or revert the gesture or typing in progress is
     // committed (or dropped); a tool chosen by key or Escape shows in the toolbar.
-    connect(&document_, &InkDocument::commitPendingEditsRequested, this, [this] { editor_->commitPendingEdits(); });
-    connect(&document_, &InkDocument::cancelInteractionRequested, this, [this] { editor_->cancelInteraction(); });
-    editor_->onToolChange = [this](Tool) { syncToolChecks(); };
+    connect(&document_, &InkDocument::commitPendingEditsRequested, this,
+            [this] { editor_->commitPendingEdits(); });
+    connect(&document_, &InkDocument::cancelInteractionRequested, this,
+            [this] { editor_->cancelInteraction(); });
+    editor_->onToolChange = [this](Tool) {
+        syncToolChecks();
+        refreshStyleButton();
+    };
+    editor_->onSelectionChange = [this] { refreshStyleButton(); };
 }
 
-void DocumentAttachment::connectStatus()
-{
+void DocumentAttachment::connectStatus() {
     connect(&document_, &InkDocument::statusChanged, this, &DocumentAttachment::refreshStatus);
 }
 
-void DocumentAttachment::refreshStatus()
-{
+void DocumentAttachment::refreshStatus() {
     window_.setDocumentStatus(DocumentStatus{document_.notice().value_or(QString()), document_.isSaving(),
-                                             document_.lastSaveError().value_or(QString()), document_.isEdited()});
+                                             document_.lastSaveError().value_or(QString()),
+                                             document_.isEdited()});
     window_.setWindowModified(document_.isEdited());
     window_.actions().revertToOpened->setEnabled(document_.canRevertToOpened());
 }
 
-void DocumentAttachment::connectFileCommands()
-{
+void DocumentAttachment::connectFileCommands() {
     const WindowActions& a = window_.actions();
     a.save->setEnabled(true);
     connect(a.save, &QAction::triggered, this, [this] { document_.save(); });
     a.saveAs->setEnabled(true);
     connect(a.saveAs, &QAction::triggered, this, [this] {
         // Window-modal and non-blocking, like every prompt of the window.
-        auto* dialog = new QFileDialog(&window_, QString(), document_.filePath(), Strings::openPanelFilter.text());
+        auto* dialog =
+            new QFileDialog(&window_, QString(), document_.filePath(), Strings::openPanelFilter.text());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setDefaultSuffix(QStringLiteral("pdf"));
         dialog->setWindowModality(Qt::WindowModal);
-        connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { document_.saveAs(path); });
+        connect(dialog, &QFileDialog::fileSelected, this,
+                [this](const QString& path) { document_.saveAs(path); });
         dialog->open();
     });
     const auto revert = [this](std::optional<QString> error) {
@@ -111,12 +131,13 @@ void DocumentAttachment::connectFileCommands()
         }
     };
     a.revertToSaved->setEnabled(true);
-    connect(a.revertToSaved, &QAction::triggered, this, [this, revert] { revert(document_.revertToSaved()); });
-    connect(a.revertToOpened, &QAction::triggered, this, [this, revert] { revert(document_.revertToOpened()); });
+    connect(a.revertToSaved, &QAction::triggered, this,
+            [this, revert] { revert(document_.revertToSaved()); });
+    connect(a.revertToOpened, &QAction::triggered, this,
+            [this, revert] { revert(document_.revertToOpened()); });
 }
 
-void DocumentAttachment::connectEditCommands()
-{
+void DocumentAttachment::connectEditCommands() {
     const WindowActions& a = window_.actions();
     QUndoStack* stack = document_.undoStack();
     connect(a.undo, &QAction::triggered, stack, &QUndoStack::undo);
@@ -149,15 +170,15 @@ void DocumentAttachment::connectEditCommands()
     for (QAction* action : {a.cut, a.copy, a.paste, a.duplicateMarkup, a.deleteMarkup, a.selectAll}) {
         for (QObject* menu : action->associatedObjects()) {
             if (auto* m = qobject_cast<QMenu*>(menu)) {
-                connect(m, &QMenu::aboutToShow, this, &DocumentAttachment::refreshEditActions, Qt::UniqueConnection);
+                connect(m, &QMenu::aboutToShow, this, &DocumentAttachment::refreshEditActions,
+                        Qt::UniqueConnection);
             }
         }
     }
     refreshEditActions();
 }
 
-void DocumentAttachment::refreshEditActions()
-{
+void DocumentAttachment::refreshEditActions() {
     const WindowActions& a = window_.actions();
     const bool editor = editor_ != nullptr;
     a.cut->setEnabled(editor && editor_->canCut());
@@ -168,8 +189,7 @@ void DocumentAttachment::refreshEditActions()
     a.selectAll->setEnabled(editor);
 }
 
-void DocumentAttachment::connectTools()
-{
+void DocumentAttachment::connectTools() {
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
         connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] { chooseTool(tool); });
@@ -201,8 +221,7 @@ void DocumentAttachment::connectTools()
     syncToolChecks();
 }
 
-void DocumentAttachment::signaturesChanged()
-{
+void DocumentAttachment::signaturesChanged() {
     if (!editor_ || !editor_->currentSignature()) {
         useNewestSignature();
         return;
@@ -217,8 +236,7 @@ void DocumentAttachment::signaturesChanged()
     useNewestSignature();
 }
 
-void DocumentAttachment::refreshToolActions()
-{
+void DocumentAttachment::refreshToolActions() {
     const QWidget* focus = QApplication::focusWidget();
     const bool typing = focus != nullptr && focus->window() == &window_ &&
                         (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QTextEdit*>(focus) ||
@@ -230,13 +248,11 @@ void DocumentAttachment::refreshToolActions()
     window_.actions().newSignature->setEnabled(enabled);
 }
 
-bool DocumentAttachment::opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures)
-{
+bool DocumentAttachment::opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures) {
     return requested == Tool::signature && (current == Tool::signature || savedSignatures >= 2);
 }
 
-void DocumentAttachment::chooseTool(Tool tool)
-{
+void DocumentAttachment::chooseTool(Tool tool) {
     if (!editor_) {
         return;
     }
@@ -249,16 +265,14 @@ void DocumentAttachment::chooseTool(Tool tool)
     syncToolChecks();
 }
 
-void DocumentAttachment::useNewestSignature()
-{
+void DocumentAttachment::useNewestSignature() {
     const std::vector<SavedSignature>& saved = SignatureLibrary::shared().signatures();
     if (editor_ && !saved.empty()) {
         editor_->setCurrentSignature(SignatureInk{saved.front().strokes, saved.front().aspect});
     }
 }
 
-void DocumentAttachment::showSignatureMenu()
-{
+void DocumentAttachment::showSignatureMenu() {
     auto* menu = new QMenu(&window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     std::optional<UUID> current;
@@ -269,31 +283,101 @@ void DocumentAttachment::showSignatureMenu()
             }
         }
     }
-    SignatureMenu::build(*menu, SignatureLibrary::shared(), current,
-                         SignatureMenuActions{
-                             [this](const UUID& id) {
-                                 const SavedSignature* saved = SignatureLibrary::shared().find(id);
-                                 if (editor_ && saved) {
-                                     editor_->setCurrentSignature(SignatureInk{saved->strokes, saved->aspect});
-                                     editor_->setTool(Tool::signature);
-                                     syncToolChecks();
-                                 }
-                             },
-                             // The library's notification then settles the current one.
-                             [](const UUID& id) { SignatureLibrary::shared().remove(id); },
-                             [this] { window_.actions().newSignature->trigger(); },
-                         });
+    SignatureMenu::build(
+        *menu, SignatureLibrary::shared(), current,
+        SignatureMenuActions{
+            [this](const UUID& id) {
+                const SavedSignature* saved = SignatureLibrary::shared().find(id);
+                if (editor_ && saved) {
+                    editor_->setCurrentSignature(SignatureInk{saved->strokes, saved->aspect});
+                    editor_->setTool(Tool::signature);
+                    syncToolChecks();
+                }
+            },
+            // The library's notification then settles the current one.
+            [](const UUID& id) { SignatureLibrary::shared().remove(id); },
+            [this] { window_.actions().newSignature->trigger(); },
+        });
     QWidget* button = window_.toolbar()->widgetForAction(window_.actions().tools[6]);
     menu->popup(button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos());
 }
 
-void DocumentAttachment::syncToolChecks()
-{
+void DocumentAttachment::syncToolChecks() {
     const Tool current = editor_ ? editor_->tool() : Tool::select;
     for (size_t i = 0; i < window_.actions().tools.size(); ++i) {
         window_.actions().tools[i]->setChecked(allTools[i] == current);
     }
-    window_.pageView()->setFocus();
+    // Tool keys go to the page after a tool is chosen from the toolbar, but the
+    // text box being typed in (a child of the page view) keeps the keyboard.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr || !window_.pageView()->isAncestorOf(focus)) {
+        window_.pageView()->setFocus();
+    }
+}
+
+// The toolbar's style button shows the style the popover would edit and
+// opens it; one visit of the popover is one undo step for a selected item.
+void DocumentAttachment::connectStyleButton() {
+    styleButton_ = new QToolButton(&window_);
+    styleButton_->setToolTip(WindowStrings::styleLabel.text());
+    styleButton_->setAutoRaise(true);
+    window_.toolbar()->insertWidget(window_.toolbarStyleSlot(), styleButton_);
+    connect(styleButton_, &QToolButton::clicked, this, &DocumentAttachment::showStylePopover);
+    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::toolSettingsDidChange), this,
+                                         [this](const QVariant&) { refreshStyleButton(); });
+    refreshStyleButton();
+}
+
+std::optional<AnnotationItem> DocumentAttachment::selectedItem() const {
+    if (!editor_ || !editor_->selectedID() || document_.store() == nullptr) {
+        return std::nullopt;
+    }
+    const auto located = document_.store()->locate(*editor_->selectedID());
+    return located ? std::optional<AnnotationItem>(located->item) : std::nullopt;
+}
+
+void DocumentAttachment::refreshStyleButton() {
+    if (styleButton_ == nullptr) {
+        return;
+    }
+    const Tool current = editor_ ? editor_->tool() : Tool::select;
+    if (hasStyle(current)) {
+        lastStyledTool_ = current;
+    }
+    const std::optional<AnnotationItem> selected = selectedItem();
+    const StyleTarget target = StyleTarget::choose(current, selected ? &*selected : nullptr, lastStyledTool_,
+                                                   ToolSettings::shared());
+    const qreal ratio = styleButton_->devicePixelRatioF();
+    const QImage image = StylePopover::styleButtonImage(
+        target.tool, target.style, styleButton_->palette().color(QPalette::ButtonText), ratio);
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    styleButton_->setIcon(QIcon(pixmap));
+    styleButton_->setIconSize(pixmap.deviceIndependentSize().toSize());
+}
+
+void DocumentAttachment::showStylePopover() {
+    if (!editor_ || document_.pdf()->isLocked()) {
+        return;
+    }
+    const std::optional<AnnotationItem> selected = selectedItem();
+    const StyleTarget target = StyleTarget::choose(editor_->tool(), selected ? &*selected : nullptr,
+                                                   lastStyledTool_, ToolSettings::shared());
+    const UUID id = selected ? selected->id : UUID();
+    auto onChange = target.changeHandler(ToolSettings::shared(), [this, id](const ToolStyle& style) {
+        if (editor_) {
+            editor_->applyStyle(style, id);
+        }
+    });
+    auto* popover = new StylePopover(target.tool, target.style, std::move(onChange), &window_);
+    connect(popover, &StylePopover::closed, this, [this, popover] {
+        if (editor_) {
+            editor_->endStyleSession();
+        }
+        popover->endOfUse();
+        popover->deleteLater();
+        refreshStyleButton();
+    });
+    popover->showBelow(styleButton_);
 }
 
 }  // namespace quillet

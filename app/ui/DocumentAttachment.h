@@ -5,24 +5,29 @@
 // tools. A revert or reload replaces the store, and with it the editor.
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <cstddef>
 #include <memory>
+#include <optional>
 
-#include <QObject>
+class QToolButton;
 
 #include "app/ui/Tool.h"
+#include "core/markup/AnnotationItem.h"
 
 namespace quillet {
 
 class DocumentWindowController;
 class EditorController;
 class InkDocument;
+class PageView;
 class SignaturePadDialog;
 
 class DocumentAttachment : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Lives as long as the window (its child); `document` must outlive it.
     DocumentAttachment(DocumentWindowController& window, InkDocument& document);
     ~DocumentAttachment() override;
@@ -36,11 +41,15 @@ public:
     // A tool chosen in the toolbar or the Tools menu.
     void chooseTool(Tool tool);
 
-private:
+  private:
     void connectStatus();
     void connectFileCommands();
     void connectEditCommands();
     void connectTools();
+    void connectStyleButton();
+    void showStylePopover();
+    void refreshStyleButton();
+    std::optional<AnnotationItem> selectedItem() const;
     void createEditor();
     void refreshStatus();
     void refreshEditActions();
@@ -53,6 +62,10 @@ private:
     DocumentWindowController& window_;
     InkDocument& document_;
     std::unique_ptr<EditorController> editor_;
+    QPointer<PageView> pageView_;
+    QToolButton* styleButton_ = nullptr;
+    // The style popover edits this tool while no tool with a style is on.
+    Tool lastStyledTool_ = Tool::pen;
     SignaturePadDialog* signaturePad_ = nullptr;  // a child of the window, made on first use
 };
 
