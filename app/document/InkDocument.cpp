@@ -356,24 +356,7 @@ void InkDocument::startSave(PendingSave request)
 
 void InkDocument::beginWrite(PendingSave request)
 {
-    // The snapshot takes the store's own lock; writeLock is taken after it.
-    const StoreSnapshot snapshot = store_->snapshot();
-    SaveJob job;
-    {
-        std::lock_guard lock(write_->lock);
-        job.source = (write_->saveSource ? write_->saveSource->path : write_->workingCopy).toStdString();
-        job.cachedPageRefs = write_->pageRefCache;
-    }
-    job.fallbackSource = filePath_.toStdString();
-    job.documentPath = filePath_.toStdString();
-    job.pageCount = pageCount_;
-    job.pages = snapshot.pages;
-    job.generation = snapshot.generation;
-    job.isEncrypted = isEncryptedFile_;
-    if (password_) {
-        job.password = password_->toStdString();
-    }
-    job.expandNotes = false;
+    SaveJob job = snapshotJob(false);
 
     const std::optional<FileIdentity> expected =
         request.kind == SaveKind::saveAs ? std::nullopt : knownIdentity_;
@@ -675,7 +658,7 @@ void InkDocument::close()
     emit closed();
 }
 
-SaveJob InkDocument::exportJob(bool expandNotes) const
+SaveJob InkDocument::snapshotJob(bool expandNotes) const
 {
     // The snapshot takes the store's own lock; writeLock is taken after it.
     const StoreSnapshot snapshot = store_->snapshot();

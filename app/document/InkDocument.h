@@ -128,9 +128,10 @@ public:
     bool isEncryptedFile() const { return isEncryptedFile_; }
     std::optional<QString> password() const { return password_; }
 
-    // A save job of the store's current state (unsaved markup included) for
-    // a copy elsewhere: export. Notes are written expanded when asked.
-    SaveJob exportJob(bool expandNotes) const;
+    // A save job of the store's current state (unsaved markup included), for
+    // the document's own saves and for a copy elsewhere (export). Notes are
+    // written expanded when asked.
+    SaveJob snapshotJob(bool expandNotes) const;
 
     // Unlocks a locked file; true when it is open afterwards. The store then
     // reads the pages it could not read before.

@@ -136,7 +136,7 @@ void DocumentOutput::exportTo(const QString& destination)
         showFailure(QString());
         return;
     }
-    const SaveJob job = document_.exportJob(false);
+    const SaveJob job = document_.snapshotJob(false);
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::exportFlattenedItem.text(), 0);
     connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
