@@ -249,5 +249,33 @@ TEST_F(InlineTextEditorTest, ANewSessionFinishesTheOpenOneAndCancelReportsNothin
     EXPECT_FALSE(drafts.back());
 }
 
+
+// The window's tools answer to plain letters; while the box is open, keys that
+// type or edit belong to it, and command keys (Ctrl+S) still reach the window.
+TEST_F(InlineTextEditorTest, TypingKeysAreClaimedBeforeTheWindowsShortcuts) {
+    editor.begin(sessionFor(textBox(""), true, ""));
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        bool claimed;
+    };
+    const Case cases[] = {
+        {Qt::Key_E, Qt::NoModifier, QStringLiteral("e"), true},
+        {Qt::Key_T, Qt::ShiftModifier, QStringLiteral("T"), true},
+        {0, Qt::NoModifier, QStringLiteral("п"), true},
+        {Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true},
+        {Qt::Key_Backspace, Qt::NoModifier, QString(), true},
+        {Qt::Key_Z, Qt::ControlModifier, QString(), true},
+        {Qt::Key_S, Qt::ControlModifier, QString(), false},
+    };
+    for (const Case& c : cases) {
+        QKeyEvent override(QEvent::ShortcutOverride, c.key, c.modifiers, c.text);
+        override.ignore();
+        QCoreApplication::sendEvent(&editor, &override);
+        EXPECT_EQ(override.isAccepted(), c.claimed) << "key " << c.key << " text " << c.text.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace quillet
