@@ -12,11 +12,17 @@ require_tools() {  # NAME TOOL...
 
 # Builds quillet (Release) in BUILD and the helpers into BIN; sets QUILLET.
 build_bench_tools() {  # BUILD BIN
-  local build="$1" bin="$2" helper
+  local build="$1" bin="$2"
   echo "building quillet (Release) in $build ..." >&2
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_APP=OFF >/dev/null
   cmake --build "$build" --target quillet -j 2 >/dev/null
   QUILLET="$PWD/$build/cli/quillet"
+  build_bench_helpers "$bin"
+}
+
+# The file generator and the time/memory meter, rebuilt when their source changed.
+build_bench_helpers() {  # BIN
+  local bin="$1" helper
   for helper in make_bench_pdf measure; do
     if [[ ! -x "$bin/$helper" || "bench/$helper.cpp" -nt "$bin/$helper" ]]; then
       g++ -O2 -std=c++20 -o "$bin/$helper" "bench/$helper.cpp"

@@ -26,11 +26,7 @@ trap 'rm -rf "$WORK"' EXIT
 
 source bench/common.sh
 require_tools run-save-bench qpdf g++ cmake
-for helper in make_bench_pdf measure; do
-  if [[ ! -x "$BIN/$helper" || "bench/$helper.cpp" -nt "$BIN/$helper" ]]; then
-    g++ -O2 -std=c++20 -o "$BIN/$helper" "bench/$helper.cpp"
-  fi
-done
+build_bench_helpers "$BIN"
 echo "building save_bench (Release) in $BUILD ..." >&2
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" --target save_bench -j 2 >/dev/null
