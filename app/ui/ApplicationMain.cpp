@@ -54,7 +54,7 @@ LaunchRequest readArguments(const QStringList& arguments)
         return request;
     }
     if (parser.isSet(version)) {
-        std::printf("verda-pdf %s\n", applicationVersion);
+        std::printf("verda-pdf %s\n", applicationVersion());
         request.exitCode = 0;
         return request;
     }
@@ -80,7 +80,7 @@ std::optional<int> answerWithoutDisplay(int argc, char** argv)
     }
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("verda-pdf"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(applicationVersion()));
     return readArguments(QCoreApplication::arguments()).exitCode.value_or(0);
 }
 
@@ -107,7 +107,7 @@ int runApplication(int argc, char** argv)
     }
     QApplication app(argc, argv);  // takes Qt's own options (-platform ...) out of the arguments
     QApplication::setApplicationName(QStringLiteral("verda-pdf"));
-    QApplication::setApplicationVersion(QString::fromLatin1(applicationVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(applicationVersion()));
     const LaunchRequest request = readArguments(QApplication::arguments());
     if (request.exitCode) {
         return *request.exitCode;

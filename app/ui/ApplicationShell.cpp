@@ -23,6 +23,8 @@
 
 namespace quillet {
 
+const char* applicationVersion() { return QUILLET_VERSION; }
+
 namespace {
 
 bool askToRestart(QWidget* parent)
@@ -62,7 +64,7 @@ void showAboutBox(QWidget* parent)
 {
     QMessageBox::about(parent, MainMenu::aboutTitle(),
                        Strings::displayName.text() + QStringLiteral("\n") + Strings::versionPrefix.text() +
-                           QString::fromLatin1(applicationVersion));
+                           QString::fromLatin1(applicationVersion()));
 }
 
 QString normalizedPath(const QString& path)

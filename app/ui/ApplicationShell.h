@@ -31,7 +31,8 @@ class DocumentWindowController;
 class SelfTestStatus;
 class SingleInstance;
 
-inline constexpr char applicationVersion[] = "0.1.0";
+// The project version CMake was given, as in "0.1.0".
+const char* applicationVersion();
 
 struct ShellOptions {
     QSettings* store = nullptr;  // the process's defaults store

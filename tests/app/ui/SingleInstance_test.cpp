@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "app/ui/ApplicationShell.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -138,7 +139,7 @@ TEST_F(LaunchTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndLeavesItsReco
     QProcess* version = launch({"--version"});
     ASSERT_TRUE(testing::pumpUntil([&] { return finished(version); }, 60s));
     EXPECT_EQ(version->exitCode(), 0);
-    EXPECT_EQ(version->readAllStandardOutput().trimmed(), "verda-pdf 0.1.0");
+    EXPECT_EQ(version->readAllStandardOutput().trimmed(), QByteArray("verda-pdf ") + applicationVersion());
     QProcess* wrong = launch({"--no-such-option"});
     ASSERT_TRUE(testing::pumpUntil([&] { return finished(wrong); }, 60s));
     EXPECT_EQ(wrong->exitCode(), 2);
