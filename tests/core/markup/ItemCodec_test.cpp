@@ -62,6 +62,13 @@ std::string shapeJSON(const std::string& fields) {
            fields + "}";
 }
 
+// `count` strokes, all empty but the first.
+json strokes(size_t count) {
+    json list = json::array({json::array({1, 2})});
+    while (list.size() < count) list.push_back(json::array());
+    return list;
+}
+
 TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
     std::string valid = ItemCodec::encode(exampleItem());
     std::string broken = valid.substr(0, 10) + "\n" + valid.substr(10);
@@ -83,6 +90,8 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
         {"more points than viewers draw",
          exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints - 2, 1)),
                                         json::array({1, 2, 3, 4})}))},
+        {"more strokes than the limit, though few points",
+         exampleWith("st", strokes(ItemCodec::kMaxStrokes + 1))},
         {"stroke beyond the coordinate range",
          exampleWith("st", json::array({json::array({1, 10000000.5})}))},
         {"text with a broken tx", exampleWith("tx", json::object({{"s", "x"}, {"f", 12}}))},

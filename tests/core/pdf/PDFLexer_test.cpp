@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+
+#include "core/pdf/PDFWriter.h"
 
 namespace quillet {
 namespace {
@@ -31,6 +34,27 @@ TEST(PDFLexerErrors, TruncatedInputIsUnexpectedEnd) {
     for (const char* text : {"", "  % only a comment", "[1 2", "[1 %]", "(abc", "(a\\", "<41", "<<", "<</A 1",
                              "<", "[/A", "<</A"}) {
         EXPECT_EQ(parseFailure(text).code(), PDFParseError::Code::unexpectedEnd) << text;
+    }
+}
+
+TEST(PDFLexerReferences, AReferenceIsTwoNonNegativeIntegersAndAWholeRToken) {
+    const std::tuple<std::string, std::string, int64_t> cases[] = {
+        {"12 0 R", "12 0 R", 6},
+        {"12 0 R/Next", "12 0 R", 6},
+        {"12\n0\r\nR]", "12 0 R", 7},
+        {"12 0 RG", "12", 2},  // "RG" is another token, the integer stands alone
+        {"12 0 R0", "12", 2},
+        {"12 -1 R", "12", 2},
+        {"-12 0 R", "-12", 3},
+        {"12 0.0 R", "12", 2},
+        {"12 0", "12", 2},
+    };
+    for (const auto& [text, written, end] : cases) {
+        PDFLexer lexer(text);
+        Bytes out;
+        PDFWriter::write(lexer.parseValue(), out);
+        EXPECT_EQ(out, written) << text;
+        EXPECT_EQ(lexer.pos, end) << text;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "SaveTestItems.h"
 #include "WriterSource.h"
@@ -155,6 +156,23 @@ TEST_F(IncrementalWriterTest, NoteIsWrittenAnewWhenItsPopupDoesNotPointBack) {
     EXPECT_EQ(result.annotationsWritten, 1);
     // The stray pop-up belongs to a foreign annotation now, and stays.
     EXPECT_EQ(annotsOfOutput(), refs({foreign, popup, {24, 0}, {26, 0}}));
+}
+
+TEST_F(IncrementalWriterTest, ExpandedNotesAreNeverReusedEitherWay) {
+    const AnnotationItem note = noteItem(1, {200, 300}, "n");
+    update(WriterSource().build(), {{0, {note}}});
+    // The same unchanged note, saved expanded and then with its pop-up again:
+    // each time the stored annotation has the wrong form and is written anew.
+    const auto expanded = dir.file("expanded.pdf"), collapsed = dir.file("collapsed.pdf");
+    for (const auto& [from, to, expand, entries] :
+         {std::tuple{out, expanded, true, size_t{1}}, std::tuple{expanded, collapsed, false, size_t{2}}}) {
+        IncrementalWriteResult result =
+            IncrementalWriter::appendUpdate(from, to, 1, {{0, {note}}}, {}, {}, expand);
+        EXPECT_EQ(result.annotationsReused, 0) << to;
+        EXPECT_EQ(result.annotationsWritten, 1) << to;
+        PDFFileReader reader(to);
+        EXPECT_EQ(testing::annotationsOfPage(reader, 0).size(), entries) << to;
+    }
 }
 
 TEST_F(IncrementalWriterTest, RefusesToCloneAFileOntoItself) {
