@@ -88,9 +88,12 @@ OpenedUpdate openUpdate(const Arguments& arguments) {
 nlohmann::json applyUpdate(const UpdateRequest& request) {
     // The page list is handed on so that the writer does not walk the page
     // tree a second time.
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-        *request.reader, request.output->path(), static_cast<int64_t>(request.pageRefs.size()), request.pages,
-        request.pageRefs, request.expandNotes);
+    IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(*request.reader, request.output->path(),
+                                        {.expectedPageCount = static_cast<int64_t>(request.pageRefs.size()),
+                                         .pages = request.pages,
+                                         .cachedPageRefs = request.pageRefs,
+                                         .expandNotes = request.expandNotes});
     // The writer flushes what it appends, not the copy it appends to. IN
     // with nothing to add is left as it is.
     if (result.bytesAppended > 0 || !request.replacesInput) request.output->commit(request.expectedOut);

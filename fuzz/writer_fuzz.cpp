@@ -74,9 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::error_code ignored;
     std::filesystem::remove(destination, ignored);
     try {
-        IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-            source, destination, pageCount(source), pageMap(pageCount(source)), {}, std::string("user"),
-            size % 2 == 1);
+        IncrementalWriteResult result =
+            IncrementalWriter::appendUpdate(source, destination,
+                                            {.expectedPageCount = pageCount(source),
+                                             .pages = pageMap(pageCount(source)),
+                                             .password = std::string("user"),
+                                             .expandNotes = size % 2 == 1});
         const std::string written = contents(destination);
         if (written.size() != bytes.size() + static_cast<size_t>(result.bytesAppended)) __builtin_trap();
         if (written.compare(0, bytes.size(), bytes) != 0) __builtin_trap();

@@ -253,8 +253,13 @@ SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& so
     marker.write();
     SelfTestHook::reach("marker.written");
     const IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-        source, destination, job.pageCount, pageItemMap(job), ownSource ? job.cachedPageRefs : std::nullopt,
-        job.password, job.expandNotes, withSelfTestPoints(calls_));
+        source, destination,
+        {.expectedPageCount = job.pageCount,
+         .pages = pageItemMap(job),
+         .cachedPageRefs = ownSource ? job.cachedPageRefs : std::nullopt,
+         .password = job.password,
+         .expandNotes = job.expandNotes,
+         .calls = withSelfTestPoints(calls_)});
     SelfTestHook::reach("verify.start");
     verify(destination, job);
     SelfTestHook::reach("incremental.verified");

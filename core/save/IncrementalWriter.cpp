@@ -216,15 +216,13 @@ void refuseSameFile(const std::filesystem::path& source, const std::filesystem::
 }  // namespace
 
 IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem::path& destination,
-                                    int64_t expectedPageCount, const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
-                                    bool expandNotes, const FileClonerCalls& calls) {
+                                    const AppendOptions& options) {
     if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
 
-    UpdateBuilder update(reader, expandNotes);
-    if (!pages.empty()) {
-        std::vector<PDFRef> refs = pageReferences(reader, expectedPageCount, cachedPageRefs);
-        for (const auto& [index, items] : pages) {
+    UpdateBuilder update(reader, options.expandNotes);
+    if (!options.pages.empty()) {
+        std::vector<PDFRef> refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
+        for (const auto& [index, items] : options.pages) {
             if (index < 0 || index >= static_cast<int64_t>(refs.size()))
                 throw IncrementalWriterError::pageIndexOutOfRange(index);
             update.updatePage(index, refs[static_cast<size_t>(index)], items);
@@ -239,12 +237,12 @@ IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem
     const std::string sourceName = file.path().string();
     if (FileIdentity::ofDescriptor(file.descriptor()) != FileIdentity::ofStatus(file.status()))
         throw FileAccessError::changed(sourceName);
-    FileCloner::clone(file.descriptor(), destination, CloneMethod::automatic, calls);
+    FileCloner::clone(file.descriptor(), destination, CloneMethod::automatic, options.calls);
     if (FileIdentity::ofPath(destination.string()).value_or(FileIdentity{}).size != file.status().st_size)
         throw FileAccessError::changed(sourceName);
     if (!appending) return update.result();
     try {
-        FileCloner::appendDurably(update.buffer(), destination, calls);
+        FileCloner::appendDurably(update.buffer(), destination, options.calls);
     } catch (const FileAccessError& error) {
         throw IncrementalWriterError::io(error.text());
     }
@@ -253,14 +251,10 @@ IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem
 }
 
 IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
-                                    const std::filesystem::path& destination, int64_t expectedPageCount,
-                                    const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs,
-                                    const std::optional<std::string>& password, bool expandNotes,
-                                    const FileClonerCalls& calls) {
+                                    const std::filesystem::path& destination, const AppendOptions& options) {
     refuseSameFile(source, destination);
-    PDFFileReader reader(source, password);
-    return appendUpdate(reader, destination, expectedPageCount, pages, cachedPageRefs, expandNotes, calls);
+    PDFFileReader reader(source, options.password);
+    return appendUpdate(reader, destination, options);
 }
 
 }  // namespace quillet::IncrementalWriter

@@ -32,35 +32,43 @@ namespace IncrementalWriter {
 // Page references one update accepts (they arrive from a cached list too).
 inline constexpr int64_t kMaxGeneration = 65535;
 
+// What one update carries and how it is made.
+struct AppendOptions {
+    // The page count the caller believes the file has; a file that now has
+    // another is refused (IncrementalWriterError, page count mismatch).
+    int64_t expectedPageCount = 0;
+    PageItemMap pages{};
+    // The page list of an earlier save of the same file, saving the
+    // page-tree walk.
+    std::optional<std::vector<PDFRef>> cachedPageRefs{};
+    // Opens an encrypted source (only where the writer opens the source
+    // itself); the update is then encrypted with the file's own key.
+    std::optional<std::string> password{};
+    // Notes are written as stamps, without pop-ups.
+    bool expandNotes = false;
+    FileClonerCalls calls = FileClonerCalls::system();
+};
+
 // Reads `source` (memory-mapped, only the pages of the map), clones it to
 // `destination` and appends the update with a single durable append.
 // `destination` must name another file than `source`: the clone removes
-// what is there first. `cachedPageRefs`: the page list of an earlier save
-// of the same file, saving the page-tree walk. `password`: for an encrypted
-// source, whose update is then encrypted with the file's own key.
-// `expandNotes`: notes are written as stamps, without pop-ups.
+// what is there first.
 // Throws IncrementalWriterError, and passes on the reader's errors
 // (FileAccessError, PDFReaderError, PDFParseError, FlateError), the
 // security handler's PDFSecurityError, and the cloner's FileAccessError and
 // std::filesystem::filesystem_error. Before the clone, no destination is
 // created; after it, a failure leaves the clone with a partial or no append.
 IncrementalWriteResult appendUpdate(const std::filesystem::path& source,
-                                    const std::filesystem::path& destination, int64_t expectedPageCount,
-                                    const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
-                                    const std::optional<std::string>& password = {}, bool expandNotes = false,
-                                    const FileClonerCalls& calls = FileClonerCalls::system());
+                                    const std::filesystem::path& destination, const AppendOptions& options);
 
 // The same from a reader already open on the source (a document's own
-// reader, or one the caller has read the page list and items through): the
-// file is cloned from the reader's open descriptor, so the update always
-// follows exactly the bytes that were read. Throws as above, and
-// FileAccessError (changed) when the source was modified since it was read.
+// reader, or one the caller has read the page list and items through;
+// `options.password` is not used): the file is cloned from the reader's open
+// descriptor, so the update always follows exactly the bytes that were read.
+// Throws as above, and FileAccessError (changed) when the source was
+// modified since it was read.
 IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem::path& destination,
-                                    int64_t expectedPageCount, const PageItemMap& pages,
-                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs = {},
-                                    bool expandNotes = false,
-                                    const FileClonerCalls& calls = FileClonerCalls::system());
+                                    const AppendOptions& options);
 
 }  // namespace IncrementalWriter
 }  // namespace quillet

@@ -126,7 +126,7 @@ class WriterValidation : public ::testing::TestWithParam<Layout> {
 TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWhereTheyAre) {
     const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
     IncrementalWriteResult result =
-        IncrementalWriter::appendUpdate(source, output, kPages, pages, {}, password);
+        IncrementalWriter::appendUpdate(source, output, {.expectedPageCount = kPages, .pages = pages, .password = password});
     EXPECT_EQ(result.annotationsWritten, 14);
     EXPECT_EQ(result.pagesUpdated, 2);
     const Bytes before = readFile(source);
@@ -157,7 +157,8 @@ class EncryptedWriterValidation : public WriterValidation {};
 
 TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
     const AnnotationItem text = testing::textItem(1, {300, 420}, "Secret text");
-    IncrementalWriter::appendUpdate(source, output, kPages, {{1, {text}}}, {}, password);
+    IncrementalWriter::appendUpdate(source, output,
+                                    {.expectedPageCount = kPages, .pages = {{1, {text}}}, .password = password});
 
     PDFFileReader reader(output, password);
     PDFFileReader original(source, password);
@@ -215,7 +216,7 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     ASSERT_NE(before.out.find("Signature is Valid."), std::string::npos) << before.out << before.err;
 
     const std::vector<AnnotationItem> items = itemsOfEveryKind(1);
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(signedFile, output, 2, {{0, items}});
+    IncrementalWriteResult result = IncrementalWriter::appendUpdate(signedFile, output, {.expectedPageCount = 2, .pages = {{0, items}}});
     EXPECT_EQ(result.annotationsWritten, static_cast<int64_t>(items.size()));
 
     CommandResult after = runCommand({"pdfsig", "-nssdir", nss, output.string()});

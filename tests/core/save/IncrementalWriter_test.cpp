@@ -30,7 +30,7 @@ class IncrementalWriterTest : public ::testing::Test {
     IncrementalWriteResult update(const Bytes& bytes, const PageItemMap& pages, int64_t pageCount = 1) {
         source = bytes;
         testing::writeFile(in, source);
-        return IncrementalWriter::appendUpdate(in, out, pageCount, pages);
+        return IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = pageCount, .pages = pages});
     }
     // What the update appended.
     Bytes tail() const { return readFile(out).substr(source.size()); }
@@ -86,7 +86,8 @@ TEST_F(IncrementalWriterTest, SavingTheSameItemsAgainAppendsNothing) {
     const Bytes first = readFile(out);
     const auto again = dir.file("again.pdf");
 
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(out, again, 2, pages);
+    IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(out, again, {.expectedPageCount = 2, .pages = pages});
 
     EXPECT_EQ(result.bytesAppended, 0);
     EXPECT_EQ(result.annotationsReused, 4);
@@ -179,17 +180,19 @@ TEST_F(IncrementalWriterTest, RefusesToCloneAFileOntoItself) {
     source = WriterSource().build();
     testing::writeFile(in, source);
     const PageItemMap pages{{0, {inkItem(1, {{10, 10}, {50, 50}})}}};
-    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, in, 1, pages); }),
-              "I/O error: destination is the source file: " + in.string());
+    EXPECT_EQ(
+        errorOf([&] { IncrementalWriter::appendUpdate(in, in, {.expectedPageCount = 1, .pages = pages}); }),
+        "I/O error: destination is the source file: " + in.string());
     std::filesystem::create_hard_link(in, out);
-    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, out, 1, pages); }),
-              "I/O error: destination is the source file: " + out.string());
+    EXPECT_EQ(
+        errorOf([&] { IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = 1, .pages = pages}); }),
+        "I/O error: destination is the source file: " + out.string());
     EXPECT_EQ(readFile(in), source);
 
     // A symbolic link at the destination is replaced, never followed.
     std::filesystem::remove(out);
     std::filesystem::create_symlink(in, out);
-    IncrementalWriter::appendUpdate(in, out, 1, pages);
+    IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = 1, .pages = pages});
     EXPECT_FALSE(std::filesystem::is_symlink(out));
     EXPECT_EQ(readFile(in), source);
 }
@@ -200,8 +203,9 @@ TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
     FileClonerCalls calls = FileClonerCalls::system();
     calls.fsync = [](int) { return (errno = EIO, -1); };
     const std::string text = errorOf([&] {
-        IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, {}, {}, false,
-                                        calls);
+        IncrementalWriter::appendUpdate(
+            in, out,
+            {.expectedPageCount = 1, .pages = {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, .calls = calls});
     });
     EXPECT_TRUE(text.starts_with("I/O error: ")) << text;
     EXPECT_NE(text.find(out.string()), std::string::npos) << text;
@@ -215,7 +219,8 @@ TEST_F(IncrementalWriterTest, RefusesObjectNumbersNoReaderWouldTake) {
     base.replace(base.rfind(size), size.size(), "/Size 9999999");
     testing::writeFile(in, base);
     EXPECT_EQ(errorOf([&] {
-                  IncrementalWriter::appendUpdate(in, out, 1, {{0, {inkItem(1, {{10, 10}, {50, 50}})}}});
+                  IncrementalWriter::appendUpdate(
+                      in, out, {.expectedPageCount = 1, .pages = {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}});
               }),
               "unsupported: object number 10000000: files may hold at most 10000000 objects");
     EXPECT_FALSE(std::filesystem::exists(out));
