@@ -15,6 +15,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InkDocument.h"
+#include "app/editor/CommentDisplay.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/ItemPainter.h"
 #include "app/platform/NotificationCenter.h"
@@ -42,6 +43,7 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
     connectEditCommands();
     connectTools();
     connectStyleButton();
+    connectCommentText();
     new DocumentOutput(window_, document_);  // print, page setup, export
     connect(&document_, &InkDocument::reloaded, this, [this] {
         editor_.reset();
@@ -58,7 +60,8 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
                 return;
             }
             ItemPainter::paintAnnotations(painter, document_.store()->annotationsOnPage(page),
-                                          geometry->pageToDisplay() * displayToThumbnail, true);
+                                          geometry->pageToDisplay() * displayToThumbnail,
+                                          CommentDisplay::showsCommentText());
         });
     connect(document_.undoStack(), &QUndoStack::indexChanged, window_.thumbnails(),
             [this] { window_.thumbnails()->viewport()->update(); });
@@ -83,6 +86,7 @@ void DocumentAttachment::createEditor() {
     }
     editor_ = std::make_unique<EditorController>(*window_.pageView(), *document_.store(),
                                                  *document_.undoStack(), ToolSettings::shared());
+    editor_->setShowsCommentText(CommentDisplay::showsCommentText());
     // Before a save, close or revert the gesture or typing in progress is
     // committed (or dropped); a tool chosen by key or Escape shows in the toolbar.
     connect(&document_, &InkDocument::commitPendingEditsRequested, this,
@@ -315,10 +319,22 @@ void DocumentAttachment::syncToolChecks() {
     }
 }
 
+// The window shows and toggles the comment text; the editor, which decides
+// whether a click on a note's text takes the note, follows it here.
+void DocumentAttachment::connectCommentText() {
+    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::commentsDisplayDidChange), this,
+                                         [this](const QVariant&) {
+                                             if (editor_) {
+                                                 editor_->setShowsCommentText(CommentDisplay::showsCommentText());
+                                             }
+                                         });
+}
+
 // The toolbar's style button shows the style the popover would edit and
 // opens it; one visit of the popover is one undo step for a selected item.
 void DocumentAttachment::connectStyleButton() {
     styleButton_ = new QToolButton(&window_);
+    styleButton_->setObjectName(QStringLiteral("style"));
     styleButton_->setToolTip(WindowStrings::styleLabel.text());
     styleButton_->setAutoRaise(true);
     window_.toolbar()->insertWidget(window_.toolbarStyleSlot(), styleButton_);

@@ -47,6 +47,7 @@ class DocumentAttachment : public QObject {
     void connectEditCommands();
     void connectTools();
     void connectStyleButton();
+    void connectCommentText();
     void showStylePopover();
     void refreshStyleButton();
     std::optional<AnnotationItem> selectedItem() const;

@@ -23,7 +23,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/editor/CommentDisplay.h"
 #include "app/platform/FileManagerReveal.h"
+#include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
@@ -184,8 +186,13 @@ void DocumentWindowController::buildToolbar()
     styleSlot_ = toolbar_->addSeparator();
     flexibleSpace();
 
-    toolbar_->addAction(actions_.commentText);
-    actions_.commentText->setIcon(symbolIcon(QStringLiteral("text.bubble"), palette()));
+    // An on/off button for the comment text; the View menu's item beside it
+    // is titled by what it will do.
+    commentsButton_ = toolbar_->addAction(WindowStrings::commentsLabel.text());
+    commentsButton_->setObjectName(QStringLiteral("comments"));
+    commentsButton_->setCheckable(true);
+    commentsButton_->setIcon(symbolIcon(QStringLiteral("text.bubble"), palette()));
+    connect(commentsButton_, &QAction::triggered, actions_.commentText, &QAction::trigger);
     QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
                                            WindowStrings::zoomLabel.text());
     zoomOut->setObjectName(QStringLiteral("zoom-out"));
@@ -252,6 +259,24 @@ void DocumentWindowController::connectActions()
         }
     });
     connect(a.shortcuts, &QAction::triggered, this, &DocumentWindowController::showShortcuts);
+    a.commentText->setEnabled(true);
+    connect(a.commentText, &QAction::triggered, this,
+            [] { CommentDisplay::setShowsCommentText(!CommentDisplay::showsCommentText()); });
+    // Any window's toggle reaches every window (the page view redraws its
+    // notes on the same announcement).
+    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::commentsDisplayDidChange), this,
+                                         [this](const QVariant&) { refreshCommentText(); });
+    refreshCommentText();
+}
+
+void DocumentWindowController::refreshCommentText()
+{
+    const bool shown = CommentDisplay::showsCommentText();
+    actions_.commentText->setText(shown ? WindowStrings::hideCommentText.text()
+                                        : WindowStrings::showCommentText.text());
+    commentsButton_->setChecked(shown);
+    commentsButton_->setToolTip(actions_.commentText->text());
+    thumbnails_->viewport()->update();
 }
 
 void DocumentWindowController::restoreWindowGeometry()

@@ -108,6 +108,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void refreshCommentText();
     void buildToolbar();
     void buildStatusBar();
     void buildSidebar();
@@ -133,6 +134,7 @@ private:
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QAction* styleSlot_ = nullptr;
+    QAction* commentsButton_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QLabel* subtitleLabel_ = nullptr;
     QLineEdit* pageField_ = nullptr;

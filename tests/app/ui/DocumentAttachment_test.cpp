@@ -2,13 +2,19 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
+#include "app/editor/CommentDisplay.h"
 #include "app/editor/EditorController.h"
+#include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/SignatureLibrary.h"
+#include "app/ui/StylePopover.h"
 
 namespace quillet::testing {
 namespace {
@@ -17,6 +23,9 @@ class DocumentAttachmentTest : public DocumentTest {
 protected:
     void SetUp() override
     {
+        // The popover stores the styles it sets: in the self-test store,
+        // never the user's (each test runs in a process of its own).
+        setenv(DefaultsStore::selfTestVariable, "1", 1);
         DocumentTest::SetUp();
         document = open();
         window = new DocumentWindowController(OpenedPDF{qpath(file), document->pdf(), std::nullopt});
@@ -67,6 +76,79 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_EQ(attachment->editor()->tool(), Tool::pen);
     EXPECT_TRUE(a.tools[1]->isChecked());
     EXPECT_FALSE(a.tools[0]->isChecked());
+}
+
+TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelectedItem)
+{
+    draw(*document, 1);
+    const AnnotationItem before = document->store()->itemsOnPage(0).at(0);
+    EditorController& editor = *attachment->editor();
+    editor.select(before.id);
+    const int steps = document->undoStack()->count();
+
+    auto* button = window->findChild<QToolButton*>(QStringLiteral("style"));
+    ASSERT_NE(button, nullptr);
+    const auto visit = [&](const std::function<void(StylePopover&)>& changes) {
+        button->click();
+        StylePopover* popover = window->findChild<StylePopover*>();
+        ASSERT_NE(popover, nullptr);
+        ASSERT_EQ(popover->tool(), Tool::pen) << "the popover edits the selected item";
+        changes(*popover);
+        popover->hide();
+        pumpUntil([&] { return window->findChild<StylePopover*>() == nullptr; });
+    };
+    visit([&](StylePopover& popover) {
+        popover.swatchButton(4)->click();
+        popover.widthSlider()->setValue(popover.widthSlider()->value() + 40);
+        popover.swatchButton(2)->click();
+        // Each change shows on the item at once.
+        EXPECT_EQ(document->store()->itemsOnPage(0).at(0).color, ToolSettings::palette[2].color);
+    });
+    EXPECT_EQ(document->undoStack()->count(), steps + 1);
+    EXPECT_EQ(document->undoStack()->undoText(), QStringLiteral("Style Change"));
+    const AnnotationItem after = document->store()->itemsOnPage(0).at(0);
+    EXPECT_NE(after.lineWidth, before.lineWidth);
+    // The next visit is a step of its own.
+    visit([](StylePopover& popover) { popover.swatchButton(5)->click(); });
+    EXPECT_EQ(document->undoStack()->count(), steps + 2);
+
+    window->actions().undo->trigger();
+    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
+    window->actions().undo->trigger();
+    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), before);
+    window->actions().redo->trigger();
+    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
+}
+
+TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow)
+{
+    TempDir defaults;
+    std::unique_ptr<QSettings> settings = settingsIn(defaults.file("defaults.ini"));
+    CommentDisplay::reloadForTesting(settings.get());
+    // A second window on the same file follows the first one's toggle.
+    DocumentWindowController other(OpenedPDF{qpath(file), document->pdf(), std::nullopt});
+    QAction* menuItem = window->actions().commentText;
+    auto* button = window->toolbar()->findChild<QAction*>(QStringLiteral("comments"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(menuItem->isEnabled());
+    EXPECT_EQ(menuItem->text(), QStringLiteral("Hide Comment Text"));
+    EXPECT_TRUE(button->isChecked());
+
+    menuItem->trigger();
+    EXPECT_FALSE(CommentDisplay::showsCommentText());
+    EXPECT_EQ(settings->value(QLatin1String(CommentDisplay::defaultsKey)), false);
+    EXPECT_FALSE(attachment->editor()->showsCommentText()) << "the editor's notes stop taking clicks on their text";
+    EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
+    EXPECT_FALSE(button->isChecked());
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
+    EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Show Comment Text"));
+
+    button->trigger();
+    EXPECT_TRUE(CommentDisplay::showsCommentText());
+    EXPECT_TRUE(attachment->editor()->showsCommentText());
+    EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Hide Comment Text"));
+    EXPECT_TRUE(button->isChecked());
+    CommentDisplay::reloadForTesting(nullptr);
 }
 
 TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
