@@ -2,10 +2,99 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
+
+// Blank pages whose renders wait while the gate is shut; records which pages
+// were rendered and on which threads.
+class GatedPDFDocument : public PDFDocument {
+public:
+    QString path() const override { return {}; }
+    bool isEncrypted() const override { return false; }
+    bool isLocked() const override { return false; }
+    bool unlock(const QString&) override { return true; }
+    int pageCount() const override { return 4; }
+    std::optional<PDFPageGeometry> pageGeometry(int) const override { return std::nullopt; }
+    QImage renderPage(int page, double, const QSet<QString>&) override
+    {
+        std::unique_lock lock(mutex);
+        rendered.push_back(page);
+        threads.insert(std::this_thread::get_id());
+        changed.notify_all();
+        changed.wait(lock, [this] { return open; });
+        QImage image(8, 8, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        return image;
+    }
+    std::vector<PDFTextBox> textBoxes(int) override { return {}; }
+    std::shared_ptr<PDFSearch> beginFind(const QString&, PDFSearchCallbacks) override { return nullptr; }
+    void write(const QString&, PDFWriteOptions) const override {}
+
+    void setOpen(bool value)
+    {
+        std::lock_guard lock(mutex);
+        open = value;
+        changed.notify_all();
+    }
+    bool waitForRenders(size_t count)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return rendered.size() >= count; });
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = true;
+    std::vector<int> rendered;
+    std::set<std::thread::id> threads;
+};
+
+TEST(PageRendererTest, RendersRequestedPagesOnItsOwnThreadAndAnnouncesEach)
+{
+    testing::testApplication();
+    auto pdf = std::make_shared<GatedPDFDocument>();
+    PageRenderer renderer(pdf);
+    std::vector<int> announced;
+    QObject::connect(&renderer, &PageRenderer::pageRendered, [&](int page) { announced.push_back(page); });
+
+    renderer.request({2, 0}, 1.0);
+    ASSERT_TRUE(testing::pumpUntil([&] { return announced.size() == 2; }));
+    EXPECT_EQ(announced, (std::vector<int>{2, 0}));
+    EXPECT_FALSE(renderer.cachedImage(0, 1.0).isNull());
+    std::lock_guard lock(pdf->mutex);
+    EXPECT_EQ(pdf->threads.size(), 1u);
+    EXPECT_FALSE(pdf->threads.contains(std::this_thread::get_id()));
+}
+
+TEST(PageRendererTest, DestructionReturnsMidRenderAndTheLatePageGoesNowhere)
+{
+    testing::testApplication();
+    auto pdf = std::make_shared<GatedPDFDocument>();
+    std::weak_ptr<PDFDocument> held = pdf;
+    pdf->setOpen(false);
+    auto renderer = std::make_unique<PageRenderer>(pdf);
+    int announced = 0;
+    QObject::connect(renderer.get(), &PageRenderer::pageRendered, [&](int) { ++announced; });
+    renderer->request({0, 1, 2}, 1.0);
+    ASSERT_TRUE(pdf->waitForRenders(1));
+
+    renderer.reset();  // page 0 is still being rendered
+    pdf->setOpen(true);
+    PageRenderer::finishRetiredWorkers();
+    testing::pumpFor(std::chrono::milliseconds(50));
+
+    EXPECT_EQ(pdf->rendered, std::vector<int>{0}) << "pages still queued are never rendered";
+    EXPECT_EQ(announced, 0);
+    pdf.reset();
+    EXPECT_TRUE(held.expired()) << "the finished worker let go of the document";
+}
 
 TEST(PageRendererTest, AllRenderersShareOneImageBudget)
 {
