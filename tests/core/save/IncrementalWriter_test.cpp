@@ -167,8 +167,8 @@ TEST_F(IncrementalWriterTest, ExpandedNotesAreNeverReusedEitherWay) {
     const auto expanded = dir.file("expanded.pdf"), collapsed = dir.file("collapsed.pdf");
     for (const auto& [from, to, expand, entries] :
          {std::tuple{out, expanded, true, size_t{1}}, std::tuple{expanded, collapsed, false, size_t{2}}}) {
-        IncrementalWriteResult result =
-            IncrementalWriter::appendUpdate(from, to, 1, {{0, {note}}}, {}, {}, expand);
+        IncrementalWriteResult result = IncrementalWriter::appendUpdate(
+            from, to, {.expectedPageCount = 1, .pages = {{0, {note}}}, .expandNotes = expand});
         EXPECT_EQ(result.annotationsReused, 0) << to;
         EXPECT_EQ(result.annotationsWritten, 1) << to;
         PDFFileReader reader(to);
