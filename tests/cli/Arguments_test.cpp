@@ -32,8 +32,8 @@ TEST(Arguments, ParsesOptionsOperandsAndHelpOrNamesTheMistake) {
         {{"a", "--page=3", "b"}, "a b page=3 "},
         {{"a", "b", "--page="}, "a b page= "},
         {{"--page", "--boxed", "a", "b"}, "a b page=--boxed "},  // a value is taken as it stands
-        {{"-", "b"}, "- b "},                                     // standard input
-        {{"a", "--", "--boxed"}, "a --boxed "},                   // "--" ends the options
+        {{"-", "b"}, "- b "},                                    // standard input
+        {{"a", "--", "--boxed"}, "a --boxed "},                  // "--" ends the options
         {{"--page", "x", "--help"}, "help"},
         {{"-h"}, "help"},
         {{"--nope", "-h"}, "help"},  // help wins over a wrong line

@@ -33,8 +33,9 @@ TEST(Crypto, HashesMatchThePublishedVectors) {
     EXPECT_EQ(hex(crypto::md5("message digest")), "f96b697d7cb7938d525a2f31aaf161d0");
     EXPECT_EQ(hex(crypto::sha256("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(hex(crypto::sha256(quick)), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(hex(crypto::sha384("abc")),
-              "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7");
+    EXPECT_EQ(
+        hex(crypto::sha384("abc")),
+        "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7");
     EXPECT_EQ(hex(crypto::sha512("abc")),
               "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
               "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
@@ -58,7 +59,8 @@ TEST(Crypto, AesCbcMatchesTheNISTVectorsBothWays) {
     const Bytes iv = unhex("000102030405060708090a0b0c0d0e0f");
     const Bytes plain = unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
     const std::pair<const char*, const char*> cases[] = {
-        {"2b7e151628aed2a6abf7158809cf4f3c", "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"},
+        {"2b7e151628aed2a6abf7158809cf4f3c",
+         "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"},
         {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4",
          "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"},
     };

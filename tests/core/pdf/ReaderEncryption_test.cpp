@@ -6,6 +6,7 @@
 #include "core/pdf/Flate.h"
 #include "core/pdf/PDFFileReader.h"
 #include "core/pdf/PDFLexer.h"
+#include "core/pdf/PDFWriter.h"
 #include "support/PdfFixtures.h"
 #include "support/QpdfEncryption.h"
 #include "support/TempDir.h"
@@ -171,6 +172,40 @@ TEST_F(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
         expectDecryptedLikeQpdf(file, "été");
         EXPECT_FALSE(PDFFileReader::open(file, "ete")->security());
     }
+}
+
+// A stream whose own /Crypt filter names the Identity crypt filter is stored
+// in the clear, whatever the file's method: decrypting it would garble it.
+TEST_F(ReaderEncryptionPasswords, AStreamWithItsOwnCryptFilterIsNotDecryptedByTheFileMethod) {
+    const auto file = encrypt(dir, {"aes", {"128", "--use-aes=y"}}, kUser);
+    Bytes bytes = testing::readFile(file);
+    PDFDictionary trailer;
+    int64_t num = 0;
+    {
+        auto reader = PDFFileReader::open(file, kUser);
+        num = reader->size();
+        for (const char* key : {"Root", "Info", "ID", "Encrypt"})
+            trailer.set(key, *reader->trailer().find(key));
+        trailer.set("Prev", PDFValue::integer(reader->startXref()));
+        trailer.set("Size", PDFValue::integer(num + 1));
+    }
+    // An update appending the stream, with a one-entry table.
+    const std::string at = std::to_string(bytes.size());
+    PDFWriter::writeStream(num, 0,
+                           {{"Filter", PDFValue::name("Crypt")},
+                            {"DecodeParms", PDFValue::dict({{"Name", PDFValue::name("Identity")}})}},
+                           "in the clear", bytes);
+    const std::string xrefAt = std::to_string(bytes.size());
+    bytes += "xref\n" + std::to_string(num) + " 1\n" + std::string(10 - at.size(), '0') + at;
+    bytes += " 00000 n\r\ntrailer\n";
+    PDFWriter::writeDictionary(trailer, bytes);
+    bytes += "\nstartxref\n" + xrefAt + "\n%%EOF\n";
+    testing::writeFile(file, bytes);
+
+    auto reader = PDFFileReader::open(file, kUser);
+    std::optional<PDFObject> object = reader->object(num);
+    ASSERT_TRUE(object && object->isStream());
+    EXPECT_EQ(object->stream()->data, "in the clear");
 }
 
 }  // namespace

@@ -67,9 +67,11 @@ TEST(StreamDecoder, RefusesWhatItCannotDecodeByName) {
     PDFArray seventeen(17, name("FlateDecode"));
     const std::pair<PDFDictionary, std::string> cases[] = {
         {{{"Filter", name("DCTDecode")}}, "unsupported filter DCTDecode"},
-        {{{"Filter", PDFValue::array({name("LZWDecode"), name("FlateDecode")})}}, "unsupported filter LZWDecode"},
+        {{{"Filter", PDFValue::array({name("LZWDecode"), name("FlateDecode")})}},
+         "unsupported filter LZWDecode"},
         // Data still encrypted under a named crypt filter is never handed out as decoded.
-        {{{"Filter", name("Crypt")}, {"DecodeParms", dict({{"Name", name("StdCF")}})}}, "unsupported filter Crypt"},
+        {{{"Filter", name("Crypt")}, {"DecodeParms", dict({{"Name", name("StdCF")}})}},
+         "unsupported filter Crypt"},
         {{{"Filter", PDFValue::array(seventeen)}}, "unsupported filter chain longer than 16"},
     };
     for (const auto& [d, error] : cases) EXPECT_EQ(errorOf([&] { decodeStream(d, "data", resolve); }), error);
