@@ -87,6 +87,7 @@ std::optional<RenderedPage> RenderedPage::render(const std::filesystem::path& pd
     std::vector<std::string> argv{"pdftoppm", "-r", formatDpi(options.dpi), "-f", page,
                                   "-l",       page, "-singlefile"};
     if (options.hideAnnotations) argv.push_back("-hide-annotations");
+    if (options.password) argv.insert(argv.end(), {"-upw", *options.password});
     argv.push_back(pdf.string());
     argv.push_back(dir.file("page").string());
     const CommandResult result = runCommand(argv);

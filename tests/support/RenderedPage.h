@@ -48,6 +48,8 @@ struct PageFrame {
 struct RenderOptions {
     double dpi = 72;
     bool hideAnnotations = false;
+    // Opens an encrypted file.
+    std::optional<std::string> password{};
 };
 
 class RenderedPage {

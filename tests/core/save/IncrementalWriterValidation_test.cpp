@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "SaveTestItems.h"
 #include "core/markup/NotePalette.h"
 #include "core/save/IncrementalWriter.h"
 #include "support/PdfFixtures.h"
+#include "support/PdfSigner.h"
 #include "support/QpdfEncryption.h"
 #include "support/RenderedPage.h"
 #include "support/TempDir.h"
@@ -14,7 +14,6 @@ namespace {
 
 using testing::CommandResult;
 using testing::readFile;
-using testing::runCommand;
 using testing::runQpdf;
 using testing::TempDir;
 
@@ -72,18 +71,11 @@ std::vector<std::string> withPassword(const std::optional<std::string>& password
 }
 
 std::optional<testing::RenderedPage> render(const std::filesystem::path& file, int page,
-                                            const std::optional<std::string>& password, const TempDir& dir) {
-    const auto prefix = dir.file("render");
-    std::vector<std::string> args = {
-        "pdftoppm",   "-r", "72", "-f", std::to_string(page + 1), "-l", std::to_string(page + 1),
-        "-singlefile"};
-    if (password) args.insert(args.end(), {"-upw", *password});
-    args.insert(args.end(), {file.string(), prefix.string()});
-    CommandResult r = runCommand(args);
-    EXPECT_EQ(r.status, 0) << r.err;
-    auto raster = testing::Raster::parsePPM(readFile(prefix.string() + ".ppm"));
-    if (!raster) return std::nullopt;
-    return testing::RenderedPage(*raster, {}, 72);
+                                            const std::optional<std::string>& password) {
+    std::string error;
+    auto rendered = testing::RenderedPage::render(file, page, {}, {.password = password}, &error);
+    EXPECT_TRUE(rendered) << error;
+    return rendered;
 }
 
 // The annotations' rectangles of a page, in /Annots order, for our items.
@@ -143,8 +135,8 @@ TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWher
         EXPECT_EQ(testing::itemsOnPage(output, static_cast<size_t>(page), password), items);
         std::vector<Rect> rects = itemRects(output, page, password);
         ASSERT_EQ(rects.size(), items.size());
-        std::optional<testing::RenderedPage> rendered = render(output, page, password, dir);
-        std::optional<testing::RenderedPage> original = render(source, page, password, dir);
+        std::optional<testing::RenderedPage> rendered = render(output, page, password);
+        std::optional<testing::RenderedPage> original = render(source, page, password);
         ASSERT_TRUE(rendered && original);
         for (size_t i = 0; i < items.size(); ++i) {
             EXPECT_GT(rendered->countNear(rects[i], visibleColor(items[i]), 40), 0) << items[i].kindName();
@@ -186,41 +178,21 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterValidation, ::testing::ValuesIn(layouts(
 INSTANTIATE_TEST_SUITE_P(Layouts, EncryptedWriterValidation, ::testing::ValuesIn(encryptedLayouts()),
                          [](const auto& info) { return info.param.name; });
 
-bool toolAvailable(const std::string& tool) {
-    return runCommand({"sh", "-c", "command -v " + tool}).status == 0;
-}
-
 // A signature covers the bytes of its revision; an update that only
 // appends keeps it valid.
 TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
-    if (!testing::qpdfAvailable() || !toolAvailable("pdfsig") || !toolAvailable("certutil"))
-        GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
+    if (!testing::PdfSigner::available()) GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
     TempDir dir;
-    const std::string nss = "sql:" + dir.file("nss").string();
-    std::filesystem::create_directory(dir.file("nss"));
-    testing::writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
-    ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
-    CommandResult cert = runCommand({"certutil", "-S", "-d", nss, "-n", "writer", "-s", "CN=Writer Test", "-x",
-                                     "-t", "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z",
-                                     dir.file("noise").string(), "--keyUsage", "digitalSignature,nonRepudiation"});
-    ASSERT_EQ(cert.status, 0) << cert.err;
-
-    const auto plain = dir.file("plain.pdf"), normalized = dir.file("normalized.pdf");
-    const auto signedFile = dir.file("signed.pdf"), output = dir.file("output.pdf");
+    const testing::PdfSigner signer(dir);
+    const auto plain = dir.file("plain.pdf"), signedFile = dir.file("signed.pdf"), output = dir.file("output.pdf");
     testing::writeFile(plain, testing::simpleDocument(2));
-    ASSERT_EQ(runQpdf({plain.string(), normalized.string()}).status, 0);
-    CommandResult sign = runCommand({"pdfsig", "-add-signature", "-nssdir", nss, "-nick", "writer",
-                                     normalized.string(), signedFile.string()});
-    ASSERT_EQ(sign.status, 0) << sign.err;
-    CommandResult before = runCommand({"pdfsig", "-nssdir", nss, signedFile.string()});
-    ASSERT_NE(before.out.find("Signature is Valid."), std::string::npos) << before.out << before.err;
+    ASSERT_TRUE(signer.sign(plain, signedFile));
 
     const std::vector<AnnotationItem> items = itemsOfEveryKind(1);
-    IncrementalWriteResult result = IncrementalWriter::appendUpdate(signedFile, output, {.expectedPageCount = 2, .pages = {{0, items}}});
+    IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(signedFile, output, {.expectedPageCount = 2, .pages = {{0, items}}});
     EXPECT_EQ(result.annotationsWritten, static_cast<int64_t>(items.size()));
-
-    CommandResult after = runCommand({"pdfsig", "-nssdir", nss, output.string()});
-    EXPECT_NE(after.out.find("Signature is Valid."), std::string::npos) << after.out << after.err;
+    EXPECT_TRUE(signer.verifies(output));
 }
 
 }  // namespace

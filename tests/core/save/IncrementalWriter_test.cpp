@@ -26,11 +26,18 @@ using testing::WriterSource;
 
 class IncrementalWriterTest : public ::testing::Test {
   protected:
-    // Writes the source and runs one update of it into "out.pdf".
-    IncrementalWriteResult update(const Bytes& bytes, const PageItemMap& pages, int64_t pageCount = 1) {
+    void writeSource(const Bytes& bytes) {
         source = bytes;
         testing::writeFile(in, source);
+    }
+    // Writes the source and runs one update of it into "out.pdf".
+    IncrementalWriteResult update(const Bytes& bytes, const PageItemMap& pages, int64_t pageCount = 1) {
+        writeSource(bytes);
         return IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = pageCount, .pages = pages});
+    }
+    // One new ink item on the only page.
+    static IncrementalWriter::AppendOptions oneInk() {
+        return {.expectedPageCount = 1, .pages = {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}};
     }
     // What the update appended.
     Bytes tail() const { return readFile(out).substr(source.size()); }
@@ -177,36 +184,27 @@ TEST_F(IncrementalWriterTest, ExpandedNotesAreNeverReusedEitherWay) {
 }
 
 TEST_F(IncrementalWriterTest, RefusesToCloneAFileOntoItself) {
-    source = WriterSource().build();
-    testing::writeFile(in, source);
-    const PageItemMap pages{{0, {inkItem(1, {{10, 10}, {50, 50}})}}};
-    EXPECT_EQ(
-        errorOf([&] { IncrementalWriter::appendUpdate(in, in, {.expectedPageCount = 1, .pages = pages}); }),
-        "I/O error: destination is the source file: " + in.string());
+    writeSource(WriterSource().build());
+    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, in, oneInk()); }),
+              "I/O error: destination is the source file: " + in.string());
     std::filesystem::create_hard_link(in, out);
-    EXPECT_EQ(
-        errorOf([&] { IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = 1, .pages = pages}); }),
-        "I/O error: destination is the source file: " + out.string());
+    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, out, oneInk()); }),
+              "I/O error: destination is the source file: " + out.string());
     EXPECT_EQ(readFile(in), source);
 
     // A symbolic link at the destination is replaced, never followed.
     std::filesystem::remove(out);
     std::filesystem::create_symlink(in, out);
-    IncrementalWriter::appendUpdate(in, out, {.expectedPageCount = 1, .pages = pages});
+    IncrementalWriter::appendUpdate(in, out, oneInk());
     EXPECT_FALSE(std::filesystem::is_symlink(out));
     EXPECT_EQ(readFile(in), source);
 }
 
 TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
-    source = WriterSource().build();
-    testing::writeFile(in, source);
-    FileClonerCalls calls = FileClonerCalls::system();
-    calls.fsync = [](int) { return (errno = EIO, -1); };
-    const std::string text = errorOf([&] {
-        IncrementalWriter::appendUpdate(
-            in, out,
-            {.expectedPageCount = 1, .pages = {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}, .calls = calls});
-    });
+    writeSource(WriterSource().build());
+    IncrementalWriter::AppendOptions options = oneInk();
+    options.calls.fsync = [](int) { return (errno = EIO, -1); };
+    const std::string text = errorOf([&] { IncrementalWriter::appendUpdate(in, out, options); });
     EXPECT_TRUE(text.starts_with("I/O error: ")) << text;
     EXPECT_NE(text.find(out.string()), std::string::npos) << text;
     EXPECT_TRUE(readFile(out).starts_with(source));
@@ -218,10 +216,7 @@ TEST_F(IncrementalWriterTest, RefusesObjectNumbersNoReaderWouldTake) {
     const std::string size = "/Size 20";
     base.replace(base.rfind(size), size.size(), "/Size 9999999");
     testing::writeFile(in, base);
-    EXPECT_EQ(errorOf([&] {
-                  IncrementalWriter::appendUpdate(
-                      in, out, {.expectedPageCount = 1, .pages = {{0, {inkItem(1, {{10, 10}, {50, 50}})}}}});
-              }),
+    EXPECT_EQ(errorOf([&] { IncrementalWriter::appendUpdate(in, out, oneInk()); }),
               "unsupported: object number 10000000: files may hold at most 10000000 objects");
     EXPECT_FALSE(std::filesystem::exists(out));
 }

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "core/pdf/FileAccessError.h"
 #include "core/save/FileIdentity.h"
 #include "core/save/PathLock.h"
+#include "support/ErrorText.h"
 #include "support/TempDir.h"
 
 namespace quillet {
@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::errorOf;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
@@ -31,16 +32,6 @@ std::vector<std::string> folderEntries(const fs::path& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-template <typename Operation>
-std::string accessErrorOf(Operation operation) {
-    try {
-        operation();
-    } catch (const FileAccessError& error) {
-        return error.text();
-    }
-    return "no error";
 }
 
 class ReplacementFileTest : public ::testing::Test {
@@ -91,24 +82,24 @@ TEST_F(ReplacementFileTest, TargetChangedSinceItWasReadIsLeftAlone) {
     // Another program renamed its own version over the file meanwhile.
     writeFile(dir.file("theirs"), "theirs");
     fs::rename(dir.file("theirs"), doc);
-    EXPECT_EQ(accessErrorOf([&] { replacement.commit(read); }), doc.string() + " changed while it was read");
+    EXPECT_EQ(errorOf([&] { replacement.commit(read); }), doc.string() + " changed while it was read");
     EXPECT_EQ(readFile(doc), "theirs");
 
     fs::remove(doc);
-    EXPECT_EQ(accessErrorOf([&] { replacement.commit(read); }), doc.string() + " changed while it was read");
+    EXPECT_EQ(errorOf([&] { replacement.commit(read); }), doc.string() + " changed while it was read");
     EXPECT_FALSE(fs::exists(doc));
 }
 
 TEST_F(ReplacementFileTest, RefusesHardLinkedTargetsAndNamesTheRealCauseOfFailures) {
     writeFile(doc, "shared");
     fs::create_hard_link(doc, dir.file("other.pdf"));
-    EXPECT_EQ(accessErrorOf([&] { ReplacementFile refused(doc.string()); }),
+    EXPECT_EQ(errorOf([&] { ReplacementFile refused(doc.string()); }),
               "cannot replace " + doc.string() +
                   ": it has 2 names (hard links), and the others would keep the old version; write to "
                   "another file");
 
     const fs::path missing = dir.file("missing") / "out.pdf";
-    EXPECT_EQ(accessErrorOf([&] { ReplacementFile refused(missing.string()); }),
+    EXPECT_EQ(errorOf([&] { ReplacementFile refused(missing.string()); }),
               "cannot create a file in " + missing.parent_path().string() + ": No such file or directory");
     EXPECT_EQ(folderEntries(dir.path()), (std::vector<std::string>{"doc.pdf", "other.pdf"}));
 }
@@ -138,7 +129,7 @@ TEST_F(PathLockTest, SecondWriterWaitsForTheFirstThenGivesUpWithAClearMessage) {
     const std::string path = "/some/folder/doc.pdf";
     EXPECT_EQ(fs::path(PathLock::lockFileFor(path)).parent_path(), runtime.path());
     std::optional<PathLock> first = PathLock::acquire(path, 0ms);
-    EXPECT_EQ(accessErrorOf([&] { PathLock::acquire(path, 60ms); }),
+    EXPECT_EQ(errorOf([&] { PathLock::acquire(path, 60ms); }),
               "another program is writing " + path + "; try again when it has finished");
     PathLock other = PathLock::acquire("/some/folder/other.pdf", 0ms);
 
