@@ -5,6 +5,7 @@
 #include <atomic>
 #include <future>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace quillet {
@@ -49,12 +50,18 @@ TEST(SerialQueue, RunsWorkOneAtATimeInTheOrderQueued) {
 TEST(SerialQueue, DestructionRunsWhatIsStillQueuedFirst) {
     std::atomic<int> ran{0};
     Gate gate;
+    // Opened only once the destructor is waiting, so that the work is still
+    // queued when the queue is told to stop.
+    std::thread opener([&] {
+        std::this_thread::sleep_for(50ms);
+        gate.open();
+    });
     {
         SerialQueue queue("test.drain");
         gate.hold(queue);
         for (int i = 0; i < 5; ++i) queue.async([&] { ++ran; });
-        gate.open();
     }
+    opener.join();
     EXPECT_EQ(ran, 5);
 }
 
