@@ -84,12 +84,7 @@ TEST_F(FlattenedExportTest, CopyHasNoAnnotationsAndLooksLikeTheDocumentWithItsMa
 
 TEST_F(FlattenedExportTest, EncryptedDocumentExportsWithItsPassword)
 {
-    const std::filesystem::path plain = dir.file("unencrypted.pdf");
-    std::filesystem::rename(source, plain);
-    ASSERT_EQ(runQpdf({"--encrypt", "secret", "owner", "256", "--", plain.string(), source.string()}).status, 0);
-    SaveJob job = jobFor({{0, fiveItems(1)}});
-    job.isEncrypted = true;
-    job.password = "secret";
+    const SaveJob job = encryptedJobFor({{0, fiveItems(1)}}, "secret");
 
     FlattenedExport::run(job, qpath(exported));
     EXPECT_EQ(runQpdf({"--requires-password", exported.string()}).status, 0);
@@ -103,10 +98,10 @@ TEST_F(FlattenedExportTest, FailedOrCancelledExportLeavesTheChosenFileAsItWas)
     writeFile(exported, "an earlier file");
     SaveJob unreadable = jobFor({{0, fiveItems(1)}});
     unreadable.source = dir.file("missing.pdf").string();
-    EXPECT_TRUE(failureCode([&] { FlattenedExport::run(unreadable, qpath(exported)); }));
+    failureOf([&] { FlattenedExport::run(unreadable, qpath(exported)); });  // a SaveEngineError, whichever
 
     const SaveJob job = jobFor({{0, fiveItems(1)}});
-    EXPECT_EQ(failureCode([&] { FlattenedExport::run(job, qpath(dir.file("no-such-folder/out.pdf"))); }),
+    EXPECT_EQ(failureOf([&] { FlattenedExport::run(job, qpath(dir.file("no-such-folder/out.pdf"))); }).code(),
               SaveEngineError::Code::writeFailed);
 
     const std::atomic<bool> cancelled{true};

@@ -16,17 +16,6 @@ namespace {
 
 using Code = SaveEngineError::Code;
 
-SaveEngineError failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const SaveEngineError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no SaveEngineError";
-    return SaveEngineError::writeFailed();
-}
-
 TEST_F(SaveEngineTest, IncrementalSaveAppendsToTheSourceAndKeepsItsPageReferences)
 {
     const SaveJob job = jobFor({{0, fiveItems(1)}, {2, {inkItem(9, {{10, 10}, {20, 20}})}}});
@@ -85,13 +74,8 @@ TEST_F(SaveEngineTest, StaleMarkerMakesTheSaveARewriteThatReopensLikeAnIncrement
 
 TEST_F(SaveEngineTest, FailedAppendFallsBackToARewrite)
 {
-    FileClonerCalls calls = FileClonerCalls::system();
-    calls.fsync = [](int) {
-        errno = EIO;
-        return -1;
-    };
     const SaveJob job = jobFor({{2, fiveItems(1)}});
-    EXPECT_EQ(SaveEngine(calls).run(job, output.string()).method, SaveOutcome::Method::rewrite);
+    EXPECT_EQ(SaveEngine(failingFsync()).run(job, output.string()).method, SaveOutcome::Method::rewrite);
     EXPECT_EQ(itemsOnPage(output, 2), fiveItems(1));
     EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
 }
@@ -114,20 +98,15 @@ TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
     std::vector<AnnotationItem> four(five.begin(), five.end() - 1);
     SaveEngine().run(jobFor({{2, four}}), output.string());
 
-    const SaveEngineError missing = failureOf([&] { SaveEngine::verify(output.string(), jobFor({{2, five}})); });
-    EXPECT_EQ(missing.detail().en, "page 3 has 4 markups instead of 5");
-    EXPECT_EQ(missing.detail().ru, "на странице 3 4 пометок вместо 5");
+    EXPECT_EQ(verifyFailure({{2, five}}),
+              (SaveEngineError::Detail{"page 3 has 4 markups instead of 5", "на странице 3 4 пометок вместо 5"}));
 
     std::vector<AnnotationItem> foreign = four;
     foreign.push_back(inkItem(77, {{1, 1}, {2, 2}}));
     SaveEngine().run(jobFor({{2, five}}), output.string());
-    const SaveEngineError swapped =
-        failureOf([&] { SaveEngine::verify(output.string(), jobFor({{2, foreign}})); });
-    EXPECT_EQ(swapped.detail().en, "page 3 has 5 markups instead of 5");
+    EXPECT_EQ(verifyFailure({{2, foreign}}).en, "page 3 has 5 markups instead of 5");
 
-    const SaveEngineError beyond = failureOf([&] { SaveEngine::verify(output.string(), jobFor({{5, {}}})); });
-    EXPECT_EQ(beyond.detail().en, "page 6 is missing");
-    EXPECT_EQ(beyond.detail().ru, "нет страницы 6");
+    EXPECT_EQ(verifyFailure({{5, {}}}), (SaveEngineError::Detail{"page 6 is missing", "нет страницы 6"}));
 }
 
 TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
@@ -143,8 +122,7 @@ TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
     claimed[200].push_back(inkItem(999, {{1, 1}, {2, 2}}));  // the 201st page: not looked at
     EXPECT_NO_THROW(SaveEngine::verify(output.string(), jobFor(claimed, 250)));
     claimed[199].push_back(inkItem(998, {{1, 1}, {2, 2}}));
-    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor(claimed, 250)); }).detail().en,
-              "page 200 has 1 markups instead of 2");
+    EXPECT_EQ(verifyFailure(claimed, 250).en, "page 200 has 1 markups instead of 2");
 }
 
 // Verification finds pages by the tree's counts: a nested tree, as most
@@ -168,18 +146,15 @@ TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage)
               SaveOutcome::Method::incremental);
     EXPECT_EQ(itemsOnPage(output, 1), second);
     EXPECT_EQ(itemsOnPage(output, 2), third);
-    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({{1, third}})); }).detail().en,
-              "page 2 has 1 markups instead of 2");
+    EXPECT_EQ(verifyFailure({{1, third}}).en, "page 2 has 1 markups instead of 2");
 }
 
 TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen)
 {
     writeFile(output, "not a PDF at all");
-    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({})); }).detail(),
-              (SaveEngineError::Detail{"the file does not open", "файл не открывается"}));
+    EXPECT_EQ(verifyFailure({}), (SaveEngineError::Detail{"the file does not open", "файл не открывается"}));
     ASSERT_EQ(runQpdf({"--encrypt", "user", "owner", "256", "--", source.string(), output.string()}).status, 0);
-    EXPECT_EQ(failureOf([&] { SaveEngine::verify(output.string(), jobFor({})); }).detail(),
-              (SaveEngineError::Detail{"the encrypted file cannot be opened",
+    EXPECT_EQ(verifyFailure({}), (SaveEngineError::Detail{"the encrypted file cannot be opened",
                                        "не удаётся открыть зашифрованный файл"}));
 }
 
@@ -188,18 +163,10 @@ class EncryptedSave : public SaveEngineTest, public ::testing::WithParamInterfac
 
 TEST_P(EncryptedSave, KeepsThePasswordAndItsPayloadsDecrypt)
 {
-    const std::filesystem::path plain = dir.file("plain.pdf");
-    std::filesystem::rename(source, plain);
     const EncryptionVariant& variant = *std::find_if(
         qpdfEncryptionVariants().begin(), qpdfEncryptionVariants().end(),
         [](const EncryptionVariant& v) { return v.name == GetParam(); });
-    std::vector<std::string> args = qpdfEncryptArgs(variant, "secret", "owner");
-    args.insert(args.end(), {plain.string(), source.string()});
-    ASSERT_EQ(runQpdf(args).status, 0);
-
-    SaveJob job = jobFor({{1, fiveItems(1)}});
-    job.isEncrypted = true;
-    job.password = "secret";
+    const SaveJob job = encryptedJobFor({{1, fiveItems(1)}}, "secret", qpdfEncryptArgs(variant, "secret", "owner"));
     leaveStaleMarker(job);  // never a shortcut to a rewrite for an encrypted file
     EXPECT_EQ(SaveEngine().run(job, output.string()).method, SaveOutcome::Method::incremental);
 
@@ -214,12 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, EncryptedSave, ::testing::Values("rc4_128", "a
 
 TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten)
 {
-    const std::filesystem::path plain = dir.file("plain.pdf");
-    std::filesystem::rename(source, plain);
-    ASSERT_EQ(runQpdf({"--encrypt", "secret", "owner", "256", "--", plain.string(), source.string()}).status, 0);
-    SaveJob job = jobFor({{0, fiveItems(1)}});
-    job.isEncrypted = true;
-    job.password = "wrong";
+    const SaveJob job = encryptedJobFor({{0, fiveItems(1)}}, "wrong");
 
     const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
     EXPECT_EQ(error.code(), Code::encryptedUnsupported);

@@ -16,36 +16,25 @@
 #include "app/document/SaveEngineFixture.h"
 #include "app/platform/SelfTestHook.h"
 #include "core/save/PathLock.h"
+#include "support/PdfSigner.h"
 
 namespace quillet::testing {
 namespace {
 
 using Code = SaveEngineError::Code;
 
-class SaveInPlace : public SaveEngineTest {
+class SaveInPlace : public InPlaceSaveTest {
 protected:
-    void SetUp() override
-    {
-        SaveEngineTest::SetUp();
-        writeFile(document, readFile(source));
-        original = readFile(document);
-    }
-
-    SaveJob job() const { return jobFor({{0, fiveItems(1)}}); }
-
-    // A save in a child process that stops at `point` until released. The
-    // child's exit status: 0 saved, 10 + the error code, 1 anything else.
+    // A save in a child process that stops at `point` until released.
     struct PausedSave {
         pid_t pid = -1;
         std::filesystem::path pauseFile;
 
-        bool paused() const
-        {
+        bool paused() const {
             for (int i = 0; i < 3000 && !std::filesystem::exists(pauseFile); ++i) usleep(10'000);
             return std::filesystem::exists(pauseFile);
         }
-        int finish() const
-        {
+        int finish() const {
             std::filesystem::remove(pauseFile);
             int status = 0;
             waitpid(pid, &status, 0);
@@ -53,40 +42,12 @@ protected:
         }
     };
 
-    PausedSave savePausedAt(const std::string& point) const
-    {
-        PausedSave save{-1, dir.file("paused")};
-        save.pid = fork();
-        if (save.pid == 0) {
-            setenv(SelfTestHook::pauseVariable, point.c_str(), 1);
-            setenv(SelfTestHook::pauseFileVariable, save.pauseFile.c_str(), 1);
-            try {
-                SaveEngine().saveInPlace(job(), document.string());
-            } catch (const SaveEngineError& error) {
-                _exit(10 + static_cast<int>(error.code()));
-            } catch (...) {
-                _exit(1);
-            }
-            _exit(0);
-        }
-        return save;
+    PausedSave savePausedAt(const std::string& point) const {
+        const std::filesystem::path pauseFile = dir.file("paused");
+        return {saveInChild({{SelfTestHook::pauseVariable, point}, {SelfTestHook::pauseFileVariable, pauseFile}}),
+                pauseFile};
     }
-
-    bool noTemporaryFiles() const
-    {
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            if (entry.path().filename().string().starts_with(".")) return false;
-        }
-        return true;
-    }
-
-    std::string original;
 };
-
-int exitCodeOf(Code code)
-{
-    return 10 + static_cast<int>(code);
-}
 
 TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity)
 {
@@ -94,7 +55,7 @@ TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity)
     EXPECT_EQ(outcome.method, SaveOutcome::Method::incremental);
     EXPECT_EQ(outcome.targetIdentity, FileIdentity::ofPath(document.string()));
     EXPECT_EQ(itemsOnPage(document, 0), fiveItems(1));
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(hiddenFiles().empty());
 
     // The identity the document remembers lets the next save through...
     SaveJob next = job();
@@ -104,9 +65,9 @@ TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity)
     // ...and one from before stops it.
     const std::string saved = readFile(document);
     next.pages[2] = {inkItem(41, {{5, 5}, {9, 9}})};
-    EXPECT_EQ(failureCode([&] { SaveEngine().saveInPlace(next, document.string()); }), Code::fileChanged);
+    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(next, document.string()); }).code(), Code::fileChanged);
     EXPECT_EQ(readFile(document), saved);
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(hiddenFiles().empty());
 }
 
 TEST_F(SaveInPlace, SecondWriterWaitsForTheSaveAndNothingIsLost)
@@ -130,7 +91,7 @@ TEST_F(SaveInPlace, SecondWriterWaitsForTheSaveAndNothingIsLost)
     EXPECT_EQ(itemsOnPage(document, 0), fiveItems(1));
     EXPECT_EQ(itemsOnPage(document, 1).size(), 1u);
     EXPECT_EQ(runQpdf({"--check", document.string()}).status, 0);
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(hiddenFiles().empty());
 }
 
 TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt)
@@ -141,32 +102,28 @@ TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt)
     std::filesystem::rename(dir.file("theirs.pdf"), document);
     EXPECT_EQ(save.finish(), exitCodeOf(Code::fileChanged));
     EXPECT_EQ(readFile(document), simpleDocument(4, "Theirs"));
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(hiddenFiles().empty());
 }
 
 TEST_F(SaveInPlace, BusyFileFailsClearlyInBothLanguages)
 {
     const PathLock held = PathLock::acquire(DocumentKey::resolvedPath(document.string()), {});
     const SaveEngine engine(FileClonerCalls::system(), std::chrono::milliseconds(50));
-    try {
-        engine.saveInPlace(job(), document.string());
-        FAIL() << "saved past the lock";
-    } catch (const SaveEngineError& error) {
-        EXPECT_EQ(error.code(), Code::fileBusy);
-        EXPECT_EQ(error.text(), "Another program is writing this file. Try saving again in a moment.");
-        EXPECT_EQ(error.localizedFailureReason(Language::ru).toStdString(),
-                  "Этот файл сейчас записывает другая программа. Попробуйте сохранить чуть позже.");
-    }
+    const SaveEngineError error = failureOf([&] { engine.saveInPlace(job(), document.string()); });
+    EXPECT_EQ(error.code(), Code::fileBusy);
+    EXPECT_EQ(error.text(), "Another program is writing this file. Try saving again in a moment.");
+    EXPECT_EQ(error.localizedFailureReason(Language::ru).toStdString(),
+              "Этот файл сейчас записывает другая программа. Попробуйте сохранить чуть позже.");
     EXPECT_EQ(readFile(document), original);
 }
 
 TEST_F(SaveInPlace, HardLinkedFileIsRefusedAndUntouched)
 {
     std::filesystem::create_hard_link(document, dir.file("other-name.pdf"));
-    EXPECT_EQ(failureCode([&] { SaveEngine().saveInPlace(job(), document.string()); }), Code::hardLinked);
+    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(job(), document.string()); }).code(), Code::hardLinked);
     EXPECT_EQ(readFile(document), original);
     EXPECT_EQ(std::filesystem::hard_link_count(document), 2u);
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(hiddenFiles().empty());
 }
 
 TEST_F(SaveInPlace, SymbolicLinkStaysALinkAndTheFileKeepsItsPermissions)
@@ -180,61 +137,27 @@ TEST_F(SaveInPlace, SymbolicLinkStaysALinkAndTheFileKeepsItsPermissions)
     EXPECT_EQ(std::filesystem::status(document).permissions(), std::filesystem::perms(0640));
 }
 
-bool toolAvailable(const std::string& tool)
-{
-    return runCommand({"sh", "-c", "command -v " + tool}).status == 0;
-}
-
 // Signing rewrites nothing before the signature; a rewrite would.
 TEST_F(SaveInPlace, SignedFileIsNeverRewritten)
 {
-    if (!toolAvailable("pdfsig") || !toolAvailable("certutil")) GTEST_SKIP() << "needs pdfsig and certutil";
-    const std::string nss = "sql:" + dir.file("nss").string();
-    std::filesystem::create_directory(dir.file("nss"));
-    writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
-    ASSERT_EQ(runCommand({"certutil", "-N", "-d", nss, "--empty-password"}).status, 0);
-    ASSERT_EQ(runCommand({"certutil", "-S", "-d", nss, "-n", "saver", "-s", "CN=Save Test", "-x", "-t", "CT,C,C",
-                          "-k", "rsa", "-g", "2048", "-v", "12", "-z", dir.file("noise").string(), "--keyUsage",
-                          "digitalSignature,nonRepudiation"})
-                  .status,
-              0);
-    const std::filesystem::path normalized = dir.file("normalized.pdf");
-    ASSERT_EQ(runQpdf({document.string(), normalized.string()}).status, 0);
-    std::filesystem::remove(document);
-    ASSERT_EQ(runCommand({"pdfsig", "-add-signature", "-nssdir", nss, "-nick", "saver", normalized.string(),
-                          document.string()})
-                  .status,
-              0);
+    if (!PdfSigner::available()) GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
+    const PdfSigner signer(dir);
+    ASSERT_TRUE(signer.sign(source, document));
     std::filesystem::copy_file(document, source, std::filesystem::copy_options::overwrite_existing);
     const std::string signedBytes = readFile(document);
-    auto signatureValid = [&] {
-        return runCommand({"pdfsig", "-nssdir", nss, document.string()}).out.find("Signature is Valid.") !=
-               std::string::npos;
-    };
-    ASSERT_TRUE(signatureValid());
 
     // The incremental save fails: no rewrite, nothing changed.
-    FileClonerCalls failing = FileClonerCalls::system();
-    failing.fsync = [](int) {
-        errno = EIO;
-        return -1;
-    };
-    SaveEngineError error = SaveEngineError::writeFailed();
-    try {
-        SaveEngine(failing).saveInPlace(job(), document.string());
-    } catch (const SaveEngineError& e) {
-        error = e;
-    }
+    const SaveEngineError error = failureOf([&] { SaveEngine(failingFsync()).saveInPlace(job(), document.string()); });
     EXPECT_EQ(error.code(), Code::signedUnsupported);
     EXPECT_NE(error.text().find("break its signatures"), std::string::npos) << error.text();
     EXPECT_EQ(readFile(document), signedBytes);
-    EXPECT_TRUE(signatureValid());
-    EXPECT_TRUE(noTemporaryFiles());
+    EXPECT_TRUE(signer.verifies(document));
+    EXPECT_TRUE(hiddenFiles().empty());
 
     // A crashed earlier save does not send it to the rewrite either.
     leaveStaleMarker(job());
     EXPECT_EQ(SaveEngine().saveInPlace(job(), document.string()).method, SaveOutcome::Method::incremental);
-    EXPECT_TRUE(signatureValid());
+    EXPECT_TRUE(signer.verifies(document));
 }
 
 }  // namespace

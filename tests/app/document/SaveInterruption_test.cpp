@@ -39,24 +39,10 @@ const std::vector<KillPoint> rewritePoints = {
     {"commit.checked", false},  {"commit.renamed", true},
 };
 
-class SaveInterruption : public SaveEngineTest {
+class SaveInterruption : public InPlaceSaveTest {
 protected:
-    void SetUp() override
-    {
-        SaveEngineTest::SetUp();
-        writeFile(document, simpleDocument(3));
-        original = readFile(document);
-    }
-
-    SaveJob job() const
-    {
-        SaveJob j = jobFor({{0, fiveItems(1)}, {2, {inkItem(9, {{10, 10}, {20, 20}})}}});
-        return j;
-    }
-
     // The user's file after one uninterrupted save, from the same start.
-    std::string savedVersion(bool staleMarker)
-    {
+    std::string savedVersion(bool staleMarker) {
         TempDir other;
         const std::filesystem::path copy = other.file("document.pdf");
         writeFile(copy, original);
@@ -68,30 +54,10 @@ protected:
     }
 
     // Runs the save in a child killed at `point`; true when the kill came.
-    bool saveKilledAt(const std::string& point)
-    {
-        const pid_t child = fork();
-        if (child == 0) {
-            setenv(SelfTestHook::killVariable, point.c_str(), 1);
-            try {
-                SaveEngine().saveInPlace(job(), document.string());
-            } catch (...) {
-                _exit(2);
-            }
-            _exit(0);
-        }
+    bool saveKilledAt(const std::string& point) {
         int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(saveInChild({{SelfTestHook::killVariable, point}}), &status, 0);
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    }
-
-    std::vector<std::string> hiddenFiles() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            if (entry.path().filename().string().starts_with(".")) names.push_back(entry.path().filename());
-        }
-        return names;
     }
 
     void expectIntactAfterKillAt(const KillPoint& point, const std::string& newVersion, bool staleMarker)
@@ -116,8 +82,6 @@ protected:
         EXPECT_EQ(hiddenFiles(), std::vector<std::string>{});
         CrashMarker(job().documentPath).remove();
     }
-
-    std::string original;
 };
 
 TEST_F(SaveInterruption, KilledIncrementalSaveLeavesTheOldOrTheNewFile)
