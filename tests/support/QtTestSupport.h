@@ -1,6 +1,7 @@
 // Header-only: the support library is built without Qt.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -78,31 +79,41 @@ inline bool isRed(const QColor& c) { return c.red() > 200 && c.green() < 60 && c
 inline bool isBlue(const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; }
 inline bool isGreen(const QColor& c) { return c.green() > 200 && c.red() < 60 && c.blue() < 60; }
 
-// Delayed work that runs only when the test moves the clock past its time.
+// Delayed work that runs only when the test moves the clock past its time,
+// in the order it falls due; work scheduled while running runs too when due.
 class FakeClock {
   public:
     SessionGuard::Scheduler scheduler() {
         return [this](std::chrono::milliseconds delay, std::function<void()> work) {
-            pending_.emplace_back(now_ + delay, std::move(work));
+            pending_.push_back({now_ + delay, serial_++, std::move(work)});
         };
     }
     void advance(std::chrono::milliseconds span) {
-        now_ += span;
-        for (auto it = pending_.begin(); it != pending_.end();) {
-            if (it->first > now_) {
-                ++it;
-                continue;
-            }
-            auto work = std::move(it->second);
-            it = pending_.erase(it);
+        const auto end = now_ + span;
+        for (;;) {
+            auto next = std::min_element(pending_.begin(), pending_.end(), [](const Task& a, const Task& b) {
+                return std::pair(a.due, a.serial) < std::pair(b.due, b.serial);
+            });
+            if (next == pending_.end() || next->due > end) break;
+            now_ = std::max(now_, next->due);
+            std::function<void()> work = std::move(next->work);
+            pending_.erase(next);
             work();
         }
+        now_ = end;
     }
+    // The process dies: nothing pending ever runs.
     void kill() { pending_.clear(); }
 
   private:
+    struct Task {
+        std::chrono::milliseconds due;
+        int serial;
+        std::function<void()> work;
+    };
     std::chrono::milliseconds now_{0};
-    std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> pending_;
+    int serial_ = 0;
+    std::vector<Task> pending_;
 };
 
 // Page 0 (300 x 400): "Alpha beta" and squares "red-one", "blue-two" and

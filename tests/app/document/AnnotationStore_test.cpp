@@ -10,7 +10,7 @@
 #include "app/document/StoreTestSupport.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/save/SaveTestItems.h"
-#include "support/PdfFixtures.h"
+#include "core/save/WriterSource.h"
 #include "support/TempDir.h"
 
 namespace quillet {
@@ -255,26 +255,14 @@ TEST(ItemAnnotation, ANoteShrinksToItsIconWhileCommentTextIsHidden) {
 // A file whose page 0 lists the given annotation dictionaries (each its own
 // object) and whose page 1 has a damaged /Annots.
 std::filesystem::path writeFile(const testing::TempDir& dir, const std::vector<PDFDictionary>& annotations) {
-    testing::PdfBuilder pdf;
-    pdf.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
-    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
-                               {"Kids", PDFValue::array({PDFValue::ref(3, 0), PDFValue::ref(4, 0)})},
-                               {"Count", PDFValue::integer(2)}}));
+    testing::WriterSource pdf(2);
     PDFArray annots;
-    for (size_t i = 0; i < annotations.size(); ++i) {
-        int64_t num = 10 + static_cast<int64_t>(i);
-        pdf.add(num, PDFValue::dict(annotations[i]));
-        annots.push_back(PDFValue::ref(num, 0));
-    }
-    PDFArray box = {PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(600), PDFValue::integer(800)};
-    pdf.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
-                               {"MediaBox", PDFValue::array(box)}, {"Annots", PDFValue::array(annots)}}));
-    pdf.add(4, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
-                               {"MediaBox", PDFValue::array(box)}, {"Annots", PDFValue::integer(7)}}));
-    pdf.finishWithTable({{"Size", PDFValue::integer(10 + static_cast<int64_t>(annotations.size()))},
-                         {"Root", PDFValue::ref(1, 0)}});
+    for (const PDFDictionary& annotation : annotations)
+        annots.push_back(PDFValue::ref(pdf.addObject(PDFValue::dict(annotation))));
+    pdf.setAnnots(0, PDFValue::array(annots));
+    pdf.setAnnots(1, PDFValue::integer(7));
     std::filesystem::path file = dir.file("items.pdf");
-    pdf.writeTo(file);
+    testing::writeFile(file, pdf.build());
     return file;
 }
 

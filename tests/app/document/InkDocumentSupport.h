@@ -24,49 +24,6 @@
 
 namespace quillet::testing {
 
-// Delayed work that runs when the test moves time past it; work scheduled
-// while running runs too when it is due.
-class ManualClock {
-public:
-    InkDocument::Clock clock()
-    {
-        return [this](std::chrono::milliseconds delay, std::function<void()> work) {
-            pending_.push_back({now_ + delay, serial_++, std::move(work)});
-        };
-    }
-    void advance(std::chrono::milliseconds span)
-    {
-        const auto end = now_ + span;
-        for (;;) {
-            auto next = pending_.end();
-            for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-                if (it->due <= end && (next == pending_.end() || it->due < next->due ||
-                                       (it->due == next->due && it->serial < next->serial))) {
-                    next = it;
-                }
-            }
-            if (next == pending_.end()) {
-                break;
-            }
-            now_ = std::max(now_, next->due);
-            std::function<void()> work = std::move(next->work);
-            pending_.erase(next);
-            work();
-        }
-        now_ = end;
-    }
-
-private:
-    struct Task {
-        std::chrono::milliseconds due;
-        int serial;
-        std::function<void()> work;
-    };
-    std::chrono::milliseconds now_{0};
-    int serial_ = 0;
-    std::vector<Task> pending_;
-};
-
 // The journal of every document of a test, by path.
 struct MemoryJournal {
     std::map<QString, PageItems> recorded;
@@ -125,7 +82,7 @@ protected:
     InkDocument::Services services()
     {
         InkDocument::Services s;
-        s.clock = clock.clock();
+        s.clock = clock.scheduler();
         s.runWrite = [this](std::function<void()> work) {
             if (writeAtOnce) {
                 work();
@@ -187,7 +144,7 @@ protected:
 
     TempDir dir;
     std::filesystem::path file = dir.file("report.pdf");
-    ManualClock clock;
+    FakeClock clock;
     MemoryJournal journal;
     std::vector<std::function<void()>> writes;
     std::vector<SaveJob> jobs;

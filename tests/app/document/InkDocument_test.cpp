@@ -26,7 +26,7 @@ TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay)
 {
     auto document = open();
     for (int n = 1; n <= 10; ++n) {
-        testing::DocumentTest::draw(*document, n);
+        draw(*document, n);
         clock.advance(90ms);
     }
     EXPECT_TRUE(document->isEdited());
@@ -309,7 +309,6 @@ TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal)
     realSaves = true;
     writeAtOnce = true;
     auto document = open();
-    failSaves = false;
     draw(*document, 1);
     std::optional<InkDocument::SaveResult> result;
     const QString copy = qpath(dir.file("copy.pdf"));

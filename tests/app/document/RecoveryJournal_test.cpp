@@ -33,7 +33,8 @@ struct JournalFixture : ::testing::Test {
     }
 
     // Lets the quiet delay pass and the queue finish.
-    void settle() {
+    void settle() { settle(journal); }
+    static void settle(RecoveryJournal& journal) {
         testing::pumpFor(RecoveryJournal::quietDelay + std::chrono::milliseconds(150));
         ASSERT_TRUE(journal.waitForQueue(std::chrono::seconds(10)));
     }
@@ -167,8 +168,7 @@ TEST_F(JournalFixture, AWriteThatFailsIsLoggedAndChangesNothing) {
     testing::writeFile(dir.file("blocker"), "a file where the folder should be");
     RecoveryJournal blocked(qpath(dir.file("blocker")));
     blocked.record(document, pages(1));
-    testing::pumpFor(RecoveryJournal::quietDelay + std::chrono::milliseconds(150));
-    ASSERT_TRUE(blocked.waitForQueue(std::chrono::seconds(10)));
+    settle(blocked);
     EXPECT_EQ(blocked.writeCount(), 0);
 }
 
