@@ -231,8 +231,9 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     }
 
     SelfTestHook::reach("rewrite.start");
+    std::vector<std::string> warnings;
     try {
-        rewriteWithFramework(job, source, destination);
+        warnings = rewriteWithFramework(job, source, destination);
     } catch (const SaveEngineError& error) {
         if (error.code() == SaveEngineError::Code::signedUnsupported && incrementalFailure) {
             throw SaveEngineError::signedUnsupported(*incrementalFailure);
@@ -243,7 +244,7 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     verify(destination, job);
     SelfTestHook::reach("rewrite.verified");
     marker.remove();
-    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt};
+    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt, std::move(warnings)};
 }
 
 SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& source, bool ownSource,
@@ -326,7 +327,8 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
     }
 }
 
-void SaveEngine::rewriteWithFramework(const SaveJob& job, const std::string& source, const std::string& destination)
+std::vector<std::string> SaveEngine::rewriteWithFramework(const SaveJob& job, const std::string& source,
+                                                          const std::string& destination)
 {
     std::optional<QpdfAnnotationEditor> pdf;
     try {
@@ -360,7 +362,7 @@ void SaveEngine::rewriteWithFramework(const SaveJob& job, const std::string& sou
             }
         }
         SelfTestHook::reach("rewrite.edited");
-        pdf->write(QString::fromStdString(destination));
+        return pdf->write(QString::fromStdString(destination));
     } catch (const PDFEngineError& error) {
         throw SaveEngineError::writeFailed(error.text());
     }

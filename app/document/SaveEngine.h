@@ -53,7 +53,9 @@ public:
     // once the new file is complete. Throws SaveEngineError: writeFailed for
     // a source that does not open or is encrypted, signedUnsupported for a
     // signed one.
-    static void rewriteWithFramework(const SaveJob& job, const std::string& source, const std::string& destination);
+    // Returns qpdf's warnings.
+    static std::vector<std::string> rewriteWithFramework(const SaveJob& job, const std::string& source,
+                                                         const std::string& destination);
 
     // Saves the document into `target`, the user's file (symbolic links are
     // followed to the real file, whose permission bits the new version keeps):

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/pdf/PDFValue.h"
@@ -21,6 +22,9 @@ struct SaveOutcome {
     // After a save in place: the user's file as written, the next save's
     // SaveJob::targetIdentity.
     std::optional<FileIdentity> targetIdentity;
+    // After a rewrite: what qpdf repaired in the source while reading and
+    // writing it (each also logged).
+    std::vector<std::string> warnings;
 };
 
 }  // namespace quillet

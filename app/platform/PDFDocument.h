@@ -115,7 +115,8 @@ public:
 
     // Writes the whole document (as its file holds it; an encrypted file stays
     // encrypted) to `destination`, replacing what is there only once the new
-    // file is complete. Throws PDFEngineError (locked, writeFailed).
+    // file is complete. Throws PDFEngineError (locked, writeFailed). What the
+    // writer repaired on the way is logged (see QpdfDocumentWriter).
     virtual void write(const QString& destination, PDFWriteOptions options = {}) const = 0;
 };
 

@@ -258,9 +258,9 @@ void QpdfAnnotationEditor::addAnnotation(int pageIndex, const NewAnnotation& ann
     }
 }
 
-void QpdfAnnotationEditor::write(const QString& destination)
+std::vector<std::string> QpdfAnnotationEditor::write(const QString& destination)
 {
-    QpdfDocumentWriter::writeReplacing(*pdf_, destination);
+    return QpdfDocumentWriter::writeReplacing(*pdf_, destination);
 }
 
 }  // namespace quillet

@@ -69,8 +69,9 @@ public:
     void addAnnotation(int pageIndex, const NewAnnotation& annotation);
 
     // Replaces `destination` once the new file is complete; an encrypted
-    // source stays encrypted. Throws PDFEngineError (writeFailed).
-    void write(const QString& destination);
+    // source stays encrypted. Throws PDFEngineError (writeFailed). Returns
+    // the warnings qpdf gave since open() (logged already).
+    std::vector<std::string> write(const QString& destination);
 
 private:
     explicit QpdfAnnotationEditor(std::unique_ptr<QPDF> pdf);

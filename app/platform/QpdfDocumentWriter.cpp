@@ -12,6 +12,7 @@
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "app/platform/PlatformLog.h"
 #include "app/platform/SelfTestHook.h"
 
 namespace quillet::QpdfDocumentWriter {
@@ -28,6 +29,8 @@ std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>&
     const QByteArray path = QFile::encodeName(source);
     for (const QByteArray& password : passwords) {
         auto pdf = std::make_unique<QPDF>();
+        // Not lost: qpdf keeps every warning for getWarnings(), and the
+        // writer logs them in our own format instead of qpdf's stderr lines.
         pdf->setSuppressWarnings(true);
         try {
             pdf->processFile(path.constData(), password.constData());
@@ -71,9 +74,20 @@ private:
     bool written_ = false;
 };
 
+// Takes (and clears) the warnings qpdf collected, logging each.
+std::vector<std::string> takeWarnings(QPDF& pdf)
+{
+    std::vector<std::string> warnings;
+    for (const QPDFExc& warning : pdf.getWarnings()) {
+        warnings.emplace_back(warning.what());
+        logLine("qpdf: " + warnings.back());
+    }
+    return warnings;
+}
+
 }  // namespace
 
-void writeReplacing(QPDF& pdf, const QString& destination)
+std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination)
 {
     QSaveFile file(destination);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -95,17 +109,18 @@ void writeReplacing(QPDF& pdf, const QString& destination)
     if (!file.commit()) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
     }
+    return takeWarnings(pdf);
 }
 
-void write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
-           PDFWriteOptions options)
+std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords,
+                               const QString& destination, PDFWriteOptions options)
 {
     std::unique_ptr<QPDF> pdf = read(source, passwords);
     try {
         if (options.burnInAnnotations) {
             QPDFPageDocumentHelper(*pdf).flattenAnnotations();
         }
-        writeReplacing(*pdf, destination);
+        return writeReplacing(*pdf, destination);
     } catch (const PDFEngineError&) {
         throw;
     } catch (const std::exception& e) {

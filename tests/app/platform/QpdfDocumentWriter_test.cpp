@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/platform/QpdfAnnotationEditor.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -71,6 +72,27 @@ TEST_F(QpdfDocumentWriterTest, FailedWritesThrowAndLeaveTheDestinationAlone)
     EXPECT_EQ(writeFrom("broken.pdf"), PDFEngineError::Code::writeFailed);
     EXPECT_TRUE(writeFrom("gone.pdf"));
     EXPECT_EQ(readFile(existing), "earlier content");
+}
+
+// qpdf rebuilds the cross-reference table of a file whose startxref points
+// nowhere and warns that it did; both writers log that and return it.
+TEST_F(QpdfDocumentWriterTest, RepairsOfTheSourceAreReportedNotSuppressed)
+{
+    Bytes damaged = markupFixture();
+    const size_t at = damaged.rfind("startxref");
+    ASSERT_NE(at, Bytes::npos);
+    damaged.replace(at, Bytes::npos, "startxref\n999999\n%%EOF\n");
+    writeFile(dir.file("damaged.pdf"), damaged);
+    const QString source = qpath(dir.file("damaged.pdf"));
+
+    ::testing::internal::CaptureStderr();
+    const std::vector<std::string> copied = QpdfDocumentWriter::write(source, {}, qpath(dir.file("copy.pdf")), {});
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(copied.empty());
+    EXPECT_NE(log.find("VerdaPDF: qpdf: " + copied.front()), std::string::npos) << log;
+    EXPECT_FALSE(QpdfAnnotationEditor::open(source).write(qpath(dir.file("edited.pdf"))).empty());
+    EXPECT_EQ(QpdfDocumentWriter::write(qpath(dir.file("markup.pdf")), {}, qpath(dir.file("clean.pdf")), {}),
+              std::vector<std::string>{});
 }
 
 }  // namespace
