@@ -168,24 +168,25 @@ Tool toolFor(Kind kind, bool highlighter) {
     }
 }
 
-TextSpec textSpec(const Arguments& arguments, std::string text) {
+// `style` is the making tool's: its text size is the default.
+TextSpec textSpec(const Arguments& arguments, std::string text, const ToolStyle& style) {
     TextSpec spec;
     spec.text = std::move(text);
     std::optional<std::string> size = arguments.value("size");
-    spec.fontSize = size ? parseBounded(*size, "size", kMaxFontSize) : ToolStyle::penDefault().fontSize;
+    spec.fontSize = size ? parseBounded(*size, "size", kMaxFontSize) : style.fontSize;
     spec.boxed = arguments.flag("boxed");
     return spec;
 }
 
-Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page) {
+Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page, const ToolStyle& style) {
     switch (kind) {
         case Kind::text: {
             std::string text = *arguments.value("text");
             if (text.empty()) throw UsageError("--text needs some text");
-            return TextShape{roundTo2(parsePoint(*arguments.value("at"), "at")), textSpec(arguments, text)};
+            return TextShape{roundTo2(parsePoint(*arguments.value("at"), "at")), textSpec(arguments, text, style)};
         }
         case Kind::note: {
-            TextSpec spec = textSpec(arguments, *arguments.value("note"));
+            TextSpec spec = textSpec(arguments, *arguments.value("note"), style);
             Point anchor = roundTo2(parsePoint(*arguments.value("at"), "at"));
             Point bubble = ItemGeometry::defaultBubblePoint(spec, anchor, page.rotation, page.cropBox);
             return NoteShape{anchor, roundTo2(bubble), spec};
@@ -200,7 +201,7 @@ Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page) {
                              {coordinate(v[2], "arrow"), coordinate(v[3], "arrow")},
                              std::nullopt};
             std::optional<std::string> label = arguments.value("label");
-            if (label && !label->empty()) arrow.label = textSpec(arguments, *label);
+            if (label && !label->empty()) arrow.label = textSpec(arguments, *label, style);
             return arrow;
         }
     }
@@ -240,7 +241,7 @@ AnnotationItem buildItem(const Arguments& arguments, const PageBox& page, std::c
     if (std::optional<std::string> width = arguments.value("width")) {
         style.lineWidth = parseBounded(*width, "width", kMaxLineWidth);
     }
-    return AnnotationItem(UUID::random(), shapeFor(kind, arguments, page), style.color, style.lineWidth,
+    return AnnotationItem(UUID::random(), shapeFor(kind, arguments, page, style), style.color, style.lineWidth,
                           page.rotation, now);
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "cli/PageBox.h"
+#include "core/pdf/PageBox.h"
 #include "core/markup/AnnotationItem.h"
 
 namespace quillet::cli {

@@ -1,12 +1,10 @@
-#include "cli/PageBox.h"
+#include "core/pdf/PageBox.h"
 
 #include <cmath>
 #include <optional>
 #include <string_view>
 
-#include "core/markup/AnnotationItem.h"
-
-namespace quillet::cli {
+namespace quillet {
 namespace {
 
 // The value of an inheritable key: the page's own, else its nearest
@@ -56,14 +54,36 @@ std::optional<Rect> rectangle(const std::optional<PDFValue>& value) {
     return r;
 }
 
+// Only a whole number is a rotation: Poppler ignores a real /Rotate, and the
+// application shows what Poppler shows.
 int64_t rotation(const std::optional<PDFValue>& value) {
-    std::optional<double> degrees = value ? number(*value) : std::nullopt;
-    // Anything outside this range is nonsense; no rotation is the safe reading.
-    if (!degrees || std::fabs(*degrees) > 1e9) return 0;
-    return AnnotationItem::normalizedRotation(static_cast<int64_t>(*degrees));
+    if (!value || value->kind() != PDFValue::Kind::Int) return 0;
+    return PageBox::displayRotation(*value->intValue());
 }
 
 }  // namespace
+
+int64_t PageBox::displayRotation(int64_t degrees) {
+    if (degrees % 90 != 0) return 0;
+    const int64_t turned = degrees % 360;
+    return turned < 0 ? turned + 360 : turned;
+}
+
+Size PageBox::displaySize() const {
+    const Rect box = cropBox.standardized();
+    return rotation == 90 || rotation == 270 ? Size{box.height, box.width} : Size{box.width, box.height};
+}
+
+AffineTransform PageBox::pageToDisplay() const {
+    const double x0 = cropBox.minX(), y0 = cropBox.minY(), x1 = cropBox.maxX(), y1 = cropBox.maxY();
+    // x' = a x + c y + tx, y' = b x + d y + ty.
+    switch (rotation) {
+        case 90: return {0, 1, 1, 0, -y0, -x0};    // x' = y - y0, y' = x - x0
+        case 180: return {-1, 0, 0, 1, x1, -y0};   // x' = x1 - x, y' = y - y0
+        case 270: return {0, -1, -1, 0, y1, x1};   // x' = y1 - y, y' = x1 - x
+        default: return {1, 0, 0, -1, -x0, y1};    // x' = x - x0, y' = y1 - y
+    }
+}
 
 PageBox pageBox(PDFFileReader& reader, const PDFRef& page) {
     PageBox box;
@@ -71,11 +91,18 @@ PageBox pageBox(PDFFileReader& reader, const PDFRef& page) {
     if (media) box.cropBox = *media;
     std::optional<Rect> crop = rectangle(inherited(reader, page, "CropBox"));
     if (crop) {
-        Rect clipped = crop->intersection(box.cropBox);
+        // A crop box wider (taller) than the media box takes the media box's
+        // extent across (down), as Poppler reads it: the application shows
+        // Poppler's page, and both must agree on where the page is.
+        const Rect& media = box.cropBox;
+        Rect wanted = *crop;
+        if (wanted.width > media.width) wanted = {media.x, wanted.y, media.width, wanted.height};
+        if (wanted.height > media.height) wanted = {wanted.x, media.y, wanted.width, media.height};
+        Rect clipped = wanted.intersection(media);
         if (!clipped.isEmpty()) box.cropBox = clipped;
     }
     box.rotation = rotation(inherited(reader, page, "Rotate"));
     return box;
 }
 
-}  // namespace quillet::cli
+}  // namespace quillet
