@@ -194,6 +194,12 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
             openFile(dropped);
         }
     });
+    for (auto previous = windows_.crbegin(); previous != windows_.crend(); ++previous) {
+        if (*previous && (*previous)->isVisible()) {
+            window->cascadeFrom(**previous);
+            break;
+        }
+    }
     windows_.append(window);
     window->show();
     recordSessionDocuments();

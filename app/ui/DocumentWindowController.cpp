@@ -293,6 +293,31 @@ void DocumentWindowController::restoreWindowGeometry()
     resize(size.expandedTo(minimumContentSize));
 }
 
+QPoint DocumentWindowController::cascadedPosition(const QRect& previousFrame, const QSize& frameSize,
+                                                  const QRect& available)
+{
+    const QPoint next = previousFrame.topLeft() + QPoint(cascadeStep, cascadeStep);
+    if (!available.contains(QRect(next, frameSize))) {
+        return available.topLeft();
+    }
+    return next;
+}
+
+void DocumentWindowController::cascadeFrom(const QWidget& previous)
+{
+    if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland"))) {
+        return;
+    }
+    const QScreen* screen = previous.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame's size is known once the window manager has framed the
+    // window; until then the previous window's frame margins stand in.
+    const QSize margins = previous.frameGeometry().size() - previous.size();
+    move(cascadedPosition(previous.frameGeometry(), size() + margins, screen->availableGeometry()));
+}
+
 void DocumentWindowController::setPasswordPrompt(PasswordPrompt prompt)
 {
     passwordPrompt_ = [prompt = std::move(prompt)](const QString& informative, PasswordAnswer answer) {

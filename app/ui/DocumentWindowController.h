@@ -54,6 +54,8 @@ public:
     static constexpr char windowGeometryKey[] = "QuilletDocumentWindow";
     static constexpr char sidebarStateKey[] = "QuilletSidebar";
     static constexpr char selfTestPasswordVariable[] = "QUILLET_SELFTEST_PASSWORD";
+    // A new window stands this far right of and below the previous one.
+    static constexpr int cascadeStep = 28;
     // The view state is stored this long after the last change.
     static constexpr std::chrono::milliseconds viewStateDelay{1000};
 
@@ -73,6 +75,12 @@ public:
     QAction* toolbarStyleSlot() const { return styleSlot_; }
     FindController& finder() const { return *finder_; }
     const WindowActions& actions() const { return actions_; }
+
+    // Before it is shown: moves this window a step right of and below
+    // `previous`, back to the top left of the screen's free area when it
+    // would leave it. Nothing where windows cannot place themselves (Wayland).
+    void cascadeFrom(const QWidget& previous);
+    static QPoint cascadedPosition(const QRect& previousFrame, const QSize& frameSize, const QRect& available);
 
     // A synchronous prompt (tests answer at once) or a non-blocking one.
     void setPasswordPrompt(PasswordPrompt prompt);

@@ -120,5 +120,29 @@ TEST_F(ShellTest, TheLanguageInUseShowsNoAlert)
     EXPECT_EQ(shell.checkedLanguageCode(), "en");
 }
 
+TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen)
+{
+    {
+        // Windows remembered smaller than the (offscreen) screen.
+        QWidget remembered;
+        remembered.setGeometry(40, 30, 560, 400);
+        store->setValue(QString::fromLatin1(DocumentWindowController::windowGeometryKey), remembered.saveGeometry());
+    }
+    ApplicationShell shell(options());
+    DocumentWindowController* one = shell.openFile(path("one.pdf"));
+    ASSERT_NE(one, nullptr);
+    DocumentWindowController* two = shell.openFile(path("two.pdf"));
+    ASSERT_NE(two, nullptr);
+    const int step = DocumentWindowController::cascadeStep;
+    EXPECT_EQ(two->frameGeometry().topLeft(), one->frameGeometry().topLeft() + QPoint(step, step));
+
+    // A window that would leave the screen's free area starts again at its top left.
+    const QRect available(0, 20, 1200, 900);
+    EXPECT_EQ(DocumentWindowController::cascadedPosition(QRect(100, 70, 500, 400), {500, 400}, available),
+              QPoint(128, 98));
+    EXPECT_EQ(DocumentWindowController::cascadedPosition(QRect(100, 480, 500, 400), {500, 420}, available),
+              QPoint(0, 20));
+}
+
 }  // namespace
 }  // namespace quillet
