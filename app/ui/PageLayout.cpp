@@ -13,58 +13,104 @@ double PageLayout::clampScale(double scale)
     return std::clamp(scale, minScale, maxScale);
 }
 
-double PageLayout::fitWidthScale(const std::vector<QSizeF>& pageSizes, double viewportWidth)
+double PageLayout::fitWidthScale(const PageSizes& pageSizes, double viewportWidth)
 {
-    double widest = 0;
-    for (const QSizeF& size : pageSizes) {
-        widest = std::max(widest, size.width());
-    }
+    const double widest = pageSizes.widestWidth();
     if (widest <= 0) {
         return 1;
     }
     return clampScale((viewportWidth - 2 * margin) / widest);
 }
 
-PageLayout::PageLayout(std::vector<QSizeF> pageSizes, double scale, double viewportWidth)
-    : scale_(clampScale(scale))
+// Whole-pixel origins keep a page image aligned with the screen's pixels.
+double PageLayout::Band::pageTop(int k) const
 {
-    double widest = 0;
-    for (const QSizeF& size : pageSizes) {
-        widest = std::max(widest, size.width() * scale_);
-    }
-    const double columnWidth = std::max(widest + 2 * margin, viewportWidth);
+    return std::round(top + k * pitch());
+}
+
+PageLayout::PageLayout(const PageSizes& pageSizes, double scale, double viewportWidth)
+    : pageCount_(pageSizes.count()), scale_(clampScale(scale))
+{
+    const double columnWidth = std::max(pageSizes.widestWidth() * scale_ + 2 * margin, viewportWidth);
     double y = margin;
-    rects_.reserve(pageSizes.size());
-    for (const QSizeF& size : pageSizes) {
-        const double w = size.width() * scale_;
-        const double h = size.height() * scale_;
-        // Whole-pixel origins keep a page image aligned with the screen's pixels.
-        rects_.emplace_back(std::round((columnWidth - w) / 2), std::round(y), w, h);
-        y += h + 2 * margin;
+    bands_.reserve(pageSizes.runs().size());
+    for (const PageSizes::Run& run : pageSizes.runs()) {
+        Band band;
+        band.first = run.first;
+        band.count = run.count;
+        band.top = y;
+        band.width = run.size.width() * scale_;
+        band.height = run.size.height() * scale_;
+        band.left = std::round((columnWidth - band.width) / 2);
+        bands_.push_back(band);
+        y += band.count * band.pitch();
     }
-    const double height = rects_.empty() ? 2 * margin : y - margin;
+    const double height = bands_.empty() ? 2 * margin : y - margin;
     contentSize_ = QSizeF(columnWidth, height);
+}
+
+const PageLayout::Band* PageLayout::bandOf(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= pageCount_) {
+        return nullptr;
+    }
+    const auto after = std::upper_bound(bands_.begin(), bands_.end(), pageIndex,
+                                        [](int page, const Band& band) { return page < band.first; });
+    return &*std::prev(after);
 }
 
 QRectF PageLayout::pageRect(int pageIndex) const
 {
-    if (pageIndex < 0 || pageIndex >= pageCount()) {
+    const Band* band = bandOf(pageIndex);
+    if (band == nullptr) {
         return {};
     }
-    return rects_[static_cast<size_t>(pageIndex)];
+    return QRectF(band->left, band->pageTop(pageIndex - band->first), band->width, band->height);
+}
+
+int PageLayout::pagesEndingBy(double y) const
+{
+    // Pages are sorted by y: skip the bands that end by y, then count within one.
+    const auto band = std::partition_point(bands_.begin(), bands_.end(), [y](const Band& b) {
+        return b.pageTop(b.count - 1) + b.height <= y;
+    });
+    if (band == bands_.end()) {
+        return pageCount_;
+    }
+    int k = std::clamp(static_cast<int>(std::floor((y - band->top - band->height) / band->pitch())) + 1, 0,
+                       band->count);
+    // The rounding of the tops may put the estimate one page off.
+    while (k < band->count && band->pageTop(k) + band->height <= y) {
+        ++k;
+    }
+    while (k > 0 && band->pageTop(k - 1) + band->height > y) {
+        --k;
+    }
+    return band->first + k;
+}
+
+int PageLayout::pagesStartingAbove(double y) const
+{
+    const auto band = std::partition_point(bands_.begin(), bands_.end(),
+                                           [y](const Band& b) { return b.pageTop(b.count - 1) < y; });
+    if (band == bands_.end()) {
+        return pageCount_;
+    }
+    int k = std::clamp(static_cast<int>(std::ceil((y - band->top) / band->pitch())), 0, band->count);
+    while (k < band->count && band->pageTop(k) < y) {
+        ++k;
+    }
+    while (k > 0 && band->pageTop(k - 1) >= y) {
+        --k;
+    }
+    return band->first + k;
 }
 
 std::pair<int, int> PageLayout::pagesIn(const QRectF& area) const
 {
-    // Rectangles are sorted by y, so the visible ones form one run.
-    const auto below = [](const QRectF& r, double top) { return r.bottom() <= top; };
-    const auto first = std::lower_bound(rects_.begin(), rects_.end(), area.top(), below);
-    int firstIndex = static_cast<int>(first - rects_.begin());
-    int lastIndex = firstIndex - 1;
-    for (auto it = first; it != rects_.end() && it->top() < area.bottom(); ++it) {
-        lastIndex = static_cast<int>(it - rects_.begin());
-    }
-    return {firstIndex, lastIndex};
+    const int first = pagesEndingBy(area.top());
+    const int last = std::max(pagesStartingAbove(area.bottom()) - 1, first - 1);
+    return {first, last};
 }
 
 int PageLayout::mostVisiblePage(const QRectF& area) const
@@ -73,7 +119,7 @@ int PageLayout::mostVisiblePage(const QRectF& area) const
     int best = std::clamp(first, 0, std::max(pageCount() - 1, 0));
     double bestHeight = 0;
     for (int i = first; i <= last; ++i) {
-        const QRectF& r = rects_[static_cast<size_t>(i)];
+        const QRectF r = pageRect(i);
         const double h = std::min(r.bottom(), area.bottom()) - std::max(r.top(), area.top());
         if (h > bestHeight) {
             best = i;

@@ -1,13 +1,18 @@
 // Where each page sits in the continuous column of the page view, in view
 // pixels (device-independent), for given page sizes in points and a scale.
 // Pages are centred horizontally, one below the other, with a margin around
-// each page break and the column's edges.
+// each page break and the column's edges. Kept per run of equal page sizes
+// (PageSizes): a relayout, a page's rectangle and the pages in an area cost
+// by the runs, never by the document's pages.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include <QRectF>
 #include <QSizeF>
+
+#include "app/ui/PageSizes.h"
 
 namespace quillet {
 
@@ -19,14 +24,13 @@ public:
 
     static double clampScale(double scale);
     // The scale at which the widest page fills `viewportWidth` minus the margins.
-    static double fitWidthScale(const std::vector<QSizeF>& pageSizes, double viewportWidth);
+    static double fitWidthScale(const PageSizes& pageSizes, double viewportWidth);
 
     PageLayout() = default;
-    // `pageSizes` are the displayed (rotated) sizes in points.
-    PageLayout(std::vector<QSizeF> pageSizes, double scale, double viewportWidth);
+    PageLayout(const PageSizes& pageSizes, double scale, double viewportWidth);
 
     double scale() const { return scale_; }
-    int pageCount() const { return static_cast<int>(rects_.size()); }
+    int pageCount() const { return pageCount_; }
     QSizeF contentSize() const { return contentSize_; }
     // The page's rectangle; empty for an index out of range.
     QRectF pageRect(int pageIndex) const;
@@ -39,7 +43,24 @@ public:
     int mostVisiblePage(const QRectF& area) const;
 
 private:
-    std::vector<QRectF> rects_;
+    // A run of pages of one size, laid out one below the other.
+    struct Band {
+        int first = 0;
+        int count = 0;
+        double top = 0;    // of its first page, before rounding
+        double left = 0;
+        double width = 0;
+        double height = 0;
+        double pitch() const { return height + 2 * margin; }
+        double pageTop(int k) const;
+    };
+    const Band* bandOf(int pageIndex) const;
+    // How many pages end at or above y; how many start above y.
+    int pagesEndingBy(double y) const;
+    int pagesStartingAbove(double y) const;
+
+    std::vector<Band> bands_;
+    int pageCount_ = 0;
     QSizeF contentSize_;
     double scale_ = 1;
 };

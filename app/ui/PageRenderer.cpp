@@ -182,7 +182,7 @@ PageRenderer::Key PageRenderer::keyFor(int page, double pixelScale)
     return Key{page, std::llround(pixelScale * 1000)};
 }
 
-void PageRenderer::setPageSizes(std::vector<QSizeF> displaySizes)
+void PageRenderer::setPageSizes(PageSizes displaySizes)
 {
     pageSizes_ = std::move(displaySizes);
 }
@@ -215,10 +215,10 @@ qint64 PageRenderer::totalCachedBytes()
 
 double PageRenderer::effectiveScale(int pageIndex, double pixelScale) const
 {
-    if (pageIndex < 0 || static_cast<size_t>(pageIndex) >= pageSizes_.size()) {
+    if (pageIndex < 0 || pageIndex >= pageSizes_.count()) {
         return pixelScale;
     }
-    const QSizeF size = pageSizes_[static_cast<size_t>(pageIndex)];
+    const QSizeF size = pageSizes_.at(pageIndex);
     const double pixels = size.width() * size.height() * pixelScale * pixelScale;
     if (pixels <= maxPagePixels || pixels <= 0) {
         return pixelScale;

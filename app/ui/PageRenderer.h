@@ -19,6 +19,7 @@
 #include <QSizeF>
 
 #include "app/platform/PDFDocument.h"
+#include "app/ui/PageSizes.h"
 
 namespace quillet {
 
@@ -46,7 +47,7 @@ public:
 
     // The pages' display sizes in points, read by the view on the main thread
     // (asking the engine here could wait for a render in progress).
-    void setPageSizes(std::vector<QSizeF> displaySizes);
+    void setPageSizes(PageSizes displaySizes);
     // Reads the geometry of pages [first, first + count) on the rendering
     // thread, between renders; delivered by pageGeometriesRead in batches.
     void scanPageGeometries(int first, int count);
@@ -109,7 +110,7 @@ private:
     static void evictOverLimit(const PageRenderer* keep);
 
     // Main thread only.
-    std::vector<QSizeF> pageSizes_;  // display sizes, points
+    PageSizes pageSizes_;  // display sizes, points
     std::map<Key, Entry> cache_;
     qint64 cacheBytes_ = 0;
 

@@ -57,13 +57,13 @@ void PageView::reloadDocument()
     textSelection_.setDocument(pdf_);
     // Only the first page is measured here; the others are read on the
     // renderer's thread and take the first page's size until they arrive.
+    // Nothing here grows with the page count: one run of sizes, one geometry.
     const int count = pdf_ ? pdf_->pageCount() : 0;
-    pageGeometries_.assign(static_cast<size_t>(count), std::nullopt);
+    pageGeometries_.clear();
     const std::optional<PDFPageGeometry> first = count > 0 ? pdf_->pageGeometry(0) : std::nullopt;
-    const QSizeF assumed = first ? first->displaySize() : QSizeF(612, 792);
-    pageSizes_.assign(static_cast<size_t>(count), assumed);
-    if (count > 0) {
-        pageGeometries_[0] = first;
+    pageSizes_ = PageSizes(count, first ? first->displaySize() : QSizeF(612, 792));
+    if (first) {
+        pageGeometries_.emplace(0, *first);
     }
     findHighlights_.clear();
     currentFindMatch_.reset();
@@ -81,27 +81,26 @@ void PageView::reloadDocument()
 
 QSizeF PageView::pageDisplaySize(int pageIndex) const
 {
-    if (pageIndex < 0 || static_cast<size_t>(pageIndex) >= pageSizes_.size()) {
-        return {};
-    }
-    return pageSizes_[static_cast<size_t>(pageIndex)];
+    return pageSizes_.at(pageIndex);
 }
 
 void PageView::geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries)
 {
-    bool sizesChanged = false;
+    std::vector<QSizeF> sizes;
+    sizes.reserve(geometries.size());
     for (size_t i = 0; i < geometries.size(); ++i) {
-        const size_t page = static_cast<size_t>(first) + i;
-        if (page >= pageGeometries_.size() || !geometries[i]) {
-            continue;
+        const int page = first + static_cast<int>(i);
+        if (page < 0 || page >= pageSizes_.count()) {
+            break;
         }
-        pageGeometries_[page] = geometries[i];
-        const QSizeF size = geometries[i]->displaySize();
-        if (size != pageSizes_[page]) {
-            pageSizes_[page] = size;
-            sizesChanged = true;
+        if (geometries[i]) {
+            pageGeometries_.insert_or_assign(page, *geometries[i]);
         }
+        sizes.push_back(geometries[i] ? geometries[i]->displaySize() : pageSizes_.at(page));
     }
+    const PageSizes before = pageSizes_;
+    pageSizes_.assign(first, sizes);
+    const bool sizesChanged = pageSizes_ != before;
     // Documents whose pages all share one size never relayout here.
     if (sizesChanged) {
         if (renderer_) {

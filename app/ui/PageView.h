@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -169,9 +170,9 @@ private:
 
     std::shared_ptr<PDFDocument> pdf_;
     std::unique_ptr<PageRenderer> renderer_;
-    std::vector<QSizeF> pageSizes_;
+    PageSizes pageSizes_;
     // Read in the background; a page still due is read on first use.
-    mutable std::vector<std::optional<PDFPageGeometry>> pageGeometries_;
+    mutable std::unordered_map<int, PDFPageGeometry> pageGeometries_;
     PageInputHandler* inputHandler_ = nullptr;
     AnnotationStore* store_ = nullptr;
     std::vector<int> storeObservers_;

@@ -33,15 +33,18 @@ std::optional<int> PageView::pageAt(QPointF viewportPoint) const
 
 std::optional<PDFPageGeometry> PageView::pageGeometry(int pageIndex) const
 {
-    if (pageIndex < 0 || pageIndex >= static_cast<int>(pageGeometries_.size()) || !pdf_) {
+    if (pageIndex < 0 || pageIndex >= pageSizes_.count() || !pdf_) {
         return std::nullopt;
     }
-    // Read now when the background read has not reached the page yet.
-    std::optional<PDFPageGeometry>& known = pageGeometries_[static_cast<size_t>(pageIndex)];
-    if (!known) {
-        known = pdf_->pageGeometry(pageIndex);
+    if (const auto known = pageGeometries_.find(pageIndex); known != pageGeometries_.end()) {
+        return known->second;
     }
-    return known;
+    // Read now when the background read has not reached the page yet.
+    std::optional<PDFPageGeometry> read = pdf_->pageGeometry(pageIndex);
+    if (read) {
+        pageGeometries_.emplace(pageIndex, *read);
+    }
+    return read;
 }
 
 QTransform PageView::pageToViewport(int pageIndex) const
