@@ -98,6 +98,8 @@ void DocumentAttachment::createEditor() {
         refreshStyleButton();
     };
     editor_->onSelectionChange = [this] { refreshStyleButton(); };
+    // The signature tool with no signature to place asks for one in the pad.
+    editor_->requestSignature = [this] { window_.actions().newSignature->trigger(); };
 }
 
 void DocumentAttachment::connectStatus() {

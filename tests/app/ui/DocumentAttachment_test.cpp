@@ -14,6 +14,7 @@
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/SignatureLibrary.h"
+#include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
 
 namespace quillet::testing {
@@ -175,6 +176,18 @@ TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
     EXPECT_EQ(editor.currentSignature()->strokes, newer.strokes);
     library.remove(newer.id);
     EXPECT_FALSE(editor.currentSignature());
+}
+
+TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad)
+{
+    SignatureLibrary& library = SignatureLibrary::shared();
+    for (const SavedSignature& saved : std::vector<SavedSignature>(library.signatures())) {
+        library.remove(saved.id);
+    }
+    window->actions().tools[6]->trigger();
+    const auto* pad = window->findChild<SignaturePadDialog*>();
+    ASSERT_NE(pad, nullptr);
+    EXPECT_TRUE(pad->isVisible());
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
