@@ -16,7 +16,10 @@ SharedStore& sharedStore()
     static SharedStore store = [] {
         const DefaultsStore::Kind kind = DefaultsStore::kindForEnvironment();
         std::unique_ptr<QSettings> settings = DefaultsStore::open(kind);
-        if (kind == DefaultsStore::Kind::selfTest) {
+        // A self-test restarted by the application itself (the language
+        // switch) is the same run: what it chose must survive the restart.
+        if (kind == DefaultsStore::Kind::selfTest &&
+            !qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable)) {
             settings->clear();
             settings->sync();
         }

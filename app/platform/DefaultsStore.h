@@ -1,7 +1,9 @@
 // The one user-defaults store of the process. Normally the user's own store;
 // when QUILLET_SELFTEST is set (to any value, also empty) a separate store that
 // is wiped when it is first opened in the run, so a self-test never sees or
-// changes the user's settings. Every component reads and writes its keys
+// changes the user's settings. A process the application restarts itself in
+// self-test mode gets QUILLET_SELFTEST_CONTINUED and keeps the store as the
+// run left it. Every component reads and writes its keys
 // ("QuilletToolStyles", "QuilletSessionRunning", ...) through shared().
 #pragma once
 
@@ -21,6 +23,7 @@ public:
     static constexpr char userStoreName[] = "verda.edits.pdf";
     static constexpr char selfTestStoreName[] = "verda.edits.pdf.selftest";
     static constexpr char selfTestVariable[] = "QUILLET_SELFTEST";
+    static constexpr char selfTestContinuedVariable[] = "QUILLET_SELFTEST_CONTINUED";
 
     static Kind kindForEnvironment();
 

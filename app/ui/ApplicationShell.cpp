@@ -9,6 +9,7 @@
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/document/InkDocument.h"
+#include "app/platform/DefaultsStore.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
 #include "app/ui/DocumentAttachment.h"
@@ -328,6 +329,9 @@ void ApplicationShell::willTerminate()
     SessionGuard::recordCleanTermination(*options_.store);
     if (restartRequested_) {
         restartRequested_ = false;
+        if (options_.selfTest) {
+            qputenv(DefaultsStore::selfTestContinuedVariable, "1");
+        }
         if (!Relauncher::relaunch(options_.launch, options_.program, restartList_)) {
             logLine("relaunch not acknowledged");
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
+#include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
 #include "support/QtTestSupport.h"
@@ -89,6 +90,26 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
     EXPECT_EQ(launches, QStringList{"/opt/verda-pdf -- " + path("one.pdf") + " " + path("two.pdf")});
     EXPECT_FALSE(listeningAtRelaunch);
     EXPECT_FALSE(store->value(SessionGuard::sessionRunningKey).toBool());
+}
+
+TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults)
+{
+    // Wiping the self-test store at the new start would forget the language
+    // the restart is for.
+    qunsetenv(DefaultsStore::selfTestContinuedVariable);
+    bool continuedAtRelaunch = false;
+    ShellOptions o = options();
+    o.selfTest = true;
+    o.launch = [&](const QString&, const QStringList&) {
+        continuedAtRelaunch = qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable);
+        return true;
+    };
+    ApplicationShell shell(o);
+    shell.openFile(path("one.pdf"));
+    shell.selectLanguage("ru");
+    shell.willTerminate();
+    qunsetenv(DefaultsStore::selfTestContinuedVariable);
+    EXPECT_TRUE(continuedAtRelaunch);
 }
 
 TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart)
