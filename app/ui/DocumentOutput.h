@@ -5,7 +5,9 @@
 // own; both show a cancellable progress dialog when they take long.
 //
 // In self-test mode (QUILLET_SELFTEST), QUILLET_SELFTEST_PRINT_TO=<file.pdf>
-// makes Print… print to that PDF file without asking.
+// makes Print… print to that PDF file without asking, and
+// QUILLET_SELFTEST_EXPORT_TO=<file.pdf> makes Export with Flattened Markup…
+// export to that file without asking.
 #pragma once
 
 #include <functional>
@@ -23,6 +25,7 @@ class DocumentOutput : public QObject {
 
 public:
     static constexpr char selfTestPrintVariable[] = "QUILLET_SELFTEST_PRINT_TO";
+    static constexpr char selfTestExportVariable[] = "QUILLET_SELFTEST_EXPORT_TO";
 
     // A child of the window; `document` must outlive it. Connects and enables the actions.
     DocumentOutput(DocumentWindowController& window, InkDocument& document);

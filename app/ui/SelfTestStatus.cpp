@@ -1,12 +1,15 @@
 #include "app/ui/SelfTestStatus.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenuBar>
 #include <QFile>
 #include <QSaveFile>
 
 #include "app/document/InkDocument.h"
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/FindController.h"
 
 namespace quillet {
 
@@ -29,9 +32,54 @@ QString focusName()
                                        : QString();
 }
 
+// The widget with the keyboard itself ("focusclass QLineEdit": the search
+// field, a dialog's button) and where it is on the screen, for a harness that
+// draws in it (the signature pad): "focusrect <x> <y> <width> <height>".
+QString focusPlace()
+{
+    const QWidget* widget = QApplication::focusWidget();
+    if (widget == nullptr) {
+        return QString();
+    }
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    return QStringLiteral("focusclass ") + QString::fromLatin1(widget->metaObject()->className()) +
+           QStringLiteral("\nfocusrect %1 %2 %3 %4\n")
+        .arg(origin.x())
+        .arg(origin.y())
+        .arg(widget->width())
+        .arg(widget->height());
+}
+
 QString oneLine(QString text)
 {
     return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+// The menu bar's titles, so that a harness sees which language the menus
+// speak, then where to click each of them (the centre, in screen coordinates).
+QString menuLines(DocumentWindowController& window)
+{
+    QMenuBar* bar = window.menuBar();
+    QStringList titles;
+    QString places;
+    for (QAction* menu : bar->actions()) {
+        const QString title = menu->text().remove(QLatin1Char('&'));
+        titles.append(title);
+        const QPoint centre = bar->mapToGlobal(bar->actionGeometry(menu).center());
+        places += QStringLiteral("menu %1 %2 %3\n").arg(title).arg(centre.x()).arg(centre.y());
+    }
+    return QStringLiteral("menus ") + titles.join(QLatin1Char('|')) + QLatin1Char('\n') + places;
+}
+// The search: whether it still runs, how many matches it found, and the page
+// (1-based) of the current one, 0 when there is none.
+QString findLine(const FindController& finder)
+{
+    const int current = finder.currentIndex();
+    const bool valid = current >= 0 && current < int(finder.matches().size());
+    return QStringLiteral("find searching %1 matches %2 page %3\n")
+        .arg(finder.isSearching() ? 1 : 0)
+        .arg(finder.matches().size())
+        .arg(valid ? finder.matches()[size_t(current)].pageIndex + 1 : 0);
 }
 }  // namespace
 
@@ -76,7 +124,8 @@ void SelfTestStatus::documentStatusChanged(InkDocument* document)
 
 QString SelfTestStatus::text() const
 {
-    QString text = QStringLiteral("focus ") + focusName() + QStringLiteral("\n\n");
+    QString text = QStringLiteral("pid %1\nfocus ").arg(QCoreApplication::applicationPid()) + focusName() +
+                   QLatin1Char('\n') + focusPlace() + QLatin1Char('\n');
     for (const Watched& entry : watched_) {
         if (!entry.window) {
             continue;
@@ -84,6 +133,8 @@ QString SelfTestStatus::text() const
         text += QStringLiteral("window ") + oneLine(entry.window->windowTitle()) + QLatin1Char('\n');
         text += QStringLiteral("file ") + entry.window->filePath() + QLatin1Char('\n');
         text += QStringLiteral("status ") + oneLine(entry.window->subtitle()) + QLatin1Char('\n');
+        text += menuLines(*entry.window);
+        text += findLine(entry.window->finder());
         const InkDocument* document = entry.document.data();
         text += QStringLiteral("saving %1\n").arg(document && document->isSaving() ? 1 : 0);
         text += QStringLiteral("unsaved %1\n").arg(document && document->isEdited() ? 1 : 0);

@@ -1,10 +1,16 @@
 // What a harness driving the application from outside can wait on: with
 // QUILLET_SELFTEST_STATUS_FILE=<path> (self-test mode only) the application
-// keeps <path> up to date: "focus <the widget with the keyboard>" and an empty
-// line, then one block per open document window:
+// keeps <path> up to date: "pid <the process id>", "focus <the widget with
+// the keyboard, named by its nearest class of ours>", "focusclass <its own
+// class>", "focusrect <x> <y> <width> <height>" (its place on the screen; the
+// two absent when nothing has the keyboard) and an empty line, then one block
+// per open document window:
 //   window <title>
 //   file <path>
 //   status <the status line>
+//   menus <the menu bar's titles, separated by "|">
+//   menu <title> <x> <y>   (one per title: its centre on the screen)
+//   find searching 0|1 matches <n> page <page of the current match, 1-based, 0: none>
 //   saving 0|1
 //   unsaved 0|1
 //   saves <saves finished without error since the window opened>
