@@ -101,6 +101,14 @@ InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
     install(std::move(loaded));
     connect(&undoStack_, &QUndoStack::cleanChanged, this, &InkDocument::emitStatus);
     connect(&undoStack_, &QUndoStack::indexChanged, this, &InkDocument::emitStatus);
+    // A step whose change the store already holds (an eraser gesture removes
+    // as it goes) changes nothing in the store when it is recorded, yet it is
+    // what makes the document edited: it needs its own autosave.
+    connect(&undoStack_, &QUndoStack::indexChanged, this, [this] {
+        if (isEdited()) {
+            scheduleAutosave();
+        }
+    });
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &InkDocument::fileChangedOnDisk);
     watchFile();
 }

@@ -91,6 +91,23 @@ TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumen
     EXPECT_TRUE(journal.recorded.empty());
 }
 
+TEST_F(DocumentTest, AStepRecordedAfterItsChangeIsAutosaved)
+{
+    // As an eraser gesture longer than the autosave delay: the store changes
+    // first, the undo step that makes the document edited comes at the release.
+    class AlreadyApplied : public QUndoCommand {
+    public:
+        void redo() override {}
+    };
+    auto document = open();
+    document->undoStack()->push(new AlreadyApplied);
+    ASSERT_TRUE(document->isEdited());
+    clock.advance(1500ms);
+    finishWrites();
+    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_FALSE(document->isEdited());
+}
+
 TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds)
 {
     auto document = open();
