@@ -10,6 +10,8 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
+#include "app/ui/PageRenderer.h"
+#include "app/ui/PageView.h"
 
 namespace quillet {
 
@@ -81,6 +83,17 @@ QString findLine(const FindController& finder)
         .arg(finder.matches().size())
         .arg(valid ? finder.matches()[size_t(current)].pageIndex + 1 : 0);
 }
+// The current page (1-based) once its picture is rendered for the screen, 0
+// before.
+int paintedPage(DocumentWindowController& window)
+{
+    PageView* view = window.pageView();
+    if (view == nullptr || view->pageCount() == 0 || view->renderer() == nullptr) {
+        return 0;
+    }
+    const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
+    return view->renderer()->cachedImage(view->currentPage(), pixelScale).isNull() ? 0 : view->currentPage() + 1;
+}
 }  // namespace
 
 SelfTestStatus* SelfTestStatus::createIfRequested(QObject* parent)
@@ -135,6 +148,7 @@ QString SelfTestStatus::text() const
         text += QStringLiteral("status ") + oneLine(entry.window->subtitle()) + QLatin1Char('\n');
         text += menuLines(*entry.window);
         text += findLine(entry.window->finder());
+        text += QStringLiteral("painted %1\n").arg(paintedPage(*entry.window));
         const InkDocument* document = entry.document.data();
         text += QStringLiteral("saving %1\n").arg(document && document->isSaving() ? 1 : 0);
         text += QStringLiteral("unsaved %1\n").arg(document && document->isEdited() ? 1 : 0);

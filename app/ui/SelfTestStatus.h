@@ -11,6 +11,7 @@
 //   menus <the menu bar's titles, separated by "|">
 //   menu <title> <x> <y>   (one per title: its centre on the screen)
 //   find searching 0|1 matches <n> page <page of the current match, 1-based, 0: none>
+//   painted <the current page, 1-based, once its picture is rendered; 0 before>
 //   saving 0|1
 //   unsaved 0|1
 //   saves <saves finished without error since the window opened>
