@@ -2,13 +2,10 @@
 // someone else is never overwritten, hard links and signatures are kept
 // intact, links and permission bits survive.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
 #include "app/document/DocumentKey.h"

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <set>
 
 #include "app/document/SaveEngine.h"
