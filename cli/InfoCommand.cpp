@@ -38,6 +38,9 @@ nlohmann::json describe(PDFFileReader& reader) {
     info["startxref"] = reader.startXref();
     info["size"] = reader.size();
     if (reader.headerOffset() != 0) info["headerOffset"] = reader.headerOffset();
+    // Last, so that the repairs of the page-tree walk above are listed too.
+    info["repaired"] = reader.wasRepaired();
+    info["warnings"] = reader.warnings();
     return info;
 }
 
@@ -56,7 +59,11 @@ Command infoCommand() {
             "  xref           \"table\" or \"stream\": the kind of the newest cross-reference section\n"
             "  startxref      the offset of the newest cross-reference section\n"
             "  size           the number of object slots\n"
-            "  headerOffset   only when bytes come before \"%PDF-\": where the header starts\n",
+            "  headerOffset   only when bytes come before \"%PDF-\": where the header starts\n"
+            "  repaired       whether the object table was rebuilt by scanning the file, its own\n"
+            "                 cross-reference data being unusable\n"
+            "  warnings       the repairs made to read the file (an offset found by search, an\n"
+            "                 entry skipped, a page-tree fault...), each naming an offset or object\n",
         .arguments = {.operands = {"FILE"}, .options = passwordOptionSpecs()},
         .run = run,
     };

@@ -61,8 +61,9 @@ Rect rectOf(const PDFDictionary& dict) {
 
 }  // namespace
 
-FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password)
-    : path_(std::move(path)), password_(std::move(password)) {}
+FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
+                                       WarningSink onWarning)
+    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)) {}
 
 std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
     std::string out;
@@ -103,6 +104,8 @@ bool FilePageItemSource::open() {
         failed_ = true;
         failure_ = e.what();
     }
+    if (reader_ && onWarning_)
+        for (const std::string& warning : reader_->warnings()) onWarning_(warning);
     return !failed_;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,12 @@ namespace quillet {
 
 class FilePageItemSource final : public PageItemSource {
 public:
-    FilePageItemSource(std::filesystem::path path, std::optional<std::string> password);
+    // Receives each repair the reader made to read the file, once, when the
+    // file is first read (the page-tree walk included).
+    using WarningSink = std::function<void(const std::string&)>;
+
+    FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
+                       WarningSink onWarning = {});
 
     std::optional<std::vector<StoredAnnotation>> readPage(int pageIndex) override;
     std::string failureText() const override { return failure_; }
@@ -34,6 +40,7 @@ private:
 
     std::filesystem::path path_;
     std::optional<std::string> password_;
+    WarningSink onWarning_;
     std::shared_ptr<PDFFileReader> reader_;
     std::vector<PDFRef> pageRefs_;
     bool opened_ = false;

@@ -142,8 +142,14 @@ void InkDocument::install(LoadedPDF loaded)
     if (password_) {
         password = password_->toStdString();
     }
+    // The reader's repairs of a damaged file are logged, once, under the
+    // user's file name (the working copy's is private).
+    auto logRepair = [name = filePath_.toStdString()](const std::string& warning) {
+        logLine("repaired " + name + ": " + warning);
+    };
     store_ = std::make_shared<AnnotationStore>(
-        pageCount_, std::make_shared<FilePageItemSource>(loaded_.workingCopy.toStdString(), password));
+        pageCount_,
+        std::make_shared<FilePageItemSource>(loaded_.workingCopy.toStdString(), password, logRepair));
     QPointer<InkDocument> self(this);
     store_->setOnChange([self](const std::set<int>&) {
         if (self) {

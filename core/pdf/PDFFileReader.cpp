@@ -14,15 +14,17 @@ namespace quillet {
 namespace {
 
 // Keys that describe a section's own encoding, not the document.
-constexpr std::string_view kSectionOnlyKeys[] = {"Type", "W", "Index", "Filter", "DecodeParms", "Length", "Prev",
-                                                 "XRefStm"};
+constexpr std::string_view kSectionOnlyKeys[] = {"Type",        "W",      "Index", "Filter",
+                                                 "DecodeParms", "Length", "Prev",  "XRefStm"};
 
 bool isSectionOnlyKey(std::string_view key) {
-    return std::find(std::begin(kSectionOnlyKeys), std::end(kSectionOnlyKeys), key) != std::end(kSectionOnlyKeys);
+    return std::find(std::begin(kSectionOnlyKeys), std::end(kSectionOnlyKeys), key) !=
+           std::end(kSectionOnlyKeys);
 }
 
 // An offset value from a section dictionary that is worth following.
-std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key, int64_t origin, int64_t fileSize) {
+std::optional<int64_t> offsetIn(const PDFDictionary& dict, std::string_view key, int64_t origin,
+                                int64_t fileSize) {
     const PDFValue* v = dict.find(key);
     std::optional<int64_t> offset = v ? v->intValue() : std::nullopt;
     if (!offset || *offset < 0 || *offset >= fileSize - origin) return std::nullopt;
@@ -55,10 +57,39 @@ auto readIntact(const MappedFile& file, Read read) -> decltype(read()) {
 PDFFileReader::PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password)
     : file_(MappedFile::open(path)) {
     readIntact(*file_, [&] {
-        loadSections();
-        if (trailer_.contains("Encrypt")) setUpSecurity(password);
+        openFile(password);
         return 0;
     });
+}
+
+void PDFFileReader::openFile(const std::optional<std::string>& password) {
+    std::optional<std::string> unusable;
+    try {
+        loadingSections_ = true;
+        loadSections();
+        loadingSections_ = false;
+        // Offsets that led elsewhere for a section do so for its objects too.
+        if (sectionFoundBySearch_) unusable = "cross-reference section not at its recorded offset";
+        if (trailer_.contains("Encrypt")) setUpSecurity(password);
+        if (!unusable && !catalogReadable()) unusable = "no catalog at /Root";
+    } catch (const PDFReaderError& e) {
+        unusable = e.text();
+    } catch (const PDFParseError& e) {
+        unusable = e.text();
+    } catch (const FlateError& e) {
+        unusable = e.text();
+    }
+    loadingSections_ = false;
+    // The chain's partial results are dropped: the scan sees every object.
+    if (unusable) rebuildTable(*unusable, password);
+}
+
+// One object read on the good path: a /Root that leads nowhere means the
+// chain is wrong (or was cut) even when every section parsed.
+bool PDFFileReader::catalogReadable() {
+    // A locked file's catalog may sit in an object stream it cannot decode.
+    if (isEncrypted() && !security_) return true;
+    return isCatalog(*trailer_.find("Root"));
 }
 
 std::optional<std::string> PDFFileReader::securityErrorText() const {
@@ -85,7 +116,10 @@ void PDFFileReader::loadSections() {
         int64_t offset = pending.back();
         pending.pop_back();
         // A Prev chain that loops back ends here.
-        if (!visited.insert(offset).second) continue;
+        if (!visited.insert(offset).second) {
+            warnings_.add("cross-reference chain loops back to " + std::to_string(offset) + ", rest ignored");
+            continue;
+        }
         if (++sections > kMaxSections)
             throw PDFReaderError::badXref("more than " + std::to_string(kMaxSections) + " sections");
         readSection(offset, newest, pending, visited);
@@ -101,6 +135,10 @@ void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t
                                 std::unordered_set<int64_t>& visited) {
     const std::string_view bytes = file_->bytes();
     XRefSection::Location location = XRefSection::locate(bytes, offset);
+    sectionFoundBySearch_ = sectionFoundBySearch_ || location.searched;
+    if (location.searched)
+        warnings_.add("cross-reference section expected at " + std::to_string(offset) + " found at " +
+                      std::to_string(location.position));
     if (newest) {
         newestSectionIsStream_ = location.isStream;
         startXref_ = location.position;
@@ -110,27 +148,38 @@ void PDFFileReader::readSection(int64_t offset, bool newest, std::vector<int64_t
         readXRefStream(location.position, &dict);
     } else {
         std::vector<int64_t> freed;
-        dict = XRefSection::readTable(bytes, location.position, entries_, &freed);
+        dict = XRefSection::readTable(bytes, location.position, entries_, &freed, &warnings_);
         // A hybrid file lists its compressed objects in a stream the table
         // points to (as free in the table); the table's own entries were
         // stored first and win.
         std::optional<int64_t> stm = offsetIn(dict, "XRefStm", offsetOrigin_, file_->count());
         if (stm) {
             XRefSection::Location streamLocation = XRefSection::locate(bytes, *stm);
-            if (streamLocation.isStream && visited.insert(-1 - streamLocation.position).second)
+            if (!streamLocation.isStream)
+                warnings_.add("/XRefStm " + std::to_string(*stm) + " of the table at " +
+                              std::to_string(location.position) + " is not a stream, ignored");
+            else if (visited.insert(-1 - streamLocation.position).second)
                 readXRefStream(streamLocation.position, nullptr);
+        } else if (dict.contains("XRefStm")) {
+            warnings_.add("/XRefStm of the table at " + std::to_string(location.position) +
+                          " is outside the file, ignored");
         }
         // A number this section frees hides its older definitions.
         for (int64_t num : freed) entries_.store(num, XRefEntry::deleted());
     }
     mergeTrailer(dict, newest);
-    if (std::optional<int64_t> prev = offsetIn(dict, "Prev", offsetOrigin_, file_->count())) pending.push_back(*prev);
+    if (std::optional<int64_t> prev = offsetIn(dict, "Prev", offsetOrigin_, file_->count()))
+        pending.push_back(*prev);
+    else if (dict.contains("Prev"))
+        warnings_.add("/Prev of the section at " + std::to_string(location.position) +
+                      " is outside the file, ignored");
 }
 
 void PDFFileReader::readXRefStream(int64_t position, PDFDictionary* trailerOut) {
     std::optional<PDFObject> loaded = loadAt(position, std::nullopt);
     const PDFStream* stream = loaded ? loaded->stream() : nullptr;
-    if (!stream) throw PDFReaderError::badXref("xref stream at " + std::to_string(position) + " is not a stream");
+    if (!stream)
+        throw PDFReaderError::badXref("xref stream at " + std::to_string(position) + " is not a stream");
     std::array<int, 3> widths = XRefSection::streamWidths(stream->dict);
     Bytes decoded = decodeStructure(*stream);
     XRefSection::readStreamRows(stream->dict, widths, decoded, entries_);
@@ -152,7 +201,8 @@ namespace {
 
 // The security handler wants direct values; writers may store the crypt
 // filters, or their entries, as indirect objects.
-PDFDictionary directEntries(const PDFDictionary& dict, const std::function<PDFValue(const PDFValue&)>& resolve) {
+PDFDictionary directEntries(const PDFDictionary& dict,
+                            const std::function<PDFValue(const PDFValue&)>& resolve) {
     PDFDictionary out;
     for (const auto& [key, value] : dict.entries()) out.set(key, resolve(value));
     return out;
@@ -183,7 +233,8 @@ void PDFFileReader::setUpSecurity(const std::optional<std::string>& password) {
         Bytes firstID;
         const PDFValue* ids = trailer_.find("ID");
         const PDFArray* idArray = ids ? ids->arrayValue() : nullptr;
-        if (idArray && !idArray->empty() && idArray->front().stringBytes()) firstID = *idArray->front().stringBytes();
+        if (idArray && !idArray->empty() && idArray->front().stringBytes())
+            firstID = *idArray->front().stringBytes();
         security_ = std::make_shared<const SecurityHandler>(dict, firstID, password);
     } catch (const PDFSecurityError& e) {
         securityError_ = e;
@@ -199,7 +250,7 @@ void PDFFileReader::setUpSecurity(const std::optional<std::string>& password) {
 // ---- objects ----------------------------------------------------------------
 
 class PDFFileReader::NestingGuard {
-public:
+  public:
     explicit NestingGuard(int& nesting) : nesting_(nesting) {
         if (nesting_ >= kMaxNesting) throw PDFReaderError::badObject("references nested too deeply");
         ++nesting_;
@@ -208,7 +259,7 @@ public:
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 
-private:
+  private:
     int& nesting_;
 };
 
@@ -218,13 +269,35 @@ std::optional<PDFObject> PDFFileReader::object(int64_t num) {
     XRefEntry entry = entries_.entry(num);
     switch (entry.kind) {
         case XRefEntry::Kind::none:
-        case XRefEntry::Kind::free: return std::nullopt;
+        case XRefEntry::Kind::free:
+            return std::nullopt;
         case XRefEntry::Kind::inFile:
-            return readIntact(*file_, [&] { return loadAt(entry.location + offsetOrigin_, num); });
+            return readIntact(*file_, [&] { return loadInFile(num, entry); });
         case XRefEntry::Kind::inObjectStream:
             return readIntact(*file_, [&] { return loadFromObjectStream(num, entry.location, entry.index); });
     }
     return std::nullopt;
+}
+
+std::optional<PDFObject> PDFFileReader::loadInFile(int64_t num, const XRefEntry& entry) {
+    const int64_t offset = entry.location + offsetOrigin_;
+    if (repaired_ || loadingSections_) return loadAt(offset, num);
+    std::optional<PDFObject> loaded;
+    try {
+        if (offset >= 0 && offset < file_->count()) loaded = loadAt(offset, num);
+    } catch (const PDFReaderError& e) {
+        const bool missing =
+            e.code() == PDFReaderError::Code::badObject &&
+            e.detail() == "no object " + std::to_string(num) + " at " + std::to_string(offset);
+        if (repaired_ || !missing) throw;
+    }
+    // A nested load may have rebuilt the table meanwhile.
+    if (repaired_ || (loaded && !offsetFoundBySearch_)) return loaded;
+    // The offset leads elsewhere: the table is wrong, and so probably for
+    // more objects than this one. Rebuilt, it gives every object's exact
+    // offset, which an update that lists every object needs.
+    rebuildAfterWrongOffset(num, offset);
+    return loaded ? loaded : object(num);
 }
 
 PDFValue PDFFileReader::resolve(const PDFValue& value) {
@@ -254,7 +327,7 @@ Bytes PDFFileReader::decodeStream(const PDFDictionary& dict, std::string_view da
     return quillet::decodeStream(dict, data, [this](const PDFValue& v) { return resolve(v); });
 }
 
-int64_t PDFFileReader::findObjectStart(int64_t offset, std::optional<int64_t> expected) const {
+int64_t PDFFileReader::findObjectStart(int64_t offset, std::optional<int64_t> expected) {
     const std::string_view bytes = file_->bytes();
     auto headerAt = [&](int64_t pos) {
         auto header = XRefSection::readObjectHeader(bytes, pos);
@@ -274,11 +347,18 @@ int64_t PDFFileReader::findObjectStart(int64_t offset, std::optional<int64_t> ex
         if (pos > 0 && !PDFLexer::isWhitespace(before) && !PDFLexer::isDelimiter(before)) return false;
         return headerAt(pos);
     };
+    auto found = [&](int64_t at) {
+        offsetFoundBySearch_ = true;
+        warnings_.add("object " + std::to_string(*expected) + " found at " + std::to_string(at) +
+                      ", not at " + std::to_string(offset));
+        return at;
+    };
     for (int64_t distance = 0; distance <= kHeaderSearchSpan; ++distance) {
-        if (candidate(offset - distance)) return offset - distance;
-        if (distance > 0 && candidate(offset + distance)) return offset + distance;
+        if (candidate(offset - distance)) return found(offset - distance);
+        if (distance > 0 && candidate(offset + distance)) return found(offset + distance);
     }
-    throw PDFReaderError::badObject("no object " + std::to_string(*expected) + " at " + std::to_string(offset));
+    throw PDFReaderError::badObject("no object " + std::to_string(*expected) + " at " +
+                                    std::to_string(offset));
 }
 
 std::optional<PDFObject> PDFFileReader::loadAt(int64_t offset, std::optional<int64_t> expected) {
@@ -306,7 +386,8 @@ std::optional<PDFObject> PDFFileReader::loadAt(int64_t offset, std::optional<int
     return loadStream(*dict, dataStart, header.num, header.gen, expected, decrypt);
 }
 
-int64_t PDFFileReader::streamLength(const PDFDictionary& dict, int64_t dataStart, std::optional<int64_t> expected) {
+int64_t PDFFileReader::streamLength(const PDFDictionary& dict, int64_t dataStart,
+                                    std::optional<int64_t> expected) {
     const std::string_view bytes = file_->bytes();
     const int64_t fileSize = file_->count();
     std::optional<int64_t> length;
@@ -323,6 +404,8 @@ int64_t PDFFileReader::streamLength(const PDFDictionary& dict, int64_t dataStart
 
     // No usable length: the data runs up to the first "endstream", less the
     // end-of-line before it.
+    warnings_.add("stream at " + std::to_string(dataStart) + ": " + (length ? "wrong" : "no") +
+                  " /Length, data taken up to endstream");
     if (dataStart > fileSize) throw PDFReaderError::badObject("stream outside the file");
     if (dataStart == fileSize) throw PDFReaderError::badObject("stream without data");
     const char* from = bytes.data() + dataStart;
@@ -341,7 +424,8 @@ bool filterIncludesCrypt(const PDFDictionary& dict) {
     if (!filter) return false;
     if (filter->isName("Crypt")) return true;
     const PDFArray* filters = filter->arrayValue();
-    return filters && std::any_of(filters->begin(), filters->end(), [](const PDFValue& f) { return f.isName("Crypt"); });
+    return filters &&
+           std::any_of(filters->begin(), filters->end(), [](const PDFValue& f) { return f.isName("Crypt"); });
 }
 
 }  // namespace
@@ -382,7 +466,8 @@ const ObjectStreamContents& PDFFileReader::objectStream(int64_t num, int64_t str
     // A stream decoded again after it was pushed out means that the pages
     // alternate between more streams than the cache holds: it grows once
     // rather than decode them over and over.
-    if (!decodedObjectStreams_.insert(stream).second) objectStreams_.raiseByteLimit(ObjectStreamCache::kMaxByteLimit);
+    if (!decodedObjectStreams_.insert(stream).second)
+        objectStreams_.raiseByteLimit(ObjectStreamCache::kMaxByteLimit);
     Bytes decoded = decodeStructure(*body);
     return objectStreams_.insert(stream, ObjectStreamContents::parse(stream, body->dict, std::move(decoded)));
 }

@@ -21,7 +21,9 @@
 #include "core/pdf/PDFReaderError.h"
 #include "core/pdf/PDFSecurityError.h"
 #include "core/pdf/PDFValue.h"
+#include "core/pdf/ReaderWarnings.h"
 #include "core/pdf/SecurityHandler.h"
+#include "core/pdf/XRefScan.h"
 #include "core/pdf/XRefTable.h"
 
 namespace quillet {
@@ -31,7 +33,7 @@ namespace quillet {
 using SecuritySetupError = std::variant<PDFSecurityError, PDFReaderError, PDFParseError, FlateError>;
 
 class PDFFileReader {
-public:
+  public:
     // Loads that may be in progress at once (a /Length reference, an object
     // stream, a page node each nest one level).
     static constexpr int kMaxNesting = 24;
@@ -49,13 +51,17 @@ public:
     static constexpr int64_t kInflationPerFileByte = 64;
     // Page-tree nodes one walk may visit.
     static constexpr size_t kMaxPageTreeNodes = 20'000'000;
+    // Visits of a node reached before (its pages counted again) one walk
+    // makes; further ones are skipped.
+    static constexpr size_t kMaxRepeatedPageTreeVisits = 10'000;
 
     // Opens and indexes the file. password: UTF-8 text, tried before the
     // empty password. Throws FileAccessError, PDFReaderError, PDFParseError
     // or FlateError; encryption problems only set securityError(). Opening
     // and every object read throw FileAccessError (changed) instead when the
     // file shrank while it was read.
-    explicit PDFFileReader(const std::filesystem::path& path, const std::optional<std::string>& password = {});
+    explicit PDFFileReader(const std::filesystem::path& path,
+                           const std::optional<std::string>& password = {});
     static std::shared_ptr<PDFFileReader> open(const std::filesystem::path& path,
                                                const std::optional<std::string>& password = {}) {
         return std::make_shared<PDFFileReader>(path, password);
@@ -68,8 +74,9 @@ public:
     const std::shared_ptr<const MappedFile>& mappedFile() const { return file_; }
     // Merged over all sections, newest first; never holds /Prev or /XRefStm.
     const PDFDictionary& trailer() const { return trailer_; }
-    // Offset of the newest section as found (after any repair), counted
-    // from the file's first byte.
+    // Offset of the newest section as found, counted from the file's first
+    // byte; after a rebuild, of the dictionary the trailer was taken from
+    // (0 when the catalog was found by its type).
     int64_t startXref() const { return startXref_; }
     // Where "%PDF-" starts: bytes some producers put before it push it on.
     int64_t headerOffset() const { return headerOffset_; }
@@ -100,6 +107,14 @@ public:
     // The stream's data through its filters, references resolved here.
     Bytes decodeStream(const PDFDictionary& dict, std::string_view data);
 
+    // The repairs made so far to read the file (at the open and by later
+    // reads), each naming an offset or object number; at most
+    // kMaxReaderWarnings of them and a count of the rest.
+    const std::vector<std::string>& warnings() const { return warnings_.list(); }
+    // Whether the object table was rebuilt by scanning the file because its
+    // cross-reference data could not be used.
+    bool wasRepaired() const { return repaired_; }
+
     // The object-stream cache, for inspection.
     const ObjectStreamCache& objectStreams() const { return objectStreams_; }
     // Bytes of cross-reference and object streams decoded since the open.
@@ -107,10 +122,15 @@ public:
     // Loads in progress; 0 between calls.
     int nesting() const { return nesting_; }
 
-private:
+  private:
     class NestingGuard;
     struct Loaded;
 
+    struct TrailerCandidate;
+    struct PageTreeFrame;
+
+    void openFile(const std::optional<std::string>& password);
+    bool catalogReadable();
     void loadSections();
     void readSection(int64_t offset, bool newest, std::vector<int64_t>& pending,
                      std::unordered_set<int64_t>& visited);
@@ -118,8 +138,18 @@ private:
     void mergeTrailer(const PDFDictionary& section, bool newest);
     void setUpSecurity(const std::optional<std::string>& password);
 
-    std::optional<PDFObject> loadEntry(int64_t num);
-    int64_t findObjectStart(int64_t offset, std::optional<int64_t> expected) const;
+    // TableRebuild.cpp
+    void rebuildTable(const std::string& reason, const std::optional<std::string>& password);
+    void rebuildAfterWrongOffset(int64_t num, int64_t offset);
+    XRefScan::Result storeScannedObjects(bool dropCachedStreams);
+    bool isWinning(const XRefScan::FoundObject& found) const;
+    std::vector<TrailerCandidate> trailerCandidates(const XRefScan::Result& scan);
+    void storeObjectStreamEntries(const XRefScan::Result& scan);
+    bool isCatalog(const PDFValue& root);
+    void findCatalog(const XRefScan::Result& scan, const std::vector<TrailerCandidate>& candidates);
+
+    std::optional<PDFObject> loadInFile(int64_t num, const XRefEntry& entry);
+    int64_t findObjectStart(int64_t offset, std::optional<int64_t> expected);
     std::optional<PDFObject> loadAt(int64_t offset, std::optional<int64_t> expected);
     PDFObject loadStream(PDFDictionary dict, int64_t dataStart, int64_t num, int64_t gen,
                          std::optional<int64_t> expected, bool decrypt);
@@ -143,6 +173,13 @@ private:
     std::shared_ptr<const SecurityHandler> security_;
     std::optional<SecuritySetupError> securityError_;
     std::optional<PDFRef> encryptRef_;
+    ReaderWarnings warnings_;
+    bool repaired_ = false;
+    // While the sections are read, a missing object is the sections' fault
+    // and rebuilds nothing on its own.
+    bool loadingSections_ = false;
+    bool sectionFoundBySearch_ = false;
+    bool offsetFoundBySearch_ = false;
 };
 
 }  // namespace quillet

@@ -12,13 +12,17 @@ namespace quillet::XRefSection {
 
 namespace {
 
-int64_t sizeOf(std::string_view bytes) { return static_cast<int64_t>(bytes.size()); }
+int64_t sizeOf(std::string_view bytes) {
+    return static_cast<int64_t>(bytes.size());
+}
 
 unsigned char byteAt(std::string_view bytes, int64_t pos) {
     return static_cast<unsigned char>(bytes[static_cast<size_t>(pos)]);
 }
 
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Whether a keyword found at `at` starts a token of its own.
 bool startsToken(std::string_view bytes, int64_t at) {
@@ -36,7 +40,7 @@ int64_t skipWhitespaceAndComments(std::string_view bytes, int64_t pos) {
 // Table fields are plain digit runs read straight from the mapping: this is
 // the hot loop of opening a file with a million-entry table.
 class DigitScanner {
-public:
+  public:
     DigitScanner(std::string_view bytes, int64_t pos) : bytes_(bytes), pos(pos) {}
 
     void skipBlanks() {
@@ -59,13 +63,16 @@ public:
     int64_t pos;
 };
 
-std::string at(int64_t offset) { return std::to_string(offset); }
+std::string at(int64_t offset) {
+    return std::to_string(offset);
+}
 
 }  // namespace
 
 std::optional<ObjectHeader> readObjectHeader(std::string_view bytes, int64_t pos) {
     if (pos < 0 || pos >= sizeOf(bytes)) return std::nullopt;
-    std::string_view view = bytes.substr(0, static_cast<size_t>(std::min(sizeOf(bytes), pos + kObjectHeaderSpan)));
+    std::string_view view =
+        bytes.substr(0, static_cast<size_t>(std::min(sizeOf(bytes), pos + kObjectHeaderSpan)));
     PDFLexer lexer(view, pos);
     std::optional<int64_t> num = lexer.readInt();
     if (!num) return std::nullopt;
@@ -96,7 +103,8 @@ int64_t findStartXref(std::string_view bytes) {
     for (int64_t window : kStartXrefWindows) {
         int64_t low = std::max<int64_t>(0, size - window);
         for (int64_t pos = size - keywordLength; pos >= low; --pos) {
-            if (byteAt(bytes, pos) != 's' || bytes.compare(static_cast<size_t>(pos), kKeyword.size(), kKeyword) != 0)
+            if (byteAt(bytes, pos) != 's' ||
+                bytes.compare(static_cast<size_t>(pos), kKeyword.size(), kKeyword) != 0)
                 continue;
             PDFLexer lexer(bytes, pos + keywordLength);
             std::optional<int64_t> value = lexer.readInt();
@@ -109,7 +117,8 @@ int64_t findStartXref(std::string_view bytes) {
 
 Location locate(std::string_view bytes, int64_t offset) {
     const int64_t size = sizeOf(bytes);
-    if (offset < 0 || offset >= size) throw PDFReaderError::badXref("offset " + at(offset) + " outside the file");
+    if (offset < 0 || offset >= size)
+        throw PDFReaderError::badXref("offset " + at(offset) + " outside the file");
     int64_t pos = skipWhitespaceAndComments(bytes, offset);
     PDFLexer lexer(bytes, pos);
     if (lexer.matches("xref", pos)) return {pos, false};
@@ -121,15 +130,20 @@ Location locate(std::string_view bytes, int64_t offset) {
     int64_t high = std::min(offset + kSectionSearchSpan, size - 4);
     int64_t best = -1;
     for (int64_t candidate = low; candidate < high; ++candidate) {
-        if (byteAt(bytes, candidate) != 'x' || !lexer.matches("xref", candidate) || !startsToken(bytes, candidate))
+        if (byteAt(bytes, candidate) != 'x' || !lexer.matches("xref", candidate) ||
+            !startsToken(bytes, candidate))
             continue;
         if (best < 0 || std::abs(candidate - offset) < std::abs(best - offset)) best = candidate;
     }
     if (best < 0) throw PDFReaderError::badXref("no section at " + at(offset));
-    return {best, false};
+    return {best, false, true};
 }
 
-PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table, std::vector<int64_t>* freed) {
+PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table, std::vector<int64_t>* freed,
+                        ReaderWarnings* warnings) {
+    auto note = [&](std::string text) {
+        if (warnings) warnings->add(std::move(text));
+    };
     const int64_t size = sizeOf(bytes);
     DigitScanner scan(bytes, start + 4);
     for (;;) {
@@ -168,16 +182,21 @@ PDFDictionary readTable(std::string_view bytes, int64_t start, XRefTable& table,
             // Some writers number the first subsection from 1 although its
             // first entry is object 0's free-list head.
             if (i == 0 && firstNum == 1 && type == 'f' && *offset == 0 && *gen == XRefTable::kMaxGeneration) {
+                note("cross-reference table at " + at(start) + " numbered from 1, read from 0");
                 if (*count == 1) break;
                 firstNum = 0;
                 continue;
             }
             if (type == 'n' && *offset > 0)
-                table.store(firstNum + i, XRefEntry::inFile(*offset, std::min(*gen, XRefTable::kMaxGeneration)));
+                table.store(firstNum + i,
+                            XRefEntry::inFile(*offset, std::min(*gen, XRefTable::kMaxGeneration)));
             else if (type == 'f' && freed)
                 freed->push_back(firstNum + i);
             else if (type == 'f')
                 table.store(firstNum + i, XRefEntry::deleted());
+            else
+                note("entry for object " + std::to_string(firstNum + i) + " at " + at(scan.pos - 1) +
+                     " skipped");
         }
     }
 }
@@ -224,7 +243,8 @@ void storeRow(XRefTable& table, int64_t num, uint64_t type, uint64_t second, uin
         auto gen = static_cast<int64_t>(std::min<uint64_t>(third, XRefTable::kMaxGeneration));
         table.store(num, XRefEntry::inFile(static_cast<int64_t>(second), gen));
     } else if (type == 2 && third < static_cast<uint64_t>(XRefTable::kIndexLimit)) {
-        table.store(num, XRefEntry::inObjectStream(static_cast<int64_t>(second), static_cast<int64_t>(third)));
+        table.store(num,
+                    XRefEntry::inObjectStream(static_cast<int64_t>(second), static_cast<int64_t>(third)));
     } else if (type == 0) {
         table.store(num, XRefEntry::deleted());
     }

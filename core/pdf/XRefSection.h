@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/pdf/PDFValue.h"
+#include "core/pdf/ReaderWarnings.h"
 #include "core/pdf/XRefTable.h"
 
 namespace quillet::XRefSection {
@@ -49,6 +50,7 @@ int64_t findStartXref(std::string_view bytes);
 struct Location {
     int64_t position = 0;  // where "xref" or the stream object's header starts
     bool isStream = false;
+    bool searched = false;  // not at the recorded offset: found by the search around it
 };
 
 // Where the section recorded at `offset` really is. Throws badXref.
@@ -57,17 +59,18 @@ Location locate(std::string_view bytes, int64_t offset);
 // Reads the classic table whose "xref" starts at `at` into `table` and
 // returns its trailer dictionary. The numbers of its free entries go to
 // `freed` when given (the caller stores them after the section's /XRefStm,
-// whose entries complete the table), else straight into the table. Throws
-// badXref or PDFParseError.
+// whose entries complete the table), else straight into the table. Entries
+// it skips or renumbers are noted in `warnings` when given. Throws badXref
+// or PDFParseError.
 PDFDictionary readTable(std::string_view bytes, int64_t at, XRefTable& table,
-                        std::vector<int64_t>* freed = nullptr);
+                        std::vector<int64_t>* freed = nullptr, ReaderWarnings* warnings = nullptr);
 
 // The field widths of a cross-reference stream's /W. Throws badXref "bad /W".
 std::array<int, 3> streamWidths(const PDFDictionary& dict);
 
 // Reads the rows of a decoded cross-reference stream into `table`, for the
 // subsections its /Index (or /Size) names. Throws badXref "empty row".
-void readStreamRows(const PDFDictionary& dict, const std::array<int, 3>& widths,
-                    std::string_view decoded, XRefTable& table);
+void readStreamRows(const PDFDictionary& dict, const std::array<int, 3>& widths, std::string_view decoded,
+                    XRefTable& table);
 
 }  // namespace quillet::XRefSection

@@ -41,7 +41,23 @@ TEST_F(InfoCommand, DescribesAClassicTableFile) {
                           {"securityError", nullptr},
                           {"xref", "table"},
                           {"startxref", startxref},
-                          {"size", 4 + 2 * kPages}}));
+                          {"size", 4 + 2 * kPages},
+                          {"repaired", false},
+                          {"warnings", json::array()}}));
+}
+
+TEST_F(InfoCommand, ListsTheRepairsTheReaderMade) {
+    std::string bytes = testing::readFile(plain_);
+    const size_t table = bytes.rfind("xref\n0 ");
+    bytes = bytes.substr(0, bytes.rfind("startxref")) + "startxref\n" + std::to_string(table + 20) + "\n%%EOF\n";
+    testing::writeFile(plain_, bytes);
+    json info = quilletJSON({"info", plain_.string()});
+    EXPECT_EQ(info["pages"], kPages);
+    EXPECT_EQ(info["repaired"], true);
+    EXPECT_EQ(info["warnings"], json::array({"cross-reference section expected at " + std::to_string(table + 20) +
+                                                 " found at " + std::to_string(table),
+                                             "cross-reference data unusable (cross-reference section not at its "
+                                             "recorded offset): object table rebuilt by scanning the file"}));
 }
 
 // "unlocked" says whether the content can be read, encrypted or not.

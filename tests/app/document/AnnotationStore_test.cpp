@@ -311,6 +311,23 @@ TEST(FilePageItemSource, ALockedFileReadsNothingUntilItsPasswordIsGiven) {
     EXPECT_FALSE(store.isReadOnly());
 }
 
+TEST(FilePageItemSource, PassesOnTheReadersRepairsOnceWhenTheFileIsFirstRead) {
+    testing::TempDir dir;
+    std::filesystem::path file = writeFile(dir, {annotationOf(pen(1))});
+    std::string bytes = testing::readFile(file);
+    const size_t table = bytes.rfind("\nxref\n") + 1;
+    testing::writeFile(file, bytes.substr(0, bytes.rfind("startxref")) + "startxref\n" +
+                                 std::to_string(table + 9) + "\n%%EOF\n");
+    std::vector<std::string> logged;
+    AnnotationStore store(2, std::make_shared<FilePageItemSource>(
+                                 file, std::nullopt, [&](const std::string& w) { logged.push_back(w); }));
+    EXPECT_EQ(idsOf(store.itemsOnPage(0)), std::vector<UUID>{itemId(1)});
+    store.loadPage(1);
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0], "cross-reference section expected at " + std::to_string(table + 9) + " found at " +
+                             std::to_string(table));
+}
+
 TEST(FilePageItemSource, DecodesPDFTextStrings) {
     EXPECT_EQ(FilePageItemSource::decodeTextString("plain"), "plain");
     EXPECT_EQ(FilePageItemSource::decodeTextString(std::string("\xFE\xFF\x00\x41\xD8\x3D\xDE\x00", 8)), "A😀");
