@@ -122,7 +122,37 @@ def size_at_the_limit():
     return pdf.data
 
 
+def damaged_chain():
+    """A cut-off table, a startxref past the end and a page tree with a
+    loop, a repeated page, a direct kid and a missing one: the reader
+    rebuilds the table by scanning and walks the tree with warnings."""
+    pdf = Pdf()
+    pdf.obj(1, b"<< /Type /Catalog /Pages 2 0 R >>")
+    pdf.obj(2, b"<< /Type /Pages /Kids [3 0 R 3 0 R << /Type /Page >> 9 0 R 4 0 R] /Count 9 >>")
+    pdf.obj(3, b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
+    pdf.obj(4, b"<< /Kids [2 0 R 3 0 R] >>")
+    at = pdf.table(b"<< /Size 5 /Root 1 0 R >>")
+    pdf.data = pdf.data[: at + 40] + b"\nstartxref\n999999\n%%EOF\n"
+    return pdf.data
+
+
+def object_streams_without_xref():
+    """Objects only in object streams (one of them broken) and no
+    cross-reference data at all: the scan reads the streams."""
+    pdf = Pdf()
+    header, body = b"", b""
+    for num, obj in ((1, b"<< /Type /Catalog /Pages 2 0 R >>"), (2, b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>"),
+                     (3, b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")):
+        header += b"%d %d " % (num, len(body))
+        body += obj + b" "
+    pdf.stream(5, b"/Type /ObjStm /N 3 /First %d /Filter /FlateDecode" % len(header), zlib.compress(header + body))
+    pdf.stream(6, b"/Type /ObjStm /N 2 /First 8 /Filter /FlateDecode", b"not flate")
+    return pdf.data.replace(b"\n", b"\r\n")
+
+
 SEEDS = {
+    "damaged-chain.pdf": (damaged_chain, ["reader_fuzz"]),
+    "object-streams-without-xref.pdf": (object_streams_without_xref, ["reader_fuzz"]),
     "metadata-everywhere.pdf": (metadata_everywhere, ["reader_fuzz", "writer_fuzz"]),
     "freed-by-update.pdf": (freed_by_update, ["reader_fuzz", "writer_fuzz"]),
     "xrefstm-many-offsets.pdf": (xrefstm_many_offsets, ["reader_fuzz"]),

@@ -184,9 +184,12 @@ bool UpdateBuilder::finish() {
     XRefWriter::Source source{&reader_.trailer(), reader_.startXref(), reader_.newestSectionIsStream()};
     // Bytes before the header: readers count offsets from the header. When
     // the source's own offsets count from the first byte anyway, they have
-    // to rebuild its table; the update then lists every object instead.
+    // to rebuild its table; the update then lists every object instead. So
+    // it does when the source's cross-reference data was unusable and the
+    // reader rebuilt its table: the update's section is then the only one
+    // other readers can trust, and it must not lead them into the old ones.
     source.origin = reader_.headerOffset();
-    source.listsEverything = source.origin > 0 && reader_.offsetOrigin() == 0;
+    source.listsEverything = (source.origin > 0 && reader_.offsetOrigin() == 0) || reader_.wasRepaired();
     if (source.listsEverything) {
         std::vector<XRefWriter::Entry> all = everyObject();
         entries_.insert(entries_.begin(), all.begin(), all.end());

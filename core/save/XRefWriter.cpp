@@ -72,9 +72,21 @@ void appendBigEndian(uint64_t value, int width, Bytes& out) {
         out.push_back(static_cast<char>(value >> shift));
 }
 
+// Bytes that hold `value` big-endian, at least `minimum`.
+int widthOf(uint64_t value, int minimum) {
+    int width = minimum;
+    while (width < 8 && (value >> (8 * width)) != 0) ++width;
+    return width;
+}
+
 void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, int64_t num, int64_t offset,
                   Bytes& out) {
     const int width = offset < kWideOffsetLimit ? 4 : 8;
+    // Generations fit two bytes; an index in a large object stream may not.
+    int thirdWidth = 2;
+    for (const Subsection& group : groups)
+        for (const Entry& entry : group.entries)
+            thirdWidth = std::max(thirdWidth, widthOf(static_cast<uint64_t>(entry.gen), 2));
     Bytes rows;
     PDFArray index;
     for (const Subsection& group : groups) {
@@ -84,12 +96,13 @@ void appendStream(const std::vector<Subsection>& groups, PDFDictionary trailer, 
             rows.push_back(static_cast<char>(entry.type));
             appendBigEndian(static_cast<uint64_t>(entry.type == Entry::Type::free ? 0 : entry.offset), width,
                             rows);
-            appendBigEndian(static_cast<uint64_t>(entry.gen), 2, rows);
+            appendBigEndian(static_cast<uint64_t>(entry.gen), thirdWidth, rows);
         }
     }
     PDFDictionary dict{{"Type", PDFValue::name("XRef")}};
     for (const auto& [key, value] : trailer.entries()) dict.set(key, value);
-    dict.set("W", PDFValue::array({PDFValue::integer(1), PDFValue::integer(width), PDFValue::integer(2)}));
+    dict.set("W", PDFValue::array(
+                      {PDFValue::integer(1), PDFValue::integer(width), PDFValue::integer(thirdWidth)}));
     dict.set("Index", PDFValue::array(std::move(index)));
     Bytes compressed = Flate::deflate(rows, kStreamCompressionLevel);
     if (!compressed.empty()) dict.set("Filter", PDFValue::name("FlateDecode"));
