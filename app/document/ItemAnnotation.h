@@ -35,6 +35,11 @@ public:
     bool isDisplayed() const { return displayed_; }
     void setDisplayed(bool displayed) { displayed_ = displayed; }
 
+    // What the view derives from the appearance and keeps with the item (its
+    // rasterized drawing, app/editor's ItemPainter); it goes away with the
+    // item when the item changes. Opaque here: this layer knows no view.
+    std::shared_ptr<void>& drawingCache() const { return drawingCache_; }
+
     // Appearances built by all ItemAnnotations of the process so far; the
     // benchmark and tests read it to see that only changed items rebuild.
     static int64_t appearanceBuildCount();
@@ -45,6 +50,7 @@ private:
     mutable std::optional<std::string> payload_;
     mutable std::shared_ptr<const ItemAppearance> collapsed_;
     mutable std::shared_ptr<const ItemAppearance> expanded_;  // notes only
+    mutable std::shared_ptr<void> drawingCache_;
 };
 
 }  // namespace quillet

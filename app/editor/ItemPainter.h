@@ -3,9 +3,13 @@
 // what every viewer shows once the file is saved. Core paths become
 // QPainterPaths; strokes have round caps and joins; fills use the nonzero
 // rule; highlighter commands blend by multiplying. Used by the page view,
-// thumbnails and printing.
+// thumbnails and printing. On pixel devices the page's items are rasterized
+// as Poppler rasterizes the saved file (ItemRaster) and the result is kept
+// with each item for the next repaint at the same zoom.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -41,6 +45,13 @@ void paint(QPainter& painter, const ItemAppearance& appearance, const QTransform
 void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
                       const QTransform& pageToDevice, bool showCommentText,
                       std::optional<QRectF> visiblePageRect = std::nullopt);
+
+// Items rasterized so far in this process (cache misses); the benchmark and
+// tests read it to see that an unchanged item is not drawn anew.
+int64_t rasterizedCount();
+// The rasters kept with items stay under this many bytes in all; past it,
+// items are drawn without keeping their raster.
+inline constexpr size_t kMaxCachedRasterBytes = size_t{256} << 20;
 
 }  // namespace ItemPainter
 }  // namespace quillet

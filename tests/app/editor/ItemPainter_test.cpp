@@ -1,5 +1,6 @@
 // Replaying drawing commands with QPainter: placement through the page
-// transform, round-capped strokes, nonzero fills and multiply blending.
+// transform, round-capped strokes, nonzero fills and multiply blending; the
+// page's items rasterized with Splash's edges and kept until the zoom changes.
 #include "app/editor/ItemPainter.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <QPainter>
 
 #include "app/document/ItemAnnotation.h"
+#include "app/editor/ItemRaster.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/save/SaveTestItems.h"
 
@@ -90,6 +92,47 @@ TEST(ItemPainter, KeepsCurvesAsCurves) {
     EXPECT_EQ(path.elementCount(), 1 + 3 + 3 + 1);  // move, quad as cubic, cubic, close
     EXPECT_NEAR(path.boundingRect().height(), 5, 1e-6);  // the curve's top, not its control point's
     EXPECT_GT(path.controlPointRect().height(), 6);
+}
+
+// Splash's coverage: a cell counts when an edge touches it (so an edge on a
+// pixel boundary reaches one cell into the next pixel), and the covered share
+// goes through a 1.5 gamma. QPainter would give 96 for the half pixel and
+// nothing beyond the exact one.
+TEST(ItemRaster, CoverageIsSplashsTouchedCellsThroughItsGamma) {
+    struct Case {
+        QRectF box;
+        std::vector<uint8_t> expected;  // 3 × 3 pixels from (0, 0)
+    };
+    const std::vector<Case> cases = {
+        {{0, 0, 0.5, 0.75}, {166, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {{0, 0, 1, 1}, {255, 32, 0, 32, 4, 0, 0, 0, 0}},
+        {{0.5, 0.5, 1, 1}, {32, 59, 0, 59, 108, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        QPainterPath path;
+        path.addRect(c.box);
+        EXPECT_EQ(ItemRaster::coverage(path, QRect(0, 0, 3, 3)), c.expected) << c.box.x() << "," << c.box.width();
+    }
+}
+
+// Repaints reuse an item's raster while the zoom and the pixel fraction stay;
+// scrolling by whole pixels moves it, a new zoom makes a new one.
+TEST(ItemPainter, KeepsAnItemsRasterUntilTheZoomChanges) {
+    ItemAnnotation stroke(testing::inkItem(1, {{20, 20}, {60, 40}}, RGBA(1, 0, 0, 1), InkKind::pen, 3));
+    auto draw = [&](const QTransform& toImage) {
+        QImage image = whiteImage();
+        QPainter painter(&image);
+        ItemPainter::paintAnnotations(painter, {&stroke}, toImage, false);
+        return image;
+    };
+    const int64_t before = ItemPainter::rasterizedCount();
+    const QImage first = draw(kPageToImage);
+    EXPECT_EQ(draw(kPageToImage), first);
+    const QImage scrolled = draw(kPageToImage * QTransform::fromTranslate(5, -7));
+    EXPECT_EQ(scrolled.copy(5, 0, 195, 193), first.copy(0, 7, 195, 193));
+    EXPECT_EQ(ItemPainter::rasterizedCount(), before + 1);
+    draw(QTransform(3, 0, 0, -3, 0, 300));
+    EXPECT_EQ(ItemPainter::rasterizedCount(), before + 2);
 }
 
 }  // namespace
