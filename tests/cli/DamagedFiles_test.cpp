@@ -102,6 +102,10 @@ struct Damage {
     bool peersCount = true;
 };
 
+void PrintTo(const Damage& damage, std::ostream* out) {
+    *out << damage.name;
+}
+
 std::string qpdfRewrite(const TempDir& dir, const std::string& file, std::vector<std::string> options) {
     testing::writeFile(dir.file("qpdf-in.pdf"), file);
     options.insert(options.begin(), dir.file("qpdf-in.pdf").string());

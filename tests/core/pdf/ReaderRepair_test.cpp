@@ -93,6 +93,19 @@ TEST_F(ReaderRepair, FirstSubsectionWronglyStartingAtOneIsReadFromZero) {
     EXPECT_EQ(reader->pageRefs().size(), 1u);
 }
 
+TEST_F(ReaderRepair, WarningsStopAtTheirBoundAndCountTheRest) {
+    auto reader = openBytes(dir, withHandMadeTable([](const PdfBuilder& s) {
+                                std::string table = "xref\n0 154\n" + entryLine(0, 65535, 'f');
+                                for (int n = 1; n <= 3; ++n) table += entryLine(s.offsetOf(n), 0, 'n');
+                                for (int n = 4; n < 154; ++n) table += entryLine(0, 0, 'x');
+                                return table + "trailer\n<< /Size 154 /Root 1 0 R >>\n";
+                            }));
+    EXPECT_EQ(reader->pageRefs().size(), 1u);
+    ASSERT_EQ(reader->warnings().size(), kMaxReaderWarnings + 1);
+    EXPECT_EQ(reader->warnings()[0].substr(0, 21), "entry for object 4 at");
+    EXPECT_EQ(reader->warnings().back(), "50 more");
+}
+
 // ---- object offsets ----
 
 TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearchAndRebuildsTheTable) {
@@ -193,6 +206,21 @@ TEST_F(ReaderLimits, PageTreeCyclesAreSkippedWithAWarning) {
     EXPECT_EQ(reader->pageRefs(), (std::vector<PDFRef>{PDFRef{4, 0}}));
     EXPECT_EQ(reader->warnings(),
               std::vector<std::string>{"kid 1 of page-tree node 3 leads back to its ancestor 2, skipped"});
+}
+
+// Each node lists the next one twice: the pages double with every level,
+// and only a bounded number of repeated visits is made.
+TEST_F(ReaderLimits, PageTreesFanningOutOntoSharedNodesStayBounded) {
+    b = PdfBuilder();
+    b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
+    for (int n = 2; n < 40; ++n)
+        b.add(n, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(n + 1), ref(n + 1)})}}));
+    b.add(40, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
+    b.finishWithTable(rootTrailer(41));
+    auto reader = open();
+    const size_t pages = reader->pageRefs().size();
+    EXPECT_GT(pages, 1000u);
+    EXPECT_LE(pages, PDFFileReader::kMaxRepeatedPageTreeVisits);
 }
 
 }  // namespace

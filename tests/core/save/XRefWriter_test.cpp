@@ -50,5 +50,17 @@ TEST(XRefWriterStream, WidensOffsetsOnlyFromFourGibibytesOn) {
     EXPECT_EQ(*parseStream(wide).dict.find("W"), ints({1, 8, 2}));
 }
 
+// A rebuilt table may list an object at index 70,000 of a large object
+// stream: two bytes would wrap it to another object.
+TEST(XRefWriterStream, WidensTheThirdFieldForLargeObjectStreamIndexes) {
+    PDFDictionary trailer = sourceTrailer();
+    Bytes out;
+    using Type = XRefWriter::Entry::Type;
+    XRefWriter::append({{4, 70'000, 3, Type::compressed}}, {&trailer, 1, true}, 9, 100, out);
+    WrittenStream written = parseStream(out);
+    EXPECT_EQ(*written.dict.find("W"), ints({1, 4, 3}));
+    EXPECT_EQ(written.rows.substr(0, 8), Bytes("\x02\x00\x00\x00\x03\x01\x11\x70", 8));
+}
+
 }  // namespace
 }  // namespace quillet
