@@ -2,6 +2,7 @@
 
 #include "cli/Output.h"
 #include "cli/PasswordSource.h"
+#include "core/pdf/CoreError.h"
 
 namespace quillet::cli {
 namespace {
@@ -14,7 +15,7 @@ nlohmann::json pageCount(PDFFileReader& reader) {
     if (!locked) return reader.pageRefs().size();
     try {
         return reader.pageRefs().size();
-    } catch (const std::exception&) {
+    } catch (const CoreError&) {
         return nullptr;
     }
 }

@@ -10,6 +10,7 @@
 #include "cli/PasswordSource.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/markup/ItemCodec.h"
+#include "core/pdf/CoreError.h"
 
 namespace quillet::cli {
 namespace {
@@ -22,7 +23,7 @@ std::optional<AnnotationItem> itemOf(PDFFileReader& reader, const PDFValue& entr
         PDFValue annotation = reader.resolve(entry);
         const PDFDictionary* dict = annotation.dictValue();
         return dict ? AnnotationSerializer::ownItem(*dict, &inflated) : std::nullopt;
-    } catch (const std::exception&) {
+    } catch (const CoreError&) {
         return std::nullopt;  // an unreadable annotation is foreign, not fatal
     }
 }

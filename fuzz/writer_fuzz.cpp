@@ -13,6 +13,7 @@
 #include "core/pdf/FileAccessError.h"
 #include "core/pdf/PDFFileReader.h"
 #include "core/save/IncrementalWriter.h"
+#include "core/pdf/CoreError.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int64_t pageCount(const std::filesystem::path& source) {
     try {
         PDFFileReader reader(source, std::string("user"));
         return static_cast<int64_t>(reader.pageRefs().size());
-    } catch (const std::exception&) {
+    } catch (const CoreError&) {
         return 1;
     }
 }

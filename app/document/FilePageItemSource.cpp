@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/markup/AnnotationSerializer.h"
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 namespace {
@@ -100,7 +101,7 @@ bool FilePageItemSource::open() {
             return false;
         }
         pageRefs_ = reader_->pageRefs();
-    } catch (const std::exception& e) {
+    } catch (const CoreError& e) {
         failed_ = true;
         failure_ = e.what();
     }
@@ -123,7 +124,7 @@ std::optional<StoredAnnotation> FilePageItemSource::annotationAt(const PDFValue&
         AnnotationKey key{textOf(*dict, "NM"), subtype && subtype->nameValue() ? *subtype->nameValue() : "",
                           rectOf(*dict)};
         return StoredAnnotation{std::move(*item), textOf(*dict, "Contents"), std::move(key)};
-    } catch (const std::exception&) {
+    } catch (const CoreError&) {
         return std::nullopt;  // an unreadable annotation is foreign, not fatal
     }
 }
@@ -156,7 +157,7 @@ std::optional<std::vector<StoredAnnotation>> FilePageItemSource::readPage(int pa
             }
         }
         return annotations;
-    } catch (const std::exception& e) {
+    } catch (const CoreError& e) {
         failure_ = "page " + std::to_string(pageIndex + 1) + ": " + e.what();
         return std::nullopt;
     }

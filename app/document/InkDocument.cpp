@@ -1,6 +1,7 @@
 #include "app/document/InkDocument.h"
 
 #include <algorithm>
+#include <new>
 
 #include <QFileInfo>
 #include <QPointer>
@@ -418,6 +419,8 @@ void InkDocument::beginWrite(PendingSave request)
         } catch (const SaveEngineError& failure) {
             logLine("save failed: " + failure.text());
             error = failureText(failure);
+        } catch (const std::bad_alloc&) {
+            throw;  // not a failure of this work to report and go on from
         } catch (const std::exception& failure) {
             logLine(std::string("save failed: ") + failure.what());
             error = failureText(SaveEngineError::writeFailed(failure.what()));

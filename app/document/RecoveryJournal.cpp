@@ -1,6 +1,7 @@
 #include "app/document/RecoveryJournal.h"
 
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,8 @@ void RecoveryJournal::Scheduled::run() const {
         ::chmod(nativePath(folder).c_str(), S_IRWXU);  // the journals are the user's alone
         writeDurably(nativePath(folder), journalFile(folder, path), entry.dump());
         writes->fetch_add(1);
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& e) {
         logLine(std::string("journal write failed: ") + e.what());
     }

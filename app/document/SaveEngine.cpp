@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <set>
 
 #include "app/document/CrashMarker.h"
@@ -112,6 +113,8 @@ bool sourceIsSigned(const std::string& source)
 {
     try {
         return QpdfAnnotationEditor::open(QString::fromStdString(source)).hasSignatures();
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception&) {
         return false;
     }
@@ -218,6 +221,8 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
             SaveOutcome outcome = runIncremental(job, source, ownSource, destination, marker);
             outcome.duration = secondsSince(start);
             return outcome;
+        } catch (const std::bad_alloc&) {
+            throw;  // not a failure of this work to report and go on from
         } catch (const std::exception& error) {
             const SaveEngineError::Detail detail = detailOf(error);
             marker.remove();
@@ -320,6 +325,8 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
         }
     } catch (const SaveEngineError&) {
         throw;
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& error) {
         // qpdf gave up on an object of the file while reading it back.
         logLine("verification could not read the saved file: " + std::string(error.what()));

@@ -1,5 +1,6 @@
 #include "app/document/WorkingCopy.h"
 
+#include <new>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +53,8 @@ bool cloneInto(const QString& source, const QString& folder, const QString& name
         FileCloner::clone(source.toStdString(), destination.toStdString(), CloneMethod::reflinkOnly, places.calls);
         result = destination;
         return true;
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception&) {
         QFile::remove(destination);
         if (!folderExisted) {
@@ -125,6 +128,8 @@ WorkingCopy make(const QString& source, int64_t limit, const Places& places)
         }
         FileCloner::clone(resolved.toStdString(), copy.toStdString(), CloneMethod::automatic, places.calls);
         return {copy, true};
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& error) {
         logLine("cannot copy " + resolved.toStdString() + ": " + error.what());
         return {resolved, false};

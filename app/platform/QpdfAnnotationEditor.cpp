@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <set>
 
 #include <qpdf/QPDF.hh>
@@ -163,6 +164,8 @@ bool QpdfAnnotationEditor::hasSignatures() const
         }
         size_t visited = 0;
         return form.hasKey("/SigFlags") || anySignedField(form.getKey("/Fields"), 0, visited);
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception&) {
         // A form qpdf cannot read is treated as signed: a rewrite could drop a signature.
         return true;
@@ -253,6 +256,8 @@ void QpdfAnnotationEditor::addAnnotation(int pageIndex, const NewAnnotation& ann
             list.push_back(popup);
         }
         page->replaceKey("/Annots", QPDFObjectHandle::newArray(list));
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& e) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
     }

@@ -1,6 +1,7 @@
 #include "app/platform/QpdfDocumentWriter.h"
 
 #include <memory>
+#include <new>
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,8 @@ std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>&
             if (e.getErrorCode() != qpdf_e_password) {
                 throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
             }
+        } catch (const std::bad_alloc&) {
+            throw;
         } catch (const std::exception& e) {
             throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
         }
@@ -103,6 +106,8 @@ std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination)
         writer.write();
     } catch (const PDFEngineError&) {
         throw;
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (const std::exception& e) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
     }
@@ -122,6 +127,8 @@ std::vector<std::string> write(const QString& source, const std::vector<QByteArr
         }
         return writeReplacing(*pdf, destination);
     } catch (const PDFEngineError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());

@@ -1,6 +1,7 @@
 #include "app/platform/SerialQueue.h"
 
 #include <exception>
+#include <new>
 
 #include "app/platform/PlatformLog.h"
 
@@ -103,6 +104,8 @@ void SerialQueue::runLoop()
         lock.unlock();
         try {
             next();
+        } catch (const std::bad_alloc&) {
+            throw;  // not a failure of this work to report and go on from
         } catch (const std::exception& e) {
             logLine(name_ + ": work failed: " + e.what());
         } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -155,6 +156,8 @@ void DocumentOutput::exportTo(const QString& destination)
         } catch (const SaveEngineError& error) {
             logLine("export failed: " + error.text());
             failure = error.localizedFailureReason(InterfaceLanguage::current());
+        } catch (const std::bad_alloc&) {
+            throw;  // not a failure of this work to report and go on from
         } catch (const std::exception& error) {
             logLine(std::string("export failed: ") + error.what());
             failure = QString();

@@ -1,6 +1,7 @@
 #include "app/ui/SignatureLibrary.h"
 
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +160,8 @@ void SignatureLibrary::save() {
         if (!AppPaths::ensureFolder(QFileInfo(file_).absolutePath()))
             throw std::runtime_error("cannot create the folder " + QFileInfo(file_).absolutePath().toStdString());
         writeAtomically(file_.toStdString(), encode(signatures_));
+    } catch (const std::bad_alloc&) {
+        throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& e) {
         logLine(std::string("cannot save signatures: ") + e.what());
     }

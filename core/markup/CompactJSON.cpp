@@ -184,8 +184,8 @@ std::optional<nlohmann::json> parse(std::string_view text) {
         nlohmann::json value = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
         if (value.is_discarded()) return std::nullopt;
         return value;
-    } catch (const std::exception&) {
-        return std::nullopt;  // out of memory while building
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;  // exhausted memory is not a parse failure: it passes on
     }
 }
 

@@ -316,14 +316,7 @@ std::optional<AnnotationItem> fromJSON(const json& object) {
 std::string jsonText(const AnnotationItem& item) { return CompactJSON::write(toJSON(item)); }
 
 std::string encode(const AnnotationItem& item) {
-    std::string text;
-    try {
-        text = jsonText(item);
-    } catch (const std::exception&) {
-        // Only exhausted memory gets here; the bare prefix decodes to nothing.
-        return std::string(kPrefix);
-    }
-    return std::string(kPrefix) + Base64::encode(Flate::deflate(text, kCompressionLevel));
+    return std::string(kPrefix) + Base64::encode(Flate::deflate(jsonText(item), kCompressionLevel));
 }
 
 std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedBytes) {
@@ -343,8 +336,10 @@ std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedB
         std::optional<json> object = CompactJSON::parse(text);
         if (!object) return std::nullopt;
         return fromJSON(*object);
-    } catch (const std::exception&) {
-        return std::nullopt;  // corrupt or oversized zlib data, exhausted memory
+    } catch (const FlateError&) {
+        return std::nullopt;  // corrupt or oversized zlib data
+    } catch (const json::exception&) {
+        return std::nullopt;  // a value of a type the checks above let through
     }
 }
 

@@ -29,7 +29,8 @@ inline constexpr size_t kMaxPoints = 100'000;
 // repaired. The same item always gives the same text, byte for byte.
 std::string encode(const AnnotationItem& item);
 
-// The item, or absent when the text is not a valid payload. Never throws.
+// The item, or absent when the text is not a valid payload. Throws nothing
+// but std::bad_alloc.
 // inflatedBytes, when given, receives the bytes inflated on the way (the
 // whole output cap when the payload overflows it), for callers that bound
 // the decoding work over many payloads.

@@ -8,14 +8,20 @@ namespace {
 
 std::string composeText(FileAccessError::Code code, const std::string& path, int32_t errorNumber) {
     switch (code) {
-        case FileAccessError::Code::open: return "cannot open " + path + ": " + std::strerror(errorNumber);
-        case FileAccessError::Code::map: return "cannot map " + path + ": " + std::strerror(errorNumber);
-        case FileAccessError::Code::empty: return "file is empty: " + path;
-        case FileAccessError::Code::write: return "cannot write " + path + ": " + std::strerror(errorNumber);
+        case FileAccessError::Code::open:
+            return "cannot open " + path + ": " + std::strerror(errorNumber);
+        case FileAccessError::Code::map:
+            return "cannot map " + path + ": " + std::strerror(errorNumber);
+        case FileAccessError::Code::empty:
+            return "file is empty: " + path;
+        case FileAccessError::Code::write:
+            return "cannot write " + path + ": " + std::strerror(errorNumber);
         case FileAccessError::Code::create:
             return "cannot create a file in " + path + ": " + std::strerror(errorNumber);
-        case FileAccessError::Code::replace: return "cannot replace " + path + ": " + std::strerror(errorNumber);
-        case FileAccessError::Code::changed: return path + " changed while it was read";
+        case FileAccessError::Code::replace:
+            return "cannot replace " + path + ": " + std::strerror(errorNumber);
+        case FileAccessError::Code::changed:
+            return path + " changed while it was read";
         case FileAccessError::Code::busy:
             return "another program is writing " + path + "; try again when it has finished";
         case FileAccessError::Code::linked:
@@ -28,7 +34,9 @@ std::string composeText(FileAccessError::Code code, const std::string& path, int
 }  // namespace
 
 FileAccessError::FileAccessError(Code code, std::string path, int32_t errorNumber)
-    : code_(code), path_(std::move(path)), errorNumber_(errorNumber),
-      text_(composeText(code_, path_, errorNumber_)) {}
+    : CoreError(Category::file, composeText(code, path, errorNumber)),
+      code_(code),
+      path_(std::move(path)),
+      errorNumber_(errorNumber) {}
 
 }  // namespace quillet

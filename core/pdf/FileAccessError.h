@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
+
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 
-class FileAccessError : public std::exception {
-public:
+class FileAccessError : public CoreError {
+  public:
     enum class Code { open, map, empty, write, create, replace, changed, busy, linked };
 
     FileAccessError(Code code, std::string path, int32_t errorNumber = 0);
@@ -35,7 +36,9 @@ public:
     static FileAccessError changed(std::string path) { return {Code::changed, std::move(path)}; }
     static FileAccessError busy(std::string path) { return {Code::busy, std::move(path)}; }
     // errorNumber: the file's number of links.
-    static FileAccessError linked(std::string path, int32_t links) { return {Code::linked, std::move(path), links}; }
+    static FileAccessError linked(std::string path, int32_t links) {
+        return {Code::linked, std::move(path), links};
+    }
 
     Code code() const { return code_; }
     const std::string& path() const { return path_; }
@@ -48,14 +51,12 @@ public:
     // "cannot replace " + path + ": " + strerror, path + " changed while it was read",
     // "another program is writing " + path, and for linked a text that says
     // why a file with other names (hard links) is not replaced.
-    std::string text() const { return text_; }
-    const char* what() const noexcept override { return text_.c_str(); }
+    std::string text() const { return message(); }
 
-private:
+  private:
     Code code_;
     std::string path_;
     int32_t errorNumber_;
-    std::string text_;
 };
 
 }  // namespace quillet

@@ -2,8 +2,11 @@
 
 namespace quillet {
 
-const char* FlateError::what() const noexcept {
-    switch (code_) {
+namespace {
+
+const char* describe(FlateError::Code code) {
+    using Code = FlateError::Code;
+    switch (code) {
         case Code::initFailed:
             return "flate: cannot initialise the decompressor";
         case Code::corrupt:
@@ -13,5 +16,9 @@ const char* FlateError::what() const noexcept {
     }
     return "flate: corrupt data";
 }
+
+}  // namespace
+
+FlateError::FlateError(Code code) : CoreError(Category::flate, describe(code)), code_(code) {}
 
 }  // namespace quillet

@@ -1,22 +1,22 @@
 // Failures of decompressing a zlib (FlateDecode) stream.
 #pragma once
 
-#include <exception>
 #include <string>
+
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 
-class FlateError : public std::exception {
+class FlateError : public CoreError {
   public:
     enum class Code { initFailed, corrupt, tooLarge };
 
-    explicit FlateError(Code code) : code_(code) {}
+    explicit FlateError(Code code);
 
     Code code() const { return code_; }
     // "flate: cannot initialise the decompressor", "flate: corrupt data",
     // "flate: output too large"
-    std::string text() const { return what(); }
-    const char* what() const noexcept override;
+    std::string text() const { return message(); }
 
   private:
     Code code_;

@@ -23,7 +23,7 @@ std::string describe(PDFParseError::Code code, const std::string& found, int64_t
 }  // namespace
 
 PDFParseError::PDFParseError(Code code, std::string found, int64_t at)
-    : code_(code), found_(std::move(found)), at_(at), text_(describe(code_, found_, at_)) {}
+    : CoreError(Category::parse, describe(code, found, at)), code_(code), found_(std::move(found)), at_(at) {}
 
 PDFParseError PDFParseError::unexpected(std::string found, int64_t at) {
     return PDFParseError(Code::unexpected, std::move(found), at);
@@ -33,8 +33,12 @@ PDFParseError PDFParseError::badObjectHeader(int64_t at) {
     return PDFParseError(Code::badObjectHeader, {}, at);
 }
 
-PDFParseError PDFParseError::unexpectedEnd() { return PDFParseError(Code::unexpectedEnd, {}, 0); }
+PDFParseError PDFParseError::unexpectedEnd() {
+    return PDFParseError(Code::unexpectedEnd, {}, 0);
+}
 
-PDFParseError PDFParseError::tooDeep() { return PDFParseError(Code::tooDeep, {}, 0); }
+PDFParseError PDFParseError::tooDeep() {
+    return PDFParseError(Code::tooDeep, {}, 0);
+}
 
 }  // namespace quillet

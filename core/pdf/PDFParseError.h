@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
+
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 
-class PDFParseError : public std::exception {
-public:
+class PDFParseError : public CoreError {
+  public:
     enum class Code { unexpected, badObjectHeader, unexpectedEnd, tooDeep };
 
     // "unexpected " + found + " at " + at, e.g. "unexpected byte 41 at 1032".
@@ -28,16 +29,14 @@ public:
     // The offset of the offending byte or token; 0 for the cases without one.
     int64_t at() const { return at_; }
 
-    std::string text() const { return text_; }
-    const char* what() const noexcept override { return text_.c_str(); }
+    std::string text() const { return message(); }
 
-private:
+  private:
     PDFParseError(Code code, std::string found, int64_t at);
 
     Code code_;
     std::string found_;
     int64_t at_;
-    std::string text_;
 };
 
 }  // namespace quillet

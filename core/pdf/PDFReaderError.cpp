@@ -28,10 +28,6 @@ std::string describe(PDFReaderError::Code code, const std::string& detail) {
 }  // namespace
 
 PDFReaderError::PDFReaderError(Code code, std::string detail)
-    : code_(code), detail_(std::move(detail)), text_(describe(code_, detail_)) {}
-
-std::string PDFReaderError::text() const {
-    return text_;
-}
+    : CoreError(Category::reader, describe(code, detail)), code_(code), detail_(std::move(detail)) {}
 
 }  // namespace quillet

@@ -2,13 +2,14 @@
 // objects, page tree and stream filters.
 #pragma once
 
-#include <exception>
 #include <string>
 #include <utility>
 
+#include "core/pdf/CoreError.h"
+
 namespace quillet {
 
-class PDFReaderError : public std::exception {
+class PDFReaderError : public CoreError {
   public:
     enum class Code { badXref, badPageTree, unsupportedFilter, badObject, noStartXref, missingRoot };
 
@@ -28,13 +29,11 @@ class PDFReaderError : public std::exception {
     const std::string& detail() const { return detail_; }
 
     // "bad xref: " + detail, "unsupported filter " + detail, "startxref not found", ...
-    std::string text() const;
-    const char* what() const noexcept override { return text_.c_str(); }
+    std::string text() const { return message(); }
 
   private:
     Code code_;
     std::string detail_;
-    std::string text_;
 };
 
 }  // namespace quillet

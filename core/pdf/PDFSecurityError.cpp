@@ -4,9 +4,22 @@
 
 namespace quillet {
 
-PDFSecurityError::PDFSecurityError(Code code, std::string detail) : code_(code), detail_(std::move(detail)) {
-    text_ = text();
+namespace {
+
+std::string describe(PDFSecurityError::Code code, const std::string& detail) {
+    switch (code) {
+        case PDFSecurityError::Code::unsupported:
+            return "unsupported encryption: " + detail;
+        case PDFSecurityError::Code::wrongPassword:
+            return "wrong password";
+    }
+    return "wrong password";
 }
+
+}  // namespace
+
+PDFSecurityError::PDFSecurityError(Code code, std::string detail)
+    : CoreError(Category::security, describe(code, detail)), code_(code), detail_(std::move(detail)) {}
 
 PDFSecurityError PDFSecurityError::unsupported(std::string detail) {
     return PDFSecurityError(Code::unsupported, std::move(detail));
@@ -14,16 +27,6 @@ PDFSecurityError PDFSecurityError::unsupported(std::string detail) {
 
 PDFSecurityError PDFSecurityError::wrongPassword() {
     return PDFSecurityError(Code::wrongPassword, {});
-}
-
-std::string PDFSecurityError::text() const {
-    switch (code_) {
-        case Code::unsupported:
-            return "unsupported encryption: " + detail_;
-        case Code::wrongPassword:
-            return "wrong password";
-    }
-    return "wrong password";
 }
 
 }  // namespace quillet

@@ -3,12 +3,13 @@
 // nor as the owner password.
 #pragma once
 
-#include <exception>
 #include <string>
+
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 
-class PDFSecurityError : public std::exception {
+class PDFSecurityError : public CoreError {
   public:
     enum class Code { unsupported, wrongPassword };
 
@@ -20,15 +21,13 @@ class PDFSecurityError : public std::exception {
     const std::string& detail() const { return detail_; }
 
     // "unsupported encryption: " + detail, or "wrong password".
-    std::string text() const;
-    const char* what() const noexcept override { return text_.c_str(); }
+    std::string text() const { return message(); }
 
   private:
     PDFSecurityError(Code code, std::string detail);
 
     Code code_;
     std::string detail_;
-    std::string text_;
 };
 
 }  // namespace quillet

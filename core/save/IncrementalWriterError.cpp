@@ -30,10 +30,10 @@ std::string describe(IncrementalWriterError::Code code, int64_t first, int64_t s
 }  // namespace
 
 IncrementalWriterError::IncrementalWriterError(Code code, int64_t first, int64_t second, std::string detail)
-    : code_(code),
+    : CoreError(Category::writer, describe(code, first, second, detail)),
+      code_(code),
       first_(first),
       second_(second),
-      detail_(std::move(detail)),
-      text_(describe(code_, first_, second_, detail_)) {}
+      detail_(std::move(detail)) {}
 
 }  // namespace quillet

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
+
+#include "core/pdf/CoreError.h"
 
 namespace quillet {
 
-class IncrementalWriterError : public std::exception {
+class IncrementalWriterError : public CoreError {
   public:
     enum class Code { pageCountMismatch, pageIndexOutOfRange, badPage, unsupported, io, encrypted };
 
@@ -36,8 +37,7 @@ class IncrementalWriterError : public std::exception {
     // "page count mismatch: expected 3, found 2", "page index 7 out of range",
     // "page 2 is not a dictionary", "unsupported: ...", "I/O error: ...",
     // "document is encrypted"
-    std::string text() const { return text_; }
-    const char* what() const noexcept override { return text_.c_str(); }
+    std::string text() const { return message(); }
 
   private:
     IncrementalWriterError(Code code, int64_t first, int64_t second, std::string detail);
@@ -46,7 +46,6 @@ class IncrementalWriterError : public std::exception {
     int64_t first_;
     int64_t second_;
     std::string detail_;
-    std::string text_;
 };
 
 }  // namespace quillet
