@@ -1,13 +1,21 @@
 #include "app/editor/ItemClipboard.h"
 
 #include "app/platform/Pasteboard.h"
+#include "app/platform/PlatformLog.h"
 #include "core/markup/ItemCodec.h"
+#include "core/markup/ItemCodecError.h"
 
 namespace quillet::ItemClipboard {
 
 bool copy(const AnnotationItem& item)
 {
-    const QString payload = QString::fromStdString(ItemCodec::encode(item));
+    QString payload;
+    try {
+        payload = QString::fromStdString(ItemCodec::encode(item));
+    } catch (const ItemCodecError& error) {
+        logLine(std::string("cannot copy: ") + error.what());
+        return false;
+    }
     const std::optional<TextSpec> spec = item.textSpec();
     std::optional<QString> plain;
     if (spec && !spec->text.empty()) {

@@ -10,6 +10,7 @@
 
 #include "core/markup/Base64.h"
 #include "core/markup/CompactJSON.h"
+#include "core/markup/ItemCodecError.h"
 #include "core/pdf/Flate.h"
 #include "core/pdf/FlateError.h"
 
@@ -47,6 +48,11 @@ double storedFontSize(double f) {
 double storedFixedWidth(double w) {
     if (!std::isfinite(w)) return kDefaultFixedWidth;
     return w <= 0 ? 0 : roundTo2(std::min(w, kMaxFixedWidth));
+}
+
+double storedLineWidth(double w) {
+    if (!std::isfinite(w) || w <= 0) return 0;
+    return roundTo2(std::min(w, kMaxLineWidth));
 }
 
 int64_t storedTime(std::chrono::sys_seconds t) {
@@ -293,7 +299,7 @@ json toJSON(const AnnotationItem& item) {
     addShape(dto, item.shape);
     dto["r"] = item.rotation;
     dto["m"] = storedTime(item.modified);
-    dto["lw"] = number(storedCoordinate(item.lineWidth));
+    dto["lw"] = number(storedLineWidth(item.lineWidth));
     const RGBA& c = item.color;
     dto["c"] = json::array({number(storedColour(c.r)), number(storedColour(c.g)), number(storedColour(c.b)),
                             number(storedColour(c.a))});
@@ -315,8 +321,30 @@ std::optional<AnnotationItem> fromJSON(const json& object) {
 
 std::string jsonText(const AnnotationItem& item) { return CompactJSON::write(toJSON(item)); }
 
+namespace {
+
+// What decode would refuse and encoding cannot mend without losing strokes.
+void requireEncodable(const AnnotationItem& item) {
+    const InkShape* ink = item.shape.ink();
+    if (ink == nullptr) return;
+    if (ink->strokes.size() > kMaxStrokes)
+        throw ItemCodecError::tooManyStrokes(item.id, ink->strokes.size(), kMaxStrokes);
+    size_t points = 0;
+    for (const Stroke& stroke : ink->strokes) points += stroke.size();
+    if (points > kMaxPoints) throw ItemCodecError::tooManyPoints(item.id, points, kMaxPoints);
+    if (points == 0) throw ItemCodecError::noPoints(item.id);
+}
+
+}  // namespace
+
 std::string encode(const AnnotationItem& item) {
-    return std::string(kPrefix) + Base64::encode(Flate::deflate(jsonText(item), kCompressionLevel));
+    requireEncodable(item);
+    const std::string text = jsonText(item);
+    try {
+        return std::string(kPrefix) + Base64::encode(Flate::deflate(text, kCompressionLevel));
+    } catch (const FlateError& error) {
+        throw ItemCodecError::compression(item.id, error.message());
+    }
 }
 
 std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedBytes) {

@@ -24,9 +24,11 @@ inline constexpr size_t kMaxStrokes = 100'000;
 // is not valid.
 inline constexpr size_t kMaxPoints = 100'000;
 
-// The payload of an item. Never fails: values JSON cannot carry are
-// replaced, coordinates are clamped and rounded, text that is not UTF-8 is
+// The payload of an item. Values JSON cannot carry are replaced,
+// coordinates and sizes are clamped and rounded, text that is not UTF-8 is
 // repaired. The same item always gives the same text, byte for byte.
+// Throws ItemCodecError, naming the item, for an ink item with more strokes
+// or points than the format holds, or with none.
 std::string encode(const AnnotationItem& item);
 
 // The item, or absent when the text is not a valid payload. Throws nothing

@@ -55,7 +55,8 @@ struct AppendOptions {
 // what is there first.
 // Throws IncrementalWriterError, and passes on the reader's errors
 // (FileAccessError, PDFReaderError, PDFParseError, FlateError), the
-// security handler's PDFSecurityError, and the cloner's FileAccessError and
+// security handler's PDFSecurityError, the codec's ItemCodecError naming an
+// item it cannot carry (all of them CoreErrors), and the cloner's
 // std::filesystem::filesystem_error. Before the clone, no destination is
 // created; after it, a failure leaves the clone with a partial or no append.
 IncrementalWriteResult appendUpdate(const std::filesystem::path& source,

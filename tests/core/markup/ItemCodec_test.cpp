@@ -5,6 +5,7 @@
 #include <random>
 
 #include "core/markup/Base64.h"
+#include "core/markup/ItemCodecError.h"
 #include "core/pdf/Flate.h"
 
 namespace quillet {
@@ -105,6 +106,33 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
     for (const auto& [what, payload] : cases) EXPECT_FALSE(ItemCodec::decode(payload)) << what;
     EXPECT_TRUE(ItemCodec::decode(exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints, 1))}))))
         << "exactly the most points";
+}
+
+// An item the format cannot carry is refused by name, never written as a
+// payload that reads back as nothing.
+TEST(ItemCodec, EncodeRefusesInkThatWouldReadBackAsNothingNamingTheItem) {
+    const std::pair<std::vector<Stroke>, ItemCodecError::Code> cases[] = {
+        {{Stroke(ItemCodec::kMaxPoints + 1, Point{1, 2})}, ItemCodecError::Code::tooManyPoints},
+        {std::vector<Stroke>(ItemCodec::kMaxStrokes + 1, Stroke{{1, 2}}), ItemCodecError::Code::tooManyStrokes},
+        {{Stroke{}, Stroke{}}, ItemCodecError::Code::noPoints}};
+    for (const auto& [strokes, code] : cases) {
+        try {
+            ItemCodec::encode(makeItem(InkShape{InkKind::pen, strokes}));
+            ADD_FAILURE() << "encoded " << strokes.size() << " strokes";
+        } catch (const CoreError& error) {
+            EXPECT_EQ(dynamic_cast<const ItemCodecError&>(error).code(), code);
+            EXPECT_STREQ(error.categoryName(), "codec");
+            EXPECT_TRUE(error.message().starts_with("cannot encode item " + std::string(kExampleId) + ": "))
+                << error.message();
+        }
+    }
+    const AnnotationItem most = makeItem(InkShape{InkKind::pen, {Stroke(ItemCodec::kMaxPoints, Point{1, 2})}});
+    EXPECT_EQ(ItemCodec::decode(ItemCodec::encode(most)), most);
+    // A line wider than the format holds is clamped like the other sizes.
+    AnnotationItem wide = exampleItem();
+    wide.lineWidth = 5000;
+    ASSERT_TRUE(ItemCodec::decode(ItemCodec::encode(wide)));
+    EXPECT_EQ(ItemCodec::decode(ItemCodec::encode(wide))->lineWidth, 1000);
 }
 
 // Random items whose values are all storable: at most 2 decimals, colours

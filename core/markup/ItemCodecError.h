@@ -1,0 +1,38 @@
+// An item the payload format cannot carry. Rather than write a payload that
+// would read back as nothing (the item lost at the next open), the encoder
+// refuses and names the item.
+#pragma once
+
+#include <string>
+
+#include "core/markup/UUID.h"
+#include "core/pdf/CoreError.h"
+
+namespace quillet {
+
+class ItemCodecError : public CoreError {
+  public:
+    enum class Code { tooManyStrokes, tooManyPoints, noPoints, compression };
+
+    // count: the item's strokes or points; limit: the format's bound.
+    static ItemCodecError tooManyStrokes(const UUID& item, size_t count, size_t limit);
+    static ItemCodecError tooManyPoints(const UUID& item, size_t count, size_t limit);
+    static ItemCodecError noPoints(const UUID& item);
+    // detail: the compressor's message.
+    static ItemCodecError compression(const UUID& item, const std::string& detail);
+
+    Code code() const { return code_; }
+    const UUID& item() const { return item_; }
+
+    // "cannot encode item " + id + ": " + the reason, e.g. "it has 100001
+    // points, at most 100000 fit".
+    std::string text() const { return message(); }
+
+  private:
+    ItemCodecError(Code code, const UUID& item, const std::string& reason);
+
+    Code code_;
+    UUID item_;
+};
+
+}  // namespace quillet
