@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "core/pdf/CoreError.h"
+
 namespace quillet {
 namespace {
 
@@ -15,7 +17,7 @@ std::optional<PDFValue> inherited(PDFFileReader& reader, const PDFRef& page, std
         PDFValue resolved;
         try {
             resolved = reader.resolve(node);
-        } catch (const std::exception&) {
+        } catch (const CoreError&) {
             return std::nullopt;
         }
         const PDFDictionary* dict = resolved.dictValue();
@@ -23,7 +25,7 @@ std::optional<PDFValue> inherited(PDFFileReader& reader, const PDFRef& page, std
         if (const PDFValue* value = dict->find(key)) {
             try {
                 return reader.resolve(*value);
-            } catch (const std::exception&) {
+            } catch (const CoreError&) {
                 return std::nullopt;
             }
         }
