@@ -106,6 +106,20 @@ TEST_F(ReaderRepair, WarningsStopAtTheirBoundAndCountTheRest) {
     EXPECT_EQ(reader->warnings().back(), "50 more");
 }
 
+// No cross-reference data at all: the newest definition of a number wins,
+// and one written directly wins over an object stream's.
+TEST_F(ReaderRepair, RebuiltTableTakesTheNewestDirectDefinition) {
+    b.add(4, PDFValue::string("old"));
+    b.addObjectStream(6, {{5, PDFValue::string("in stream")}, {4, PDFValue::string("stream four")}});
+    b.add(4, PDFValue::string("new"));
+    b.append("trailer\n<< /Root 1 0 R >>\n");
+    auto reader = open();
+    EXPECT_TRUE(reader->wasRepaired());
+    EXPECT_EQ(*reader->resolve(ref(4)).stringBytes(), "new");
+    EXPECT_EQ(*reader->resolve(ref(5)).stringBytes(), "in stream");
+    EXPECT_EQ(reader->pageRefs().size(), 1u);
+}
+
 // ---- object offsets ----
 
 TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearchAndRebuildsTheTable) {
