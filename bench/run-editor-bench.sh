@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BUILD=build/bench-editor
+BUILD=build/bench-app
 echo "building editor_bench (Release) in $BUILD ..." >&2
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" --target editor_bench -j 2 >/dev/null

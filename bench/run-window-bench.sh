@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 RUNS="${RUNS:-7}"
-BUILD=build/bench-window
+BUILD=build/bench-app
 DATA=build/bench-data
 BIN="$BUILD/bin"
 WORK="$DATA/window"

@@ -1,8 +1,10 @@
 #include "app/editor/OverlayView.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -39,31 +41,58 @@ bool OverlayView::eventFilter(QObject* watched, QEvent* event)
 void OverlayView::showLiveStroke(const std::vector<Point>& pagePoints, const QTransform& pageToView,
                                  const RGBA& color, double width, bool highlighter)
 {
-    QPainterPath path;
-    for (size_t i = 0; i < pagePoints.size(); ++i) {
-        const QPointF p = pageToView.map(QPointF(pagePoints[i].x, pagePoints[i].y));
-        if (i == 0) {
-            path.moveTo(p);
-        }
-        path.lineTo(p);  // a single point still shows as a dot
+    std::vector<QPointF> points;
+    points.reserve(pagePoints.size());
+    for (const Point& p : pagePoints) {
+        points.push_back(pageToView.map(QPointF(p.x, p.y)));
     }
     const double scale = std::sqrt(std::abs(pageToView.determinant()));
-    livePath_ = path;
-    liveColor_ = ItemPainter::color(color);
-    liveWidth_ = width * std::max(scale, 0.01);
+    const QColor shownColor = ItemPainter::color(color);
+    const double shownWidth = width * std::max(scale, 0.01);
+    // A stroke that only grew repaints its new end alone: the rest of the
+    // view stays as it is, however long the stroke or heavy the page.
+    const bool grew = !livePoints_.empty() && points.size() >= livePoints_.size() &&
+                      points[livePoints_.size() - 1] == livePoints_.back() &&
+                      points.front() == livePoints_.front() && shownColor == liveColor_ &&
+                      shownWidth == liveWidth_ && highlighter == liveHighlighter_;
+    if (grew) {
+        update(strokeBounds(points, livePoints_.size() - 1, shownWidth));
+    } else {
+        update(strokeBounds(livePoints_, 0, liveWidth_));
+        update(strokeBounds(points, 0, shownWidth));
+    }
+    livePoints_ = std::move(points);
+    liveColor_ = shownColor;
+    liveWidth_ = shownWidth;
     liveHighlighter_ = highlighter;
     ++liveSerial_;
-    update();
+}
+
+QRect OverlayView::strokeBounds(const std::vector<QPointF>& points, size_t from, double width)
+{
+    if (from >= points.size()) {
+        return {};
+    }
+    double left = points[from].x(), right = left, top = points[from].y(), bottom = top;
+    for (size_t i = from + 1; i < points.size(); ++i) {
+        left = std::min(left, points[i].x());
+        right = std::max(right, points[i].x());
+        top = std::min(top, points[i].y());
+        bottom = std::max(bottom, points[i].y());
+    }
+    // Half the pen on each side, and a pixel or two for antialiasing.
+    const double grow = width / 2 + 2;
+    return QRectF(QPointF(left - grow, top - grow), QPointF(right + grow, bottom + grow)).toAlignedRect();
 }
 
 void OverlayView::clearLiveStroke()
 {
-    if (livePath_.isEmpty()) {
+    if (livePoints_.empty()) {
         return;
     }
-    livePath_ = QPainterPath();
+    update(strokeBounds(livePoints_, 0, liveWidth_));
+    livePoints_.clear();
     ++liveSerial_;
-    update();
 }
 
 void OverlayView::clearLiveStroke(std::chrono::milliseconds delay)
@@ -110,9 +139,23 @@ void OverlayView::hidePeek()
 
 void OverlayView::setSelection(std::optional<QRectF> boundsInView, std::vector<PlacedHandle> handles)
 {
-    outline_ = boundsInView ? std::optional<QRectF>(outlineRect(*boundsInView)) : std::nullopt;
+    std::optional<QRectF> outline = boundsInView ? std::optional<QRectF>(outlineRect(*boundsInView)) : std::nullopt;
+    if (outline == outline_ && handles == handles_) {
+        return;  // the editor sets it on every change of the overlay
+    }
+    update(selectionBounds());
+    outline_ = outline;
     handles_ = std::move(handles);
-    update();
+    update(selectionBounds());
+}
+
+QRect OverlayView::selectionBounds() const
+{
+    QRectF bounds = outline_.value_or(QRectF());
+    for (const PlacedHandle& handle : handles_) {
+        bounds = bounds.united(handlePath(handle).boundingRect());
+    }
+    return bounds.isNull() ? QRect() : bounds.adjusted(-2, -2, 2, 2).toAlignedRect();
 }
 
 void OverlayView::setEraserCircle(std::optional<QPointF> centre)
@@ -120,8 +163,13 @@ void OverlayView::setEraserCircle(std::optional<QPointF> centre)
     if (eraser_ == centre) {
         return;
     }
+    if (eraser_) {
+        update(eraserRect(*eraser_).adjusted(-2, -2, 2, 2).toAlignedRect());
+    }
     eraser_ = centre;
-    update();
+    if (eraser_) {
+        update(eraserRect(*eraser_).adjusted(-2, -2, 2, 2).toAlignedRect());
+    }
 }
 
 QRectF OverlayView::outlineRect(const QRectF& boundsInView)
@@ -160,19 +208,52 @@ void OverlayView::paintLayer(QPainter& painter, const Layer& layer)
     }
 }
 
-void OverlayView::paintEvent(QPaintEvent*)
+QPainterPath OverlayView::liveStrokePart(const QRect& area) const
+{
+    // The run of segments from the first to the last that reaches `area`:
+    // within the area it strokes exactly as the whole stroke does (a round
+    // cap where it starts covers what the round join did), and a growing
+    // stroke's repaint strokes only its new end.
+    const QRectF reach = QRectF(area).adjusted(-liveWidth_ / 2 - 2, -liveWidth_ / 2 - 2, liveWidth_ / 2 + 2,
+                                               liveWidth_ / 2 + 2);
+    const auto touches = [&](size_t i) {
+        const QPointF& a = livePoints_[i];
+        const QPointF& b = livePoints_[std::min(i + 1, livePoints_.size() - 1)];
+        return std::max(a.x(), b.x()) >= reach.left() && std::min(a.x(), b.x()) <= reach.right() &&
+               std::max(a.y(), b.y()) >= reach.top() && std::min(a.y(), b.y()) <= reach.bottom();
+    };
+    size_t first = 0;
+    while (first < livePoints_.size() && !touches(first)) {
+        ++first;
+    }
+    QPainterPath path;
+    if (first == livePoints_.size()) {
+        return path;
+    }
+    size_t last = livePoints_.size() - 1;
+    while (last > first && !touches(last)) {
+        --last;
+    }
+    path.moveTo(livePoints_[first]);
+    for (size_t i = first; i <= std::min(last + 1, livePoints_.size() - 1); ++i) {
+        path.lineTo(livePoints_[i]);  // a single point still shows as a dot
+    }
+    return path;
+}
+
+void OverlayView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     paintLayer(painter, previewLayer_);
     paintLayer(painter, peekLayer_);
 
-    if (!livePath_.isEmpty()) {
+    if (!livePoints_.empty()) {
         painter.save();
         if (liveHighlighter_) {
             painter.setCompositionMode(QPainter::CompositionMode_Multiply);
         }
-        painter.strokePath(livePath_, QPen(liveColor_, liveWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.strokePath(liveStrokePart(event->rect()), QPen(liveColor_, liveWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.restore();
     }
 

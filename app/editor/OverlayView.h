@@ -58,7 +58,7 @@ public:
     void clearLiveStroke();
     // Clears after `delay`, unless another stroke was shown meanwhile.
     void clearLiveStroke(std::chrono::milliseconds delay);
-    bool hasLiveStroke() const { return !livePath_.isEmpty(); }
+    bool hasLiveStroke() const { return !livePoints_.empty(); }
 
     // The appearance of the shape being created.
     void showPreview(std::vector<ItemAppearance> appearances, const QTransform& pageToView);
@@ -97,11 +97,15 @@ private:
         QTransform pageToView;
     };
     void paintLayer(QPainter& painter, const Layer& layer);
+    // What a part of the stroke covers, from point `from` on, in whole pixels.
+    static QRect strokeBounds(const std::vector<QPointF>& points, size_t from, double width);
+    QRect selectionBounds() const;
+    QPainterPath liveStrokePart(const QRect& area) const;
 
     Layer previewLayer_;
     Layer peekLayer_;
     std::optional<UUID> peekedItem_;
-    QPainterPath livePath_;
+    std::vector<QPointF> livePoints_;  // the live stroke, view points
     QColor liveColor_;
     double liveWidth_ = 1;
     bool liveHighlighter_ = false;

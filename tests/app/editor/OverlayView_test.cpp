@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPaintEvent>
 #include <QPalette>
 
 #include "support/QtTestSupport.h"
@@ -72,6 +73,49 @@ TEST_F(OverlayFixture, ADelayedClearSparesANewerStroke) {
     EXPECT_TRUE(overlay->hasLiveStroke());
     overlay->clearLiveStroke(std::chrono::milliseconds(30));
     EXPECT_TRUE(testing::pumpUntil([&] { return !overlay->hasLiveStroke(); }));
+}
+
+// The areas the overlay repaints, as its paint events report them.
+struct PaintedAreas : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion after(const std::function<void()>& change) {
+        QCoreApplication::processEvents();
+        painted = QRegion();
+        change();
+        QCoreApplication::processEvents();
+        return painted;
+    }
+};
+
+TEST_F(OverlayFixture, AGrowingStrokeRepaintsOnlyItsNewEnd) {
+    PaintedAreas areas;
+    overlay->installEventFilter(&areas);
+    std::vector<Point> stroke = {{10, 10}, {60, 80}, {150, 20}};
+    overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false);
+    stroke.push_back({155, 30});
+    const QRegion grown = areas.after([&] { overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false); });
+    EXPECT_EQ(grown.boundingRect(), QRect(146, 16, 13, 18)) << "the last segment and half the pen around it";
+    // A part repainted alone looks as it does in the whole stroke.
+    const auto rendered = [&](const QRegion& area) {
+        QImage image(overlay->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        overlay->render(&image, area.boundingRect().topLeft(), area);
+        return image;
+    };
+    const QImage whole = rendered(QRegion(overlay->rect()));
+    const QRect part(50, 60, 30, 30);
+    EXPECT_EQ(rendered(QRegion(part)).copy(part), whole.copy(part));
+    // Unchanged selection and eraser: nothing to repaint.
+    EXPECT_TRUE(areas.after([&] { overlay->setSelection(std::nullopt, {}); }).isEmpty());
+    // A stroke redrawn otherwise (Shift's straight line) repaints where it was and where it is.
+    const QRegion redrawn = areas.after([&] { overlay->showLiveStroke({{10, 10}, {30, 12}}, {}, RGBA(1, 0, 0, 1), 4, false); });
+    EXPECT_TRUE(redrawn.contains(QPoint(60, 80)));
+    EXPECT_TRUE(areas.after([&] { overlay->clearLiveStroke(); }).contains(QPoint(20, 11)));
+    EXPECT_EQ(shownAt(60, 78), QColor(0, 0, 255));
 }
 
 TEST_F(OverlayFixture, PeekAndPreviewComeAndGo) {
