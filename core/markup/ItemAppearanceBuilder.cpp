@@ -17,6 +17,7 @@
 #include "core/markup/NotePalette.h"
 #include "core/markup/StrokePath.h"
 #include "core/pdf/Flate.h"
+#include "core/pdf/LruCache.h"
 
 namespace quillet {
 
@@ -202,40 +203,26 @@ class AppearanceCache {
 public:
     std::optional<ItemAppearance> find(const std::string& key) {
         std::lock_guard lock(mutex_);
-        auto it = map_.find(key);
-        if (it == map_.end()) return std::nullopt;
-        order_.splice(order_.begin(), order_, it->second.position);
-        return it->second.appearance;
+        const ItemAppearance* found = appearances_.find(key);
+        return found ? std::optional<ItemAppearance>(*found) : std::nullopt;
     }
 
     // Returns what the cache holds for key afterwards: when another thread
     // stored one first, that one, so that callers share its paths.
     ItemAppearance insert(const std::string& key, ItemAppearance appearance) {
         std::lock_guard lock(mutex_);
-        if (auto found = map_.find(key); found != map_.end()) return found->second.appearance;
-        auto [it, inserted] = map_.emplace(key, Entry{std::move(appearance), {}});
-        order_.push_front(&it->first);
-        it->second.position = order_.begin();
-        while (map_.size() > ItemAppearanceBuilder::cacheCapacity) {
-            map_.erase(*order_.back());
-            order_.pop_back();
-        }
-        return it->second.appearance;
+        if (const ItemAppearance* found = appearances_.find(key)) return *found;
+        return appearances_.insert(key, std::move(appearance));
     }
 
     size_t size() {
         std::lock_guard lock(mutex_);
-        return map_.size();
+        return appearances_.size();
     }
 
 private:
-    struct Entry {
-        ItemAppearance appearance;
-        std::list<const std::string*>::iterator position;
-    };
     std::mutex mutex_;
-    std::list<const std::string*> order_;  // most recent first; points at the map's keys
-    std::unordered_map<std::string, Entry> map_;
+    LruCache<std::string, ItemAppearance> appearances_{ItemAppearanceBuilder::cacheCapacity};
 };
 
 AppearanceCache& cache(bool expanded) {

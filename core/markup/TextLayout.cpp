@@ -12,6 +12,7 @@
 
 #include "core/markup/FontResolver.h"
 #include "core/markup/ShapedText.h"
+#include "core/pdf/LruCache.h"
 
 namespace quillet {
 
@@ -83,40 +84,26 @@ class LayoutCache {
 public:
     std::optional<TextLayoutResult> find(const TextSpec& key) {
         std::lock_guard lock(mutex_);
-        auto it = map_.find(key);
-        if (it == map_.end()) return std::nullopt;
-        order_.splice(order_.begin(), order_, it->second.position);
-        return it->second.result;
+        const TextLayoutResult* found = results_.find(key);
+        return found ? std::optional<TextLayoutResult>(*found) : std::nullopt;
     }
 
     // Returns what the cache holds for key afterwards: when another thread
     // stored an equal result first, that one, so that callers share it.
     TextLayoutResult insert(const TextSpec& key, const TextLayoutResult& result) {
         std::lock_guard lock(mutex_);
-        if (auto found = map_.find(key); found != map_.end()) return found->second.result;
-        auto [it, inserted] = map_.emplace(key, Entry{result, {}});
-        order_.push_front(&it->first);
-        it->second.position = order_.begin();
-        while (map_.size() > TextLayout::cacheCapacity) {
-            map_.erase(*order_.back());
-            order_.pop_back();
-        }
-        return result;
+        if (const TextLayoutResult* found = results_.find(key)) return *found;
+        return results_.insert(key, result);
     }
 
     size_t size() {
         std::lock_guard lock(mutex_);
-        return map_.size();
+        return results_.size();
     }
 
 private:
-    struct Entry {
-        TextLayoutResult result;
-        std::list<const TextSpec*>::iterator position;
-    };
     std::mutex mutex_;
-    std::list<const TextSpec*> order_;  // most recent first; points at the map's keys
-    std::unordered_map<TextSpec, Entry, SpecHash> map_;
+    LruCache<TextSpec, TextLayoutResult, SpecHash> results_{TextLayout::cacheCapacity};
 };
 
 LayoutCache& cache() {
