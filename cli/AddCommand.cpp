@@ -37,7 +37,8 @@ int run(const Arguments& arguments) {
     AnnotationItem item =
         buildItem(arguments, pageBox(reader, page), AnnotationItem::currentModificationTime());
 
-    std::vector<AnnotationItem> items = pageItems(reader, page);
+    PageItemReader reading(reader);
+    std::vector<AnnotationItem> items = pageItems(reading, page);
     for (const AnnotationItem& existing : items) {
         // The writer keeps the first of two items with one id: the new one would vanish.
         if (existing.id == item.id) {

@@ -15,19 +15,6 @@
 namespace quillet::cli {
 namespace {
 
-std::optional<AnnotationItem> itemOf(PDFFileReader& reader, const PDFValue& entry, size_t& inflated) {
-    // Inline annotation dictionaries are never the application's: saving
-    // drops those carrying a payload and writes the page's items afresh.
-    if (!entry.refValue()) return std::nullopt;
-    try {
-        PDFValue annotation = reader.resolve(entry);
-        const PDFDictionary* dict = annotation.dictValue();
-        return dict ? AnnotationSerializer::ownItem(*dict, &inflated) : std::nullopt;
-    } catch (const CoreError&) {
-        return std::nullopt;  // an unreadable annotation is foreign, not fatal
-    }
-}
-
 std::string payloadLimitText(size_t payloadLimit) {
     return "item payloads past " + std::to_string(payloadLimit) + " bytes were not decoded";
 }
@@ -43,54 +30,21 @@ int run(const Arguments& arguments) {
 
 }  // namespace
 
-std::vector<AnnotationItem> pageItems(PDFFileReader& reader, const PDFRef& page, ItemCache* cache,
-                                      bool* capped, size_t payloadLimit) {
-    if (capped) *capped = false;
-    std::optional<PDFObject> object = reader.object(page.num);
-    const PDFDictionary* dict = object ? object->dictionary() : nullptr;
-    const PDFValue* annots = dict ? dict->find("Annots") : nullptr;
-    if (!annots) return {};
-    PDFValue array = reader.resolve(*annots);
-    if (!array.arrayValue()) return {};
-
-    std::vector<AnnotationItem> items;
-    std::set<UUID> seen;
-    ItemCache pageCache;
-    if (!cache) cache = &pageCache;
-    std::unordered_set<PDFRef, PDFRefHash> listed;
-    size_t pageInflated = 0;
-    for (const PDFValue& entry : *array.arrayValue()) {
-        // A payload is decoded once per open, however often it is referenced.
-        std::optional<PDFRef> ref = entry.refValue();
-        if (!ref || !listed.insert(*ref).second) continue;
-        auto cached = cache->find(*ref);
-        if (cached == cache->end()) {
-            if (pageInflated >= payloadLimit) {
-                if (!capped) {
-                    throw std::runtime_error("page object " + std::to_string(page.num) + ": " +
-                                             payloadLimitText(payloadLimit) + "; the page is left unchanged");
-                }
-                *capped = true;
-                break;
-            }
-            size_t inflated = 0;
-            cached = cache->emplace(*ref, itemOf(reader, entry, inflated)).first;
-            pageInflated += inflated;
-        }
-        const std::optional<AnnotationItem>& item = cached->second;
-        if (item && seen.insert(item->id).second) items.push_back(*item);
-    }
-    return items;
+std::vector<AnnotationItem> pageItems(PageItemReader& items, const PDFRef& page) {
+    std::vector<AnnotationItem> found = items.pageItems(page);
+    if (items.capped())
+        throw std::runtime_error("page object " + std::to_string(page.num) + ": " +
+                                 payloadLimitText(items.payloadLimit()) + "; the page is left unchanged");
+    return found;
 }
 
 nlohmann::json listItems(PDFFileReader& reader, size_t payloadLimit) {
     nlohmann::json pages = nlohmann::json::object();
     std::vector<PDFRef> refs = reader.pageRefs();
-    ItemCache cache;
+    PageItemReader reading(reader, payloadLimit);
     for (size_t i = 0; i < refs.size(); ++i) {
-        bool capped = false;
-        std::vector<AnnotationItem> items = pageItems(reader, refs[i], &cache, &capped, payloadLimit);
-        if (capped) reportWarning("page " + std::to_string(i) + ": " + payloadLimitText(payloadLimit));
+        std::vector<AnnotationItem> items = reading.pageItems(refs[i]);
+        if (reading.capped()) reportWarning("page " + std::to_string(i) + ": " + payloadLimitText(payloadLimit));
         if (items.empty()) continue;
         nlohmann::json list = nlohmann::json::array();
         for (const AnnotationItem& item : items) list.push_back(ItemCodec::toJSON(item));

@@ -19,8 +19,9 @@ int run(const Arguments& arguments) {
 
     auto [request, readerHandle] = openUpdate(arguments);
     PDFFileReader& reader = *readerHandle;
+    PageItemReader reading(reader);
     for (size_t i = 0; i < request.pageRefs.size(); ++i) {
-        std::vector<AnnotationItem> items = pageItems(reader, request.pageRefs[i]);
+        std::vector<AnnotationItem> items = pageItems(reading, request.pageRefs[i]);
         auto kept = std::remove_if(items.begin(), items.end(),
                                    [&](const AnnotationItem& item) { return item.id == *id; });
         if (kept == items.end()) continue;

@@ -3,30 +3,11 @@
 #include <array>
 #include <exception>
 
-#include "core/markup/AnnotationSerializer.h"
 #include "core/pdf/CoreError.h"
+#include "core/pdf/UTF8.h"
 
 namespace quillet {
 namespace {
-
-void appendUTF8(char32_t cp, std::string& out) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 // PDFDocEncoding where it differs from Latin-1: 0x18...0x1F and 0x80...0xA0.
 char32_t pdfDocCodePoint(unsigned char byte) {
@@ -74,17 +55,29 @@ std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
             if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
                 char32_t low = (static_cast<unsigned char>(bytes[i + 2]) << 8) | static_cast<unsigned char>(bytes[i + 3]);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
-                    appendUTF8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+                    UTF8::append(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
                     i += 2;
                     continue;
                 }
             }
-            appendUTF8(unit, out);
+            UTF8::append(unit, out);
         }
         return out;
     }
-    if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
-    for (char c : bytes) appendUTF8(pdfDocCodePoint(static_cast<unsigned char>(c)), out);
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        // Bytes that are not UTF-8 must not reach the store as if they were.
+        const std::string_view text = std::string_view(bytes).substr(3);
+        for (size_t i = 0; i < text.size();) {
+            if (std::optional<char32_t> codePoint = UTF8::decode(text, i)) {
+                UTF8::append(*codePoint, out);
+            } else {
+                UTF8::append(0xFFFD, out);
+                ++i;
+            }
+        }
+        return out;
+    }
+    for (char c : bytes) UTF8::append(pdfDocCodePoint(static_cast<unsigned char>(c)), out);
     return out;
 }
 
@@ -101,6 +94,7 @@ bool FilePageItemSource::open() {
             return false;
         }
         pageRefs_ = reader_->pageRefs();
+        items_.emplace(*reader_);
     } catch (const CoreError& e) {
         failed_ = true;
         failure_ = e.what();
@@ -118,7 +112,7 @@ std::optional<StoredAnnotation> FilePageItemSource::annotationAt(const PDFValue&
         PDFValue annotation = reader_->resolve(entry);
         const PDFDictionary* dict = annotation.dictValue();
         if (!dict) return std::nullopt;
-        std::optional<AnnotationItem> item = AnnotationSerializer::ownItem(*dict);
+        std::optional<AnnotationItem> item = items_->item(*entry.refValue(), *dict);
         if (!item) return std::nullopt;
         const PDFValue* subtype = dict->find("Subtype");
         AnnotationKey key{textOf(*dict, "NM"), subtype && subtype->nameValue() ? *subtype->nameValue() : "",
@@ -151,10 +145,17 @@ std::optional<std::vector<StoredAnnotation>> FilePageItemSource::readPage(int pa
             failure_ = "the annotations of page " + std::to_string(pageIndex + 1) + " cannot be read";
             return std::nullopt;
         }
+        items_->startPage();
         for (const PDFValue& entry : *array.arrayValue()) {
             if (std::optional<StoredAnnotation> annotation = annotationAt(entry)) {
                 annotations.push_back(std::move(*annotation));
             }
+        }
+        // A page read in part would lose the rest at the next save.
+        if (items_->capped()) {
+            failure_ = "page " + std::to_string(pageIndex + 1) + ": item payloads past " +
+                       std::to_string(items_->payloadLimit()) + " bytes were not decoded";
+            return std::nullopt;
         }
         return annotations;
     } catch (const CoreError& e) {

@@ -15,6 +15,7 @@
 
 #include "app/document/PageItemSource.h"
 #include "core/pdf/PDFFileReader.h"
+#include "core/save/PageItemReader.h"
 
 namespace quillet {
 
@@ -42,6 +43,8 @@ private:
     std::optional<std::string> password_;
     WarningSink onWarning_;
     std::shared_ptr<PDFFileReader> reader_;
+    // Decodes each annotation once per open, within the per-page bound.
+    std::optional<PageItemReader> items_;
     std::vector<PDFRef> pageRefs_;
     bool opened_ = false;
     bool failed_ = false;
