@@ -77,26 +77,38 @@ def xrefstm_many_offsets():
     return pdf.data
 
 
-def alternating_object_streams():
+def object_streams_in_turn(streams=2, pages=8):
+    """Pages taken in turn from `streams` object streams padded with blanks."""
     pdf = Pdf()
     pdf.obj(1, b"<< /Type /Catalog /Pages 2 0 R >>")
-    pdf.obj(2, b"<< /Type /Pages /Kids [%s] /Count 8 >>" % b" ".join(b"%d 0 R" % (10 + i) for i in range(8)))
+    kids = b" ".join(b"%d 0 R" % (10 + i) for i in range(pages))
+    pdf.obj(2, b"<< /Type /Pages /Kids [%s] /Count %d >>" % (kids, pages))
     rows = {}
-    for stream in (5, 6):
-        header, body = b"", b""
-        for index, page in enumerate(range(10 + stream - 5, 18, 2)):
+    for k in range(streams):
+        stream, header, body = 5 + k, b"", b""
+        for index, page in enumerate(range(10 + k, 10 + pages, streams)):
             header += b"%d %d " % (page, len(body))
             body += b"<< /Type /Page /Parent 2 0 R >>" + b" " * (1 << 20)
             rows[page] = struct.pack(">BIH", 2, stream, index)
-        pdf.stream(stream, b"/Type /ObjStm /N 4 /First %d /Filter /FlateDecode" % len(header),
+        pdf.stream(stream, b"/Type /ObjStm /N %d /First %d /Filter /FlateDecode" % (pages // streams, len(header)),
                    zlib.compress(header + body, 9))
+    xref = 10 + pages + 2
     at = len(pdf.data)
-    rows.update({n: struct.pack(">BIH", 1, pdf.offsets[n], 0) for n in (1, 2, 5, 6)})
+    rows.update({n: struct.pack(">BIH", 1, pdf.offsets[n], 0) for n in [1, 2] + [5 + k for k in range(streams)]})
     rows[0] = struct.pack(">BIH", 0, 0, 65535)
-    rows[20] = struct.pack(">BIH", 1, at, 0)
-    data = b"".join(rows.get(n, b"\0" * 7) for n in range(21))
-    pdf.stream(20, b"/Type /XRef /Size 21 /Root 1 0 R /W [1 4 2]", data)
+    rows[xref] = struct.pack(">BIH", 1, at, 0)
+    data = b"".join(rows.get(n, b"\0" * 7) for n in range(xref + 1))
+    pdf.stream(xref, b"/Type /XRef /Size %d /Root 1 0 R /W [1 4 2]" % (xref + 1), data)
     pdf.startxref(at)
+    return pdf.data
+
+
+def unparsable_number():
+    pdf = Pdf()
+    pdf.obj(1, b"<< /Type /Catalog /Pages 2 0 R >>")
+    pdf.obj(2, b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+    pdf.obj(3, b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Rotate 1.2.3 >>")
+    pdf.startxref(pdf.table(b"<< /Size 4 /Root 1 0 R >>"))
     return pdf.data
 
 
@@ -156,7 +168,9 @@ SEEDS = {
     "metadata-everywhere.pdf": (metadata_everywhere, ["reader_fuzz", "writer_fuzz"]),
     "freed-by-update.pdf": (freed_by_update, ["reader_fuzz", "writer_fuzz"]),
     "xrefstm-many-offsets.pdf": (xrefstm_many_offsets, ["reader_fuzz"]),
-    "alternating-object-streams.pdf": (alternating_object_streams, ["reader_fuzz"]),
+    "alternating-object-streams.pdf": (object_streams_in_turn, ["reader_fuzz"]),
+    "object-streams-in-turn.pdf": (lambda: object_streams_in_turn(4, 16), ["reader_fuzz"]),
+    "unparsable-number.pdf": (unparsable_number, ["reader_fuzz", "writer_fuzz"]),
     "repeated-annotation.pdf": (repeated_annotation, ["reader_fuzz", "writer_fuzz"]),
     "size-at-the-limit.pdf": (size_at_the_limit, ["writer_fuzz"]),
 }

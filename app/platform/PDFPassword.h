@@ -1,6 +1,5 @@
-// A typed password as the byte strings to try, in order: the UTF-8 form (what
-// AES-256 files expect), then the Latin-1 form (what older files made with a
-// single-byte encoding expect) when the text has one and it differs.
+// A typed password as the byte strings to try, in order: the core's
+// passwordForms, so that Poppler, qpdf and our reader try the same ones.
 #pragma once
 
 #include <vector>

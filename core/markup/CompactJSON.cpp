@@ -1,5 +1,7 @@
 #include "core/markup/CompactJSON.h"
 
+#include "core/pdf/UTF8.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -9,33 +11,6 @@ namespace quillet::CompactJSON {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The length of the well-formed UTF-8 sequence at the start of s, or 0.
-size_t validSequenceLength(std::string_view s) {
-    auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
-    uint8_t b0 = byte(0);
-    if (b0 < 0x80) return 1;
-    size_t length;
-    uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        if (b0 == 0xE0) low = 0xA0;   // overlong
-        if (b0 == 0xED) high = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (s.size() < length || byte(1) < low || byte(1) > high) return 0;
-    for (size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-    }
-    return length;
-}
 
 void writeString(std::string& out, std::string_view s) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -157,7 +132,7 @@ std::string repairedUTF8(std::string_view text) {
     out.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
-        size_t n = validSequenceLength(text.substr(i));
+        size_t n = UTF8::sequenceLength(text, i);
         if (n == 0) {
             out += kReplacement;
             ++i;

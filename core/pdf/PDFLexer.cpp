@@ -1,5 +1,7 @@
 #include "core/pdf/PDFLexer.h"
 
+#include "core/pdf/UTF8.h"
+
 #include <unordered_map>
 
 #include <charconv>
@@ -19,30 +21,12 @@ int hexDigitValue(int c) {
     return -1;
 }
 
-// The length of the well-formed UTF-8 sequence at s[i], or 0 when it is not.
-size_t utf8SequenceLength(std::string_view s, size_t i) {
-    auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char b0 = at(i);
-    size_t len = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3
-               : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
-    if (len <= 1 || i + len > s.size()) return len == 1 ? 1 : 0;
-    // The second byte's range excludes overlong forms, surrogates and code
-    // points above U+10FFFF.
-    unsigned char b1 = at(i + 1);
-    unsigned char lo = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
-    unsigned char hi = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
-    if (b1 < lo || b1 > hi) return 0;
-    for (size_t k = 2; k < len; ++k)
-        if ((at(i + k) & 0xC0) != 0x80) return 0;
-    return len;
-}
-
 // Tokens are handed out as text, so bytes that are not UTF-8 become U+FFFD.
 std::string toUTF8Text(std::string_view run) {
     std::string out;
     out.reserve(run.size());
     for (size_t i = 0; i < run.size();) {
-        size_t len = utf8SequenceLength(run, i);
+        size_t len = UTF8::sequenceLength(run, i);
         if (len == 0) {
             out += "\xEF\xBF\xBD";
             ++i;
@@ -339,7 +323,10 @@ PDFValue PDFLexer::readNumber() {
     std::string_view text = token;
     while (text.starts_with("--") || text.starts_with("+-") || text.starts_with("-+")) text.remove_prefix(1);
     if (std::optional<double> repaired = parseRealText(text)) return PDFValue::real(formatReal(*repaired));
-    return PDFValue::integer(0);
+    // Reading it as 0 would hand callers a value the file never held.
+    constexpr size_t kShown = 32;
+    throw PDFParseError::unexpected("number '" + token.substr(0, kShown) + (token.size() > kShown ? "...'" : "'"),
+                                    start);
 }
 
 // After a non-negative integer, "G R" with G a non-negative integer and R a

@@ -1,5 +1,7 @@
 #include "core/pdf/PDFValue.h"
 
+#include "core/pdf/UTF8.h"
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -17,34 +19,9 @@ bool isPDFWhitespace(char c) {
 // Decodes one UTF-8 sequence at s[i], advancing i; malformed input yields
 // U+FFFD and consumes one byte.
 char32_t nextCodePoint(std::string_view s, size_t& i) {
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int len = b0 >= 0xF0 && b0 <= 0xF4 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
-    if (b0 >= 0xF5) len = 0;
-    if (len == 0 || i + len > s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    char32_t cp = b0 & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-        unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += len;
-    return cp;
+    if (std::optional<char32_t> codePoint = UTF8::decode(s, i)) return *codePoint;
+    ++i;
+    return 0xFFFD;
 }
 
 void appendUTF16BE(char32_t cp, Bytes& out) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/pdf/Crypto.h"
+#include "core/pdf/PasswordForms.h"
 
 namespace quillet {
 namespace {
@@ -95,35 +96,14 @@ std::optional<Bytes> tryOwner(const LegacyParams& lp, const Bytes& w) {
     return tryUser(lp, user);
 }
 
-// The code points of UTF-8 text; absent when it is not valid UTF-8.
-std::optional<std::vector<char32_t>> decodeUTF8(std::string_view s) {
-    std::vector<char32_t> out;
-    for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return std::nullopt;
-        char32_t cp = len == 1 ? b : b & (0x7F >> len);
-        for (size_t k = 1; k < len; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        out.push_back(cp);
-        i += len;
-    }
-    return out;
-}
-
 // The byte forms a revision 2-4 password is tried in: UTF-8, then Latin-1
 // when every character fits one byte (older writers encoded it that way).
 std::vector<Bytes> legacyPasswordForms(const std::string& text) {
-    std::vector<Bytes> forms{text.substr(0, kLegacyPasswordLimit)};
-    const auto cps = decodeUTF8(text);
-    if (!cps || std::any_of(cps->begin(), cps->end(), [](char32_t c) { return c > 0xFF; })) return forms;
-    Bytes latin1;
-    for (char32_t c : *cps) latin1.push_back(static_cast<char>(c));
-    latin1 = latin1.substr(0, kLegacyPasswordLimit);
-    if (latin1 != forms.front()) forms.push_back(latin1);
+    std::vector<Bytes> forms;
+    for (const Bytes& form : passwordForms(text)) {
+        Bytes cut = form.substr(0, kLegacyPasswordLimit);
+        if (std::find(forms.begin(), forms.end(), cut) == forms.end()) forms.push_back(std::move(cut));
+    }
     return forms;
 }
 

@@ -26,6 +26,11 @@ TEST(PDFLexerErrors, NameTheOffendingByteOrTokenAndWhereItStarts) {
     EXPECT_EQ(parseFailure("[1 }]").text(), "unexpected byte 125 at 3");
     EXPECT_EQ(parseFailure("\n foo bar").text(), "unexpected keyword 'foo' at 2");
     EXPECT_EQ(parseFailure("[truex]").text(), "unexpected keyword 'truex' at 1");
+    // A number that does not parse is no silent 0.
+    EXPECT_EQ(parseFailure("[1 1.2.3]").text(), "unexpected number '1.2.3' at 3");
+    EXPECT_EQ(parseFailure("-").text(), "unexpected number '-' at 0");
+    EXPECT_EQ(parseFailure("+" + std::string(40, '5') + "x").text(),
+              "unexpected number '+" + std::string(31, '5') + "...' at 0");
     // Tokens are reported as text, so stray bytes show as U+FFFD.
     EXPECT_EQ(parseFailure("f\xff").text(), "unexpected keyword 'f\xEF\xBF\xBD' at 0");
 }
