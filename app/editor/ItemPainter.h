@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -40,11 +41,36 @@ QColor color(const RGBA& rgba);
 void paint(QPainter& painter, const std::vector<DrawCommand>& commands, const QTransform& pageToDevice);
 void paint(QPainter& painter, const ItemAppearance& appearance, const QTransform& pageToDevice);
 
+// A page's items composed at one zoom, kept by the view per page. Over an
+// opaque page every item, drawn normally or multiplying, maps each channel
+// of the pixel under it affinely (p' = p·k + a), so the whole stack is one
+// such map, kept as two images: a repaint draws those two instead of every
+// item, and a change recomposes only the rectangles of the changed items.
+class PageItemLayers {
+public:
+    PageItemLayers();
+    ~PageItemLayers();
+    PageItemLayers(PageItemLayers&&) noexcept;
+    PageItemLayers& operator=(PageItemLayers&&) noexcept;
+
+    // Pixels recomposed so far; tests read it to see that a change
+    // recomposes only its own area.
+    int64_t recomposedPixels() const;
+
+    struct State;  // ItemPainter.cpp's own
+    State& state() { return *state_; }
+
+private:
+    std::unique_ptr<State> state_;
+};
+
 // Paints a page's items in drawing order, skipping hidden ones and, when
-// `visiblePageRect` (page space) is given, those entirely outside it.
+// `visiblePageRect` (page space) is given, those entirely outside it. With
+// `composed` (and the painter on an opaque raster page), through the page's
+// composed maps.
 void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
                       const QTransform& pageToDevice, bool showCommentText,
-                      std::optional<QRectF> visiblePageRect = std::nullopt);
+                      std::optional<QRectF> visiblePageRect = std::nullopt, PageItemLayers* composed = nullptr);
 
 // Items rasterized so far in this process (cache misses); the benchmark and
 // tests read it to see that an unchanged item is not drawn anew.

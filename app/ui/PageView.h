@@ -16,6 +16,7 @@
 #include <QAbstractScrollArea>
 
 #include "app/document/PageItemSource.h"
+#include "app/editor/ItemPainter.h"
 #include "app/platform/PDFDocument.h"
 #include "app/ui/PageInputHandler.h"
 #include "app/ui/PageLayout.h"
@@ -176,6 +177,8 @@ private:
     PageInputHandler* inputHandler_ = nullptr;
     AnnotationStore* store_ = nullptr;
     std::vector<int> storeObservers_;
+    // The items of the pages on screen, composed (ItemPainter::PageItemLayers).
+    std::map<int, ItemPainter::PageItemLayers> composedItems_;
     OverlayView* overlay_ = nullptr;
     PageTextSelection textSelection_;
     bool selectingText_ = false;

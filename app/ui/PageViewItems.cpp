@@ -65,6 +65,7 @@ void PageView::detachStore()
     }
     storeObservers_.clear();
     store_ = nullptr;
+    composedItems_.clear();
 }
 
 void PageView::refreshItems(const std::set<int>& pages)
@@ -89,10 +90,14 @@ void PageView::paintItems(QPainter& painter, int pageIndex)
     if (visible.isEmpty()) {
         return;
     }
+    // Composed items are kept for the pages on screen only.
+    for (auto it = composedItems_.begin(); it != composedItems_.end();) {
+        it = it->first != pageIndex && (it->first >= pageCount() || visiblePageRect(it->first).isEmpty()) ? composedItems_.erase(it) : std::next(it);
+    }
     painter.save();
     painter.setClipRect(pageRectInViewport(pageIndex));
     ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), pageToViewport(pageIndex),
-                                  CommentDisplay::showsCommentText(), visible);
+                                  CommentDisplay::showsCommentText(), visible, &composedItems_[pageIndex]);
     painter.restore();
 }
 

@@ -11,6 +11,7 @@
 #include "app/document/ItemAnnotation.h"
 #include "app/editor/ItemRaster.h"
 #include "core/markup/ItemAppearanceBuilder.h"
+#include "core/markup/ItemGeometry.h"
 #include "core/save/SaveTestItems.h"
 
 namespace quillet {
@@ -133,6 +134,41 @@ TEST(ItemPainter, KeepsAnItemsRasterUntilTheZoomChanges) {
     EXPECT_EQ(ItemPainter::rasterizedCount(), before + 1);
     draw(QTransform(3, 0, 0, -3, 0, 300));
     EXPECT_EQ(ItemPainter::rasterizedCount(), before + 2);
+}
+
+// Composed (two maps over the page) the items look as drawn one by one, a
+// highlighter over a pen stroke over a coloured page included, and moving one
+// item recomposes only around it.
+TEST(ItemPainter, ComposedItemsLookAsDrawnOneByOne) {
+    std::vector<ItemAnnotation> items;
+    items.emplace_back(testing::inkItem(1, {{10, 50}, {90, 60}}, RGBA(0.1, 0.2, 0.9, 1), InkKind::pen, 4));
+    items.emplace_back(testing::inkItem(2, {{20, 55}, {80, 55}}, RGBA(1, 0.9, 0, 1), InkKind::highlighter, 12));
+    items.emplace_back(testing::textItem(3, {30, 30}, "Hi", RGBA(0, 0.5, 0, 1), 12));
+    auto draw = [&](ItemPainter::PageItemLayers* composed) {
+        QImage image = whiteImage();
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 0, 100, 200), QColor(200, 120, 60));
+        std::vector<const ItemAnnotation*> list;
+        for (const ItemAnnotation& item : items) list.push_back(&item);
+        ItemPainter::paintAnnotations(painter, list, kPageToImage, false, std::nullopt, composed);
+        return image;
+    };
+    auto largestDifference = [](const QImage& a, const QImage& b) {
+        int most = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                 std::abs(qBlue(p) - qBlue(q))});
+            }
+        return most;
+    };
+    ItemPainter::PageItemLayers composed;
+    EXPECT_LE(largestDifference(draw(&composed), draw(nullptr)), 2);
+    const int64_t before = composed.recomposedPixels();
+    items[2] = ItemAnnotation(ItemGeometry::translated(items[2].item(), 5, 0));
+    EXPECT_LE(largestDifference(draw(&composed), draw(nullptr)), 2);
+    EXPECT_LT(composed.recomposedPixels() - before, 60 * 40);
 }
 
 }  // namespace
