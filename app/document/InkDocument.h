@@ -239,7 +239,6 @@ private:
     void checkDiskIdentity();
     bool diskFileDiffers() const;
     std::optional<QString> reload(bool discardJournal);
-    void removePrivateCopies(const LoadedPDF& loaded, bool keepOpenedVersion);
     void emitStatus() { emit statusChanged(); }
 
     Services services_;
