@@ -58,6 +58,12 @@ class LruCache {
         slots_.erase(it);
     }
 
+    void clear() {
+        slots_.clear();
+        order_.clear();
+        total_ = 0;
+    }
+
     // A lower capacity takes effect at the next insert.
     void setCapacity(size_t capacity) { capacity_ = capacity; }
     size_t capacity() const { return capacity_; }

@@ -1,8 +1,10 @@
 #include "core/pdf/ObjectStreamCache.h"
 
+#include <map>
 #include <string>
 
 #include "core/pdf/PDFLexer.h"
+#include "core/pdf/PDFParseError.h"
 #include "core/pdf/PDFReaderError.h"
 
 namespace quillet {
@@ -31,7 +33,8 @@ ObjectStreamContents ObjectStreamContents::parse(int64_t stream, const PDFDictio
 
 std::optional<int64_t> ObjectStreamContents::position(int64_t num, int64_t index) const {
     const std::pair<int64_t, int64_t>* found = nullptr;
-    if (index >= 0 && index < static_cast<int64_t>(offsets.size()) && offsets[static_cast<size_t>(index)].first == num)
+    if (index >= 0 && index < static_cast<int64_t>(offsets.size()) &&
+        offsets[static_cast<size_t>(index)].first == num)
         found = &offsets[static_cast<size_t>(index)];
     for (size_t k = 0; !found && k < offsets.size(); ++k)
         if (offsets[k].first == num) found = &offsets[k];
@@ -41,31 +44,46 @@ std::optional<int64_t> ObjectStreamContents::position(int64_t num, int64_t index
     return pos;
 }
 
-const ObjectStreamContents* ObjectStreamCache::touch(int64_t stream) {
-    auto it = streams_.find(stream);
-    if (it == streams_.end()) return nullptr;
-    order_.splice(order_.end(), order_, it->second.place);
-    return &it->second.contents;
+std::optional<ObjectStreamContents> ObjectStreamContents::compacted() const {
+    ObjectStreamContents out;
+    out.compact = true;
+    out.offsets.reserve(offsets.size());
+    std::map<int64_t, int64_t> moved;  // old offset -> new offset, each object copied once
+    for (const auto& [num, offset] : offsets) {
+        auto [it, added] = moved.try_emplace(offset, static_cast<int64_t>(out.data.size()));
+        if (added) {
+            const int64_t start = first + offset;
+            if (start >= static_cast<int64_t>(data.size())) return std::nullopt;
+            PDFLexer lexer(data, start);
+            try {
+                lexer.parseValue(0);
+            } catch (const PDFParseError&) {
+                return std::nullopt;
+            }
+            out.data.append(data, static_cast<size_t>(start), static_cast<size_t>(lexer.pos - start));
+            out.data += ')';
+        }
+        out.offsets.emplace_back(num, it->second);
+    }
+    return out;
 }
 
-void ObjectStreamCache::evict(int64_t stream) {
-    auto it = streams_.find(stream);
-    if (it == streams_.end()) return;
-    bytes_ -= static_cast<int64_t>(it->second.contents.data.size());
-    order_.erase(it->second.place);
-    streams_.erase(it);
-}
+ObjectStreamCache::ObjectStreamCache(int64_t byteLimit)
+    : streams_(
+          static_cast<size_t>(byteLimit),
+          [](const ObjectStreamContents& contents) { return contents.data.size(); },
+          [this](const int64_t& stream, ObjectStreamContents&& contents) {
+              // A compacted header fits only the compacted data.
+              if (contents.compact) return;
+              contents.data = Bytes();
+              headers_.insert(stream, std::move(contents));
+          }),
+      headers_(kHeaderByteLimit,
+               [](const ObjectStreamContents& contents) { return 16 * contents.offsets.size(); }) {}
 
 const ObjectStreamContents& ObjectStreamCache::insert(int64_t stream, ObjectStreamContents contents) {
-    evict(stream);
-    const auto length = static_cast<int64_t>(contents.data.size());
-    while (!order_.empty() && bytes_ + length > byteLimit_) evict(order_.front());
-    order_.push_back(stream);
-    Slot& slot = streams_[stream];
-    slot.contents = std::move(contents);
-    slot.place = std::prev(order_.end());
-    bytes_ += length;
-    return slot.contents;
+    headers_.erase(stream);
+    return streams_.insert(stream, std::move(contents));
 }
 
 }  // namespace quillet

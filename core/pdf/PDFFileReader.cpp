@@ -465,11 +465,24 @@ const ObjectStreamContents& PDFFileReader::objectStream(int64_t num, int64_t str
     if (!body) throw PDFReaderError::badObject(missing);
     // A stream decoded again after it was pushed out means that the pages
     // alternate between more streams than the cache holds: it grows once
-    // rather than decode them over and over.
-    if (!decodedObjectStreams_.insert(stream).second)
-        objectStreams_.raiseByteLimit(ObjectStreamCache::kMaxByteLimit);
+    // rather than decode them over and over, and such a stream, like any
+    // large one, keeps only its objects' own bytes, so that streams padded
+    // with megabytes of blanks all fit and each is inflated once.
+    const bool again = !decodedObjectStreams_.insert(stream).second;
+    if (again) objectStreams_.raiseByteLimit(ObjectStreamCache::kMaxByteLimit);
     Bytes decoded = decodeStructure(*body);
-    return objectStreams_.insert(stream, ObjectStreamContents::parse(stream, body->dict, std::move(decoded)));
+    ObjectStreamContents contents;
+    const ObjectStreamContents* header = objectStreams_.evictedHeader(stream);
+    if (header && header->first <= static_cast<int64_t>(decoded.size())) {
+        contents = *header;
+        contents.data = std::move(decoded);
+    } else {
+        contents = ObjectStreamContents::parse(stream, body->dict, std::move(decoded));
+    }
+    if (again || static_cast<int64_t>(contents.data.size()) > objectStreams_.byteLimit() / 4) {
+        if (std::optional<ObjectStreamContents> compact = contents.compacted()) contents = std::move(*compact);
+    }
+    return objectStreams_.insert(stream, std::move(contents));
 }
 
 }  // namespace quillet

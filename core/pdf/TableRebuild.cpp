@@ -75,7 +75,7 @@ XRefScan::Result PDFFileReader::storeScannedObjects(bool dropCachedStreams) {
     entries_ = XRefTable();
     offsetOrigin_ = 0;
     if (dropCachedStreams) {
-        objectStreams_ = ObjectStreamCache();
+        objectStreams_.clear();
         decodedObjectStreams_.clear();
     }
     XRefScan::Result scan = XRefScan::scan(file_->bytes());
