@@ -16,10 +16,6 @@
 namespace quillet::cli {
 namespace {
 
-// The largest line width and font size a payload keeps as given.
-constexpr double kMaxLineWidth = 1000;
-constexpr double kMaxFontSize = 1000;
-
 enum class Kind { item, text, note, ink, arrow };
 constexpr std::array<std::string_view, 5> kKindOptions = {"item", "text", "note", "ink", "arrow"};
 
@@ -173,7 +169,7 @@ TextSpec textSpec(const Arguments& arguments, std::string text, const ToolStyle&
     TextSpec spec;
     spec.text = std::move(text);
     std::optional<std::string> size = arguments.value("size");
-    spec.fontSize = size ? parseBounded(*size, "size", kMaxFontSize) : style.fontSize;
+    spec.fontSize = size ? parseBounded(*size, "size", ItemCodec::kMaxFontSize) : style.fontSize;
     spec.boxed = arguments.flag("boxed");
     return spec;
 }
@@ -239,7 +235,7 @@ AnnotationItem buildItem(const Arguments& arguments, const PageBox& page, std::c
     ToolStyle style = *ToolStyle::builtInDefault(toolFor(kind, arguments.flag("highlighter")));
     if (std::optional<std::string> color = arguments.value("color")) style.color = parseColor(*color);
     if (std::optional<std::string> width = arguments.value("width")) {
-        style.lineWidth = parseBounded(*width, "width", kMaxLineWidth);
+        style.lineWidth = parseBounded(*width, "width", ItemCodec::kMaxLineWidth);
     }
     return AnnotationItem(UUID::random(), shapeFor(kind, arguments, page, style), style.color, style.lineWidth,
                           page.rotation, now);

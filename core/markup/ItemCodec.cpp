@@ -21,8 +21,6 @@ using nlohmann::json;
 namespace {
 
 constexpr int kCompressionLevel = 9;
-constexpr double kMaxLineWidth = 1000;
-constexpr double kMaxFontSize = 1000;
 constexpr double kDefaultFontSize = 12;
 constexpr double kMaxFixedWidth = 100'000;
 constexpr double kDefaultFixedWidth = 100;

@@ -19,6 +19,9 @@ inline constexpr int64_t kFormatVersion = 1;
 // The largest magnitude of any coordinate that is written or accepted.
 inline constexpr double maxCoordinate = 1e7;
 inline constexpr size_t kMaxStrokes = 100'000;
+// Line widths and font sizes, in points, that are written or accepted.
+inline constexpr double kMaxLineWidth = 1000;
+inline constexpr double kMaxFontSize = 1000;
 // Points of one ink item, over all its strokes. Beyond about 400,000 the
 // appearance grows past what common viewers agree to draw; an item with more
 // is not valid.
