@@ -23,6 +23,7 @@
 #include "app/editor/EditorController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ToolSettings.h"
+#include "bench/BenchPDF.h"
 
 using namespace quillet;
 using Clock = std::chrono::steady_clock;
@@ -50,22 +51,7 @@ void writeHeavyPage(const std::string& path)
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
     };
-    std::string file = "%PDF-1.7\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(file.size());
-        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = file.size();
-    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        file += line;
-    }
-    file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-            std::to_string(xref) + "\n%%EOF\n";
-    std::ofstream(path, std::ios::binary) << file;
+    quillet::bench::writeObjectsPDF(path, objects);
 }
 
 double ms(Clock::duration d)

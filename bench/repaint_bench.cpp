@@ -26,6 +26,7 @@
 #include "app/document/SaveEngine.h"
 #include "app/editor/ItemPainter.h"
 #include "app/platform/PopplerPDFDocument.h"
+#include "bench/BenchPDF.h"
 #include "core/markup/ItemGeometry.h"
 
 using namespace quillet;
@@ -49,22 +50,7 @@ void writeBlankPage(const std::string& path)
         "<< /Type /Pages /Count 1 /Kids [3 0 R] >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
     };
-    std::string file = "%PDF-1.7\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(file.size());
-        file += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = file.size();
-    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        file += line;
-    }
-    file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-            std::to_string(xref) + "\n%%EOF\n";
-    std::ofstream(path, std::ios::binary) << file;
+    quillet::bench::writeObjectsPDF(path, objects);
 }
 
 // A page's worth of mixed markup: mostly short pen strokes, with
