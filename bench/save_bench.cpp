@@ -1,10 +1,15 @@
 // One save in place of one new item, as the application makes it: the save
 // engine writes the update into a hidden file beside TARGET, verifies it with
-// qpdf, flushes it and renames it over TARGET.
-//   save_bench SOURCE TARGET PAGES         save (SOURCE: the working copy)
-//   save_bench --verify TARGET PAGES      only the verification of TARGET
+// qpdf, flushes it and renames it over TARGET. Like the application, it
+// gives the replaced version's space back only after the save is done; with
+// TIMES it appends "SAVED_S RELEASE_S" to that file: the time from the start
+// of main to the save's outcome, and the time the release took after it.
+//   save_bench SOURCE TARGET PAGES [TIMES]  save (SOURCE: the working copy)
+//   save_bench --verify TARGET PAGES        only the verification of TARGET
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "app/document/SaveEngine.h"
@@ -34,8 +39,9 @@ SaveJob jobFor(const std::string& source, const std::string& target, int pages)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: save_bench SOURCE TARGET PAGES | save_bench --verify TARGET PAGES\n");
+    const auto start = std::chrono::steady_clock::now();
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: save_bench SOURCE TARGET PAGES [TIMES] | save_bench --verify TARGET PAGES\n");
         return 2;
     }
     const std::string first = argv[1], target = argv[2];
@@ -44,7 +50,17 @@ int main(int argc, char** argv)
         if (first == "--verify") {
             SaveEngine::verify(target, jobFor(target, target, pages));
         } else {
-            SaveEngine().saveInPlace(jobFor(first, target, pages), target);
+            SaveOutcome outcome = SaveEngine().saveInPlace(jobFor(first, target, pages), target);
+            const auto saved = std::chrono::steady_clock::now();
+            outcome.replacedVersion.reset();
+            const auto released = std::chrono::steady_clock::now();
+            if (argc == 5) {
+                FILE* times = std::fopen(argv[4], "a");
+                if (!times) throw std::runtime_error(std::string("cannot open ") + argv[4]);
+                std::fprintf(times, "%.6f %.6f\n", std::chrono::duration<double>(saved - start).count(),
+                             std::chrono::duration<double>(released - saved).count());
+                std::fclose(times);
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "save_bench: %s\n", error.what());

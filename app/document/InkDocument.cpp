@@ -381,8 +381,10 @@ void InkDocument::beginWrite(PendingSave request)
     auto write = [state = write_, job, expected, request, undoIndex, self, store, writeFile = services_.writeFile,
                   places = services_.places, toMainThread = services_.toMainThread]() mutable {
         std::optional<QString> error;
+        std::shared_ptr<const HeldFile> replacedVersion;
         try {
-            const SaveOutcome outcome = writeFile(job, request.target, expected);
+            SaveOutcome outcome = writeFile(job, request.target, expected);
+            replacedVersion = std::move(outcome.replacedVersion);
             // A rewritten file is the pristine source of the next saves.
             std::optional<SaveSource> newSource;
             if (outcome.method == SaveOutcome::Method::rewrite) {
@@ -439,6 +441,9 @@ void InkDocument::beginWrite(PendingSave request)
                 }
             }
         });
+        // The old version's space is given back here, on the save thread,
+        // after the user has been told the save is done.
+        replacedVersion.reset();
     };
     services_.runWrite(std::move(write));
 }

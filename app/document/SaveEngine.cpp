@@ -249,7 +249,7 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     verify(destination, job);
     SelfTestHook::reach("rewrite.verified");
     marker.remove();
-    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt, std::move(warnings)};
+    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt, std::move(warnings), nullptr};
 }
 
 SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& source, bool ownSource,
@@ -392,6 +392,7 @@ SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& targe
         replacement.commit(expected, [](std::string_view step) { SelfTestHook::reach("commit." + std::string(step)); });
         SelfTestHook::reach("commit.done");
         outcome.targetIdentity = FileIdentity::ofPath(resolved);
+        outcome.replacedVersion = replacement.replacedVersion();
         return outcome;
     } catch (const FileAccessError& error) {
         logLine("save in place failed: " + error.text());

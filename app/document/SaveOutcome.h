@@ -1,12 +1,14 @@
 // What one successful save did.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/pdf/PDFValue.h"
 #include "core/save/FileIdentity.h"
+#include "core/save/HeldFile.h"
 
 namespace quillet {
 
@@ -25,6 +27,10 @@ struct SaveOutcome {
     // After a rewrite: what qpdf repaired in the source while reading and
     // writing it (each also logged).
     std::vector<std::string> warnings;
+    // After a save in place: the user's file as it was before, still open so
+    // that giving its space back does not delay the save. Drop it once the
+    // save has been reported; never keep it with the outcome.
+    std::shared_ptr<const HeldFile> replacedVersion;
 };
 
 }  // namespace quillet

@@ -81,7 +81,12 @@ void ReplacementFile::commit(const std::optional<FileIdentity>& expected,
 
     if (expected && FileIdentity::ofPath(target_) != expected) throw FileAccessError::changed(target_);
     step("checked");
-    if (::rename(path_.c_str(), target_.c_str()) != 0) throw FileAccessError::replace(target_, errno);
+    replaced_ = HeldFile::open(target_);
+    if (::rename(path_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        replaced_.reset();
+        throw FileAccessError::replace(target_, error);
+    }
     committed_ = true;
     step("renamed");
 

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/save/FileIdentity.h"
+#include "core/save/HeldFile.h"
 
 namespace quillet {
 
@@ -46,11 +48,18 @@ class ReplacementFile {
     void commit(const std::optional<FileIdentity>& expected,
                 const std::function<void(std::string_view step)>& reached = {});
 
+    // After commit(): the version it replaced, still open, so that its space
+    // is given back when the last holder drops it (this object is one)
+    // rather than inside the rename. Null for a new target or one that could
+    // not be opened for reading.
+    std::shared_ptr<const HeldFile> replacedVersion() const { return replaced_; }
+
   private:
     std::string target_;
     std::string path_;
     mode_t mode_ = 0644;
     bool committed_ = false;
+    std::shared_ptr<const HeldFile> replaced_;
 };
 
 }  // namespace quillet

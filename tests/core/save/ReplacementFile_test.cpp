@@ -53,7 +53,10 @@ TEST_F(ReplacementFileTest, TargetChangesOnlyOnCommitAndKeepsItsModeAndLinks) {
                         .starts_with(".doc.pdf.quillet-" + std::to_string(::getpid()) + "-"));
         writeFile(replacement.path(), "new");
         EXPECT_EQ(readFile(doc), "old");
-        replacement.commit(FileIdentity::ofPath(doc.string()));
+        const std::optional<FileIdentity> old = FileIdentity::ofPath(doc.string());
+        replacement.commit(old);
+        ASSERT_TRUE(replacement.replacedVersion()) << "the old version's space is given back later";
+        EXPECT_EQ(replacement.replacedVersion()->identity(), old);
     }
     EXPECT_EQ(readFile(doc), "new");
     EXPECT_EQ(fs::status(doc).permissions(), fs::perms(0640));
@@ -69,6 +72,7 @@ TEST_F(ReplacementFileTest, UncommittedVersionIsRemovedAndNewTargetGetsTheUsualM
     ReplacementFile replacement(doc.string());
     EXPECT_EQ(fs::status(replacement.path()).permissions(), fs::perms(0600)) << "private while written";
     replacement.commit(std::nullopt);
+    EXPECT_FALSE(replacement.replacedVersion());
     ::umask(mask);
     EXPECT_EQ(fs::status(doc).permissions(), fs::perms(0644));
 }
