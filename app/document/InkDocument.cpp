@@ -60,6 +60,7 @@ DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
     hooks.flush = [journal] { journal->flush(); };
     hooks.discard = [journal](const std::optional<QString>& path) { journal->discard(path); };
     hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
+    hooks.setAside = [journal](const QString& path, const PageItems& pages) { journal->setAside(path, pages); };
     return hooks;
 }
 
@@ -357,7 +358,7 @@ void InkDocument::startSave(PendingSave request)
                 self->startSave(std::move(request));
                 return;
             }
-            const std::optional<QString> error = self->reload(false);
+            const std::optional<QString> error = self->reload(DroppedMarkup::setAside);
             if (request.done) {
                 request.done(error);
             }
@@ -548,7 +549,7 @@ void InkDocument::checkDiskIdentity()
         return;
     }
     if (!isEdited()) {
-        if (!reload(true)) {
+        if (!reload(DroppedMarkup::discard)) {
             showNotice(reloadedNotice.text());
         }
         return;
@@ -557,7 +558,7 @@ void InkDocument::checkDiskIdentity()
     emitStatus();
 }
 
-std::optional<QString> InkDocument::reload(bool discardJournal)
+std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
 {
     emit cancelInteractionRequested();
     LoadedPDF fresh;
@@ -569,6 +570,15 @@ std::optional<QString> InkDocument::reload(bool discardJournal)
     if (password_ && fresh.pdf->isLocked()) {
         fresh.pdf->unlock(*password_);
     }
+    // Before install() notes the new version: the set-aside markup keeps the
+    // versions it was made on, the reloaded file starts a journal of its own.
+    if (dropped == DroppedMarkup::setAside && journal_.setAside && store_) {
+        const StoreSnapshot unsaved = store_->snapshot();
+        if (!unsaved.pages.empty()) {
+            journal_.setAside(filePath_, unsaved.pages);
+            logLine("reloaded " + filePath_.toStdString() + " from disk; its unsaved markup is kept aside");
+        }
+    }
     // The undo steps name the old store's items; they go first.
     undoStack_.clear();
     const std::shared_ptr<AnnotationStore> previousStore = store_;  // alive until the views have moved
@@ -577,7 +587,7 @@ std::optional<QString> InkDocument::reload(bool discardJournal)
     if (previous.ownsWorkingCopy && previous.workingCopy != openedVersion_) {
         WorkingCopies::remove(previous.workingCopy, services_.places);
     }
-    if (discardJournal && journal_.discard) {
+    if (dropped == DroppedMarkup::discard && journal_.discard) {
         journal_.discard(filePath_);
     }
     ++autosaveTicket_;
@@ -592,7 +602,7 @@ std::optional<QString> InkDocument::reload(bool discardJournal)
 
 std::optional<QString> InkDocument::revertToSaved()
 {
-    return reload(true);
+    return reload(DroppedMarkup::discard);
 }
 
 bool InkDocument::canRevertToOpened() const
@@ -610,7 +620,7 @@ std::optional<QString> InkDocument::revertToOpened()
     } catch (const SaveEngineError& error) {
         return failureText(error);
     }
-    return reload(true);
+    return reload(DroppedMarkup::discard);
 }
 
 void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)

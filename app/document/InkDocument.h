@@ -59,6 +59,10 @@ struct DocumentJournal {
     std::function<void(const std::optional<QString>& path)> discard;
     // The pages saved for exactly this version of the file.
     std::function<std::optional<PageItems>(const QString& path)> pendingRecovery;
+    // The document reloads its file, which another program replaced, and
+    // drops these unsaved pages: they are kept for the version they were
+    // made on, apart from what the reloaded file records.
+    std::function<void(const QString& path, const PageItems& pages)> setAside;
 };
 
 class RecoveryJournal;
@@ -238,7 +242,9 @@ private:
     void fileChangedOnDisk();
     void checkDiskIdentity();
     bool diskFileDiffers() const;
-    std::optional<QString> reload(bool discardJournal);
+    // What a reload does with the unsaved markup it drops.
+    enum class DroppedMarkup { discard, setAside };
+    std::optional<QString> reload(DroppedMarkup dropped);
     void emitStatus() { emit statusChanged(); }
 
     Services services_;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <QFile>
 #include <nlohmann/json.hpp>
@@ -31,6 +32,10 @@ std::string nativePath(const QString& path) { return QFile::encodeName(path).toS
 
 std::string journalFile(const QString& folder, const QString& documentPath) {
     return nativePath(folder) + "/" + DocumentKey::of(nativePath(documentPath)) + ".json";
+}
+
+std::string setAsideFile(const QString& folder, const QString& documentPath) {
+    return nativePath(folder) + "/" + DocumentKey::of(nativePath(documentPath)) + ".set-aside.json";
 }
 
 class WriteError : public std::runtime_error {
@@ -99,6 +104,10 @@ struct RecoveryJournal::Scheduled {
     Pages pages;
     std::vector<Identity> identities;
     std::shared_ptr<std::atomic<int>> writes;
+    // Written as the set-aside markup; the journal file goes once it is on disk.
+    bool setAside = false;
+    // The set-aside markup the journal now holds goes once the journal is on disk.
+    bool dropSetAside = false;
 
     void run() const;
 };
@@ -123,8 +132,12 @@ void RecoveryJournal::Scheduled::run() const {
                                         {"written", now - kReferenceDateOffset}};
         if (!AppPaths::ensureFolder(folder)) throw std::runtime_error("cannot create " + nativePath(folder));
         ::chmod(nativePath(folder).c_str(), S_IRWXU);  // the journals are the user's alone
-        writeDurably(nativePath(folder), journalFile(folder, path), entry.dump());
+        writeDurably(nativePath(folder), setAside ? setAsideFile(folder, path) : journalFile(folder, path),
+                     entry.dump());
         writes->fetch_add(1);
+        // Only now: until here the other file holds the markup.
+        if (setAside) ::unlink(journalFile(folder, path).c_str());
+        if (dropSetAside) ::unlink(setAsideFile(folder, path).c_str());
     } catch (const std::bad_alloc&) {
         throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& e) {
@@ -154,6 +167,10 @@ QString RecoveryJournal::journalPath(const QString& documentPath) const {
     return QFile::decodeName(QByteArray::fromStdString(journalFile(folder_, documentPath)));
 }
 
+QString RecoveryJournal::setAsidePath(const QString& documentPath) const {
+    return QFile::decodeName(QByteArray::fromStdString(setAsideFile(folder_, documentPath)));
+}
+
 void RecoveryJournal::noteIdentity(const QString& documentPath) {
     std::optional<Identity> identity = Identity::ofFile(documentPath);
     if (!identity || std::find(identities_.begin(), identities_.end(), *identity) != identities_.end()) return;
@@ -167,8 +184,26 @@ void RecoveryJournal::record(const QString& documentPath, Pages pages) {
     // journal (a document renamed twice within the delay).
     if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
     lastPath_ = documentPath;
-    schedule(std::make_shared<Scheduled>(
-        Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_}));
+    auto write = std::make_shared<Scheduled>(
+        Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_});
+    write->dropSetAside = offeredSetAside_ == documentPath;
+    schedule(std::move(write));
+}
+
+void RecoveryJournal::setAside(const QString& documentPath, Pages pages) {
+    std::optional<QString> previous = lastPath_;
+    if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
+    pendingWrite_.reset();
+    lastPath_ = documentPath;
+    auto write = std::make_shared<Scheduled>(
+        Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_});
+    write->setAside = true;
+    // No quiet delay: the markup is leaving the document now.
+    queue().async([write] { write->run(); });
+    // The versions belong to the set-aside markup from now on; the reloaded
+    // file notes its own.
+    identities_.clear();
+    offeredSetAside_.reset();
 }
 
 void RecoveryJournal::schedule(std::shared_ptr<Scheduled> write) {
@@ -190,13 +225,22 @@ void RecoveryJournal::discard(const std::optional<QString>& documentPath) {
     std::set<std::string> files;
     if (documentPath) files.insert(journalFile(folder_, *documentPath));
     if (lastPath_) files.insert(journalFile(folder_, *lastPath_));
+    // Offered back and now saved (or dropped on purpose) with the rest.
+    if (offeredSetAside_) files.insert(setAsideFile(folder_, *std::exchange(offeredSetAside_, std::nullopt)));
     queue().async([files] {
         for (const std::string& file : files) ::unlink(file.c_str());
     });
 }
 
-std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QString& documentPath) const {
-    std::ifstream in(journalFile(folder_, documentPath), std::ios::binary);
+std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QString& documentPath) {
+    if (std::optional<Pages> pages = readEntry(journalFile(folder_, documentPath), documentPath)) return pages;
+    std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath);
+    if (setAside) offeredSetAside_ = documentPath;
+    return setAside;
+}
+
+std::optional<RecoveryJournal::Pages> RecoveryJournal::readEntry(const std::string& file, const QString& documentPath) {
+    std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
     std::stringstream text;
     text << in.rdbuf();

@@ -5,6 +5,13 @@
 // folder. When the document is opened again and the journal belongs to exactly
 // that version of the file, its pages are offered back.
 //
+// When the user reloads a file another program replaced, the unsaved markup
+// is set aside: it moves to "<document key>.set-aside.json", with the file
+// versions it was made on, and this journal stops accepting those versions,
+// so the reloaded file's own markup and the dropped markup never mix. The
+// set-aside markup is offered back like a journal, when the file at the path
+// is one of its versions again (the other program's version was undone).
+//
 // The file holds the user's markup (also of password-protected documents): it
 // is created 0600, written to a temporary file beside it, made durable and
 // then renamed over the old one, so a power cut leaves the old or the new
@@ -66,6 +73,8 @@ public:
 
     // The journal file of a document path.
     QString journalPath(const QString& documentPath) const;
+    // Where the markup set aside by a reload of that path lives.
+    QString setAsidePath(const QString& documentPath) const;
 
     // Accepts the current version of the file as the journal's own (after
     // opening and after each save); the last 8 are kept.
@@ -81,10 +90,18 @@ public:
     // given and of the last recorded one.
     void discard(const std::optional<QString>& documentPath);
 
-    // The pages stored for the file at `documentPath`, when the journal is
-    // readable, belongs to that path and to the file's current version, and
-    // holds at least one decodable item; otherwise absent.
-    std::optional<Pages> pendingRecovery(const QString& documentPath) const;
+    // The document reloads its file from disk and drops `pages`: they are
+    // written aside with the versions noted so far (which this journal then
+    // forgets), and the document's journal file is deleted once they are on
+    // disk. A later set-aside of the same path replaces this one.
+    void setAside(const QString& documentPath, Pages pages);
+
+    // The pages stored for the file at `documentPath`, when the journal (or
+    // else the set-aside markup) is readable, belongs to that path and to the
+    // file's current version, and holds at least one decodable item;
+    // otherwise absent. Set-aside markup offered here is deleted by the next
+    // write of the journal, which then holds it.
+    std::optional<Pages> pendingRecovery(const QString& documentPath);
 
     // Journal files written by this object, for tests and diagnostics.
     int writeCount() const { return writes_->load(); }
@@ -95,10 +112,13 @@ public:
 private:
     struct Scheduled;
     void schedule(std::shared_ptr<Scheduled> write);
+    static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath);
 
     QString folder_;
     std::vector<Identity> identities_;
     std::optional<QString> lastPath_;
+    // The path whose set-aside markup was offered back and goes once the journal holds it.
+    std::optional<QString> offeredSetAside_;
     DelayedWork pendingWork_;
     std::shared_ptr<Scheduled> pendingWrite_;
     std::shared_ptr<std::atomic<int>> writes_ = std::make_shared<std::atomic<int>>(0);

@@ -20,9 +20,9 @@ constexpr LocalizedString replacedPrefix{"“", "Файл «"};
 constexpr LocalizedString replacedSuffix{"” was changed by another program", "» изменён другой программой"};
 constexpr LocalizedString replacedInformative{
     "Keep your edits by saving over the other version, or reload the file from disk (your unsaved markup "
-    "stays in the recovery journal).",
+    "stays in the recovery journal and comes back if the file is put back as it was).",
     "Сохраните свои правки поверх другой версии или откройте файл с диска заново (несохранённые пометки "
-    "останутся в журнале восстановления)."};
+    "останутся в журнале восстановления и вернутся, если файлу вернут прежнюю версию)."};
 constexpr LocalizedString keepEdits{"Keep My Edits", "Оставить мои правки"};
 constexpr LocalizedString reload{"Reload from Disk", "Открыть с диска"};
 

@@ -321,6 +321,45 @@ TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
     EXPECT_FALSE(document->fileReplacedOnDisk());
 }
 
+TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn)
+{
+    diskJournals = true;
+    const std::string original = testing::readFile(file);
+    const auto originalTime = std::filesystem::last_write_time(file);
+    auto document = open();
+    draw(*document, 1);  // unsaved: it never reaches the file
+    replaceFile(file, 5);
+    keepEditsOverReplacedFile = false;
+    document->save();
+    ASSERT_EQ(reloads, 1);
+    draw(*document, 2, 4);  // the reloaded version's own markup
+    const auto recorded = [&](int writes) {
+        return testing::pumpUntil([&] { return lastDiskJournal->writeCount() >= writes; }) &&
+               lastDiskJournal->waitForQueue(10s);
+    };
+    ASSERT_TRUE(recorded(2));
+    document->close();
+    document.reset();
+
+    // The other program's version gets back its own markup only.
+    const PageItems ownMarkup{{4, {inkItem(2, {{100, 100}, {150, 120}})}}};
+    EXPECT_EQ(RecoveryJournal(qpath(dir.file("journal"))).pendingRecovery(qpath(file)), ownMarkup);
+
+    // The replaced version comes back, and with it the markup dropped by the reload;
+    // once the journal holds it, the set-aside copy goes.
+    testing::writeFile(file, original);
+    std::filesystem::last_write_time(file, originalTime);
+    auto restored = open();
+    restored->checkRecovery();
+    ASSERT_EQ(restored->store()->itemsOnPage(0).size(), 1u);
+    EXPECT_EQ(restored->store()->itemsOnPage(0)[0].id, inkItem(1, {}).id);
+    EXPECT_EQ(restored->notice(), "Unsaved changes were restored");
+    const QString setAside = lastDiskJournal->setAsidePath(restored->filePath());
+    ASSERT_TRUE(QFileInfo::exists(setAside));
+    ASSERT_TRUE(recorded(1));
+    EXPECT_FALSE(QFileInfo::exists(setAside));
+}
+
 TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal)
 {
     realSaves = true;
