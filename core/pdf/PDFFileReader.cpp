@@ -368,6 +368,7 @@ std::optional<PDFObject> PDFFileReader::loadAt(int64_t offset, std::optional<int
     // findObjectStart has just matched this header.
     XRefSection::ObjectHeader header = *XRefSection::readObjectHeader(bytes, start);
     PDFLexer lexer(bytes, header.end);
+    lexer.warnings = &warnings_;
     PDFValue value = lexer.parseValue(0);
 
     // The encryption dictionary is stored in the clear.
@@ -450,6 +451,7 @@ std::optional<PDFObject> PDFFileReader::loadFromObjectStream(int64_t num, int64_
     std::optional<int64_t> position = contents.position(num, index);
     if (!position) return std::nullopt;
     PDFLexer lexer(contents.data, *position);
+    lexer.warnings = &warnings_;
     return PDFObject(lexer.parseValue(0));
 }
 

@@ -62,6 +62,39 @@ std::optional<int64_t> parseDecimal(std::string_view text) {
     return -static_cast<int64_t>(magnitude);
 }
 
+// A malformed number read the way other readers take it, with its text:
+// signs before the first one count as typing slips ("--5" is -5, the last
+// sign wins), a '-' among the digits is ignored ("6-12" is 612), and the
+// number ends at a second '.' or at the first byte that belongs to no number
+// ("612.0.0" is 612.0, "612abc" is 612); the rest of the token is dropped.
+// Absent without a digit.
+std::optional<std::pair<PDFValue, std::string>> repairedNumber(std::string_view run) {
+    size_t i = 0;
+    std::string text;
+    while (i < run.size() && (run[i] == '+' || run[i] == '-')) text = run[i++] == '-' ? "-" : "";
+    bool dot = false, digit = false;
+    for (; i < run.size(); ++i) {
+        const char c = run[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+            text += c;
+        } else if (c == '.' && !dot) {
+            dot = true;
+            text += c;
+        } else if (c != '-') {
+            break;
+        }
+    }
+    if (!digit) return std::nullopt;
+    if (!dot) {
+        if (std::optional<int64_t> value = parseDecimal(text)) return {{PDFValue::integer(*value), std::to_string(*value)}};
+    }
+    std::optional<double> value = parseRealText(text);
+    if (!value) return std::nullopt;
+    std::string shown = formatReal(*value);
+    return {{PDFValue::real(shown), shown}};
+}
+
 }  // namespace
 
 int PDFLexer::peek(int64_t ahead) const {
@@ -319,14 +352,14 @@ PDFValue PDFLexer::readNumber() {
     if (std::optional<int64_t> first = parseDecimal(run)) return readIntOrRef(*first);
     std::string token = toUTF8Text(run);
     if (parseRealText(token)) return PDFValue::real(std::move(token));
-    // Repair doubled signs such as "--5", which some writers produce.
-    std::string_view text = token;
-    while (text.starts_with("--") || text.starts_with("+-") || text.starts_with("-+")) text.remove_prefix(1);
-    if (std::optional<double> repaired = parseRealText(text)) return PDFValue::real(formatReal(*repaired));
-    // Reading it as 0 would hand callers a value the file never held.
     constexpr size_t kShown = 32;
-    throw PDFParseError::unexpected("number '" + token.substr(0, kShown) + (token.size() > kShown ? "...'" : "'"),
-                                    start);
+    const std::string shown = "number '" + token.substr(0, kShown) + (token.size() > kShown ? "...'" : "'");
+    if (auto repaired = repairedNumber(token)) {
+        if (warnings) warnings->add(shown + " at " + std::to_string(start) + " read as " + repaired->second);
+        return std::move(repaired->first);
+    }
+    // Reading it as 0 would hand callers a value the file never held.
+    throw PDFParseError::unexpected(shown, start);
 }
 
 // After a non-negative integer, "G R" with G a non-negative integer and R a

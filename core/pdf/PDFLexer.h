@@ -11,6 +11,7 @@
 
 #include "core/pdf/PDFParseError.h"
 #include "core/pdf/PDFValue.h"
+#include "core/pdf/ReaderWarnings.h"
 
 namespace quillet {
 
@@ -24,6 +25,8 @@ struct PDFLexer {
     // Offset into `bytes`, set freely by callers. A negative or too large
     // position reads as end of data.
     int64_t pos = 0;
+    // Where repairs of malformed values are noted, when given.
+    ReaderWarnings* warnings = nullptr;
 
     PDFLexer() = default;
     explicit PDFLexer(std::string_view bytes, int64_t pos = 0) : bytes(bytes), pos(pos) {}

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "core/pdf/PDFWriter.h"
 
@@ -26,11 +27,11 @@ TEST(PDFLexerErrors, NameTheOffendingByteOrTokenAndWhereItStarts) {
     EXPECT_EQ(parseFailure("[1 }]").text(), "unexpected byte 125 at 3");
     EXPECT_EQ(parseFailure("\n foo bar").text(), "unexpected keyword 'foo' at 2");
     EXPECT_EQ(parseFailure("[truex]").text(), "unexpected keyword 'truex' at 1");
-    // A number that does not parse is no silent 0.
-    EXPECT_EQ(parseFailure("[1 1.2.3]").text(), "unexpected number '1.2.3' at 3");
+    // A number without a digit is no silent 0.
+    EXPECT_EQ(parseFailure("[1 -.x]").text(), "unexpected number '-.x' at 3");
     EXPECT_EQ(parseFailure("-").text(), "unexpected number '-' at 0");
-    EXPECT_EQ(parseFailure("+" + std::string(40, '5') + "x").text(),
-              "unexpected number '+" + std::string(31, '5') + "...' at 0");
+    EXPECT_EQ(parseFailure("+-" + std::string(40, '.')).text(),
+              "unexpected number '+-" + std::string(30, '.') + "...' at 0");
     // Tokens are reported as text, so stray bytes show as U+FFFD.
     EXPECT_EQ(parseFailure("f\xff").text(), "unexpected keyword 'f\xEF\xBF\xBD' at 0");
 }
@@ -61,6 +62,35 @@ TEST(PDFLexerReferences, AReferenceIsTwoNonNegativeIntegersAndAWholeRToken) {
         EXPECT_EQ(out, written) << text;
         EXPECT_EQ(lexer.pos, end) << text;
     }
+}
+
+TEST(PDFLexerNumbers, MalformedNumbersAreReadAsOtherReadersTakeThemWithAWarning) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"[--5]", "[-5]", "number '--5' at 1 read as -5"},
+        {"[+-5]", "[-5]", "number '+-5' at 1 read as -5"},
+        {"[-+5.5]", "[5.5]", "number '-+5.5' at 1 read as 5.5"},
+        {"[6-12]", "[612]", "number '6-12' at 1 read as 612"},
+        {"[612.0.0 1]", "[612 1]", "number '612.0.0' at 1 read as 612"},
+        {"[612abc 1]", "[612 1]", "number '612abc' at 1 read as 612"},
+        {"[-.5.5]", "[-0.5]", "number '-.5.5' at 1 read as -0.5"},
+        {"[99999999999999999999x]", "[100000000000000000000]",
+         "number '99999999999999999999x' at 1 read as 100000000000000000000"},
+    };
+    for (const auto& [text, written, warning] : cases) {
+        PDFLexer lexer(text);
+        ReaderWarnings warnings;
+        lexer.warnings = &warnings;
+        Bytes out;
+        PDFWriter::write(lexer.parseValue(), out);
+        EXPECT_EQ(out, written) << text;
+        EXPECT_EQ(warnings.list(), std::vector<std::string>{warning}) << text;
+    }
+    // Well-formed numbers are no repair.
+    PDFLexer lexer("[1 -2 +3.5 .5 -.5 5.]");
+    ReaderWarnings warnings;
+    lexer.warnings = &warnings;
+    lexer.parseValue();
+    EXPECT_TRUE(warnings.empty());
 }
 
 TEST(PDFLexerPosition, ParsingAtAnOffsetReportsOffsetsInTheWholeView) {
