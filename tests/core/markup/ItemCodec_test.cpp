@@ -106,6 +106,7 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
     for (const auto& [what, payload] : cases) EXPECT_FALSE(ItemCodec::decode(payload)) << what;
     EXPECT_TRUE(ItemCodec::decode(exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints, 1))}))))
         << "exactly the most points";
+    EXPECT_TRUE(ItemCodec::decode(exampleWith("st", strokes(ItemCodec::kMaxStrokes)))) << "exactly the most strokes";
 }
 
 // An item the format cannot carry is refused by name, never written as a
