@@ -148,6 +148,19 @@ def damaged_chain():
     return pdf.data
 
 
+def direct_kids():
+    """Pages held as direct dictionaries in /Kids, one inside a direct node,
+    under a /Count below the pages: the reader numbers them past the table
+    and the writer makes them objects of their own."""
+    page = b"<< /Type /Page /MediaBox [0 0 612 792] >>"
+    pdf = Pdf()
+    pdf.obj(1, b"<< /Type /Catalog /Pages 2 0 R >>")
+    pdf.obj(2, b"<< /Type /Pages /Kids [%s << /Type /Pages /Kids [%s] >> 3 0 R %s] /Count 3 >>" % (page, page, page))
+    pdf.obj(3, b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
+    pdf.startxref(pdf.table(b"<< /Size 4 /Root 1 0 R >>"))
+    return pdf.data
+
+
 def object_streams_without_xref():
     """Objects only in object streams (one of them broken) and no
     cross-reference data at all: the scan reads the streams."""
@@ -165,6 +178,7 @@ def object_streams_without_xref():
 SEEDS = {
     "damaged-chain.pdf": (damaged_chain, ["reader_fuzz"]),
     "object-streams-without-xref.pdf": (object_streams_without_xref, ["reader_fuzz"]),
+    "direct-kids.pdf": (direct_kids, ["reader_fuzz", "writer_fuzz"]),
     "metadata-everywhere.pdf": (metadata_everywhere, ["reader_fuzz", "writer_fuzz"]),
     "freed-by-update.pdf": (freed_by_update, ["reader_fuzz", "writer_fuzz"]),
     "xrefstm-many-offsets.pdf": (xrefstm_many_offsets, ["reader_fuzz"]),

@@ -264,6 +264,10 @@ class PDFFileReader::NestingGuard {
 };
 
 std::optional<PDFObject> PDFFileReader::object(int64_t num) {
+    if (!directKids_.empty() && num >= directKids_.front().ref.num) {
+        const auto k = static_cast<size_t>(num - directKids_.front().ref.num);
+        if (k < directKids_.size()) return PDFObject(PDFValue::dict(directKids_[k].dict));
+    }
     if (num < 0 || num >= entries_.size()) return std::nullopt;
     NestingGuard guard(nesting_);
     XRefEntry entry = entries_.entry(num);

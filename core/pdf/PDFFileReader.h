@@ -5,8 +5,10 @@
 // cached. One reader is used by one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +33,18 @@ namespace quillet {
 // Why an encrypted file has no working security handler: mostly a
 // PDFSecurityError, but reading the /Encrypt dictionary can fail too.
 using SecuritySetupError = std::variant<PDFSecurityError, PDFReaderError, PDFParseError, FlateError>;
+
+// A page or page-tree node that its parent's /Kids array holds as a direct
+// dictionary instead of a reference. It stands in the page list under the
+// object number an update gives it when it makes the kid an object of its own.
+struct DirectKid {
+    PDFRef ref;
+    // The node whose /Kids holds it (an object of the file, or a direct kid too).
+    PDFRef parent;
+    size_t index = 0;
+    // The dictionary as read, its /Parent naming `parent`.
+    PDFDictionary dict;
+};
 
 class PDFFileReader {
   public:
@@ -102,8 +116,20 @@ class PDFFileReader {
     // Follows references (a stream stands for its dictionary); a missing
     // object reads as null. Never returns a reference.
     PDFValue resolve(const PDFValue& value);
-    // The page objects in document order.
+    // The page objects in document order. A page the tree holds as a direct
+    // dictionary is named by its DirectKid number. When the root's /Count is
+    // smaller than the pages found, only the first /Count pages are taken:
+    // other readers show no more.
     std::vector<PDFRef> pageRefs();
+    // The direct kids the page-tree walks have met, in the order met. Their
+    // numbers run from the size() of the first walk that met one on, and
+    // object() returns their dictionaries.
+    const std::vector<DirectKid>& directKids() const { return directKids_; }
+    // The first number an update may give a new object: past size() and the
+    // numbers of the direct kids.
+    int64_t nextFreeNumber() const {
+        return directKids_.empty() ? size_ : std::max(size_, directKids_.back().ref.num + 1);
+    }
     // The stream's data through its filters, references resolved here.
     Bytes decodeStream(const PDFDictionary& dict, std::string_view data);
 
@@ -128,6 +154,7 @@ class PDFFileReader {
 
     struct TrailerCandidate;
     struct PageTreeFrame;
+    PDFRef adoptDirectKid(const PDFRef& parent, size_t index, const PDFDictionary& dict);
 
     void openFile(const std::optional<std::string>& password);
     bool catalogReadable();
@@ -175,6 +202,9 @@ class PDFFileReader {
     std::optional<PDFRef> encryptRef_;
     ReaderWarnings warnings_;
     bool repaired_ = false;
+    std::vector<DirectKid> directKids_;
+    // Each direct kid by its parent's number and its place in the /Kids.
+    std::map<std::pair<int64_t, size_t>, size_t> directKidIndex_;
     // While the sections are read, a missing object is the sections' fault
     // and rebuilds nothing on its own.
     bool loadingSections_ = false;

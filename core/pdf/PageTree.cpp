@@ -1,9 +1,12 @@
 // The page-tree walk of PDFFileReader: the leaves of the tree under the
 // catalog's /Pages, in document order. Damaged trees are read the way other
-// readers read them, with a warning for each fault: a kid that is missing,
-// not a dictionary or a direct dictionary is skipped, a node that is its
-// own ancestor is skipped, a node reached twice counts twice (up to a bound), a node without
-// /Type is a page unless it has /Kids, and /Count is not trusted.
+// readers read them, with a warning for each fault: a kid that is missing or
+// not a dictionary is skipped, a direct dictionary is read as an object of
+// its own (see DirectKid), a node that is its own ancestor is skipped, a node
+// reached twice counts twice (up to a bound), a node without /Type is a page
+// unless it has /Kids. A root /Count smaller than the pages found cuts the
+// list, as viewers show no more; a larger one is not trusted, as there are no
+// pages to show.
 #include <algorithm>
 #include <string>
 #include <unordered_set>
@@ -104,18 +107,36 @@ std::vector<PDFRef> PDFFileReader::pageRefs() {
         const PDFValue& kid = frame.kids[frame.next++];
         const std::string where = "kid " + std::to_string(frame.next - 1) + " of " + nodeName(frame.ref);
         std::optional<PDFRef> kidRef = kid.refValue();
-        if (!kidRef) {
-            warnings_.add(where + (kid.dictValue() ? " is a direct dictionary" : " is not a reference") +
-                          ", skipped");
+        if (!kidRef && kid.dictValue()) {
+            kidRef = adoptDirectKid(frame.ref, frame.next - 1, *kid.dictValue());
+            warnings_.add(where + " is a direct dictionary, read as object " + std::to_string(kidRef->num));
+        } else if (!kidRef) {
+            warnings_.add(where + " is not a reference, skipped");
             continue;
         }
         // visit() may grow the stack: `frame` is not used after it.
         visit(*kidRef, where);
     }
-    if (count && *count != static_cast<int64_t>(result.size()))
+    if (count && *count != static_cast<int64_t>(result.size())) {
+        const bool cut = *count > 0 && *count < static_cast<int64_t>(result.size());
         warnings_.add("page tree /Count " + std::to_string(*count) + ", " + std::to_string(result.size()) +
-                      " pages found");
+                      " pages found" + (cut ? ", the first " + std::to_string(*count) + " taken" : ""));
+        if (cut) result.resize(static_cast<size_t>(*count));
+    }
     return result;
+}
+
+// The same kid met again (its node reached twice, or another walk) keeps its
+// number, so that the page list names one page by one number.
+PDFRef PDFFileReader::adoptDirectKid(const PDFRef& parent, size_t index, const PDFDictionary& dict) {
+    auto [at, added] = directKidIndex_.try_emplace({parent.num, index}, directKids_.size());
+    if (!added) return directKids_[at->second].ref;
+    const int64_t num = directKids_.empty() ? size_ : directKids_.back().ref.num + 1;
+    PDFDictionary adopted = dict;
+    // Inherited attributes are looked up through /Parent.
+    adopted.set("Parent", PDFValue::ref(parent.num, parent.gen));
+    directKids_.push_back({{num, 0}, parent, index, std::move(adopted)});
+    return directKids_.back().ref;
 }
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include "core/markup/AnnotationSerializer.h"
@@ -25,7 +26,7 @@ class UpdateBuilder {
           security_(reader.security()),
           expandNotes_(expandNotes),
           baseOffset_(static_cast<int64_t>(reader.file().size())),
-          nextFree_(std::max<int64_t>(reader.size(), 1)) {}
+          nextFree_(std::max<int64_t>(reader.nextFreeNumber(), 1)) {}
 
     void updatePage(int64_t index, const PDFRef& page, const std::vector<AnnotationItem>& items);
 
@@ -45,6 +46,7 @@ class UpdateBuilder {
     void writeValue(const PDFRef& ref, const PDFValue& value);
     void writeStream(const PDFRef& ref, const PDFStream& stream);
     void record(const PDFRef& ref);
+    void writeDirectKids();
     std::vector<XRefWriter::Entry> everyObject() const;
 
     PDFFileReader& reader_;
@@ -56,10 +58,12 @@ class UpdateBuilder {
     // source's last line was, then the update.
     Bytes buffer_ = "\n";
     std::vector<XRefWriter::Entry> entries_;
+    std::unordered_set<int64_t> written_;
     IncrementalWriteResult result_;
 };
 
 void UpdateBuilder::record(const PDFRef& ref) {
+    written_.insert(ref.num);
     entries_.push_back({ref.num, ref.gen, baseOffset_ + static_cast<int64_t>(buffer_.size())});
 }
 
@@ -173,8 +177,48 @@ std::vector<XRefWriter::Entry> UpdateBuilder::everyObject() const {
     return all;
 }
 
+// Pages the file holds as direct dictionaries in a /Kids array (and
+// direct nodes above them) become objects of their own under the numbers
+// the page list gave them, and their parents name them by reference: an
+// annotation's /P must name its page, and other readers find the page by
+// the same number as this one does. All of them at once, whichever pages
+// changed: the page list of this update then holds for its result.
+void UpdateBuilder::writeDirectKids() {
+    const std::vector<DirectKid>& kids = reader_.directKids();
+    if (kids.empty()) return;
+    // A table rebuilt after the walk may have found objects under the
+    // numbers the walk gave out.
+    if (reader_.size() > kids.front().ref.num)
+        throw IncrementalWriterError::unsupported("a direct page-tree kid, with objects numbered from " +
+                                                  std::to_string(kids.front().ref.num) +
+                                                  " found after the page tree was read");
+    std::map<int64_t, PDFRef> parents;
+    for (const DirectKid& kid : kids) parents.emplace(kid.parent.num, kid.parent);
+    for (const DirectKid& kid : kids)
+        if (!written_.count(kid.ref.num) && !parents.count(kid.ref.num))
+            writeValue(kid.ref, PDFValue::dict(kid.dict));
+    for (const auto& [num, parent] : parents) {
+        std::optional<PDFObject> object = reader_.object(num);
+        const PDFDictionary* node = object ? object->dictionary() : nullptr;
+        PDFValue kidsValue = node ? reader_.resolve(node->get("Kids").value_or(PDFValue())) : PDFValue();
+        const PDFArray* kidsArray = kidsValue.arrayValue();
+        if (!kidsArray || object->isStream() || written_.count(num) || parent.gen < 0 ||
+            parent.gen > kMaxGeneration)
+            throw IncrementalWriterError::unsupported("page-tree node " + std::to_string(num) +
+                                                      " with a direct kid");
+        PDFArray indirect = *kidsArray;
+        for (const DirectKid& kid : kids)
+            if (kid.parent.num == num && kid.index < indirect.size() && indirect[kid.index].dictValue())
+                indirect[kid.index] = PDFValue::ref(kid.ref);
+        PDFDictionary updated = *node;
+        updated.set("Kids", PDFValue::array(std::move(indirect)));
+        writeValue(parent, PDFValue::dict(std::move(updated)));
+    }
+}
+
 bool UpdateBuilder::finish() {
     if (entries_.empty()) return false;
+    writeDirectKids();
     // A file with more objects than readers take would be written and then
     // refused by every reader, this one included.
     if (nextFree_ >= XRefTable::kMaxObjects)
@@ -200,7 +244,10 @@ bool UpdateBuilder::finish() {
 
 std::vector<PDFRef> pageReferences(PDFFileReader& reader, int64_t expectedPageCount,
                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs) {
-    std::vector<PDFRef> refs = cachedPageRefs ? *cachedPageRefs : reader.pageRefs();
+    // A page list that names direct kids needs the walk that numbers them.
+    const bool walk = !cachedPageRefs || std::any_of(cachedPageRefs->begin(), cachedPageRefs->end(),
+                                                     [&](const PDFRef& ref) { return ref.num >= reader.size(); });
+    std::vector<PDFRef> refs = walk ? reader.pageRefs() : *cachedPageRefs;
     const auto found = static_cast<int64_t>(refs.size());
     if (found != expectedPageCount) throw IncrementalWriterError::pageCountMismatch(expectedPageCount, found);
     return refs;
@@ -222,9 +269,11 @@ IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem
                                     const AppendOptions& options) {
     if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
 
+    std::vector<PDFRef> refs;
+    if (!options.pages.empty()) refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
+    // After the walk: the numbers it gave direct kids are taken.
     UpdateBuilder update(reader, options.expandNotes);
     if (!options.pages.empty()) {
-        std::vector<PDFRef> refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
         for (const auto& [index, items] : options.pages) {
             if (index < 0 || index >= static_cast<int64_t>(refs.size()))
                 throw IncrementalWriterError::pageIndexOutOfRange(index);

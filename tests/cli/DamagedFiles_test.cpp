@@ -50,6 +50,11 @@ std::string pageObject(int parent) {
     return "<< /Type /Page /Parent " + std::to_string(parent) + " 0 R /MediaBox [0 0 200 200] >>";
 }
 
+// A page held directly in its parent's /Kids, drawing its blue square from object 20.
+const std::string kDirectPage = "<< /Type /Page /MediaBox [0 0 200 200] /Contents 20 0 R >>";
+const std::pair<int, std::string> kDirectPageContent{
+    20, "<< /Length 25 >>\nstream\n0 0 1 rg 10 10 50 50 re f\nendstream"};
+
 // Catalog 1, page tree 2, and per page i the page 3 + 2i with content 4 + 2i.
 Objects plainObjects(int pages) {
     std::string kids;
@@ -97,8 +102,8 @@ struct Damage {
     // The pages the file holds: expected when neither peer opens the file
     // (both need a trailer dictionary, which a cut file may have lost).
     int pages = 3;
-    // Whether the peers' count is the right one; they take a plausible
-    // /Count of the root at its word.
+    // Whether the peers' count is the right one: pdfinfo takes a plausible
+    // /Count of the root at its word, even when there are fewer pages.
     bool peersCount = true;
 };
 
@@ -181,7 +186,10 @@ std::vector<Damage> damages() {
         },
     });
 
-    // Page trees: /Count says what the peers then show, except where it lies.
+    // Page trees: the root's /Count says how many pages pdfinfo reports and
+    // pdftoppm draws. Fewer pages than that are all there is: pdftoppm draws
+    // the missing ones as copies of the last one found, there is nothing to
+    // mark up on them. More pages than /Count are not shown, so not taken.
     auto tree = [&](std::string name, std::string root, Objects extra, int pages, bool peersCount = true) {
         Objects objects{{1, "<< /Type /Catalog /Pages 2 0 R >>"}, {2, std::move(root)}};
         objects.insert(objects.end(), extra.begin(), extra.end());
@@ -190,11 +198,17 @@ std::vector<Damage> damages() {
     };
     tree("PageReachedTwice", "<< /Type /Pages /Kids [3 0 R 4 0 R 3 0 R] /Count 3 >>",
          {{3, pageObject(2)}, {4, pageObject(2)}}, 3);
-    tree("DirectKid", "<< /Type /Pages /Kids [3 0 R << /Type /Page >> 4 0 R] /Count 2 >>",
-         {{3, pageObject(2)}, {4, pageObject(2)}}, 2);
+    // The item goes onto the direct kid: the update makes it an object.
+    tree("DirectKid", "<< /Type /Pages /Kids [" + kDirectPage + " 3 0 R 4 0 R] /Count 3 >>",
+         {{3, pageObject(2)}, {4, pageObject(2)}, kDirectPageContent}, 3);
+    tree("DirectKidInADirectNode",
+         "<< /Type /Pages /Kids [<< /Type /Pages /Kids [" + kDirectPage + "] /Count 1 >> 3 0 R] /Count 2 >>",
+         {{3, pageObject(2)}, kDirectPageContent}, 2);
     tree("MissingKids", "<< /Type /Pages /Kids [3 0 R 9 0 R 4 0 R 5 0 R] /Count 2 >>",
          {{3, pageObject(2)}, {4, pageObject(2)}, {5, "42"}}, 2);
-    tree("CountLies", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 1 >>",
+    tree("CountBelowThePages", "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 1 >>",
+         {{3, pageObject(2)}, {4, pageObject(2)}, {5, pageObject(2)}}, 1);
+    tree("CountAboveThePages", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 5 >>",
          {{3, pageObject(2)}, {4, pageObject(2)}}, 2, false);
     tree("NoTypes", "<< /Kids [3 0 R 5 0 R] /Count 3 >>",
          {{3, "<< /Parent 2 0 R /MediaBox [0 0 200 200] >>"},
@@ -234,9 +248,16 @@ std::optional<int> peerPages(const fs::path& file) {
     return std::stoi(r.out);
 }
 
-// What qpdf says when it had to rebuild a file's cross-reference data.
-const std::regex kReconstruction("reconstruct|damaged|xref|cross-reference|expected \\d+ \\d+ obj",
+// What qpdf says when it had to rebuild a file's cross-reference data, or
+// to make a direct page-tree kid an object.
+const std::regex kReconstruction("reconstruct|damaged|xref|cross-reference|expected \\d+ \\d+ obj|is direct",
                                  std::regex::icase);
+
+// The number of items `quillet list` finds on the first page.
+size_t firstPageItems(const fs::path& file) {
+    nlohmann::json listing = testing::quilletJSON({"list", file.string()});
+    return listing.is_object() && listing["pages"].contains("0") ? listing["pages"]["0"].size() : 0;
+}
 
 class DamagedFiles : public ::testing::TestWithParam<Damage> {};
 
@@ -247,14 +268,18 @@ TEST_P(DamagedFiles, OpenWithThePeersPageCountAndTakeAnUpdateNoReaderMustRepair)
     const std::string damaged = GetParam().make(dir);
     const fs::path in = dir.file("in.pdf"), out = dir.file("out.pdf");
     testing::writeFile(in, damaged);
-    const int expected = GetParam().peersCount ? peerPages(in).value_or(GetParam().pages) : GetParam().pages;
+    const std::optional<int> peers = peerPages(in);
+    const int expected = GetParam().peersCount ? peers.value_or(GetParam().pages) : GetParam().pages;
 
     nlohmann::json info = testing::quilletJSON({"info", in.string()});
     ASSERT_TRUE(info.is_object());
     EXPECT_EQ(info["pages"], expected);
 
-    CommandResult added = runQuillet({"add", in.string(), out.string(), "--page", "1", "--ink",
-                                      "20,100 180,100", "--color", "1,0,0", "--width", "30"});
+    auto addInk = [](const fs::path& from, const fs::path& to) {
+        return runQuillet({"add", from.string(), to.string(), "--page", "1", "--ink", "20,100 180,100",
+                           "--color", "1,0,0", "--width", "30"});
+    };
+    CommandResult added = addInk(in, out);
     ASSERT_EQ(added.status, 0) << added.err;
     EXPECT_TRUE(testing::readFile(out).starts_with(damaged)) << "the source stays an exact prefix";
 
@@ -263,6 +288,11 @@ TEST_P(DamagedFiles, OpenWithThePeersPageCountAndTakeAnUpdateNoReaderMustRepair)
     nlohmann::json after = testing::quilletJSON({"info", out.string()});
     EXPECT_EQ(after["repaired"], false);
     EXPECT_EQ(after["pages"], expected);
+    EXPECT_EQ(peerPages(out), peers.value_or(expected)) << "pdfinfo's page count is unchanged";
+    // The result is an ordinary file: a second item goes beside the first,
+    // and both are found.
+    ASSERT_EQ(addInk(out, dir.file("again.pdf")).status, 0);
+    EXPECT_EQ(firstPageItems(dir.file("again.pdf")), 2u);
 
     CommandResult drawn = runCommand({"pdftoppm", "-r", "18", "-f", "1", "-l", "1", out.string()});
     EXPECT_TRUE(hasRedPixel(drawn.out)) << "the added ink is drawn";

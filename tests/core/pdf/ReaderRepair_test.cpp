@@ -222,6 +222,50 @@ TEST_F(ReaderLimits, PageTreeCyclesAreSkippedWithAWarning) {
               std::vector<std::string>{"kid 1 of page-tree node 3 leads back to its ancestor 2, skipped"});
 }
 
+// Direct kids, in a node reached twice and inside a direct node: each is
+// numbered once, past the table, and reads as the dictionary it is, with
+// its parent named for what it inherits.
+TEST_F(ReaderRepair, DirectKidsAreNumberedPastTheTableOnceEach) {
+    b = PdfBuilder();
+    auto page = [](int64_t width) {
+        return PDFValue::dict({{"Type", PDFValue::name("Page")},
+                               {"MediaBox", PDFValue::array({num(0), num(0), num(width), num(9)})}});
+    };
+    auto node = [](PDFArray kids) {
+        return PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array(std::move(kids))}});
+    };
+    b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
+    b.add(2, node({ref(3), page(1), ref(4), node({page(2)}), ref(4)}));
+    b.add(3, page(3));
+    b.add(4, node({page(4)}));
+    b.finishWithTable(rootTrailer(5));
+    auto reader = open();
+    const std::vector<PDFRef> expected{{3, 0}, {5, 0}, {6, 0}, {8, 0}, {6, 0}};
+    EXPECT_EQ(reader->pageRefs(), expected);
+    EXPECT_EQ(reader->pageRefs(), expected);
+    EXPECT_EQ(reader->nextFreeNumber(), 9);
+    EXPECT_EQ(reader->object(8)->dictionary()->get("MediaBox"), page(2).dictValue()->get("MediaBox"));
+    EXPECT_EQ(reader->object(8)->dictionary()->get("Parent"), ref(7));
+    EXPECT_EQ(reader->object(7)->dictionary()->get("Parent"), ref(2));
+    EXPECT_FALSE(reader->object(9));
+    EXPECT_EQ(reader->warnings().front(), "kid 1 of page-tree node 2 is a direct dictionary, read as object 5");
+}
+
+// Viewers show as many pages as the root's /Count says when there are that
+// many; a /Count above the pages found has nothing behind it.
+TEST_F(ReaderRepair, RootCountBelowThePagesCutsTheList) {
+    for (const auto& [count, pages] : {std::pair{1, 1}, {2, 2}, {3, 2}, {0, 2}}) {
+        b = PdfBuilder();
+        b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
+        b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                                 {"Kids", PDFValue::array({ref(3), ref(3)})},
+                                 {"Count", num(count)}}));
+        b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
+        b.finishWithTable(rootTrailer(4));
+        EXPECT_EQ(open()->pageRefs().size(), static_cast<size_t>(pages)) << "/Count " << count;
+    }
+}
+
 // Each node lists the next one twice: the pages double with every level,
 // and only a bounded number of repeated visits is made.
 TEST_F(ReaderLimits, PageTreesFanningOutOntoSharedNodesStayBounded) {

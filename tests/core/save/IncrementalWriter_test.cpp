@@ -8,6 +8,7 @@
 #include "SaveTestItems.h"
 #include "WriterSource.h"
 #include "support/ErrorText.h"
+#include "support/ReaderFixtures.h"
 #include "support/TempDir.h"
 
 namespace quillet {
@@ -18,6 +19,8 @@ using testing::errorOf;
 using testing::inkItem;
 using testing::itemsOnPage;
 using testing::noteItem;
+using testing::num;
+using testing::PdfBuilder;
 using testing::readFile;
 using testing::refs;
 using testing::TempDir;
@@ -208,6 +211,37 @@ TEST_F(IncrementalWriterTest, FailedAppendIsAnIOErrorAndLeavesTheClone) {
     EXPECT_TRUE(text.starts_with("I/O error: ")) << text;
     EXPECT_NE(text.find(out.string()), std::string::npos) << text;
     EXPECT_TRUE(readFile(out).starts_with(source));
+}
+
+// Pages held as direct dictionaries in /Kids become objects under the
+// numbers the page list gave them, all at once, so that the list holds for
+// the result, and annotations name their page.
+TEST_F(IncrementalWriterTest, DirectKidsBecomeObjectsUnderTheNumbersOfThePageList) {
+    const PDFValue page = PDFValue::dict({{"Type", PDFValue::name("Page")},
+                                          {"MediaBox", PDFValue::array({num(0), num(0), num(99), num(99)})}});
+    PdfBuilder b;
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
+    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                             {"Kids", PDFValue::array({page, PDFValue::ref(3, 0), page})},
+                             {"Count", num(3)}}));
+    b.add(3, page);
+    b.finishWithTable({{"Size", num(4)}, {"Root", PDFValue::ref(1, 0)}});
+    const std::vector<PDFRef> pages{{4, 0}, {3, 0}, {5, 0}};
+    IncrementalWriteResult result = update(b.bytes(), {{2, {inkItem(1, {{10, 10}, {50, 50}})}}}, 3);
+    EXPECT_EQ(result.pageRefs, pages);
+    PDFFileReader written(out);
+    EXPECT_EQ(written.pageRefs(), pages);
+    EXPECT_TRUE(written.directKids().empty());
+    EXPECT_EQ(written.resolve(annotsOfOutput(2).arrayValue()->at(0)).dictValue()->get("P"),
+              PDFValue::ref(5, 0));
+    // A later save of the source given that list (an earlier save's) numbers them again.
+    IncrementalWriter::appendUpdate(in, dir.file("again.pdf"),
+                                    {.expectedPageCount = 3,
+                                     .pages = {{0, {inkItem(2, {{10, 10}, {50, 50}})}}},
+                                     .cachedPageRefs = pages});
+    PDFFileReader again(dir.file("again.pdf"));
+    EXPECT_EQ(again.pageRefs(), pages);
+    EXPECT_EQ(testing::annotationsOfPage(again, 0).size(), 1u);
 }
 
 TEST_F(IncrementalWriterTest, RefusesObjectNumbersNoReaderWouldTake) {
