@@ -201,6 +201,18 @@ std::vector<Damage> damages() {
     // The item goes onto the direct kid: the update makes it an object.
     tree("DirectKid", "<< /Type /Pages /Kids [" + kDirectPage + " 3 0 R 4 0 R] /Count 3 >>",
          {{3, pageObject(2)}, {4, pageObject(2)}, kDirectPageContent}, 3);
+    list.push_back({
+        "EncryptedDirectKidInAnObjectStream",
+        [](const TempDir& dir) {
+            Objects objects{{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+                            {2, "<< /Type /Pages /Kids [" + kDirectPage + " 3 0 R] /Count 2 >>"},
+                            {3, pageObject(2)},
+                            kDirectPageContent};
+            return qpdfRewrite(dir, documentOf(objects),
+                               {"--object-streams=generate", "--encrypt", "", "owner", "128", "--use-aes=y", "--"});
+        },
+        2,
+    });
     tree("DirectKidInADirectNode",
          "<< /Type /Pages /Kids [<< /Type /Pages /Kids [" + kDirectPage + "] /Count 1 >> 3 0 R] /Count 2 >>",
          {{3, pageObject(2)}, kDirectPageContent}, 2);
