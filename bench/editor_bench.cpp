@@ -116,12 +116,15 @@ int main(int argc, char** argv)
     PageView view;
     view.resize(1000, 1300);
     view.setDocument(openPDFDocument(QString::fromStdString(pdfPath)));
+    // The store shown by the view, as in a document window: each repaint
+    // paints the page's items too.
+    AnnotationStore store(view.pageCount(), std::make_shared<EmptyPages>());
+    view.setAnnotationStore(&store);
     view.show();
     view.goToPage(page);
     settle(3000);  // the page rendered and cached
     QSettings settingsFile(scratch.path() + "/settings.ini", QSettings::IniFormat);
     ToolSettings settings(settingsFile);
-    AnnotationStore store(view.pageCount(), std::make_shared<EmptyPages>());
     QUndoStack undo;
     EditorController editor(view, store, undo, settings);
     editor.setTool(Tool::pen);
@@ -208,5 +211,6 @@ int main(int argc, char** argv)
     report("  ... and its repaint", commitsShown);
     report("undo it (10,000 items)", undos);
     report("  ... and its repaint", undosShown);
+    view.setAnnotationStore(nullptr);
     return 0;
 }

@@ -68,6 +68,8 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
     tools_[Tool::eraser] = std::make_unique<EraserTool>(*this);
     view_.setInputHandler(this);
     overlayView_ = view_.overlay();
+    // The overlay repaints only what changed on it, and the pages only under
+    // that: a pointer move during a stroke must not repaint the whole view.
     connect(this, &EditorController::overlayChanged, this, &EditorController::syncOverlayView);
     // Undo, redo and other windows' edits may take the selected item away.
     storeObserver_ = store_.observeChanges([this](const std::set<int>&) {
@@ -179,7 +181,6 @@ void EditorController::refreshSelection()
         textEditor_->relayout();
     }
     emit overlayChanged();
-    view_.viewport()->update();
 }
 
 void EditorController::syncOverlayView()
@@ -718,7 +719,6 @@ void EditorController::setHoveredNote(std::optional<std::pair<AnnotationItem, in
     }
     overlay_.peek = std::move(note);
     emit overlayChanged();
-    view_.viewport()->update();
 }
 
 void EditorController::commit(const LocalizedString& name, StoreChange change)
@@ -744,7 +744,6 @@ void EditorController::setStroke(int page, std::vector<Point> points, bool highl
     overlay_.strokeColor = style.color;
     overlay_.strokeWidth = style.lineWidth;
     emit overlayChanged();
-    view_.viewport()->update();
 }
 
 void EditorController::setPreview(std::optional<std::pair<AnnotationItem, int>> preview)
@@ -754,7 +753,6 @@ void EditorController::setPreview(std::optional<std::pair<AnnotationItem, int>> 
     }
     overlay_.preview = std::move(preview);
     emit overlayChanged();
-    view_.viewport()->update();
 }
 
 void EditorController::setEraserCentre(std::optional<QPointF> centre)
@@ -764,7 +762,6 @@ void EditorController::setEraserCentre(std::optional<QPointF> centre)
     }
     overlay_.eraserCentre = centre;
     emit overlayChanged();
-    view_.viewport()->update();
 }
 
 void EditorController::setHighFrequencyInput(bool on)

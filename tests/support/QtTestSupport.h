@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QColor>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QRectF>
+#include <QRegion>
 #include <QSettings>
 
 #include "app/platform/PDFDocument.h"
@@ -51,6 +53,23 @@ inline bool pumpUntil(const std::function<bool()>& done,
 inline void pumpFor(std::chrono::milliseconds span) {
     pumpUntil([] { return false; }, span);
 }
+
+// The areas a widget repaints, as its paint events report them.
+struct PaintedAreas : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    // What `change` repaints, once the events already due have run.
+    QRegion after(const std::function<void()>& change) {
+        QCoreApplication::processEvents();
+        painted = QRegion();
+        change();
+        QCoreApplication::processEvents();
+        return painted;
+    }
+};
 
 inline QString qpath(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());

@@ -253,6 +253,30 @@ TEST_F(EditorTest, TheCursorsOfTheTools)
     EXPECT_EQ(view->viewport()->cursor().shape(), Qt::CrossCursor);
 }
 
+TEST_F(EditorTest, PointerMovesRepaintThePageOnlyWhereTheOverlayChanged)
+{
+    ASSERT_TRUE(testing::pumpUntil([&] { return view->renderer()->pendingCount() == 0; }));
+    testing::PaintedAreas areas;
+    view->viewport()->installEventFilter(&areas);
+    const QPointF from = at(0, {100, 100}), to = at(0, {110, 104});
+    const QRectF near = QRectF(from, to).normalized().adjusted(-12, -12, 12, 12);
+    const auto movedTo = [&](Qt::MouseButtons buttons) {
+        return areas.after([&] { mouse(QEvent::MouseMove, to, buttons); }).boundingRect();
+    };
+    editor->setTool(Tool::pen);
+    mouse(QEvent::MouseButtonPress, at(0, {90, 96}), Qt::LeftButton);
+    mouse(QEvent::MouseMove, from, Qt::LeftButton);
+    const QRect drawn = movedTo(Qt::LeftButton);
+    EXPECT_FALSE(drawn.isEmpty());
+    EXPECT_TRUE(near.contains(drawn)) << "the new segment, not the whole view";
+    mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    editor->setTool(Tool::eraser);
+    mouse(QEvent::MouseMove, from, Qt::NoButton);
+    const QRect erased = movedTo(Qt::NoButton);
+    EXPECT_FALSE(erased.isEmpty());
+    EXPECT_TRUE(near.contains(erased)) << "where the eraser circle was and is";
+}
+
 TEST_F(EditorTest, NoPointerSampleIsMergedAwayWhileDrawing)
 {
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, true);

@@ -75,24 +75,8 @@ TEST_F(OverlayFixture, ADelayedClearSparesANewerStroke) {
     EXPECT_TRUE(testing::pumpUntil([&] { return !overlay->hasLiveStroke(); }));
 }
 
-// The areas the overlay repaints, as its paint events report them.
-struct PaintedAreas : QObject {
-    QRegion painted;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
-        return false;
-    }
-    QRegion after(const std::function<void()>& change) {
-        QCoreApplication::processEvents();
-        painted = QRegion();
-        change();
-        QCoreApplication::processEvents();
-        return painted;
-    }
-};
-
 TEST_F(OverlayFixture, AGrowingStrokeRepaintsOnlyItsNewEnd) {
-    PaintedAreas areas;
+    testing::PaintedAreas areas;
     overlay->installEventFilter(&areas);
     std::vector<Point> stroke = {{10, 10}, {60, 80}, {150, 20}};
     overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false);
