@@ -5,7 +5,6 @@
 #include <new>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -52,34 +51,45 @@ DocumentOutput::DocumentOutput(DocumentWindowController& window, InkDocument& do
     refreshEnabled();
 }
 
+DocumentOutput::~DocumentOutput()
+{
+    delete printJob_;  // before the printer it prints on
+}
+
 void DocumentOutput::refreshEnabled()
 {
     const bool readable = document_.pdf() && !document_.pdf()->isLocked() && document_.store() != nullptr;
     const WindowActions& a = window_.actions();
-    a.print->setEnabled(readable);
-    a.pageSetup->setEnabled(true);
+    a.print->setEnabled(readable && !printJob_);
+    a.pageSetup->setEnabled(!printJob_);
     a.exportFlattened->setEnabled(readable);
 }
 
-bool DocumentOutput::printNow()
+void DocumentOutput::printNow(std::function<void(bool printed)> done)
 {
-    if (!document_.pdf() || document_.store() == nullptr) {
-        return false;
+    if (printJob_ || !document_.pdf() || document_.store() == nullptr) {
+        if (done) {
+            done(false);
+        }
+        return;
     }
-    QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), document_.pageCount());
-    const bool printed = DocumentPrinter::print(printer_, *document_.pdf(), *document_.store(),
-                                                document_.displayName(), true, [progress](int done, int) {
-                                                    if (!progress) {
-                                                        return false;
-                                                    }
-                                                    progress->setValue(done);
-                                                    QCoreApplication::processEvents();
-                                                    return progress && !progress->wasCanceled();
-                                                });
-    if (progress) {
-        progress->close();
-    }
-    return printed;
+    printJob_ = new PrintJob(printer_, document_.pdf(), document_.sharedStore(), document_.displayName(), true, this);
+    QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
+    connect(progress, &QProgressDialog::canceled, printJob_, &PrintJob::cancel);
+    connect(printJob_, &PrintJob::progressed, progress, &QProgressDialog::setValue);
+    connect(printJob_, &PrintJob::finished, this, [this, progress, done](bool printed) {
+        if (progress) {
+            progress->close();
+        }
+        printJob_->deleteLater();
+        printJob_ = nullptr;
+        refreshEnabled();
+        if (done) {
+            done(printed);
+        }
+    });
+    refreshEnabled();
+    printJob_->start();
 }
 
 void DocumentOutput::print()
@@ -87,7 +97,7 @@ void DocumentOutput::print()
     if (qEnvironmentVariableIsSet("QUILLET_SELFTEST") && qEnvironmentVariableIsSet(selfTestPrintVariable)) {
         printer_.setOutputFormat(QPrinter::PdfFormat);
         printer_.setOutputFileName(qEnvironmentVariable(selfTestPrintVariable));
-        logLine(printNow() ? "self-test: printed" : "self-test: printing failed");
+        printNow([](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
         return;
     }
     auto* dialog = new QPrintDialog(&printer_, &window_);

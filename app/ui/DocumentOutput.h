@@ -19,6 +19,7 @@ namespace quillet {
 
 class DocumentWindowController;
 class InkDocument;
+class PrintJob;
 
 class DocumentOutput : public QObject {
     Q_OBJECT
@@ -29,10 +30,15 @@ public:
 
     // A child of the window; `document` must outlive it. Connects and enables the actions.
     DocumentOutput(DocumentWindowController& window, InkDocument& document);
+    // A print still running is cancelled: the printer goes with this object.
+    ~DocumentOutput() override;
 
     QPrinter& printer() { return printer_; }
-    // Prints now with the printer's current settings; false when cancelled or failed.
-    bool printNow();
+    // Starts printing with the printer's current settings in the background;
+    // `done` gets false when cancelled or failed. Print… and Page Setup… wait
+    // meanwhile (the job has the printer).
+    void printNow(std::function<void(bool printed)> done = {});
+    bool isPrinting() const { return printJob_ != nullptr; }
     // Exports to `destination` in the background; the outcome is shown in the window.
     void exportTo(const QString& destination);
 
@@ -45,6 +51,7 @@ private:
     DocumentWindowController& window_;
     InkDocument& document_;
     QPrinter printer_{QPrinter::HighResolution};
+    PrintJob* printJob_ = nullptr;
 };
 
 }  // namespace quillet

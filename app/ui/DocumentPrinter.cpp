@@ -1,44 +1,115 @@
 #include "app/ui/DocumentPrinter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
 
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 #include <QSet>
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/ItemPainter.h"
+#include "app/platform/MainThread.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PlatformLog.h"
+#include "app/platform/SerialQueue.h"
+#include "core/markup/DrawCommand.h"
 
-namespace quillet::DocumentPrinter {
+namespace quillet {
 namespace {
 
-QSet<QString> storedNames(const AnnotationStore& store, int page)
+SerialQueue& printQueue()
 {
-    QSet<QString> names;
-    for (const AnnotationKey& key : store.storedAnnotationKeys(page)) {
-        if (key.name) {
-            names.insert(QString::fromStdString(*key.name));
-        }
-    }
-    return names;
+    static SerialQueue* shared = new SerialQueue(PrintJob::queueName);  // lives to the end of the process
+    return *shared;
 }
 
-void printPage(QPainter& painter, PDFDocument& pdf, AnnotationStore& store, int page, const QRectF& paper, double dpi,
-               bool showCommentText)
+// What the worker needs of one page, read from the store on the main thread.
+struct PageWork {
+    int page = 0;
+    QSet<QString> hiddenNames;        // the file's copies of the store's items
+    std::vector<DrawCommand> markup;  // the displayed items' drawing, in drawing order
+};
+
+// A hidden file beside `target`, in the same folder so that it can be renamed over it.
+QString temporaryBeside(const QString& target)
 {
-    const std::optional<PDFPageGeometry> geometry = pdf.pageGeometry(page);
+    static std::atomic<int> counter{0};
+    const QFileInfo info(target);
+    return info.absolutePath() + QStringLiteral("/.%1.quillet-print-%2-%3")
+                                     .arg(info.fileName())
+                                     .arg(::getpid())
+                                     .arg(++counter);
+}
+
+}  // namespace
+
+struct PrintJob::Shared {
+    // Set on the main thread before the worker starts; read-only afterwards.
+    QPrinter* printer = nullptr;
+    std::shared_ptr<PDFDocument> pdf;
+    bool showCommentText = true;
+    int first = 0;
+    int last = -1;
+    QString target;     // the PDF file to replace once every page is printed
+    QString temporary;  // what the printer writes meanwhile
+
+    std::mutex mutex;
+    std::condition_variable wake;     // a page is ready or the job was cancelled
+    std::condition_variable stopped;  // the worker let go of the printer
+    std::deque<PageWork> ready;
+    bool cancelled = false;
+    bool workerDone = false;
+
+    // Worker: the next page to print, absent once cancelled.
+    std::optional<PageWork> nextPage()
+    {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [this] { return cancelled || !ready.empty(); });
+        if (cancelled) {
+            return std::nullopt;
+        }
+        PageWork work = std::move(ready.front());
+        ready.pop_front();
+        return work;
+    }
+    bool isCancelled()
+    {
+        std::lock_guard lock(mutex);
+        return cancelled;
+    }
+    // Worker: every page onto the printer, then the output file put in place
+    // (or removed when the job did not finish). `pageDone` runs after each page.
+    bool printPages(const std::function<void(int done)>& pageDone);
+};
+
+namespace {
+
+void printPage(QPainter& painter, PDFDocument& pdf, const PageWork& work, const QRectF& paper, double dpi)
+{
+    const std::optional<PDFPageGeometry> geometry = pdf.pageGeometry(work.page);
     if (!geometry) {
         return;
     }
     const QSizeF size = geometry->displaySize();
-    const QTransform toPaper = displayToPaper(size, paper, dpi);
+    const QTransform toPaper = DocumentPrinter::displayToPaper(size, paper, dpi);
     // Pixels per point on paper, capped: a raster beyond that only costs memory.
-    const double scale = std::min(std::sqrt(std::abs(toPaper.determinant())), maximumRasterDPI / 72);
-    store.loadPage(page);
-    const QImage image = pdf.renderPage(page, scale, storedNames(store, page));
+    const double scale = std::min(std::sqrt(std::abs(toPaper.determinant())), DocumentPrinter::maximumRasterDPI / 72);
+    const QImage image = pdf.renderPage(work.page, scale, work.hiddenNames);
     painter.save();
     painter.setTransform(toPaper);
     if (!image.isNull()) {
@@ -46,13 +117,185 @@ void printPage(QPainter& painter, PDFDocument& pdf, AnnotationStore& store, int 
         painter.drawImage(QRectF(QPointF(0, 0), size), image);
     }
     painter.resetTransform();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    ItemPainter::paintAnnotations(painter, store.annotationsOnPage(page), geometry->pageToDisplay() * toPaper,
-                                  showCommentText);
+    ItemPainter::paint(painter, work.markup, geometry->pageToDisplay() * toPaper);
     painter.restore();
 }
 
 }  // namespace
+
+bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
+{
+    Shared& job = *this;
+    QPrinter& printer = *job.printer;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        logLine("printing could not start");
+        if (!job.temporary.isEmpty()) {
+            QFile::remove(job.temporary);
+        }
+        return false;
+    }
+    const double dpi = printer.resolution();
+    const QRectF paper(QPointF(0, 0), printer.pageRect(QPrinter::DevicePixel).size());
+    bool complete = true;
+    for (int page = job.first; page <= job.last; ++page) {
+        std::optional<PageWork> work = job.nextPage();
+        if (!work) {
+            complete = false;
+            break;
+        }
+        if (page > job.first && !printer.newPage()) {
+            logLine("printing stopped: the printer refused a new page");
+            complete = false;
+            break;
+        }
+        printPage(painter, *job.pdf, *work, paper, dpi);
+        pageDone(page - job.first + 1);
+    }
+    complete = complete && !job.isCancelled();
+    if (!complete) {
+        // A printer that cannot abort gets what was printed so far; a PDF
+        // file is not kept below.
+        printer.abort();
+    }
+    painter.end();
+    if (job.temporary.isEmpty()) {
+        return complete;
+    }
+    const QByteArray temporary = QFile::encodeName(job.temporary);
+    if (complete && std::rename(temporary.constData(), QFile::encodeName(job.target).constData()) != 0) {
+        logLine("printing failed: cannot write " + job.target.toStdString());
+        complete = false;
+    }
+    if (!complete) {
+        std::remove(temporary.constData());
+    }
+    return complete;
+}
+
+PrintJob::PrintJob(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::shared_ptr<AnnotationStore> store,
+                   QString title, bool showCommentText, QObject* parent)
+    : QObject(parent), printer_(printer), store_(std::move(store)), shared_(std::make_shared<Shared>())
+{
+    printer_.setDocName(title);
+    shared_->printer = &printer_;
+    shared_->pdf = std::move(pdf);
+    shared_->showCommentText = showCommentText;
+    const int count = shared_->pdf ? shared_->pdf->pageCount() : 0;
+    shared_->last = count - 1;
+    if (count > 0 && printer_.printRange() == QPrinter::PageRange && printer_.fromPage() > 0) {
+        shared_->first = std::clamp(printer_.fromPage() - 1, 0, count - 1);
+        shared_->last = std::clamp(printer_.toPage() - 1, shared_->first, count - 1);
+    }
+    nextToRead_ = shared_->first;
+}
+
+PrintJob::~PrintJob()
+{
+    if (!running_) {
+        return;
+    }
+    std::unique_lock lock(shared_->mutex);
+    shared_->cancelled = true;
+    shared_->wake.notify_all();
+    // The page being printed ends first: the printer is the caller's again after this.
+    shared_->stopped.wait(lock, [this] { return shared_->workerDone; });
+    lock.unlock();
+    if (!outputFile_.isEmpty()) {
+        printer_.setOutputFileName(outputFile_);
+    }
+}
+
+int PrintJob::pageTotal() const
+{
+    return std::max(0, shared_->last - shared_->first + 1);
+}
+
+void PrintJob::start()
+{
+    if (running_ || !store_ || pageTotal() == 0) {
+        logLine("printing could not start");
+        emit finished(false);
+        return;
+    }
+    if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
+        outputFile_ = printer_.outputFileName();
+        shared_->target = outputFile_;
+        shared_->temporary = temporaryBeside(outputFile_);
+        printer_.setOutputFileName(shared_->temporary);
+    }
+    running_ = true;
+    feed();
+    const std::shared_ptr<Shared> shared = shared_;
+    // `this` stays alive while the worker posts: the destructor waits for workerDone.
+    PrintJob* job = this;
+    printQueue().async([shared, job] {
+        bool printed = false;
+        try {
+            printed = shared->printPages([job](int done) {
+                MainThread::post([job, done] { job->pageDone(done); }, job);
+            });
+        } catch (const std::exception& error) {
+            logLine(std::string("printing failed: ") + error.what());
+        }
+        MainThread::post([job, printed] { job->complete(printed); }, job);
+        std::lock_guard lock(shared->mutex);
+        shared->workerDone = true;
+        shared->stopped.notify_all();
+    });
+}
+
+void PrintJob::cancel()
+{
+    std::lock_guard lock(shared_->mutex);
+    shared_->cancelled = true;
+    shared_->wake.notify_all();
+}
+
+void PrintJob::feed()
+{
+    AnnotationStore& store = *store_;
+    while (nextToRead_ <= shared_->last && nextToRead_ - shared_->first - done_ < readAhead) {
+        PageWork work;
+        work.page = nextToRead_++;
+        store.loadPage(work.page);
+        for (const AnnotationKey& key : store.storedAnnotationKeys(work.page)) {
+            if (key.name) {
+                work.hiddenNames.insert(QString::fromStdString(*key.name));
+            }
+        }
+        for (const ItemAnnotation* annotation : store.annotationsOnPage(work.page)) {
+            if (annotation->isDisplayed()) {
+                const std::vector<DrawCommand>& commands = annotation->appearance(shared_->showCommentText).commands;
+                work.markup.insert(work.markup.end(), commands.begin(), commands.end());
+            }
+        }
+        std::lock_guard lock(shared_->mutex);
+        shared_->ready.push_back(std::move(work));
+        shared_->wake.notify_all();
+    }
+}
+
+void PrintJob::pageDone(int done)
+{
+    done_ = done;
+    if (shared_->isCancelled()) {
+        return;
+    }
+    emit progressed(done, pageTotal());
+    feed();
+}
+
+void PrintJob::complete(bool printed)
+{
+    running_ = false;
+    if (!outputFile_.isEmpty()) {
+        printer_.setOutputFileName(std::exchange(outputFile_, QString()));
+    }
+    emit finished(printed);
+}
+
+namespace DocumentPrinter {
 
 QTransform displayToPaper(QSizeF pageDisplaySize, const QRectF& paper, double dpi)
 {
@@ -72,38 +315,27 @@ QTransform displayToPaper(QSizeF pageDisplaySize, const QRectF& paper, double dp
     return transform;
 }
 
-bool print(QPrinter& printer, PDFDocument& pdf, AnnotationStore& store, const QString& title, bool showCommentText,
-           const Progress& progress)
+bool print(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::shared_ptr<AnnotationStore> store,
+           const QString& title, bool showCommentText, const Progress& progress)
 {
-    printer.setDocName(title);
-    const int count = pdf.pageCount();
-    int first = 0;
-    int last = count - 1;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = std::clamp(printer.fromPage() - 1, 0, count - 1);
-        last = std::clamp(printer.toPage() - 1, first, count - 1);
-    }
-    QPainter painter;
-    if (count == 0 || !painter.begin(&printer)) {
-        logLine("printing could not start");
-        return false;
-    }
-    const double dpi = printer.resolution();
-    const QRectF paper(QPointF(0, 0), printer.pageRect(QPrinter::DevicePixel).size());
-    const int total = last - first + 1;
-    for (int page = first; page <= last; ++page) {
-        if (page > first) {
-            printer.newPage();
+    PrintJob job(printer, std::move(pdf), std::move(store), title, showCommentText);
+    QEventLoop loop;
+    bool printed = false;
+    QObject::connect(&job, &PrintJob::progressed, &job, [&](int done, int total) {
+        if (progress && !progress(done, total)) {
+            job.cancel();
         }
-        printPage(painter, pdf, store, page, paper, dpi, showCommentText);
-        if (progress && !progress(page - first + 1, total)) {
-            printer.abort();
-            painter.end();
-            return false;
-        }
+    });
+    QObject::connect(&job, &PrintJob::finished, &loop, [&](bool ok) {
+        printed = ok;
+        loop.quit();
+    });
+    job.start();
+    if (job.isRunning()) {
+        loop.exec();
     }
-    painter.end();
-    return true;
+    return printed;
 }
 
-}  // namespace quillet::DocumentPrinter
+}  // namespace DocumentPrinter
+}  // namespace quillet

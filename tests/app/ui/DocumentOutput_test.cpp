@@ -4,6 +4,7 @@
 #include "app/ui/DocumentOutput.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <gtest/gtest.h>
@@ -71,7 +72,20 @@ TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames)
     window->actions().print->trigger();
     unsetenv(DocumentOutput::selfTestPrintVariable);
     unsetenv("QUILLET_SELFTEST");
+    EXPECT_TRUE(output->isPrinting());
+    EXPECT_FALSE(window->actions().pageSetup->isEnabled()) << "the job has the printer";
+    ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
     EXPECT_EQ(pageCount(printed), 3);
+    EXPECT_TRUE(window->actions().print->isEnabled());
+}
+
+TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile)
+{
+    output->printer().setOutputFormat(QPrinter::PdfFormat);
+    output->printer().setOutputFileName(qpath(dir.file("printed.pdf")));
+    output->printNow();
+    delete window.data();
+    EXPECT_EQ(QDir(qpath(dir.path())).entryList(QDir::Files | QDir::Hidden), QStringList{"report.pdf"});
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
 // Printing to a PDF file, read back by pdftoppm: unsaved markup is on the
 // paper, rotated pages come out as they are shown, and a page whose
-// orientation differs from the paper's is turned to fit it.
+// orientation differs from the paper's is turned to fit it. Pages render off
+// the main thread, and a cancelled job leaves the file as it was.
 #include "app/ui/DocumentPrinter.h"
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include <QDir>
 #include <QPrinter>
+#include <QThread>
+#include <QTimer>
 
 #include "app/document/AnnotationStore.h"
 #include "core/save/SaveTestItems.h"
@@ -21,6 +29,51 @@ public:
     std::string failureText() const override { return {}; }
 };
 
+// The real document, each render noting its thread and held until the main
+// thread, handling its events, lets the first one go.
+class HeldRenders : public PDFDocument {
+public:
+    explicit HeldRenders(std::shared_ptr<PDFDocument> pdf) : pdf_(std::move(pdf)) {}
+    QString path() const override { return pdf_->path(); }
+    bool isEncrypted() const override { return false; }
+    bool isLocked() const override { return false; }
+    bool unlock(const QString&) override { return true; }
+    int pageCount() const override { return pdf_->pageCount(); }
+    std::optional<PDFPageGeometry> pageGeometry(int page) const override { return pdf_->pageGeometry(page); }
+    QImage renderPage(int page, double scale, const QSet<QString>& hidden) override
+    {
+        std::unique_lock lock(mutex);
+        threads.insert(QThread::currentThread());
+        waiting = true;
+        if (!changed.wait_for(lock, std::chrono::seconds(10), [this] { return released; })) {
+            heldTooLong = true;
+        }
+        waiting = false;
+        lock.unlock();
+        return pdf_->renderPage(page, scale, hidden);
+    }
+    std::vector<PDFTextBox> textBoxes(int) override { return {}; }
+    std::shared_ptr<PDFSearch> beginFind(const QString&, PDFSearchCallbacks) override { return nullptr; }
+    void write(const QString&, PDFWriteOptions) const override {}
+
+    void releaseWhenWaiting()
+    {
+        std::lock_guard lock(mutex);
+        released = released || waiting;
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool waiting = false;
+    bool released = false;
+    bool heldTooLong = false;
+    std::set<QThread*> threads;
+
+private:
+    std::shared_ptr<PDFDocument> pdf_;
+};
+
 constexpr int rasterDPI = 72;  // one pixel per point of paper
 constexpr int rotatedPage = 3;  // /Rotate 90, shown 300 x 200
 
@@ -31,7 +84,7 @@ protected:
         testApplication();
         writeFile(dir.file("markup.pdf"), markupFixture());
         pdf = openPDFDocument(qpath(dir.file("markup.pdf")));
-        store = std::make_unique<AnnotationStore>(pdf->pageCount(), std::make_shared<EmptyPages>());
+        store = std::make_shared<AnnotationStore>(pdf->pageCount(), std::make_shared<EmptyPages>());
     }
 
     // Prints `page` (0-based) on A4 paper without margins; the printed page as pdftoppm sees it.
@@ -45,14 +98,14 @@ protected:
         printer.setFullPage(true);
         printer.setPrintRange(QPrinter::PageRange);
         printer.setFromTo(page + 1, page + 1);
-        EXPECT_TRUE(DocumentPrinter::print(printer, *pdf, *store, QStringLiteral("markup.pdf"), true));
+        EXPECT_TRUE(DocumentPrinter::print(printer, pdf, store, QStringLiteral("markup.pdf"), true));
         return rasterisePage(output, 1, rasterDPI);
     }
 
     TempDir dir;
     std::filesystem::path output = dir.file("printed.pdf");
-    std::unique_ptr<PDFDocument> pdf;
-    std::unique_ptr<AnnotationStore> store;
+    std::shared_ptr<PDFDocument> pdf;
+    std::shared_ptr<AnnotationStore> store;
 };
 
 bool isRedAround(const QImage& image, QPointF point)
@@ -106,15 +159,35 @@ TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit)
     EXPECT_EQ(DocumentPrinter::displayToPaper({1600, 1200}, paper, 72).mapRect(QRectF(0, 0, 1600, 1200)), paper);
 }
 
-TEST_F(DocumentPrinterTest, CancellingStopsTheJob)
+TEST_F(DocumentPrinterTest, PagesRenderOffTheMainThreadWhileItHandlesEvents)
 {
+    auto held = std::make_shared<HeldRenders>(pdf);
+    QTimer mainThreadEvents;
+    QObject::connect(&mainThreadEvents, &QTimer::timeout, [&] { held->releaseWhenWaiting(); });
+    mainThreadEvents.start(1);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(qpath(output));
+    EXPECT_TRUE(DocumentPrinter::print(printer, held, store, QStringLiteral("markup.pdf"), true));
+    EXPECT_FALSE(held->heldTooLong) << "the main thread was stuck in a render";
+    EXPECT_FALSE(held->threads.empty());
+    EXPECT_FALSE(held->threads.contains(QThread::currentThread()));
+    EXPECT_EQ(printer.outputFileName(), qpath(output));
+}
+
+TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas)
+{
+    writeFile(output, "the earlier print");
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(qpath(output));
     int calls = 0;
-    EXPECT_FALSE(DocumentPrinter::print(printer, *pdf, *store, QStringLiteral("markup.pdf"), true,
+    EXPECT_FALSE(DocumentPrinter::print(printer, pdf, store, QStringLiteral("markup.pdf"), true,
                                         [&](int, int) { return ++calls < 2; }));
     EXPECT_EQ(calls, 2);
+    EXPECT_EQ(readFile(output), "the earlier print");
+    EXPECT_EQ(QDir(qpath(dir.path())).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"markup.pdf", "printed.pdf"}));
 }
 
 }  // namespace
