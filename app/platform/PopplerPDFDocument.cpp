@@ -18,6 +18,12 @@ namespace quillet {
 struct PopplerPDFDocument::Engine {
     mutable std::mutex mutex;
     std::unique_ptr<Poppler::Document> document;
+    // Copies of the document's state that change only when it is unlocked,
+    // readable without the mutex: the main thread asks for them often and
+    // must not wait for a render or a search holding the document.
+    std::atomic<bool> locked{false};
+    std::atomic<bool> encrypted{false};
+    std::atomic<int> pageCount{0};
     std::optional<QByteArray> password;  // the form that unlocked the document
     // The annotations this object hid, by (page, position in the page's list),
     // with the flags they had in the file, so a later render can show them again
@@ -30,6 +36,14 @@ struct PopplerPDFDocument::Engine {
             return nullptr;
         }
         return document->page(index);
+    }
+
+    // With the mutex held (or before the engine is shared).
+    void noteState()
+    {
+        locked = document->isLocked();
+        encrypted = locked || document->isEncrypted();
+        pageCount = locked ? 0 : document->numPages();
     }
 };
 
@@ -221,6 +235,7 @@ std::unique_ptr<PopplerPDFDocument> PopplerPDFDocument::open(const QString& path
     document->setRenderHint(Poppler::Document::TextAntialiasing);
     auto engine = std::make_shared<Engine>();
     engine->document = std::move(document);
+    engine->noteState();
     return std::unique_ptr<PopplerPDFDocument>(new PopplerPDFDocument(path, std::move(engine)));
 }
 
@@ -238,14 +253,12 @@ PopplerPDFDocument::~PopplerPDFDocument()
 
 bool PopplerPDFDocument::isEncrypted() const
 {
-    std::lock_guard lock(engine_->mutex);
-    return engine_->document->isLocked() || engine_->document->isEncrypted();
+    return engine_->encrypted;
 }
 
 bool PopplerPDFDocument::isLocked() const
 {
-    std::lock_guard lock(engine_->mutex);
-    return engine_->document->isLocked();
+    return engine_->locked;
 }
 
 bool PopplerPDFDocument::unlock(const QString& password)
@@ -263,13 +276,13 @@ bool PopplerPDFDocument::unlock(const QString& password)
             engine_->hiddenByUs.clear();
         }
     }
+    engine_->noteState();
     return !document.isLocked();
 }
 
 int PopplerPDFDocument::pageCount() const
 {
-    std::lock_guard lock(engine_->mutex);
-    return engine_->document->isLocked() ? 0 : engine_->document->numPages();
+    return engine_->pageCount;
 }
 
 std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) const
