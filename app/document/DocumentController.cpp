@@ -97,8 +97,9 @@ void DocumentController::noteRecent(const QString& path)
     while (recent.size() > recentFilesLimit) {
         recent.removeLast();
     }
+    // Written by QSettings itself on a later turn of the event loop (and at
+    // the end of the run): not worth a flushed write inside every open.
     store_.setValue(recentFilesKey, recent);
-    store_.sync();
     emit recentFilesChanged();
 }
 

@@ -20,8 +20,8 @@ SharedStore& sharedStore()
         // switch) is the same run: what it chose must survive the restart.
         if (kind == DefaultsStore::Kind::selfTest &&
             !qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable)) {
+            // Written with the launch's own record (SessionGuard::recordLaunch).
             settings->clear();
-            settings->sync();
         }
         return SharedStore{kind, std::move(settings)};
     }();

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/document/InkDocument.h"
@@ -203,7 +204,7 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     }
     windows_.append(window);
     window->show();
-    recordSessionDocuments();
+    scheduleSessionRecord(window);
     return window;
 }
 
@@ -359,8 +360,24 @@ void ApplicationShell::windowClosed(DocumentWindowController* window)
     quitWhenNoWindows();
 }
 
+void ApplicationShell::scheduleSessionRecord(DocumentWindowController* window)
+{
+    // A flushed settings write costs a launch several milliseconds (more on a
+    // busy disk): it waits until the page is on screen, or a while when the
+    // page does not render.
+    sessionRecordPending_ = true;
+    auto record = [this] {
+        if (sessionRecordPending_ && !terminating_) {
+            recordSessionDocuments();
+        }
+    };
+    connect(window, &DocumentWindowController::firstPageShown, this, record);
+    QTimer::singleShot(sessionRecordDelay, this, record);
+}
+
 void ApplicationShell::recordSessionDocuments()
 {
+    sessionRecordPending_ = false;
     SessionGuard::setSessionDocuments(*options_.store, openFilePaths());
 }
 

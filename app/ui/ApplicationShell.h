@@ -67,6 +67,9 @@ class ApplicationShell : public QObject {
     Q_OBJECT
 
 public:
+    // How long the session record waits for a new window's first page at most.
+    static constexpr std::chrono::milliseconds sessionRecordDelay{2000};
+
     explicit ApplicationShell(ShellOptions options, QObject* parent = nullptr);
     ~ApplicationShell() override;
 
@@ -109,6 +112,7 @@ private:
     void closeCancelled();
     // Open Recent: the controller's files, newest first, then "Clear Menu".
     void installRecentMenu(DocumentWindowController* window);
+    void scheduleSessionRecord(DocumentWindowController* window);
     void recordSessionDocuments();
     void quitWhenNoWindows();
     QStringList openFilePaths() const;
@@ -121,6 +125,7 @@ private:
     bool terminating_ = false;
     bool exitRequested_ = false;
     bool restartRequested_ = false;
+    bool sessionRecordPending_ = false;
     QStringList restartList_;
 };
 

@@ -29,6 +29,7 @@
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
+#include "app/ui/PageRenderer.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ShortcutHelp.h"
 #include "app/ui/ThumbnailView.h"
@@ -43,11 +44,8 @@ namespace {
 // A toolbar symbol in the palette's text colour.
 QIcon symbolIcon(const QString& symbol, const QPalette& palette)
 {
-    QIcon icon;
-    for (int pixels : {16, 24, 32, 48}) {
-        icon.addPixmap(QPixmap::fromImage(ToolIcons::symbolImage(symbol, pixels, palette.color(QPalette::WindowText))));
-    }
-    return icon;
+    return ToolIcons::symbolIcon(symbol, palette.color(QPalette::WindowText),
+                                 palette.color(QPalette::Disabled, QPalette::WindowText));
 }
 
 QStringList droppedPDFs(const QMimeData* mime)
@@ -102,6 +100,7 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
         }
     });
 
+    pageView_->viewport()->installEventFilter(this);
     pageView_->setDocument(document_.pdf);
     finder_->setDocument(document_.pdf);
     refreshSubtitle();
@@ -442,8 +441,24 @@ bool DocumentWindowController::searchFieldKey(QKeyEvent* event)
     }
 }
 
+bool DocumentWindowController::currentPageRendered() const
+{
+    const PageRenderer* renderer = pageView_->renderer();
+    if (renderer == nullptr || pageView_->pageCount() == 0) {
+        return false;
+    }
+    const double pixelScale = pageView_->scale() * pageView_->viewport()->devicePixelRatioF();
+    return renderer->hasImage(pageView_->currentPage(), pixelScale);
+}
+
 bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!firstPageShown_ && watched == pageView_->viewport() && event->type() == QEvent::Paint &&
+        currentPageRendered()) {
+        // The paint about to run draws the page; the signal follows it.
+        firstPageShown_ = true;
+        QMetaObject::invokeMethod(this, &DocumentWindowController::firstPageShown, Qt::QueuedConnection);
+    }
     if (watched == searchField_ && event->type() == QEvent::KeyPress &&
         searchFieldKey(static_cast<QKeyEvent*>(event))) {
         return true;

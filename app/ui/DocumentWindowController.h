@@ -108,6 +108,10 @@ signals:
     void openFilesRequested(const QStringList& paths);
     // The locked document was unlocked (and the pages laid out again).
     void unlocked();
+    // Once, right after the page view first painted its current page's image.
+    // Work that can wait (writing the session record) waits for it, so that a
+    // launch shows the page first.
+    void firstPageShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -132,6 +136,7 @@ private:
     void showSidebar(int width);
     void pageFieldEntered();
     bool searchFieldKey(QKeyEvent* event);
+    bool currentPageRendered() const;
 
     OpenedPDF document_;
     WindowSettings settings_;
@@ -155,6 +160,7 @@ private:
     bool unlockRunning_ = false;
     bool viewStateRestored_ = false;
     bool closedEmitted_ = false;
+    bool firstPageShown_ = false;
 };
 
 }  // namespace quillet

@@ -236,6 +236,11 @@ QImage PageRenderer::cachedImage(int pageIndex, double pixelScale)
     return it->second.image;
 }
 
+bool PageRenderer::hasImage(int pageIndex, double pixelScale) const
+{
+    return cache_.contains(keyFor(pageIndex, effectiveScale(pageIndex, pixelScale)));
+}
+
 QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
 {
     const std::int64_t wanted = keyFor(pageIndex, pixelScale).scaleKey;

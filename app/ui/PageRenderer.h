@@ -64,6 +64,8 @@ public:
     // The page at exactly `pixelScale` (after effectiveScale), null when not
     // cached.
     QImage cachedImage(int pageIndex, double pixelScale);
+    // Whether cachedImage would return an image (without counting as a use).
+    bool hasImage(int pageIndex, double pixelScale) const;
     // The cached image of the page nearest to `pixelScale`, null when none.
     QImage closestImage(int pageIndex, double pixelScale);
 

@@ -73,14 +73,9 @@ void pollUntil(DocumentWindowController& window, std::function<bool()> ready)
 
 void exitAfterFirstPaint(DocumentWindowController& window)
 {
-    pollUntil(window, [&window] {
-        if (!currentPageOnScreen(window)) {
-            return false;
-        }
-        window.pageView()->viewport()->repaint();
+    QObject::connect(&window, &DocumentWindowController::firstPageShown, &window, [] {
         logLine("first page painted after " + std::to_string(millisecondsSinceProcessStart()) + " ms");
         QCoreApplication::exit(0);
-        return true;
     });
 }
 

@@ -135,11 +135,18 @@ TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms)
 {
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
     PageView* view = window->pageView();
+    int shownSignals = 0;
+    bool renderedWhenShown = false;
+    QObject::connect(window, &DocumentWindowController::firstPageShown, [&] {
+        ++shownSignals;
+        renderedWhenShown = pageRendered(*window, 0);
+    });
     ASSERT_EQ(view->pageCount(), 3);
     EXPECT_EQ(view->currentPage(), 0);
     EXPECT_EQ(window->subtitle(), "Page 1 of 3");
     EXPECT_TRUE(view->autoScales());
-    ASSERT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, 0); }));
+    ASSERT_TRUE(testing::pumpUntil([&] { return shownSignals > 0; }));
+    EXPECT_TRUE(renderedWhenShown) << "announced before the page's image was painted";
     testing::pumpFor(50ms);
 
     // The page's top band holds "page 1" in black on white paper.
@@ -155,6 +162,9 @@ TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms)
     EXPECT_FALSE(view->autoScales());
     EXPECT_NEAR(view->scale(), fitted * PageView::zoomStep, 1e-9);
     EXPECT_NEAR(view->pageRectInViewport(0).width(), 612 * fitted * PageView::zoomStep, 1e-6);
+    ASSERT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, 0); }));
+    testing::pumpFor(50ms);
+    EXPECT_EQ(shownSignals, 1) << "the first page is announced once";
 }
 
 // The longest wait between the ticks of a 10 ms timer on the main thread
