@@ -32,12 +32,6 @@
 namespace quillet {
 namespace {
 
-SerialQueue& printQueue()
-{
-    static SerialQueue* shared = new SerialQueue(PrintJob::queueName);  // lives to the end of the process
-    return *shared;
-}
-
 // What the worker needs of one page, read from the store on the main thread.
 struct PageWork {
     int page = 0;
@@ -69,11 +63,9 @@ struct PrintJob::Shared {
     QString temporary;  // what the printer writes meanwhile
 
     std::mutex mutex;
-    std::condition_variable wake;     // a page is ready or the job was cancelled
-    std::condition_variable stopped;  // the worker let go of the printer
+    std::condition_variable wake;  // a page is ready or the job was cancelled
     std::deque<PageWork> ready;
     bool cancelled = false;
-    bool workerDone = false;
 
     // Worker: the next page to print, absent once cancelled.
     std::optional<PageWork> nextPage()
@@ -195,12 +187,9 @@ PrintJob::~PrintJob()
     if (!running_) {
         return;
     }
-    std::unique_lock lock(shared_->mutex);
-    shared_->cancelled = true;
-    shared_->wake.notify_all();
+    cancel();
     // The page being printed ends first: the printer is the caller's again after this.
-    shared_->stopped.wait(lock, [this] { return shared_->workerDone; });
-    lock.unlock();
+    queue_.reset();
     if (!outputFile_.isEmpty()) {
         printer_.setOutputFileName(outputFile_);
     }
@@ -227,9 +216,12 @@ void PrintJob::start()
     running_ = true;
     feed();
     const std::shared_ptr<Shared> shared = shared_;
-    // `this` stays alive while the worker posts: the destructor waits for workerDone.
+    // `this` outlives the worker's posts: the destructor waits for the queue.
+    // A queue of its own: a job never waits behind another window's, whose
+    // worker may be waiting for the main thread.
     PrintJob* job = this;
-    printQueue().async([shared, job] {
+    queue_ = std::make_unique<SerialQueue>(queueName);
+    queue_->async([shared, job] {
         bool printed = false;
         try {
             printed = shared->printPages([job](int done) {
@@ -239,9 +231,6 @@ void PrintJob::start()
             logLine(std::string("printing failed: ") + error.what());
         }
         MainThread::post([job, printed] { job->complete(printed); }, job);
-        std::lock_guard lock(shared->mutex);
-        shared->workerDone = true;
-        shared->stopped.notify_all();
     });
 }
 

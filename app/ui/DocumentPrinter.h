@@ -5,8 +5,8 @@
 // centred, and are turned a quarter when their orientation differs from the
 // paper's.
 //
-// A PrintJob renders and paints the pages on the printer from the print queue
-// ("app.quillet.print"), so a long document never holds up the window. The
+// A PrintJob renders and paints the pages on the printer from a print queue
+// of its own ("app.quillet.print"), so a long document never holds up the window. The
 // main thread only reads each page's items from the store, which lives there,
 // a couple of pages ahead of the worker. Output to a PDF file is written to a
 // hidden temporary file beside it and replaces the file only once every page
@@ -28,6 +28,7 @@ namespace quillet {
 
 class AnnotationStore;
 class PDFDocument;
+class SerialQueue;
 
 namespace DocumentPrinter {
 
@@ -87,6 +88,7 @@ private:
     QPrinter& printer_;
     std::shared_ptr<AnnotationStore> store_;
     std::shared_ptr<Shared> shared_;
+    std::unique_ptr<SerialQueue> queue_;
     QString outputFile_;  // the PDF file asked for, while a temporary one is written
     int nextToRead_ = 0;
     int done_ = 0;

@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include <QDir>
@@ -188,6 +189,26 @@ TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas)
     EXPECT_EQ(readFile(output), "the earlier print");
     EXPECT_EQ(QDir(qpath(dir.path())).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"markup.pdf", "printed.pdf"}));
+}
+
+TEST_F(DocumentPrinterTest, AJobEndedWhileAnotherRunsNeitherWaitsForItNorWrites)
+{
+    QPrinter first;
+    QPrinter second;
+    first.setOutputFormat(QPrinter::PdfFormat);
+    first.setOutputFileName(qpath(output));
+    second.setOutputFormat(QPrinter::PdfFormat);
+    second.setOutputFileName(qpath(dir.file("ended.pdf")));
+    PrintJob running(first, pdf, store, QStringLiteral("markup.pdf"), true);
+    std::optional<bool> printed;
+    QObject::connect(&running, &PrintJob::finished, [&](bool ok) { printed = ok; });
+    auto* ended = new PrintJob(second, pdf, store, QStringLiteral("markup.pdf"), true);
+    running.start();
+    ended->start();
+    delete ended;  // the other job's worker may be waiting for this thread meanwhile
+    ASSERT_TRUE(pumpUntil([&] { return printed.has_value(); }, std::chrono::seconds(60)));
+    EXPECT_TRUE(*printed);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ended.pdf")));
 }
 
 }  // namespace
