@@ -163,6 +163,15 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     }
     auto* window = new DocumentWindowController(OpenedPDF{document->filePath(), document->pdf(), document->password()},
                                                 WindowSettings{options_.store, options_.selfTest, {}});
+    // The menus first: the attachment hooks its refresh of the Edit items to
+    // the menu that shows them.
+    MainMenu::install(*window, MenuActions{
+                                   [this, window] { openDocumentPanel(window); },
+                                   [this] { requestQuit(); },
+                                   [this, window] { options_.showAbout(window); },
+                                   [this, window](const QString& code) { selectLanguage(code, window); },
+                                   [this] { return checkedLanguageCode(); },
+                               });
     new DocumentAttachment(*window, *document);
     installRecentMenu(window);
     auto* binding = new WindowDocumentBinding(*window, *document);
@@ -183,13 +192,6 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     if (selfTestStatus_) {
         selfTestStatus_->watch(window, document);
     }
-    MainMenu::install(*window, MenuActions{
-                                   [this, window] { openDocumentPanel(window); },
-                                   [this] { requestQuit(); },
-                                   [this, window] { options_.showAbout(window); },
-                                   [this, window](const QString& code) { selectLanguage(code, window); },
-                                   [this] { return checkedLanguageCode(); },
-                               });
     connect(window, &DocumentWindowController::closed, this, &ApplicationShell::windowClosed);
     connect(window, &DocumentWindowController::openFilesRequested, this, [this](const QStringList& paths) {
         for (const QString& dropped : paths) {

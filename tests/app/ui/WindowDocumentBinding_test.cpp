@@ -9,7 +9,9 @@
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/document/InkDocumentSupport.h"
+#include "app/editor/EditorController.h"
 #include "app/ui/ApplicationShell.h"
+#include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
 
 namespace quillet {
@@ -99,6 +101,28 @@ TEST_F(BindingTest, OpenRecentListsTheFilesNewestFirstUntilCleared)
     window->actions().clearRecent->trigger();
     EXPECT_EQ(titles(), (QStringList{"-", "Clear Menu"}));
     EXPECT_FALSE(window->actions().clearRecent->isEnabled());
+}
+
+TEST_F(BindingTest, TheEditMenuOffersCopyAndDeleteForTheSelectedMarkupAsItOpens)
+{
+    ApplicationShell shell(shellOptions());
+    DocumentWindowController* window = shell.openFile(testing::qpath(file));
+    InkDocument* document = shell.documents().documentFor(testing::qpath(file));
+    draw(*document, 1);
+    auto* attachment = window->findChild<DocumentAttachment*>();
+    ASSERT_TRUE(attachment != nullptr && attachment->editor() != nullptr);
+    attachment->editor()->select(document->store()->itemsOnPage(0).at(0).id);
+
+    const WindowActions& a = window->actions();
+    QMenu* edit = nullptr;
+    for (QObject* holder : a.copy->associatedObjects()) {
+        edit = edit != nullptr ? edit : qobject_cast<QMenu*>(holder);
+    }
+    ASSERT_NE(edit, nullptr);
+    emit edit->aboutToShow();
+    EXPECT_TRUE(a.copy->isEnabled());
+    EXPECT_TRUE(a.cut->isEnabled());
+    EXPECT_TRUE(a.deleteMarkup->isEnabled());
 }
 
 TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
