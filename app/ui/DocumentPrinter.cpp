@@ -27,6 +27,7 @@
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
+#include "app/ui/PageView.h"
 #include "core/markup/DrawCommand.h"
 
 namespace quillet {
@@ -35,7 +36,7 @@ namespace {
 // What the worker needs of one page, read from the store on the main thread.
 struct PageWork {
     int page = 0;
-    QSet<QString> hiddenNames;        // the file's copies of the store's items
+    HiddenAnnotations hidden;         // the file's copies of the store's items
     std::vector<DrawCommand> markup;  // the displayed items' drawing, in drawing order
 };
 
@@ -101,7 +102,7 @@ void printPage(QPainter& painter, PDFDocument& pdf, const PageWork& work, const 
     const QTransform toPaper = DocumentPrinter::displayToPaper(size, paper, dpi);
     // Pixels per point on paper, capped: a raster beyond that only costs memory.
     const double scale = std::min(std::sqrt(std::abs(toPaper.determinant())), DocumentPrinter::maximumRasterDPI / 72);
-    const QImage image = pdf.renderPage(work.page, scale, work.hiddenNames);
+    const QImage image = pdf.renderPageHiding(work.page, scale, work.hidden);
     painter.save();
     painter.setTransform(toPaper);
     if (!image.isNull()) {
@@ -248,11 +249,8 @@ void PrintJob::feed()
         PageWork work;
         work.page = nextToRead_++;
         store.loadPage(work.page);
-        for (const AnnotationKey& key : store.storedAnnotationKeys(work.page)) {
-            if (key.name) {
-                work.hiddenNames.insert(QString::fromStdString(*key.name));
-            }
-        }
+        // As the page view leaves them out: by place too, for copies whose /NM is gone.
+        work.hidden = PageView::hiddenAnnotations(store.storedAnnotationKeys(work.page));
         for (const ItemAnnotation* annotation : store.annotationsOnPage(work.page)) {
             if (annotation->isDisplayed()) {
                 const std::vector<DrawCommand>& commands = annotation->appearance(shared_->showCommentText).commands;

@@ -17,7 +17,9 @@
 #include <QTimer>
 
 #include "app/document/AnnotationStore.h"
+#include "app/document/FilePageItemSource.h"
 #include "core/save/SaveTestItems.h"
+#include "support/AnnotatedPdf.h"
 #include "support/QtTestSupport.h"
 #include "support/RasterCompare.h"
 
@@ -148,6 +150,26 @@ TEST_F(DocumentPrinterTest, RotatedPagePrintsAsShownAndTurnsToThePapersOrientati
     EXPECT_TRUE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + QPointF(-fromCentre.y(), fromCentre.x())).toPoint())));
     // Where it would be unturned there is none.
     EXPECT_FALSE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + fromCentre).toPoint())));
+}
+
+TEST_F(DocumentPrinterTest, TheFilesCopyOfAnItemIsLeftOutAlsoWithoutItsName)
+{
+    // Our red stroke saved in the file, its /NM then dropped by another program
+    // (same length, so offsets stay valid); deleted in the store, not saved yet.
+    const AnnotationItem saved = inkItem(1, {{100, 150}, {200, 150}}, {1, 0, 0, 1}, InkKind::pen, 12);
+    Bytes bytes = writeAnnotatedPdf({{PageFrame{Rect{0, 0, 300, 300}, 0}, "", {saved}}}).bytes;
+    for (size_t at = bytes.find("/NM"); at != Bytes::npos; at = bytes.find("/NM", at)) {
+        bytes.replace(at, 3, "/XM");
+    }
+    writeFile(dir.file("unnamed.pdf"), bytes);
+    pdf = openPDFDocument(qpath(dir.file("unnamed.pdf")));
+    store = std::make_shared<AnnotationStore>(1, std::make_shared<FilePageItemSource>(dir.file("unnamed.pdf"), std::nullopt));
+    ASSERT_EQ(store->itemsOnPage(0).size(), 1u);
+    ASSERT_TRUE(store->apply(StoreChange::remove({saved.id})));
+    const QImage paper = printed(0, QPageLayout::Portrait);
+    ASSERT_FALSE(paper.isNull());
+    // The 300 x 300 page centred on A4: its origin is at (147.5, 271).
+    EXPECT_TRUE(isWhite(paper.pixelColor((QPointF(147.5, 271) + pdf->pageGeometry(0)->toDisplay(QPointF(150, 150))).toPoint())));
 }
 
 TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit)
