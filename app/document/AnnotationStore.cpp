@@ -134,13 +134,21 @@ void AnnotationStore::addView(const AnnotationItem& item, int page) {
     pageOfItem_[item.id] = page;
 }
 
+template <typename Edit>
+void AnnotationStore::editList(int page, Edit&& edit) {
+    std::lock_guard guard(lock_);
+    edit(pages_.at(page));
+    touchedPages_.insert(page);
+    ++generation_;
+}
+
 bool AnnotationStore::insertItem(const StoreChange::Insertion& insertion, std::set<int>& affected) {
     if (!loadPage(insertion.page) || pageOfItem_.contains(insertion.item.id)) return false;
-    std::vector<AnnotationItem> list = pages_.at(insertion.page);
-    size_t index = static_cast<size_t>(std::clamp(insertion.index, 0, static_cast<int>(list.size())));
-    list.insert(list.begin() + static_cast<std::ptrdiff_t>(index), insertion.item);
     addView(insertion.item, insertion.page);
-    storeList(insertion.page, std::move(list), true);
+    editList(insertion.page, [&](std::vector<AnnotationItem>& list) {
+        size_t index = static_cast<size_t>(std::clamp(insertion.index, 0, static_cast<int>(list.size())));
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(index), insertion.item);
+    });
     affected.insert(insertion.page);
     return true;
 }
@@ -148,11 +156,11 @@ bool AnnotationStore::insertItem(const StoreChange::Insertion& insertion, std::s
 bool AnnotationStore::removeItem(const UUID& id, std::set<int>& affected) {
     std::optional<int> page = pageOf(id);
     if (!page) return false;
-    std::vector<AnnotationItem> list = pages_.at(*page);
-    std::erase_if(list, [&](const AnnotationItem& item) { return item.id == id; });
     views_.erase(id);
     pageOfItem_.erase(id);
-    storeList(*page, std::move(list), true);
+    editList(*page, [&](std::vector<AnnotationItem>& list) {
+        std::erase_if(list, [&](const AnnotationItem& item) { return item.id == id; });
+    });
     affected.insert(*page);
     return true;
 }
@@ -160,12 +168,12 @@ bool AnnotationStore::removeItem(const UUID& id, std::set<int>& affected) {
 bool AnnotationStore::replaceItem(const AnnotationItem& item, std::set<int>& affected) {
     std::optional<int> page = pageOf(item.id);
     if (!page) return false;
-    std::vector<AnnotationItem> list = pages_.at(*page);
+    const std::vector<AnnotationItem>& list = pages_.at(*page);
     auto position = std::find_if(list.begin(), list.end(), [&](const AnnotationItem& i) { return i.id == item.id; });
     if (position == list.end()) return false;
-    *position = item;
+    const auto index = position - list.begin();
     addView(item, *page);
-    storeList(*page, std::move(list), true);
+    editList(*page, [&](std::vector<AnnotationItem>& edited) { edited[static_cast<size_t>(index)] = item; });
     affected.insert(*page);
     return true;
 }

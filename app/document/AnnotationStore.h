@@ -142,6 +142,10 @@ private:
 
     bool inRange(int page) const { return page >= 0 && page < pageCount_; }
     void storeList(int page, std::vector<AnnotationItem> list, bool touch);
+    // Changes a loaded page's list where it is, under the lock: a change to
+    // one item never copies the page's other items.
+    template <typename Edit>
+    void editList(int page, Edit&& edit);
     bool insertItem(const StoreChange::Insertion& insertion, std::set<int>& affected);
     bool removeItem(const UUID& id, std::set<int>& affected);
     bool replaceItem(const AnnotationItem& item, std::set<int>& affected);
