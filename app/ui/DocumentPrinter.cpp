@@ -203,7 +203,10 @@ int PrintJob::pageTotal() const
 
 void PrintJob::start()
 {
-    if (running_ || !store_ || pageTotal() == 0) {
+    if (std::exchange(started_, true)) {
+        return;  // one run per job
+    }
+    if (!store_ || pageTotal() == 0) {
         logLine("printing could not start");
         emit finished(false);
         return;

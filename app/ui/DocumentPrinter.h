@@ -68,6 +68,7 @@ public:
     // Cancels a running job and waits for the worker to let go of the printer.
     ~PrintJob() override;
 
+    // Once per job.
     void start();
     // Stops before the next page; finished(false) follows.
     void cancel();
@@ -92,6 +93,7 @@ private:
     QString outputFile_;  // the PDF file asked for, while a temporary one is written
     int nextToRead_ = 0;
     int done_ = 0;
+    bool started_ = false;
     bool running_ = false;
 };
 
