@@ -51,6 +51,23 @@ QRectF toQRect(const Rect& r)
     return QRectF(r.minX(), r.minY(), r.maxX() - r.minX(), r.maxY() - r.minY());
 }
 
+// The text box shows only the text: an arrow being labelled and a note
+// being written stay drawn beneath it, without their text.
+std::optional<std::pair<AnnotationItem, int>> drawnBeneathTheBox(const InlineTextSession& session)
+{
+    AnnotationItem shown = session.item;
+    if (const ArrowShape* arrow = session.item.shape.arrow()) {
+        shown.shape = ArrowShape{arrow->from, arrow->to, std::nullopt};
+    } else if (const NoteShape* note = session.item.shape.note()) {
+        TextSpec blank = note->spec;
+        blank.text.clear();
+        shown.shape = NoteShape{note->anchor, note->bubble, blank};
+    } else {
+        return std::nullopt;
+    }
+    return std::pair{std::move(shown), session.page};
+}
+
 }  // namespace
 
 EditorController::EditorController(PageView& view, AnnotationStore& store, QUndoStack& undoStack,
@@ -568,6 +585,7 @@ void EditorController::beginText(InlineTextSession session)
     if (!session.isNew && !store_.isHidden(session.item.id)) {
         store_.setHidden(session.item.id, true);
     }
+    setPreview(drawnBeneathTheBox(session));
     textEditor().begin(std::move(session));
 }
 

@@ -167,6 +167,7 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     editor->setTool(Tool::note);
     view->goToPage(3);
     click(3, {100, 100});
+    ASSERT_TRUE(editor->overlay().preview.has_value()) << "the note's icon shows while it is written";
     type("Look");
     typing.finish();
     ASSERT_EQ(items(3).size(), 1u);
@@ -181,8 +182,11 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     editor->setTool(Tool::arrow);
     view->goToPage(0);
     drag(0, {{50, 50}, {150, 50}});
+    ASSERT_TRUE(editor->overlay().preview.has_value()) << "the arrow stays drawn while its label is typed";
+    EXPECT_NE(editor->overlay().preview->first.shape.arrow(), nullptr);
     type("here");
     typing.finish();
+    EXPECT_FALSE(editor->overlay().preview.has_value());
     ASSERT_EQ(items(0).size(), 1u);
     ASSERT_TRUE(items(0)[0].shape.arrow()->label.has_value());
     EXPECT_EQ(items(0)[0].shape.arrow()->label->text, "here");
