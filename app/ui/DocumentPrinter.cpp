@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
-#include <QSet>
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/ItemPainter.h"
@@ -147,8 +146,9 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
     }
     complete = complete && !job.isCancelled();
     if (!complete) {
-        // A printer that cannot abort gets what was printed so far; a PDF
-        // file is not kept below.
+        // Qt's print engines cannot abort (the call is there for one that
+        // can): a printer still gets the pages done so far, a PDF file is
+        // removed below.
         printer.abort();
     }
     painter.end();
