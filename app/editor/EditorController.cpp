@@ -574,6 +574,18 @@ InlineTextEditor& EditorController::textEditor()
         textEditor_->draftSink = [this](const std::optional<AnnotationItem>& item, int page) {
             store_.setDraft(item, page);
         };
+        // A new note's bubble is placed again as its text grows: one left of
+        // its icon keeps its right edge there instead of growing over the icon.
+        textEditor_->onTextChange = [this](const InlineTextSession& session) {
+            if (!session.isNew || session.target.kind != InlineTextTarget::Kind::note) {
+                return;
+            }
+            const Point bubble = roundTo2(ItemGeometry::defaultBubblePoint(
+                session.spec, session.target.first, session.item.rotation, pageBounds(session.page)));
+            if (bubble != session.target.second) {
+                textEditor_->setTarget({InlineTextTarget::Kind::note, session.target.first, bubble});
+            }
+        };
     }
     return *textEditor_;
 }

@@ -178,6 +178,17 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     EXPECT_EQ(items(3)[0].rotation, 90);
     EXPECT_EQ(undo.undoText(), "Comment");
 
+    // Near the right edge the bubble sits left of the icon and grows leftwards.
+    view->goToPage(0);
+    click(0, {editor->pageBounds(0).maxX() - 30, 300});
+    type("A short note");
+    typing.finish();
+    const AnnotationItem& left = items(0).back();
+    const Rect icon = ItemGeometry::noteIconFrame(left.shape.note()->anchor, 0);
+    EXPECT_LE(ItemGeometry::placeBubble(left.shape.note()->spec, left.shape.note()->bubble, 0).frame().maxX(),
+              icon.minX());
+    undo.undo();
+
     // An arrow's label; an empty label leaves an arrow without one.
     editor->setTool(Tool::arrow);
     view->goToPage(0);
