@@ -56,12 +56,13 @@ QRectF toQRect(const Rect& r)
 std::optional<std::pair<AnnotationItem, int>> drawnBeneathTheBox(const InlineTextSession& session)
 {
     AnnotationItem shown = session.item;
-    if (const ArrowShape* arrow = session.item.shape.arrow()) {
-        shown.shape = ArrowShape{arrow->from, arrow->to, std::nullopt};
-    } else if (const NoteShape* note = session.item.shape.note()) {
-        TextSpec blank = note->spec;
+    const InlineTextTarget& at = session.target;
+    if (at.kind == InlineTextTarget::Kind::arrowLabel) {
+        shown.shape = ArrowShape{at.first, at.second, std::nullopt};
+    } else if (at.kind == InlineTextTarget::Kind::note) {
+        TextSpec blank = session.spec;
         blank.text.clear();
-        shown.shape = NoteShape{note->anchor, note->bubble, blank};
+        shown.shape = NoteShape{at.first, at.second, blank};
     } else {
         return std::nullopt;
     }
@@ -584,6 +585,7 @@ InlineTextEditor& EditorController::textEditor()
                 session.spec, session.target.first, session.item.rotation, pageBounds(session.page)));
             if (bubble != session.target.second) {
                 textEditor_->setTarget({InlineTextTarget::Kind::note, session.target.first, bubble});
+                setPreview(drawnBeneathTheBox(*textEditor_->session()));
             }
         };
     }

@@ -182,6 +182,9 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     view->goToPage(0);
     click(0, {editor->pageBounds(0).maxX() - 30, 300});
     type("A short note");
+    ASSERT_TRUE(editor->overlay().preview.has_value());
+    EXPECT_EQ(editor->overlay().preview->first.shape.note()->bubble, typing.session()->target.second)
+        << "the bubble drawn beneath the box moves with it";
     typing.finish();
     const AnnotationItem& left = items(0).back();
     const Rect icon = ItemGeometry::noteIconFrame(left.shape.note()->anchor, 0);
