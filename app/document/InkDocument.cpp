@@ -61,6 +61,8 @@ DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
     hooks.discard = [journal](const std::optional<QString>& path) { journal->discard(path); };
     hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
     hooks.setAside = [journal](const QString& path, const PageItems& pages) { journal->setAside(path, pages); };
+    hooks.setAsideMarkup = [journal](const QString& path) { return journal->setAsideMarkup(path); };
+    hooks.dropSetAside = [journal](const QString& path) { journal->dropSetAside(path); };
     return hooks;
 }
 
@@ -209,13 +211,56 @@ void InkDocument::checkRecovery()
         return;
     }
     const std::optional<PageItems> pages = journal_.pendingRecovery(filePath_);
-    if (!pages || pages->empty()) {
+    if (pages && !pages->empty()) {
+        restore(*pages, true);
         return;
     }
-    store_->replacePages(*pages);
+    if (!journal_.setAsideMarkup || !services_.askRestoreSetAside) {
+        return;
+    }
+    const std::optional<PageItems> kept = journal_.setAsideMarkup(filePath_);
+    if (!kept || kept->empty()) {
+        return;
+    }
+    QPointer<InkDocument> self(this);
+    services_.askRestoreSetAside(*this, [self, kept](bool restore) {
+        if (!self || self->closed_ || !self->store_) {
+            return;
+        }
+        // Declined, or none of its pages is in this version: it goes.
+        if ((!restore || !self->restore(*kept, false)) && self->journal_.dropSetAside) {
+            self->journal_.dropSetAside(self->filePath_);
+        }
+    });
+}
+
+bool InkDocument::restore(const PageItems& pages, bool wholePages)
+{
+    if (wholePages) {
+        store_->replacePages(pages);
+    } else {
+        // Another version of the file: nothing of it is replaced but the
+        // items themselves; the others join the end of their pages.
+        std::vector<StoreChange> changes;
+        for (const auto& [page, items] : pages) {
+            if (page < 0 || page >= pageCount_) {
+                continue;
+            }
+            int end = static_cast<int>(store_->itemsOnPage(page).size());
+            for (const AnnotationItem& item : items) {
+                changes.push_back(store_->locate(item.id) ? StoreChange::replace({item})
+                                                          : StoreChange::insert(item, page, end++));
+            }
+        }
+        if (changes.empty()) {
+            return false;
+        }
+        store_->apply(StoreChange::batch(std::move(changes)));
+    }
     directChanges_ = true;
     emitStatus();
     showNotice(restoredNotice.text());
+    return true;
 }
 
 bool InkDocument::isEdited() const

@@ -63,6 +63,10 @@ struct DocumentJournal {
     // drops these unsaved pages: they are kept for the version they were
     // made on, apart from what the reloaded file records.
     std::function<void(const QString& path, const PageItems& pages)> setAside;
+    // Markup set aside for the path, whatever version the file is now; and
+    // its deletion when the user declines it.
+    std::function<std::optional<PageItems>(const QString& path)> setAsideMarkup;
+    std::function<void(const QString& path)> dropSetAside;
 };
 
 class RecoveryJournal;
@@ -95,6 +99,9 @@ public:
         // unsaved edits: true to keep the edits by saving over it, false to
         // reload the file from disk.
         std::function<void(InkDocument& document, std::function<void(bool keepEdits)> answer)> askFileReplaced;
+        // Markup set aside when the file was reloaded from disk waits for this
+        // version of the file: true adds it to its pages, false deletes it.
+        std::function<void(InkDocument& document, std::function<void(bool restore)> answer)> askRestoreSetAside;
         WorkingCopies::Places places = WorkingCopies::Places::forProcess();
         // A fixed autosave delay instead of the adaptive one (self-test mode's
         // QUILLET_SELFTEST_AUTOSAVE_DELAY, in milliseconds).
@@ -142,7 +149,9 @@ public:
     bool unlock(const QString& password);
     // Once per document, after the window is set up and the file unlocked:
     // puts the journal's unsaved pages back, marks the document edited and
-    // shows "Unsaved changes were restored".
+    // shows "Unsaved changes were restored". Without such pages, markup set
+    // aside by a reload of another version is offered (askRestoreSetAside):
+    // its items are added to their pages, replacing only themselves.
     void checkRecovery();
 
     // Status for the window's status line.
@@ -158,6 +167,10 @@ public:
     void setFileReplacedPrompt(std::function<void(InkDocument&, std::function<void(bool keepEdits)>)> ask)
     {
         services_.askFileReplaced = std::move(ask);
+    }
+    void setSetAsidePrompt(std::function<void(InkDocument&, std::function<void(bool restore)>)> ask)
+    {
+        services_.askRestoreSetAside = std::move(ask);
     }
     void showNotice(const QString& text);
 
@@ -232,6 +245,8 @@ private:
     void storeChanged();
     void draftChanged();
     void recordJournal();
+    // Puts recovered markup in the store; false when none of it fits this file.
+    bool restore(const PageItems& pages, bool wholePages);
     void scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay = std::nullopt);
     void autosaveFired();
     void startSave(PendingSave request);

@@ -233,13 +233,25 @@ void RecoveryJournal::discard(const std::optional<QString>& documentPath) {
 }
 
 std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QString& documentPath) {
-    if (std::optional<Pages> pages = readEntry(journalFile(folder_, documentPath), documentPath)) return pages;
-    std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath);
+    if (std::optional<Pages> pages = readEntry(journalFile(folder_, documentPath), documentPath, true)) return pages;
+    std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath, true);
     if (setAside) offeredSetAside_ = documentPath;
     return setAside;
 }
 
-std::optional<RecoveryJournal::Pages> RecoveryJournal::readEntry(const std::string& file, const QString& documentPath) {
+std::optional<RecoveryJournal::Pages> RecoveryJournal::setAsideMarkup(const QString& documentPath) {
+    std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath, false);
+    if (setAside) offeredSetAside_ = documentPath;
+    return setAside;
+}
+
+void RecoveryJournal::dropSetAside(const QString& documentPath) {
+    if (offeredSetAside_ == documentPath) offeredSetAside_.reset();
+    queue().async([file = setAsideFile(folder_, documentPath)] { ::unlink(file.c_str()); });
+}
+
+std::optional<RecoveryJournal::Pages> RecoveryJournal::readEntry(const std::string& file, const QString& documentPath,
+                                                                 bool sameVersion) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
     std::stringstream text;
@@ -271,7 +283,7 @@ std::optional<RecoveryJournal::Pages> RecoveryJournal::readEntry(const std::stri
             known = true;
         }
     }
-    if (!known) return std::nullopt;
+    if (!known && sameVersion) return std::nullopt;
 
     auto pages = entry.find("pages");
     if (pages == entry.end() || !pages->is_object()) return std::nullopt;

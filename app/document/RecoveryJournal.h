@@ -9,8 +9,9 @@
 // is set aside: it moves to "<document key>.set-aside.json", with the file
 // versions it was made on, and this journal stops accepting those versions,
 // so the reloaded file's own markup and the dropped markup never mix. The
-// set-aside markup is offered back like a journal, when the file at the path
-// is one of its versions again (the other program's version was undone).
+// set-aside markup is offered back like a journal when the file at the path
+// is one of its versions again (the other program's version was undone), and
+// otherwise the document asks whether to add it to the version it opened.
 //
 // The file holds the user's markup (also of password-protected documents): it
 // is created 0600, written to a temporary file beside it, made durable and
@@ -102,6 +103,12 @@ public:
     // otherwise absent. Set-aside markup offered here is deleted by the next
     // write of the journal, which then holds it.
     std::optional<Pages> pendingRecovery(const QString& documentPath);
+    // The set-aside markup of the path whatever version the file is now (the
+    // document asks the user before putting it on another version); deleted,
+    // like the above, once the journal holds it.
+    std::optional<Pages> setAsideMarkup(const QString& documentPath);
+    // Deletes the set-aside markup of the path (the user declined it).
+    void dropSetAside(const QString& documentPath);
 
     // Journal files written by this object, for tests and diagnostics.
     int writeCount() const { return writes_->load(); }
@@ -112,7 +119,8 @@ public:
 private:
     struct Scheduled;
     void schedule(std::shared_ptr<Scheduled> write);
-    static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath);
+    // `sameVersion`: only when the file is one of the entry's versions.
+    static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath, bool sameVersion);
 
     QString folder_;
     std::vector<Identity> identities_;

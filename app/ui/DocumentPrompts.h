@@ -19,4 +19,9 @@ void askCloseAnyway(QWidget* window, const QString& documentName, const QString&
 // edits: "Keep My Edits" (true: save over it) or "Reload from Disk".
 void askAboutReplacedFile(QWidget* window, const QString& documentName, std::function<void(bool keepEdits)> answer);
 
+// Markup set aside by "Reload from Disk" waits for this version of the file:
+// "Add to This Version" (true), "Discard" (false) or "Not Now" (no answer:
+// it stays aside).
+void askRestoreSetAside(QWidget* window, const QString& documentName, std::function<void(bool restore)> answer);
+
 }  // namespace quillet::DocumentPrompts

@@ -24,6 +24,11 @@ WindowDocumentBinding::WindowDocumentBinding(DocumentWindowController& window, I
             answer(false);  // no window left to ask in: never save over the other version
         }
     });
+    document.setSetAsidePrompt([shown](InkDocument& asking, std::function<void(bool)> answer) {
+        if (shown) {
+            DocumentPrompts::askRestoreSetAside(shown, asking.displayName(), std::move(answer));
+        }  // no window: the markup stays aside for the next opening
+    });
     if (!document.pdf()->isLocked()) {
         // Once the window is up, so the restored markup appears in it.
         QTimer::singleShot(0, this, [this] {

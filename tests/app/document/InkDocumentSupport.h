@@ -114,6 +114,10 @@ protected:
             ++replacedQuestions;
             answer(keepEditsOverReplacedFile);
         };
+        s.askRestoreSetAside = [this](InkDocument&, std::function<void(bool)> answer) {
+            ++setAsideQuestions;
+            answer(restoreSetAside);
+        };
         s.places.temporaryFolder = qpath(dir.file("tmp"));
         s.places.processId = ::getpid();
         s.places.sameFileSystem = [](const std::string&, const std::string&) { return true; };
@@ -157,6 +161,8 @@ protected:
     double saveDuration = 0;
     bool keepEditsOverReplacedFile = false;
     int replacedQuestions = 0;
+    bool restoreSetAside = true;
+    int setAsideQuestions = 0;
     int reloads = 0;
 };
 

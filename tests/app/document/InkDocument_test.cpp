@@ -354,10 +354,41 @@ TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn
     ASSERT_EQ(restored->store()->itemsOnPage(0).size(), 1u);
     EXPECT_EQ(restored->store()->itemsOnPage(0)[0].id, inkItem(1, {}).id);
     EXPECT_EQ(restored->notice(), "Unsaved changes were restored");
+    EXPECT_EQ(setAsideQuestions, 0) << "its own version takes it back without asking";
     const QString setAside = lastDiskJournal->setAsidePath(restored->filePath());
     ASSERT_TRUE(QFileInfo::exists(setAside));
     ASSERT_TRUE(recorded(1));
     EXPECT_FALSE(QFileInfo::exists(setAside));
+}
+
+TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages)
+{
+    diskJournals = true;
+    realSaves = true;
+    writeAtOnce = true;
+    auto document = open();
+    draw(*document, 1);
+    replaceFile(file, 5);
+    document->save();  // "Reload from Disk"
+    draw(*document, 3);
+    clock.advance(1500ms);  // the other version, with an item of its own, saved
+    ASSERT_FALSE(document->isEdited());
+    document->close();
+    document.reset();
+    ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+
+    auto reopened = open();
+    reopened->checkRecovery();
+    EXPECT_EQ(setAsideQuestions, 1);
+    const std::vector<AnnotationItem>& items = reopened->store()->itemsOnPage(0);
+    ASSERT_EQ(items.size(), 2u) << "added, nothing of this version replaced";
+    EXPECT_EQ(items[0].id, inkItem(3, {}).id);
+    EXPECT_EQ(items[1].id, inkItem(1, {}).id);
+    EXPECT_TRUE(reopened->isEdited());
+    const QString setAside = lastDiskJournal->setAsidePath(reopened->filePath());
+    ASSERT_TRUE(testing::pumpUntil([&] { return lastDiskJournal->writeCount() > 0; }));
+    ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+    EXPECT_FALSE(QFileInfo::exists(setAside)) << "the journal holds it now";
 }
 
 TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal)

@@ -44,6 +44,16 @@ TEST(DocumentPrompts, AnswerThroughTheirCallbacksWithoutBlocking)
     DocumentPrompts::askAboutReplacedFile(&window, "report.pdf", [&](bool yes) { keepEdits = yes; });
     answer(window, "Reload from Disk");
     EXPECT_EQ(keepEdits, false);
+    testing::pumpFor(std::chrono::milliseconds(20));
+
+    // Set-aside markup: "Not Now" answers nothing (it stays aside), "Discard" false.
+    std::vector<bool> restore;
+    for (const char* button : {"Not Now", "Discard"}) {
+        DocumentPrompts::askRestoreSetAside(&window, "report.pdf", [&](bool yes) { restore.push_back(yes); });
+        answer(window, button);
+        testing::pumpFor(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(restore, std::vector<bool>{false});
 }
 
 }  // namespace
