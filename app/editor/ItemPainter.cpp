@@ -169,6 +169,11 @@ struct PageItemLayers::State {
     QImage offset;  // per channel, what is added then
     std::vector<Entry> entries;
     int64_t recomposed = 0;
+    // The maps hold every item of the last full paint, with the notes'
+    // text shown or not; cleared by markChanged() and by a paint that
+    // could not compose.
+    bool complete = false;
+    bool showCommentText = false;
 
     // Recomposes `region` from every entry, in drawing order.
     void recompose(const QRect& region) {
@@ -193,6 +198,7 @@ PageItemLayers::~PageItemLayers() = default;
 PageItemLayers::PageItemLayers(PageItemLayers&&) noexcept = default;
 PageItemLayers& PageItemLayers::operator=(PageItemLayers&&) noexcept = default;
 int64_t PageItemLayers::recomposedPixels() const { return state_->recomposed; }
+void PageItemLayers::markChanged() { state_->complete = false; }
 
 namespace {
 
@@ -243,8 +249,17 @@ void update(PageItemLayers::State& state, std::vector<PageItemLayers::State::Ent
 // Paints through the page's composed maps; false when some item has no kept
 // raster (the budget is spent, or an item is too large) or the maps would be
 // too large, and the caller paints item by item.
+void drawLayers(QPainter& painter, const PageItemLayers::State& state, const Placement& at) {
+    if (state.area.isEmpty()) return;
+    painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+    painter.drawImage(state.area.topLeft() + at.whole, state.factor);
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);
+    painter.drawImage(state.area.topLeft() + at.whole, state.offset);
+}
+
 bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::vector<const ItemAnnotation*>& annotations,
                    bool showCommentText, const Placement& at) {
+    state.complete = false;
     std::vector<PageItemLayers::State::Entry> entries;
     entries.reserve(annotations.size());
     QRect area;
@@ -260,11 +275,9 @@ bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::v
     }
     if (double(area.width()) * area.height() > kMaxComposedPixels) return false;
     update(state, std::move(entries), at);
-    if (state.area.isEmpty()) return true;
-    painter.setCompositionMode(QPainter::CompositionMode_Multiply);
-    painter.drawImage(state.area.topLeft() + at.whole, state.factor);
-    painter.setCompositionMode(QPainter::CompositionMode_Plus);
-    painter.drawImage(state.area.topLeft() + at.whole, state.offset);
+    state.complete = true;
+    state.showCommentText = showCommentText;
+    drawLayers(painter, state, at);
     return true;
 }
 
@@ -331,6 +344,23 @@ void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*
         drawRasterized(painter, *annotation, appearance, annotation->item().isNote() && showCommentText, at);
     }
     painter.restore();
+}
+
+bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice, bool showCommentText) {
+    const PageItemLayers::State& state = composed.state();
+    if (!state.complete || state.showCommentText != showCommentText || !painter.paintEngine() ||
+        painter.paintEngine()->type() != QPaintEngine::Raster) {
+        return false;
+    }
+    const QTransform deviceScale = painter.worldTransform().inverted() * painter.deviceTransform();
+    const Placement at = placementOf(pageToDevice * painter.deviceTransform(), *painter.device());
+    // Scrolling moves the maps by whole pixels; any other change of place redraws.
+    if (state.linear != at.linear || state.fraction != at.fraction) return false;
+    painter.save();
+    painter.setWorldTransform(deviceScale.inverted());
+    drawLayers(painter, state, at);
+    painter.restore();
+    return true;
 }
 
 int64_t rasterizedCount() { return rasterized.load(std::memory_order_relaxed); }

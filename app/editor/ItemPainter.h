@@ -56,6 +56,8 @@ public:
     // Pixels recomposed so far; tests read it to see that a change
     // recomposes only its own area.
     int64_t recomposedPixels() const;
+    // The page's items changed: the next paint walks them again.
+    void markChanged();
 
     struct State;  // ItemPainter.cpp's own
     State& state() { return *state_; }
@@ -71,6 +73,13 @@ private:
 void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
                       const QTransform& pageToDevice, bool showCommentText,
                       std::optional<QRectF> visiblePageRect = std::nullopt, PageItemLayers* composed = nullptr);
+
+// Paints the page's items from `composed` alone, as the last paint through it
+// composed them, without walking the items: for repaints of a page whose
+// items have not changed since (its owner calls markChanged() when they do).
+// False, painting nothing, when the maps are not complete or were composed
+// at another zoom or with notes' text shown otherwise.
+bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice, bool showCommentText);
 
 // Items rasterized so far in this process (cache misses); the benchmark and
 // tests read it to see that an unchanged item is not drawn anew.

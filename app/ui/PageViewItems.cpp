@@ -74,6 +74,9 @@ void PageView::refreshItems(const std::set<int>& pages)
         if (page < 0 || page >= pageCount()) {
             continue;
         }
+        if (const auto composed = composedItems_.find(page); composed != composedItems_.end()) {
+            composed->second.markChanged();
+        }
         const QRectF rect = pageRectInViewport(page);
         if (rect.intersects(QRectF(viewport()->rect()))) {
             viewport()->update(rect.toAlignedRect().adjusted(-1, -1, 1, 1));
@@ -96,8 +99,15 @@ void PageView::paintItems(QPainter& painter, int pageIndex)
     }
     painter.save();
     painter.setClipRect(pageRectInViewport(pageIndex));
-    ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), pageToViewport(pageIndex),
-                                  CommentDisplay::showsCommentText(), visible, &composedItems_[pageIndex]);
+    // A repaint of unchanged items (under the pointer's stroke, after a
+    // scroll) draws the kept maps without going over every item.
+    const QTransform toView = pageToViewport(pageIndex);
+    ItemPainter::PageItemLayers& composed = composedItems_[pageIndex];
+    const bool showsText = CommentDisplay::showsCommentText();
+    if (!ItemPainter::paintKept(painter, composed, toView, showsText)) {
+        ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), toView, showsText, visible,
+                                      &composed);
+    }
     painter.restore();
 }
 

@@ -1,7 +1,7 @@
-// Working on items that exist: selecting, moving and resizing, nudging with
-// the arrow keys in the screen's direction, the clipboard actions, the
-// context menu's colours, the style popover's one step, undo and redo with
-// exact payloads, and the tool keys by physical key.
+// Working on items that exist: selecting, moving (shown on the page at every
+// step) and resizing, nudging with the arrow keys in the screen's direction,
+// the clipboard actions, the context menu's colours, the style popover's one
+// step, undo and redo with exact payloads, and the tool keys by physical key.
 #include <QClipboard>
 #include <QMimeData>
 #include <QMenu>
@@ -60,6 +60,26 @@ TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints
     EXPECT_EQ(editor->selectedID(), std::nullopt);
     EXPECT_TRUE(editor->overlay().handles.empty());
     (void)below;
+}
+
+TEST_F(EditorTest, ThePageShowsAMovedItemWhereItIsAtEveryStep)
+{
+    view->setAnnotationStore(store.get());
+    insert(penItem({{80, 300}, {160, 300}}, 8), 0);
+    const auto blueAt = [&](Point p) {
+        return testing::isBlue(view->viewport()->grab().toImage().pixelColor(at(0, p).toPoint()));
+    };
+    const Point from{120, 300}, to{120, 340};
+    EXPECT_TRUE(blueAt(from));
+    click(0, from);
+    mouse(QEvent::MouseButtonPress, at(0, from), Qt::LeftButton);
+    mouse(QEvent::MouseMove, at(0, to), Qt::LeftButton);
+    EXPECT_TRUE(blueAt(to) && !blueAt(from)) << "hidden on the page, drawn moved above it";
+    mouse(QEvent::MouseButtonRelease, at(0, to), Qt::NoButton);
+    EXPECT_TRUE(blueAt(to) && !blueAt(from));
+    undo.undo();
+    EXPECT_TRUE(blueAt(from) && !blueAt(to));
+    view->setAnnotationStore(nullptr);
 }
 
 TEST_F(EditorTest, ACornerDragScalesAboutTheOppositeCornerNeverBelowFivePercent)
