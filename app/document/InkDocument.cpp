@@ -62,6 +62,7 @@ DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
     hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
     hooks.setAside = [journal](const QString& path, const PageItems& pages) { journal->setAside(path, pages); };
     hooks.setAsideMarkup = [journal](const QString& path) { return journal->setAsideMarkup(path); };
+    hooks.takeSetAside = [journal](const QString& path) { journal->takeSetAside(path); };
     hooks.dropSetAside = [journal](const QString& path) { journal->dropSetAside(path); };
     return hooks;
 }
@@ -226,6 +227,9 @@ void InkDocument::checkRecovery()
     services_.askRestoreSetAside(*this, [self, kept](bool restore) {
         if (!self || self->closed_ || !self->store_) {
             return;
+        }
+        if (restore && self->journal_.takeSetAside) {
+            self->journal_.takeSetAside(self->filePath_);  // before the restore records the journal
         }
         // Declined, or none of its pages is in this version: it goes.
         if ((!restore || !self->restore(*kept, false)) && self->journal_.dropSetAside) {

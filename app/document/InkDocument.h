@@ -63,9 +63,10 @@ struct DocumentJournal {
     // drops these unsaved pages: they are kept for the version they were
     // made on, apart from what the reloaded file records.
     std::function<void(const QString& path, const PageItems& pages)> setAside;
-    // Markup set aside for the path, whatever version the file is now; and
-    // its deletion when the user declines it.
+    // Markup set aside for the path, whatever version the file is now; the
+    // document took it (it goes once recorded); the user declined it.
     std::function<std::optional<PageItems>(const QString& path)> setAsideMarkup;
+    std::function<void(const QString& path)> takeSetAside;
     std::function<void(const QString& path)> dropSetAside;
 };
 

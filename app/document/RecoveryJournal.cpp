@@ -239,11 +239,11 @@ std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QSt
     return setAside;
 }
 
-std::optional<RecoveryJournal::Pages> RecoveryJournal::setAsideMarkup(const QString& documentPath) {
-    std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath, false);
-    if (setAside) offeredSetAside_ = documentPath;
-    return setAside;
+std::optional<RecoveryJournal::Pages> RecoveryJournal::setAsideMarkup(const QString& documentPath) const {
+    return readEntry(setAsideFile(folder_, documentPath), documentPath, false);
 }
+
+void RecoveryJournal::takeSetAside(const QString& documentPath) { offeredSetAside_ = documentPath; }
 
 void RecoveryJournal::dropSetAside(const QString& documentPath) {
     if (offeredSetAside_ == documentPath) offeredSetAside_.reset();

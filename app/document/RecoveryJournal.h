@@ -104,9 +104,10 @@ public:
     // write of the journal, which then holds it.
     std::optional<Pages> pendingRecovery(const QString& documentPath);
     // The set-aside markup of the path whatever version the file is now (the
-    // document asks the user before putting it on another version); deleted,
-    // like the above, once the journal holds it.
-    std::optional<Pages> setAsideMarkup(const QString& documentPath);
+    // document asks the user before putting it on another version).
+    std::optional<Pages> setAsideMarkup(const QString& documentPath) const;
+    // The document took it: deleted, like the above, once the journal holds it.
+    void takeSetAside(const QString& documentPath);
     // Deletes the set-aside markup of the path (the user declined it).
     void dropSetAside(const QString& documentPath);
 

@@ -116,7 +116,9 @@ protected:
         };
         s.askRestoreSetAside = [this](InkDocument&, std::function<void(bool)> answer) {
             ++setAsideQuestions;
-            answer(restoreSetAside);
+            if (restoreSetAside) {
+                answer(*restoreSetAside);
+            }
         };
         s.places.temporaryFolder = qpath(dir.file("tmp"));
         s.places.processId = ::getpid();
@@ -161,7 +163,7 @@ protected:
     double saveDuration = 0;
     bool keepEditsOverReplacedFile = false;
     int replacedQuestions = 0;
-    bool restoreSetAside = true;
+    std::optional<bool> restoreSetAside = true;  // absent: "Not Now"
     int setAsideQuestions = 0;
     int reloads = 0;
 };

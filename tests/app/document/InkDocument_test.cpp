@@ -377,9 +377,22 @@ TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages)
     document.reset();
     ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
 
+    // "Not Now": the markup stays aside whatever this opening records or drops.
+    restoreSetAside.reset();
+    auto notNow = open();
+    notNow->checkRecovery();
+    EXPECT_EQ(setAsideQuestions, 1);
+    draw(*notNow, 4);
+    ASSERT_TRUE(testing::pumpUntil([&] { return lastDiskJournal->writeCount() > 0; }));
+    EXPECT_FALSE(notNow->revertToSaved());
+    notNow->close();
+    notNow.reset();
+    ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+
+    restoreSetAside = true;
     auto reopened = open();
     reopened->checkRecovery();
-    EXPECT_EQ(setAsideQuestions, 1);
+    EXPECT_EQ(setAsideQuestions, 2);
     const std::vector<AnnotationItem>& items = reopened->store()->itemsOnPage(0);
     ASSERT_EQ(items.size(), 2u) << "added, nothing of this version replaced";
     EXPECT_EQ(items[0].id, inkItem(3, {}).id);
