@@ -1,6 +1,7 @@
 // The editor's latency on a heavy page, as a user drawing feels it:
 //   input to overlay: a synthetic mouse move of a 2,000-point pen stroke to the
-//     end of the repaint it causes (page, items and the editor's drawing);
+//     end of the repaint it causes (page, items and the editor's drawing), on
+//     the page alone and again over 10,000 items;
 //   commit and undo: releasing a pen stroke (simplify, store, undo step) and
 //     undoing it, on a page that already holds 10,000 items.
 //   editor_bench [PDF [PAGE]]   without a PDF, a generated page of 40,000 strokes
@@ -141,28 +142,31 @@ int main(int argc, char** argv)
     // The move is timed until the repaint it asked for has run: the window's
     // update request is handled and the overlay painted (with whatever of
     // the page lies under the part that changed).
-    std::vector<double> moves;
     PaintCounter counter;
     view.overlay()->installEventFilter(&counter);
-    mouse(view, QEvent::MouseButtonPress, spiral(0), Qt::LeftButton);
-    settle(50);
-    int unpainted = 0;
-    for (int i = 1; i <= 2000; ++i) {
-        const int before = counter.paints;
-        const auto start = Clock::now();
-        mouse(view, QEvent::MouseMove, spiral(i), Qt::LeftButton);
-        const auto limit = start + std::chrono::milliseconds(500);
-        while (counter.paints == before && Clock::now() < limit) {
-            QCoreApplication::processEvents();
+    const auto timeStroke = [&](const char* what) {
+        std::vector<double> moves;
+        mouse(view, QEvent::MouseButtonPress, spiral(0), Qt::LeftButton);
+        settle(50);
+        int unpainted = 0;
+        for (int i = 1; i <= 2000; ++i) {
+            const int before = counter.paints;
+            const auto start = Clock::now();
+            mouse(view, QEvent::MouseMove, spiral(i), Qt::LeftButton);
+            const auto limit = start + std::chrono::milliseconds(500);
+            while (counter.paints == before && Clock::now() < limit) {
+                QCoreApplication::processEvents();
+            }
+            moves.push_back(ms(Clock::now() - start));
+            unpainted += counter.paints == before ? 1 : 0;
         }
-        moves.push_back(ms(Clock::now() - start));
-        unpainted += counter.paints == before ? 1 : 0;
-    }
-    if (unpainted > 0) {
-        std::printf("(%d moves were not repainted within 500 ms)\n", unpainted);
-    }
-    mouse(view, QEvent::MouseButtonRelease, spiral(2000), Qt::NoButton);
-    report("input to overlay (2,000-point stroke)", moves);
+        if (unpainted > 0) {
+            std::printf("(%d moves were not repainted within 500 ms)\n", unpainted);
+        }
+        mouse(view, QEvent::MouseButtonRelease, spiral(2000), Qt::NoButton);
+        report(what, moves);
+    };
+    timeStroke("input to overlay (2,000-point stroke)");
 
     // Commit and undo next to 10,000 items.
     std::vector<StoreChange::Insertion> many;
@@ -173,6 +177,10 @@ int main(int argc, char** argv)
                         page, i});
     }
     store.apply(StoreChange::insert(std::move(many)));
+    settle(200);
+    // The same stroke over those items, then taken back.
+    timeStroke("  ... over 10,000 items");
+    undo.undo();
     std::vector<double> commits, undos, commitsShown, undosShown;
     PaintCounter pagePaints;
     view.viewport()->installEventFilter(&pagePaints);
