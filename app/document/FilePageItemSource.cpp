@@ -45,7 +45,13 @@ Rect rectOf(const PDFDictionary& dict) {
 
 FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
                                        WarningSink onWarning)
-    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)) {}
+    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)) {
+    opening_ = std::async(std::launch::async, [this] { openReader(); });
+}
+
+FilePageItemSource::~FilePageItemSource() {
+    if (opening_.valid()) opening_.wait();
+}
 
 std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
     std::string out;
@@ -84,6 +90,17 @@ std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
 bool FilePageItemSource::open() {
     if (opened_) return !failed_;
     opened_ = true;
+    if (opening_.valid()) {
+        opening_.get();  // rethrows what the opening thread did not catch (exhausted memory)
+    } else {
+        openReader();
+    }
+    if (reader_ && onWarning_)
+        for (const std::string& warning : reader_->warnings()) onWarning_(warning);
+    return !failed_;
+}
+
+void FilePageItemSource::openReader() {
     try {
         reader_ = PDFFileReader::open(path_, password_);
         // Without the key every payload string is ciphertext, and the page
@@ -91,7 +108,7 @@ bool FilePageItemSource::open() {
         if (reader_->isEncrypted() && (!reader_->security() || reader_->securityError())) {
             failed_ = true;
             failure_ = reader_->securityErrorText().value_or("the file is locked");
-            return false;
+            return;
         }
         pageRefs_ = reader_->pageRefs();
         items_.emplace(*reader_);
@@ -99,9 +116,6 @@ bool FilePageItemSource::open() {
         failed_ = true;
         failure_ = e.what();
     }
-    if (reader_ && onWarning_)
-        for (const std::string& warning : reader_->warnings()) onWarning_(warning);
-    return !failed_;
 }
 
 std::optional<StoredAnnotation> FilePageItemSource::annotationAt(const PDFValue& entry) {

@@ -1,13 +1,17 @@
 // Reads a page's items from a PDF file through the core reader, the same
 // recognition the command-line tool's listing uses (the annotation's
-// "QuilletItem" payload). The reader is opened on first use with the password
-// the user unlocked the file with. A file the reader cannot open, an encrypted
-// file without a working key, and a page it cannot read all give "unreadable"
-// (never an empty page). Main thread only.
+// "QuilletItem" payload). The reader opens the file with the password the
+// user unlocked it with on a thread of its own as soon as the source exists
+// (on a large file that walk of the page tree is milliseconds a new window
+// would otherwise wait for before its first page), and the first read waits
+// for it. A file the reader cannot open, an encrypted file without a working
+// key, and a page it cannot read all give "unreadable" (never an empty page).
+// Used from one thread (the main thread).
 #pragma once
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +31,7 @@ public:
 
     FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
                        WarningSink onWarning = {});
+    ~FilePageItemSource() override;
 
     std::optional<std::vector<StoredAnnotation>> readPage(int pageIndex) override;
     std::string failureText() const override { return failure_; }
@@ -37,6 +42,8 @@ public:
 
 private:
     bool open();
+    // On the opening thread: everything open() needs but the warnings.
+    void openReader();
     std::optional<StoredAnnotation> annotationAt(const PDFValue& entry);
 
     std::filesystem::path path_;
@@ -49,6 +56,7 @@ private:
     bool opened_ = false;
     bool failed_ = false;
     std::string failure_;
+    std::future<void> opening_;  // last: waited for before the members go
 };
 
 }  // namespace quillet
