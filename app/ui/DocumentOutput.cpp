@@ -56,6 +56,14 @@ DocumentOutput::~DocumentOutput()
     delete printJob_;  // before the printer it prints on
 }
 
+QPrinter& DocumentOutput::printer()
+{
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
 void DocumentOutput::refreshEnabled()
 {
     const bool readable = document_.pdf() && !document_.pdf()->isLocked() && document_.store() != nullptr;
@@ -73,7 +81,7 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
         }
         return;
     }
-    printJob_ = new PrintJob(printer_, document_.pdf(), document_.sharedStore(), document_.displayName(), true, this);
+    printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(), true, this);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
     connect(progress, &QProgressDialog::canceled, printJob_, &PrintJob::cancel);
     connect(printJob_, &PrintJob::progressed, progress, &QProgressDialog::setValue);
@@ -95,12 +103,12 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
 void DocumentOutput::print()
 {
     if (qEnvironmentVariableIsSet("QUILLET_SELFTEST") && qEnvironmentVariableIsSet(selfTestPrintVariable)) {
-        printer_.setOutputFormat(QPrinter::PdfFormat);
-        printer_.setOutputFileName(qEnvironmentVariable(selfTestPrintVariable));
+        printer().setOutputFormat(QPrinter::PdfFormat);
+        printer().setOutputFileName(qEnvironmentVariable(selfTestPrintVariable));
         printNow([](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
         return;
     }
-    auto* dialog = new QPrintDialog(&printer_, &window_);
+    auto* dialog = new QPrintDialog(&printer(), &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QDialog::accepted, this, [this] { printNow(); });
@@ -109,7 +117,7 @@ void DocumentOutput::print()
 
 void DocumentOutput::pageSetup()
 {
-    auto* dialog = new QPageSetupDialog(&printer_, &window_);
+    auto* dialog = new QPageSetupDialog(&printer(), &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->open();

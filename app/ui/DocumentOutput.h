@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QObject>
 #include <QPrinter>
@@ -33,7 +34,9 @@ public:
     // A print still running is cancelled: the printer goes with this object.
     ~DocumentOutput() override;
 
-    QPrinter& printer() { return printer_; }
+    // Made on first use: a printer loads the print system's plugin, which a
+    // new window does not need before its first page is on screen.
+    QPrinter& printer();
     // Starts printing with the printer's current settings in the background;
     // `done` gets false when cancelled or failed. Print… and Page Setup… wait
     // meanwhile (the job has the printer).
@@ -50,7 +53,7 @@ private:
 
     DocumentWindowController& window_;
     InkDocument& document_;
-    QPrinter printer_{QPrinter::HighResolution};
+    std::unique_ptr<QPrinter> printer_;
     PrintJob* printJob_ = nullptr;
 };
 
