@@ -105,6 +105,18 @@ ApplicationShell::ApplicationShell(ShellOptions options, QObject* parent)
     if (options_.selfTest) {
         selfTestStatus_ = SelfTestStatus::createIfRequested(this);
     }
+    options_.store->installEventFilter(this);
+}
+
+bool ApplicationShell::eventFilter(QObject* watched, QEvent* event)
+{
+    // QSettings writes its changes on a turn of the event loop after them
+    // (the recent files of an open): while a new window's first page is on
+    // its way, that write waits and goes with the session record's.
+    if (watched == options_.store && event->type() == QEvent::UpdateRequest && sessionRecordPending_) {
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 ApplicationShell::~ApplicationShell()

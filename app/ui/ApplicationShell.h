@@ -107,6 +107,9 @@ public:
     QList<DocumentWindowController*> windows() const;
     DocumentController& documents() { return documents_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void windowClosed(DocumentWindowController* window);
     void closeCancelled();
