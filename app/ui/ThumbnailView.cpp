@@ -119,7 +119,11 @@ ThumbnailView::ThumbnailView(PageView& pageView, QWidget* parent)
     : QListView(parent), pageView_(pageView), model_(new ThumbnailModel(pageView, this))
 {
     setObjectName(QStringLiteral("QuilletThumbnails"));
-    setViewMode(QListView::IconMode);
+    // A list of cells of one size: its layout is a multiplication, where the
+    // icon mode keeps a placed item for every page (thousands of them, on
+    // the main thread, before a large document's window is first shown).
+    // The cells still look like icons: picture on top, number below.
+    setViewMode(QListView::ListMode);
     setFlow(QListView::TopToBottom);
     setWrapping(false);
     setMovement(QListView::Static);
@@ -178,6 +182,14 @@ void ThumbnailView::currentPageChanged(int pageIndex)
         setCurrentIndex(index);
         scrollTo(index);
     }
+}
+
+void ThumbnailView::initViewItemOption(QStyleOptionViewItem* option) const
+{
+    QListView::initViewItemOption(option);
+    option->decorationPosition = QStyleOptionViewItem::Top;
+    option->decorationAlignment = Qt::AlignCenter;
+    option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
 }
 
 void ThumbnailView::paintEvent(QPaintEvent* event)

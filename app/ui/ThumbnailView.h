@@ -44,6 +44,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
 
 private:
     void documentChanged();
