@@ -26,6 +26,7 @@ DATA=build/bench-data
 BIN="$BUILD/bin"
 WORK="$DATA/window"
 mkdir -p "$DATA" "$BIN" "$WORK"
+chmod 700 "$WORK"  # it is also the runtime folder, which Qt wants private
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 export QUILLET_SELFTEST=bench XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$WORK}"
 
