@@ -1,10 +1,8 @@
 #include "app/ui/DocumentPrinter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -12,11 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
 
@@ -28,6 +23,8 @@
 #include "app/platform/SerialQueue.h"
 #include "app/ui/PageView.h"
 #include "core/markup/DrawCommand.h"
+#include "core/pdf/FileAccessError.h"
+#include "core/save/ReplacementFile.h"
 
 namespace quillet {
 namespace {
@@ -39,17 +36,6 @@ struct PageWork {
     std::vector<DrawCommand> markup;  // the displayed items' drawing, in drawing order
 };
 
-// A hidden file beside `target`, in the same folder so that it can be renamed over it.
-QString temporaryBeside(const QString& target)
-{
-    static std::atomic<int> counter{0};
-    const QFileInfo info(target);
-    return info.absolutePath() + QStringLiteral("/.%1.quillet-print-%2-%3")
-                                     .arg(info.fileName())
-                                     .arg(::getpid())
-                                     .arg(++counter);
-}
-
 }  // namespace
 
 struct PrintJob::Shared {
@@ -59,8 +45,10 @@ struct PrintJob::Shared {
     bool showCommentText = true;
     int first = 0;
     int last = -1;
-    QString target;     // the PDF file to replace once every page is printed
-    QString temporary;  // what the printer writes meanwhile
+    // For output to a PDF file: what the printer writes meanwhile, put in
+    // place of the file once every page is printed. Made before the worker
+    // starts, then the worker's alone.
+    std::optional<ReplacementFile> replacement;
 
     std::mutex mutex;
     std::condition_variable wake;  // a page is ready or the job was cancelled
@@ -122,9 +110,7 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
     QPainter painter;
     if (!painter.begin(&printer)) {
         logLine("printing could not start");
-        if (!job.temporary.isEmpty()) {
-            QFile::remove(job.temporary);
-        }
+        replacement.reset();
         return false;
     }
     const double dpi = printer.resolution();
@@ -152,17 +138,15 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
         printer.abort();
     }
     painter.end();
-    if (job.temporary.isEmpty()) {
-        return complete;
+    if (complete && replacement) {
+        try {
+            replacement->commit(std::nullopt);
+        } catch (const FileAccessError& error) {
+            logLine("printing failed: " + error.text());
+            complete = false;
+        }
     }
-    const QByteArray temporary = QFile::encodeName(job.temporary);
-    if (complete && std::rename(temporary.constData(), QFile::encodeName(job.target).constData()) != 0) {
-        logLine("printing failed: cannot write " + job.target.toStdString());
-        complete = false;
-    }
-    if (!complete) {
-        std::remove(temporary.constData());
-    }
+    replacement.reset();  // an uncommitted file goes with it
     return complete;
 }
 
@@ -213,9 +197,15 @@ void PrintJob::start()
     }
     if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
         outputFile_ = printer_.outputFileName();
-        shared_->target = outputFile_;
-        shared_->temporary = temporaryBeside(outputFile_);
-        printer_.setOutputFileName(shared_->temporary);
+        try {
+            shared_->replacement.emplace(QFile::encodeName(outputFile_).toStdString());
+        } catch (const FileAccessError& error) {
+            logLine("printing could not start: " + error.text());
+            outputFile_.clear();
+            emit finished(false);
+            return;
+        }
+        printer_.setOutputFileName(QFile::decodeName(QByteArray::fromStdString(shared_->replacement->path())));
     }
     running_ = true;
     feed();
