@@ -178,25 +178,26 @@ void RecoveryJournal::noteIdentity(const QString& documentPath) {
     if (identities_.size() > maxIdentities) identities_.erase(identities_.begin());
 }
 
-void RecoveryJournal::record(const QString& documentPath, Pages pages) {
+std::shared_ptr<RecoveryJournal::Scheduled> RecoveryJournal::replacePendingWrite(const QString& documentPath,
+                                                                                  Pages pages) {
     std::optional<QString> previous = lastPath_;
     // A write that never ran still owes the deletion of its previous path's
     // journal (a document renamed twice within the delay).
     if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
+    pendingWrite_.reset();
     lastPath_ = documentPath;
-    auto write = std::make_shared<Scheduled>(
+    return std::make_shared<Scheduled>(
         Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_});
+}
+
+void RecoveryJournal::record(const QString& documentPath, Pages pages) {
+    std::shared_ptr<Scheduled> write = replacePendingWrite(documentPath, std::move(pages));
     write->dropSetAside = offeredSetAside_ == documentPath;
     schedule(std::move(write));
 }
 
 void RecoveryJournal::setAside(const QString& documentPath, Pages pages) {
-    std::optional<QString> previous = lastPath_;
-    if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
-    pendingWrite_.reset();
-    lastPath_ = documentPath;
-    auto write = std::make_shared<Scheduled>(
-        Scheduled{folder_, previous, documentPath, std::move(pages), identities_, writes_});
+    std::shared_ptr<Scheduled> write = replacePendingWrite(documentPath, std::move(pages));
     write->setAside = true;
     // No quiet delay: the markup is leaving the document now.
     queue().async([write] { write->run(); });

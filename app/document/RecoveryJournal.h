@@ -119,6 +119,8 @@ public:
 
 private:
     struct Scheduled;
+    // The next write of `pages`, in place of one still waiting for its delay.
+    std::shared_ptr<Scheduled> replacePendingWrite(const QString& documentPath, Pages pages);
     void schedule(std::shared_ptr<Scheduled> write);
     // `sameVersion`: only when the file is one of the entry's versions.
     static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath, bool sameVersion);
