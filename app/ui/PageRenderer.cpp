@@ -22,15 +22,28 @@ struct PageRenderer::Worker {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::pair<Key, double>> queue;
-    std::map<int, HiddenAnnotations> hidden;  // by page
+    // What each page's renders leave out; the version counts the changes, so
+    // that an image made with an older list is never kept.
+    struct PageHiding {
+        HiddenAnnotations annotations;
+        std::uint64_t version = 0;
+    };
+    std::map<int, PageHiding> hidden;  // by page
     std::optional<Key> inFlight;
+    std::uint64_t inFlightVersion = 0;
     int scanNext = 0;  // geometry still to read: [scanNext, scanEnd)
     int scanEnd = 0;
-    std::uint64_t generation = 0;  // bumped by clear(): older results are dropped
+    std::uint64_t generation = 0;      // bumped by clear(): older renders are dropped
+    std::uint64_t scanGeneration = 0;  // bumped by each new scan: older batches are dropped
     bool stopping = false;
     PageRenderer* owner = nullptr;  // main thread only
     std::thread thread;
 
+    std::uint64_t hidingVersion(int page) const
+    {
+        const auto it = hidden.find(page);
+        return it == hidden.end() ? 0 : it->second.version;
+    }
     void run(const std::shared_ptr<Worker>& self);
     void scanBatch(const std::shared_ptr<Worker>& self, std::unique_lock<std::mutex>& lock);
 };
@@ -96,18 +109,19 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
         }
         const auto [key, scale] = queue.front();
         queue.pop_front();
-        inFlight = key;
-        const std::uint64_t renderedGeneration = generation;
         const auto hiddenOnPage = hidden.find(key.page);
-        const HiddenAnnotations leftOut = hiddenOnPage == hidden.end() ? HiddenAnnotations{} : hiddenOnPage->second;
+        const PageHiding hiding = hiddenOnPage == hidden.end() ? PageHiding{} : hiddenOnPage->second;
+        inFlight = key;
+        inFlightVersion = hiding.version;
+        const Made made{generation, hiding.version};
         lock.unlock();
-        QImage image = pdf->renderPageHiding(key.page, scale, leftOut);
+        QImage image = pdf->renderPageHiding(key.page, scale, hiding.annotations);
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QMetaObject::invokeMethod(
                 app,
-                [self, key, image = std::move(image), renderedGeneration]() mutable {
+                [self, key, image = std::move(image), made]() mutable {
                     if (self->owner != nullptr) {
-                        self->owner->deliver(key, std::move(image), renderedGeneration);
+                        self->owner->deliver(key, std::move(image), made);
                     }
                 },
                 Qt::QueuedConnection);
@@ -122,7 +136,7 @@ void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self, std::u
     const int first = scanNext;
     const int count = std::min(geometryBatch, scanEnd - scanNext);
     scanNext += count;
-    const std::uint64_t scannedGeneration = generation;
+    const std::uint64_t scannedGeneration = scanGeneration;
     lock.unlock();
     std::vector<std::optional<PDFPageGeometry>> geometries;
     geometries.reserve(static_cast<size_t>(count));
@@ -193,6 +207,7 @@ void PageRenderer::scanPageGeometries(int first, int count)
         std::lock_guard lock(worker_->mutex);
         worker_->scanNext = std::max(first, 0);
         worker_->scanEnd = std::max(first + count, worker_->scanNext);
+        ++worker_->scanGeneration;
     }
     worker_->wake.notify_one();
 }
@@ -285,7 +300,9 @@ void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndSc
         std::lock_guard lock(worker_->mutex);
         worker_->queue.clear();
         for (const auto& item : wanted) {
-            if (item.first != worker_->inFlight) {
+            // The page in progress is not asked for again, unless what it
+            // leaves out changed after it began.
+            if (item.first != worker_->inFlight || worker_->inFlightVersion != worker_->hidingVersion(item.first.page)) {
                 worker_->queue.push_back(item);
             }
         }
@@ -300,7 +317,6 @@ void PageRenderer::clear()
     cacheBytes_ = 0;
     std::lock_guard lock(worker_->mutex);
     worker_->queue.clear();
-    worker_->scanNext = worker_->scanEnd = 0;
     ++worker_->generation;
 }
 
@@ -308,16 +324,18 @@ void PageRenderer::setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden)
 {
     {
         std::lock_guard lock(worker_->mutex);
-        HiddenAnnotations& current = worker_->hidden[pageIndex];
-        if (current == hidden) {
+        Worker::PageHiding& current = worker_->hidden[pageIndex];
+        if (current.annotations == hidden) {
             return;
         }
-        // The view sets a page's list before it first asks for the page, so
-        // no render with an older list is in progress here.
-        current = std::move(hidden);
+        // A render of the page begun with the older list is dropped when it
+        // arrives (deliver), and the page is asked for again (request).
+        current.annotations = std::move(hidden);
+        ++current.version;
     }
     for (auto it = cache_.lower_bound(Key{pageIndex, 0}); it != cache_.end() && it->first.page == pageIndex;) {
         cacheBytes_ -= it->second.image.sizeInBytes();
+        budget().bytes -= it->second.image.sizeInBytes();
         it = cache_.erase(it);
     }
 }
@@ -328,24 +346,25 @@ int PageRenderer::pendingCount() const
     return static_cast<int>(worker_->queue.size()) + (worker_->inFlight ? 1 : 0);
 }
 
-bool PageRenderer::generationIsCurrent(std::uint64_t generation) const
-{
-    std::lock_guard lock(worker_->mutex);
-    return generation == worker_->generation;
-}
-
 void PageRenderer::deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
-                                     std::uint64_t generation)
+                                     std::uint64_t scanGeneration)
 {
-    if (generationIsCurrent(generation)) {
-        emit pageGeometriesRead(first, geometries);
+    {
+        std::lock_guard lock(worker_->mutex);
+        if (scanGeneration != worker_->scanGeneration) {
+            return;
+        }
     }
+    emit pageGeometriesRead(first, geometries);
 }
 
-void PageRenderer::deliver(Key key, QImage image, std::uint64_t generation)
+void PageRenderer::deliver(Key key, QImage image, Made made)
 {
-    if (!generationIsCurrent(generation)) {
-        return;
+    {
+        std::lock_guard lock(worker_->mutex);
+        if (made.generation != worker_->generation || made.hidingVersion != worker_->hidingVersion(key.page)) {
+            return;
+        }
     }
     if (image.isNull()) {
         return;  // nothing to show for this page (e.g. locked); not retried until asked again

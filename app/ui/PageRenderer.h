@@ -75,12 +75,13 @@ public:
     // The same with a pixel scale for each page (thumbnails of mixed sizes).
     void request(const std::vector<std::pair<int, double>>& pagesAndScales);
 
-    // Forgets every image (after the document changed, e.g. was unlocked).
+    // Forgets every image and the renders waiting or in progress (after the
+    // document changed, e.g. was unlocked); a geometry scan goes on.
     void clear();
 
     // Annotations left out of the page's renders from now on (the file's
     // copies of the items the view draws itself); a change drops the page's
-    // images.
+    // images, and a render of it in progress when it arrives.
     void setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden);
 
     // Pages waiting or being rendered.
@@ -104,11 +105,17 @@ private:
         std::uint64_t lastUse;
     };
 
+    // What a render was made with: the renderer's generation and the page's
+    // list of left-out annotations.
+    struct Made {
+        std::uint64_t generation;
+        std::uint64_t hidingVersion;
+    };
+
     static Key keyFor(int page, double pixelScale);
-    void deliver(Key key, QImage image, std::uint64_t generation);
+    void deliver(Key key, QImage image, Made made);
     void deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
-                           std::uint64_t generation);
-    bool generationIsCurrent(std::uint64_t generation) const;
+                           std::uint64_t scanGeneration);
     static void evictOverLimit(const PageRenderer* keep);
 
     // Main thread only.

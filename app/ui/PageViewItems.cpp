@@ -49,8 +49,11 @@ void PageView::setAnnotationStore(AnnotationStore* store)
                                                  [this](const QVariant&) { viewport()->update(); });
         }
     }
-    // Pages rendered so far still show the file's copies of the items.
-    if (renderer_) {
+    // Attached, a page's images are checked against the file's copies of its
+    // items before the page is next painted or asked for (the copies of most
+    // pages are none, and their images stay). Detached, nothing draws the
+    // items any more: images that leave them out go.
+    if (store_ == nullptr && renderer_) {
         renderer_->clear();
     }
     viewport()->update();

@@ -22,10 +22,11 @@ public:
     bool unlock(const QString&) override { return true; }
     int pageCount() const override { return 4; }
     std::optional<PDFPageGeometry> pageGeometry(int) const override { return std::nullopt; }
-    QImage renderPage(int page, double, const QSet<QString>&) override
+    QImage renderPage(int page, double, const QSet<QString>& hidden) override
     {
         std::unique_lock lock(mutex);
         rendered.push_back(page);
+        hiddenNames.push_back(hidden);
         threads.insert(std::this_thread::get_id());
         changed.notify_all();
         changed.wait(lock, [this] { return open; });
@@ -53,6 +54,7 @@ public:
     std::condition_variable changed;
     bool open = true;
     std::vector<int> rendered;
+    std::vector<QSet<QString>> hiddenNames;  // of each render
     std::set<std::thread::id> threads;
 };
 
@@ -94,6 +96,36 @@ TEST(PageRendererTest, DestructionReturnsMidRenderAndTheLatePageGoesNowhere)
     EXPECT_EQ(announced, 0);
     pdf.reset();
     EXPECT_TRUE(held.expired()) << "the finished worker let go of the document";
+}
+
+TEST(PageRendererTest, ARenderBegunBeforeItsPageLeftAnnotationsOutIsDoneAgain)
+{
+    testing::testApplication();
+    auto pdf = std::make_shared<GatedPDFDocument>();
+    pdf->setOpen(false);
+    PageRenderer renderer(pdf);
+    renderer.request({0}, 1.0);
+    ASSERT_TRUE(pdf->waitForRenders(1));
+
+    // The view learns of the file's copy of an item while page 0 renders.
+    renderer.setHiddenAnnotations(0, HiddenAnnotations{{QStringLiteral("ours")}, {}});
+    renderer.request({0}, 1.0);
+    pdf->setOpen(true);
+    ASSERT_TRUE(testing::pumpUntil([&] { return renderer.pendingCount() == 0 && renderer.hasImage(0, 1.0); }));
+    {
+        std::lock_guard lock(pdf->mutex);
+        ASSERT_EQ(pdf->rendered, (std::vector<int>{0, 0}));
+        EXPECT_TRUE(pdf->hiddenNames.back().contains(QStringLiteral("ours")));
+    }
+
+    // The same list again keeps the image; another drops it, and its bytes
+    // leave the shared budget with it.
+    renderer.setHiddenAnnotations(0, HiddenAnnotations{{QStringLiteral("ours")}, {}});
+    EXPECT_TRUE(renderer.hasImage(0, 1.0));
+    renderer.setHiddenAnnotations(0, HiddenAnnotations{});
+    EXPECT_FALSE(renderer.hasImage(0, 1.0));
+    EXPECT_EQ(renderer.cachedBytes(), 0);
+    EXPECT_EQ(PageRenderer::totalCachedBytes(), 0);
 }
 
 TEST(PageRendererTest, AllRenderersShareOneImageBudget)

@@ -8,6 +8,8 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include "app/document/AnnotationStore.h"
+#include "app/document/FilePageItemSource.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -174,6 +176,16 @@ TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
     // The wider pages changed the layout; page 5 is still where the view is.
     EXPECT_EQ(view.currentPage(), 5);
     EXPECT_NEAR(view.pageRectInViewport(5).top(), PageLayout::margin, 1.5);
+}
+
+TEST_F(PageViewTest, PageSizesStillArriveWhenTheEditorAttachesItsStore)
+{
+    testing::writeFile(dir.file("mixed.pdf"), mixedSizeDocument(300));
+    view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
+    AnnotationStore store(300, std::make_shared<FilePageItemSource>(dir.file("mixed.pdf"), std::nullopt));
+    view.setAnnotationStore(&store);
+    EXPECT_TRUE(testing::pumpUntil([&] { return view.pageDisplaySize(299).width() == 1224; }));
+    view.setAnnotationStore(nullptr);
 }
 
 }  // namespace
