@@ -83,11 +83,14 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
     };
     finder_ = new FindController(*pageView_, this);
 
+    // The pages first: page 1 renders on its own thread while the rest of
+    // the window is built.
     buildSidebar();
+    restoreWindowGeometry();
+    startFirstRender();
     buildToolbar();
     buildStatusBar();
     connectActions();
-    restoreWindowGeometry();
 
     connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::refreshSubtitle);
     connect(pageView_, &PageView::scaleChanged, this, &DocumentWindowController::refreshSubtitle);
@@ -100,8 +103,6 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
         }
     });
 
-    pageView_->viewport()->installEventFilter(this);
-    pageView_->setDocument(document_.pdf);
     finder_->setDocument(document_.pdf);
     refreshSubtitle();
     refreshActionStates();
@@ -152,6 +153,22 @@ void DocumentWindowController::buildSidebar()
     if (shown && sidebar_->width() == 0) {
         showSidebar(sidebarWidth_);
     }
+}
+
+void DocumentWindowController::startFirstRender()
+{
+    // Laid out now, hidden, the page view has the width it will be shown at,
+    // so the scale it asks for is the one of the first paint. A file left at
+    // another page or zoom is put there first, or the render would be of a
+    // page nobody sees.
+    layout()->activate();
+    splitter_->refresh();
+    pageView_->viewport()->installEventFilter(this);
+    pageView_->setDocument(document_.pdf);
+    if (!document_.pdf->isLocked()) {
+        restoreViewState();
+    }
+    pageView_->requestShownPages();
 }
 
 void DocumentWindowController::buildToolbar()

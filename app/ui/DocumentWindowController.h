@@ -121,6 +121,7 @@ protected:
 
 private:
     void refreshCommentText();
+    void startFirstRender();
     void buildToolbar();
     void buildStatusBar();
     void buildSidebar();

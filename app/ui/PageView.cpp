@@ -218,7 +218,7 @@ void PageView::relayoutKeepingPlace()
 
 void PageView::relayout()
 {
-    const double width = viewport()->width();
+    const double width = shownViewportSize().width();
     const double oldScale = layout_.scale();
     const double scale = autoScales_ ? PageLayout::fitWidthScale(pageSizes_, width) : manualScale_;
     layout_ = PageLayout(pageSizes_, scale, width);
@@ -231,7 +231,7 @@ void PageView::relayout()
 
 void PageView::updateScrollBars()
 {
-    const QSize viewportSize = viewport()->size();
+    const QSize viewportSize = shownViewportSize();
     const QSizeF content = layout_.contentSize();
     horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(content.width())) - viewportSize.width()));
     horizontalScrollBar()->setPageStep(viewportSize.width());
@@ -241,8 +241,20 @@ void PageView::updateScrollBars()
 
 QRectF PageView::visibleContentRect() const
 {
-    return QRectF(horizontalScrollBar()->value(), verticalScrollBar()->value(), viewport()->width(),
-                  viewport()->height());
+    return QRectF(QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()), shownViewportSize());
+}
+
+QSize PageView::shownViewportSize() const
+{
+    // Resized while hidden, the view lays its viewport out only when shown;
+    // the size it will have is known from its own (the scroll bar is always
+    // there).
+    return testAttribute(Qt::WA_PendingResizeEvent) ? maximumViewportSize() : viewport()->size();
+}
+
+void PageView::requestShownPages()
+{
+    requestVisiblePages(devicePixelRatioF());
 }
 
 QRectF PageView::pageRectInViewport(int pageIndex) const
@@ -417,9 +429,12 @@ void PageView::paintFindHighlights(QPainter& painter, int first, int last)
 
 void PageView::paintEvent(QPaintEvent* event)
 {
+    const double pixelRatio = viewport()->devicePixelRatioF();
+    // First, so that an image made before the file's copies of the page's
+    // items were known is dropped rather than painted.
+    requestVisiblePages(pixelRatio);
     QPainter painter(viewport());
     painter.fillRect(event->rect(), underPageColor);
-    const double pixelRatio = viewport()->devicePixelRatioF();
     const auto [first, last] = layout_.pagesIn(visibleContentRect());
     for (int i = first; i <= last; ++i) {
         paintPage(painter, i, pixelRatio);
@@ -427,7 +442,6 @@ void PageView::paintEvent(QPaintEvent* event)
         paintTextSelection(painter, i);
     }
     paintFindHighlights(painter, first, last);
-    requestVisiblePages(pixelRatio);
 }
 
 void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio)

@@ -69,6 +69,10 @@ public:
     void goToLastPage();
     void scrollScreen(int direction);
 
+    // Asks the renderer for what a paint would ask for now: a window does
+    // so before it is shown, so that the first page renders meanwhile.
+    void requestShownPages();
+
     const PageLayout& pageLayout() const { return layout_; }
     // Where the page is in the viewport's coordinates.
     QRectF pageRectInViewport(int pageIndex) const;
@@ -158,6 +162,7 @@ private:
     void updateScrollBars();
     void updateCurrentPage();
     QRectF visibleContentRect() const;
+    QSize shownViewportSize() const;
     void paintPage(QPainter& painter, int pageIndex, double pixelRatio);
     void requestVisiblePages(double pixelRatio);
     void pageArrived(int pageIndex);

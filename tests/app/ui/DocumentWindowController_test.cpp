@@ -328,6 +328,39 @@ TEST_F(DocumentWindowControllerTest, ReopensWhereTheFileWasLeft)
     EXPECT_TRUE(window->pageView()->autoScales());
 }
 
+TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsAtTheScaleItShows)
+{
+    auto store = testing::settingsIn(dir.file("defaults.ini"));
+    const WindowSettings settings{store.get(), false, {}};
+    const auto construct = [&](const char* name) {
+        OpenedPDF document = OpenedPDF::open(path(name));
+        document.pdf = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
+        owned.append(new DocumentWindowController(std::move(document), settings));
+        return owned.last();
+    };
+    for (const bool thumbnails : {false, true}) {
+        SCOPED_TRACE(thumbnails);
+        store->setValue(DocumentWindowController::showThumbnailsKey, thumbnails);
+        QPointer<DocumentWindowController> window = construct("three.pdf");
+        const double asked = window->pageView()->scale();
+        EXPECT_GE(window->pageView()->renderer()->pendingCount(), 1);  // page 1 is rendering
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_EQ(window->pageView()->scale(), asked);
+    }
+
+    // A file left at page 13 and 150 %: that page and scale are asked for.
+    testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
+    ViewStates(*store).save(path("forty.pdf"), ViewState{12, 1.5, 0, 1});
+    QPointer<DocumentWindowController> window = construct("forty.pdf");
+    EXPECT_EQ(window->pageView()->currentPage(), 12);
+    EXPECT_EQ(window->pageView()->scale(), 1.5);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    testing::pumpFor(20ms);
+    EXPECT_EQ(window->pageView()->currentPage(), 12);
+}
+
 TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
 {
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
