@@ -1,6 +1,8 @@
 #include "app/document/FilePageItemSource.h"
 
 #include <array>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <exception>
 
 #include "core/pdf/CoreError.h"
@@ -46,7 +48,14 @@ Rect rectOf(const PDFDictionary& dict) {
 FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
                                        WarningSink onWarning)
     : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)) {
-    opening_ = std::async(std::launch::async, [this] { openReader(); });
+    opening_ = std::async(std::launch::async, [this] {
+        // Behind the first page: on a machine of two cores, reading a large
+        // file's table here would otherwise take a third of the time the
+        // page's render and the window being built have. The first paint
+        // waits for the reader anyway, and then it has a core to itself.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), openingNiceness);
+        openReader();
+    });
 }
 
 FilePageItemSource::~FilePageItemSource() {

@@ -28,6 +28,9 @@ public:
     // Receives each repair the reader made to read the file, once, when the
     // file is first read (the page-tree walk included).
     using WarningSink = std::function<void(const std::string&)>;
+    // The nice value (added to the process's) of the thread that opens the
+    // file in the background.
+    static constexpr int openingNiceness = 10;
 
     FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
                        WarningSink onWarning = {});
