@@ -1,10 +1,10 @@
 // Writing whole documents with qpdf: a plain copy (the save fallback's last
 // step) or a copy with the annotations burnt into the page content (export).
 // qpdf repairs what it can of a damaged file and warns about each repair; the
-// writers log every warning ("qpdf: ...") and hand them back to the caller.
+// writer logs every warning ("qpdf: ...") and hands them back to the caller.
+// The work is done in the qpdf module (QpdfEngine.h), loaded on first use.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,22 +13,15 @@
 
 #include "app/platform/PDFDocument.h"
 
-class QPDF;
-
 namespace quillet::QpdfDocumentWriter {
 
 // Reads `source` (trying each password form in turn; an empty list means no
 // password) and writes it to `destination` through a temporary file beside
 // it, so a failed write leaves any earlier file at `destination` as it was.
 // Throws PDFEngineError: locked when no password opens the source,
-// writeFailed for anything else. Returns qpdf's warnings, in order.
+// writeFailed for anything else (the qpdf module missing included). Returns
+// qpdf's warnings, in order.
 std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
            PDFWriteOptions options);
-
-// The two halves of write(), for callers that change the document in between
-// (QpdfAnnotationEditor). Same errors as write(). writeReplacing returns the
-// warnings qpdf gave since the document was read, reading included.
-std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& passwords);
-std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination);
 
 }  // namespace quillet::QpdfDocumentWriter
