@@ -1,6 +1,7 @@
 #include "app/ui/ApplicationMain.h"
 
 #include <cstdio>
+#include <future>
 #include <optional>
 #include <string_view>
 
@@ -128,9 +129,19 @@ int runApplication(int argc, char** argv)
     // page can be shown, and reading it is milliseconds of its own.
     QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
-    // Before anything else of the run, so that a crash later still counts as unclean.
+    // Before anything else of the run, so that a crash later still counts as
+    // unclean. The marks reach the disk on a thread of their own (a flush is
+    // milliseconds of waiting for the disk) while a document given on the
+    // command line opens; the shell waits for them before it reopens the
+    // previous session's documents, which a crash loop would come back to.
+    // Another QSettings on the same file shares this one's changes.
     QSettings& store = DefaultsStore::shared();
-    SessionGuard::recordLaunch(store);
+    std::shared_future<void> launchRecorded;
+    SessionGuard::recordLaunch(store, [&launchRecorded] {
+        launchRecorded = std::async(std::launch::async, [] {
+                             DefaultsStore::open(DefaultsStore::sharedKind())->sync();
+                         }).share();
+    });
 
     const Language language = LanguageChoice::languageAtLaunch(store, LanguageChoice::systemPreferredLanguages());
     InterfaceLanguage::fix(language);
@@ -145,7 +156,9 @@ int runApplication(int argc, char** argv)
     // must not end it while the launch Open panel is up or a file is opening.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    ApplicationShell shell(ShellOptions::forApplication(store, language));
+    ShellOptions options = ShellOptions::forApplication(store, language);
+    options.awaitLaunchRecord = [launchRecorded] { launchRecorded.wait(); };
+    ApplicationShell shell(std::move(options));
     shell.attach(instance.get());
     TerminationSignals::install(&shell, [&shell] { shell.requestQuit(); });
     // Working copies of processes that died; low priority, nothing waits for it.

@@ -142,6 +142,11 @@ void ApplicationShell::didFinishLaunching(const QStringList& files)
         return;  // the self-test drives the run; no Open panel, no restored session
     }
     if (!SessionGuard::ignoresPreviousState(*options_.store)) {
+        // A document that crashes the application is reopened only once the
+        // launch's marks can count that crash.
+        if (options_.awaitLaunchRecord) {
+            options_.awaitLaunchRecord();
+        }
         for (const QString& path : SessionGuard::sessionDocuments(*options_.store)) {
             if (QFileInfo::exists(path)) {
                 openFile(path);

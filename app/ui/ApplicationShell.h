@@ -56,6 +56,9 @@ struct ShellOptions {
     // What each opened document gets (timers, save thread, journal); the
     // application's own when empty.
     std::function<InkDocument::Services()> documentServices;
+    // Returns once this launch's crash-loop marks are on disk (their flush
+    // may still run when the shell starts); nothing to wait for when empty.
+    std::function<void()> awaitLaunchRecord;
     // How long the end waits for saves and journal writes still running.
     std::chrono::milliseconds backgroundWorkLimit{std::chrono::minutes(5)};
 

@@ -4,7 +4,7 @@
 
 namespace quillet::SessionGuard {
 
-void recordLaunch(QSettings& store)
+void recordLaunch(QSettings& store, const std::function<void()>& flush)
 {
     if (store.value(sessionRunningKey, false).toBool()) {
         const int count = uncleanLaunches(store) + 1;
@@ -18,7 +18,11 @@ void recordLaunch(QSettings& store)
     }
     store.setValue(sessionRunningKey, true);
     // Written at once: a crash right after this must still find the mark.
-    store.sync();
+    if (flush) {
+        flush();
+    } else {
+        store.sync();
+    }
 }
 
 void recordCleanLaunch(QSettings& store)

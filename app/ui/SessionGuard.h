@@ -26,8 +26,10 @@ inline constexpr std::chrono::seconds cleanLaunchDelay{10};
 inline constexpr int uncleanLaunchesBeforeIgnoringState = 2;
 
 // Before the application object exists: counts an unclean previous run (or
-// resets the count after a clean one) and marks this session as running.
-void recordLaunch(QSettings& store);
+// resets the count after a clean one) and marks this session as running,
+// then flushes the store to disk (`flush`; store.sync() when empty), so that
+// a crash after it still finds the marks.
+void recordLaunch(QSettings& store, const std::function<void()>& flush = {});
 // The run has lived long enough: it no longer counts towards a crash loop.
 void recordCleanLaunch(QSettings& store);
 // At termination: the session ended cleanly.

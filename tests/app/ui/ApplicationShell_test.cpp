@@ -6,6 +6,7 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
+#include "app/ui/SessionGuard.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -90,6 +91,28 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
     EXPECT_EQ(launches, QStringList{"/opt/verda-pdf -- " + path("one.pdf") + " " + path("two.pdf")});
     EXPECT_FALSE(listeningAtRelaunch);
     EXPECT_FALSE(store->value(SessionGuard::sessionRunningKey).toBool());
+}
+
+TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
+{
+    SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
+    ApplicationShell* running = nullptr;
+    std::vector<int> windowsAtEachWait;
+    ShellOptions o = options();
+    o.awaitLaunchRecord = [&] { windowsAtEachWait.push_back(static_cast<int>(running->windows().size())); };
+    {
+        ApplicationShell shell(o);
+        running = &shell;
+        shell.didFinishLaunching({});
+        EXPECT_EQ(windowsAtEachWait, std::vector<int>{0});
+        EXPECT_EQ(shell.windows().size(), 1);
+    }
+    // A file given at launch is no reopened session: it does not wait.
+    ApplicationShell shell(o);
+    running = &shell;
+    shell.didFinishLaunching({path("two.pdf")});
+    EXPECT_EQ(windowsAtEachWait.size(), 1u);
+    EXPECT_EQ(shell.windows().size(), 1);
 }
 
 TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults)
