@@ -168,7 +168,12 @@ void DocumentWindowController::startFirstRender()
     if (!document_.pdf->isLocked()) {
         restoreViewState();
     }
-    pageView_->requestShownPages();
+    // A maximized or full-screen window gets its size from the window
+    // manager once shown; asked for now, at the size it had before, the page
+    // would hold up the render at the right scale.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        pageView_->requestShownPages();
+    }
 }
 
 void DocumentWindowController::buildToolbar()

@@ -349,6 +349,16 @@ TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsA
         EXPECT_EQ(window->pageView()->scale(), asked);
     }
 
+    // A window that reopens maximized asks once the window manager sized it.
+    {
+        QPointer<DocumentWindowController> maximized = construct("three.pdf");
+        maximized->showMaximized();
+        store->setValue(DocumentWindowController::windowGeometryKey, maximized->saveGeometry());
+    }
+    QPointer<DocumentWindowController> reopened = construct("three.pdf");
+    ASSERT_TRUE(reopened->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(reopened->pageView()->renderer()->pendingCount(), 0);
+
     // A file left at page 13 and 150 %: that page and scale are asked for.
     testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
     ViewStates(*store).save(path("forty.pdf"), ViewState{12, 1.5, 0, 1});
