@@ -9,6 +9,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 
 #include <QObject>
@@ -17,8 +18,7 @@
 
 #include "app/platform/DefaultsStore.h"
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace quillet {
 
@@ -58,13 +58,22 @@ signals:
     void filesReceived(const QStringList& files);
 
 private:
+    // A later launch's connection: what it sent so far.
+    struct Connection {
+        QSocketNotifier* notifier = nullptr;
+        QByteArray received;
+    };
+
     explicit SingleInstance(QString socketPath);
     bool listen();
-    void acceptConnection();
-    void readRequest(QLocalSocket* socket);
+    void acceptConnections();
+    void readRequest(int fd);
+    void dropConnection(int fd);
 
     QString socketPath_;
-    QLocalServer* server_ = nullptr;
+    int listening_ = -1;  // the listening socket
+    QSocketNotifier* acceptor_ = nullptr;
+    std::map<int, Connection> connections_;  // by socket
 };
 
 }  // namespace quillet

@@ -3,7 +3,15 @@
 // its own runtime, configuration and temporary folders.
 #include "app/ui/SingleInstance.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include <thread>
 
@@ -47,6 +55,83 @@ TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance)
     const std::unique_ptr<SingleInstance> third = SingleInstance::claim(lock, socket, {});
     ASSERT_TRUE(third);
     EXPECT_TRUE(third->isListening());
+}
+
+// A client that sends `bytes`: "ok" when the instance answered so, "hung up"
+// when it closed the connection, "silent" when it did neither in time.
+std::string sendRaw(const QString& socketPath, const std::string& bytes)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval limit{3, 0};  // an instance that neither answers nor hangs up fails, not hangs, the test
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+    std::string outcome = "hung up";
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        for (size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) {
+                break;
+            }
+            sent += static_cast<size_t>(n);
+        }
+        char reply[8] = {};
+        const ssize_t n = ::recv(fd, reply, sizeof(reply), 0);
+        outcome = n == 3 && std::string(reply, 3) == "ok\n" ? "ok"
+                  : n < 0 && errno == EAGAIN                  ? "silent"
+                                                              : "hung up";
+    }
+    ::close(fd);
+    return outcome;
+}
+
+TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived)
+{
+    testing::testApplication();
+    testing::TempDir dir;
+    const QString lock = qpath(dir.file("launch.lock"));
+    const QString socket = qpath(dir.file("launch.socket"));
+    // A dead instance's socket file: nobody answers there, so this launch takes over.
+    {
+        const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+        ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+        ::close(stale);
+    }
+    std::unique_ptr<SingleInstance> instance = SingleInstance::claim(lock, socket, {});
+    ASSERT_TRUE(instance && instance->isListening());
+    struct stat info {};
+    ASSERT_EQ(::stat(socket.toLocal8Bit().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "only this user's launches may connect";
+    int requests = 0;
+    QObject::connect(instance.get(), &SingleInstance::filesReceived, [&](const QStringList&) { ++requests; });
+
+    // Not JSON, and a line longer than any request: each is hung up on,
+    // unanswered, and the instance goes on serving.
+    for (const std::string& strange : {std::string("not json\n"), std::string((1 << 20) + 10, 'x')}) {
+        std::string outcome;
+        std::atomic<bool> finished = false;
+        std::thread client([&] {
+            outcome = sendRaw(socket, strange);
+            finished = true;
+        });
+        EXPECT_TRUE(testing::pumpUntil([&] { return finished.load(); }));
+        client.join();
+        EXPECT_EQ(outcome, "hung up") << strange.substr(0, 10);
+    }
+    EXPECT_EQ(requests, 0);
+    std::string outcome;
+    std::thread client([&] { outcome = sendRaw(socket, "[\"/docs/a.pdf\"]\n"); });
+    ASSERT_TRUE(testing::pumpUntil([&] { return requests == 1; }));
+    client.join();
+    EXPECT_EQ(outcome, "ok");
+
+    instance.reset();
+    EXPECT_FALSE(QFileInfo::exists(socket)) << "the socket goes with the instance";
 }
 
 TEST(SingleInstanceNames, CarryTheDefaultsStoreKind)
