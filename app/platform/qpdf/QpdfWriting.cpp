@@ -97,20 +97,14 @@ std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination)
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
     }
     SaveFilePipeline pipeline(file);
-    try {
+    asWriteFailure([&] {
         QPDFWriter writer(pdf);
         writer.setOutputPipeline(&pipeline);
         // The same document always gives the same bytes; qpdf refuses this
         // for encrypted output, whose keys it derives from a fresh /ID.
         writer.setDeterministicID(!pdf.isEncrypted());
         writer.write();
-    } catch (const PDFEngineError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
-    }
+    });
     if (!file.commit()) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
     }
@@ -121,18 +115,12 @@ std::vector<std::string> write(const QString& source, const std::vector<QByteArr
                                const QString& destination, PDFWriteOptions options)
 {
     std::unique_ptr<QPDF> pdf = read(source, passwords);
-    try {
+    return asWriteFailure([&] {
         if (options.burnInAnnotations) {
             QPDFPageDocumentHelper(*pdf).flattenAnnotations();
         }
         return writeReplacing(*pdf, destination);
-    } catch (const PDFEngineError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
-    }
+    });
 }
 
 }  // namespace quillet::QpdfWriting

@@ -4,7 +4,9 @@
 // writers log every warning ("qpdf: ...") and hand them back to the caller.
 #pragma once
 
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include <QString>
 
 #include "app/platform/PDFDocument.h"
+#include "app/platform/PDFEngineError.h"
 
 class QPDF;
 
@@ -30,5 +33,21 @@ std::vector<std::string> write(const QString& source, const std::vector<QByteArr
 // qpdf gave since the document was read, reading included.
 std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& passwords);
 std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination);
+
+// Runs `work`, turning what qpdf throws into PDFEngineError (writeFailed);
+// the engine's own errors and exhausted memory pass as they are.
+template <typename Work>
+auto asWriteFailure(Work&& work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const PDFEngineError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw PDFEngineError(PDFEngineError::Code::writeFailed, e.what());
+    }
+}
 
 }  // namespace quillet::QpdfWriting
