@@ -121,9 +121,11 @@ bool ApplicationShell::eventFilter(QObject* watched, QEvent* event)
 
 ApplicationShell::~ApplicationShell()
 {
-    // Windows still open (a test's, or after an aborted run) go with the shell.
+    // Windows still open (a test's, or after an aborted run) go with the
+    // shell, and so do closed ones the event loop has not deleted yet: their
+    // editors hold on the documents, which go with the shell next.
     terminating_ = true;
-    for (const QPointer<DocumentWindowController>& window : windows_) {
+    for (const QPointer<DocumentWindowController>& window : windows_ + closedWindows_) {
         delete window.data();
     }
 }
@@ -372,6 +374,8 @@ QList<DocumentWindowController*> ApplicationShell::windows() const
 void ApplicationShell::windowClosed(DocumentWindowController* window)
 {
     windows_.removeIf([window](const QPointer<DocumentWindowController>& w) { return w.isNull() || w == window; });
+    closedWindows_.removeIf([](const QPointer<DocumentWindowController>& w) { return w.isNull(); });
+    closedWindows_.append(window);
     // At the end of the run the session keeps its documents for the next launch.
     if (!terminating_) {
         recordSessionDocuments();

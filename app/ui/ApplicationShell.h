@@ -128,6 +128,8 @@ private:
     QPointer<SingleInstance> instance_;
     SelfTestStatus* selfTestStatus_ = nullptr;  // self-test mode only
     QList<QPointer<DocumentWindowController>> windows_;
+    // Closed windows whose deletion waits for the event loop.
+    QList<QPointer<DocumentWindowController>> closedWindows_;
     bool terminating_ = false;
     bool exitRequested_ = false;
     bool restartRequested_ = false;

@@ -156,6 +156,20 @@ std::string simpleDocumentContent(int page) {
     return "BT /F1 24 Tf 72 720 Td (page " + std::to_string(page + 1) + ") Tj ET\n";
 }
 
+Bytes mixedSizeDocument(int pages) {
+    PdfBuilder builder;
+    std::string kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(10 + i) + " 0 R ";
+        const int width = i % 10 == 9 ? 1224 : 612;
+        builder.addRaw(10 + i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " 792] >>");
+    }
+    builder.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.addRaw(2, "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>");
+    builder.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(10 + pages)}, {"Root", PDFValue::ref(1, 0)}});
+    return builder.bytes();
+}
+
 Bytes simpleDocument(int pages, std::string_view title) {
     PdfBuilder builder;
     PDFArray kids;

@@ -76,6 +76,8 @@ private:
 Bytes simpleDocument(int pages, std::string_view title = "Fixture");
 // The content stream text of simpleDocument's page i.
 std::string simpleDocumentContent(int page);
+// `pages` empty pages of 612 x 792, except every tenth, which is 1224 wide.
+Bytes mixedSizeDocument(int pages);
 
 struct CommandResult {
     int status = -1;  // exit status, or -1 when it could not run or was killed

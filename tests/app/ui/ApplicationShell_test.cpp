@@ -6,6 +6,7 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
+#include "app/ui/PageView.h"
 #include "app/ui/SessionGuard.h"
 #include "support/QtTestSupport.h"
 
@@ -74,7 +75,8 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
         launches.append(program + " " + arguments.join(' '));
         return true;
     };
-    ApplicationShell shell(o);
+    auto running = std::make_unique<ApplicationShell>(o);
+    ApplicationShell& shell = *running;
     shell.attach(instance.get());
     shell.openFile(path("one.pdf"));
     shell.openFile(path("two.pdf"));
@@ -91,6 +93,11 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
     EXPECT_EQ(launches, QStringList{"/opt/verda-pdf -- " + path("one.pdf") + " " + path("two.pdf")});
     EXPECT_FALSE(listeningAtRelaunch);
     EXPECT_FALSE(store->value(SessionGuard::sessionRunningKey).toBool());
+
+    // Gone before the event loop deleted the closed windows: they went with
+    // it, before the documents their editors hold on.
+    running.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
@@ -113,6 +120,17 @@ TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
     shell.didFinishLaunching({path("two.pdf")});
     EXPECT_EQ(windowsAtEachWait.size(), 1u);
     EXPECT_EQ(shell.windows().size(), 1);
+}
+
+TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize)
+{
+    // The window sets the document, then the editor attaches its store: the
+    // page sizes read in the background still arrive.
+    testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(2000));
+    ApplicationShell shell(options());
+    DocumentWindowController* window = shell.openFile(path("mixed.pdf"));
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(testing::pumpUntil([&] { return window->pageView()->pageDisplaySize(1999).width() == 1224; }));
 }
 
 TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults)

@@ -54,22 +54,6 @@ private:
     std::shared_ptr<PDFDocument> inner_;
 };
 
-// `count` pages of 612 x 792, except every tenth, which is 1224 wide.
-Bytes mixedSizeDocument(int count)
-{
-    testing::PdfBuilder b;
-    std::string kids;
-    for (int i = 0; i < count; ++i) {
-        kids += std::to_string(10 + i) + " 0 R ";
-        const int width = i % 10 == 9 ? 1224 : 612;
-        b.addRaw(10 + i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " 792] >>");
-    }
-    b.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.addRaw(2, "<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + kids + "] >>");
-    b.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(10 + count)}, {"Root", PDFValue::ref(1, 0)}});
-    return b.bytes();
-}
-
 class PageViewTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -160,7 +144,7 @@ TEST_F(PageViewTest, CtrlWheelZoomsAroundThePointer)
 
 TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
 {
-    testing::writeFile(dir.file("mixed.pdf"), mixedSizeDocument(300));
+    testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(300));
     auto counting = std::make_shared<CountingPDFDocument>(
         std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
     view.setDocument(counting);
@@ -180,7 +164,7 @@ TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
 
 TEST_F(PageViewTest, PageSizesStillArriveWhenTheEditorAttachesItsStore)
 {
-    testing::writeFile(dir.file("mixed.pdf"), mixedSizeDocument(300));
+    testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(300));
     view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
     AnnotationStore store(300, std::make_shared<FilePageItemSource>(dir.file("mixed.pdf"), std::nullopt));
     view.setAnnotationStore(&store);
