@@ -30,7 +30,11 @@ InkDocument* DocumentController::open(const QString& path)
     if (InkDocument* open = documentFor(path)) {
         return open;
     }
-    std::unique_ptr<InkDocument> document = InkDocument::open(path, services_());
+    InkDocument::Services services = services_();
+    // Save As never writes over a file another window has open.
+    QPointer<DocumentController> self(this);
+    services.isOpenElsewhere = [self](const QString& target) { return self && self->documentFor(target) != nullptr; };
+    std::unique_ptr<InkDocument> document = InkDocument::open(path, std::move(services));
     InkDocument* opened = document.get();
     connect(opened, &InkDocument::filePathChanged, this, &DocumentController::noteRecent);
     documents_.push_back(std::move(document));

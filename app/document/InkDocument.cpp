@@ -1,8 +1,13 @@
 #include "app/document/InkDocument.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -30,6 +35,12 @@ constexpr LocalizedString reloadedNotice{"The file was changed by another progra
                                          "Файл изменён другой программой и открыт заново"};
 constexpr LocalizedString closeTimeout{"The save did not finish in time.", "Сохранение не завершилось вовремя."};
 constexpr LocalizedString documentClosed{"The document is closed.", "Документ закрыт."};
+constexpr LocalizedString readOnlyNotice{
+    "This file is read-only: your markup is kept until you save a copy with Save As…",
+    "Файл доступен только для чтения: пометки сохранятся, пока вы не сохраните копию командой «Сохранить как…»"};
+constexpr LocalizedString openElsewherePrefix{"“", "Файл «"};
+constexpr LocalizedString openElsewhereSuffix{"” is open in another window: close it there to save over it",
+                                              "» открыт в другом окне: закройте его там, чтобы сохранить поверх"};
 
 QString resolvedPath(const QString& path)
 {
@@ -42,6 +53,25 @@ QString failureText(const SaveEngineError& error)
 {
     const QString reason = error.localizedFailureReason(InterfaceLanguage::current());
     return reason.isEmpty() ? error.localizedDescription(InterfaceLanguage::current()) : reason;
+}
+
+// Why a save cannot replace the file at `path`, for the log; absent when it can.
+std::optional<QString> readOnlyReason(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct statvfs volume {};
+    if (::statvfs(file.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+        return QStringLiteral("the file system is read-only");
+    }
+    if (::access(file.constData(), W_OK) != 0 && errno != ENOENT) {
+        return QStringLiteral("the file is not writable");
+    }
+    // A save replaces the file by a rename in its folder.
+    if (::access(folder.constData(), W_OK | X_OK) != 0) {
+        return QStringLiteral("its folder is not writable");
+    }
+    return std::nullopt;
 }
 
 QString loaderFailureText(const DocumentLoaderError& error)
@@ -61,6 +91,9 @@ DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
     hooks.discard = [journal](const std::optional<QString>& path) { journal->discard(path); };
     hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
     hooks.setAside = [journal](const QString& path, const PageItems& pages) { journal->setAside(path, pages); };
+    hooks.setAsideToAsk = [journal](const QString& path, const PageItems& pages) {
+        journal->setAsideToAsk(path, pages);
+    };
     hooks.setAsideMarkup = [journal](const QString& path) { return journal->setAsideMarkup(path); };
     hooks.takeSetAside = [journal](const QString& path) { journal->takeSetAside(path); };
     hooks.dropSetAside = [journal](const QString& path) { journal->dropSetAside(path); };
@@ -116,6 +149,7 @@ InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
     });
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &InkDocument::fileChangedOnDisk);
     watchFile();
+    checkWritable();
 }
 
 InkDocument::~InkDocument()
@@ -345,19 +379,64 @@ void InkDocument::autosaveFired()
         scheduleAutosave();
         return;
     }
-    if (isEdited()) {
+    // A read-only file is not tried: the next edit checks again.
+    if (isEdited() && checkWritable()) {
         startSave({SaveKind::autosave, filePath_, {}});
     }
 }
 
 void InkDocument::save(SaveCompletion done)
 {
+    if (!checkWritable()) {
+        if (done) {
+            done(readOnlyNotice.text());
+        }
+        return;
+    }
     startSave({SaveKind::user, filePath_, std::move(done)});
 }
 
 void InkDocument::saveAs(const QString& path, SaveCompletion done)
 {
+    const QString target = resolvedPath(path);
+    if (target == filePath_) {
+        save(std::move(done));
+        return;
+    }
+    if (services_.isOpenElsewhere && services_.isOpenElsewhere(target)) {
+        const QString refusal = openElsewherePrefix.text() + QFileInfo(target).fileName() + openElsewhereSuffix.text();
+        showNotice(refusal);
+        if (done) {
+            done(refusal);
+        }
+        return;
+    }
     startSave({SaveKind::saveAs, QFileInfo(path).absoluteFilePath(), std::move(done)});
+}
+
+std::optional<QString> InkDocument::notice() const
+{
+    if (notice_) {
+        return notice_;
+    }
+    if (readOnly_) {
+        return readOnlyNotice.text();
+    }
+    return std::nullopt;
+}
+
+bool InkDocument::checkWritable()
+{
+    const std::optional<QString> reason = readOnlyReason(filePath_);
+    if (reason != readOnly_) {
+        if (reason) {
+            logLine("cannot save " + QFileInfo(filePath_).fileName().toStdString() + " in place: " +
+                    reason->toStdString());
+        }
+        readOnly_ = reason;
+        emitStatus();
+    }
+    return !readOnly_;
 }
 
 bool InkDocument::diskFileDiffers() const
@@ -396,20 +475,10 @@ void InkDocument::startSave(PendingSave request)
         }
         askingAboutReplacedFile_ = true;
         QPointer<InkDocument> self(this);
-        services_.askFileReplaced(*this, [self, request](bool keepEdits) mutable {
-            if (!self) {
-                return;
-            }
-            self->askingAboutReplacedFile_ = false;
-            if (keepEdits) {
-                self->knownIdentity_ = FileIdentity::ofPath(self->filePath_.toStdString());
-                self->fileReplaced_ = false;
-                self->startSave(std::move(request));
-                return;
-            }
-            const std::optional<QString> error = self->reload(DroppedMarkup::setAside);
-            if (request.done) {
-                request.done(error);
+        services_.askFileReplaced(*this, [self, request](ReplacedFileChoice choice) mutable {
+            if (self) {
+                self->askingAboutReplacedFile_ = false;
+                self->answerFileReplaced(choice, std::move(request));
             }
         });
         return;
@@ -417,6 +486,27 @@ void InkDocument::startSave(PendingSave request)
     isSaving_ = true;
     emitStatus();
     beginWrite(std::move(request));
+}
+
+void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave request)
+{
+    if (closed_) {
+        if (request.done) {
+            request.done(documentClosed.text());
+        }
+        return;
+    }
+    if (choice == ReplacedFileChoice::keepMine) {
+        knownIdentity_ = FileIdentity::ofPath(filePath_.toStdString());
+        fileReplaced_ = false;
+        startSave(std::move(request));
+        return;
+    }
+    const std::optional<QString> error =
+        choice == ReplacedFileChoice::reload ? reload(DroppedMarkup::setAside) : addEditsToNewVersion();
+    if (request.done) {
+        request.done(error);
+    }
 }
 
 void InkDocument::beginWrite(PendingSave request)
@@ -477,9 +567,9 @@ void InkDocument::beginWrite(PendingSave request)
             logLine(std::string("save failed: ") + failure.what());
             error = failureText(SaveEngineError::writeFailed(failure.what()));
         }
-        toMainThread([self, store, request, undoIndex, error]() mutable {
+        toMainThread([self, store, request, undoIndex, saved = std::move(job.pages), error]() mutable {
             if (self && self->store_ == store) {
-                self->completeSave(std::move(request), undoIndex, error);
+                self->completeSave(std::move(request), undoIndex, std::move(saved), error);
             } else {
                 if (self) {
                     self->isSaving_ = false;
@@ -498,7 +588,8 @@ void InkDocument::beginWrite(PendingSave request)
     services_.runWrite(std::move(write));
 }
 
-void InkDocument::completeSave(PendingSave request, int undoIndex, const std::optional<QString>& error)
+void InkDocument::completeSave(PendingSave request, int undoIndex, PageItems saved,
+                               const std::optional<QString>& error)
 {
     isSaving_ = false;
     std::optional<int64_t> written;
@@ -515,9 +606,11 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, const std::op
         }
     } else {
         lastSaveError_.reset();
+        savedPages_ = std::move(saved);
         if (request.kind == SaveKind::saveAs) {
             filePath_ = resolvedPath(request.target);
             watchFile();
+            checkWritable();
             emit filePathChanged(filePath_);
         }
         if (outcome) {
@@ -628,15 +721,23 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
             logLine("reloaded " + filePath_.toStdString() + " from disk; its unsaved markup is kept aside");
         }
     }
+    if (dropped == DroppedMarkup::setAsideToAsk && journal_.setAsideToAsk && store_) {
+        const StoreSnapshot unsaved = store_->snapshot();
+        if (!unsaved.pages.empty()) {
+            journal_.setAsideToAsk(filePath_, unsaved.pages);
+            logLine("reverted " + filePath_.toStdString() + "; the dropped markup is kept aside");
+        }
+    }
     // The undo steps name the old store's items; they go first.
     undoStack_.clear();
     const std::shared_ptr<AnnotationStore> previousStore = store_;  // alive until the views have moved
     const LoadedPDF previous = loaded_;
     install(std::move(fresh));
+    savedPages_.clear();
     if (previous.ownsWorkingCopy && previous.workingCopy != openedVersion_) {
         WorkingCopies::remove(previous.workingCopy, services_.places);
     }
-    if (dropped == DroppedMarkup::discard && journal_.discard) {
+    if ((dropped == DroppedMarkup::discard || dropped == DroppedMarkup::setAsideToAsk) && journal_.discard) {
         journal_.discard(filePath_);
     }
     ++autosaveTicket_;
@@ -651,7 +752,7 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
 
 std::optional<QString> InkDocument::revertToSaved()
 {
-    return reload(DroppedMarkup::discard);
+    return reload(unsavedChanges().empty() ? DroppedMarkup::discard : DroppedMarkup::setAsideToAsk);
 }
 
 bool InkDocument::canRevertToOpened() const
@@ -664,12 +765,13 @@ std::optional<QString> InkDocument::revertToOpened()
     if (!canRevertToOpened()) {
         return failureText(SaveEngineError::writeFailed());
     }
+    const bool dropsMarkup = !changesSinceOpened().empty();
     try {
         InPlaceSave::replaceWith(openedVersion_, filePath_, knownIdentity_);
     } catch (const SaveEngineError& error) {
         return failureText(error);
     }
-    return reload(DroppedMarkup::discard);
+    return reload(dropsMarkup ? DroppedMarkup::setAsideToAsk : DroppedMarkup::discard);
 }
 
 void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)

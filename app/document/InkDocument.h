@@ -37,6 +37,7 @@
 #include "app/document/LoadedPDF.h"
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"
+#include "app/document/UnsavedChanges.h"
 #include "app/document/WorkingCopy.h"
 #include "core/markup/AnnotationItem.h"
 #include "core/save/FileIdentity.h"
@@ -63,12 +64,20 @@ struct DocumentJournal {
     // drops these unsaved pages: they are kept for the version they were
     // made on, apart from what the reloaded file records.
     std::function<void(const QString& path, const PageItems& pages)> setAside;
+    // The user dropped these pages on purpose (a revert): they are kept, but
+    // only ever offered back with a question, whatever version the file is.
+    std::function<void(const QString& path, const PageItems& pages)> setAsideToAsk;
     // Markup set aside for the path, whatever version the file is now; the
     // document took it (it goes once recorded); the user declined it.
     std::function<std::optional<PageItems>(const QString& path)> setAsideMarkup;
     std::function<void(const QString& path)> takeSetAside;
     std::function<void(const QString& path)> dropSetAside;
 };
+
+// What the user chose when another program changed the file under unsaved
+// edits: save over the other version, take it and drop the edits, or take it
+// and apply the edits on top of it.
+enum class ReplacedFileChoice { keepMine, reload, addMine };
 
 class RecoveryJournal;
 // The hooks over a recovery journal on disk.
@@ -97,12 +106,14 @@ public:
             writeFile;
         std::function<DocumentJournal()> makeJournal;
         // The file was replaced by another program while this document has
-        // unsaved edits: true to keep the edits by saving over it, false to
-        // reload the file from disk.
-        std::function<void(InkDocument& document, std::function<void(bool keepEdits)> answer)> askFileReplaced;
+        // unsaved edits: what to do with the edits and the other version.
+        std::function<void(InkDocument& document, std::function<void(ReplacedFileChoice)> answer)> askFileReplaced;
         // Markup set aside when the file was reloaded from disk waits for this
         // version of the file: true adds it to its pages, false deletes it.
         std::function<void(InkDocument& document, std::function<void(bool restore)> answer)> askRestoreSetAside;
+        // Whether another open document is the file at this resolved path
+        // (Save As never writes over a file open in another window).
+        std::function<bool(const QString& path)> isOpenElsewhere;
         WorkingCopies::Places places = WorkingCopies::Places::forProcess();
         // A fixed autosave delay instead of the adaptive one (self-test mode's
         // QUILLET_SELFTEST_AUTOSAVE_DELAY, in milliseconds).
@@ -159,13 +170,18 @@ public:
     bool isEdited() const;
     bool isSaving() const { return isSaving_; }
     std::optional<QString> lastSaveError() const { return lastSaveError_; }
-    std::optional<QString> notice() const { return notice_; }
+    // The latest notice, else the read-only notice while that holds.
+    std::optional<QString> notice() const;
     std::optional<SaveOutcome::Method> lastSaveMethod() const { return lastSaveMethod_; }
     double lastSaveDuration() const { return lastSaveDuration_; }
     // The file was replaced by another program while this document had edits.
     bool fileReplacedOnDisk() const { return fileReplaced_; }
+    // The file cannot be saved in place (not writable, its folder not
+    // writable, or a read-only file system), as last checked: at opening and
+    // before each autosave. Its markup stays in the journal until Save As.
+    bool isReadOnlyFile() const { return readOnly_.has_value(); }
     // The window that asks the question of Services::askFileReplaced, once it exists.
-    void setFileReplacedPrompt(std::function<void(InkDocument&, std::function<void(bool keepEdits)>)> ask)
+    void setFileReplacedPrompt(std::function<void(InkDocument&, std::function<void(ReplacedFileChoice)>)> ask)
     {
         services_.askFileReplaced = std::move(ask);
     }
@@ -187,9 +203,15 @@ public:
     // The autosave's delay as it stands now (adaptive).
     std::chrono::milliseconds autosaveDelay() const;
 
+    // The markup changes a revert would drop: since the last save, or since
+    // the file was opened (saved changes included).
+    UnsavedChanges unsavedChanges() const;
+    UnsavedChanges changesSinceOpened() const;
+
     // Revert to Saved: drops unsaved markup, the journal and the undo steps,
     // and reads the file again (a new store; reloaded() follows). The error
-    // text when the file cannot be read.
+    // text when the file cannot be read. The window asks first; the dropped
+    // markup is set aside, to be offered back only with a question.
     std::optional<QString> revertToSaved();
     // Revert to the version as opened: puts the working copy, the file as it
     // was when opened, back in place of the user's file, then reverts.
@@ -252,15 +274,24 @@ private:
     void autosaveFired();
     void startSave(PendingSave request);
     void beginWrite(PendingSave request);
-    void completeSave(PendingSave request, int undoIndex, const std::optional<QString>& error);
+    void completeSave(PendingSave request, int undoIndex, PageItems saved, const std::optional<QString>& error);
     void runQueuedSaves();
     void watchFile();
     void fileChangedOnDisk();
     void checkDiskIdentity();
     bool diskFileDiffers() const;
     // What a reload does with the unsaved markup it drops.
-    enum class DroppedMarkup { discard, setAside };
+    enum class DroppedMarkup { discard, setAside, setAsideToAsk, keep };
     std::optional<QString> reload(DroppedMarkup dropped);
+    void answerFileReplaced(ReplacedFileChoice choice, PendingSave request);
+    // "Add My Edits to This Version": reads the other program's version and
+    // applies this document's unsaved changes on top of it.
+    std::optional<QString> addEditsToNewVersion();
+    // The file's own lists of `pages` as this document last read or saved
+    // them (`source`: the file as read).
+    PageItems baselineOf(const PageItems& pages, const QString& source) const;
+    // Rechecks whether the file can be saved in place; true when it can.
+    bool checkWritable();
     void emitStatus() { emit statusChanged(); }
 
     Services services_;
@@ -274,6 +305,11 @@ private:
     // The first working copy: the file as it was opened, kept until close.
     QString openedVersion_;
     std::optional<FileIdentity> knownIdentity_;
+    // The pages the last successful save wrote, as written: with the file as
+    // read, the baseline of the unsaved changes.
+    PageItems savedPages_;
+    // Why the file cannot be saved in place, while that is so.
+    std::optional<QString> readOnly_;
     QFileSystemWatcher watcher_;
 
     int64_t autosaveTicket_ = 0;

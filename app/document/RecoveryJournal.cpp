@@ -207,6 +207,14 @@ void RecoveryJournal::setAside(const QString& documentPath, Pages pages) {
     offeredSetAside_.reset();
 }
 
+void RecoveryJournal::setAsideToAsk(const QString& documentPath, Pages pages) {
+    std::shared_ptr<Scheduled> write = replacePendingWrite(documentPath, std::move(pages));
+    write->setAside = true;
+    write->identities.clear();
+    queue().async([write] { write->run(); });
+    offeredSetAside_.reset();
+}
+
 void RecoveryJournal::schedule(std::shared_ptr<Scheduled> write) {
     pendingWrite_ = write;
     pendingWork_ = DelayedWork::schedule(quietDelay, [write] { queue().async([write] { write->run(); }); });

@@ -96,6 +96,10 @@ public:
     // forgets), and the document's journal file is deleted once they are on
     // disk. A later set-aside of the same path replaces this one.
     void setAside(const QString& documentPath, Pages pages);
+    // The user dropped `pages` on purpose (a revert): they are written aside
+    // with no version, so they are never taken back by themselves, only
+    // offered with a question (setAsideMarkup). The journal keeps its versions.
+    void setAsideToAsk(const QString& documentPath, Pages pages);
 
     // The pages stored for the file at `documentPath`, when the journal (or
     // else the set-aside markup) is readable, belongs to that path and to the

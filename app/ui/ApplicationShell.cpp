@@ -212,6 +212,12 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
         selfTestStatus_->watch(window, document);
     }
     connect(window, &DocumentWindowController::closed, this, &ApplicationShell::windowClosed);
+    // After Save As the next session reopens the new file (the window has followed it by now).
+    connect(document, &InkDocument::filePathChanged, this, [this] {
+        if (!terminating_) {
+            recordSessionDocuments();
+        }
+    });
     connect(window, &DocumentWindowController::openFilesRequested, this, [this](const QStringList& paths) {
         for (const QString& dropped : paths) {
             openFile(dropped);

@@ -20,6 +20,7 @@
 #include "app/editor/ItemPainter.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentOutput.h"
+#include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
 #include "app/ui/PageView.h"
@@ -120,27 +121,49 @@ void DocumentAttachment::connectFileCommands() {
     connect(a.save, &QAction::triggered, this, [this] { document_.save(); });
     a.saveAs->setEnabled(true);
     connect(a.saveAs, &QAction::triggered, this, [this] {
-        // Window-modal and non-blocking, like every prompt of the window.
-        auto* dialog =
-            new QFileDialog(&window_, QString(), document_.filePath(), Strings::openPanelFilter.text());
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setAcceptMode(QFileDialog::AcceptSave);
-        dialog->setDefaultSuffix(QStringLiteral("pdf"));
-        dialog->setWindowModality(Qt::WindowModal);
-        connect(dialog, &QFileDialog::fileSelected, this,
-                [this](const QString& path) { document_.saveAs(path); });
-        dialog->open();
+        QPointer<DocumentAttachment> self(this);
+        DocumentPrompts::chooseSaveAsPath(&window_, document_.filePath(), [self](const QString& path) {
+            if (self) {
+                self->document_.saveAs(path);
+            }
+        });
     });
-    const auto revert = [this](std::optional<QString> error) {
+    // The window follows the document to the file Save As wrote.
+    connect(&document_, &InkDocument::filePathChanged, &window_, &DocumentWindowController::setFilePath);
+    a.revertToSaved->setEnabled(true);
+    connect(a.revertToSaved, &QAction::triggered, this, [this] { askToRevert(DocumentPrompts::RevertKind::toSaved); });
+    connect(a.revertToOpened, &QAction::triggered, this,
+            [this] { askToRevert(DocumentPrompts::RevertKind::toOpened); });
+}
+
+// Both reverts drop markup: the user is asked first, told how many changes
+// go (they are set aside, offered back at the next opening).
+void DocumentAttachment::askToRevert(DocumentPrompts::RevertKind kind) {
+    if (editor_) {
+        editor_->commitPendingEdits();
+    }
+    const bool toSaved = kind == DocumentPrompts::RevertKind::toSaved;
+    const int changes = (toSaved ? document_.unsavedChanges() : document_.changesSinceOpened()).count();
+    QPointer<DocumentAttachment> self(this);
+    const auto revert = [self, toSaved] {
+        if (!self) {
+            return;
+        }
+        const std::optional<QString> error =
+            toSaved ? self->document_.revertToSaved() : self->document_.revertToOpened();
         if (error) {
-            document_.showNotice(*error);
+            self->document_.showNotice(*error);
         }
     };
-    a.revertToSaved->setEnabled(true);
-    connect(a.revertToSaved, &QAction::triggered, this,
-            [this, revert] { revert(document_.revertToSaved()); });
-    connect(a.revertToOpened, &QAction::triggered, this,
-            [this, revert] { revert(document_.revertToOpened()); });
+    if (changes == 0) {
+        revert();
+        return;
+    }
+    DocumentPrompts::askRevert(&window_, document_.displayName(), kind, changes, [revert](bool yes) {
+        if (yes) {
+            revert();
+        }
+    });
 }
 
 void DocumentAttachment::connectEditCommands() {

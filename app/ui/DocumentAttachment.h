@@ -13,6 +13,7 @@
 
 class QToolButton;
 
+#include "app/ui/DocumentPrompts.h"
 #include "app/ui/Tool.h"
 #include "core/markup/AnnotationItem.h"
 
@@ -44,6 +45,7 @@ class DocumentAttachment : public QObject {
   private:
     void connectStatus();
     void connectFileCommands();
+    void askToRevert(DocumentPrompts::RevertKind kind);
     void connectEditCommands();
     void connectTools();
     void connectStyleButton();

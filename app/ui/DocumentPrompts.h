@@ -6,18 +6,36 @@
 
 #include <QString>
 
+#include "app/document/InkDocument.h"
+
+class QFileDialog;
 class QWidget;
 
 namespace quillet::DocumentPrompts {
 
-// After a failed save on closing or quitting: "Close Anyway" (true; the
-// markup stays in the recovery journal) or "Cancel".
+enum class CloseChoice { saveAs, closeAnyway, cancel };
+
+// After a failed save on closing or quitting: "Save As…" (a copy elsewhere,
+// for a read-only file or a full disk), "Close Anyway" (the markup stays in
+// the recovery journal) or "Cancel".
 void askCloseAnyway(QWidget* window, const QString& documentName, const QString& reason,
-                    std::function<void(bool closeAnyway)> answer);
+                    std::function<void(CloseChoice)> answer);
 
 // The file was replaced by another program while the document has unsaved
-// edits: "Keep My Edits" (true: save over it) or "Reload from Disk".
-void askAboutReplacedFile(QWidget* window, const QString& documentName, std::function<void(bool keepEdits)> answer);
+// edits: "Keep My Edits" (save over it), "Add My Edits to This Version" or
+// "Reload from Disk".
+void askAboutReplacedFile(QWidget* window, const QString& documentName,
+                          std::function<void(ReplacedFileChoice)> answer);
+
+enum class RevertKind { toSaved, toOpened };
+
+// Before a revert drops `changes` markup changes: "Revert" (true) or "Cancel".
+void askRevert(QWidget* window, const QString& documentName, RevertKind kind, int changes,
+               std::function<void(bool revert)> answer);
+
+// The Save As panel, starting at `path`; `chosen` receives the file picked.
+// The panel is returned for its finished() signal (it deletes itself).
+QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path, std::function<void(const QString& chosen)> chosen);
 
 // Markup set aside by "Reload from Disk" waits for this version of the file:
 // "Add to This Version" (true), "Discard" (false) or "Not Now" (no answer:

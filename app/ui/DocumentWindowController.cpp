@@ -577,6 +577,17 @@ void DocumentWindowController::scheduleViewStateSave()
     viewStateWork_ = DelayedWork::schedule(viewStateDelay, [this] { saveViewState(); }, this);
 }
 
+void DocumentWindowController::setFilePath(const QString& path)
+{
+    if (path == document_.path) {
+        return;
+    }
+    document_.path = path;
+    setWindowTitle(document_.displayName() + QStringLiteral("[*]"));
+    setWindowFilePath(document_.path);
+    saveViewState();
+}
+
 void DocumentWindowController::saveViewState()
 {
     if (!settings_.store || document_.path.isEmpty() || pageView_->pageCount() == 0) {

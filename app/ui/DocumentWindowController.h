@@ -65,6 +65,9 @@ public:
 
     const OpenedPDF& document() const { return document_; }
     QString filePath() const { return document_.path; }
+    // Save As moved the document to `path`: the title, the file manager's
+    // reveal and the view state follow (the old file's view state stays).
+    void setFilePath(const QString& path);
     PageView* pageView() const { return pageView_; }
     ThumbnailView* thumbnails() const { return thumbnails_; }
     QSplitter* splitter() const { return splitter_; }

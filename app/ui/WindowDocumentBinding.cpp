@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QTimer>
 
 #include "app/document/InkDocument.h"
@@ -17,11 +18,12 @@ WindowDocumentBinding::WindowDocumentBinding(DocumentWindowController& window, I
     window.installEventFilter(this);
     connect(&window, &DocumentWindowController::unlocked, this, &WindowDocumentBinding::unlocked);
     QPointer<DocumentWindowController> shown(&window);
-    document.setFileReplacedPrompt([shown](InkDocument& asking, std::function<void(bool)> answer) {
+    document.setFileReplacedPrompt([shown](InkDocument& asking, std::function<void(ReplacedFileChoice)> answer) {
         if (shown) {
             DocumentPrompts::askAboutReplacedFile(shown, asking.displayName(), std::move(answer));
         } else {
-            answer(false);  // no window left to ask in: never save over the other version
+            // No window left to ask in: never save over the other version.
+            answer(ReplacedFileChoice::reload);
         }
     });
     document.setSetAsidePrompt([shown](InkDocument& asking, std::function<void(bool)> answer) {
@@ -91,17 +93,57 @@ void WindowDocumentBinding::decided(bool mayClose, const QString& failure)
     }
     QPointer<WindowDocumentBinding> self(this);
     DocumentPrompts::askCloseAnyway(&window_, document_ ? document_->displayName() : QString(), failure,
-                                    [self](bool closeAnyway) {
+                                    [self](DocumentPrompts::CloseChoice choice) {
                                         if (!self) {
                                             return;
                                         }
-                                        if (closeAnyway) {
+                                        switch (choice) {
+                                        case DocumentPrompts::CloseChoice::closeAnyway:
                                             self->closeNow();
                                             return;
+                                        case DocumentPrompts::CloseChoice::saveAs:
+                                            self->saveCopyAndClose();
+                                            return;
+                                        case DocumentPrompts::CloseChoice::cancel:
+                                            self->cancelClose();
+                                            return;
                                         }
-                                        self->deciding_ = false;
-                                        emit self->closeCancelled();
                                     });
+}
+
+void WindowDocumentBinding::cancelClose()
+{
+    deciding_ = false;
+    emit closeCancelled();
+}
+
+// "Save As…" in the close question: the window closes once the copy is saved;
+// a failed copy asks again, a cancelled panel keeps the window open.
+void WindowDocumentBinding::saveCopyAndClose()
+{
+    if (!document_) {
+        closeNow();
+        return;
+    }
+    QPointer<WindowDocumentBinding> self(this);
+    auto chosen = std::make_shared<bool>(false);
+    QFileDialog* panel = DocumentPrompts::chooseSaveAsPath(&window_, document_->filePath(), [self, chosen](const QString& path) {
+        *chosen = true;
+        if (!self || !self->document_) {
+            return;
+        }
+        self->document_->saveAs(path, [self](const InkDocument::SaveResult& error) {
+            if (self) {
+                self->decided(!error, error.value_or(QString()));
+            }
+        });
+    });
+    // The panel closed without a file: the window stays, as with "Cancel".
+    connect(panel, &QFileDialog::finished, this, [self, chosen](int) {
+        if (self && !*chosen) {
+            self->cancelClose();
+        }
+    });
 }
 
 void WindowDocumentBinding::closeNow()

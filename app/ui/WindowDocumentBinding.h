@@ -31,6 +31,8 @@ signals:
 private:
     void decided(bool mayClose, const QString& failure);
     void closeNow();
+    void cancelClose();
+    void saveCopyAndClose();
     void unlocked();
 
     DocumentWindowController& window_;

@@ -110,9 +110,9 @@ protected:
             lastDiskJournal = std::make_shared<RecoveryJournal>(qpath(dir.file("journal")));
             return journalHooks(lastDiskJournal);
         };
-        s.askFileReplaced = [this](InkDocument&, std::function<void(bool)> answer) {
+        s.askFileReplaced = [this](InkDocument&, std::function<void(ReplacedFileChoice)> answer) {
             ++replacedQuestions;
-            answer(keepEditsOverReplacedFile);
+            answer(replacedFileChoice);
         };
         s.askRestoreSetAside = [this](InkDocument&, std::function<void(bool)> answer) {
             ++setAsideQuestions;
@@ -161,7 +161,7 @@ protected:
     bool realSaves = false;
     bool failSaves = false;
     double saveDuration = 0;
-    bool keepEditsOverReplacedFile = false;
+    ReplacedFileChoice replacedFileChoice = ReplacedFileChoice::reload;
     int replacedQuestions = 0;
     std::optional<bool> restoreSetAside = true;  // absent: "Not Now"
     int setAsideQuestions = 0;

@@ -302,7 +302,7 @@ TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
     EXPECT_EQ(reloads, 0) << "edits are not thrown away";
 
     // The autosave asks; "reload" takes the other program's version.
-    keepEditsOverReplacedFile = false;
+    replacedFileChoice = ReplacedFileChoice::reload;
     clock.advance(30s);
     EXPECT_EQ(replacedQuestions, 1);
     EXPECT_TRUE(jobs.empty());
@@ -313,7 +313,7 @@ TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
     // Replaced again under new edits; "keep these edits" saves over it.
     draw(*document, 3);
     replaceFile(file, 4);
-    keepEditsOverReplacedFile = true;
+    replacedFileChoice = ReplacedFileChoice::keepMine;
     document->save();
     EXPECT_EQ(replacedQuestions, 2);
     ASSERT_EQ(writes.size(), 1u);
@@ -329,7 +329,7 @@ TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn
     auto document = open();
     draw(*document, 1);  // unsaved: it never reaches the file
     replaceFile(file, 5);
-    keepEditsOverReplacedFile = false;
+    replacedFileChoice = ReplacedFileChoice::reload;
     document->save();
     ASSERT_EQ(reloads, 1);
     draw(*document, 2, 4);  // the reloaded version's own markup

@@ -32,19 +32,38 @@ TEST(DocumentPrompts, AnswerThroughTheirCallbacksWithoutBlocking)
     InterfaceLanguage::fix(Language::en);
     QMainWindow window;
     window.show();
-    std::optional<bool> closeAnyway;
-    DocumentPrompts::askCloseAnyway(&window, "report.pdf", "The file could not be written.",
-                                    [&](bool yes) { closeAnyway = yes; });
-    EXPECT_FALSE(closeAnyway) << "the question waits for the user";
-    answer(window, "Close Anyway");
-    EXPECT_EQ(closeAnyway, true);
-    testing::pumpFor(std::chrono::milliseconds(20));
+    using DocumentPrompts::CloseChoice;
+    std::vector<CloseChoice> closing;
+    for (const char* button : {"Save As…", "Close Anyway", "Cancel"}) {
+        const size_t answered = closing.size();
+        DocumentPrompts::askCloseAnyway(&window, "report.pdf", "The file could not be written.",
+                                        [&](CloseChoice choice) { closing.push_back(choice); });
+        EXPECT_EQ(closing.size(), answered) << "the question waits for the user";
+        answer(window, button);
+        testing::pumpFor(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(closing, (std::vector{CloseChoice::saveAs, CloseChoice::closeAnyway, CloseChoice::cancel}));
 
-    std::optional<bool> keepEdits;
-    DocumentPrompts::askAboutReplacedFile(&window, "report.pdf", [&](bool yes) { keepEdits = yes; });
-    answer(window, "Reload from Disk");
-    EXPECT_EQ(keepEdits, false);
-    testing::pumpFor(std::chrono::milliseconds(20));
+    std::vector<ReplacedFileChoice> replaced;
+    for (const char* button : {"Add My Edits to This Version", "Keep My Edits", "Reload from Disk"}) {
+        DocumentPrompts::askAboutReplacedFile(&window, "report.pdf",
+                                              [&](ReplacedFileChoice choice) { replaced.push_back(choice); });
+        answer(window, button);
+        testing::pumpFor(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(replaced, (std::vector{ReplacedFileChoice::addMine, ReplacedFileChoice::keepMine,
+                                     ReplacedFileChoice::reload}));
+
+    // A revert names what it drops; only "Revert" answers true.
+    std::vector<bool> reverts;
+    for (const char* button : {"Cancel", "Revert"}) {
+        DocumentPrompts::askRevert(&window, "report.pdf", DocumentPrompts::RevertKind::toSaved, 3,
+                                   [&](bool yes) { reverts.push_back(yes); });
+        EXPECT_TRUE(window.findChild<QMessageBox*>()->informativeText().contains("3 markup changes"));
+        answer(window, button);
+        testing::pumpFor(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(reverts, (std::vector{false, true}));
 
     // Set-aside markup: "Not Now" answers nothing (it stays aside), "Discard" false.
     std::vector<bool> restore;
