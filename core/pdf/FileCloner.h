@@ -36,7 +36,8 @@ namespace FileCloner {
 
 // Replaces whatever is at destination (a file, or a symbolic link, dangling
 // or not, which is removed and never followed) with a copy of source, whose
-// symbolic links are resolved first. The copy keeps the source's mode,
+// symbolic links are resolved first. The copy keeps the source's mode (plus
+// read and write for the owner, so that an update can be appended to it),
 // timestamps and extended attributes (ACLs included).
 // Throws FileAccessError (open) naming the source when it cannot be opened
 // (the destination is then left alone), std::filesystem::filesystem_error

@@ -1,7 +1,10 @@
 // What a write leaves behind when it cannot finish or is not alone: two
 // in-place writes at once both land, a failed write keeps the previous OUT,
-// and a file with several names is not replaced under one of them.
+// a file with several names is not replaced under one of them, and a
+// read-only IN still gives a new OUT to a user the file modes apply to.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -72,6 +75,38 @@ TEST(OutputSafety, HardLinkedOutputIsRefusedWithTheReason) {
                          "another file\n");
     EXPECT_EQ(testing::readFile(doc), before);
     EXPECT_EQ(fs::hard_link_count(doc), 2u);
+}
+
+// Root ignores file modes, so as root the tool runs as "nobody", in a folder
+// that user owns.
+testing::CommandResult runAsOrdinaryUser(const TempDir& dir, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"bash", "-c", "umask 022; exec \"$@\"", "bash"};
+    if (::geteuid() == 0) {
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+            EXPECT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+        EXPECT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
+        for (const char* arg : {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"})
+            argv.push_back(arg);
+    }
+    argv.push_back(testing::quilletBinary());
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testing::runCommand(argv);
+}
+
+TEST(OutputSafety, AReadOnlyInputGivesANewOutputWithTheUsualMode) {
+    TempDir dir;
+    const fs::path in = testing::makeSource(dir);
+    const fs::path out = dir.file("out.pdf");
+    ASSERT_EQ(::chmod(in.c_str(), 0444), 0);
+    const std::string before = testing::readFile(in);
+    testing::CommandResult r = runAsOrdinaryUser(dir, addText(in, out, "on a read-only file"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat written {};
+    ASSERT_EQ(::stat(out.c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, 0644u);
+    EXPECT_EQ(itemsOnFirstPage(out), 1u);
+    EXPECT_EQ(testing::readFile(in), before);
+    EXPECT_EQ(fs::status(in).permissions(), fs::perms(0444));
 }
 
 }  // namespace

@@ -114,6 +114,14 @@ TEST_P(CloneBranch, ReplacesAnExistingFileWithDataModeAndTimestamps) {
     expectCopyAt(copy);
 }
 
+TEST_P(CloneBranch, ACloneOfAReadOnlySourceStaysWritableByItsOwner) {
+    ASSERT_EQ(::chmod(source.c_str(), 0444), 0);
+    cloneTo(copy);
+    EXPECT_EQ(statOf(copy).st_mode & 07777, 0644u);
+    FileCloner::appendDurably(" update", copy);
+    EXPECT_EQ(readFile(copy), "%PDF-1.7 source update");
+}
+
 TEST_P(CloneBranch, ReplacesLinksAtTheDestinationWithoutFollowingThem) {
     const fs::path dangling = dir.file("dangling.pdf");
     fs::create_symlink(dir.file("nowhere.pdf"), dangling);
