@@ -10,8 +10,7 @@ namespace {
 
 using Index = std::unordered_map<UUID, UnsavedChanges::Placed>;
 
-Index indexOf(const UnsavedChanges::Pages& pages)
-{
+Index indexOf(const UnsavedChanges::Pages& pages) {
     Index index;
     for (const auto& [page, items] : pages) {
         for (const AnnotationItem& item : items) {
@@ -23,8 +22,7 @@ Index indexOf(const UnsavedChanges::Pages& pages)
 
 }  // namespace
 
-UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& current)
-{
+UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& current) {
     const Index before = indexOf(baseline);
     UnsavedChanges changes;
     std::unordered_map<UUID, bool> seen;
@@ -50,8 +48,17 @@ UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& curre
     return changes;
 }
 
-UnsavedChanges::Outcome UnsavedChanges::applyTo(AnnotationStore& store, const Pages& baseline) const
-{
+UnsavedChanges::Outcome UnsavedChanges::applyTo(AnnotationStore& store, const Pages& baseline) const {
+    // The store reads pages when first asked: the pages these changes name
+    // are read now, so that their items can be found by id.
+    for (const auto& [page, items] : baseline) {
+        store.loadPage(page);
+    }
+    for (const std::vector<Placed>* placed : {&added_, &changed_}) {
+        for (const Placed& each : *placed) {
+            store.loadPage(each.page);
+        }
+    }
     const Index before = indexOf(baseline);
     Outcome outcome;
     // The other version changed this item (or removed it) since the baseline.
@@ -80,13 +87,14 @@ UnsavedChanges::Outcome UnsavedChanges::applyTo(AnnotationStore& store, const Pa
     };
 
     for (const UUID& id : removed_) {
+        if (!store.locate(id)) {
+            continue;  // removed there too: nothing to tell
+        }
         if (changedThere(id)) {
             ++outcome.conflicts;
         }
-        if (store.locate(id)) {
-            members.push_back(StoreChange::remove({id}));
-            ++outcome.applied;
-        }
+        members.push_back(StoreChange::remove({id}));
+        ++outcome.applied;
     }
     for (const Placed& placed : changed_) {
         if (changedThere(placed.item.id)) {
