@@ -427,7 +427,8 @@ std::optional<QString> InkDocument::notice() const
 
 bool InkDocument::checkWritable()
 {
-    const std::optional<QString> reason = readOnlyReason(filePath_);
+    const std::optional<QString> reason =
+        services_.whyReadOnly ? services_.whyReadOnly(filePath_) : readOnlyReason(filePath_);
     if (reason != readOnly_) {
         if (reason) {
             logLine("cannot save " + QFileInfo(filePath_).fileName().toStdString() + " in place: " +
@@ -721,13 +722,6 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
             logLine("reloaded " + filePath_.toStdString() + " from disk; its unsaved markup is kept aside");
         }
     }
-    if (dropped == DroppedMarkup::setAsideToAsk && journal_.setAsideToAsk && store_) {
-        const StoreSnapshot unsaved = store_->snapshot();
-        if (!unsaved.pages.empty()) {
-            journal_.setAsideToAsk(filePath_, unsaved.pages);
-            logLine("reverted " + filePath_.toStdString() + "; the dropped markup is kept aside");
-        }
-    }
     // The undo steps name the old store's items; they go first.
     undoStack_.clear();
     const std::shared_ptr<AnnotationStore> previousStore = store_;  // alive until the views have moved
@@ -737,7 +731,7 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
     if (previous.ownsWorkingCopy && previous.workingCopy != openedVersion_) {
         WorkingCopies::remove(previous.workingCopy, services_.places);
     }
-    if ((dropped == DroppedMarkup::discard || dropped == DroppedMarkup::setAsideToAsk) && journal_.discard) {
+    if (dropped == DroppedMarkup::discard && journal_.discard) {
         journal_.discard(filePath_);
     }
     ++autosaveTicket_;
@@ -752,7 +746,8 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
 
 std::optional<QString> InkDocument::revertToSaved()
 {
-    return reload(unsavedChanges().empty() ? DroppedMarkup::discard : DroppedMarkup::setAsideToAsk);
+    setAsideForQuestion(unsavedChanges());
+    return reload(DroppedMarkup::discard);
 }
 
 bool InkDocument::canRevertToOpened() const
@@ -765,13 +760,14 @@ std::optional<QString> InkDocument::revertToOpened()
     if (!canRevertToOpened()) {
         return failureText(SaveEngineError::writeFailed());
     }
-    const bool dropsMarkup = !changesSinceOpened().empty();
+    const UnsavedChanges dropped = changesSinceOpened();
     try {
         InPlaceSave::replaceWith(openedVersion_, filePath_, knownIdentity_);
     } catch (const SaveEngineError& error) {
         return failureText(error);
     }
-    return reload(dropsMarkup ? DroppedMarkup::setAsideToAsk : DroppedMarkup::discard);
+    setAsideForQuestion(dropped);
+    return reload(DroppedMarkup::discard);
 }
 
 void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)

@@ -114,6 +114,9 @@ public:
         // Whether another open document is the file at this resolved path
         // (Save As never writes over a file open in another window).
         std::function<bool(const QString& path)> isOpenElsewhere;
+        // Why a save cannot replace the file at the path (absent: it can);
+        // null asks the file system (modes, a read-only mount).
+        std::function<std::optional<QString>(const QString& path)> whyReadOnly;
         WorkingCopies::Places places = WorkingCopies::Places::forProcess();
         // A fixed autosave delay instead of the adaptive one (self-test mode's
         // QUILLET_SELFTEST_AUTOSAVE_DELAY, in milliseconds).
@@ -281,15 +284,17 @@ private:
     void checkDiskIdentity();
     bool diskFileDiffers() const;
     // What a reload does with the unsaved markup it drops.
-    enum class DroppedMarkup { discard, setAside, setAsideToAsk, keep };
+    enum class DroppedMarkup { discard, setAside, keep };
     std::optional<QString> reload(DroppedMarkup dropped);
+    // Keeps the items a revert drops (added or changed) for a question.
+    void setAsideForQuestion(const UnsavedChanges& dropped);
     void answerFileReplaced(ReplacedFileChoice choice, PendingSave request);
     // "Add My Edits to This Version": reads the other program's version and
     // applies this document's unsaved changes on top of it.
     std::optional<QString> addEditsToNewVersion();
-    // The file's own lists of `pages` as this document last read or saved
-    // them (`source`: the file as read).
-    PageItems baselineOf(const PageItems& pages, const QString& source) const;
+    // The lists of `pages` in `source` (a file as this document read it),
+    // except those a save wrote since, which `saved` gives when present.
+    PageItems baselineOf(const PageItems& pages, const QString& source, const PageItems* saved) const;
     // Rechecks whether the file can be saved in place; true when it can.
     bool checkWritable();
     void emitStatus() { emit statusChanged(); }

@@ -15,14 +15,16 @@ constexpr LocalizedString conflictNotice{
     "Your edits were added; where the other program changed the same items, your version was kept",
     "Ваши правки добавлены; там, где другая программа изменила те же пометки, оставлена ваша версия"};
 constexpr LocalizedString setAsideNotice{
-    "Some of your markup does not fit this version of the file and was set aside; it is offered back when you "
+    "Some of your markup does not fit this version of the file and was set aside; it is offered back when "
+    "you "
     "next open the file",
-    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии файла"};
+    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии "
+    "файла"};
 
 }  // namespace
 
-PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source) const
-{
+PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source,
+                                  const PageItems* saved) const {
     PageItems baseline;
     std::optional<std::string> password;
     if (password_) {
@@ -30,9 +32,11 @@ PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source)
     }
     FilePageItemSource file(source.toStdString(), password);
     for (const auto& [page, items] : pages) {
-        if (const auto saved = savedPages_.find(page); saved != savedPages_.end() && source == loaded_.workingCopy) {
-            baseline[page] = saved->second;
-            continue;
+        if (saved) {
+            if (const auto last = saved->find(page); last != saved->end()) {
+                baseline[page] = last->second;
+                continue;
+            }
         }
         // A page the file holds nothing of ours on, or cannot give: nothing to compare with.
         std::vector<AnnotationItem>& list = baseline[page];
@@ -43,28 +47,40 @@ PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source)
     return baseline;
 }
 
-UnsavedChanges InkDocument::unsavedChanges() const
-{
+UnsavedChanges InkDocument::unsavedChanges() const {
     if (!store_) {
         return {};
     }
     const PageItems current = store_->snapshot().pages;
-    return UnsavedChanges::between(baselineOf(current, loaded_.workingCopy), current);
+    return UnsavedChanges::between(baselineOf(current, loaded_.workingCopy, &savedPages_), current);
 }
 
-UnsavedChanges InkDocument::changesSinceOpened() const
-{
+UnsavedChanges InkDocument::changesSinceOpened() const {
     if (!store_ || openedVersion_.isEmpty()) {
         return unsavedChanges();
     }
     const PageItems current = store_->snapshot().pages;
-    return UnsavedChanges::between(baselineOf(current, openedVersion_), current);
+    return UnsavedChanges::between(baselineOf(current, openedVersion_, nullptr), current);
 }
 
-std::optional<QString> InkDocument::addEditsToNewVersion()
-{
+void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped) {
+    PageItems kept;
+    for (const std::vector<UnsavedChanges::Placed>* placed : {&dropped.added(), &dropped.changed()}) {
+        for (const UnsavedChanges::Placed& each : *placed) {
+            kept[each.page].push_back(each.item);
+        }
+    }
+    if (kept.empty() || !journal_.setAsideToAsk) {
+        return;
+    }
+    journal_.setAsideToAsk(filePath_, kept);
+    logLine("reverted " + QFileInfo(filePath_).fileName().toStdString() + "; " +
+            std::to_string(dropped.count()) + " dropped changes are kept aside");
+}
+
+std::optional<QString> InkDocument::addEditsToNewVersion() {
     const PageItems current = store_->snapshot().pages;
-    const PageItems baseline = baselineOf(current, loaded_.workingCopy);
+    const PageItems baseline = baselineOf(current, loaded_.workingCopy, &savedPages_);
     const UnsavedChanges changes = UnsavedChanges::between(baseline, current);
     // Not a PDF any more: nothing is dropped, the edits stay in this document
     // (and its journal) until the user saves them somewhere.
@@ -83,9 +99,9 @@ std::optional<QString> InkDocument::addEditsToNewVersion()
     if (!outcome.setAside.empty() && journal_.setAsideToAsk) {
         journal_.setAsideToAsk(filePath_, outcome.setAside);
     }
-    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() + ": " +
-            std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) + " conflicts, " +
-            std::to_string(outcome.setAside.size()) + " pages set aside");
+    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() +
+            ": " + std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) +
+            " conflicts, " + std::to_string(outcome.setAside.size()) + " pages set aside");
     if (outcome.applied > 0) {
         directChanges_ = true;  // the store's change observer has recorded them and scheduled the save
     } else if (journal_.discard) {

@@ -127,6 +127,7 @@ private:
     std::shared_ptr<Scheduled> replacePendingWrite(const QString& documentPath, Pages pages);
     void schedule(std::shared_ptr<Scheduled> write);
     // `sameVersion`: only when the file is one of the entry's versions.
+    static void keepEarlierSetAside(Scheduled& write);
     static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath, bool sameVersion);
 
     QString folder_;

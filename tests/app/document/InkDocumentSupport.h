@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QUndoCommand>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
-
-#include <QUndoCommand>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InPlaceSave.h"
@@ -30,8 +29,7 @@ struct MemoryJournal {
     std::vector<QString> discarded;
     int records = 0;
 
-    DocumentJournal hooks()
-    {
+    DocumentJournal hooks() {
         DocumentJournal journal;
         journal.noteIdentity = [](const QString&) {};
         journal.record = [this](const QString& path, const PageItems& pages) {
@@ -57,21 +55,21 @@ struct MemoryJournal {
 
 // One undo step that inserts an item, as the editor's commands do.
 class InsertItem : public QUndoCommand {
-public:
-    InsertItem(AnnotationStore& store, AnnotationItem item, int page) : store_(store), item_(std::move(item)), page_(page) {}
+  public:
+    InsertItem(AnnotationStore& store, AnnotationItem item, int page)
+        : store_(store), item_(std::move(item)), page_(page) {}
     void redo() override { store_.apply(StoreChange::insert(item_, page_, 1 << 20)); }
     void undo() override { store_.apply(StoreChange::remove({item_.id})); }
 
-private:
+  private:
     AnnotationStore& store_;
     AnnotationItem item_;
     int page_;
 };
 
 class DocumentTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         InterfaceLanguage::fix(Language::en);
         setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
@@ -79,8 +77,7 @@ protected:
         writeFile(file, simpleDocument(3));
     }
 
-    InkDocument::Services services()
-    {
+    InkDocument::Services services() {
         InkDocument::Services s;
         s.clock = clock.scheduler();
         s.runWrite = [this](std::function<void()> work) {
@@ -91,7 +88,8 @@ protected:
             }
         };
         s.toMainThread = [](std::function<void()> work) { work(); };
-        s.writeFile = [this](const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected) {
+        s.writeFile = [this](const SaveJob& job, const QString& target,
+                             const std::optional<FileIdentity>& expected) {
             jobs.push_back(job);
             if (realSaves) {
                 return InPlaceSave::write(job, target, expected);
@@ -120,27 +118,36 @@ protected:
                 answer(*restoreSetAside);
             }
         };
+        const auto names = [](const std::optional<std::filesystem::path>& file, const QString& path) {
+            std::error_code ec;
+            return file && std::filesystem::equivalent(*file, path.toStdString(), ec);
+        };
+        s.whyReadOnly = [this, names](const QString& path) -> std::optional<QString> {
+            if (names(readOnlyFile, path)) {
+                return QStringLiteral("the file is not writable");
+            }
+            return std::nullopt;
+        };
+        s.isOpenElsewhere = [this, names](const QString& path) { return names(openElsewhere, path); };
         s.places.temporaryFolder = qpath(dir.file("tmp"));
         s.places.processId = ::getpid();
         s.places.sameFileSystem = [](const std::string&, const std::string&) { return true; };
         return s;
     }
 
-    std::unique_ptr<InkDocument> open()
-    {
+    std::unique_ptr<InkDocument> open() {
         std::unique_ptr<InkDocument> document = InkDocument::open(qpath(file), services());
         QObject::connect(document.get(), &InkDocument::reloaded, [this] { ++reloads; });
         return document;
     }
 
     // An undoable insertion of item n on `page`, as a tool makes it.
-    static void draw(InkDocument& document, int n, int page = 0)
-    {
-        document.undoStack()->push(new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
+    static void draw(InkDocument& document, int n, int page = 0) {
+        document.undoStack()->push(
+            new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
     }
 
-    void finishWrites()
-    {
+    void finishWrites() {
         while (!writes.empty()) {
             std::function<void()> work = std::move(writes.front());
             writes.erase(writes.begin());
@@ -166,6 +173,9 @@ protected:
     std::optional<bool> restoreSetAside = true;  // absent: "Not Now"
     int setAsideQuestions = 0;
     int reloads = 0;
+    // The file a save cannot replace, and the one open in another window.
+    std::optional<std::filesystem::path> readOnlyFile;
+    std::optional<std::filesystem::path> openElsewhere;
 };
 
 }  // namespace quillet::testing
