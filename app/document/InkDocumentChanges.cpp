@@ -15,16 +15,14 @@ constexpr LocalizedString conflictNotice{
     "Your edits were added; where the other program changed the same items, your version was kept",
     "Ваши правки добавлены; там, где другая программа изменила те же пометки, оставлена ваша версия"};
 constexpr LocalizedString setAsideNotice{
-    "Some of your markup does not fit this version of the file and was set aside; it is offered back when "
-    "you "
+    "Some of your markup does not fit this version of the file and was set aside; it is offered back when you "
     "next open the file",
-    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии "
-    "файла"};
+    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии файла"};
 
 }  // namespace
 
-PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source,
-                                  const PageItems* saved) const {
+PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source, const PageItems* saved) const
+{
     PageItems baseline;
     std::optional<std::string> password;
     if (password_) {
@@ -47,7 +45,8 @@ PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source,
     return baseline;
 }
 
-UnsavedChanges InkDocument::unsavedChanges() const {
+UnsavedChanges InkDocument::unsavedChanges() const
+{
     if (!store_) {
         return {};
     }
@@ -55,7 +54,8 @@ UnsavedChanges InkDocument::unsavedChanges() const {
     return UnsavedChanges::between(baselineOf(current, loaded_.workingCopy, &savedPages_), current);
 }
 
-UnsavedChanges InkDocument::changesSinceOpened() const {
+UnsavedChanges InkDocument::changesSinceOpened() const
+{
     if (!store_ || openedVersion_.isEmpty()) {
         return unsavedChanges();
     }
@@ -63,7 +63,8 @@ UnsavedChanges InkDocument::changesSinceOpened() const {
     return UnsavedChanges::between(baselineOf(current, openedVersion_, nullptr), current);
 }
 
-void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped) {
+void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped)
+{
     PageItems kept;
     for (const std::vector<UnsavedChanges::Placed>* placed : {&dropped.added(), &dropped.changed()}) {
         for (const UnsavedChanges::Placed& each : *placed) {
@@ -74,11 +75,12 @@ void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped) {
         return;
     }
     journal_.setAsideToAsk(filePath_, kept);
-    logLine("reverted " + QFileInfo(filePath_).fileName().toStdString() + "; " +
-            std::to_string(dropped.count()) + " dropped changes are kept aside");
+    logLine("reverted " + QFileInfo(filePath_).fileName().toStdString() + "; " + std::to_string(dropped.count()) +
+            " dropped changes are kept aside");
 }
 
-std::optional<QString> InkDocument::addEditsToNewVersion() {
+std::optional<QString> InkDocument::addEditsToNewVersion()
+{
     const PageItems current = store_->snapshot().pages;
     const PageItems baseline = baselineOf(current, loaded_.workingCopy, &savedPages_);
     const UnsavedChanges changes = UnsavedChanges::between(baseline, current);
@@ -99,9 +101,9 @@ std::optional<QString> InkDocument::addEditsToNewVersion() {
     if (!outcome.setAside.empty() && journal_.setAsideToAsk) {
         journal_.setAsideToAsk(filePath_, outcome.setAside);
     }
-    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() +
-            ": " + std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) +
-            " conflicts, " + std::to_string(outcome.setAside.size()) + " pages set aside");
+    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() + ": " +
+            std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) + " conflicts, " +
+            std::to_string(outcome.setAside.size()) + " pages set aside");
     if (outcome.applied > 0) {
         directChanges_ = true;  // the store's change observer has recorded them and scheduled the save
     } else if (journal_.discard) {

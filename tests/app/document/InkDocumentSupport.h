@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QUndoCommand>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
+
+#include <QUndoCommand>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InPlaceSave.h"
@@ -29,7 +30,8 @@ struct MemoryJournal {
     std::vector<QString> discarded;
     int records = 0;
 
-    DocumentJournal hooks() {
+    DocumentJournal hooks()
+    {
         DocumentJournal journal;
         journal.noteIdentity = [](const QString&) {};
         journal.record = [this](const QString& path, const PageItems& pages) {
@@ -55,21 +57,21 @@ struct MemoryJournal {
 
 // One undo step that inserts an item, as the editor's commands do.
 class InsertItem : public QUndoCommand {
-  public:
-    InsertItem(AnnotationStore& store, AnnotationItem item, int page)
-        : store_(store), item_(std::move(item)), page_(page) {}
+public:
+    InsertItem(AnnotationStore& store, AnnotationItem item, int page) : store_(store), item_(std::move(item)), page_(page) {}
     void redo() override { store_.apply(StoreChange::insert(item_, page_, 1 << 20)); }
     void undo() override { store_.apply(StoreChange::remove({item_.id})); }
 
-  private:
+private:
     AnnotationStore& store_;
     AnnotationItem item_;
     int page_;
 };
 
 class DocumentTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         testApplication();
         InterfaceLanguage::fix(Language::en);
         setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
@@ -77,7 +79,8 @@ class DocumentTest : public ::testing::Test {
         writeFile(file, simpleDocument(3));
     }
 
-    InkDocument::Services services() {
+    InkDocument::Services services()
+    {
         InkDocument::Services s;
         s.clock = clock.scheduler();
         s.runWrite = [this](std::function<void()> work) {
@@ -88,8 +91,7 @@ class DocumentTest : public ::testing::Test {
             }
         };
         s.toMainThread = [](std::function<void()> work) { work(); };
-        s.writeFile = [this](const SaveJob& job, const QString& target,
-                             const std::optional<FileIdentity>& expected) {
+        s.writeFile = [this](const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected) {
             jobs.push_back(job);
             if (realSaves) {
                 return InPlaceSave::write(job, target, expected);
@@ -135,19 +137,21 @@ class DocumentTest : public ::testing::Test {
         return s;
     }
 
-    std::unique_ptr<InkDocument> open() {
+    std::unique_ptr<InkDocument> open()
+    {
         std::unique_ptr<InkDocument> document = InkDocument::open(qpath(file), services());
         QObject::connect(document.get(), &InkDocument::reloaded, [this] { ++reloads; });
         return document;
     }
 
     // An undoable insertion of item n on `page`, as a tool makes it.
-    static void draw(InkDocument& document, int n, int page = 0) {
-        document.undoStack()->push(
-            new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
+    static void draw(InkDocument& document, int n, int page = 0)
+    {
+        document.undoStack()->push(new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
     }
 
-    void finishWrites() {
+    void finishWrites()
+    {
         while (!writes.empty()) {
             std::function<void()> work = std::move(writes.front());
             writes.erase(writes.begin());
