@@ -4,6 +4,7 @@
 #include "app/ui/WindowDocumentBinding.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -13,6 +14,7 @@
 #include "app/ui/ApplicationShell.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/SessionGuard.h"
 
 namespace quillet {
 namespace {
@@ -140,6 +142,26 @@ TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
     // The item is in the file.
     auto reopened = open();
     EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u);
+}
+
+TEST_F(BindingTest, SaveAsMovesTheWindowTheSessionAndTheRecentFilesToTheNewFile)
+{
+    realSaves = true;
+    writeAtOnce = true;
+    const std::string original = testing::readFile(file);
+    ApplicationShell shell(shellOptions());
+    QPointer<DocumentWindowController> window = shell.openFile(testing::qpath(file));
+    InkDocument* document = shell.documents().documentFor(testing::qpath(file));
+    draw(*document, 1);
+    const QString copy = QFileInfo(testing::qpath(dir.file("copy.pdf"))).absoluteFilePath();
+    document->saveAs(copy, {});
+
+    EXPECT_EQ(window->windowFilePath(), QFileInfo(copy).canonicalFilePath());
+    EXPECT_TRUE(window->windowTitle().startsWith("copy.pdf")) << window->windowTitle().toStdString();
+    EXPECT_EQ(shell.documents().recentFiles().value(0), QFileInfo(copy).canonicalFilePath());
+    EXPECT_EQ(SessionGuard::sessionDocuments(*store), QStringList{QFileInfo(copy).canonicalFilePath()});
+    EXPECT_EQ(shell.documents().documentFor(copy), document);
+    EXPECT_EQ(testing::readFile(file), original) << "the old file stays as it was";
 }
 
 }  // namespace
