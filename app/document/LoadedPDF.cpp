@@ -34,14 +34,15 @@ std::string repairSummary(const std::vector<std::string>& warnings) {
     return warnings.empty() ? count : count + ", the first: " + warnings.front();
 }
 
-// Appends the core reader's rebuilt table of `file` to `file` itself: the
-// update is written beside it and renamed over it, so a failure leaves the
-// copy as it was. The reader's repairs, or why it cannot be done.
+// The core reader's repairs, or why the table could not be appended.
 struct Rebuilt {
     std::vector<std::string> warnings;
     std::optional<std::string> failure;
 };
 
+// Appends the core reader's rebuilt table of `file` to `file` itself: the
+// update is written beside it and renamed over it, so a failure leaves the
+// copy as it was.
 Rebuilt appendRebuiltTable(const QString& file) {
     const std::string path = QFile::encodeName(file).toStdString();
     const std::string updated = path + ".rebuilt";
