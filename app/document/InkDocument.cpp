@@ -38,6 +38,8 @@ constexpr LocalizedString documentClosed{"The document is closed.", "Докум�
 constexpr LocalizedString readOnlyNotice{
     "This file is read-only: your markup is kept until you save a copy with Save As…",
     "Файл доступен только для чтения: пометки сохранятся, пока вы не сохраните копию командой «Сохранить как…»"};
+constexpr LocalizedString repairedNotice{"This file was damaged and has been repaired for display",
+                                         "Этот файл был повреждён и восстановлен для показа"};
 constexpr LocalizedString openElsewherePrefix{"“", "Файл «"};
 constexpr LocalizedString openElsewhereSuffix{"” is open in another window: close it there to save over it",
                                               "» открыт в другом окне: закройте его там, чтобы сохранить поверх"};
@@ -421,6 +423,9 @@ std::optional<QString> InkDocument::notice() const
     }
     if (readOnly_) {
         return readOnlyNotice.text();
+    }
+    if (loaded_.repaired) {
+        return repairedNotice.text();
     }
     return std::nullopt;
 }

@@ -173,7 +173,8 @@ public:
     bool isEdited() const;
     bool isSaving() const { return isSaving_; }
     std::optional<QString> lastSaveError() const { return lastSaveError_; }
-    // The latest notice, else the read-only notice while that holds.
+    // The latest notice, else the read-only notice while that holds, else
+    // the repaired notice for a damaged file shown repaired.
     std::optional<QString> notice() const;
     std::optional<SaveOutcome::Method> lastSaveMethod() const { return lastSaveMethod_; }
     double lastSaveDuration() const { return lastSaveDuration_; }

@@ -21,10 +21,11 @@ namespace {
 // The objects of one update, assembled in memory before anything is written.
 class UpdateBuilder {
   public:
-    UpdateBuilder(PDFFileReader& reader, bool expandNotes)
+    UpdateBuilder(PDFFileReader& reader, bool expandNotes, bool writeRebuiltTable)
         : reader_(reader),
           security_(reader.security()),
           expandNotes_(expandNotes),
+          writeRebuiltTable_(writeRebuiltTable && reader.wasRepaired()),
           baseOffset_(static_cast<int64_t>(reader.file().size())),
           nextFree_(std::max<int64_t>(reader.nextFreeNumber(), 1)) {}
 
@@ -52,6 +53,7 @@ class UpdateBuilder {
     PDFFileReader& reader_;
     std::shared_ptr<const SecurityHandler> security_;
     bool expandNotes_;
+    bool writeRebuiltTable_;
     int64_t baseOffset_;
     int64_t nextFree_;
     // Everything appended to the clone: a line feed that ends whatever the
@@ -217,7 +219,7 @@ void UpdateBuilder::writeDirectKids() {
 }
 
 bool UpdateBuilder::finish() {
-    if (entries_.empty()) return false;
+    if (entries_.empty() && !writeRebuiltTable_) return false;
     writeDirectKids();
     // A file with more objects than readers take would be written and then
     // refused by every reader, this one included.
@@ -272,7 +274,7 @@ IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem
     std::vector<PDFRef> refs;
     if (!options.pages.empty()) refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
     // After the walk: the numbers it gave direct kids are taken.
-    UpdateBuilder update(reader, options.expandNotes);
+    UpdateBuilder update(reader, options.expandNotes, options.writeRebuiltTable);
     if (!options.pages.empty()) {
         for (const auto& [index, items] : options.pages) {
             if (index < 0 || index >= static_cast<int64_t>(refs.size()))

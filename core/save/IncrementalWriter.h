@@ -46,6 +46,10 @@ struct AppendOptions {
     std::optional<std::string> password{};
     // Notes are written as stamps, without pop-ups.
     bool expandNotes = false;
+    // A source whose table the reader had to rebuild gets an update even when
+    // no page changes: the rebuilt table alone, so that readers that cannot
+    // rebuild one themselves open the result.
+    bool writeRebuiltTable = false;
     FileClonerCalls calls = FileClonerCalls::system();
 };
 

@@ -244,6 +244,35 @@ TEST_F(IncrementalWriterTest, DirectKidsBecomeObjectsUnderTheNumbersOfThePageLis
     EXPECT_EQ(testing::annotationsOfPage(again, 0).size(), 1u);
 }
 
+// Asked for the rebuilt table, only a source the reader had to rebuild gets
+// an update with no page in it: the table, after which the file reads
+// without repair, with the same pages.
+TEST_F(IncrementalWriterTest, TheRebuiltTableAloneIsAppendedOnlyToARepairedSourceAndOnlyWhenAsked) {
+    const Bytes sound = testing::simpleDocument(2);
+    const Bytes cut = sound.substr(0, sound.rfind("xref"));
+    const struct {
+        const char* name;
+        const Bytes& source;
+        bool asked;
+        bool appends;
+    } cases[] = {
+        {"sound, asked", sound, true, false},
+        {"cut before its table, asked", cut, true, true},
+        {"cut before its table, not asked", cut, false, false},
+    };
+    for (const auto& c : cases) {
+        writeSource(c.source);
+        const IncrementalWriteResult result =
+            IncrementalWriter::appendUpdate(in, out, {.writeRebuiltTable = c.asked});
+        EXPECT_EQ(result.bytesAppended > 0, c.appends) << c.name;
+        EXPECT_EQ(result.pagesUpdated, 0) << c.name;
+        EXPECT_TRUE(readFile(out).starts_with(c.source)) << c.name;
+        PDFFileReader written(out);
+        EXPECT_EQ(written.wasRepaired(), c.source == cut && !c.appends) << c.name;
+        EXPECT_EQ(written.pageRefs().size(), 2u) << c.name;
+    }
+}
+
 TEST_F(IncrementalWriterTest, RefusesObjectNumbersNoReaderWouldTake) {
     Bytes base = WriterSource().build();
     // The same source claiming almost the largest object count readers accept.
