@@ -222,6 +222,16 @@ TEST_F(JournalFixture, AnEncryptedDocumentsRecordHoldsNoReadableTextAndOpensOnly
     // A record written before sealing existed still restores for an encrypted document.
     writeJournal(validEntry());
     EXPECT_EQ(reader.pendingRecovery(document), (RecoveryJournal::Pages{{0, {inkItem(1, {{1, 1}})}}}));
+
+    // Markup set aside on one version does not open on another (whose key
+    // may differ): no sign of tampering, so it stays where it is.
+    journal.setAsideToAsk(document, secretPages());
+    ASSERT_TRUE(journal.waitForQueue(std::chrono::seconds(10)));
+    EXPECT_EQ(reader.setAsideMarkup(document), secretPages());
+    RecoveryJournal otherKey(folder);
+    otherKey.protect(true, Bytes(32, 'o'));
+    EXPECT_FALSE(otherKey.setAsideMarkup(document));
+    EXPECT_TRUE(std::filesystem::exists(journal.setAsidePath(document).toStdString()));
 }
 
 TEST_F(JournalFixture, ASealedRecordThatDoesNotOpenIsKeptAndLoggedAndNeverRestored) {
