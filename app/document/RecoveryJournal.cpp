@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -91,6 +92,30 @@ std::string payloadContext(const std::string& page, size_t index) {
     return "page " + page + " item " + std::to_string(index);
 }
 
+// What the sealed page list is bound to.
+constexpr std::string_view kPageListContext = "page list";
+
+// The Base64 of `plain` sealed; throws when it cannot be.
+std::string sealedText(const JournalSeal& seal, std::string_view plain, std::string_view context) {
+    std::optional<Bytes> sealed = seal.seal(plain, context);
+    if (!sealed) throw std::runtime_error("an item is too large to seal");
+    return Base64::encode(*sealed);
+}
+
+// Each page of a record and how many payloads it holds, in key order. Sealed
+// with the record, it keeps a page or payload from being dropped, or an
+// emptied page added, unnoticed: those have no payload of their own to fail.
+template <typename Json>
+std::string pageList(const Json& pages) {
+    std::map<std::string, std::string> counts;
+    for (const auto& [key, payloads] : pages.items()) {
+        counts[key] = payloads.is_array() ? std::to_string(payloads.size()) : "-";
+    }
+    std::string list;
+    for (const auto& [key, count] : counts) list += key + ":" + count + ";";
+    return list;
+}
+
 // The page list as written: item payloads, sealed when `seal` is given.
 nlohmann::ordered_json writtenPages(const RecoveryJournal::Pages& pages,
                                     const std::optional<JournalSeal>& seal) {
@@ -100,11 +125,7 @@ nlohmann::ordered_json writtenPages(const RecoveryJournal::Pages& pages,
         nlohmann::ordered_json payloads = nlohmann::ordered_json::array();
         for (const AnnotationItem& item : items) {
             std::string payload = ItemCodec::encode(item);
-            if (seal) {
-                std::optional<Bytes> sealed = seal->seal(payload, payloadContext(page, payloads.size()));
-                if (!sealed) throw std::runtime_error("an item is too large to seal");
-                payload = Base64::encode(*sealed);
-            }
+            if (seal) payload = sealedText(*seal, payload, payloadContext(page, payloads.size()));
             payloads.push_back(std::move(payload));
         }
         pageObject[page] = std::move(payloads);
@@ -192,6 +213,16 @@ std::optional<JournalSeal> sealOf(const nlohmann::json& entry, const Bytes& file
     return bytes ? JournalSeal::forRecord(fileKey, *bytes) : std::nullopt;
 }
 
+// Whether the entry has exactly the pages and payload counts sealed with it.
+bool pageListIntact(const nlohmann::json& entry, const JournalSeal& seal) {
+    const nlohmann::json& sealEntry = entry.at("seal");  // sealOf found it
+    auto list = sealEntry.find("pages");
+    if (list == sealEntry.end() || !list->is_string()) return false;
+    std::optional<std::string> bytes = Base64::decode(list->get_ref<const std::string&>());
+    std::optional<Bytes> opened = bytes ? seal.open(*bytes, kPageListContext) : std::nullopt;
+    return opened && *opened == pageList(entry.at("pages"));
+}
+
 // The pages of a sealed entry, every payload opened under the file key, else
 // absent. `currentVersion`: the entry was made on the file as it is, so a
 // payload that does not open is damage or tampering, and the file is moved aside.
@@ -204,7 +235,7 @@ std::optional<RecoveryJournal::Pages> openSealed(const std::string& file, const 
     const std::optional<JournalSeal> seal = sealOf(entry, *fileKey);
     // One payload that does not open and the whole record is not restored:
     // nothing of a record that was tampered with comes back.
-    bool authentic = seal.has_value();
+    bool authentic = seal && pageListIntact(entry, *seal);
     std::optional<RecoveryJournal::Pages> result;
     if (authentic) {
         result = decodePages(
@@ -263,8 +294,12 @@ void RecoveryJournal::Scheduled::run() const {
         nlohmann::ordered_json entry = {{"version", seal ? sealedFormatVersion : formatVersion},
                                         {"path", path.toStdString()},
                                         {"identities", std::move(list)}};
-        if (seal) entry["seal"] = {{"salt", Base64::encode(seal->salt())}};
-        entry["pages"] = writtenPages(pages, seal);
+        nlohmann::ordered_json written = writtenPages(pages, seal);
+        if (seal) {
+            entry["seal"] = {{"salt", Base64::encode(seal->salt())},
+                             {"pages", sealedText(*seal, pageList(written), kPageListContext)}};
+        }
+        entry["pages"] = std::move(written);
         entry["written"] = now - kReferenceDateOffset;
         if (!AppPaths::ensureFolder(folder)) throw std::runtime_error("cannot create " + nativePath(folder));
         ::chmod(nativePath(folder).c_str(), S_IRWXU);  // the journals are the user's alone

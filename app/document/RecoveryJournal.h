@@ -23,8 +23,10 @@
 // data folder than from the file, so the journal of an encrypted document is
 // sealed (JournalSeal): each record has a salt of its own and each item
 // payload is sealed under the key derived from the document's file key, as
-// Base64 of nonce, ciphertext and tag; the record is marked version 2, which
-// earlier versions of the application do not read. Until the document hands
+// Base64 of nonce, ciphertext and tag, bound to its place in the record; the
+// list of pages with their payload counts is sealed too, so that nothing is
+// dropped or added unnoticed. The record is marked version 2, which earlier
+// versions of the application do not read. Until the document hands
 // over its key (the file is still locked) its journal writes nothing, opens
 // no sealed record and deletes none. A sealed record that does not open for
 // exactly the version it was written on was damaged or tampered with: it is

@@ -251,6 +251,11 @@ TEST_F(JournalFixture, ASealedRecordThatDoesNotOpenIsKeptAndLoggedAndNeverRestor
         {"a payload moved", [](nlohmann::json& e, Bytes&) { std::swap(e["pages"]["0"], e["pages"]["2"]); }},
         {"a payload not Base64", [](nlohmann::json& e, Bytes&) { e["pages"]["2"][0] = "QLT1:not sealed"; }},
         {"no salt", [](nlohmann::json& e, Bytes&) { e.erase("seal"); }},
+        {"a page dropped", [](nlohmann::json& e, Bytes&) { e["pages"].erase("2"); }},
+        {"a payload dropped", [](nlohmann::json& e, Bytes&) { e["pages"]["0"].erase(1); }},
+        {"an emptied page added",
+         [](nlohmann::json& e, Bytes&) { e["pages"]["1"] = nlohmann::json::array(); }},
+        {"the page list", [&](nlohmann::json& e, Bytes&) { flipInside(e["seal"]["pages"], 12); }},
         {"another key", [](nlohmann::json&, Bytes& key) { key[0] = 'x'; }},
     };
     const std::string sealed = writeSealed();
