@@ -13,6 +13,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/DocumentLoaderError.h"
+#include "app/document/FileKey.h"
 #include "app/document/FilePageItemSource.h"
 #include "app/document/InPlaceSave.h"
 #include "app/document/RecoveryJournal.h"
@@ -99,6 +100,9 @@ DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
     hooks.setAsideMarkup = [journal](const QString& path) { return journal->setAsideMarkup(path); };
     hooks.takeSetAside = [journal](const QString& path) { journal->takeSetAside(path); };
     hooks.dropSetAside = [journal](const QString& path) { journal->dropSetAside(path); };
+    hooks.protect = [journal](bool encrypted, const std::optional<std::string>& fileKey) {
+        journal->protect(encrypted, fileKey);
+    };
     return hooks;
 }
 
@@ -203,6 +207,13 @@ void InkDocument::install(LoadedPDF loaded)
         }
     });
     knownIdentity_ = FileIdentity::ofPath(filePath_.toStdString());
+    // Before anything is recorded: the journal of an encrypted file is sealed
+    // under its key, which is known once the file is unlocked.
+    if (journal_.protect) {
+        journal_.protect(isEncryptedFile_, isEncryptedFile_ && !loaded_.pdf->isLocked()
+                                               ? fileKeyOf(loaded_.workingCopy, password_)
+                                               : std::nullopt);
+    }
     if (journal_.noteIdentity) {
         journal_.noteIdentity(filePath_);
     }

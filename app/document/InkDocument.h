@@ -72,6 +72,9 @@ struct DocumentJournal {
     std::function<std::optional<PageItems>(const QString& path)> setAsideMarkup;
     std::function<void(const QString& path)> takeSetAside;
     std::function<void(const QString& path)> dropSetAside;
+    // The file is encrypted: its markup is kept sealed under the file key
+    // (absent while the file is locked: kept nowhere, and nothing opened).
+    std::function<void(bool encrypted, const std::optional<std::string>& fileKey)> protect;
 };
 
 // What the user chose when another program changed the file under unsaved

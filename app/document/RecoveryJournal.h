@@ -13,15 +13,31 @@
 // is one of its versions again (the other program's version was undone), and
 // otherwise the document asks whether to add it to the version it opened.
 //
-// The file holds the user's markup (also of password-protected documents): it
-// is created 0600, written to a temporary file beside it, made durable and
-// then renamed over the old one, so a power cut leaves the old or the new
-// journal, never a partial one. Writes and deletions run one at a time on the
-// queue "app.quillet.journal"; failures are logged and never block editing.
+// The file holds the user's markup: it is created 0600, written to a
+// temporary file beside it, made durable and then renamed over the old one,
+// so a power cut leaves the old or the new journal, never a partial one.
+// Writes and deletions run one at a time on the queue "app.quillet.journal";
+// failures are logged and never block editing.
+//
+// A password-protected document's markup must not be easier to read from the
+// data folder than from the file, so the journal of an encrypted document is
+// sealed (JournalSeal): each record has a salt of its own and each item
+// payload is sealed under the key derived from the document's file key, as
+// Base64 of nonce, ciphertext and tag, bound to its place in the record; the
+// list of pages with their payload counts is sealed too, so that nothing is
+// dropped or added unnoticed. The record is marked version 2, which earlier
+// versions of the application do not read. Until the document hands
+// over its key (the file is still locked) its journal writes nothing, opens
+// no sealed record and deletes none. A sealed record that does not open for
+// exactly the version it was written on was damaged or tampered with: it is
+// never restored, it is renamed aside (kept, and out of the way of the next
+// record) and the journal file is logged. Plain records (version 1) are
+// written for documents that are not encrypted, and read for any document.
 //
 // Main thread only (record needs the event loop for its delay).
 #pragma once
 
+#include <QString>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -31,10 +47,9 @@
 #include <string>
 #include <vector>
 
-#include <QString>
-
 #include "app/platform/DelayedWork.h"
 #include "core/markup/AnnotationItem.h"
+#include "core/pdf/PDFValue.h"
 
 namespace quillet {
 
@@ -47,6 +62,7 @@ public:
     static constexpr std::chrono::milliseconds quietDelay{400};
     static constexpr size_t maxIdentities = 8;
     static constexpr int64_t formatVersion = 1;
+    static constexpr int64_t sealedFormatVersion = 2;
     static constexpr char queueName[] = "app.quillet.journal";
 
     // A version of the document file: its size and modification time.
@@ -82,13 +98,20 @@ public:
     void noteIdentity(const QString& documentPath);
     const std::vector<Identity>& identities() const { return identities_; }
 
+    // What the document's records are kept under, from its opening on and
+    // again after each unlock or reload: an encrypted file's key (records
+    // sealed), none while an encrypted file is locked (nothing written,
+    // opened or deleted), or no encryption (plain records, the default).
+    void protect(bool encrypted, std::optional<Bytes> fileKey);
+
     // Schedules writing `pages` as the document's journal; a later record
     // within the quiet delay replaces it.
     void record(const QString& documentPath, Pages pages);
     // Writes what is scheduled now instead of after the delay.
     void flush();
     // Cancels what is scheduled and deletes the journal files of the path
-    // given and of the last recorded one.
+    // given and of the last recorded one (none while the document is locked:
+    // they may hold what it has not been able to open yet).
     void discard(const std::optional<QString>& documentPath);
 
     // The document reloads its file from disk and drops `pages`: they are
@@ -103,8 +126,9 @@ public:
 
     // The pages stored for the file at `documentPath`, when the journal (or
     // else the set-aside markup) is readable, belongs to that path and to the
-    // file's current version, and holds at least one decodable item;
-    // otherwise absent. Set-aside markup offered here is deleted by the next
+    // file's current version, and holds at least one decodable item (a
+    // sealed one: opens under the key handed over); otherwise absent.
+    // Set-aside markup offered here is deleted by the next
     // write of the journal, which then holds it.
     std::optional<Pages> pendingRecovery(const QString& documentPath);
     // The set-aside markup of the path whatever version the file is now (the
@@ -126,11 +150,22 @@ private:
     // The next write of `pages`, in place of one still waiting for its delay.
     std::shared_ptr<Scheduled> replacePendingWrite(const QString& documentPath, Pages pages);
     void schedule(std::shared_ptr<Scheduled> write);
+    // Encrypted, and the key not handed over yet.
+    bool locked() const { return encrypted_ && !fileKey_; }
+    // False (and logged once) when the document is locked.
+    bool mayWrite(const QString& documentPath);
     // `sameVersion`: only when the file is one of the entry's versions.
     static void keepEarlierSetAside(Scheduled& write);
-    static std::optional<Pages> readEntry(const std::string& file, const QString& documentPath, bool sameVersion);
+    std::optional<Pages> readEntry(const std::string& file, const QString& documentPath,
+                                   bool sameVersion) const;
+    // The same under a given file key (absent: sealed records do not open).
+    static std::optional<Pages> readEntryUnder(const std::string& file, const QString& documentPath,
+                                               bool sameVersion, const std::optional<Bytes>& fileKey);
 
     QString folder_;
+    bool encrypted_ = false;
+    std::optional<Bytes> fileKey_;
+    bool lockedWriteLogged_ = false;
     std::vector<Identity> identities_;
     std::optional<QString> lastPath_;
     // The path whose set-aside markup was offered back and goes once the journal holds it.

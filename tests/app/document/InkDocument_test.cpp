@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "InkDocumentSupport.h"
+#include "JournalTestSupport.h"
 
 namespace quillet {
 namespace {
@@ -181,6 +182,31 @@ TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
     third->checkRecovery();
     EXPECT_TRUE(third->store()->itemsOnPage(0).empty());
     EXPECT_FALSE(third->isEdited());
+}
+
+TEST_F(DocumentTest, AnEncryptedDocumentKilledWithATypedSecretLeavesItUnreadableAndGetsItBackAfterUnlocking) {
+    const std::string secret = "meet at the north gate, 06:40";
+    testing::encryptedCopy(file, dir.file("encrypted.pdf"), "user-pw");
+    std::filesystem::rename(dir.file("encrypted.pdf"), file);
+    diskJournals = true;
+    const AnnotationItem typed = testing::textItem(7, {100, 100}, secret);
+    {
+        auto document = open();
+        ASSERT_TRUE(document->pdf()->isLocked());
+        ASSERT_TRUE(document->unlock(QStringLiteral("user-pw")));
+        document->undoStack()->push(new testing::InsertItem(*document->store(), typed, 1));
+        ASSERT_TRUE(testing::pumpUntil([&] { return lastDiskJournal->writeCount() > 0; }));
+        ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+        // The process dies here: whatever is on disk now is all an intruder finds.
+        EXPECT_EQ(testing::filesRevealing(dir.file(""), secret), std::vector<std::string>{});
+    }
+    auto reopened = open();
+    reopened->checkRecovery();  // still locked: nothing is opened, nothing is lost
+    EXPECT_TRUE(QFileInfo::exists(lastDiskJournal->journalPath(reopened->filePath())));
+    ASSERT_TRUE(reopened->unlock(QStringLiteral("user-pw")));
+    reopened->checkRecovery();
+    EXPECT_EQ(reopened->store()->itemsOnPage(1), std::vector<AnnotationItem>{typed});
+    EXPECT_TRUE(reopened->isEdited());
 }
 
 TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks)
