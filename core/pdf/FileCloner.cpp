@@ -139,7 +139,7 @@ int copyAttributes(int source, int destination) {
 // exactly; timestamps last, since every other step touches them.
 int copyMetadata(int source, int destination, const struct stat& status) {
     if (const int error = copyAttributes(source, destination)) return error;
-    if (::fchmod(destination, status.st_mode & 07777) != 0) return errno;
+    if (::fchmod(destination, (status.st_mode & 07777) | S_IRUSR | S_IWUSR) != 0) return errno;
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (::futimens(destination, times) != 0) return errno;
     return 0;
