@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QUuid>
 
+#include "app/document/WorkingCopy.h"
 #include "app/platform/PDFEngineError.h"
 #include "app/platform/PDFPassword.h"
 #include "app/platform/QpdfDocumentWriter.h"
@@ -13,15 +14,23 @@
 namespace quillet::FlattenedExport {
 namespace {
 
-// Removes its file when the export leaves, however it leaves.
+// Removes its file when the export leaves, however it leaves. The saved and
+// flattened copies hold the whole document, so they go where working copies
+// go: a folder only this user may enter.
 struct TemporaryFile {
     QString path;
     explicit TemporaryFile(const QString& stem)
-        : path(QDir(QDir::tempPath())
-                   .filePath(stem + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".pdf")))
     {
+        const QString folder = WorkingCopies::privateFolder();
+        if (folder.isEmpty()) {
+            throw SaveEngineError::writeFailed("export: no private temporary folder can be made");
+        }
+        path =
+            QDir(folder).filePath(stem + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".pdf"));
     }
-    ~TemporaryFile() { QFile::remove(path); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() { WorkingCopies::remove(path); }
 };
 
 void checkCancelled(const std::atomic<bool>* cancelled)

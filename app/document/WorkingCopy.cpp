@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 #include <limits>
-#include <stdexcept>
+#include <string>
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 
 #include "app/platform/AppPaths.h"
 #include "app/platform/PlatformLog.h"
+#include "app/platform/PrivateFolder.h"
 
 namespace quillet::WorkingCopies {
 
@@ -64,6 +66,23 @@ bool cloneInto(const QString& source, const QString& folder, const QString& name
     }
 }
 
+// The one place where a document ends up reading the user's file itself, so
+// that a later question about a changed or locked file can be traced to it.
+WorkingCopy readInPlace(const QString& resolved, const std::string& why)
+{
+    logLine("no working copy of " + resolved.toStdString() + ", reading the file in place: " + why);
+    return {resolved, false};
+}
+
+// A fresh fallback folder that ended up without a copy goes at once; the
+// process folder stays for the next copy.
+void dropIfUnused(const QString& folder, const Places& places)
+{
+    if (QDir::cleanPath(folder) != QDir::cleanPath(processFolder(places))) {
+        QDir().rmdir(folder);
+    }
+}
+
 int removeDeadFolders(const QString& parent, const QString& prefix, const Places& places)
 {
     const QDir dir(parent);
@@ -88,14 +107,40 @@ Places Places::forProcess()
     Places places;
     places.temporaryFolder = AppPaths::temporaryFolder();
     places.processId = ::getpid();
+    places.userId = ::geteuid();
     places.sameFileSystem = &onOneFileSystem;
     return places;
 }
 
+QString userFolder(const Places& places)
+{
+    return places.temporaryFolder + QLatin1Char('/') + QLatin1String(userFolderPrefix) + QString::number(places.userId);
+}
+
 QString processFolder(const Places& places)
 {
-    return places.temporaryFolder + QLatin1Char('/') + QLatin1String(folderName) + QLatin1Char('/') +
-           QString::number(places.processId);
+    return userFolder(places) + QLatin1Char('/') + QString::number(places.processId);
+}
+
+QString privateFolder(const Places& places)
+{
+    AppPaths::ensureFolder(places.temporaryFolder);  // $TMPDIR may name a folder not made yet
+    QString checked = userFolder(places);
+    std::string why = PrivateFolder::ensure(checked, places.userId);
+    if (why.empty()) {
+        checked = processFolder(places);
+        why = PrivateFolder::ensure(checked, places.userId);
+    }
+    if (why.empty()) {
+        return checked;
+    }
+    const QString prefix = QLatin1String(userFolderPrefix) + QString::number(places.userId) + QLatin1Char('-') +
+                           QString::number(places.processId) + QLatin1Char('-');
+    const QString fresh = PrivateFolder::makeFresh(places.temporaryFolder, prefix);
+    logLine("temporary folder " + checked.toStdString() + " not used: " + why + "; " +
+            (fresh.isEmpty() ? std::string("no fresh private folder could be made either")
+                             : "using " + fresh.toStdString()));
+    return fresh;
 }
 
 WorkingCopy make(const QString& source, int64_t limit, const Places& places)
@@ -104,35 +149,39 @@ WorkingCopy make(const QString& source, int64_t limit, const Places& places)
     const QString canonical = info.canonicalFilePath();
     const QString resolved = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
     const QString name = freshName();
-    const QString ownFolder = processFolder(places);
     const auto sameFileSystem = places.sameFileSystem ? places.sameFileSystem : &onOneFileSystem;
+    const bool clonesIntoTemporary =
+        sameFileSystem(places.temporaryFolder.toStdString(), QFileInfo(resolved).absolutePath().toStdString());
 
     // A clone costs neither time nor space, so it is tried first, whatever the size.
     QString clone;
-    if (sameFileSystem(places.temporaryFolder.toStdString(), QFileInfo(resolved).absolutePath().toStdString())) {
-        if (cloneInto(resolved, ownFolder, name, places, clone)) {
-            return {clone, true};
-        }
-    } else if (cloneInto(resolved, hiddenFolderBeside(resolved, places), name, places, clone)) {
+    if (!clonesIntoTemporary && cloneInto(resolved, hiddenFolderBeside(resolved, places), name, places, clone)) {
+        return {clone, true};
+    }
+    const QString folder = privateFolder(places);
+    if (folder.isEmpty()) {
+        return readInPlace(resolved, "there is no private temporary folder to copy it to");
+    }
+    if (clonesIntoTemporary && cloneInto(resolved, folder, name, places, clone)) {
         return {clone, true};
     }
 
     const QFileInfo sourceInfo(resolved);
     if (!sourceInfo.exists() || sourceInfo.size() > limit) {
-        return {resolved, false};
+        dropIfUnused(folder, places);
+        return readInPlace(resolved, sourceInfo.exists() ? "it cannot be cloned and is over the copy size limit of " +
+                                                               std::to_string(limit) + " bytes"
+                                                         : std::string("it does not exist"));
     }
-    const QString copy = ownFolder + QLatin1Char('/') + name;
+    const QString copy = folder + QLatin1Char('/') + name;
     try {
-        if (!AppPaths::ensureFolder(ownFolder)) {
-            throw std::runtime_error("cannot create " + ownFolder.toStdString());
-        }
         FileCloner::clone(resolved.toStdString(), copy.toStdString(), CloneMethod::automatic, places.calls);
         return {copy, true};
     } catch (const std::bad_alloc&) {
         throw;  // not a failure of this work to report and go on from
     } catch (const std::exception& error) {
-        logLine("cannot copy " + resolved.toStdString() + ": " + error.what());
-        return {resolved, false};
+        dropIfUnused(folder, places);
+        return readInPlace(resolved, std::string("the copy failed: ") + error.what());
     }
 }
 
@@ -151,8 +200,18 @@ void remove(const QString& path, const Places& places)
 
 int sweepStale(const Places& places)
 {
-    return removeDeadFolders(places.temporaryFolder + QLatin1Char('/') + QLatin1String(folderName), QString(),
-                             places);
+    const QString folder = userFolder(places);
+    const QFileInfo info(folder);
+    if (!info.exists() && !info.isSymLink()) {
+        return 0;  // no copy made yet by this user
+    }
+    // A planted link would have the sweep delete folders elsewhere.
+    const std::string why = PrivateFolder::problem(folder, places.userId);
+    if (!why.empty()) {
+        logLine("stale working copies not swept: " + folder.toStdString() + ": " + why);
+        return 0;
+    }
+    return removeDeadFolders(folder, QString(), places);
 }
 
 int sweepStaleBeside(const QString& userFolder, const Places& places)
@@ -181,8 +240,7 @@ bool namesDeadProcess(const QString& name, int64_t self)
     if (negative) {
         value = -value;
     }
-    if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min() ||
-        value == self) {
+    if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min() || value == self) {
         return false;
     }
     return ::kill(static_cast<pid_t>(value), 0) == -1 && errno == ESRCH;

@@ -1,6 +1,7 @@
 // Where the application keeps its own files: "Quillet/" under the user's data
 // folder ($XDG_DATA_HOME, normally ~/.local/share) for "Recovery/" and
-// "signatures.json", and the temporary folder for working copies and exports.
+// "signatures.json", and the temporary folder, in which a folder private to the
+// user (PrivateFolder) holds working copies and export temporaries.
 #pragma once
 
 #include <QString>

@@ -84,6 +84,7 @@ ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
     options.store = &store;
     options.language = language;
     options.selfTest = qEnvironmentVariableIsSet("QUILLET_SELFTEST");
+    options.selfTestContinued = qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable);
     options.systemLanguages = &LanguageChoice::systemPreferredLanguages;
     options.confirmRestart = &askToRestart;
     options.chooseFiles = &showOpenPanel;
@@ -140,7 +141,7 @@ void ApplicationShell::didFinishLaunching(const QStringList& files)
         quitWhenNoWindows();
         return;
     }
-    if (options_.selfTest) {
+    if (options_.selfTest && !options_.selfTestContinued) {
         return;  // the self-test drives the run; no Open panel, no restored session
     }
     if (!SessionGuard::ignoresPreviousState(*options_.store)) {

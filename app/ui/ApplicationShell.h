@@ -38,6 +38,10 @@ struct ShellOptions {
     QSettings* store = nullptr;  // the process's defaults store
     Language language = Language::en;  // this run's interface language
     bool selfTest = false;
+    // A self-test run started as the continuation of the previous one (its
+    // store kept): a launch without files restores the session as a normal
+    // launch does, so a harness can check what the next start reopens.
+    bool selfTestContinued = false;
     std::function<QStringList()> systemLanguages;
     // "Restart Now" (true) or "Later" (false).
     std::function<bool(QWidget* parent)> confirmRestart;

@@ -122,6 +122,19 @@ TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
     EXPECT_EQ(shell.windows().size(), 1);
 }
 
+TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinuesTheLastRun)
+{
+    for (const bool continued : {false, true}) {
+        SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
+        ShellOptions o = options();
+        o.selfTest = true;
+        o.selfTestContinued = continued;
+        ApplicationShell shell(o);
+        shell.didFinishLaunching({});
+        EXPECT_EQ(shell.windows().size(), continued ? 1 : 0) << "continued " << continued;
+    }
+}
+
 TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize)
 {
     // The window sets the document, then the editor attaches its store: the
