@@ -56,6 +56,16 @@ class LoadedPDFTest : public ::testing::Test {
         places.sameFileSystem = [](const std::string&, const std::string&) { return true; };
     }
 
+    // Opening fails as for any file that is not a PDF.
+    void expectRefused() {
+        try {
+            LoadedPDF::open(qpath(file), places);
+            ADD_FAILURE() << "opened";
+        } catch (const DocumentLoaderError& error) {
+            EXPECT_EQ(error.code(), DocumentLoaderError::Code::unreadable);
+        }
+    }
+
     // The files left in the working-copy folders.
     QStringList workingCopies() const {
         return QDir(WorkingCopies::processFolder(places)).entryList(QDir::Files | QDir::Hidden);
@@ -140,12 +150,7 @@ TEST_F(LoadedPDFTest, ADamagedFileIsRepairedOnlyInAPrivateCopy) {
             EXPECT_NE(loaded.workingCopy, qpath(file));
             WorkingCopies::remove(loaded.workingCopy, places);
         } else {
-            try {
-                LoadedPDF::open(qpath(file), places);
-                ADD_FAILURE() << "opened";
-            } catch (const DocumentLoaderError& error) {
-                EXPECT_EQ(error.code(), DocumentLoaderError::Code::unreadable);
-            }
+            expectRefused();
         }
         EXPECT_EQ(readFile(file), damaged);
         EXPECT_EQ(workingCopies(), QStringList());
@@ -171,12 +176,7 @@ TEST_F(LoadedPDFTest, ADamagedFileEncryptedWithAPasswordIsRefusedUntouched) {
     testing::writeFile(file, damaged);
     ASSERT_FALSE(displayEngineOpens(file));
 
-    try {
-        LoadedPDF::open(qpath(file), places);
-        ADD_FAILURE() << "opened";
-    } catch (const DocumentLoaderError& error) {
-        EXPECT_EQ(error.code(), DocumentLoaderError::Code::unreadable);
-    }
+    expectRefused();
     EXPECT_EQ(readFile(file), damaged);
     EXPECT_EQ(workingCopies(), QStringList());
 }
