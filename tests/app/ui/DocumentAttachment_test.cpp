@@ -1,6 +1,8 @@
 #include "app/ui/DocumentAttachment.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QSlider>
 #include <QToolBar>
@@ -77,6 +79,39 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_EQ(attachment->editor()->tool(), Tool::pen);
     EXPECT_TRUE(a.tools[1]->isChecked());
     EXPECT_FALSE(a.tools[0]->isChecked());
+}
+
+// The sheet Revert to Saved shows, with the button of `title` clicked.
+static QString answerRevert(DocumentWindowController& window, const QString& title)
+{
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        if (!box->isVisible()) {
+            continue;
+        }
+        const QString text = box->informativeText();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == title) {
+                button->click();
+                return text;
+            }
+        }
+    }
+    return {};
+}
+
+TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem)
+{
+    draw(*document, 1);
+    draw(*document, 2);
+    window->actions().revertToSaved->trigger();
+    EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u) << "nothing goes before the answer";
+    EXPECT_TRUE(answerRevert(*window, "Cancel").startsWith("This drops 2 markup changes."));
+    EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u);
+    EXPECT_EQ(document->undoStack()->count(), 2);
+
+    window->actions().revertToSaved->trigger();
+    EXPECT_FALSE(answerRevert(*window, "Revert").isEmpty());
+    EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
 }
 
 TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelectedItem)
