@@ -300,6 +300,9 @@ bool EditorController::keyPress(QKeyEvent* event)
         selectAll();
         return true;
     }
+    if (event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_D)) {
+        return duplicate();
+    }
     const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
@@ -601,6 +604,9 @@ void EditorController::beginText(InlineTextSession session)
     }
     setPreview(drawnBeneathTheBox(session));
     textEditor().begin(std::move(session));
+    if (onTextEditingChange) {
+        onTextEditingChange();
+    }
 }
 
 void EditorController::finishOpenTextSession()
@@ -622,6 +628,9 @@ void EditorController::finishTextSession(const InlineTextSession& session)
     showStoredItem(session.item.id);
     store_.setDraft(std::nullopt, session.page);
     setPreview(std::nullopt);
+    if (onTextEditingChange) {
+        onTextEditingChange();
+    }
     const InlineTextOutcome outcome = InlineTextOutcome::of(session, timestamp());
     if (!outcome.item) {
         return;
@@ -663,6 +672,9 @@ void EditorController::cancelInteraction()
         const UUID id = textEditor_->session()->item.id;
         textEditor_->cancel();
         showStoredItem(id);
+        if (onTextEditingChange) {
+            onTextEditingChange();
+        }
     }
     currentTool().cancel();
     setHoveredNote(std::nullopt);

@@ -138,6 +138,8 @@ public:
     // --- What the window observes
     std::function<void(Tool)> onToolChange;
     std::function<void()> onSelectionChange;
+    // Typing on the page began or ended.
+    std::function<void()> onTextEditingChange;
     std::function<void()> requestSignature;
     const EditorOverlay& overlay() const { return overlay_; }
     // The context menu on screen, if any (tests pick its entries).

@@ -22,6 +22,7 @@
 #include "app/ui/DocumentOutput.h"
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/EditCommands.h"
 #include "app/ui/FindController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/SignatureLibrary.h"
@@ -52,6 +53,7 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
         window_.finder().setDocument(document_.pdf());
         createEditor();
         syncToolChecks();
+        refreshEditActions();
     });
     // The thumbnails show the markup; any undo step may have changed it.
     window_.thumbnails()->setOverlayPainter(
@@ -98,7 +100,11 @@ void DocumentAttachment::createEditor() {
         syncToolChecks();
         refreshStyleButton();
     };
-    editor_->onSelectionChange = [this] { refreshStyleButton(); };
+    editor_->onSelectionChange = [this] {
+        refreshStyleButton();
+        refreshEditActions();
+    };
+    editor_->onTextEditingChange = [this] { refreshEditActions(); };
     // The signature tool with no signature to place asks for one in the pad.
     editor_->requestSignature = [this] { window_.actions().newSignature->trigger(); };
 }
@@ -167,55 +173,14 @@ void DocumentAttachment::askToRevert(DocumentPrompts::RevertKind kind) {
 }
 
 void DocumentAttachment::connectEditCommands() {
-    const WindowActions& a = window_.actions();
-    QUndoStack* stack = document_.undoStack();
-    connect(a.undo, &QAction::triggered, stack, &QUndoStack::undo);
-    connect(a.redo, &QAction::triggered, stack, &QUndoStack::redo);
-    connect(stack, &QUndoStack::canUndoChanged, a.undo, &QAction::setEnabled);
-    connect(stack, &QUndoStack::canRedoChanged, a.redo, &QAction::setEnabled);
-    a.undo->setEnabled(stack->canUndo());
-    a.redo->setEnabled(stack->canRedo());
-
-    const std::pair<QAction*, bool (EditorController::*)()> commands[] = {
-        {a.cut, &EditorController::cut},
-        {a.copy, &EditorController::copy},
-        {a.paste, &EditorController::paste},
-        {a.duplicateMarkup, &EditorController::duplicate},
-        {a.deleteMarkup, &EditorController::deleteSelection},
-    };
-    for (const auto& [action, command] : commands) {
-        connect(action, &QAction::triggered, this, [this, command = command] {
-            if (editor_) {
-                (editor_.get()->*command)();
-            }
-        });
-    }
-    connect(a.selectAll, &QAction::triggered, this, [this] {
-        if (editor_) {
-            editor_->selectAll();
-        }
-    });
-    // The Edit menu is validated as it opens.
-    for (QAction* action : {a.cut, a.copy, a.paste, a.duplicateMarkup, a.deleteMarkup, a.selectAll}) {
-        for (QObject* menu : action->associatedObjects()) {
-            if (auto* m = qobject_cast<QMenu*>(menu)) {
-                connect(m, &QMenu::aboutToShow, this, &DocumentAttachment::refreshEditActions,
-                        Qt::UniqueConnection);
-            }
-        }
-    }
-    refreshEditActions();
+    editCommands_ = new EditCommands(window_, *document_.undoStack(), [this] { return editor_.get(); }, this);
 }
 
 void DocumentAttachment::refreshEditActions() {
-    const WindowActions& a = window_.actions();
-    const bool editor = editor_ != nullptr;
-    a.cut->setEnabled(editor && editor_->canCut());
-    a.copy->setEnabled(editor && editor_->canCopy());
-    a.paste->setEnabled(editor && editor_->canPaste());
-    a.duplicateMarkup->setEnabled(editor && editor_->canDuplicate());
-    a.deleteMarkup->setEnabled(editor && editor_->canDelete());
-    a.selectAll->setEnabled(editor);
+    // Before the commands exist (the first editor) they refresh themselves.
+    if (editCommands_ != nullptr) {
+        editCommands_->refresh();
+    }
 }
 
 void DocumentAttachment::connectTools() {

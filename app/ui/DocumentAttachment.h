@@ -20,6 +20,7 @@ class QToolButton;
 namespace quillet {
 
 class DocumentWindowController;
+class EditCommands;
 class EditorController;
 class InkDocument;
 class PageView;
@@ -69,6 +70,7 @@ class DocumentAttachment : public QObject {
     QToolButton* styleButton_ = nullptr;
     // The style popover edits this tool while no tool with a style is on.
     Tool lastStyledTool_ = Tool::pen;
+    EditCommands* editCommands_ = nullptr;  // a child
     SignaturePadDialog* signaturePad_ = nullptr;  // a child of the window, made on first use
 };
 

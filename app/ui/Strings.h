@@ -46,6 +46,9 @@ inline constexpr LocalizedString printItem{"Print…", "Напечатать…"
 inline constexpr LocalizedString editMenu{"Edit", "Правка"};
 inline constexpr LocalizedString undoItem{"Undo", "Отменить"};
 inline constexpr LocalizedString redoItem{"Redo", "Повторить"};
+// Followed by the step's name: "Undo Move" / "Отменить: Перемещение".
+inline constexpr LocalizedString undoStepPrefix{"Undo ", "Отменить: "};
+inline constexpr LocalizedString redoStepPrefix{"Redo ", "Повторить: "};
 inline constexpr LocalizedString cutItem{"Cut", "Вырезать"};
 inline constexpr LocalizedString copyItem{"Copy", "Скопировать"};
 inline constexpr LocalizedString pasteItem{"Paste", "Вставить"};

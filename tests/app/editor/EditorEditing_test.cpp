@@ -135,7 +135,7 @@ TEST_F(EditorTest, ArrowKeysNudgeInTheScreensDirectionOnARotatedPage)
     EXPECT_EQ(undo.count(), 2);
 }
 
-TEST_F(EditorTest, CopyPasteDuplicateCutAndDelete)
+TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand)
 {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);
     click(0, {125, 110});
@@ -153,7 +153,7 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDelete)
     EXPECT_EQ(editor->selectedID(), items(0)[1].id);
     EXPECT_EQ(undo.undoText(), "Paste");
 
-    ASSERT_TRUE(editor->duplicate());
+    ASSERT_TRUE(key(Qt::Key_D, Qt::ControlModifier));
     ASSERT_EQ(items(0).size(), 3u);
     EXPECT_EQ(centre(items(0)[2]).x - centre(items(0)[1]).x, 14);
     EXPECT_EQ(undo.undoText(), "Duplicate Markup");

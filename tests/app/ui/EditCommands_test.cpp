@@ -1,0 +1,161 @@
+#include "app/ui/EditCommands.h"
+
+#include <QAction>
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+#include <QUndoStack>
+#include <gtest/gtest.h>
+
+#include "app/document/InkDocumentSupport.h"
+#include "app/editor/EditorController.h"
+#include "app/platform/DefaultsStore.h"
+#include "app/ui/DocumentAttachment.h"
+#include "app/ui/DocumentWindowController.h"
+#include "app/ui/PageView.h"
+
+namespace quillet::testing {
+namespace {
+
+// A document in an active window, driven by its keys, menus and popover.
+class EditCommandsTest : public DocumentTest {
+protected:
+    void SetUp() override
+    {
+        // The popover stores the styles it sets: in the self-test store.
+        setenv(DefaultsStore::selfTestVariable, "1", 1);
+        DocumentTest::SetUp();
+        document = open();
+        window = new DocumentWindowController(OpenedPDF{qpath(file), document->pdf(), std::nullopt});
+        window->show();
+        attachment = new DocumentAttachment(*window, *document);
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
+        window->pageView()->setFocus();
+    }
+
+    void TearDown() override
+    {
+        delete window.data();
+        finishWrites();
+        document->close();
+    }
+
+    const WindowActions& actions() const { return window->actions(); }
+    EditorController& editor() const { return *attachment->editor(); }
+    const std::vector<AnnotationItem>& items() const { return document->store()->itemsOnPage(0); }
+
+    QPoint viewPoint(QPointF pagePoint) const
+    {
+        return window->pageView()->pageToViewport(0).map(pagePoint).toPoint();
+    }
+    void click(QPointF pagePoint) const
+    {
+        QTest::mouseClick(window->pageView()->viewport(), Qt::LeftButton, {}, viewPoint(pagePoint));
+        QCoreApplication::processEvents();
+    }
+    void keys(int key, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window->pageView(), static_cast<Qt::Key>(key), modifiers);
+    }
+    // A new text box at `at` with the text tool, `text` typed into it.
+    void typeNewBox(QPointF at, const QString& text) const
+    {
+        actions().tools[3]->trigger();
+        click(at);
+        ASSERT_TRUE(editor().isEditingText());
+        QTest::keyClicks(&editor().textEditor(), text);
+    }
+    std::unique_ptr<InkDocument> document;
+    QPointer<DocumentWindowController> window;
+    DocumentAttachment* attachment = nullptr;
+};
+
+TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClipboardAtOnce)
+{
+    draw(*document, 1);
+    EXPECT_FALSE(actions().duplicateMarkup->isEnabled());
+    keys(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(items().size(), 1u) << "nothing selected, nothing duplicated";
+
+    click({125, 110});
+    ASSERT_EQ(editor().selectedID(), items().at(0).id);
+    for (QAction* action : {actions().duplicateMarkup, actions().cut, actions().copy, actions().deleteMarkup}) {
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    }
+    keys(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(items().size(), 2u);
+    EXPECT_EQ(editor().selectedID(), items().at(1).id) << "the copy is selected";
+
+    // A copied item can be pasted; something else copied in another program cannot.
+    keys(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(actions().paste->isEnabled());
+    QGuiApplication::clipboard()->setText(QStringLiteral("plain words"));
+    EXPECT_FALSE(actions().paste->isEnabled());
+
+    keys(Qt::Key_Escape);
+    EXPECT_FALSE(editor().selectedID());
+    for (QAction* action : {actions().duplicateMarkup, actions().cut, actions().deleteMarkup}) {
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    }
+
+    // Undo and Redo follow the stack both ways.
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(items().empty());
+    EXPECT_FALSE(actions().undo->isEnabled());
+    EXPECT_TRUE(actions().redo->isEnabled());
+    actions().redo->trigger();
+    EXPECT_TRUE(actions().undo->isEnabled());
+}
+
+TEST_F(EditCommandsTest, UndoAndRedoNameTheStepInTheMenu)
+{
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
+    draw(*document, 1);
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo")) << "a step without a name";
+    click({125, 110});
+    actions().duplicateMarkup->trigger();
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo Duplicate Markup"));
+    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo"));
+    actions().undo->trigger();
+    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo Duplicate Markup"));
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
+
+    EXPECT_EQ(EditCommands::undoTitle(QStringLiteral("Перемещение"), Language::ru),
+              QStringLiteral("Отменить: Перемещение"));
+    EXPECT_EQ(EditCommands::redoTitle(QStringLiteral("Изменение размера"), Language::ru),
+              QStringLiteral("Повторить: Изменение размера"));
+    EXPECT_EQ(EditCommands::undoTitle(QString(), Language::ru), QStringLiteral("Отменить"));
+    EXPECT_EQ(EditCommands::redoTitle(QString(), Language::ru), QStringLiteral("Повторить"));
+}
+
+TEST_F(EditCommandsTest, MenuUndoWhileTypingEndsTheTypingAndTakesItBack)
+{
+    typeNewBox({60, 200}, QStringLiteral("Hello"));
+    EXPECT_TRUE(actions().undo->isEnabled()) << "the typing is a step to take back";
+    actions().undo->trigger();
+    EXPECT_FALSE(editor().isEditingText());
+    EXPECT_TRUE(items().empty());
+    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo Text"));
+    actions().redo->trigger();
+    ASSERT_EQ(items().size(), 1u);
+    const AnnotationItem typed = items().at(0);
+
+    // Typing more into the box: Undo gives back the text as it was, not
+    // the box before it.
+    editor().startTextEditing(typed.id);
+    QTest::keyClick(&editor().textEditor(), Qt::Key_End);
+    QTest::keyClicks(&editor().textEditor(), QStringLiteral(" world"));
+    actions().undo->trigger();
+    EXPECT_FALSE(editor().isEditingText());
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items().at(0), typed);
+    actions().redo->trigger();
+    EXPECT_EQ(items().at(0).textSpec()->text, "Hello world");
+}
+
+}  // namespace
+}  // namespace quillet::testing
