@@ -464,6 +464,28 @@ void EditorController::applyStyle(const ToolStyle& style, const UUID& id)
     undoStack_.push(command);
 }
 
+void EditorController::restyleTypedText(const ToolStyle& style)
+{
+    if (!isEditingText()) {
+        return;
+    }
+    const InlineTextSession session = *textEditor_->session();
+    AnnotationItem item = session.item;
+    if (session.isNew) {
+        item.color = style.color;
+        item.lineWidth = style.lineWidth;
+    } else {
+        // The stored item takes the style as a step of the popover's visit;
+        // the typed text is then committed against the restyled item.
+        applyStyle(style, item.id);
+        if (const std::optional<AnnotationStore::LocatedItem> located = store_.locate(item.id)) {
+            item = located->item;
+        }
+    }
+    textEditor_->setTextStyle(style.fontSize, session.spec.fixedWidth, style.boxed);
+    textEditor_->setItem(item);
+}
+
 void EditorController::endStyleSession()
 {
     styleSession_.reset();

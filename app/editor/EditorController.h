@@ -123,6 +123,9 @@ public:
     // all changes until endStyleSession().
     void applyStyle(const ToolStyle& style, const UUID& id);
     void endStyleSession();
+    // A change made in the style popover while text is typed: the box shows
+    // it at once, and the typed item keeps it.
+    void restyleTypedText(const ToolStyle& style);
 
     // --- Text typed on the page
     // The inline text editor over the page view, created on first use.

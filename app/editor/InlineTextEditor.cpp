@@ -73,21 +73,8 @@ void InlineTextEditor::begin(InlineTextSession session) {
     preedit_.clear();
     anchor_ = 0;
     caret_ = static_cast<int>(text_.size());
-    if (session.target.kind == InlineTextTarget::Kind::note) {
-        const NotePalette palette(session.item.color);
-        textColor_ = opaque(palette.text);
-        fillColor_ = opaque(palette.bubbleFill);
-        borderColor_ = opaque(palette.bubbleBorder);
-        boxed_ = true;
-        cornerRadius_ = 3;
-    } else {
-        textColor_ = opaque(session.item.color);
-        fillColor_ = QColor::fromRgbF(1, 1, 1, 0.93f);
-        borderColor_ = textColor_;
-        boxed_ = session.spec.boxed;
-        cornerRadius_ = 4;
-    }
     session_ = std::move(session);
+    takeLook();
     layoutBox();
     show();
     raise();
@@ -130,6 +117,30 @@ void InlineTextEditor::setTextStyle(double fontSize, std::optional<double> fixed
     session_->spec.boxed = boxed;
     if (session_->target.kind != InlineTextTarget::Kind::note) boxed_ = boxed;
     changed();
+}
+
+void InlineTextEditor::setItem(const AnnotationItem& item) {
+    if (!session_) return;
+    session_->item = item;
+    takeLook();
+    changed();
+}
+
+void InlineTextEditor::takeLook() {
+    if (session_->target.kind == InlineTextTarget::Kind::note) {
+        const NotePalette palette(session_->item.color);
+        textColor_ = opaque(palette.text);
+        fillColor_ = opaque(palette.bubbleFill);
+        borderColor_ = opaque(palette.bubbleBorder);
+        boxed_ = true;
+        cornerRadius_ = 3;
+    } else {
+        textColor_ = opaque(session_->item.color);
+        fillColor_ = QColor::fromRgbF(1, 1, 1, 0.93f);
+        borderColor_ = textColor_;
+        boxed_ = session_->spec.boxed;
+        cornerRadius_ = 4;
+    }
 }
 
 void InlineTextEditor::relayout() {

@@ -45,6 +45,9 @@ public:
     void setTarget(const InlineTextTarget& target);
     // The style popover changed the text's style.
     void setTextStyle(double fontSize, std::optional<double> fixedWidth, bool boxed);
+    // The item whose text is typed changed under the edit (its colour): the
+    // box shows it, and the edit commits its text against it.
+    void setItem(const AnnotationItem& item);
     // Places the box again (zoom, scroll or page layout changed).
     void relayout();
 
@@ -95,6 +98,8 @@ private:
     void replaceSelection(const QString& with, bool mergeable);
     void changed();
     void layoutBox();
+    // The colours and frame of the box, from the session's item.
+    void takeLook();
     void endSession();
     QString shownText() const;  // with the input method's preedit at the caret
     int indexAt(QPointF widgetPoint) const;

@@ -342,6 +342,20 @@ std::optional<AnnotationItem> DocumentAttachment::selectedItem() const {
     return located ? std::optional<AnnotationItem>(located->item) : std::nullopt;
 }
 
+std::optional<AnnotationItem> DocumentAttachment::typedItem() const {
+    if (!editor_ || !editor_->isEditingText()) {
+        return std::nullopt;
+    }
+    return editor_->textEditor().session()->itemWithText();
+}
+
+// While text is typed the popover styles that text, whatever is selected;
+// its tool keeps the style for the next one.
+StyleTarget DocumentAttachment::typedTextTarget(const AnnotationItem& typed) {
+    const Tool tool = StyleTarget::toolFor(typed);
+    return {tool, StyleTarget::styleOf(typed, ToolSettings::shared().styleFor(tool)), false};
+}
+
 void DocumentAttachment::refreshStyleButton() {
     if (styleButton_ == nullptr) {
         return;
@@ -365,15 +379,23 @@ void DocumentAttachment::showStylePopover() {
     if (!editor_ || document_.pdf()->isLocked()) {
         return;
     }
+    const std::optional<AnnotationItem> typed = typedItem();
     const std::optional<AnnotationItem> selected = selectedItem();
-    const StyleTarget target = StyleTarget::choose(editor_->tool(), selected ? &*selected : nullptr,
-                                                   lastStyledTool_, ToolSettings::shared());
+    const StyleTarget target = typed ? typedTextTarget(*typed)
+                                     : StyleTarget::choose(editor_->tool(), selected ? &*selected : nullptr,
+                                                           lastStyledTool_, ToolSettings::shared());
     const UUID id = selected ? selected->id : UUID();
-    auto onChange = target.changeHandler(ToolSettings::shared(), [this, id](const ToolStyle& style) {
+    auto keep = target.changeHandler(ToolSettings::shared(), [this, id](const ToolStyle& style) {
         if (editor_) {
             editor_->applyStyle(style, id);
         }
     });
+    auto onChange = [this, keep = std::move(keep), typing = typed.has_value()](const ToolStyle& style) {
+        keep(style);
+        if (typing && editor_) {
+            editor_->restyleTypedText(style);
+        }
+    };
     auto* popover = new StylePopover(target.tool, target.style, std::move(onChange), &window_);
     connect(popover, &StylePopover::closed, this, [this, popover] {
         if (editor_) {

@@ -14,6 +14,7 @@
 class QToolButton;
 
 #include "app/ui/DocumentPrompts.h"
+#include "app/ui/StyleTarget.h"
 #include "app/ui/Tool.h"
 #include "core/markup/AnnotationItem.h"
 
@@ -54,6 +55,8 @@ class DocumentAttachment : public QObject {
     void showStylePopover();
     void refreshStyleButton();
     std::optional<AnnotationItem> selectedItem() const;
+    std::optional<AnnotationItem> typedItem() const;
+    static StyleTarget typedTextTarget(const AnnotationItem& typed);
     void createEditor();
     void refreshStatus();
     void refreshEditActions();

@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QButtonGroup>
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -12,12 +14,14 @@
 #include "app/document/InkDocumentSupport.h"
 #include "app/editor/CommentDisplay.h"
 #include "app/editor/EditorController.h"
+#include "app/editor/InlineTextEditor.h"
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
+#include "app/ui/ToolSettings.h"
 
 namespace quillet::testing {
 namespace {
@@ -154,6 +158,67 @@ TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelect
     EXPECT_EQ(document->store()->itemsOnPage(0).at(0), before);
     window->actions().redo->trigger();
     EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
+}
+
+// While a text box is typed into, the style popover styles that text: the
+// box shows it at once and the committed item keeps it.
+TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept)
+{
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
+    EditorController& editor = *attachment->editor();
+    InlineTextEditor& box = editor.textEditor();
+    const auto items = [&] { return document->store()->itemsOnPage(0); };
+    const auto typeNewBox = [&](QPointF at, const QString& text) {
+        window->actions().tools[3]->trigger();
+        const QPoint point = window->pageView()->pageToViewport(0).map(at).toPoint();
+        QTest::mouseClick(window->pageView()->viewport(), Qt::LeftButton, {}, point);
+        ASSERT_TRUE(editor.isEditingText());
+        QTest::keyClicks(&box, text);
+    };
+    const auto restyle = [&](const std::function<void(StylePopover&)>& changes) {
+        window->findChild<QToolButton*>(QStringLiteral("style"))->click();
+        StylePopover* popover = window->findChild<StylePopover*>();
+        ASSERT_NE(popover, nullptr);
+        changes(*popover);
+        popover->hide();
+        pumpUntil([&] { return window->findChild<StylePopover*>() == nullptr; });
+    };
+    const auto endTyping = [&] { QTest::keyClick(&box, Qt::Key_Escape); };
+
+    const double before = ToolSettings::shared().styleFor(Tool::text).fontSize;
+    const int larger = before == ToolSettings::textSizes[4] ? 3 : 4;
+    const double size = ToolSettings::textSizes[static_cast<size_t>(larger)];
+    typeNewBox({60, 200}, QStringLiteral("Hi"));
+    const int shownHeight = box.height();
+    restyle([&](StylePopover& popover) {
+        popover.sizeControl()->button(larger)->click();
+        popover.swatchButton(4)->click();
+    });
+    EXPECT_GT(box.height(), shownHeight) << "the box shows the larger text at once";
+    endTyping();
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items().at(0).textSpec()->fontSize, size);
+    EXPECT_EQ(items().at(0).color, ToolSettings::palette[4].color);
+
+    // An existing box restyled while typed into keeps the style and the text.
+    editor.startTextEditing(items().at(0).id);
+    QTest::keyClicks(&box, QStringLiteral("Hey"));
+    restyle([&](StylePopover& popover) {
+        popover.sizeControl()->button(0)->click();
+        popover.swatchButton(2)->click();
+    });
+    endTyping();
+    ASSERT_EQ(items().size(), 1u);
+    EXPECT_EQ(items().at(0).textSpec()->text, "Hey");
+    EXPECT_EQ(items().at(0).textSpec()->fontSize, ToolSettings::textSizes[0]);
+    EXPECT_EQ(items().at(0).color, ToolSettings::palette[2].color);
+
+    // The next box takes the size last chosen.
+    typeNewBox({60, 300}, QStringLiteral("Next"));
+    endTyping();
+    ASSERT_EQ(items().size(), 2u);
+    EXPECT_EQ(items().at(1).textSpec()->fontSize, ToolSettings::textSizes[0]);
 }
 
 TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow)
