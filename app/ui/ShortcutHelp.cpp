@@ -33,16 +33,30 @@ constexpr LocalizedString lines[] = {
     {"Ctrl+F — find text", "Ctrl+F — поиск текста"},
     {"Home / End — first / last page", "Home / End — первая / последняя страница"},
     {"Space / Shift+Space — a screen down / up", "Пробел / Shift+Пробел — на экран вниз / вверх"},
-    {"Ctrl+PgDn / Ctrl+PgUp — next / previous page", "Ctrl+PgDn / Ctrl+PgUp — следующая / предыдущая страница"},
+    {"Ctrl+PgDown / Ctrl+PgUp — next / previous page",
+     "Ctrl+PgDown / Ctrl+PgUp — следующая / предыдущая страница"},
+    // Every other key the window answers, so that the list is the whole of them.
+    {"Ctrl+X, Ctrl+A — cut markup, select all text", "Ctrl+X, Ctrl+A — вырезать пометку, выделить весь текст"},
+    {"Ctrl+=, Ctrl+9 — zoom in, fit to width", "Ctrl+=, Ctrl+9 — крупнее, по ширине"},
+    {"Ctrl+G / Ctrl+Shift+G — next / previous match", "Ctrl+G / Ctrl+Shift+G — следующее / предыдущее совпадение"},
+    {"Ctrl+Alt+G — go to page", "Ctrl+Alt+G — перейти к странице"},
+    {"Ctrl+O / Ctrl+S / Ctrl+Shift+S — open / save / save as",
+     "Ctrl+O / Ctrl+S / Ctrl+Shift+S — открыть / сохранить / сохранить как"},
+    {"Ctrl+Shift+E — export with flattened markup", "Ctrl+Shift+E — экспорт с впечатанными пометками"},
+    {"Ctrl+P / Ctrl+Shift+P — print / page setup", "Ctrl+P / Ctrl+Shift+P — печать / параметры страницы"},
+    {"F11 — full screen", "F11 — во весь экран"},
+    {"Ctrl+W / Ctrl+M / Ctrl+Q — close / minimize the window / quit",
+     "Ctrl+W / Ctrl+M / Ctrl+Q — закрыть / свернуть окно / выйти"},
+    {"F1, Ctrl+? — this list", "F1, Ctrl+? — этот список"},
 };
 
 }  // namespace
 
-QString text()
+QString text(Language language)
 {
     QStringList result;
     for (const LocalizedString& line : lines) {
-        result.append(line.text());
+        result.append(line.in(language));
     }
     return result.join(QLatin1Char('\n'));
 }

@@ -4,12 +4,14 @@
 
 #include <QString>
 
+#include "app/platform/InterfaceLanguage.h"
+
 class QWidget;
 
 namespace quillet::ShortcutHelp {
 
-// The list, one line per key, in the interface language.
-QString text();
+// The list, one line per key (every shortcut of the window's actions).
+QString text(Language language = InterfaceLanguage::current());
 // Opens the message on `window` and returns at once.
 void show(QWidget* window);
 

@@ -59,7 +59,7 @@ WindowActions createWindowActions(QWidget& owner)
     a.copy = make(owner, Strings::copyItem, {QKeySequence(Qt::CTRL | Qt::Key_C)}, later);
     a.paste = make(owner, Strings::pasteItem, {QKeySequence(Qt::CTRL | Qt::Key_V)}, later);
     a.duplicateMarkup = make(owner, Strings::duplicateMarkupItem, {QKeySequence(Qt::CTRL | Qt::Key_D)}, later);
-    a.deleteMarkup = make(owner, Strings::deleteItem, {}, later);
+    a.deleteMarkup = make(owner, Strings::deleteItem, {QKeySequence(Qt::Key_Delete)}, later);
     a.selectAll = make(owner, Strings::selectAllItem, {QKeySequence(Qt::CTRL | Qt::Key_A)}, later);
     a.find = make(owner, Strings::findItem, {QKeySequence(Qt::CTRL | Qt::Key_F)});
     a.findNext = make(owner, Strings::findNextItem, {QKeySequence(Qt::CTRL | Qt::Key_G)});
