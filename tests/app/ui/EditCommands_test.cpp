@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QUndoStack>
 #include <gtest/gtest.h>
@@ -94,6 +95,16 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
     EXPECT_TRUE(actions().paste->isEnabled());
     QGuiApplication::clipboard()->setText(QStringLiteral("plain words"));
     EXPECT_FALSE(actions().paste->isEnabled());
+
+    // Delete in the search field edits the field, not the markup.
+    window->searchField()->setText(QStringLiteral("ab"));
+    window->searchField()->setFocus();
+    window->searchField()->setCursorPosition(0);
+    ASSERT_TRUE(actions().deleteMarkup->isEnabled());
+    QTest::keyClick(window->searchField(), Qt::Key_Delete);
+    EXPECT_EQ(window->searchField()->text(), QStringLiteral("b"));
+    EXPECT_EQ(items().size(), 2u);
+    window->pageView()->setFocus();
 
     keys(Qt::Key_Escape);
     EXPECT_FALSE(editor().selectedID());
