@@ -112,6 +112,12 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
     }
 
+    // Copy takes the page's text once some is selected.
+    EXPECT_FALSE(actions().copy->isEnabled());
+    actions().selectAll->trigger();
+    ASSERT_TRUE(window->pageView()->hasTextSelection());
+    EXPECT_TRUE(actions().copy->isEnabled());
+
     // Undo and Redo follow the stack both ways.
     keys(Qt::Key_Z, Qt::ControlModifier);
     keys(Qt::Key_Z, Qt::ControlModifier);
