@@ -16,6 +16,7 @@
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocument.h"
+#include "app/editor/CommentDisplay.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentPrinter.h"
@@ -81,7 +82,10 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
         }
         return;
     }
-    printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(), true, this);
+    // The paper shows the notes as the window does: bubbles open only while
+    // the comment text is shown.
+    printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(),
+                             CommentDisplay::showsCommentText(), this);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
     connect(progress, &QProgressDialog::canceled, printJob_, &PrintJob::cancel);
     connect(printJob_, &PrintJob::progressed, progress, &QProgressDialog::setValue);
@@ -159,7 +163,8 @@ void DocumentOutput::exportTo(const QString& destination)
         showFailure(QString());
         return;
     }
-    const SaveJob job = document_.snapshotJob(false);
+    // The flattened copy keeps the comment text when the window shows it.
+    const SaveJob job = document_.snapshotJob(CommentDisplay::showsCommentText());
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::exportFlattenedItem.text(), 0);
     connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
