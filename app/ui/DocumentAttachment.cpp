@@ -46,11 +46,17 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
     connectStyleButton();
     connectCommentText();
     new DocumentOutput(window_, document_);  // print, page setup, export
+    // An unlock or a revert builds the editor afresh; the signature the old
+    // one placed stays the one the signature tool places.
     connect(&document_, &InkDocument::reloaded, this, [this] {
+        const std::optional<SignatureInk> signature = editor_ ? editor_->currentSignature() : std::nullopt;
         editor_.reset();
         window_.pageView()->setDocument(document_.pdf());
         window_.finder().setDocument(document_.pdf());
         createEditor();
+        if (editor_ && signature) {
+            editor_->setCurrentSignature(signature);
+        }
         syncToolChecks();
     });
     // The thumbnails show the markup; any undo step may have changed it.
@@ -101,6 +107,7 @@ void DocumentAttachment::createEditor() {
     editor_->onSelectionChange = [this] { refreshStyleButton(); };
     // The signature tool with no signature to place asks for one in the pad.
     editor_->requestSignature = [this] { window_.actions().newSignature->trigger(); };
+    useNewestSignature();
 }
 
 void DocumentAttachment::connectStatus() {
@@ -242,7 +249,6 @@ void DocumentAttachment::connectTools() {
             }
         });
     });
-    useNewestSignature();
     // A signature deleted (in any window) stops being the current one: the
     // newest saved signature takes its place, or none.
     NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::signaturesDidChange), this,

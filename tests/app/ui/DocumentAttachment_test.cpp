@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMessageBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QToolBar>
 #include <QToolButton>
@@ -41,6 +42,41 @@ protected:
         delete window.data();
         finishWrites();
         document->close();
+    }
+
+    // The library holding `count` signatures, the newest first.
+    static std::vector<SavedSignature> librarySigned(int count)
+    {
+        SignatureLibrary& library = SignatureLibrary::shared();
+        for (const SavedSignature& saved : std::vector<SavedSignature>(library.signatures())) {
+            library.remove(saved.id);
+        }
+        for (int i = 0; i < count; ++i) {
+            const double x = 100.0 * i;
+            library.add(*SavedSignature::make({Stroke{{x, 0}, {x + 20, 10}, {x + 40, 0}}}));
+        }
+        return library.signatures();
+    }
+    QPointF onFirstPage(QPointF page) const
+    {
+        return window->pageView()->toViewport(0, page);
+    }
+    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons = Qt::NoButton)
+    {
+        QWidget* viewport = window->pageView()->viewport();
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, where, viewport->mapToGlobal(where), button, buttons, {});
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+    void click(QPointF where)
+    {
+        mouse(QEvent::MouseButtonPress, where, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, where);
+    }
+    bool padShown() const
+    {
+        const auto* pad = window->findChild<SignaturePadDialog*>();
+        return pad != nullptr && pad->isVisible();
     }
 
     std::unique_ptr<InkDocument> document;
@@ -223,6 +259,33 @@ TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad)
     const auto* pad = window->findChild<SignaturePadDialog*>();
     ASSERT_NE(pad, nullptr);
     EXPECT_TRUE(pad->isVisible());
+}
+
+TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature)
+{
+    const std::vector<SavedSignature> saved = librarySigned(1);
+    window->actions().revertToSaved->trigger();  // nothing to drop: no question
+    ASSERT_EQ(reloads, 1);
+    window->actions().tools[6]->trigger();
+    EXPECT_FALSE(padShown());
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    click(onFirstPage({200, 300}));
+    ASSERT_EQ(document->store()->itemsOnPage(0).size(), 1u);
+    const InkShape* ink = document->store()->itemsOnPage(0).at(0).shape.ink();
+    ASSERT_NE(ink, nullptr);
+    EXPECT_EQ(ink->kind, InkKind::signature);
+    EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
+}
+
+TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
+{
+    const std::vector<SavedSignature> saved = librarySigned(2);
+    const SavedSignature& older = saved.back();
+    attachment->editor()->setCurrentSignature(SignatureInk{older.strokes, older.aspect});
+    window->actions().revertToSaved->trigger();
+    ASSERT_EQ(reloads, 1);
+    ASSERT_TRUE(attachment->editor()->currentSignature());
+    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, older.strokes);
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
