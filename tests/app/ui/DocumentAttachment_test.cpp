@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QSlider>
 #include <QToolBar>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,8 @@
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
+#include "app/ui/ToolSettings.h"
+#include "core/markup/ItemGeometry.h"
 
 namespace quillet::testing {
 namespace {
@@ -286,6 +289,40 @@ TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
     ASSERT_EQ(reloads, 1);
     ASSERT_TRUE(attachment->editor()->currentSignature());
     EXPECT_EQ(attachment->editor()->currentSignature()->strokes, older.strokes);
+}
+
+TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileThePointerRestsOnAPage)
+{
+    librarySigned(1);
+    QApplication::setActiveWindow(window);
+    window->pageView()->setFocus();
+    QTest::keyClick(window->pageView(), Qt::Key_S);
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    const OverlayView& overlay = *window->pageView()->overlay();
+    const auto previewed = [&] { return attachment->editor()->overlay().preview; };
+
+    mouse(QEvent::MouseMove, onFirstPage({200, 300}));
+    ASSERT_TRUE(previewed());
+    EXPECT_TRUE(overlay.hasPreview());
+    const auto [preview, page] = *previewed();
+    EXPECT_EQ(page, 0);
+    const Rect box = ItemGeometry::bounds(preview, false);
+    EXPECT_NEAR((box.minX() + box.maxX()) / 2, 200, 1) << "centred on the pointer";
+    EXPECT_NEAR((box.minY() + box.maxY()) / 2, 300, 1);
+    EXPECT_LT(preview.color.a, ToolSettings::shared().styleFor(Tool::signature).color.a) << "translucent";
+    EXPECT_TRUE(document->store()->itemsOnPage(0).empty()) << "only shown, not placed";
+
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(window->pageView()->viewport(), &leave);
+    EXPECT_FALSE(previewed());
+    EXPECT_FALSE(overlay.hasPreview());
+
+    mouse(QEvent::MouseMove, onFirstPage({250, 300}));
+    ASSERT_TRUE(previewed());
+    QTest::keyClick(window->pageView(), Qt::Key_Escape);  // back to select
+    EXPECT_EQ(attachment->editor()->tool(), Tool::select);
+    EXPECT_FALSE(previewed());
+    EXPECT_FALSE(overlay.hasPreview());
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
