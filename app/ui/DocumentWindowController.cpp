@@ -197,11 +197,21 @@ void DocumentWindowController::buildToolbar()
     connect(actions_.thumbnails, &QAction::toggled, sidebar, &QAction::setChecked);
 
     flexibleSpace();
-    auto* tools = new QActionGroup(this);
-    tools->setExclusive(true);
-    for (QAction* tool : actions_.tools) {
-        tools->addAction(tool);
-        toolbar_->addAction(tool);
+    // The toolbar's tools are buttons of their own: the signature button may
+    // open the signature menu, where the Tools menu item and the key just
+    // choose the tool.
+    auto* menuTools = new QActionGroup(this);
+    auto* buttons = new QActionGroup(this);
+    for (size_t i = 0; i < actions_.tools.size(); ++i) {
+        QAction* tool = actions_.tools[i];
+        menuTools->addAction(tool);
+        QAction* button = buttons->addAction(tool->icon(), tool->text());
+        button->setToolTip(tool->toolTip());
+        button->setCheckable(true);
+        button->setEnabled(false);
+        button->setData(tool->data());
+        toolbar_->addAction(button);
+        toolbarTools_[i] = button;
     }
     // The style button goes before this separator.
     styleSlot_ = toolbar_->addSeparator();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QMessageBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QToolBar>
@@ -323,6 +324,49 @@ TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileTh
     EXPECT_EQ(attachment->editor()->tool(), Tool::select);
     EXPECT_FALSE(previewed());
     EXPECT_FALSE(overlay.hasPreview());
+}
+
+// The signature menu on screen, if any.
+QMenu* signatureMenuShown()
+{
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithoutAskingWhichSignature)
+{
+    const std::vector<SavedSignature> saved = librarySigned(2);
+    QApplication::setActiveWindow(window);
+    window->pageView()->setFocus();
+    window->actions().tools[6]->trigger();
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_TRUE(window->toolbarTools()[6]->isChecked()) << "the toolbar shows the tool";
+    ASSERT_TRUE(attachment->editor()->currentSignature());
+    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, saved.front().strokes) << "the newest";
+    QTest::keyClick(window->pageView(), Qt::Key_Escape);
+    QTest::keyClick(window->pageView(), Qt::Key_S);
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    QTest::keyClick(window->pageView(), Qt::Key_S);  // again while on
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+
+    // The toolbar's button offers the choice.
+    window->toolbarTools()[6]->trigger();
+    QMenu* menu = signatureMenuShown();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+}
+
+TEST_F(DocumentAttachmentTest, TheSignatureMenuWithNothingToPickIsThePad)
+{
+    const std::vector<SavedSignature> saved = librarySigned(1);
+    window->toolbarTools()[6]->trigger();
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    SignatureLibrary::shared().remove(saved.front().id);  // in another window, say
+    window->toolbarTools()[6]->trigger();  // on already: the menu, which has nothing to list
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_TRUE(padShown());
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
