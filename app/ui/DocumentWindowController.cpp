@@ -222,7 +222,6 @@ void DocumentWindowController::buildToolbar()
     commentsButton_ = toolbar_->addAction(WindowStrings::commentsLabel.text());
     commentsButton_->setObjectName(QStringLiteral("comments"));
     commentsButton_->setCheckable(true);
-    commentsButton_->setIcon(symbolIcon(QStringLiteral("text.bubble"), palette()));
     connect(commentsButton_, &QAction::triggered, actions_.commentText, &QAction::trigger);
     QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
                                            WindowStrings::zoomLabel.text());
@@ -306,6 +305,9 @@ void DocumentWindowController::refreshCommentText()
     actions_.commentText->setText(shown ? WindowStrings::hideCommentText.text()
                                         : WindowStrings::showCommentText.text());
     commentsButton_->setChecked(shown);
+    // Filled while the bubbles are open, as the toggle's state reads at a glance.
+    commentsButton_->setIcon(symbolIcon(shown ? QStringLiteral("text.bubble.fill") : QStringLiteral("text.bubble"),
+                                        palette()));
     commentsButton_->setToolTip(actions_.commentText->text());
     thumbnails_->viewport()->update();
 }

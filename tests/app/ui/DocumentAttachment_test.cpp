@@ -196,6 +196,19 @@ TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelect
     EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
 }
 
+// How much of an icon is drawn.
+int drawnPixels(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(QSize(24, 24)).toImage();
+    int drawn = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            drawn += image.pixelColor(x, y).alpha() > 128;
+        }
+    }
+    return drawn;
+}
+
 TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow)
 {
     TempDir defaults;
@@ -209,6 +222,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_TRUE(menuItem->isEnabled());
     EXPECT_EQ(menuItem->text(), QStringLiteral("Hide Comment Text"));
     EXPECT_TRUE(button->isChecked());
+    const int filled = drawnPixels(button->icon());
 
     menuItem->trigger();
     EXPECT_FALSE(CommentDisplay::showsCommentText());
@@ -217,6 +231,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
     EXPECT_FALSE(button->isChecked());
     EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
+    EXPECT_GT(filled, 2 * drawnPixels(button->icon())) << "a filled bubble while shown, its outline while hidden";
     EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Show Comment Text"));
 
     button->trigger();
