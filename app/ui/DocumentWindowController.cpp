@@ -13,20 +13,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/editor/CommentDisplay.h"
 #include "app/platform/FileManagerReveal.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
+#include "app/ui/DroppedFiles.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
 #include "app/ui/PageRenderer.h"
@@ -46,21 +45,6 @@ QIcon symbolIcon(const QString& symbol, const QPalette& palette)
 {
     return ToolIcons::symbolIcon(symbol, palette.color(QPalette::WindowText),
                                  palette.color(QPalette::Disabled, QPalette::WindowText));
-}
-
-QStringList droppedPDFs(const QMimeData* mime)
-{
-    QStringList paths;
-    if (mime == nullptr) {
-        return paths;
-    }
-    for (const QUrl& url : mime->urls()) {
-        const QString path = url.toLocalFile();
-        if (url.isLocalFile() && path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-            paths.append(path);
-        }
-    }
-    return paths;
 }
 
 }  // namespace
@@ -634,14 +618,14 @@ void DocumentWindowController::closeEvent(QCloseEvent* event)
 
 void DocumentWindowController::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedPDFs(event->mimeData()).isEmpty()) {
+    if (!DroppedFiles::pdfPaths(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void DocumentWindowController::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = droppedPDFs(event->mimeData());
+    const QStringList paths = DroppedFiles::pdfPaths(event->mimeData());
     if (!paths.isEmpty()) {
         event->acceptProposedAction();
         emit openFilesRequested(paths);
