@@ -5,6 +5,7 @@
 #include <new>
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -112,11 +113,33 @@ void DocumentOutput::print()
         printNow([](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
         return;
     }
+    proposePrintFile();
     auto* dialog = new QPrintDialog(&printer(), &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QDialog::accepted, this, [this] { printNow(); });
     dialog->open();
+}
+
+// Print to File is named after the document, in the folder the print dialog
+// would use (the home folder), until the user picks another file. Never the
+// document's own file: a print there would replace it.
+void DocumentOutput::proposePrintFile()
+{
+    printer().setDocName(document_.displayName());
+    if (!printer().outputFileName().isEmpty()) {
+        return;
+    }
+    const QString proposed =
+        QDir::home().filePath(QFileInfo(document_.displayName()).completeBaseName() + QStringLiteral(".pdf"));
+    if (QFileInfo(proposed).absoluteFilePath() == QFileInfo(document_.filePath()).absoluteFilePath()) {
+        return;
+    }
+    // Naming a PDF file switches the printer to PDF output; a real printer
+    // stays the dialog's first choice.
+    const QPrinter::OutputFormat format = printer().outputFormat();
+    printer().setOutputFileName(proposed);
+    printer().setOutputFormat(format);
 }
 
 void DocumentOutput::pageSetup()

@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPrintDialog>
 #include <gtest/gtest.h>
 
 #include "app/document/FlattenedExport.h"
@@ -134,6 +137,29 @@ TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames)
     ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
     EXPECT_EQ(pageCount(printed), 3);
     EXPECT_TRUE(window->actions().print->isEnabled());
+}
+
+TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument)
+{
+    window->actions().print->trigger();
+    QPrintDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
+    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(fileName, nullptr);
+    EXPECT_EQ(fileName->text(), QDir::home().filePath(QStringLiteral("report.pdf")));
+    dialog->reject();
+}
+
+TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile)
+{
+    const QByteArray home = qgetenv("HOME");
+    setenv("HOME", dir.path().c_str(), 1);  // where report.pdf itself lives
+    window->actions().print->trigger();
+    setenv("HOME", home.constData(), 1);
+    QPrintDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
+    EXPECT_NE(QFileInfo(dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->text()), QFileInfo(qpath(file)));
+    dialog->reject();
 }
 
 TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile)
