@@ -57,6 +57,7 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
         if (editor_ && signature) {
             editor_->setCurrentSignature(signature);
         }
+        refreshToolActions();  // an unlocked file has an editor now
         syncToolChecks();
     });
     // The thumbnails show the markup; any undo step may have changed it.

@@ -296,6 +296,25 @@ TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSi
     EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
 }
 
+TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatureWithoutAsking)
+{
+    librarySigned(1);
+    encryptedCopy(file, dir.file("locked.pdf"), "user-pw");
+    std::filesystem::rename(dir.file("locked.pdf"), file);
+    std::unique_ptr<InkDocument> locked = open();
+    ASSERT_TRUE(locked->pdf()->isLocked());
+    auto* lockedWindow = new DocumentWindowController(OpenedPDF{qpath(file), locked->pdf(), std::nullopt});
+    lockedWindow->show();
+    auto* lockedAttachment = new DocumentAttachment(*lockedWindow, *locked);
+    ASSERT_TRUE(locked->unlock(QStringLiteral("user-pw")));  // what the password prompt does
+    lockedWindow->actions().tools[6]->trigger();
+    EXPECT_EQ(lockedWindow->findChild<SignaturePadDialog*>(), nullptr);
+    ASSERT_NE(lockedAttachment->editor(), nullptr);
+    EXPECT_EQ(lockedAttachment->editor()->tool(), Tool::signature);
+    delete lockedWindow;
+    locked->close();
+}
+
 TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
 {
     const std::vector<SavedSignature> saved = librarySigned(2);
