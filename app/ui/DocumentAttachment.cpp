@@ -230,7 +230,8 @@ void DocumentAttachment::refreshEditActions() {
 void DocumentAttachment::connectTools() {
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
-        connect(window_.toolbarTools()[i], &QAction::triggered, this, [this, tool = allTools[i]] { chooseTool(tool); });
+        connect(window_.toolbarTools()[i], &QAction::triggered, this,
+                [this, tool = allTools[i]] { chooseTool(tool); });
         connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] {
             if (editor_) {
                 editor_->setTool(tool);

@@ -290,8 +290,8 @@ void DocumentWindowController::refreshCommentText()
                                         : WindowStrings::showCommentText.text());
     commentsButton_->setChecked(shown);
     // Filled while the bubbles are open, as the toggle's state reads at a glance.
-    commentsButton_->setIcon(symbolIcon(shown ? QStringLiteral("text.bubble.fill") : QStringLiteral("text.bubble"),
-                                        palette()));
+    const QString symbol = shown ? QStringLiteral("text.bubble.fill") : QStringLiteral("text.bubble");
+    commentsButton_->setIcon(symbolIcon(symbol, palette()));
     commentsButton_->setToolTip(actions_.commentText->text());
     thumbnails_->viewport()->update();
 }

@@ -231,7 +231,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
     EXPECT_FALSE(button->isChecked());
     EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
-    EXPECT_GT(filled, 2 * drawnPixels(button->icon())) << "a filled bubble while shown, its outline while hidden";
+    EXPECT_GT(filled, 2 * drawnPixels(button->icon())) << "filled while shown, an outline while hidden";
     EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Show Comment Text"));
 
     button->trigger();

@@ -158,7 +158,9 @@ TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile)
     setenv("HOME", home.constData(), 1);
     QPrintDialog* dialog = nullptr;
     ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
-    EXPECT_NE(QFileInfo(dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->text()), QFileInfo(qpath(file)));
+    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(fileName, nullptr);
+    EXPECT_NE(QFileInfo(fileName->text()), QFileInfo(qpath(file)));
     dialog->reject();
 }
 
