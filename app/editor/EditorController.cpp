@@ -282,6 +282,9 @@ void EditorController::pointerLeft()
     if (tool_ == Tool::eraser && !currentTool().isGestureRunning()) {
         setEraserCentre(std::nullopt);
     }
+    if (tool_ == Tool::signature) {
+        setPreview(std::nullopt);  // the signature's placement preview
+    }
 }
 
 bool EditorController::keyPress(QKeyEvent* event)

@@ -8,6 +8,11 @@
 
 namespace quillet {
 
+void SignatureTool::deactivate()
+{
+    editor_.setPreview(std::nullopt);
+}
+
 bool SignatureTool::press(const PointerInput& input)
 {
     if (!input.location || input.button != Qt::LeftButton) {
@@ -20,25 +25,8 @@ bool SignatureTool::press(const PointerInput& input)
         }
         return true;
     }
+    const AnnotationItem item = placed(*signature, *input.location);
     const int page = input.location->page;
-    const int rotation = editor_.pageRotation(page);
-    const Rect bounds = editor_.pageBounds(page);
-    const double shownWidth = rotation == 90 || rotation == 270 ? bounds.height : bounds.width;
-    const double width = std::min(0.6 * shownWidth, maxWidth);
-    const double height = width / std::max(signature->aspect, 0.1);
-    const AffineTransform turn = AffineTransform::rotationDegrees(rotation);
-    std::vector<Stroke> strokes;
-    for (const Stroke& stroke : signature->strokes) {
-        Stroke placed;
-        for (const Point& p : stroke) {
-            const Point local{height * p.x - width / 2, height * p.y - height / 2};
-            placed.push_back(roundTo2(turn.applyToVector(local) + input.location->point));
-        }
-        strokes.push_back(std::move(placed));
-    }
-    const ToolStyle style = editor_.settings().styleFor(Tool::signature);
-    const AnnotationItem item(UUID::random(), InkShape{InkKind::signature, std::move(strokes)}, style.color,
-                              style.lineWidth, rotation, editor_.timestamp());
     const int index = static_cast<int>(editor_.store().itemsOnPage(page).size());
     editor_.commit(EditorStrings::signature, StoreChange::insert(item, page, index));
     editor_.select(item.id);
@@ -46,10 +34,40 @@ bool SignatureTool::press(const PointerInput& input)
     return true;
 }
 
-bool SignatureTool::hover(const PointerInput&)
+bool SignatureTool::hover(const PointerInput& input)
 {
     editor_.setCursorShape(Qt::CrossCursor);
+    const std::optional<SignatureInk>& signature = editor_.currentSignature();
+    if (!input.location || !signature) {
+        editor_.setPreview(std::nullopt);
+        return true;
+    }
+    AnnotationItem preview = placed(*signature, *input.location);
+    preview.color.a *= previewOpacity;
+    editor_.setPreview(std::pair{std::move(preview), input.location->page});
     return true;
+}
+
+AnnotationItem SignatureTool::placed(const SignatureInk& signature, const EditorLocation& at) const
+{
+    const int rotation = editor_.pageRotation(at.page);
+    const Rect bounds = editor_.pageBounds(at.page);
+    const double shownWidth = rotation == 90 || rotation == 270 ? bounds.height : bounds.width;
+    const double width = std::min(0.6 * shownWidth, maxWidth);
+    const double height = width / std::max(signature.aspect, 0.1);
+    const AffineTransform turn = AffineTransform::rotationDegrees(rotation);
+    std::vector<Stroke> strokes;
+    for (const Stroke& stroke : signature.strokes) {
+        Stroke shifted;
+        for (const Point& p : stroke) {
+            const Point local{height * p.x - width / 2, height * p.y - height / 2};
+            shifted.push_back(roundTo2(turn.applyToVector(local) + at.point));
+        }
+        strokes.push_back(std::move(shifted));
+    }
+    const ToolStyle style = editor_.settings().styleFor(Tool::signature);
+    return AnnotationItem(UUID::random(), InkShape{InkKind::signature, std::move(strokes)}, style.color,
+                          style.lineWidth, rotation, editor_.timestamp());
 }
 
 }  // namespace quillet

@@ -47,11 +47,18 @@ DocumentAttachment::DocumentAttachment(DocumentWindowController& window, InkDocu
     connectStyleButton();
     connectCommentText();
     new DocumentOutput(window_, document_);  // print, page setup, export
+    // An unlock or a revert builds the editor afresh; the signature the old
+    // one placed stays the one the signature tool places.
     connect(&document_, &InkDocument::reloaded, this, [this] {
+        const std::optional<SignatureInk> signature = editor_ ? editor_->currentSignature() : std::nullopt;
         editor_.reset();
         window_.pageView()->setDocument(document_.pdf());
         window_.finder().setDocument(document_.pdf());
         createEditor();
+        if (editor_ && signature) {
+            editor_->setCurrentSignature(signature);
+        }
+        refreshToolActions();  // an unlocked file has an editor now
         syncToolChecks();
         refreshEditActions();
     });
@@ -105,8 +112,10 @@ void DocumentAttachment::createEditor() {
         refreshEditActions();
     };
     editor_->onTextEditingChange = [this] { refreshEditActions(); };
-    // The signature tool with no signature to place asks for one in the pad.
-    editor_->requestSignature = [this] { window_.actions().newSignature->trigger(); };
+    // The signature tool with no signature to place asks for one: the
+    // signature menu, which is the pad when there is none to pick.
+    editor_->requestSignature = [this] { showSignatureMenu(); };
+    useNewestSignature();
 }
 
 void DocumentAttachment::connectStatus() {
@@ -186,7 +195,14 @@ void DocumentAttachment::refreshEditActions() {
 void DocumentAttachment::connectTools() {
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
-        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] { chooseTool(tool); });
+        connect(window_.toolbarTools()[i], &QAction::triggered, this,
+                [this, tool = allTools[i]] { chooseTool(tool); });
+        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] {
+            if (editor_) {
+                editor_->setTool(tool);
+            }
+            syncToolChecks();
+        });
     }
     // Tools are off while the file is locked and while a text field has the
     // keyboard (their plain letters are typed there).
@@ -207,7 +223,6 @@ void DocumentAttachment::connectTools() {
             }
         });
     });
-    useNewestSignature();
     // A signature deleted (in any window) stops being the current one: the
     // newest saved signature takes its place, or none.
     NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::signaturesDidChange), this,
@@ -236,8 +251,9 @@ void DocumentAttachment::refreshToolActions() {
                         (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QTextEdit*>(focus) ||
                          qobject_cast<const QPlainTextEdit*>(focus));
     const bool enabled = editor_ != nullptr && !document_.pdf()->isLocked() && !typing;
-    for (QAction* tool : window_.actions().tools) {
-        tool->setEnabled(enabled);
+    for (size_t i = 0; i < allTools.size(); ++i) {
+        window_.actions().tools[i]->setEnabled(enabled);
+        window_.toolbarTools()[i]->setEnabled(enabled);
     }
     window_.actions().newSignature->setEnabled(enabled);
 }
@@ -267,6 +283,10 @@ void DocumentAttachment::useNewestSignature() {
 }
 
 void DocumentAttachment::showSignatureMenu() {
+    if (SignatureLibrary::shared().signatures().empty()) {
+        window_.actions().newSignature->trigger();  // nothing to pick from
+        return;
+    }
     auto* menu = new QMenu(&window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     std::optional<UUID> current;
@@ -292,7 +312,7 @@ void DocumentAttachment::showSignatureMenu() {
             [](const UUID& id) { SignatureLibrary::shared().remove(id); },
             [this] { window_.actions().newSignature->trigger(); },
         });
-    QWidget* button = window_.toolbar()->widgetForAction(window_.actions().tools[6]);
+    QWidget* button = window_.toolbar()->widgetForAction(window_.toolbarTools()[6]);
     menu->popup(button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos());
 }
 
@@ -300,6 +320,7 @@ void DocumentAttachment::syncToolChecks() {
     const Tool current = editor_ ? editor_->tool() : Tool::select;
     for (size_t i = 0; i < window_.actions().tools.size(); ++i) {
         window_.actions().tools[i]->setChecked(allTools[i] == current);
+        window_.toolbarTools()[i]->setChecked(allTools[i] == current);
     }
     // Tool keys go to the page after a tool is chosen from the toolbar, but the
     // text box being typed in (a child of the page view) keeps the keyboard.

@@ -41,7 +41,8 @@ class DocumentAttachment : public QObject {
     // switching when the signature tool is already on, or when there are two
     // or more saved signatures to choose from.
     static bool opensSignatureMenu(Tool requested, Tool current, std::size_t savedSignatures);
-    // A tool chosen in the toolbar or the Tools menu.
+    // A tool chosen in the toolbar (the Tools menu and the keys switch the
+    // editor directly).
     void chooseTool(Tool tool);
 
   private:

@@ -5,6 +5,7 @@
 #include <new>
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocument.h"
+#include "app/editor/CommentDisplay.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentPrinter.h"
@@ -81,7 +83,10 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
         }
         return;
     }
-    printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(), true, this);
+    // The paper shows the notes as the window does: bubbles open only while
+    // the comment text is shown.
+    printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(),
+                             CommentDisplay::showsCommentText(), this);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
     connect(progress, &QProgressDialog::canceled, printJob_, &PrintJob::cancel);
     connect(printJob_, &PrintJob::progressed, progress, &QProgressDialog::setValue);
@@ -108,11 +113,33 @@ void DocumentOutput::print()
         printNow([](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
         return;
     }
+    proposePrintFile();
     auto* dialog = new QPrintDialog(&printer(), &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QDialog::accepted, this, [this] { printNow(); });
     dialog->open();
+}
+
+// Print to File is named after the document, in the folder the print dialog
+// would use (the home folder), until the user picks another file. Never the
+// document's own file: a print there would replace it.
+void DocumentOutput::proposePrintFile()
+{
+    printer().setDocName(document_.displayName());
+    if (!printer().outputFileName().isEmpty()) {
+        return;
+    }
+    const QString proposed =
+        QDir::home().filePath(QFileInfo(document_.displayName()).completeBaseName() + QStringLiteral(".pdf"));
+    if (QFileInfo(proposed).absoluteFilePath() == QFileInfo(document_.filePath()).absoluteFilePath()) {
+        return;
+    }
+    // Naming a PDF file switches the printer to PDF output; a real printer
+    // stays the dialog's first choice.
+    const QPrinter::OutputFormat format = printer().outputFormat();
+    printer().setOutputFileName(proposed);
+    printer().setOutputFormat(format);
 }
 
 void DocumentOutput::pageSetup()
@@ -159,7 +186,8 @@ void DocumentOutput::exportTo(const QString& destination)
         showFailure(QString());
         return;
     }
-    const SaveJob job = document_.snapshotJob(false);
+    // The flattened copy keeps the comment text when the window shows it.
+    const SaveJob job = document_.snapshotJob(CommentDisplay::showsCommentText());
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QPointer<QProgressDialog> progress = progressDialog(window_, Strings::exportFlattenedItem.text(), 0);
     connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });

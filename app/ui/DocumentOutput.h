@@ -48,6 +48,7 @@ public:
 private:
     void refreshEnabled();
     void print();
+    void proposePrintFile();
     void pageSetup();
     void chooseExportDestination();
 

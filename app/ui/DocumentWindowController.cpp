@@ -13,20 +13,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/editor/CommentDisplay.h"
 #include "app/platform/FileManagerReveal.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
+#include "app/ui/DroppedFiles.h"
 #include "app/ui/FindController.h"
 #include "app/ui/GoToPage.h"
 #include "app/ui/PageRenderer.h"
@@ -46,21 +45,6 @@ QIcon symbolIcon(const QString& symbol, const QPalette& palette)
 {
     return ToolIcons::symbolIcon(symbol, palette.color(QPalette::WindowText),
                                  palette.color(QPalette::Disabled, QPalette::WindowText));
-}
-
-QStringList droppedPDFs(const QMimeData* mime)
-{
-    QStringList paths;
-    if (mime == nullptr) {
-        return paths;
-    }
-    for (const QUrl& url : mime->urls()) {
-        const QString path = url.toLocalFile();
-        if (url.isLocalFile() && path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-            paths.append(path);
-        }
-    }
-    return paths;
 }
 
 }  // namespace
@@ -197,11 +181,21 @@ void DocumentWindowController::buildToolbar()
     connect(actions_.thumbnails, &QAction::toggled, sidebar, &QAction::setChecked);
 
     flexibleSpace();
-    auto* tools = new QActionGroup(this);
-    tools->setExclusive(true);
-    for (QAction* tool : actions_.tools) {
-        tools->addAction(tool);
-        toolbar_->addAction(tool);
+    // The toolbar's tools are buttons of their own: the signature button may
+    // open the signature menu, where the Tools menu item and the key just
+    // choose the tool.
+    auto* menuTools = new QActionGroup(this);
+    auto* buttons = new QActionGroup(this);
+    for (size_t i = 0; i < actions_.tools.size(); ++i) {
+        QAction* tool = actions_.tools[i];
+        menuTools->addAction(tool);
+        QAction* button = buttons->addAction(tool->icon(), tool->text());
+        button->setToolTip(tool->toolTip());
+        button->setCheckable(true);
+        button->setEnabled(false);
+        button->setData(tool->data());
+        toolbar_->addAction(button);
+        toolbarTools_[i] = button;
     }
     // The style button goes before this separator.
     styleSlot_ = toolbar_->addSeparator();
@@ -212,7 +206,6 @@ void DocumentWindowController::buildToolbar()
     commentsButton_ = toolbar_->addAction(WindowStrings::commentsLabel.text());
     commentsButton_->setObjectName(QStringLiteral("comments"));
     commentsButton_->setCheckable(true);
-    commentsButton_->setIcon(symbolIcon(QStringLiteral("text.bubble"), palette()));
     connect(commentsButton_, &QAction::triggered, actions_.commentText, &QAction::trigger);
     QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
                                            WindowStrings::zoomLabel.text());
@@ -296,6 +289,9 @@ void DocumentWindowController::refreshCommentText()
     actions_.commentText->setText(shown ? WindowStrings::hideCommentText.text()
                                         : WindowStrings::showCommentText.text());
     commentsButton_->setChecked(shown);
+    // Filled while the bubbles are open, as the toggle's state reads at a glance.
+    const QString symbol = shown ? QStringLiteral("text.bubble.fill") : QStringLiteral("text.bubble");
+    commentsButton_->setIcon(symbolIcon(symbol, palette()));
     commentsButton_->setToolTip(actions_.commentText->text());
     thumbnails_->viewport()->update();
 }
@@ -622,14 +618,14 @@ void DocumentWindowController::closeEvent(QCloseEvent* event)
 
 void DocumentWindowController::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!droppedPDFs(event->mimeData()).isEmpty()) {
+    if (!DroppedFiles::pdfPaths(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void DocumentWindowController::dropEvent(QDropEvent* event)
 {
-    const QStringList paths = droppedPDFs(event->mimeData());
+    const QStringList paths = DroppedFiles::pdfPaths(event->mimeData());
     if (!paths.isEmpty()) {
         event->acceptProposedAction();
         emit openFilesRequested(paths);

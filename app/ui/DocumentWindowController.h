@@ -8,6 +8,8 @@
 // the window closes the document.
 #pragma once
 
+#include <array>
+
 #include <functional>
 
 #include <QMainWindow>
@@ -74,6 +76,9 @@ public:
     QLineEdit* searchField() const { return searchField_; }
     QLineEdit* pageField() const { return pageField_; }
     QToolBar* toolbar() const { return toolbar_; }
+    // The toolbar's tool buttons, in Tool order; checked and enabled like
+    // actions().tools, which the Tools menu and the keys use.
+    const std::array<QAction*, 8>& toolbarTools() const { return toolbarTools_; }
     // The style button's place in the toolbar: insert it before this action.
     QAction* toolbarStyleSlot() const { return styleSlot_; }
     FindController& finder() const { return *finder_; }
@@ -150,6 +155,7 @@ private:
     QWidget* sidebar_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    std::array<QAction*, 8> toolbarTools_{};
     QAction* styleSlot_ = nullptr;
     QAction* commentsButton_ = nullptr;
     QLineEdit* searchField_ = nullptr;

@@ -5,9 +5,12 @@
 #include <QButtonGroup>
 #include <QMessageBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
 #include <QToolBar>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
 #include "app/ui/ToolSettings.h"
+#include "core/markup/ItemGeometry.h"
 
 namespace quillet::testing {
 namespace {
@@ -45,6 +49,41 @@ protected:
         delete window.data();
         finishWrites();
         document->close();
+    }
+
+    // The library holding `count` signatures, the newest first.
+    static std::vector<SavedSignature> librarySigned(int count)
+    {
+        SignatureLibrary& library = SignatureLibrary::shared();
+        for (const SavedSignature& saved : std::vector<SavedSignature>(library.signatures())) {
+            library.remove(saved.id);
+        }
+        for (int i = 0; i < count; ++i) {
+            const double x = 100.0 * i;
+            library.add(*SavedSignature::make({Stroke{{x, 0}, {x + 20, 10}, {x + 40, 0}}}));
+        }
+        return library.signatures();
+    }
+    QPointF onFirstPage(QPointF page) const
+    {
+        return window->pageView()->toViewport(0, page);
+    }
+    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons = Qt::NoButton)
+    {
+        QWidget* viewport = window->pageView()->viewport();
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, where, viewport->mapToGlobal(where), button, buttons, {});
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+    void click(QPointF where)
+    {
+        mouse(QEvent::MouseButtonPress, where, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, where);
+    }
+    bool padShown() const
+    {
+        const auto* pad = window->findChild<SignaturePadDialog*>();
+        return pad != nullptr && pad->isVisible();
     }
 
     std::unique_ptr<InkDocument> document;
@@ -221,6 +260,19 @@ TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept)
     EXPECT_EQ(items().at(1).textSpec()->fontSize, ToolSettings::textSizes[0]);
 }
 
+// How much of an icon is drawn.
+int drawnPixels(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(QSize(24, 24)).toImage();
+    int drawn = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            drawn += image.pixelColor(x, y).alpha() > 128;
+        }
+    }
+    return drawn;
+}
+
 TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow)
 {
     TempDir defaults;
@@ -234,6 +286,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_TRUE(menuItem->isEnabled());
     EXPECT_EQ(menuItem->text(), QStringLiteral("Hide Comment Text"));
     EXPECT_TRUE(button->isChecked());
+    const int filled = drawnPixels(button->icon());
 
     menuItem->trigger();
     EXPECT_FALSE(CommentDisplay::showsCommentText());
@@ -242,6 +295,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
     EXPECT_FALSE(button->isChecked());
     EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
+    EXPECT_GT(filled, 2 * drawnPixels(button->icon())) << "filled while shown, an outline while hidden";
     EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Show Comment Text"));
 
     button->trigger();
@@ -288,6 +342,129 @@ TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad)
     const auto* pad = window->findChild<SignaturePadDialog*>();
     ASSERT_NE(pad, nullptr);
     EXPECT_TRUE(pad->isVisible());
+}
+
+TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature)
+{
+    const std::vector<SavedSignature> saved = librarySigned(1);
+    window->actions().revertToSaved->trigger();  // nothing to drop: no question
+    ASSERT_EQ(reloads, 1);
+    window->actions().tools[6]->trigger();
+    EXPECT_FALSE(padShown());
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    click(onFirstPage({200, 300}));
+    ASSERT_EQ(document->store()->itemsOnPage(0).size(), 1u);
+    const InkShape* ink = document->store()->itemsOnPage(0).at(0).shape.ink();
+    ASSERT_NE(ink, nullptr);
+    EXPECT_EQ(ink->kind, InkKind::signature);
+    EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
+}
+
+TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatureWithoutAsking)
+{
+    librarySigned(1);
+    encryptedCopy(file, dir.file("locked.pdf"), "user-pw");
+    std::filesystem::rename(dir.file("locked.pdf"), file);
+    std::unique_ptr<InkDocument> locked = open();
+    ASSERT_TRUE(locked->pdf()->isLocked());
+    auto* lockedWindow = new DocumentWindowController(OpenedPDF{qpath(file), locked->pdf(), std::nullopt});
+    lockedWindow->show();
+    auto* lockedAttachment = new DocumentAttachment(*lockedWindow, *locked);
+    ASSERT_TRUE(locked->unlock(QStringLiteral("user-pw")));  // what the password prompt does
+    lockedWindow->actions().tools[6]->trigger();
+    EXPECT_EQ(lockedWindow->findChild<SignaturePadDialog*>(), nullptr);
+    ASSERT_NE(lockedAttachment->editor(), nullptr);
+    EXPECT_EQ(lockedAttachment->editor()->tool(), Tool::signature);
+    delete lockedWindow;
+    locked->close();
+}
+
+TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
+{
+    const std::vector<SavedSignature> saved = librarySigned(2);
+    const SavedSignature& older = saved.back();
+    attachment->editor()->setCurrentSignature(SignatureInk{older.strokes, older.aspect});
+    window->actions().revertToSaved->trigger();
+    ASSERT_EQ(reloads, 1);
+    ASSERT_TRUE(attachment->editor()->currentSignature());
+    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, older.strokes);
+}
+
+TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileThePointerRestsOnAPage)
+{
+    librarySigned(1);
+    QApplication::setActiveWindow(window);
+    window->pageView()->setFocus();
+    QTest::keyClick(window->pageView(), Qt::Key_S);
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    const OverlayView& overlay = *window->pageView()->overlay();
+    const auto previewed = [&] { return attachment->editor()->overlay().preview; };
+
+    mouse(QEvent::MouseMove, onFirstPage({200, 300}));
+    ASSERT_TRUE(previewed());
+    EXPECT_TRUE(overlay.hasPreview());
+    const auto [preview, page] = *previewed();
+    EXPECT_EQ(page, 0);
+    const Rect box = ItemGeometry::bounds(preview, false);
+    EXPECT_NEAR((box.minX() + box.maxX()) / 2, 200, 1) << "centred on the pointer";
+    EXPECT_NEAR((box.minY() + box.maxY()) / 2, 300, 1);
+    EXPECT_LT(preview.color.a, ToolSettings::shared().styleFor(Tool::signature).color.a) << "translucent";
+    EXPECT_TRUE(document->store()->itemsOnPage(0).empty()) << "only shown, not placed";
+
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(window->pageView()->viewport(), &leave);
+    EXPECT_FALSE(previewed());
+    EXPECT_FALSE(overlay.hasPreview());
+
+    mouse(QEvent::MouseMove, onFirstPage({250, 300}));
+    ASSERT_TRUE(previewed());
+    QTest::keyClick(window->pageView(), Qt::Key_Escape);  // back to select
+    EXPECT_EQ(attachment->editor()->tool(), Tool::select);
+    EXPECT_FALSE(previewed());
+    EXPECT_FALSE(overlay.hasPreview());
+}
+
+// The signature menu on screen, if any.
+QMenu* signatureMenuShown()
+{
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithoutAskingWhichSignature)
+{
+    const std::vector<SavedSignature> saved = librarySigned(2);
+    QApplication::setActiveWindow(window);
+    window->pageView()->setFocus();
+    window->actions().tools[6]->trigger();
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_TRUE(window->toolbarTools()[6]->isChecked()) << "the toolbar shows the tool";
+    ASSERT_TRUE(attachment->editor()->currentSignature());
+    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, saved.front().strokes) << "the newest";
+    QTest::keyClick(window->pageView(), Qt::Key_Escape);
+    QTest::keyClick(window->pageView(), Qt::Key_S);
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    QTest::keyClick(window->pageView(), Qt::Key_S);  // again while on
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+
+    // The toolbar's button offers the choice.
+    window->toolbarTools()[6]->trigger();
+    QMenu* menu = signatureMenuShown();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+}
+
+TEST_F(DocumentAttachmentTest, TheSignatureMenuWithNothingToPickIsThePad)
+{
+    const std::vector<SavedSignature> saved = librarySigned(1);
+    window->toolbarTools()[6]->trigger();
+    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    SignatureLibrary::shared().remove(saved.front().id);  // in another window, say
+    window->toolbarTools()[6]->trigger();  // on already: the menu, which has nothing to list
+    EXPECT_EQ(signatureMenuShown(), nullptr);
+    EXPECT_TRUE(padShown());
 }
 
 TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)

@@ -1,18 +1,24 @@
 // The window's Print… and Export commands on an open document: the export
 // runs in the background and reports back, a failed one shows its alert, and
-// the self-test's print goes to a PDF file.
+// the self-test's print goes to a PDF file. Both show the comment text
+// exactly while the window does.
 #include "app/ui/DocumentOutput.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPrintDialog>
 #include <gtest/gtest.h>
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocumentSupport.h"
+#include "app/editor/CommentDisplay.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
+#include "support/RasterCompare.h"
 
 namespace quillet::testing {
 namespace {
@@ -36,6 +42,22 @@ protected:
         document->close();
     }
     int pageCount(const std::filesystem::path& pdf) { return std::stoi(runQpdf({"--show-npages", pdf.string()}).out); }
+    // Print… in the self-test, to `printed`, waited for.
+    void printTo(const std::filesystem::path& printed)
+    {
+        setenv("QUILLET_SELFTEST", "1", 1);
+        setenv(DocumentOutput::selfTestPrintVariable, printed.c_str(), 1);
+        window->actions().print->trigger();
+        unsetenv(DocumentOutput::selfTestPrintVariable);
+        unsetenv("QUILLET_SELFTEST");
+        ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
+    }
+    void exportTo(const std::filesystem::path& copy)
+    {
+        output->exportTo(qpath(copy));
+        ASSERT_TRUE(pumpUntil([&] { return document->notice().has_value(); }, std::chrono::seconds(60)));
+        clock.advance(std::chrono::seconds(7));  // the notice goes, for the next export to say so again
+    }
 
     std::unique_ptr<InkDocument> document;
     QPointer<DocumentWindowController> window;
@@ -51,6 +73,44 @@ TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo)
     ASSERT_TRUE(pumpUntil([&] { return document->notice().has_value(); }, std::chrono::seconds(60)));
     EXPECT_EQ(*document->notice(), FlattenedExport::doneNotice.text());
     EXPECT_EQ(pageCount(copy), 3);
+}
+
+// Pixels of the first page that are not paper white.
+int inkOnFirstPage(const std::filesystem::path& pdf)
+{
+    const QImage page = rasterisePage(pdf, 1, 50);
+    int ink = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            ink += qGray(page.pixel(x, y)) < 200;
+        }
+    }
+    return ink;
+}
+
+TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoes)
+{
+    TempDir defaults;
+    std::unique_ptr<QSettings> settings = settingsIn(defaults.file("defaults.ini"));
+    CommentDisplay::reloadForTesting(settings.get());
+    ASSERT_TRUE(CommentDisplay::showsCommentText());
+    document->undoStack()->push(new InsertItem(
+        *document->store(), noteItem(1, {150, 500}, "The totals of the second quarter do not add up"), 0));
+    printTo(dir.file("printed-shown.pdf"));
+    exportTo(dir.file("exported-shown.pdf"));
+    window->actions().commentText->trigger();
+    ASSERT_FALSE(CommentDisplay::showsCommentText());
+    printTo(dir.file("printed-hidden.pdf"));
+    exportTo(dir.file("exported-hidden.pdf"));
+    CommentDisplay::reloadForTesting(nullptr);
+
+    // The open bubble with its text inks far more of the page than the icon alone.
+    for (const char* output : {"printed", "exported"}) {
+        const int shown = inkOnFirstPage(dir.file(std::string(output) + "-shown.pdf"));
+        const int hidden = inkOnFirstPage(dir.file(std::string(output) + "-hidden.pdf"));
+        EXPECT_GT(hidden, 0) << output << ": the note's icon is there";
+        EXPECT_GT(shown, 2 * hidden) << output;
+    }
 }
 
 TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing)
@@ -77,6 +137,31 @@ TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames)
     ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
     EXPECT_EQ(pageCount(printed), 3);
     EXPECT_TRUE(window->actions().print->isEnabled());
+}
+
+TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument)
+{
+    window->actions().print->trigger();
+    QPrintDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
+    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(fileName, nullptr);
+    EXPECT_EQ(fileName->text(), QDir::home().filePath(QStringLiteral("report.pdf")));
+    dialog->reject();
+}
+
+TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile)
+{
+    const QByteArray home = qgetenv("HOME");
+    setenv("HOME", dir.path().c_str(), 1);  // where report.pdf itself lives
+    window->actions().print->trigger();
+    setenv("HOME", home.constData(), 1);
+    QPrintDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
+    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(fileName, nullptr);
+    EXPECT_NE(QFileInfo(fileName->text()), QFileInfo(qpath(file)));
+    dialog->reject();
 }
 
 TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile)

@@ -6,7 +6,9 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -434,6 +436,44 @@ TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking
     ASSERT_TRUE(testing::pumpUntil([&] { return c->pageView()->pageCount() == 3; }));
     qunsetenv(DocumentWindowController::selfTestPasswordVariable);
     EXPECT_EQ(asked.size(), 3u);
+}
+
+// A drag of `files` entering the window and, when it is taken, dropped there;
+// whether the window took it.
+bool dropOn(DocumentWindowController& window, const QStringList& files)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& file : files) {
+        urls.append(QUrl::fromLocalFile(file));
+    }
+    mime.setUrls(urls);
+    const QPoint centre = window.rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(DocumentWindowControllerTest, DroppedFilesOpenWhenTheyHoldAPDFWhateverTheirNames)
+{
+    const QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
+    const std::string pdf = testing::simpleDocument(1);
+    testing::writeFile(dir.file("scan"), pdf);                                // no extension
+    testing::writeFile(dir.file("mail.bin"), std::string(1000, '\n') + pdf);  // a header some mailers leave
+    testing::writeFile(dir.file("notes.pdf"), "Notes, not a PDF");
+    testing::writeFile(dir.file("late.pdf"), std::string(1100, ' ') + pdf);   // too far in for the reader
+    QSignalSpy opened(window.data(), &DocumentWindowController::openFilesRequested);
+
+    EXPECT_FALSE(dropOn(*window, {path("notes.pdf"), path("late.pdf"), path("missing.pdf")}));
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(dropOn(*window, {path("notes.pdf"), path("scan"), path("mail.bin")}));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.front().front().toStringList(), (QStringList{path("scan"), path("mail.bin")}));
 }
 
 }  // namespace
