@@ -355,7 +355,7 @@ QString DocumentWindowController::subtitle() const
 
 QString DocumentWindowController::zoomText() const
 {
-    return QString::number(qRound(pageView_->scale() * 100)) + QLatin1Char('%');
+    return QString::number(qRound(pageView_->zoom() * 100)) + QLatin1Char('%');
 }
 
 void DocumentWindowController::refreshSubtitle()

@@ -131,9 +131,14 @@ void PageView::zoomOut()
     setScale(scale() / zoomStep);
 }
 
+double PageView::actualSizeScale() const
+{
+    return logicalDpiY() > 0 ? logicalDpiY() / 72.0 : 1.0;
+}
+
 void PageView::actualSize()
 {
-    setScale(1.0);
+    setScale(actualSizeScale());
 }
 
 void PageView::fitWidth()

@@ -47,7 +47,13 @@ public:
     QSizeF pageDisplaySize(int pageIndex) const;
     // 0-based; 0 when there are no pages.
     int currentPage() const { return currentPage_; }
+    // View pixels per point of the page.
     double scale() const { return layout_.scale(); }
+    // The scale of Actual Size: the page at its physical size, a point being
+    // 1/72 inch at the screen's logical resolution (4/3 pixels at 96 dpi).
+    double actualSizeScale() const;
+    // The zoom users see: 1 at Actual Size.
+    double zoom() const { return scale() / actualSizeScale(); }
     bool autoScales() const { return autoScales_; }
 
     void setScale(double scale);

@@ -383,9 +383,12 @@ TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
     // Ctrl+= zooms in as Ctrl++ does, though only Ctrl++ is shown in the menu.
     QTest::keyClick(window->pageView(), Qt::Key_Equal, Qt::ControlModifier);
     EXPECT_NEAR(window->pageView()->scale(), fitted * PageView::zoomStep, 1e-9);
-    EXPECT_EQ(window->zoomText(), QString::number(qRound(fitted * PageView::zoomStep * 100)) + "%");
+    const double perPoint = window->pageView()->logicalDpiY() / 72.0;
+    EXPECT_EQ(window->zoomText(), QString::number(qRound(fitted * PageView::zoomStep / perPoint * 100)) + "%");
+    // Actual Size is the physical size: an inch of the page an inch of the screen.
     QTest::keyClick(window->pageView(), Qt::Key_0, Qt::ControlModifier);
-    EXPECT_EQ(window->pageView()->scale(), 1.0);
+    EXPECT_DOUBLE_EQ(window->pageView()->scale(), perPoint);
+    EXPECT_EQ(window->zoomText(), "100%");
     EXPECT_EQ(window->actions().zoomIn->shortcuts().value(0), QKeySequence(Qt::CTRL | Qt::Key_Plus));
 
     // A page number typed into the status line.
