@@ -28,6 +28,7 @@
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/FindController.h"
+#include "app/ui/FindStatus.h"
 #include "app/ui/GoToPage.h"
 #include "app/ui/PageRenderer.h"
 #include "app/ui/PageView.h"
@@ -230,6 +231,7 @@ void DocumentWindowController::buildToolbar()
     searchField_->setFixedWidth(200);
     searchField_->installEventFilter(this);
     connect(searchField_, &QLineEdit::textChanged, this, &DocumentWindowController::refreshActionStates);
+    new FindStatus(*searchField_, *finder_);
     toolbar_->addWidget(searchField_);
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QSplitter>
@@ -264,6 +265,50 @@ TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsTh
     press(field, Qt::Key_Return);
     ASSERT_TRUE(testing::pumpUntil([&] { return !finder.isSearching(); }));
     EXPECT_EQ(finder.matches().size(), 1u);
+}
+
+TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFound)
+{
+    testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("markup.pdf")));
+    QLineEdit* field = window->searchField();
+    FindController& finder = window->finder();
+    auto* status = field->findChild<QLabel*>(QStringLiteral("find-status"));
+    ASSERT_NE(status, nullptr);
+    const auto search = [&](const char* query) {
+        QTest::keyClick(window->pageView(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(field, QString::fromUtf8(query));
+        QTest::keyClick(field, Qt::Key_Return);
+        return testing::pumpUntil([&] { return !finder.isSearching(); });
+    };
+    MainMenu::install(*window, MenuActions{});
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->isActiveWindow(); }));
+
+    // "Alpha beta" on page 1, "beta gamma Beta" on page 3: read from page 2,
+    // the first match after it is current, not the one on page 1.
+    window->pageView()->goToPage(1);
+    ASSERT_TRUE(search("beta"));
+    EXPECT_EQ(finder.currentIndex(), 1);
+    EXPECT_EQ(window->pageView()->currentPage(), 2);
+    EXPECT_EQ(status->text(), QStringLiteral("2 of 3"));
+    EXPECT_TRUE(status->isVisible());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(status->text(), QStringLiteral("3 of 3"));
+    // Typing another query hides the count of the old one.
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(status->text(), QString());
+
+    // Nothing at or after page 3: the search wraps to page 1.
+    ASSERT_TRUE(search("alpha"));
+    EXPECT_EQ(finder.currentIndex(), 0);
+    EXPECT_EQ(window->pageView()->currentPage(), 0);
+    EXPECT_EQ(status->text(), QStringLiteral("1 of 1"));
+
+    ASSERT_TRUE(search("nowhere"));
+    EXPECT_EQ(status->text(), QStringLiteral("Not found"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(status->isVisible());
 }
 
 TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth)
