@@ -191,6 +191,10 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
                                    [this, window] { options_.showAbout(window); },
                                    [this, window](const QString& code) { selectLanguage(code, window); },
                                    [this] { return checkedLanguageCode(); },
+                                   [this] {
+                                       const QList<DocumentWindowController*> open = windows();
+                                       return QList<QWidget*>(open.begin(), open.end());
+                                   },
                                });
     new DocumentAttachment(*window, *document);
     installRecentMenu(window);
