@@ -36,6 +36,7 @@
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolIcons.h"
 #include "app/ui/ViewStates.h"
+#include "app/ui/WindowFit.h"
 #include "app/ui/WindowStrings.h"
 
 namespace quillet {
@@ -88,6 +89,7 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
     // the window is built.
     buildSidebar();
     restoreWindowGeometry();
+    WindowFit::keepOnScreen(*this);
     startFirstRender();
     buildToolbar();
     buildStatusBar();

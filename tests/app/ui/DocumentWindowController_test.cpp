@@ -377,6 +377,13 @@ TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsA
 {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
     const WindowSettings settings{store.get(), false, {}};
+    {
+        // Remembered within the screen: a window whose frame leaves the screen
+        // is fitted once mapped, and its pages follow the new size.
+        QWidget remembered;
+        remembered.setGeometry(40, 30, 560, 400);
+        store->setValue(DocumentWindowController::windowGeometryKey, remembered.saveGeometry());
+    }
     const auto construct = [&](const char* name) {
         OpenedPDF document = OpenedPDF::open(path(name));
         document.pdf = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
