@@ -49,7 +49,9 @@ QStringList showOpenPanel(QWidget* parent)
     if (auto* window = qobject_cast<DocumentWindowController*>(parent)) {
         folder = QFileInfo(window->filePath()).absolutePath();
     }
-    return QFileDialog::getOpenFileNames(parent, QString(), folder, Strings::openPanelFilter.text());
+    // Qt's own dialog: it speaks the interface language, a native one the system's.
+    return QFileDialog::getOpenFileNames(parent, QString(), folder, Strings::openPanelFilter.text(), nullptr,
+                                         QFileDialog::DontUseNativeDialog);
 }
 
 void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)

@@ -33,6 +33,7 @@
 #include "app/ui/PageRenderer.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ShortcutHelp.h"
+#include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolIcons.h"
 #include "app/ui/ViewStates.h"
@@ -220,10 +221,12 @@ void DocumentWindowController::buildToolbar()
     QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
                                            WindowStrings::zoomLabel.text());
     zoomOut->setObjectName(QStringLiteral("zoom-out"));
+    zoomOut->setToolTip(Strings::zoomOutItem.text());
     connect(zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
     QAction* zoomIn = toolbar_->addAction(symbolIcon(QStringLiteral("plus.magnifyingglass"), palette()),
                                           WindowStrings::zoomLabel.text());
     zoomIn->setObjectName(QStringLiteral("zoom-in"));
+    zoomIn->setToolTip(Strings::zoomInItem.text());
     connect(zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
 
     searchField_ = new QLineEdit(toolbar_);

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <gtest/gtest.h>
@@ -51,6 +52,17 @@ TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo)
     ASSERT_TRUE(pumpUntil([&] { return document->notice().has_value(); }, std::chrono::seconds(60)));
     EXPECT_EQ(*document->notice(), FlattenedExport::doneNotice.text());
     EXPECT_EQ(pageCount(copy), 3);
+}
+
+TEST_F(DocumentOutputTest, TheExportDialogIsTitledExportAndIsQtsOwn)
+{
+    window->actions().exportFlattened->trigger();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QFileDialog*>()) != nullptr; }));
+    EXPECT_EQ(dialog->windowTitle(), "Export");
+    // A desktop's native dialog would speak the system's language, not the interface's.
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    dialog->reject();
 }
 
 TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing)
