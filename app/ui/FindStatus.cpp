@@ -45,12 +45,17 @@ void FindStatus::refresh()
 
 void FindStatus::place()
 {
-    // The clear button takes about a square of the field's height.
+    // The clear button takes about a square of the field's height, and its
+    // margin.
     const int width = QLabel::text().isEmpty() ? 0 : sizeHint().width() + 4;
-    const int clearButton = field_.height();
+    const int clearButton = field_.height() + 6;
     setGeometry(field_.width() - clearButton - width, 0, width, field_.height());
     setVisible(width > 0);
-    field_.setTextMargins(0, 0, width, 0);
+    // Matches arrive by the thousand: the field is laid out again only when
+    // the count needs more room.
+    if (field_.textMargins().right() != width) {
+        field_.setTextMargins(0, 0, width, 0);
+    }
 }
 
 bool FindStatus::eventFilter(QObject* watched, QEvent* event)
