@@ -313,10 +313,10 @@ void DocumentWindowController::restoreWindowGeometry()
         restoreGeometry(settings_.store->value(QString::fromLatin1(windowGeometryKey)).toByteArray())) {
         return;
     }
-    // The default size, within the screen's free area.
+    // The default size, within the screen's free area with a frame around it.
     QSize size = initialContentSize;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = size.boundedTo(screen->availableGeometry().size());
+        size = size.boundedTo(WindowFit::contentRoom(screen->availableGeometry()));
     }
     resize(size.expandedTo(minimumContentSize));
 }

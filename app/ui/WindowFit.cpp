@@ -13,6 +13,10 @@ namespace quillet::WindowFit {
 
 namespace {
 
+// The frame around the content of the last window framed: one window
+// manager frames every window of the run alike.
+QSize lastFrameExtra;
+
 // Fits its window on every show, move and resize until the window settled.
 class Fitter : public QObject {
 public:
@@ -50,6 +54,9 @@ private:
         }
         const QRect frame = window_.frameGeometry();
         const QSize margins = frame.size() - window_.geometry().size();
+        if (!margins.isNull()) {
+            lastFrameExtra = margins;
+        }
         const QRect fitted = fittedFrame(frame, screen->availableGeometry(), window_.minimumSize() + margins);
         if (fitted == frame) {
             return;
@@ -77,6 +84,11 @@ QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minim
     const int x = std::max(std::min(frame.left(), available.right() + 1 - size.width()), available.left());
     const int y = std::max(std::min(frame.top(), available.bottom() + 1 - size.height()), available.top());
     return QRect(QPoint(x, y), size);
+}
+
+QSize contentRoom(const QRect& available)
+{
+    return available.size() - lastFrameExtra;
 }
 
 void keepOnScreen(QWidget& window)

@@ -311,6 +311,22 @@ TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFoun
     EXPECT_FALSE(status->isVisible());
 }
 
+TEST_F(DocumentWindowControllerTest, AWindowOpenedAfterAFramedOneIsSizedForItsFrameBeforeItShows)
+{
+    QPointer<DocumentWindowController> first = show(OpenedPDF::open(path("three.pdf")));
+    const QRect available = first->screen()->availableGeometry();
+    ASSERT_TRUE(testing::pumpUntil([&] { return available.contains(first->frameGeometry()); }));
+    const QSize frame = first->frameGeometry().size() - first->size();
+    ASSERT_FALSE(frame.isNull()) << "the platform gave the window no frame";
+
+    // Not shown yet: were it sized to the free area alone, it would be fitted
+    // (and its pages laid out again) once shown.
+    auto* second = new DocumentWindowController(OpenedPDF::open(path("three.pdf")));
+    owned.append(second);
+    EXPECT_LE(second->width() + frame.width(), available.width());
+    EXPECT_LE(second->height() + frame.height(), available.height());
+}
+
 TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth)
 {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
