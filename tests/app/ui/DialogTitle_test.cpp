@@ -1,12 +1,20 @@
 // The window's small texts in Russian, where they run longest: a small
-// dialog shows its whole title, the zoom buttons say what they do.
+// dialog shows its whole title, the zoom buttons say what they do, and the
+// file dialogs speak it too.
 #include "app/ui/DialogTitle.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QRegularExpression>
 #include <QToolBar>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
+#include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
 #include "support/QtTestSupport.h"
 
@@ -52,6 +60,34 @@ TEST_F(DialogTitleTest, TheZoomButtonsSayWhichWayTheyZoom)
     ASSERT_TRUE(zoomIn && zoomOut);
     EXPECT_EQ(zoomIn->toolTip(), QStringLiteral("Увеличить"));
     EXPECT_EQ(zoomOut->toolTip(), QStringLiteral("Уменьшить"));
+}
+
+TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLanguage)
+{
+    // Qt's own translation, as the application installs it at launch.
+    QTranslator qt;
+    ASSERT_TRUE(qt.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+    QCoreApplication::installTranslator(&qt);
+    QFileDialog* dialog =
+        DocumentPrompts::chooseSaveAsPath(window.get(), testing::qpath(dir.file("three.pdf")), [](const QString&) {});
+    // A desktop's native dialog would speak the system's language instead.
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    QStringList english;
+    const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        QString text = widget->toolTip();
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            text += label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            text += button->text();
+        }
+        if (text.contains(latin)) {
+            english.append(text);
+        }
+    }
+    EXPECT_EQ(english, QStringList());
+    dialog->reject();
+    QCoreApplication::removeTranslator(&qt);
 }
 
 }  // namespace
