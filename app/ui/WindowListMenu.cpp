@@ -42,7 +42,8 @@ void addItems(QMenu& menu, QWidget& owner, const QList<QWidget*>& windows)
     QAction* separator = menu.addSeparator();
     separator->setProperty(listItemProperty, true);
     for (QWidget* window : windows) {
-        QAction* item = menu.addAction(shownTitle(*window));
+        // "&" in a file name is a character, not a mnemonic.
+        QAction* item = menu.addAction(shownTitle(*window).replace(QLatin1Char('&'), QStringLiteral("&&")));
         item->setProperty(listItemProperty, true);
         item->setCheckable(true);
         item->setChecked(window == active);
