@@ -6,6 +6,7 @@
 #include <QString>
 
 class QFontMetrics;
+class QMessageBox;
 class QWidget;
 
 namespace quillet::DialogTitle {
@@ -21,5 +22,8 @@ int widthFor(const QString& title, const QFontMetrics& metrics);
 // Gives `dialog` that width at least, for its window title, measured in the
 // bold font title bars use.
 void fit(QWidget& dialog);
+// The same for a message box, which sizes itself to its texts when shown
+// (a minimum width set from outside is overridden then).
+void fit(QMessageBox& box);
 
 }  // namespace quillet::DialogTitle

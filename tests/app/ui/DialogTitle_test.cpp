@@ -9,11 +9,14 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
+#include "app/ui/ApplicationShell.h"
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
 #include "support/QtTestSupport.h"
@@ -88,6 +91,26 @@ TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLangu
     EXPECT_EQ(english, QStringList());
     dialog->reject();
     QCoreApplication::removeTranslator(&qt);
+}
+
+TEST_F(DialogTitleTest, TheAboutBoxShowsItsWholeTitle)
+{
+    auto store = testing::settingsIn(dir.file("store.ini"));
+    const ShellOptions options = ShellOptions::forApplication(*store, Language::ru);
+    QString title;
+    int width = 0;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            width = box->width();
+            box->accept();
+        }
+    });
+    options.showAbout(window.get());
+    ASSERT_EQ(title, QStringLiteral("О программе «Верда правит PDF»"));
+    QFont bold = window->font();
+    bold.setBold(true);
+    EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(title) + 100);
 }
 
 }  // namespace
