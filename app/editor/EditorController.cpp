@@ -561,17 +561,21 @@ bool EditorController::canPaste() const
 
 void EditorController::insertCopy(AnnotationItem item, int page, const LocalizedString& name)
 {
+    // A copy beside its original stands off it; one from another document
+    // (or a cut one) has nothing to cover and keeps its place.
+    const bool originalHere = store_.locate(item.id).has_value();
     item.id = UUID::random();
     item.modified = timestamp();
     // 14 viewport points to the right and down, whatever the page's rotation.
     const QTransform toPageSpace = view_.pageToViewport(page).inverted();
     const QPointF offset = toPageSpace.map(QPointF(pasteOffset, pasteOffset)) - toPageSpace.map(QPointF(0, 0));
-    AnnotationItem placed = ItemGeometry::translated(item, offset.x(), offset.y());
-    const Rect bounds = pageBounds(page);
-    if (!bounds.contains(ItemGeometry::bounds(placed, isExpanded(placed)))) {
-        const QRectF visible = view_.visiblePageRect(page);
-        const Rect target = visible.isEmpty() ? bounds
-                                              : Rect{visible.left(), visible.top(), visible.width(), visible.height()};
+    AnnotationItem placed = originalHere ? ItemGeometry::translated(item, offset.x(), offset.y()) : item;
+    // The reader sees what was pasted: where that place is off screen (or
+    // off the page), the copy goes to the middle of the page's visible part.
+    const QRectF visible = view_.visiblePageRect(page);
+    const Rect target = visible.isEmpty() ? pageBounds(page)
+                                          : Rect{visible.left(), visible.top(), visible.width(), visible.height()};
+    if (!target.contains(ItemGeometry::bounds(placed, isExpanded(placed)))) {
         const Rect source = ItemGeometry::bounds(item, isExpanded(item));
         placed = ItemGeometry::translated(item, target.midX() - source.midX(), target.midY() - source.midY());
     }

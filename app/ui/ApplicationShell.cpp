@@ -1,5 +1,6 @@
 #include "app/ui/ApplicationShell.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
+#include "app/ui/DialogTitle.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/WindowDocumentBinding.h"
@@ -49,7 +51,9 @@ QStringList showOpenPanel(QWidget* parent)
     if (auto* window = qobject_cast<DocumentWindowController*>(parent)) {
         folder = QFileInfo(window->filePath()).absolutePath();
     }
-    return QFileDialog::getOpenFileNames(parent, QString(), folder, Strings::openPanelFilter.text());
+    // Qt's own dialog: it speaks the interface language, a native one the system's.
+    return QFileDialog::getOpenFileNames(parent, QString(), folder, Strings::openPanelFilter.text(), nullptr,
+                                         QFileDialog::DontUseNativeDialog);
 }
 
 void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
@@ -59,14 +63,21 @@ void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
     box.setWindowTitle(QFileInfo(path).fileName());
     box.setText(error.localizedText(InterfaceLanguage::current()));
     box.setInformativeText(error.localizedExplanation(InterfaceLanguage::current()));
+    DialogTitle::fit(box);
     box.exec();
 }
 
 void showAboutBox(QWidget* parent)
 {
-    QMessageBox::about(parent, MainMenu::aboutTitle(),
-                       Strings::displayName.text() + QStringLiteral("\n") + Strings::versionPrefix.text() +
-                           QString::fromLatin1(applicationVersion()));
+    // As QMessageBox::about() builds it, with room for the whole title.
+    QMessageBox box(QMessageBox::NoIcon, MainMenu::aboutTitle(),
+                    Strings::displayName.text() + QStringLiteral("\n") + Strings::versionPrefix.text() +
+                        QString::fromLatin1(applicationVersion()),
+                    QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("QuilletAbout"));
+    box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    DialogTitle::fit(box);
+    box.exec();
 }
 
 QString normalizedPath(const QString& path)
@@ -191,6 +202,10 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
                                    [this, window] { options_.showAbout(window); },
                                    [this, window](const QString& code) { selectLanguage(code, window); },
                                    [this] { return checkedLanguageCode(); },
+                                   [this] {
+                                       const QList<DocumentWindowController*> open = windows();
+                                       return QList<QWidget*>(open.begin(), open.end());
+                                   },
                                });
     new DocumentAttachment(*window, *document);
     installRecentMenu(window);

@@ -159,7 +159,10 @@ void DocumentOutput::chooseExportDestination()
         exportTo(qEnvironmentVariable(selfTestExportVariable));
         return;
     }
-    auto* dialog = new QFileDialog(&window_);
+    auto* dialog = new QFileDialog(&window_, Strings::exportTitle.text());
+    // Qt's own dialog speaks the interface language (a desktop's native one
+    // follows the system's); the other file dialogs do the same.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAcceptMode(QFileDialog::AcceptSave);

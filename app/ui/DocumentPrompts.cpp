@@ -133,6 +133,8 @@ QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path, std::functio
 {
     // Window-modal and non-blocking, like every prompt of the window.
     auto* dialog = new QFileDialog(window, saveAs.text(), path, pdfFilter.text());
+    // Qt's own dialog: it speaks the interface language, a native one the system's.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("pdf"));

@@ -27,13 +27,16 @@
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DroppedFiles.h"
 #include "app/ui/FindController.h"
+#include "app/ui/FindStatus.h"
 #include "app/ui/GoToPage.h"
 #include "app/ui/PageRenderer.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ShortcutHelp.h"
+#include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolIcons.h"
 #include "app/ui/ViewStates.h"
+#include "app/ui/WindowFit.h"
 #include "app/ui/WindowStrings.h"
 
 namespace quillet {
@@ -71,6 +74,7 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
     // the window is built.
     buildSidebar();
     restoreWindowGeometry();
+    WindowFit::keepOnScreen(*this);
     startFirstRender();
     buildToolbar();
     buildStatusBar();
@@ -210,10 +214,12 @@ void DocumentWindowController::buildToolbar()
     QAction* zoomOut = toolbar_->addAction(symbolIcon(QStringLiteral("minus.magnifyingglass"), palette()),
                                            WindowStrings::zoomLabel.text());
     zoomOut->setObjectName(QStringLiteral("zoom-out"));
+    zoomOut->setToolTip(Strings::zoomOutItem.text());
     connect(zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
     QAction* zoomIn = toolbar_->addAction(symbolIcon(QStringLiteral("plus.magnifyingglass"), palette()),
                                           WindowStrings::zoomLabel.text());
     zoomIn->setObjectName(QStringLiteral("zoom-in"));
+    zoomIn->setToolTip(Strings::zoomInItem.text());
     connect(zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
 
     searchField_ = new QLineEdit(toolbar_);
@@ -223,6 +229,7 @@ void DocumentWindowController::buildToolbar()
     searchField_->setFixedWidth(200);
     searchField_->installEventFilter(this);
     connect(searchField_, &QLineEdit::textChanged, this, &DocumentWindowController::refreshActionStates);
+    new FindStatus(*searchField_, *finder_);
     toolbar_->addWidget(searchField_);
 }
 
@@ -302,10 +309,10 @@ void DocumentWindowController::restoreWindowGeometry()
         restoreGeometry(settings_.store->value(QString::fromLatin1(windowGeometryKey)).toByteArray())) {
         return;
     }
-    // The default size, within the screen's free area.
+    // The default size, within the screen's free area with a frame around it.
     QSize size = initialContentSize;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = size.boundedTo(screen->availableGeometry().size());
+        size = size.boundedTo(WindowFit::contentRoom(screen->availableGeometry()));
     }
     resize(size.expandedTo(minimumContentSize));
 }

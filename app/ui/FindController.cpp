@@ -57,16 +57,19 @@ void FindController::clear()
     query_.clear();
     matches_.clear();
     index_ = -1;
+    ended_ = false;
     view_.setFindHighlights({});
     view_.setCurrentFindMatch(std::nullopt);
+    emit stateChanged();
 }
 
 void FindController::start(const QString& query)
 {
     clear();
     query_ = query;
+    startPage_ = std::max(view_.currentPage(), 0);
     if (!pdf_) {
-        emit searchEnded(false);
+        searchFinished();
         return;
     }
     // The callbacks come on the main thread and stop once cancel() returned;
@@ -80,9 +83,7 @@ void FindController::start(const QString& query)
                                          },
                                          [self] {
                                              if (self) {
-                                                 self->search_.reset();
-                                                 self->refreshHighlights();
-                                                 emit self->searchEnded(!self->matches_.empty());
+                                                 self->searchFinished();
                                              }
                                          },
                                      });
@@ -95,9 +96,23 @@ void FindController::matchArrived(const PDFSearchMatch& match)
     if (count <= maxDrawnMatches && (count - 1) % refreshEvery == 0) {
         refreshHighlights();
     }
-    if (count == 1) {
-        makeCurrent(0);
+    if (index_ < 0 && match.pageIndex >= startPage_) {
+        makeCurrent(count - 1);
+    } else {
+        emit stateChanged();
     }
+}
+
+void FindController::searchFinished()
+{
+    search_.reset();
+    ended_ = true;
+    refreshHighlights();
+    if (index_ < 0 && !matches_.empty()) {
+        makeCurrent(0);  // nothing at or after the start page: wrap around
+    }
+    emit stateChanged();
+    emit searchEnded(!matches_.empty());
 }
 
 void FindController::step(int direction)
@@ -111,6 +126,7 @@ void FindController::makeCurrent(int index)
     index_ = index;
     view_.setCurrentFindMatch(matches_[static_cast<size_t>(index)]);
     emit currentMatchChanged(index);
+    emit stateChanged();
 }
 
 void FindController::refreshHighlights()

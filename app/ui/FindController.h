@@ -1,6 +1,9 @@
 // Find in the document's text: the search runs on the engine's thread, matches
-// arrive one by one and are highlighted as they come (at most maxDrawnMatches
-// drawn), the first one becomes current at once, and Return / Shift+Return and
+// arrive one by one in page order and are highlighted as they come (at most
+// maxDrawnMatches drawn). The current match is the first one at or after the
+// page the reader was on when the search began (it becomes current as soon as
+// it arrives; when there is none, the search wraps to the first match), so a
+// search never throws the reader back to page 1. Return / Shift+Return and
 // Find Next / Find Previous step through them with wrap-around. A new query
 // cancels the search still running; clear() forgets everything.
 #pragma once
@@ -43,17 +46,22 @@ public:
     const std::vector<PDFSearchMatch>& matches() const { return matches_; }
     int currentIndex() const { return index_; }
     bool isSearching() const { return search_ != nullptr; }
+    // The search of the current query ended without a match.
+    bool foundNothing() const { return ended_ && matches_.empty(); }
 
 signals:
     // A search ended; `found` is false when it found nothing (the window beeps).
     void searchEnded(bool found);
     void currentMatchChanged(int index);
+    // The query, the matches, the current one or the end of the search changed.
+    void stateChanged();
 
 private:
     void start(const QString& query);
     void step(int direction);
     void makeCurrent(int index);
     void matchArrived(const PDFSearchMatch& match);
+    void searchFinished();
     void refreshHighlights();
     void cancelSearch();
 
@@ -63,6 +71,8 @@ private:
     QString query_;
     std::vector<PDFSearchMatch> matches_;
     int index_ = -1;
+    int startPage_ = 0;
+    bool ended_ = false;
 };
 
 }  // namespace quillet

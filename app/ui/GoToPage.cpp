@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ui/DialogTitle.h"
 #include "app/ui/Strings.h"
 #include "app/ui/WindowStrings.h"
 
@@ -45,6 +46,7 @@ void ask(QWidget* window, int currentPage, int pageCount, std::function<void(int
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setObjectName(QStringLiteral("QuilletGoToPage"));
     dialog->setWindowTitle(WindowStrings::goToPageMessage.text());
+    DialogTitle::fit(*dialog);
     dialog->setWindowModality(Qt::WindowModal);
 
     auto* message = new QLabel(WindowStrings::goToPageMessage.text(), dialog);

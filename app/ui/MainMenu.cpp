@@ -6,6 +6,7 @@
 
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/Strings.h"
+#include "app/ui/WindowListMenu.h"
 
 namespace quillet::MainMenu {
 
@@ -101,13 +102,15 @@ void addToolsMenu(QMenuBar& bar, const WindowActions& a)
     menu->addAction(a.newSignature);
 }
 
-void addWindowAndHelpMenus(QMenuBar& bar, const WindowActions& a)
+void addWindowAndHelpMenus(DocumentWindowController& owner, const WindowActions& a, const MenuActions& actions)
 {
+    QMenuBar& bar = *owner.menuBar();
     QMenu* window = bar.addMenu(Strings::windowMenu.text());
     window->addAction(a.minimize);
     window->addAction(a.zoomWindow);
     window->addSeparator();
     window->addAction(a.bringAllToFront);
+    WindowListMenu::install(*window, owner, actions.openWindows);
     QMenu* help = bar.addMenu(Strings::helpMenu.text());
     help->addAction(a.shortcuts);
     help->addSeparator();
@@ -142,7 +145,7 @@ void install(DocumentWindowController& window, const MenuActions& actions)
     addEditMenu(*bar, a);
     addViewMenu(*bar, a);
     addToolsMenu(*bar, a);
-    addWindowAndHelpMenus(*bar, a);
+    addWindowAndHelpMenus(window, a, actions);
 }
 
 QMenu* languageMenu(QMenuBar* menuBar)

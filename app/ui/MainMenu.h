@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include <QList>
 #include <QString>
 
 #include "app/platform/InterfaceLanguage.h"
@@ -15,6 +16,7 @@
 class QMainWindow;
 class QMenu;
 class QMenuBar;
+class QWidget;
 
 namespace quillet {
 
@@ -27,6 +29,9 @@ struct MenuActions {
     std::function<void(const QString& code)> selectLanguage;
     // The code whose language item carries the check mark ("" for System Default).
     std::function<QString()> checkedLanguage;
+    // The open document windows in the order they were opened, for the
+    // Window menu's list; none lists this window alone.
+    std::function<QList<QWidget*>()> openWindows;
 };
 
 namespace MainMenu {

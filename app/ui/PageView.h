@@ -18,6 +18,7 @@
 #include "app/document/PageItemSource.h"
 #include "app/editor/ItemPainter.h"
 #include "app/platform/PDFDocument.h"
+#include "app/platform/PrimarySelection.h"
 #include "app/ui/PageInputHandler.h"
 #include "app/ui/PageLayout.h"
 #include "app/ui/PageRenderer.h"
@@ -121,6 +122,9 @@ public:
     void selectAllText();
     // Puts the selected text on the clipboard; false when nothing is selected.
     bool copySelectedText();
+    // Text selected by a drag or Select All is offered here at once (the
+    // primary selection, for a middle click elsewhere).
+    void setPrimarySelection(PrimarySelection::Sink sink) { primarySelection_ = std::move(sink); }
 
     // Find: every match highlighted (callers pass at most the ones to draw),
     // the current one marked and scrolled into view.
@@ -176,6 +180,7 @@ private:
     void viewerMousePress(QMouseEvent* event);
     void viewerMouseMove(QMouseEvent* event);
     void paintTextSelection(QPainter& painter, int pageIndex);
+    void offerPrimarySelection();
     void paintItems(QPainter& painter, int pageIndex);
     void hideStoredAnnotations(const std::vector<int>& pages);
     void detachStore();
@@ -193,6 +198,7 @@ private:
     OverlayView* overlay_ = nullptr;
     PageTextSelection textSelection_;
     bool selectingText_ = false;
+    PrimarySelection::Sink primarySelection_ = PrimarySelection::platform();
     PageLayout layout_;
     std::multimap<int, QRectF> findHighlights_;  // page -> page-space rectangle
     std::optional<PDFSearchMatch> currentFindMatch_;

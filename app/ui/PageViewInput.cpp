@@ -2,6 +2,8 @@
 // what it leaves gets the viewer's behaviour, text selection by dragging,
 // Ctrl+C and Select All. Also the page ⇄ viewport conversions the handler
 // works with.
+#include <utility>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -90,6 +92,14 @@ void PageView::selectAllText()
 {
     textSelection_.selectAll();
     viewport()->update();
+    offerPrimarySelection();
+}
+
+void PageView::offerPrimarySelection()
+{
+    if (!textSelection_.isEmpty() && primarySelection_) {
+        primarySelection_(textSelection_.text());
+    }
 }
 
 bool PageView::copySelectedText()
@@ -133,7 +143,9 @@ void PageView::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    selectingText_ = false;
+    if (std::exchange(selectingText_, false)) {
+        offerPrimarySelection();
+    }
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ui/DialogTitle.h"
 #include "app/ui/Strings.h"
 
 namespace quillet {
@@ -19,6 +20,7 @@ void askForPasswordAsync(QWidget* window, const QString& informativeText, Passwo
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setObjectName(QStringLiteral("QuilletPasswordPrompt"));
     dialog->setWindowTitle(Strings::displayName.text());
+    DialogTitle::fit(*dialog);
     dialog->setWindowModality(Qt::WindowModal);
 
     auto* message = new QLabel(Strings::passwordMessage.text(), dialog);

@@ -26,6 +26,9 @@ inline constexpr LocalizedString styleLabel{"Style", "Стиль"};
 inline constexpr LocalizedString commentsLabel{"Comments", "Комментарии"};
 inline constexpr LocalizedString zoomLabel{"Zoom", "Масштаб"};
 inline constexpr LocalizedString searchLabel{"Search", "Поиск"};
+// Inside the search field: "3 of 60" / "3 из 60", or nothing found.
+inline constexpr LocalizedString matchOf{" of ", " из "};
+inline constexpr LocalizedString notFound{"Not found", "Не найдено"};
 inline constexpr LocalizedString hideCommentText{"Hide Comment Text", "Скрыть текст комментариев"};
 inline constexpr LocalizedString showCommentText{"Show Comment Text", "Показать текст комментариев"};
 

@@ -135,6 +135,31 @@ TEST_F(EditorTest, ArrowKeysNudgeInTheScreensDirectionOnARotatedPage)
     EXPECT_EQ(undo.count(), 2);
 }
 
+TEST_F(EditorTest, APasteFromAnotherDocumentStaysWhereItWasWhenSeenAndIsSelected)
+{
+    // Not in this document: copied in another document's window.
+    const AnnotationItem elsewhere = penItem({{100, 300}, {150, 320}});
+    ItemClipboard::copy(elsewhere);
+    ASSERT_TRUE(key(Qt::Key_V, Qt::ControlModifier));
+    ASSERT_EQ(items(0).size(), 1u);
+    EXPECT_NEAR(centre(items(0)[0]).x, centre(elsewhere).x, 1e-9) << "moved off a place on screen";
+    EXPECT_NEAR(centre(items(0)[0]).y, centre(elsewhere).y, 1e-9);
+    EXPECT_EQ(editor->selectedID(), items(0)[0].id);
+
+    // Zoomed in on the top of the page, its bottom right is off screen: the
+    // copy goes to the middle of what is seen.
+    view->setScale(4);
+    view->goToPage(0);
+    const QRectF visible = view->visiblePageRect(0);
+    const AnnotationItem unseen = penItem({{250, 30}, {280, 40}});
+    ASSERT_FALSE(visible.contains(QPointF(265, 35)));
+    ItemClipboard::copy(unseen);
+    ASSERT_TRUE(key(Qt::Key_V, Qt::ControlModifier));
+    EXPECT_NEAR(centre(items(0).back()).x, visible.center().x(), 0.01);
+    EXPECT_NEAR(centre(items(0).back()).y, visible.center().y(), 0.01);
+    EXPECT_EQ(editor->selectedID(), items(0).back().id);
+}
+
 TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand)
 {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);

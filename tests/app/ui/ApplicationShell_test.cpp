@@ -1,5 +1,8 @@
 #include "app/ui/ApplicationShell.h"
 
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
@@ -217,6 +220,53 @@ TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen)
               QPoint(128, 98));
     EXPECT_EQ(DocumentWindowController::cascadedPosition(QRect(100, 480, 500, 400), {500, 420}, available),
               QPoint(0, 20));
+}
+
+// The menu bar's menu titled `title`, opened as a click on it would.
+QMenu* openMenu(QMainWindow& window, const QString& title)
+{
+    for (QAction* action : window.menuBar()->actions()) {
+        if (action->menu() != nullptr && action->text() == title) {
+            action->menu()->popup(window.mapToGlobal(QPoint(0, 0)));
+            return action->menu();
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(ShellTest, TheWindowMenuListsTheOpenDocumentsAndRaisesTheChosenOne)
+{
+    ApplicationShell shell(options());
+    DocumentWindowController* one = shell.openFile(path("one.pdf"));
+    DocumentWindowController* two = shell.openFile(path("two.pdf"));
+    ASSERT_TRUE(one && two);
+    QApplication::setActiveWindow(two);
+    ASSERT_TRUE(testing::pumpUntil([&] { return two->isActiveWindow(); }));
+
+    QMenu* menu = openMenu(*two, QStringLiteral("Window"));
+    ASSERT_NE(menu, nullptr);
+    const auto listed = [&] {
+        QStringList items;
+        for (QAction* action : menu->actions()) {
+            if (action->isCheckable()) {
+                items.append(action->text() + (action->isChecked() ? " ✓" : ""));
+            }
+        }
+        return items;
+    };
+    EXPECT_EQ(listed(), (QStringList{"one.pdf", "two.pdf ✓"}));
+    QAction* first = menu->actions().value(menu->actions().size() - 2);
+    ASSERT_EQ(first->text(), "one.pdf");
+    first->trigger();
+    menu->hide();
+    EXPECT_TRUE(testing::pumpUntil([&] { return one->isActiveWindow(); })) << "the chosen window is not raised";
+
+    // Opened again, the list names the windows open now: once, in order.
+    one->close();
+    ASSERT_TRUE(testing::pumpUntil([&] { return shell.windows().size() == 1; }));
+    menu = openMenu(*two, QStringLiteral("Window"));
+    EXPECT_EQ(listed(), (QStringList{"two.pdf ✓"}));
+    menu->hide();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -476,6 +477,39 @@ TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsACh
     // Chosen again while on: the menu, to switch signatures.
     EXPECT_TRUE(DocumentAttachment::opensSignatureMenu(Tool::signature, Tool::signature, 1));
     EXPECT_FALSE(DocumentAttachment::opensSignatureMenu(Tool::pen, Tool::select, 5));
+}
+
+TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOfAnotherSelected)
+{
+    draw(*document, 1);
+    const AnnotationItem copied = document->store()->itemsOnPage(0).at(0);
+    attachment->editor()->select(copied.id);
+    const auto press = [](QWidget* target, int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::ControlModifier);
+        QCoreApplication::sendEvent(target, &event);
+    };
+    press(window->pageView(), Qt::Key_C);
+
+    file = dir.file("other.pdf");
+    writeFile(file, simpleDocument(3));
+    std::unique_ptr<InkDocument> other = open();
+    auto* otherWindow = new DocumentWindowController(OpenedPDF{qpath(file), other->pdf(), std::nullopt});
+    otherWindow->show();
+    auto* otherAttachment = new DocumentAttachment(*otherWindow, *other);
+    // The window shows the top of the page; the stroke's place, near the
+    // bottom, is off screen.
+    const QRectF visible = otherWindow->pageView()->visiblePageRect(0);
+    ASSERT_FALSE(visible.intersects(QRectF(100, 100, 50, 20)));
+    press(otherWindow->pageView(), Qt::Key_V);
+
+    ASSERT_EQ(other->store()->itemsOnPage(0).size(), 1u);
+    const AnnotationItem pasted = other->store()->itemsOnPage(0).at(0);
+    const Rect bounds = ItemGeometry::bounds(pasted, false);
+    EXPECT_TRUE(visible.contains(QRectF(bounds.x, bounds.y, bounds.width, bounds.height))) << "pasted out of sight";
+    EXPECT_EQ(otherAttachment->editor()->selectedID(), pasted.id);
+    delete otherWindow;
+    finishWrites();
+    other->close();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -111,6 +112,17 @@ TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoe
         EXPECT_GT(hidden, 0) << output << ": the note's icon is there";
         EXPECT_GT(shown, 2 * hidden) << output;
     }
+}
+
+TEST_F(DocumentOutputTest, TheExportDialogIsTitledExportAndIsQtsOwn)
+{
+    window->actions().exportFlattened->trigger();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QFileDialog*>()) != nullptr; }));
+    EXPECT_EQ(dialog->windowTitle(), "Export");
+    // A desktop's native dialog would speak the system's language, not the interface's.
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    dialog->reject();
 }
 
 TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing)

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
@@ -268,6 +269,66 @@ TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsTh
     EXPECT_EQ(finder.matches().size(), 1u);
 }
 
+TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFound)
+{
+    testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
+    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("markup.pdf")));
+    QLineEdit* field = window->searchField();
+    FindController& finder = window->finder();
+    auto* status = field->findChild<QLabel*>(QStringLiteral("find-status"));
+    ASSERT_NE(status, nullptr);
+    const auto search = [&](const char* query) {
+        QTest::keyClick(window->pageView(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(field, QString::fromUtf8(query));
+        QTest::keyClick(field, Qt::Key_Return);
+        return testing::pumpUntil([&] { return !finder.isSearching(); });
+    };
+    MainMenu::install(*window, MenuActions{});
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(testing::pumpUntil([&] { return window->isActiveWindow(); }));
+
+    // "Alpha beta" on page 1, "beta gamma Beta" on page 3: read from page 2,
+    // the first match after it is current, not the one on page 1.
+    window->pageView()->goToPage(1);
+    ASSERT_TRUE(search("beta"));
+    EXPECT_EQ(finder.currentIndex(), 1);
+    EXPECT_EQ(window->pageView()->currentPage(), 2);
+    EXPECT_EQ(status->text(), QStringLiteral("2 of 3"));
+    EXPECT_TRUE(status->isVisible());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(status->text(), QStringLiteral("3 of 3"));
+    // Typing another query hides the count of the old one.
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(status->text(), QString());
+
+    // Nothing at or after page 3: the search wraps to page 1.
+    ASSERT_TRUE(search("alpha"));
+    EXPECT_EQ(finder.currentIndex(), 0);
+    EXPECT_EQ(window->pageView()->currentPage(), 0);
+    EXPECT_EQ(status->text(), QStringLiteral("1 of 1"));
+
+    ASSERT_TRUE(search("nowhere"));
+    EXPECT_EQ(status->text(), QStringLiteral("Not found"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(status->isVisible());
+}
+
+TEST_F(DocumentWindowControllerTest, AWindowOpenedAfterAFramedOneIsSizedForItsFrameBeforeItShows)
+{
+    QPointer<DocumentWindowController> first = show(OpenedPDF::open(path("three.pdf")));
+    const QRect available = first->screen()->availableGeometry();
+    ASSERT_TRUE(testing::pumpUntil([&] { return available.contains(first->frameGeometry()); }));
+    const QSize frame = first->frameGeometry().size() - first->size();
+    ASSERT_FALSE(frame.isNull()) << "the platform gave the window no frame";
+
+    // Not shown yet: were it sized to the free area alone, it would be fitted
+    // (and its pages laid out again) once shown.
+    auto* second = new DocumentWindowController(OpenedPDF::open(path("three.pdf")));
+    owned.append(second);
+    EXPECT_LE(second->width() + frame.width(), available.width());
+    EXPECT_LE(second->height() + frame.height(), available.height());
+}
+
 TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth)
 {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
@@ -334,6 +395,13 @@ TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsA
 {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
     const WindowSettings settings{store.get(), false, {}};
+    {
+        // Remembered within the screen: a window whose frame leaves the screen
+        // is fitted once mapped, and its pages follow the new size.
+        QWidget remembered;
+        remembered.setGeometry(40, 30, 560, 400);
+        store->setValue(DocumentWindowController::windowGeometryKey, remembered.saveGeometry());
+    }
     const auto construct = [&](const char* name) {
         OpenedPDF document = OpenedPDF::open(path(name));
         document.pdf = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);

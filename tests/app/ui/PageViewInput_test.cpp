@@ -111,6 +111,27 @@ TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt)
     EXPECT_TRUE(view.selectedText().contains("beta gamma Beta"));
 }
 
+TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboard)
+{
+    PageView& view = *owned;
+    QStringList offered;
+    view.setPrimarySelection([&](const QString& text) { offered.append(text); });
+    QGuiApplication::clipboard()->setText(QStringLiteral("copied before"));
+
+    drag(view, 0, {45, 306}, {200, 306});
+    EXPECT_EQ(offered, QStringList{"Alpha beta"});
+    // Selecting is not copying: Ctrl+V still pastes what was copied.
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "copied before");
+
+    // A click without a drag selects nothing and offers nothing.
+    sendMouse(view, QEvent::MouseButtonPress, view.toViewport(0, {150, 100}), Qt::LeftButton);
+    sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(0, {150, 100}), Qt::NoButton);
+    EXPECT_EQ(offered.size(), 1);
+    sendKey(view, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(offered.size(), 2);
+    EXPECT_TRUE(offered.last().contains("beta gamma Beta"));
+}
+
 TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst)
 {
     PageView& view = *owned;
