@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
+#include "app/ui/AttachedWindowFixture.h"
 #include "app/editor/CommentDisplay.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/InlineTextEditor.h"
@@ -31,27 +32,8 @@
 namespace quillet::testing {
 namespace {
 
-class DocumentAttachmentTest : public DocumentTest {
+class DocumentAttachmentTest : public AttachedWindowTest {
 protected:
-    void SetUp() override
-    {
-        // The popover stores the styles it sets: in the self-test store,
-        // never the user's (each test runs in a process of its own).
-        setenv(DefaultsStore::selfTestVariable, "1", 1);
-        DocumentTest::SetUp();
-        document = open();
-        window = new DocumentWindowController(OpenedPDF{qpath(file), document->pdf(), std::nullopt});
-        window->show();
-        attachment = new DocumentAttachment(*window, *document);
-    }
-
-    void TearDown() override
-    {
-        delete window.data();
-        finishWrites();
-        document->close();
-    }
-
     // The library holding `count` signatures, the newest first.
     static std::vector<SavedSignature> librarySigned(int count)
     {
@@ -87,9 +69,6 @@ protected:
         return pad != nullptr && pad->isVisible();
     }
 
-    std::unique_ptr<InkDocument> document;
-    QPointer<DocumentWindowController> window;
-    DocumentAttachment* attachment = nullptr;
 };
 
 TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
+#include "app/ui/AttachedWindowFixture.h"
 #include "app/editor/EditorController.h"
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentAttachment.h"
@@ -20,27 +21,14 @@ namespace quillet::testing {
 namespace {
 
 // A document in an active window, driven by its keys, menus and popover.
-class EditCommandsTest : public DocumentTest {
+class EditCommandsTest : public AttachedWindowTest {
 protected:
     void SetUp() override
     {
-        // The popover stores the styles it sets: in the self-test store.
-        setenv(DefaultsStore::selfTestVariable, "1", 1);
-        DocumentTest::SetUp();
-        document = open();
-        window = new DocumentWindowController(OpenedPDF{qpath(file), document->pdf(), std::nullopt});
-        window->show();
-        attachment = new DocumentAttachment(*window, *document);
+        AttachedWindowTest::SetUp();
         QApplication::setActiveWindow(window);
         ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
         window->pageView()->setFocus();
-    }
-
-    void TearDown() override
-    {
-        delete window.data();
-        finishWrites();
-        document->close();
     }
 
     const WindowActions& actions() const { return window->actions(); }
@@ -69,9 +57,6 @@ protected:
         ASSERT_TRUE(editor().isEditingText());
         QTest::keyClicks(&editor().textEditor(), text);
     }
-    std::unique_ptr<InkDocument> document;
-    QPointer<DocumentWindowController> window;
-    DocumentAttachment* attachment = nullptr;
 };
 
 TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClipboardAtOnce)
