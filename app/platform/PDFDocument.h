@@ -17,12 +17,15 @@
 #include <vector>
 
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 #include <QSet>
 #include <QString>
 
 #include "app/platform/PDFEngineError.h"
 #include "app/platform/PDFPageGeometry.h"
+
+class QPainter;
 
 namespace quillet {
 
@@ -71,6 +74,22 @@ struct HiddenAnnotations {
     bool operator==(const HiddenAnnotations&) const = default;
 };
 
+// Draws a document's pages as vectors onto any painter, for printing: text,
+// paths and images stay what they are instead of becoming one picture. It is
+// a document of its own, opened from the same file, so that printing never
+// waits for the display's renders nor holds them up. One thread at a time.
+class PDFPagePainter {
+public:
+    virtual ~PDFPagePainter() = default;
+
+    // Draws the page's crop box as shown (display space, points) through the
+    // painter's transform, with `hidden` left out, and its words as invisible
+    // text over them so that the output can be searched and copied. False,
+    // having drawn nothing, when the vectors would not look like the page's
+    // render: the caller then prints the render instead.
+    virtual bool paintPage(QPainter& painter, int pageIndex, const HiddenAnnotations& hidden) = 0;
+};
+
 struct PDFWriteOptions {
     // Draws every visible annotation that has an appearance into its page's
     // content and removes the annotations; annotations without an appearance
@@ -104,6 +123,16 @@ public:
     virtual QImage renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden) {
         return renderPage(pageIndex, scale, hidden.names);
     }
+    // The part `pixels` of the page as renderPageHiding would show it at
+    // `scale` (pixel coordinates of that whole image, clipped to it), at any
+    // scale: a region is never reduced. Null where the engine cannot render
+    // regions, for an empty region or one outside the page; callers then show
+    // the whole page.
+    virtual QImage renderRegion(int pageIndex, double scale, const QRect& pixels, const HiddenAnnotations& hidden)
+    {
+        (void)pageIndex, (void)scale, (void)pixels, (void)hidden;
+        return {};
+    }
 
     // The words of the page in reading order; empty while locked.
     virtual std::vector<PDFTextBox> textBoxes(int pageIndex) = 0;
@@ -118,6 +147,10 @@ public:
     // file is complete. Throws PDFEngineError (locked, writeFailed). What the
     // writer repaired on the way is logged (see QpdfDocumentWriter).
     virtual void write(const QString& destination, PDFWriteOptions options = {}) const = 0;
+
+    // A painter of this document's pages as vectors (see PDFPagePainter);
+    // null while locked or where the engine cannot draw vectors.
+    virtual std::unique_ptr<PDFPagePainter> openPagePainter() const { return nullptr; }
 };
 
 // Opens the PDF at `path`. A document that needs a password opens locked.

@@ -11,6 +11,8 @@
 
 #include "app/platform/MainThread.h"
 #include "app/platform/PDFPassword.h"
+#include "app/platform/PopplerPagePainter.h"
+#include "app/platform/PopplerPages.h"
 #include "app/platform/QpdfDocumentWriter.h"
 
 namespace quillet {
@@ -28,7 +30,7 @@ struct PopplerPDFDocument::Engine {
     // The annotations this object hid, by (page, position in the page's list),
     // with the flags they had in the file, so a later render can show them again
     // without touching annotations that the file itself hides.
-    std::map<std::pair<int, int>, Poppler::Annotation::Flags> hiddenByUs;
+    HiddenFlags hiddenByUs;
 
     std::unique_ptr<Poppler::Page> page(int index) const
     {
@@ -50,110 +52,6 @@ struct PopplerPDFDocument::Engine {
 namespace {
 
 void ignorePopplerMessages(const QString&, const QVariant&) {}
-
-int rotationOf(const Poppler::Page& page)
-{
-    switch (page.orientation()) {
-    case Poppler::Page::Landscape:
-        return 90;
-    case Poppler::Page::UpsideDown:
-        return 180;
-    case Poppler::Page::Seascape:
-        return 270;
-    case Poppler::Page::Portrait:
-        break;
-    }
-    return 0;
-}
-
-// Poppler knows the crop box only through its display transform: the crop box
-// is where the shown page maps back to in page space.
-PDFPageGeometry geometryOf(Poppler::Page& page)
-{
-    double ctm[6] = {1, 0, 0, -1, 0, 0};
-    page.defaultCTM(ctm, 72.0, 72.0, 0, true);
-    const QTransform pageToDisplay(ctm[0], ctm[1], ctm[2], ctm[3], ctm[4], ctm[5]);
-    const QRectF shown(QPointF(0, 0), page.pageSizeF());
-    PDFPageGeometry geometry;
-    geometry.rotation = rotationOf(page);
-    geometry.bounds = pageToDisplay.inverted().mapRect(shown);
-    return geometry;
-}
-
-// The subtype as the file names it, for the kinds the application writes.
-QString subtypeName(const Poppler::Annotation& annotation)
-{
-    switch (annotation.subType()) {
-    case Poppler::Annotation::AText: {
-        const auto* text = static_cast<const Poppler::TextAnnotation*>(&annotation);
-        return text->textType() == Poppler::TextAnnotation::InPlace ? QStringLiteral("FreeText")
-                                                                   : QStringLiteral("Text");
-    }
-    case Poppler::Annotation::ALine: return QStringLiteral("Line");
-    case Poppler::Annotation::AInk: return QStringLiteral("Ink");
-    case Poppler::Annotation::AStamp: return QStringLiteral("Stamp");
-    default: return {};
-    }
-}
-
-// Poppler gives an annotation's boundary in display space normalized to the
-// shown page (0...1, origin top left); the places are in page space.
-bool matchesPlace(const Poppler::Annotation& annotation, const PDFPageGeometry& geometry,
-                  const std::vector<HiddenAnnotations::Place>& places)
-{
-    if (places.empty()) {
-        return false;
-    }
-    const QString subtype = subtypeName(annotation);
-    const QSizeF size = geometry.displaySize();
-    if (subtype.isEmpty() || size.isEmpty()) {
-        return false;
-    }
-    const QRectF boundary = annotation.boundary();
-    const QRectF shown(boundary.x() * size.width(), boundary.y() * size.height(), boundary.width() * size.width(),
-                       boundary.height() * size.height());
-    constexpr double tolerance = 0.5;  // points
-    for (const HiddenAnnotations::Place& place : places) {
-        if (place.subtype != subtype) {
-            continue;
-        }
-        const QRectF expected = geometry.toDisplay(place.rect.normalized());
-        if (std::abs(expected.left() - shown.left()) <= tolerance && std::abs(expected.top() - shown.top()) <= tolerance &&
-            std::abs(expected.right() - shown.right()) <= tolerance &&
-            std::abs(expected.bottom() - shown.bottom()) <= tolerance) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void applyHidden(PopplerPDFDocument::Engine& engine, int pageIndex, Poppler::Page& page,
-                 const HiddenAnnotations& hidden)
-{
-    const auto first = engine.hiddenByUs.lower_bound({pageIndex, 0});
-    const bool hidesNone = first == engine.hiddenByUs.end() || first->first.first != pageIndex;
-    if (hidden.isEmpty() && hidesNone) {
-        return;
-    }
-    const PDFPageGeometry geometry = geometryOf(page);
-    const std::vector<std::unique_ptr<Poppler::Annotation>> annotations = page.annotations();
-    for (int i = 0; i < static_cast<int>(annotations.size()); ++i) {
-        Poppler::Annotation& annotation = *annotations[static_cast<size_t>(i)];
-        const QString name = annotation.uniqueName();
-        const bool hide = (!name.isEmpty() && hidden.names.contains(name)) ||
-                          matchesPlace(annotation, geometry, hidden.places);
-        const auto wasHidden = engine.hiddenByUs.find({pageIndex, i});
-        if (hide && wasHidden == engine.hiddenByUs.end()) {
-            engine.hiddenByUs.emplace(std::make_pair(pageIndex, i), annotation.flags());
-            // Only the flag in memory: removing the annotation would hand its
-            // ownership to Poppler and lose it for the next render.
-            annotation.setFlags(annotation.flags() | Poppler::Annotation::Hidden);
-        } else if (!hide && wasHidden != engine.hiddenByUs.end()) {
-            annotation.setFlags(wasHidden->second);
-            engine.hiddenByUs.erase(wasHidden);
-        }
-    }
-}
 
 class PopplerSearch final : public PDFSearch {
 public:
@@ -315,8 +213,29 @@ QImage PopplerPDFDocument::renderPageHiding(int pageIndex, double scale, const H
     if (pixels > maxRenderPixels) {
         scale *= std::sqrt(maxRenderPixels / pixels);
     }
-    applyHidden(*engine_, pageIndex, *page, hidden);
+    applyHidden(engine_->hiddenByUs, pageIndex, *page, hidden);
     return page->renderToImage(72.0 * scale, 72.0 * scale);
+}
+
+QImage PopplerPDFDocument::renderRegion(int pageIndex, double scale, const QRect& pixels,
+                                        const HiddenAnnotations& hidden)
+{
+    if (!std::isfinite(scale) || scale <= 0 || pixels.isEmpty()) {
+        return {};
+    }
+    std::lock_guard lock(engine_->mutex);
+    const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
+    if (!page) {
+        return {};
+    }
+    const QSizeF size = page->pageSizeF() * scale;
+    const QRect region = pixels & QRect(0, 0, static_cast<int>(std::ceil(size.width())),
+                                        static_cast<int>(std::ceil(size.height())));
+    if (region.isEmpty() || double(region.width()) * region.height() > maxRenderPixels) {
+        return {};
+    }
+    applyHidden(engine_->hiddenByUs, pageIndex, *page, hidden);
+    return page->renderToImage(72.0 * scale, 72.0 * scale, region.x(), region.y(), region.width(), region.height());
 }
 
 std::vector<PDFTextBox> PopplerPDFDocument::textBoxes(int pageIndex)
@@ -366,6 +285,19 @@ void PopplerPDFDocument::write(const QString& destination, PDFWriteOptions optio
         }
     }
     QpdfDocumentWriter::write(path_, passwords, destination, options);
+}
+
+std::unique_ptr<PDFPagePainter> PopplerPDFDocument::openPagePainter() const
+{
+    std::optional<QByteArray> password;
+    {
+        std::lock_guard lock(engine_->mutex);
+        if (engine_->document->isLocked()) {
+            return nullptr;
+        }
+        password = engine_->password;
+    }
+    return PopplerPagePainter::open(path_, password);
 }
 
 }  // namespace quillet

@@ -37,10 +37,12 @@ public:
     std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const override;
     QImage renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames) override;
     QImage renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden) override;
+    QImage renderRegion(int pageIndex, double scale, const QRect& pixels, const HiddenAnnotations& hidden) override;
     std::vector<PDFTextBox> textBoxes(int pageIndex) override;
     // Also cancels the search begun before, if it is still running.
     std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override;
     void write(const QString& destination, PDFWriteOptions options = {}) const override;
+    std::unique_ptr<PDFPagePainter> openPagePainter() const override;
 
     struct Engine;
 

@@ -79,7 +79,9 @@ struct PrintJob::Shared {
 
 namespace {
 
-void printPage(QPainter& painter, PDFDocument& pdf, const PageWork& work, const QRectF& paper, double dpi)
+// The page as vectors where `vectors` draws it faithfully, else as a render.
+void printPage(QPainter& painter, PDFDocument& pdf, PDFPagePainter* vectors, const PageWork& work,
+               const QRectF& paper, double dpi)
 {
     const std::optional<PDFPageGeometry> geometry = pdf.pageGeometry(work.page);
     if (!geometry) {
@@ -87,14 +89,17 @@ void printPage(QPainter& painter, PDFDocument& pdf, const PageWork& work, const 
     }
     const QSizeF size = geometry->displaySize();
     const QTransform toPaper = DocumentPrinter::displayToPaper(size, paper, dpi);
-    // Pixels per point on paper, capped: a raster beyond that only costs memory.
-    const double scale = std::min(std::sqrt(std::abs(toPaper.determinant())), DocumentPrinter::maximumRasterDPI / 72);
-    const QImage image = pdf.renderPageHiding(work.page, scale, work.hidden);
     painter.save();
     painter.setTransform(toPaper);
-    if (!image.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(QRectF(QPointF(0, 0), size), image);
+    if (vectors == nullptr || !vectors->paintPage(painter, work.page, work.hidden)) {
+        // Pixels per point on paper, capped: a raster beyond that only costs memory.
+        const double scale =
+            std::min(std::sqrt(std::abs(toPaper.determinant())), DocumentPrinter::maximumRasterDPI / 72);
+        const QImage image = pdf.renderPageHiding(work.page, scale, work.hidden);
+        if (!image.isNull()) {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            painter.drawImage(QRectF(QPointF(0, 0), size), image);
+        }
     }
     painter.resetTransform();
     ItemPainter::paint(painter, work.markup, geometry->pageToDisplay() * toPaper);
@@ -114,6 +119,9 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
         return false;
     }
     const double dpi = printer.resolution();
+    // A document of the printer's own: drawing its pages never waits for the
+    // display's renders.
+    const std::unique_ptr<PDFPagePainter> vectors = job.pdf->openPagePainter();
     const QRectF paper(QPointF(0, 0), printer.pageRect(QPrinter::DevicePixel).size());
     bool complete = true;
     for (int page = job.first; page <= job.last; ++page) {
@@ -127,7 +135,7 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
             complete = false;
             break;
         }
-        printPage(painter, *job.pdf, *work, paper, dpi);
+        printPage(painter, *job.pdf, vectors.get(), *work, paper, dpi);
         pageDone(page - job.first + 1);
     }
     complete = complete && !job.isCancelled();

@@ -1,5 +1,6 @@
-// Printing a document with its markup: each page as the PDF engine renders it
-// with the application's own annotations left out, and the store's current
+// Printing a document with its markup: each page as vectors, as the PDF
+// engine draws it with the application's own annotations left out (or as its
+// render where the vectors would not match it), and the store's current
 // items (unsaved ones too) painted over it as vectors. Pages keep their size
 // unless the paper is too small (then they are scaled down to fit), are
 // centred, and are turned a quarter when their orientation differs from the
@@ -32,8 +33,8 @@ class SerialQueue;
 
 namespace DocumentPrinter {
 
-// The highest resolution pages are rendered at for printing; vectors (the
-// markup) are not limited.
+// The highest resolution pages printed as renders are rendered at; vectors
+// are not limited.
 inline constexpr double maximumRasterDPI = 300;
 
 // Maps a page's display space (points, rotation applied) onto `paper` (device

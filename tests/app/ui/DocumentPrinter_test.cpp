@@ -1,7 +1,8 @@
 // Printing to a PDF file, read back by pdftoppm: unsaved markup is on the
 // paper, rotated pages come out as they are shown, and a page whose
-// orientation differs from the paper's is turned to fit it. Pages render off
-// the main thread, and a cancelled job leaves the file as it was.
+// orientation differs from the paper's is turned to fit it; pages are vectors
+// with their text, or renders where vectors would draw them wrongly. Pages
+// render off the main thread, and a cancelled job leaves the file as it was.
 #include "app/ui/DocumentPrinter.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/FilePageItemSource.h"
+#include "app/platform/RasterFidelity.h"
 #include "core/save/SaveTestItems.h"
 #include "support/AnnotatedPdf.h"
 #include "support/QtTestSupport.h"
@@ -170,6 +172,73 @@ TEST_F(DocumentPrinterTest, TheFilesCopyOfAnItemIsLeftOutAlsoWithoutItsName)
     ASSERT_FALSE(paper.isNull());
     // The 300 x 300 page centred on A4: its origin is at (147.5, 271).
     EXPECT_TRUE(isWhite(paper.pixelColor((QPointF(147.5, 271) + pdf->pageGeometry(0)->toDisplay(QPointF(150, 150))).toPoint())));
+}
+
+// A red square seen through a soft mask that lets only its left half through:
+// something the painter backend cannot draw.
+Bytes softMaskedPage()
+{
+    PdfBuilder builder;
+    builder.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.addRaw(2, "<< /Type /Pages /Count 1 /Kids [3 0 R] >>");
+    builder.addRaw(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 4 0 R "
+                      "/Resources << /ExtGState << /G1 5 0 R >> >> >>");
+    builder.addStream(4, {}, "q /G1 gs 1 0 0 rg 50 50 200 200 re f Q\n");
+    builder.addRaw(5, "<< /Type /ExtGState /SMask << /Type /Mask /S /Luminosity /G 6 0 R >> >>");
+    builder.addStream(6,
+                      PDFDictionary{{"Type", PDFValue::name("XObject")},
+                                    {"Subtype", PDFValue::name("Form")},
+                                    {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                                              PDFValue::integer(300), PDFValue::integer(300)})},
+                                    {"Group", PDFValue::dict({{"S", PDFValue::name("Transparency")},
+                                                              {"CS", PDFValue::name("DeviceGray")}})}},
+                      "1 g 0 0 150 300 re f\n");
+    builder.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(7)}, {"Root", PDFValue::ref(1, 0)}});
+    return builder.bytes();
+}
+
+// Every page of `pdf` on paper of its own size, to `output`.
+bool printWhole(const std::shared_ptr<PDFDocument>& pdf, const std::filesystem::path& output)
+{
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(qpath(output));
+    printer.setPageSize(QPageSize(pdf->pageGeometry(0)->displaySize(), QPageSize::Point));
+    printer.setFullPage(true);
+    auto store = std::make_shared<AnnotationStore>(pdf->pageCount(), std::make_shared<EmptyPages>());
+    return DocumentPrinter::print(printer, pdf, store, QStringLiteral("printed"), true);
+}
+
+TEST_F(DocumentPrinterTest, PagesPrintAsVectorsThatKeepTheirTextAndLookAsRendered)
+{
+    const std::filesystem::path welcome = std::filesystem::path(QUILLET_SOURCE_DIR) / "samples" / "welcome.pdf";
+    std::shared_ptr<PDFDocument> sample(openPDFDocument(qpath(welcome)));
+    ASSERT_TRUE(printWhole(sample, output));
+
+    const CommandResult text = runCommand({"pdftotext", output.string(), "-"});
+    EXPECT_NE(text.out.find("Welcome to Verda Edits PDF"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Opening your own files"), std::string::npos);
+    const CommandResult images = runCommand({"pdfimages", "-list", output.string()});
+    EXPECT_EQ(std::count(images.out.begin(), images.out.end(), '\n'), 2) << "no page became a picture:\n" << images.out;
+    for (int page = 1; page <= sample->pageCount(); ++page) {
+        EXPECT_GE(RasterFidelity::matchingShare(rasterisePage(output, page, 150), rasterisePage(welcome, page, 150)),
+                  RasterFidelity::faithfulShare)
+            << "page " << page;
+    }
+}
+
+TEST_F(DocumentPrinterTest, APageTheVectorsWouldDrawWronglyPrintsAsItsRender)
+{
+    writeFile(dir.file("masked.pdf"), softMaskedPage());
+    std::shared_ptr<PDFDocument> masked(openPDFDocument(qpath(dir.file("masked.pdf"))));
+    ASSERT_TRUE(printWhole(masked, output));
+
+    const QImage paper = rasterisePage(output, 1, rasterDPI);
+    ASSERT_EQ(paper.size(), QSize(300, 300));
+    EXPECT_TRUE(isRed(paper.pixelColor(100, 150)));
+    EXPECT_TRUE(isWhite(paper.pixelColor(200, 150))) << "the mask hides the square's right half";
+    const CommandResult images = runCommand({"pdfimages", "-list", output.string()});
+    EXPECT_GT(std::count(images.out.begin(), images.out.end(), '\n'), 2) << images.out;
 }
 
 TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit)

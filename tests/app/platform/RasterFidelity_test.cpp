@@ -1,0 +1,39 @@
+#include "app/platform/RasterFidelity.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+namespace quillet {
+namespace {
+
+// A black bar on white, its left edge at `left`.
+QImage bar(double left, bool withSquare = false)
+{
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRectF(left, 10, 30, 80), Qt::black);
+    if (withSquare) {
+        painter.fillRect(QRectF(60, 40, 20, 20), Qt::red);
+    }
+    return image;
+}
+
+TEST(RasterFidelityTest, EdgesAPixelApartMatchWhileMissingContentDoesNot)
+{
+    EXPECT_EQ(RasterFidelity::matchingShare(bar(20), bar(20)), 1.0);
+    // Half a pixel and one pixel over: every pixel is within its neighbours' range.
+    EXPECT_EQ(RasterFidelity::matchingShare(bar(20.5), bar(20)), 1.0);
+    EXPECT_EQ(RasterFidelity::matchingShare(bar(21), bar(20)), 1.0);
+    EXPECT_LT(RasterFidelity::matchingShare(bar(21), bar(20), RasterFidelity::defaultTolerance, 0), 0.99);
+    // A 20 x 20 square missing from a 100 x 100 drawing: its 18 x 18 inside
+    // counts, its border could be an edge moved.
+    EXPECT_NEAR(RasterFidelity::matchingShare(bar(20), bar(20, true)), 1 - 0.0324, 1e-9);
+    EXPECT_LT(RasterFidelity::matchingShare(bar(20), bar(20, true)), RasterFidelity::faithfulShare);
+    EXPECT_EQ(RasterFidelity::matchingShare(bar(20), bar(20).scaled(50, 50)), 0.0);
+}
+
+}  // namespace
+}  // namespace quillet
