@@ -21,7 +21,12 @@ struct PageRenderer::Worker {
     std::shared_ptr<PDFDocument> pdf;
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<std::pair<Key, double>> queue;
+    struct Job {
+        Key key;
+        double scale;
+        QRect region;  // a tile's pixels; empty for the whole page
+    };
+    std::deque<Job> queue;
     // What each page's renders leave out; the version counts the changes, so
     // that an image made with an older list is never kept.
     struct PageHiding {
@@ -107,7 +112,8 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
             scanBatch(self, lock);
             continue;
         }
-        const auto [key, scale] = queue.front();
+        const Job job = queue.front();
+        const Key key = job.key;
         queue.pop_front();
         const auto hiddenOnPage = hidden.find(key.page);
         const PageHiding hiding = hiddenOnPage == hidden.end() ? PageHiding{} : hiddenOnPage->second;
@@ -115,7 +121,9 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
         inFlightVersion = hiding.version;
         const Made made{generation, hiding.version};
         lock.unlock();
-        QImage image = pdf->renderPageHiding(key.page, scale, hiding.annotations);
+        QImage image = key.tile == wholePage
+                           ? pdf->renderPageHiding(key.page, job.scale, hiding.annotations)
+                           : pdf->renderRegion(key.page, job.scale, job.region, hiding.annotations);
         if (QCoreApplication* app = QCoreApplication::instance()) {
             QMetaObject::invokeMethod(
                 app,
@@ -191,9 +199,9 @@ void PageRenderer::finishRetiredWorkers()
     }
 }
 
-PageRenderer::Key PageRenderer::keyFor(int page, double pixelScale)
+PageRenderer::Key PageRenderer::keyFor(int page, double pixelScale, int tile)
 {
-    return Key{page, std::llround(pixelScale * 1000)};
+    return Key{page, std::llround(pixelScale * 1000), tile};
 }
 
 void PageRenderer::setPageSizes(PageSizes displaySizes)
@@ -263,6 +271,9 @@ QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
     std::int64_t bestDistance = std::numeric_limits<std::int64_t>::max();
     for (auto it = cache_.lower_bound(Key{pageIndex, 0}); it != cache_.end() && it->first.page == pageIndex;
          ++it) {
+        if (it->first.tile != wholePage) {
+            continue;
+        }
         const std::int64_t distance = std::llabs(it->first.scaleKey - wanted);
         if (distance < bestDistance) {
             best = &it->second;
@@ -276,34 +287,106 @@ QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
     return best->image;
 }
 
+QSize PageRenderer::imageSize(int pageIndex, double pixelScale) const
+{
+    if (pageIndex < 0 || pageIndex >= pageSizes_.count()) {
+        return {};
+    }
+    const QSizeF size = pageSizes_.at(pageIndex) * pixelScale;
+    return QSize(static_cast<int>(std::ceil(size.width())), static_cast<int>(std::ceil(size.height())));
+}
+
+bool PageRenderer::usesTiles(int pageIndex, double pixelScale) const
+{
+    return effectiveScale(pageIndex, pixelScale) < pixelScale;
+}
+
+QRect PageRenderer::tileRect(int pageIndex, double pixelScale, int tile) const
+{
+    const QSize size = imageSize(pageIndex, pixelScale);
+    const int columns = (size.width() + tileSize - 1) / tileSize;
+    if (tile < 0 || columns <= 0) {
+        return {};
+    }
+    const QRect square((tile % columns) * tileSize, (tile / columns) * tileSize, tileSize, tileSize);
+    return square & QRect(QPoint(0, 0), size);
+}
+
+std::vector<PageRenderer::Tile> PageRenderer::tilesCovering(int pageIndex, double pixelScale,
+                                                            const QRect& visible) const
+{
+    if (!usesTiles(pageIndex, pixelScale)) {
+        return {};
+    }
+    const QSize size = imageSize(pageIndex, pixelScale);
+    const QRect shown = visible & QRect(QPoint(0, 0), size);
+    if (shown.isEmpty()) {
+        return {};
+    }
+    const int columns = (size.width() + tileSize - 1) / tileSize;
+    std::vector<Tile> tiles;
+    for (int row = shown.top() / tileSize; row <= shown.bottom() / tileSize; ++row) {
+        for (int column = shown.left() / tileSize; column <= shown.right() / tileSize; ++column) {
+            const int index = row * columns + column;
+            tiles.push_back(Tile{index, tileRect(pageIndex, pixelScale, index)});
+        }
+    }
+    return tiles;
+}
+
+QImage PageRenderer::cachedTile(int pageIndex, double pixelScale, int tile)
+{
+    const auto it = cache_.find(keyFor(pageIndex, pixelScale, tile));
+    if (it == cache_.end()) {
+        return {};
+    }
+    it->second.lastUse = ++budget().useCounter;
+    return it->second.image;
+}
+
 void PageRenderer::request(const std::vector<int>& pages, double pixelScale)
 {
-    std::vector<std::pair<int, double>> pagesAndScales;
-    pagesAndScales.reserve(pages.size());
+    std::vector<Wanted> wanted;
+    wanted.reserve(pages.size());
     for (int page : pages) {
-        pagesAndScales.emplace_back(page, pixelScale);
+        wanted.push_back(Wanted{page, pixelScale});
     }
-    request(pagesAndScales);
+    request(wanted);
 }
 
 void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndScales)
 {
-    std::vector<std::pair<Key, double>> wanted;
+    std::vector<Wanted> wanted;
+    wanted.reserve(pagesAndScales.size());
     for (const auto& [page, pixelScale] : pagesAndScales) {
-        const double scale = effectiveScale(page, pixelScale);
-        const Key key = keyFor(page, scale);
+        wanted.push_back(Wanted{page, pixelScale});
+    }
+    request(wanted);
+}
+
+void PageRenderer::request(const std::vector<Wanted>& wanted)
+{
+    std::vector<Worker::Job> jobs;
+    for (const Wanted& item : wanted) {
+        // A whole page is rendered at its effective scale; a tile exactly.
+        const double scale = item.tile == wholePage ? effectiveScale(item.page, item.pixelScale) : item.pixelScale;
+        const QRect region = item.tile == wholePage ? QRect() : tileRect(item.page, scale, item.tile);
+        if (item.tile != wholePage && region.isEmpty()) {
+            continue;
+        }
+        const Key key = keyFor(item.page, scale, item.tile);
         if (cache_.find(key) == cache_.end()) {
-            wanted.emplace_back(key, scale);
+            jobs.push_back(Worker::Job{key, scale, region});
         }
     }
     {
         std::lock_guard lock(worker_->mutex);
         worker_->queue.clear();
-        for (const auto& item : wanted) {
+        for (const Worker::Job& job : jobs) {
             // The page in progress is not asked for again, unless what it
             // leaves out changed after it began.
-            if (item.first != worker_->inFlight || worker_->inFlightVersion != worker_->hidingVersion(item.first.page)) {
-                worker_->queue.push_back(item);
+            if (job.key != worker_->inFlight || worker_->inFlightVersion != worker_->hidingVersion(job.key.page)) {
+                worker_->queue.push_back(job);
             }
         }
     }

@@ -5,7 +5,9 @@
 // before their turn are never rendered. When nothing waits, the same thread
 // reads the pages' geometry in batches, so opening a long document never
 // measures every page on the main thread. All renderers of the process share
-// one image budget.
+// one image budget. A page too large to render whole at the wanted scale is
+// also rendered in tiles at that scale, only where it is seen, so that deep
+// zooms stay sharp; tiles count against the same budget.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QSizeF>
 
 #include "app/platform/PDFDocument.h"
@@ -35,6 +38,21 @@ public:
     // A page is never rendered larger than this many pixels; deeper zooms are
     // upscaled from it.
     static constexpr double maxPagePixels = 24.0 * 1000 * 1000;
+    // The side of a tile, in pixels.
+    static constexpr int tileSize = 512;
+    // The tile number of a whole page's image.
+    static constexpr int wholePage = -1;
+
+    struct Tile {
+        int index;
+        QRect pixels;  // in the page's whole image at the tile's scale
+    };
+    // One image wanted: a page (or one of its tiles) at a pixel scale.
+    struct Wanted {
+        int page;
+        double pixelScale;
+        int tile = wholePage;
+    };
 
     explicit PageRenderer(std::shared_ptr<PDFDocument> pdf, QObject* parent = nullptr);
     // Returns at once: a page still being rendered finishes on its own thread
@@ -69,11 +87,22 @@ public:
     // The cached image of the page nearest to `pixelScale`, null when none.
     QImage closestImage(int pageIndex, double pixelScale);
 
+    // Whether the page's whole image at `pixelScale` is reduced
+    // (effectiveScale), so that tiles are what shows it sharp.
+    bool usesTiles(int pageIndex, double pixelScale) const;
+    // The tiles of the page at `pixelScale` that meet `visible` (pixels of
+    // the whole page's image at that scale); none unless usesTiles.
+    std::vector<Tile> tilesCovering(int pageIndex, double pixelScale, const QRect& visible) const;
+    // A tile at exactly `pixelScale`, null when not cached.
+    QImage cachedTile(int pageIndex, double pixelScale, int tile);
+
     // Replaces what is waiting with `pages` at `pixelScale`, most wanted
     // first; pages already cached or being rendered are not asked for again.
     void request(const std::vector<int>& pages, double pixelScale);
     // The same with a pixel scale for each page (thumbnails of mixed sizes).
     void request(const std::vector<std::pair<int, double>>& pagesAndScales);
+    // The same for pages and tiles.
+    void request(const std::vector<Wanted>& wanted);
 
     // Forgets every image and the renders waiting or in progress (after the
     // document changed, e.g. was unlocked); a geometry scan goes on.
@@ -90,6 +119,7 @@ public:
     struct Key {
         int page;
         std::int64_t scaleKey;  // pixel scale in thousandths
+        int tile = wholePage;
         auto operator<=>(const Key&) const = default;
     };
     struct Worker;
@@ -112,7 +142,9 @@ private:
         std::uint64_t hidingVersion;
     };
 
-    static Key keyFor(int page, double pixelScale);
+    static Key keyFor(int page, double pixelScale, int tile = wholePage);
+    QRect tileRect(int pageIndex, double pixelScale, int tile) const;
+    QSize imageSize(int pageIndex, double pixelScale) const;
     void deliver(Key key, QImage image, Made made);
     void deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
                            std::uint64_t scanGeneration);

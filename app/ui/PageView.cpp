@@ -462,9 +462,14 @@ void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio)
     if (image.isNull()) {
         image = renderer_->closestImage(pageIndex, pixelScale);
     }
-    if (image.isNull()) {
-        return;
+    if (!image.isNull()) {
+        paintWholePage(painter, target, image, pixelRatio);
     }
+    paintTiles(painter, pageIndex, pixelRatio);
+}
+
+void PageView::paintWholePage(QPainter& painter, const QRectF& target, QImage image, double pixelRatio)
+{
     const bool pixelExact = std::abs(image.width() - target.width() * pixelRatio) <= 1.0 &&
                             std::abs(image.height() - target.height() * pixelRatio) <= 1.0;
     if (pixelExact) {
@@ -474,6 +479,32 @@ void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio)
     } else {
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(target, image, QRectF(QPointF(0, 0), QSizeF(image.size())));
+    }
+}
+
+QRect PageView::visiblePagePixels(int pageIndex, double pixelRatio) const
+{
+    const QRectF target = pageRectInViewport(pageIndex);
+    const QRectF shown = target & QRectF(QPointF(0, 0), QSizeF(shownViewportSize()));
+    if (shown.isEmpty()) {
+        return {};
+    }
+    const QRectF pixels = shown.translated(-target.topLeft());
+    return QRectF(pixels.topLeft() * pixelRatio, pixels.size() * pixelRatio).toAlignedRect();
+}
+
+void PageView::paintTiles(QPainter& painter, int pageIndex, double pixelRatio)
+{
+    const double pixelScale = scale() * pixelRatio;
+    const QPointF origin = pageRectInViewport(pageIndex).topLeft();
+    for (const PageRenderer::Tile& tile :
+         renderer_->tilesCovering(pageIndex, pixelScale, visiblePagePixels(pageIndex, pixelRatio))) {
+        QImage image = renderer_->cachedTile(pageIndex, pixelScale, tile.index);
+        if (image.isNull()) {
+            continue;  // the reduced whole page shows meanwhile
+        }
+        image.setDevicePixelRatio(pixelRatio);
+        painter.drawImage(origin + QPointF(tile.pixels.topLeft()) / pixelRatio, image);
     }
 }
 
@@ -501,7 +532,19 @@ void PageView::requestVisiblePages(double pixelRatio)
         }
     }
     hideStoredAnnotations(pages);
-    renderer_->request(pages, scale() * pixelRatio);
+    const double pixelScale = scale() * pixelRatio;
+    // The visible tiles first: they are small, and what is seen sharp.
+    std::vector<PageRenderer::Wanted> wanted;
+    for (int i = first; i <= last; ++i) {
+        for (const PageRenderer::Tile& tile :
+             renderer_->tilesCovering(i, pixelScale, visiblePagePixels(i, pixelRatio))) {
+            wanted.push_back(PageRenderer::Wanted{i, pixelScale, tile.index});
+        }
+    }
+    for (int page : pages) {
+        wanted.push_back(PageRenderer::Wanted{page, pixelScale});
+    }
+    renderer_->request(wanted);
 }
 
 void PageView::pageArrived(int pageIndex)

@@ -174,6 +174,13 @@ private:
     QRectF visibleContentRect() const;
     QSize shownViewportSize() const;
     void paintPage(QPainter& painter, int pageIndex, double pixelRatio);
+    // The page's whole image (or the nearest stand-in) over `target`.
+    void paintWholePage(QPainter& painter, const QRectF& target, QImage image, double pixelRatio);
+    // Over a page whose whole image is reduced at this zoom: its tiles at the
+    // screen's resolution, where they have arrived.
+    void paintTiles(QPainter& painter, int pageIndex, double pixelRatio);
+    // The part of the page in view, in pixels of its image at the view's scale.
+    QRect visiblePagePixels(int pageIndex, double pixelRatio) const;
     void requestVisiblePages(double pixelRatio);
     void pageArrived(int pageIndex);
     // The viewer's own pointer behaviour: selecting text.

@@ -155,5 +155,38 @@ TEST(PageRendererTest, AllRenderersShareOneImageBudget)
     PageRenderer::setCacheByteLimit(PageRenderer::defaultCacheByteLimit);
 }
 
+TEST(PageRendererTest, ADeepZoomIsRenderedInTilesAtTheWantedScaleThatNeverStandInForThePage)
+{
+    testing::testApplication();
+    testing::TempDir dir;
+    testing::writeFile(dir.file("one.pdf"), testing::simpleDocument(1));
+    PageRenderer renderer(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("one.pdf")))));
+    renderer.setPageSizes(PageSizes(1, QSizeF(612, 792)));
+    constexpr double deep = 16;  // 9792 x 12672 pixels: more than a whole page may take
+
+    EXPECT_FALSE(renderer.usesTiles(0, 2.0));
+    EXPECT_TRUE(renderer.tilesCovering(0, 2.0, QRect(0, 0, 800, 600)).empty());
+    ASSERT_TRUE(renderer.usesTiles(0, deep));
+    // The view's 800 x 600 part across tile borders; the page's last column is narrower.
+    const auto tiles = renderer.tilesCovering(0, deep, QRect(500, 100, 800, 600));
+    ASSERT_EQ(tiles.size(), 6u);  // columns 0..2, rows 0..1
+    EXPECT_EQ(tiles.front().pixels, QRect(0, 0, 512, 512));
+    EXPECT_EQ(tiles.back().pixels, QRect(1024, 512, 512, 512));
+    const auto edge = renderer.tilesCovering(0, deep, QRect(9750, 12600, 400, 400));
+    ASSERT_EQ(edge.size(), 1u);
+    EXPECT_EQ(edge.front().pixels, QRect(9728, 12288, 64, 384));
+
+    std::vector<PageRenderer::Wanted> wanted;
+    for (const PageRenderer::Tile& tile : tiles) {
+        wanted.push_back({0, deep, tile.index});
+    }
+    wanted.push_back({0, deep, edge.front().index});
+    renderer.request(wanted);
+    ASSERT_TRUE(testing::pumpUntil([&] { return renderer.cachedBytes() == 6 * 512 * 512 * 4 + 64 * 384 * 4; }));
+    EXPECT_EQ(renderer.cachedTile(0, deep, tiles.front().index).size(), QSize(512, 512));
+    EXPECT_EQ(renderer.cachedTile(0, deep, edge.front().index).size(), QSize(64, 384));
+    EXPECT_TRUE(renderer.closestImage(0, deep).isNull()) << "a tile is never drawn over the whole page";
+}
+
 }  // namespace
 }  // namespace quillet

@@ -11,6 +11,7 @@
 #include "app/document/AnnotationStore.h"
 #include "app/document/FilePageItemSource.h"
 #include "support/QtTestSupport.h"
+#include "support/RasterCompare.h"
 
 namespace quillet {
 namespace {
@@ -170,6 +171,40 @@ TEST_F(PageViewTest, PageSizesStillArriveWhenTheEditorAttachesItsStore)
     view.setAnnotationStore(&store);
     EXPECT_TRUE(testing::pumpUntil([&] { return view.pageDisplaySize(299).width() == 1224; }));
     view.setAnnotationStore(nullptr);
+}
+
+TEST_F(PageViewTest, AtTheDeepestZoomTheVisiblePartIsAsSharpAsTheScreen)
+{
+    open("forty.pdf");
+    view.setAutoScales(false);
+    view.setScale(PageLayout::maxScale);
+    // The first page's "page 1", 72 pt from its left and top edges.
+    const QRectF page = view.pageRectInViewport(0).translated(view.horizontalScrollBar()->value(),
+                                                                view.verticalScrollBar()->value());
+    view.horizontalScrollBar()->setValue(static_cast<int>(page.left() + 60 * view.scale()));
+    view.verticalScrollBar()->setValue(static_cast<int>(page.top() + 50 * view.scale()));
+    view.requestShownPages();
+    const QRect visible(view.horizontalScrollBar()->value() - static_cast<int>(page.left()),
+                        view.verticalScrollBar()->value() - static_cast<int>(page.top()), view.viewport()->width(),
+                        view.viewport()->height());
+    const auto tiles = view.renderer()->tilesCovering(0, view.scale(), visible);
+    ASSERT_FALSE(tiles.empty());
+    ASSERT_TRUE(testing::pumpUntil(
+        [&] {
+            return std::all_of(tiles.begin(), tiles.end(), [&](const PageRenderer::Tile& tile) {
+                return !view.renderer()->cachedTile(0, view.scale(), tile.index).isNull();
+            });
+        },
+        30s));
+
+    const QImage shot = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRectF shown = view.pageRectInViewport(0) & QRectF(view.viewport()->rect());
+    const QRect pixels = shown.translated(-view.pageRectInViewport(0).topLeft()).toAlignedRect();
+    auto pdf = std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("forty.pdf"))));
+    const QImage direct = pdf->renderRegion(0, view.scale(), pixels, {}).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(direct.isNull());
+    const QImage seen = shot.copy(shown.toAlignedRect());
+    EXPECT_GT(testing::matchingShare(seen, direct, 8), 0.999) << "an enlarged smaller image is blurred at the edges";
 }
 
 }  // namespace
