@@ -46,12 +46,15 @@ double RasterFidelity::matchingShare(const QImage& drawn, const QImage& referenc
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const auto* same = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        const int y0 = std::max(0, y - reach);
+        const int y1 = std::min(height - 1, y + reach);
         for (int x = 0; x < width; ++x) {
-            // Most pixels match their own counterpart; only the others look around.
-            const bool matches =
-                (row[x] == same[x]) ||
-                withinNeighbours(row[x], b, std::max(0, x - reach), std::min(width - 1, x + reach),
-                                 std::max(0, y - reach), std::min(height - 1, y + reach), tolerance);
+            const int x0 = std::max(0, x - reach);
+            const int x1 = std::min(width - 1, x + reach);
+            // Most pixels equal their counterpart; only the others look around,
+            // both ways, so that a hairline one drawing lacks still counts.
+            const bool matches = row[x] == same[x] || (withinNeighbours(row[x], b, x0, x1, y0, y1, tolerance) &&
+                                                       withinNeighbours(same[x], a, x0, x1, y0, y1, tolerance));
             matching += matches ? 1 : 0;
         }
     }

@@ -1,6 +1,7 @@
 // How closely one drawing of a page follows another: the share of pixels of
 // `drawn` whose channels all lie within `tolerance` of the range the same
-// pixel of `reference` and its neighbours up to `reach` pixels away span. Two
+// pixel of `reference` and its neighbours up to `reach` pixels away span, and
+// the other way round. Two
 // renderers place glyph and path edges a fraction of a pixel apart, which
 // gives an edge pixel any value between its neighbours'; the reach forgives
 // that, while a missing image, mask or shading still counts.
