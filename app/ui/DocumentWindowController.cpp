@@ -312,7 +312,7 @@ void DocumentWindowController::restoreWindowGeometry()
     // The default size, within the screen's free area with a frame around it.
     QSize size = initialContentSize;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        size = size.boundedTo(WindowFit::contentRoom(screen->availableGeometry()));
+        size = size.boundedTo(WindowFit::contentRoom(screen->availableGeometry(), *this));
     }
     resize(size.expandedTo(minimumContentSize));
 }

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace quillet::WindowFit {
 
@@ -15,7 +16,7 @@ namespace {
 
 // The frame around the content of the last window framed: one window
 // manager frames every window of the run alike.
-QSize lastFrameExtra;
+QSize lastFrameExtra(0, 0);
 
 // Fits its window on every show, move and resize until the window settled.
 class Fitter : public QObject {
@@ -86,9 +87,17 @@ QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minim
     return QRect(QPoint(x, y), size);
 }
 
-QSize contentRoom(const QRect& available)
+QSize contentRoom(const QRect& available, QWidget& window)
 {
-    return available.size() - lastFrameExtra;
+    QSize extra = lastFrameExtra;
+    if (extra.isNull()) {
+        window.winId();  // the platform window, made now instead of at the show
+        if (const QWindow* handle = window.windowHandle()) {
+            const QMargins margins = handle->frameMargins();
+            extra = QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+        }
+    }
+    return available.size() - extra;
 }
 
 void keepOnScreen(QWidget& window)

@@ -22,10 +22,12 @@ inline constexpr std::chrono::milliseconds settleTime{2000};
 // (never below `minimumFrame`); unchanged when it fits already.
 QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minimumFrame);
 
-// The room for a new window's content within `available`: less the frame
-// of the windows framed so far in this run, so that a window sized to it
-// before it is shown needs no fitting after (and its pages no new layout).
-QSize contentRoom(const QRect& available);
+// The room for `window`'s content within `available`: less the frame of the
+// windows framed so far in this run or, before the first, the frame the
+// platform gives the window ahead of its map where it knows it (not under
+// most X window managers), so that a window sized to it before it is shown
+// needs no fitting after (and its pages no second layout and render).
+QSize contentRoom(const QRect& available, QWidget& window);
 
 // Keeps `window` (a top-level widget, before it is shown) whole on its screen
 // while it settles. Nothing where windows cannot place themselves (Wayland).

@@ -53,5 +53,22 @@ TEST(WindowFitTest, ANewWindowWithItsFrameEndsOnTheScreenWithItsStatusLine)
     EXPECT_TRUE(testing::pumpUntil([&] { return available.contains(window.frameGeometry()); }));
 }
 
+TEST(WindowFitTest, AWindowSizedForAFrameThePlatformGivesBeforeTheMapNeedsNoFitting)
+{
+    testing::testApplication();
+    QMainWindow window;
+    const QRect available = window.screen()->availableGeometry();
+    const QSize content = WindowFit::contentRoom(available, window);
+    window.resize(content);
+    window.move(available.topLeft());
+    WindowFit::keepOnScreen(window);
+    window.show();
+    ASSERT_TRUE(testing::pumpUntil([&] { return window.frameGeometry() != window.geometry(); }));
+
+    EXPECT_TRUE(available.contains(window.frameGeometry()));
+    testing::pumpFor(WindowFit::settleTime / 2);
+    EXPECT_EQ(window.size(), content) << "resized after its show: its pages laid out and rendered twice";
+}
+
 }  // namespace
 }  // namespace quillet
