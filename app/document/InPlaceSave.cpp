@@ -13,23 +13,6 @@ namespace quillet::InPlaceSave {
 
 namespace {
 
-// The file-level failures in the save engine's terms, so the user reads one
-// family of messages.
-[[noreturn]] void rethrowAsSaveError(const FileAccessError& error)
-{
-    logLine("save failed: " + error.text());
-    switch (error.code()) {
-    case FileAccessError::Code::busy:
-        throw SaveEngineError::fileBusy(error.text());
-    case FileAccessError::Code::changed:
-        throw SaveEngineError::fileChanged(error.text());
-    case FileAccessError::Code::linked:
-        throw SaveEngineError::hardLinked(error.text());
-    default:
-        throw SaveEngineError::writeFailed(error.text());
-    }
-}
-
 template <typename Write>
 void replaceUnderLock(const QString& target, const std::optional<FileIdentity>& expected, Write writeTo)
 {
@@ -40,7 +23,9 @@ void replaceUnderLock(const QString& target, const std::optional<FileIdentity>& 
         writeTo(replacement.path());
         replacement.commit(expected);
     } catch (const FileAccessError& error) {
-        rethrowAsSaveError(error);
+        // In the save engine's terms, so that the user reads one family of messages.
+        logLine("save failed: " + error.text());
+        throw SaveEngineError::fromFileAccess(error);
     }
 }
 

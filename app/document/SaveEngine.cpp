@@ -156,21 +156,6 @@ QpdfAnnotationEditor::NewAnnotation newAnnotation(const AnnotationItem& item, bo
     return {std::move(out.annotation), std::move(out.appearance), std::move(out.popup)};
 }
 
-// The core's file errors, in the terms a user is shown.
-SaveEngineError inPlaceError(const FileAccessError& error)
-{
-    switch (error.code()) {
-    case FileAccessError::Code::busy:
-        return SaveEngineError::fileBusy(error.text());
-    case FileAccessError::Code::changed:
-        return SaveEngineError::fileChanged(error.text());
-    case FileAccessError::Code::linked:
-        return SaveEngineError::hardLinked(error.text());
-    default:
-        return SaveEngineError::writeFailed(error.text());
-    }
-}
-
 // ".NAME.quillet-PID-..." beside NAME: the process id, when `entry` is one
 // of the temporary files of a save of NAME (or qpdf's own beside one).
 std::optional<long long> temporaryFileOwner(const std::string& entry, const std::string& name)
@@ -396,7 +381,7 @@ SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& targe
         return outcome;
     } catch (const FileAccessError& error) {
         logLine("save in place failed: " + error.text());
-        throw inPlaceError(error);
+        throw SaveEngineError::fromFileAccess(error);
     }
 }
 

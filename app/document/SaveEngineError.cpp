@@ -1,5 +1,7 @@
 #include "app/document/SaveEngineError.h"
 
+#include "core/pdf/FileAccessError.h"
+
 namespace quillet {
 
 namespace {
@@ -62,6 +64,20 @@ std::string number(long long value)
 }
 
 }  // namespace
+
+SaveEngineError SaveEngineError::fromFileAccess(const FileAccessError& error)
+{
+    switch (error.code()) {
+    case FileAccessError::Code::busy:
+        return fileBusy(error.text());
+    case FileAccessError::Code::changed:
+        return fileChanged(error.text());
+    case FileAccessError::Code::linked:
+        return hardLinked(error.text());
+    default:
+        return writeFailed(error.text());
+    }
+}
 
 SaveEngineError::Detail SaveEngineError::Detail::doesNotOpen()
 {

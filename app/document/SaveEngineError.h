@@ -13,6 +13,8 @@
 
 namespace quillet {
 
+class FileAccessError;
+
 class SaveEngineError : public std::exception {
 public:
     enum class Code {
@@ -42,6 +44,9 @@ public:
         bool operator==(const Detail&) const = default;
     };
 
+    // The core's file failures in the terms a user is shown (a busy, replaced
+    // or hard-linked file; any other failure is a failed write).
+    static SaveEngineError fromFileAccess(const FileAccessError& error);
     static SaveEngineError verificationFailed(Detail detail) { return {Code::verificationFailed, std::move(detail)}; }
     static SaveEngineError encryptedUnsupported(Detail detail)
     {

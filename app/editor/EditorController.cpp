@@ -23,9 +23,9 @@
 #include "app/editor/StoreCommand.h"
 #include "app/editor/TextTool.h"
 #include "app/editor/ToolKeys.h"
+#include "app/platform/QtConversions.h"
 #include "app/ui/PageView.h"
 #include "app/ui/ToolSettings.h"
-#include "app/ui/ToolStyle.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 
@@ -44,11 +44,6 @@ QIcon swatchIcon(const RGBA& color)
     painter.drawEllipse(QRectF(0.5, 0.5, 11, 11));
     painter.end();
     return QIcon(image);
-}
-
-QRectF toQRect(const Rect& r)
-{
-    return QRectF(r.minX(), r.minY(), r.maxX() - r.minX(), r.maxY() - r.minY());
 }
 
 // The text box shows only the text: an arrow being labelled and a note
@@ -175,7 +170,7 @@ void EditorController::refreshSelection()
         }
         const AnnotationItem& item = located->item;
         const QTransform toView = view_.pageToViewport(located->page);
-        const QRectF box = toView.mapRect(toQRect(ItemGeometry::bounds(item, isExpanded(item))));
+        const QRectF box = toView.mapRect(toQRectF(ItemGeometry::bounds(item, isExpanded(item))));
         overlay_.selectionBounds = box;
         const QRectF grown = box.adjusted(-3, -3, 3, 3);
         overlay_.selectionOutline = QRectF(QPointF(std::floor(grown.left()), std::floor(grown.top())),

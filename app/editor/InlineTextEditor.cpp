@@ -10,8 +10,7 @@
 #include <QPainter>
 #include <QTextBoundaryFinder>
 
-#include "app/ui/QtPath.h"
-#include "app/ui/ToolStyle.h"
+#include "app/platform/QtConversions.h"
 #include "core/markup/NotePalette.h"
 
 namespace quillet {

@@ -11,24 +11,21 @@
 
 #include "app/document/ItemAnnotation.h"
 #include "app/editor/ItemRaster.h"
+#include "app/platform/QtConversions.h"
 
 namespace quillet::ItemPainter {
 namespace {
 
-QPointF toQt(Point p) { return {p.x, p.y}; }
-
-QRectF toQt(const Rect& r) { return {r.minX(), r.minY(), r.maxX() - r.minX(), r.maxY() - r.minY()}; }
-
 void paintCommand(QPainter& painter, const DrawCommand& command) {
-    QPainterPath path = painterPath(command.path);
+    QPainterPath path = toQPainterPath(command.path);
     painter.setCompositionMode(command.multiply ? QPainter::CompositionMode_Multiply
                                                 : QPainter::CompositionMode_SourceOver);
     if (command.paint.isStroke()) {
-        QPen pen(color(command.color), command.paint.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        QPen pen(toQColor(command.color), command.paint.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         painter.strokePath(path, pen);
     } else {
         path.setFillRule(Qt::WindingFill);
-        painter.fillPath(path, color(command.color));
+        painter.fillPath(path, toQColor(command.color));
     }
 }
 
@@ -99,7 +96,7 @@ std::shared_ptr<const CachedRaster> rasterFor(const ItemAnnotation& annotation, 
     slot.reset();
     rasterized.fetch_add(1, std::memory_order_relaxed);
     const QTransform toLocal = at.linear * QTransform::fromTranslate(at.fraction.x(), at.fraction.y());
-    const QRect full = toLocal.mapRect(toQt(appearance.bounds)).toAlignedRect().adjusted(-2, -2, 2, 2);
+    const QRect full = toLocal.mapRect(toQRectF(appearance.bounds)).toAlignedRect().adjusted(-2, -2, 2, 2);
     const bool whole = double(full.width()) * full.height() <= kMaxWholeRasterPixels;
     auto raster = std::make_shared<CachedRaster>();
     raster->linear = at.linear;
@@ -284,28 +281,6 @@ bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::v
 }  // namespace
 
 
-QPainterPath painterPath(const Path& path) {
-    QPainterPath out;
-    const std::vector<PathElement>& elements = path.elements();
-    out.reserve(static_cast<int>(elements.size()));
-    for (const PathElement& e : elements) {
-        switch (e.kind) {
-        case PathElement::Kind::moveTo: out.moveTo(toQt(e.points[0])); break;
-        case PathElement::Kind::lineTo: out.lineTo(toQt(e.points[0])); break;
-        case PathElement::Kind::quadTo: out.quadTo(toQt(e.points[0]), toQt(e.points[1])); break;
-        case PathElement::Kind::cubicTo: out.cubicTo(toQt(e.points[0]), toQt(e.points[1]), toQt(e.points[2])); break;
-        case PathElement::Kind::close: out.closeSubpath(); break;
-        }
-    }
-    return out;
-}
-
-QColor color(const RGBA& rgba) {
-    auto unit = [](double v) { return std::clamp(v, 0.0, 1.0); };
-    return QColor::fromRgbF(static_cast<float>(unit(rgba.r)), static_cast<float>(unit(rgba.g)),
-                            static_cast<float>(unit(rgba.b)), static_cast<float>(unit(rgba.a)));
-}
-
 void paint(QPainter& painter, const std::vector<DrawCommand>& commands, const QTransform& pageToDevice) {
     if (commands.empty()) return;
     painter.save();
@@ -340,7 +315,7 @@ void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*
     for (const ItemAnnotation* annotation : annotations) {
         if (!annotation->isDisplayed()) continue;
         const ItemAppearance& appearance = annotation->appearance(showCommentText);
-        if (visiblePageRect && !visiblePageRect->intersects(toQt(appearance.bounds))) continue;
+        if (visiblePageRect && !visiblePageRect->intersects(toQRectF(appearance.bounds))) continue;
         drawRasterized(painter, *annotation, appearance, annotation->item().isNote() && showCommentText, at);
     }
     painter.restore();
@@ -375,7 +350,7 @@ void paintVectors(QPainter& painter, const std::vector<const ItemAnnotation*>& a
     for (const ItemAnnotation* annotation : annotations) {
         if (!annotation->isDisplayed()) continue;
         const ItemAppearance& appearance = annotation->appearance(showCommentText);
-        if (visiblePageRect && !visiblePageRect->intersects(toQt(appearance.bounds))) continue;
+        if (visiblePageRect && !visiblePageRect->intersects(toQRectF(appearance.bounds))) continue;
         for (const DrawCommand& command : appearance.commands) paintCommand(painter, command);
     }
     painter.restore();

@@ -32,10 +32,6 @@ class ItemAnnotation;
 
 namespace ItemPainter {
 
-// The path in the same (page) coordinates, quadratic segments kept.
-QPainterPath painterPath(const Path& path);
-QColor color(const RGBA& rgba);
-
 // Paints the commands in order; `pageToDevice` maps page space into the
 // painter's current coordinates. The painter's state is left as it was.
 void paint(QPainter& painter, const std::vector<DrawCommand>& commands, const QTransform& pageToDevice);

@@ -6,6 +6,8 @@
 
 #include <QPainterPathStroker>
 
+#include "app/platform/QtConversions.h"
+
 namespace quillet::ItemRaster {
 namespace {
 
@@ -194,17 +196,7 @@ std::vector<uint8_t> coverage(const QPainterPath& devicePath, const QRect& area)
 }
 
 QPainterPath deviceOutline(const DrawCommand& command, const QTransform& pageToDevice) {
-    QPainterPath path;
-    for (const PathElement& e : command.path.elements()) {
-        auto at = [&](int i) { return QPointF(e.points[static_cast<size_t>(i)].x, e.points[static_cast<size_t>(i)].y); };
-        switch (e.kind) {
-        case PathElement::Kind::moveTo: path.moveTo(at(0)); break;
-        case PathElement::Kind::lineTo: path.lineTo(at(0)); break;
-        case PathElement::Kind::quadTo: path.quadTo(at(0), at(1)); break;
-        case PathElement::Kind::cubicTo: path.cubicTo(at(0), at(1), at(2)); break;
-        case PathElement::Kind::close: path.closeSubpath(); break;
-        }
-    }
+    QPainterPath path = toQPainterPath(command.path);
     if (command.paint.isStroke()) {
         QPainterPathStroker stroker;
         stroker.setWidth(command.paint.width);

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/editor/ItemPainter.h"
+#include "app/platform/QtConversions.h"
 
 namespace quillet {
 
@@ -47,7 +48,7 @@ void OverlayView::showLiveStroke(const std::vector<Point>& pagePoints, const QTr
         points.push_back(pageToView.map(QPointF(p.x, p.y)));
     }
     const double scale = std::sqrt(std::abs(pageToView.determinant()));
-    const QColor shownColor = ItemPainter::color(color);
+    const QColor shownColor = toQColor(color);
     const double shownWidth = width * std::max(scale, 0.01);
     // A stroke that only grew repaints its new end alone: the rest of the
     // view stays as it is, however long the stroke or heavy the page.

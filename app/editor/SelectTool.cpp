@@ -6,6 +6,7 @@
 #include <QLineF>
 
 #include "app/editor/EditorStrings.h"
+#include "app/platform/QtConversions.h"
 #include "app/ui/PageView.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"
@@ -75,10 +76,7 @@ bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& 
     if (handle.kind == SelectionHandle::Kind::corner && editor_.overlay().selectionOutline) {
         // The opposite corner of the box as shown.
         const QRectF box = editor_.view().pageToViewport(page).mapRect(
-            [&] {
-                const Rect b = ItemGeometry::bounds(located->item, editor_.isExpanded(located->item));
-                return QRectF(b.minX(), b.minY(), b.maxX() - b.minX(), b.maxY() - b.minY());
-            }());
+            toQRectF(ItemGeometry::bounds(located->item, editor_.isExpanded(located->item))));
         const QPointF opposite[] = {box.bottomRight(), box.bottomLeft(), box.topLeft(), box.topRight()};
         anchor = editor_.toPage(page, opposite[handle.corner & 3]);
     }

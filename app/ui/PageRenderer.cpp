@@ -10,8 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "app/platform/MainThread.h"
 
 namespace quillet {
 
@@ -124,16 +123,11 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
         QImage image = key.tile == wholePage
                            ? pdf->renderPageHiding(key.page, job.scale, hiding.annotations)
                            : pdf->renderRegion(key.page, job.scale, job.region, hiding.annotations);
-        if (QCoreApplication* app = QCoreApplication::instance()) {
-            QMetaObject::invokeMethod(
-                app,
-                [self, key, image = std::move(image), made]() mutable {
-                    if (self->owner != nullptr) {
-                        self->owner->deliver(key, std::move(image), made);
-                    }
-                },
-                Qt::QueuedConnection);
-        }
+        MainThread::post([self, key, image = std::move(image), made]() mutable {
+            if (self->owner != nullptr) {
+                self->owner->deliver(key, std::move(image), made);
+            }
+        });
         lock.lock();
         inFlight.reset();
     }
@@ -151,16 +145,11 @@ void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self, std::u
     for (int i = 0; i < count; ++i) {
         geometries.push_back(pdf->pageGeometry(first + i));
     }
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            app,
-            [self, first, geometries = std::move(geometries), scannedGeneration]() mutable {
-                if (self->owner != nullptr) {
-                    self->owner->deliverGeometries(first, std::move(geometries), scannedGeneration);
-                }
-            },
-            Qt::QueuedConnection);
-    }
+    MainThread::post([self, first, geometries = std::move(geometries), scannedGeneration]() mutable {
+        if (self->owner != nullptr) {
+            self->owner->deliverGeometries(first, std::move(geometries), scannedGeneration);
+        }
+    });
     lock.lock();
 }
 

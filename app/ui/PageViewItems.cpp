@@ -9,6 +9,7 @@
 #include "app/editor/ItemPainter.h"
 #include "app/editor/OverlayView.h"
 #include "app/platform/NotificationCenter.h"
+#include "app/platform/QtConversions.h"
 #include "app/ui/PageView.h"
 
 namespace quillet {
@@ -22,9 +23,7 @@ HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& 
         }
         if (!key.rect.isNull()) {
             // Also by place: another program may have dropped or changed the /NM.
-            hidden.places.push_back({QString::fromStdString(key.subtype),
-                                     QRectF(key.rect.minX(), key.rect.minY(), key.rect.maxX() - key.rect.minX(),
-                                            key.rect.maxY() - key.rect.minY())});
+            hidden.places.push_back({QString::fromStdString(key.subtype), toQRectF(key.rect)});
         }
     }
     return hidden;

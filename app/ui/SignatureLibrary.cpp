@@ -17,7 +17,7 @@
 #include "app/platform/AppPaths.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/platform/PlatformLog.h"
-#include "app/ui/QtPath.h"
+#include "app/platform/QtConversions.h"
 #include "core/markup/StrokePath.h"
 
 namespace quillet {

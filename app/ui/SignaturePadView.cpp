@@ -6,7 +6,7 @@
 #include <QTabletEvent>
 
 #include "app/platform/InterfaceLanguage.h"
-#include "app/ui/QtPath.h"
+#include "app/platform/QtConversions.h"
 #include "core/markup/StrokePath.h"
 
 namespace quillet {

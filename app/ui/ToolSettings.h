@@ -11,7 +11,8 @@
 
 #include "app/platform/InterfaceLanguage.h"
 #include "app/ui/Tool.h"
-#include "app/ui/ToolStyle.h"
+#include "app/platform/QtConversions.h"
+#include "core/markup/ToolStyle.h"
 
 namespace quillet {
 

@@ -3,6 +3,8 @@
 // page's items rasterized with Splash's edges and kept until the zoom changes.
 #include "app/editor/ItemPainter.h"
 
+#include "app/platform/QtConversions.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -10,6 +12,7 @@
 
 #include "app/document/ItemAnnotation.h"
 #include "app/editor/ItemRaster.h"
+#include "app/platform/QtConversions.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/save/SaveTestItems.h"
@@ -89,7 +92,7 @@ TEST(ItemPainter, KeepsCurvesAsCurves) {
     builder.quadTo({5, 10}, {10, 0});
     builder.cubicTo({12, 5}, {18, 5}, {20, 0});
     builder.close();
-    QPainterPath path = ItemPainter::painterPath(builder.build());
+    QPainterPath path = toQPainterPath(builder.build());
     EXPECT_EQ(path.elementCount(), 1 + 3 + 3 + 1);  // move, quad as cubic, cubic, close
     EXPECT_NEAR(path.boundingRect().height(), 5, 1e-6);  // the curve's top, not its control point's
     EXPECT_GT(path.controlPointRect().height(), 6);
