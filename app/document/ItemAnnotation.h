@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
 
 namespace quillet {

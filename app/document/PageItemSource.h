@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

@@ -9,7 +9,7 @@
 #include <QCursor>
 #include <QPointF>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

@@ -16,7 +16,7 @@
 #include <QTransform>
 #include <QWidget>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
 #include "core/markup/RGBA.h"
 #include "core/markup/UUID.h"

@@ -6,7 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/Path.h"
 #include "core/markup/RGBA.h"
 

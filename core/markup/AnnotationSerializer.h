@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/pdf/PDFValue.h"
 
 namespace quillet::AnnotationSerializer {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

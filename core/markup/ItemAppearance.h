@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/markup/DrawCommand.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
 #include "core/pdf/PDFValue.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/TextLayout.h"
 
 namespace quillet {

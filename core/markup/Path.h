@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/InkKind.h"
 #include "core/markup/TextSpec.h"
 

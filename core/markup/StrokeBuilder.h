@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/Path.h"
 #include "core/markup/TextSpec.h"
 

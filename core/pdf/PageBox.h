@@ -4,14 +4,11 @@
 // the nearest page-tree node above it that has one. Items added from the
 // command line are made under these, and the application places items with
 // the same display transform, so that both put an item at the same place.
-//
-// The box is expressed in the markup's Rect, so this file builds with the
-// markup library (core/CMakeLists.txt) although it reads PDF objects.
 #pragma once
 
 #include <cstdint>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/pdf/PDFFileReader.h"
 
 namespace quillet {

@@ -15,7 +15,7 @@
 
 #include "core/markup/AnnotationItem.h"
 #include "core/markup/AnnotationSerializer.h"
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/RGBA.h"
 #include "core/pdf/PDFValue.h"
 #include "support/RenderedPage.h"

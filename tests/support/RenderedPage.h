@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 #include "core/markup/RGBA.h"
 
 namespace quillet::testing {

@@ -1,4 +1,4 @@
-#include "core/markup/Geometry.h"
+#include "core/pdf/Geometry.h"
 
 #include <algorithm>
 #include <cmath>
