@@ -22,8 +22,8 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorController.h"
-#include "app/ui/PageView.h"
-#include "app/ui/ToolSettings.h"
+#include "app/view/PageView.h"
+#include "app/editor/ToolSettings.h"
 #include "bench/BenchPDF.h"
 
 using namespace quillet;

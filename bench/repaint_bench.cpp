@@ -24,7 +24,7 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/SaveEngine.h"
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/PopplerPDFDocument.h"
 #include "bench/BenchPDF.h"
 #include "core/markup/ItemGeometry.h"

@@ -3,7 +3,7 @@
 #include <QLineF>
 
 #include "app/editor/EditorController.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 
 namespace quillet {
 

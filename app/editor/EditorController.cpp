@@ -24,8 +24,8 @@
 #include "app/editor/TextTool.h"
 #include "app/editor/ToolKeys.h"
 #include "app/platform/QtConversions.h"
-#include "app/ui/PageView.h"
-#include "app/ui/ToolSettings.h"
+#include "app/view/PageView.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/editor/EditorController.h"
 #include "app/editor/EditorStrings.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/ItemCodec.h"
 #include "core/markup/ItemGeometry.h"
 

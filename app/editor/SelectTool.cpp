@@ -7,7 +7,7 @@
 
 #include "app/editor/EditorStrings.h"
 #include "app/platform/QtConversions.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"
 

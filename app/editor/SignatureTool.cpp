@@ -4,7 +4,7 @@
 
 #include "app/editor/EditorController.h"
 #include "app/editor/EditorStrings.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 
 namespace quillet {
 

@@ -1,7 +1,7 @@
 #include "app/editor/TextTool.h"
 
 #include "app/editor/EditorController.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"
 

@@ -20,7 +20,7 @@
 #include "app/ui/WindowDocumentBinding.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
-#include "app/ui/PageRenderer.h"
+#include "app/view/PageRenderer.h"
 #include "app/ui/SelfTestStatus.h"
 #include "app/ui/Strings.h"
 #include "app/ui/WindowProbe.h"

@@ -15,16 +15,16 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InkDocument.h"
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 #include "app/editor/EditorController.h"
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentOutput.h"
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/EditCommands.h"
 #include "app/ui/FindController.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignatureMenu.h"
 #include "app/ui/SignaturePadDialog.h"
@@ -32,7 +32,7 @@
 #include "app/ui/StylePopover.h"
 #include "app/ui/StyleTarget.h"
 #include "app/ui/ThumbnailView.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 #include "app/ui/WindowStrings.h"
 
 namespace quillet {

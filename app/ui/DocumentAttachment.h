@@ -15,7 +15,7 @@ class QToolButton;
 
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/StyleTarget.h"
-#include "app/ui/Tool.h"
+#include "app/editor/Tool.h"
 #include "core/markup/AnnotationItem.h"
 
 namespace quillet {

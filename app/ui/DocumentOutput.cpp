@@ -17,7 +17,7 @@
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocument.h"
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentPrinter.h"

@@ -16,12 +16,12 @@
 #include <QPrinter>
 
 #include "app/document/AnnotationStore.h"
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "core/markup/DrawCommand.h"
 #include "core/pdf/FileAccessError.h"
 #include "core/save/ReplacementFile.h"

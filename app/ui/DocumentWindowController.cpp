@@ -21,7 +21,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 #include "app/platform/FileManagerReveal.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
@@ -29,8 +29,8 @@
 #include "app/ui/FindController.h"
 #include "app/ui/FindStatus.h"
 #include "app/ui/GoToPage.h"
-#include "app/ui/PageRenderer.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageView.h"
 #include "app/ui/ShortcutHelp.h"
 #include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"

@@ -8,7 +8,7 @@
 
 #include "app/editor/EditorController.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "app/ui/Strings.h"
 
 namespace quillet {

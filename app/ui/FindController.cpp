@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 

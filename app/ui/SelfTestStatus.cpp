@@ -10,8 +10,8 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
-#include "app/ui/PageRenderer.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 

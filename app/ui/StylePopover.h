@@ -15,7 +15,7 @@
 #include <QPointer>
 
 #include "app/platform/InterfaceLanguage.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 
 class QAbstractButton;
 class QButtonGroup;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/AnnotationItem.h"
 
 namespace quillet {

@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include "app/ui/PageRenderer.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 

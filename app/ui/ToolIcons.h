@@ -9,7 +9,7 @@
 #include <QPalette>
 #include <QString>
 
-#include "app/ui/Tool.h"
+#include "app/editor/Tool.h"
 
 namespace quillet::ToolIcons {
 

@@ -6,7 +6,7 @@
 
 #include "app/ui/MainMenu.h"
 #include "app/ui/Strings.h"
-#include "app/ui/Tool.h"
+#include "app/editor/Tool.h"
 #include "app/ui/ToolIcons.h"
 #include "app/ui/WindowStrings.h"
 

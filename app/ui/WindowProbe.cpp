@@ -15,8 +15,8 @@
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
-#include "app/ui/PageRenderer.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageView.h"
 #include "app/ui/ThumbnailView.h"
 
 namespace quillet::WindowProbe {

@@ -15,8 +15,8 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorController.h"
-#include "app/ui/PageView.h"
-#include "app/ui/ToolSettings.h"
+#include "app/view/PageView.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/ItemCodec.h"
 #include "support/QtTestSupport.h"
 

@@ -9,7 +9,7 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "app/ui/SessionGuard.h"
 #include "support/QtTestSupport.h"
 

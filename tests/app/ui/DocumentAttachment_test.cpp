@@ -17,16 +17,16 @@
 
 #include "app/document/InkDocumentSupport.h"
 #include "app/ui/AttachedWindowFixture.h"
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/InlineTextEditor.h"
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 #include "core/markup/ItemGeometry.h"
 
 namespace quillet::testing {

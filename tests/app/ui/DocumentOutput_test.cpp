@@ -16,7 +16,7 @@
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocumentSupport.h"
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
 #include "support/RasterCompare.h"

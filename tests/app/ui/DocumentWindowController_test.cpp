@@ -17,7 +17,7 @@
 
 #include "app/ui/FindController.h"
 #include "app/ui/MainMenu.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ViewStates.h"
 #include "support/QtTestSupport.h"

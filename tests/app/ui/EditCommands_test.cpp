@@ -15,7 +15,7 @@
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 namespace quillet::testing {
 namespace {

@@ -1,7 +1,7 @@
 // Page sizes as runs and the layout built on them: every page's rectangle and
 // every area's pages agree with laying the pages out one by one, and a long
 // document of one page size stays one run.
-#include "app/ui/PageLayout.h"
+#include "app/view/PageLayout.h"
 
 #include <cmath>
 

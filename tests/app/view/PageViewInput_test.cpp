@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {

@@ -1,4 +1,4 @@
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 #include <algorithm>
 #include <cmath>

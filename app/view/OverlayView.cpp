@@ -1,4 +1,4 @@
-#include "app/editor/OverlayView.h"
+#include "app/view/OverlayView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QTimer>
 
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/QtConversions.h"
 
 namespace quillet {

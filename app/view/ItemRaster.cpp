@@ -1,4 +1,4 @@
-#include "app/editor/ItemRaster.h"
+#include "app/view/ItemRaster.h"
 
 #include <algorithm>
 #include <array>

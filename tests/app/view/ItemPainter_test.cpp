@@ -1,7 +1,7 @@
 // Replaying drawing commands with QPainter: placement through the page
 // transform, round-capped strokes, nonzero fills and multiply blending; the
 // page's items rasterized with Splash's edges and kept until the zoom changes.
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 
 #include "app/platform/QtConversions.h"
 
@@ -11,7 +11,7 @@
 #include <QPainter>
 
 #include "app/document/ItemAnnotation.h"
-#include "app/editor/ItemRaster.h"
+#include "app/view/ItemRaster.h"
 #include "app/platform/QtConversions.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"

@@ -1,4 +1,4 @@
-#include "app/ui/PageRenderer.h"
+#include "app/view/PageRenderer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ui/PageSizes.h"
+#include "app/view/PageSizes.h"
 
 #include <algorithm>
 

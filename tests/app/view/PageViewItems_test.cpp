@@ -9,9 +9,9 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/FilePageItemSource.h"
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/PopplerPDFDocument.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/save/SaveTestItems.h"
 #include "support/AnnotatedPdf.h"

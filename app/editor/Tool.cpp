@@ -1,4 +1,4 @@
-#include "app/ui/Tool.h"
+#include "app/editor/Tool.h"
 
 namespace quillet {
 

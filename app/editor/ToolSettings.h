@@ -10,7 +10,7 @@
 #include <QSettings>
 
 #include "app/platform/InterfaceLanguage.h"
-#include "app/ui/Tool.h"
+#include "app/editor/Tool.h"
 #include "app/platform/QtConversions.h"
 #include "core/markup/ToolStyle.h"
 

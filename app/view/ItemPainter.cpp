@@ -1,4 +1,4 @@
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <QPen>
 
 #include "app/document/ItemAnnotation.h"
-#include "app/editor/ItemRaster.h"
+#include "app/view/ItemRaster.h"
 #include "app/platform/QtConversions.h"
 
 namespace quillet::ItemPainter {

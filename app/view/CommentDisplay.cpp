@@ -1,4 +1,4 @@
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 
 #include <mutex>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "app/ui/PageLayout.h"
+#include "app/view/PageLayout.h"
 
 #include <algorithm>
 #include <cmath>

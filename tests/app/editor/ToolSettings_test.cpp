@@ -1,4 +1,4 @@
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 
 #include <gtest/gtest.h>
 

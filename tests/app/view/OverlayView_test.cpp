@@ -1,7 +1,7 @@
 // The overlay: never takes a click, keeps the selection and eraser geometry
 // of the view, multiplies a live highlighter with the page, and a delayed
 // clear spares a newer stroke.
-#include "app/editor/OverlayView.h"
+#include "app/view/OverlayView.h"
 
 #include <gtest/gtest.h>
 

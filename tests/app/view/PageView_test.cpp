@@ -1,4 +1,4 @@
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 #include <atomic>
 #include <thread>

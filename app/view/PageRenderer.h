@@ -22,7 +22,7 @@
 #include <QSizeF>
 
 #include "app/platform/PDFDocument.h"
-#include "app/ui/PageSizes.h"
+#include "app/view/PageSizes.h"
 
 namespace quillet {
 

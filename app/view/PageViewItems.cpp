@@ -5,12 +5,12 @@
 #include <QPointer>
 
 #include "app/document/AnnotationStore.h"
-#include "app/editor/CommentDisplay.h"
-#include "app/editor/ItemPainter.h"
-#include "app/editor/OverlayView.h"
+#include "app/view/CommentDisplay.h"
+#include "app/view/ItemPainter.h"
+#include "app/view/OverlayView.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/platform/QtConversions.h"
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 

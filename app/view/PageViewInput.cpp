@@ -12,7 +12,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include "app/ui/PageView.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 

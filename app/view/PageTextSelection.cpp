@@ -1,4 +1,4 @@
-#include "app/ui/PageTextSelection.h"
+#include "app/view/PageTextSelection.h"
 
 #include <algorithm>
 #include <cmath>

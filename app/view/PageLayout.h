@@ -12,7 +12,7 @@
 #include <QRectF>
 #include <QSizeF>
 
-#include "app/ui/PageSizes.h"
+#include "app/view/PageSizes.h"
 
 namespace quillet {
 

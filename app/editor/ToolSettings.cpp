@@ -1,4 +1,4 @@
-#include "app/ui/ToolSettings.h"
+#include "app/editor/ToolSettings.h"
 
 #include "app/platform/DefaultsStore.h"
 #include "app/platform/NotificationCenter.h"

@@ -1,6 +1,6 @@
 // The show-comment-text setting: shown unless stored otherwise, stored and
 // announced once per real change.
-#include "app/editor/CommentDisplay.h"
+#include "app/view/CommentDisplay.h"
 
 #include <gtest/gtest.h>
 

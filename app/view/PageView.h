@@ -16,13 +16,13 @@
 #include <QAbstractScrollArea>
 
 #include "app/document/PageItemSource.h"
-#include "app/editor/ItemPainter.h"
+#include "app/view/ItemPainter.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PrimarySelection.h"
-#include "app/ui/PageInputHandler.h"
-#include "app/ui/PageLayout.h"
-#include "app/ui/PageRenderer.h"
-#include "app/ui/PageTextSelection.h"
+#include "app/view/PageInputHandler.h"
+#include "app/view/PageLayout.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageTextSelection.h"
 
 namespace quillet {
 
