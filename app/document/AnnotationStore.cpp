@@ -180,19 +180,14 @@ bool AnnotationStore::replaceItem(const AnnotationItem& item, std::set<int>& aff
 
 bool AnnotationStore::applyRecursively(const StoreChange& change, std::set<int>& affected) {
     bool complete = true;
-    switch (change.kind) {
-    case StoreChange::Kind::insert:
-        for (const StoreChange::Insertion& insertion : change.insertions) complete &= insertItem(insertion, affected);
-        break;
-    case StoreChange::Kind::remove:
-        for (const UUID& id : change.removals) complete &= removeItem(id, affected);
-        break;
-    case StoreChange::Kind::replace:
-        for (const AnnotationItem& item : change.replacements) complete &= replaceItem(item, affected);
-        break;
-    case StoreChange::Kind::batch:
-        for (const StoreChange& member : change.members) complete &= applyRecursively(member, affected);
-        break;
+    if (const auto* insert = std::get_if<StoreChange::Insert>(&change.value)) {
+        for (const StoreChange::Insertion& insertion : insert->insertions) complete &= insertItem(insertion, affected);
+    } else if (const auto* remove = std::get_if<StoreChange::Remove>(&change.value)) {
+        for (const UUID& id : remove->ids) complete &= removeItem(id, affected);
+    } else if (const auto* replace = std::get_if<StoreChange::Replace>(&change.value)) {
+        for (const AnnotationItem& item : replace->items) complete &= replaceItem(item, affected);
+    } else if (const StoreChange::Batch* batch = change.asBatch()) {
+        for (const StoreChange& member : batch->members) complete &= applyRecursively(member, affected);
     }
     return complete;
 }

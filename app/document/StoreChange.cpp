@@ -4,11 +4,12 @@
 
 namespace quillet {
 
+bool StoreChange::Batch::operator==(const Batch& other) const {
+    return members == other.members;
+}
+
 StoreChange StoreChange::insert(std::vector<Insertion> insertions) {
-    StoreChange change;
-    change.kind = Kind::insert;
-    change.insertions = std::move(insertions);
-    return change;
+    return StoreChange{Insert{std::move(insertions)}};
 }
 
 StoreChange StoreChange::insert(AnnotationItem item, int page, int index) {
@@ -16,35 +17,31 @@ StoreChange StoreChange::insert(AnnotationItem item, int page, int index) {
 }
 
 StoreChange StoreChange::remove(std::vector<UUID> ids) {
-    StoreChange change;
-    change.kind = Kind::remove;
-    change.removals = std::move(ids);
-    return change;
+    return StoreChange{Remove{std::move(ids)}};
 }
 
 StoreChange StoreChange::replace(std::vector<AnnotationItem> items) {
-    StoreChange change;
-    change.kind = Kind::replace;
-    change.replacements = std::move(items);
-    return change;
+    return StoreChange{Replace{std::move(items)}};
 }
 
 StoreChange StoreChange::batch(std::vector<StoreChange> members) {
-    StoreChange change;
-    change.kind = Kind::batch;
-    change.members = std::move(members);
-    return change;
+    return StoreChange{Batch{std::move(members)}};
 }
 
 bool StoreChange::isEmpty() const {
-    switch (kind) {
-    case Kind::insert: return insertions.empty();
-    case Kind::remove: return removals.empty();
-    case Kind::replace: return replacements.empty();
-    case Kind::batch:
-        return std::all_of(members.begin(), members.end(), [](const StoreChange& m) { return m.isEmpty(); });
+    if (const Batch* batch = asBatch()) {
+        return std::all_of(batch->members.begin(), batch->members.end(),
+                           [](const StoreChange& member) { return member.isEmpty(); });
     }
-    return true;
+    return std::visit(
+        [](const auto& change) {
+            using Kind = std::decay_t<decltype(change)>;
+            if constexpr (std::is_same_v<Kind, Insert>) return change.insertions.empty();
+            if constexpr (std::is_same_v<Kind, Remove>) return change.ids.empty();
+            if constexpr (std::is_same_v<Kind, Replace>) return change.items.empty();
+            return true;
+        },
+        value);
 }
 
 }  // namespace quillet

@@ -20,7 +20,7 @@
 #include "app/editor/ItemClipboard.h"
 #include "app/editor/SelectTool.h"
 #include "app/editor/SignatureTool.h"
-#include "app/editor/StoreCommand.h"
+#include "app/document/StoreCommand.h"
 #include "app/editor/TextTool.h"
 #include "app/editor/ToolKeys.h"
 #include "app/platform/QtConversions.h"
@@ -455,11 +455,8 @@ void EditorController::applyStyle(const ToolStyle& style, const UUID& id)
         styleSession_ = id;
         ++styleSessionSerial_;
     }
-    StoreChange change = StoreChange::replace({item});
-    StoreChange backward = StoreCommand::inverse(store_, change);
-    auto* command = new StoreCommand(store_, EditorStrings::styleChange.text(), std::move(change), std::move(backward));
-    command->setMergeKey(styleSessionSerial_);
-    undoStack_.push(command);
+    StoreCommand::push(undoStack_, store_, EditorStrings::styleChange.text(), StoreChange::replace({item}),
+                       styleSessionSerial_);
 }
 
 void EditorController::restyleTypedText(const ToolStyle& style)
@@ -794,9 +791,9 @@ void EditorController::commit(const LocalizedString& name, StoreChange change)
     StoreCommand::push(undoStack_, store_, name.text(), std::move(change));
 }
 
-void EditorController::record(const LocalizedString& name, StoreChange applied, StoreChange backward)
+void EditorController::record(const LocalizedString& name, const AppliedChanges& applied)
 {
-    StoreCommand::record(undoStack_, store_, name.text(), std::move(applied), std::move(backward));
+    StoreCommand::record(undoStack_, store_, name.text(), applied);
 }
 
 void EditorController::setCursorShape(const QCursor& cursor)

@@ -31,6 +31,7 @@ class QUndoStack;
 
 namespace quillet {
 
+class AppliedChanges;
 class PageView;
 class ToolSettings;
 struct LocalizedString;
@@ -181,7 +182,7 @@ public:
     // Applies a change as one undo step named `name`.
     void commit(const LocalizedString& name, StoreChange change);
     // Registers a change the store already holds.
-    void record(const LocalizedString& name, StoreChange applied, StoreChange backward);
+    void record(const LocalizedString& name, const AppliedChanges& applied);
     // Inserts a copy (new id, now) of `item` on `page`, offset or centred
     // into the visible part, and selects it.
     void insertCopy(AnnotationItem item, int page, const LocalizedString& name);

@@ -5,7 +5,7 @@
 
 #include "app/editor/EditorController.h"
 #include "app/editor/EditorStrings.h"
-#include "app/editor/StoreCommand.h"
+#include "app/document/StoreCommand.h"
 #include "core/markup/HitTesting.h"
 
 namespace quillet {
@@ -44,7 +44,7 @@ bool EraserTool::press(const PointerInput& input)
     if (!input.location) {
         return false;
     }
-    erasing_ = Erasing{input.location->page, input.location->point, {}, {}};
+    erasing_ = Erasing{input.location->page, input.location->point, {}};
     eraseAlong(input.location->point, input.location->point);
     editor_.setEraserCentre(input.viewPoint);
     return true;
@@ -85,9 +85,7 @@ void EraserTool::complete()
     }
     Erasing done = std::move(*erasing_);
     erasing_.reset();
-    std::vector<StoreChange> backward(done.backward.rbegin(), done.backward.rend());
-    editor_.record(EditorStrings::erase, StoreChange::batch(std::move(done.applied)),
-                   StoreChange::batch(std::move(backward)));
+    editor_.record(EditorStrings::erase, done.removals);
 }
 
 void EraserTool::eraseAlong(Point from, Point to)
@@ -102,10 +100,7 @@ void EraserTool::eraseAlong(Point from, Point to)
     if (touched.empty()) {
         return;
     }
-    StoreChange change = StoreChange::remove(std::move(touched));
-    erasing_->backward.push_back(StoreCommand::inverse(editor_.store(), change));
-    editor_.store().apply(change);
-    erasing_->applied.push_back(std::move(change));
+    erasing_->removals.apply(editor_.store(), StoreChange::remove(std::move(touched)));
     if (editor_.selectedID() && !editor_.store().locate(*editor_.selectedID())) {
         editor_.select(std::nullopt);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/document/StoreChange.h"
+#include "app/document/StoreCommand.h"
 #include "app/editor/EditorTool.h"
 
 namespace quillet {
@@ -29,8 +30,7 @@ private:
     struct Erasing {
         int page = 0;
         Point last;
-        std::vector<StoreChange> applied;
-        std::vector<StoreChange> backward;  // in the order they were made
+        AppliedChanges removals;
     };
     void eraseAlong(Point from, Point to);
 
