@@ -64,6 +64,15 @@ TEST(PdfDate, KeepsItsWidthForTimesBeyondFourDigitYears) {
               "D:00000101000000Z");
 }
 
+TEST(SerializeRect, AnAppearanceWithoutAreaGetsAOnePointRectWhereItIs) {
+    const AnnotationItem pen = item(ArrowShape{{40, 40}, {80, 40}, std::nullopt});
+    // Nothing drawn at all: the page's corner.
+    EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect::null(), false), (Rect{0, 0, 1, 1}));
+    // A drawing of no width (or no height) keeps its place.
+    EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect{40, 50, 0, 10}, false), (Rect{40, 50, 1, 1}));
+    EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect{40, 50, 30, 10}, false), (Rect{40, 50, 30, 10}));
+}
+
 TEST(SerializeArrow, ArrowOfNoLengthWithoutLabelGetsAOnePointRect) {
     const Output out = serialize(item(ArrowShape{{40, 40}, {40, 40}, std::nullopt}));
     EXPECT_EQ(entry(out.annotation, "Rect"), "[0 0 1 1]");

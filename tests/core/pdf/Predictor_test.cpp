@@ -43,6 +43,9 @@ TEST(PNGPredictor, EachFilterTypeRestoresAHandComputedRow) {
         // byte 0: up (50) wins, 210 + 50 wraps to 4; byte 1: left == p, left
         // (4) wins; byte 2: upper-left (50) is nearest to p = 57.
         {"Paeth", bytes({0, 50, 50, 100, 4, 210, 3, 1}), parms(10, 1, 8, 3), bytes({50, 50, 100, 4, 7, 51})},
+        // byte 1: left 0, up 3, upper-left 1, p = 2: up and upper-left are as
+        // near, and up wins the tie (5 + 3 = 8, not 5 + 1).
+        {"Paeth tie", bytes({0, 1, 3, 4, 255, 5}), parms(10, 1, 8, 2), bytes({1, 3, 0, 8})},
         // Three rows of 1 + 4 bytes decode to 12 bytes; a 3-byte fragment is dropped.
         {"Per row", bytes({1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0, 9, 8, 7, 6, 2, 2, 2}), parms(12, 1, 8, 4),
          bytes({1, 2, 3, 4, 2, 3, 4, 5, 9, 8, 7, 6})},
