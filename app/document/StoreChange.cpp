@@ -29,19 +29,11 @@ StoreChange StoreChange::batch(std::vector<StoreChange> members) {
 }
 
 bool StoreChange::isEmpty() const {
-    if (const Batch* batch = asBatch()) {
-        return std::all_of(batch->members.begin(), batch->members.end(),
-                           [](const StoreChange& member) { return member.isEmpty(); });
-    }
-    return std::visit(
-        [](const auto& change) {
-            using Kind = std::decay_t<decltype(change)>;
-            if constexpr (std::is_same_v<Kind, Insert>) return change.insertions.empty();
-            if constexpr (std::is_same_v<Kind, Remove>) return change.ids.empty();
-            if constexpr (std::is_same_v<Kind, Replace>) return change.items.empty();
-            return true;
-        },
-        value);
+    if (const auto* insert = std::get_if<Insert>(&value)) return insert->insertions.empty();
+    if (const auto* remove = std::get_if<Remove>(&value)) return remove->ids.empty();
+    if (const auto* replace = std::get_if<Replace>(&value)) return replace->items.empty();
+    const std::vector<StoreChange>& members = std::get<Batch>(value).members;
+    return std::all_of(members.begin(), members.end(), [](const StoreChange& member) { return member.isEmpty(); });
 }
 
 }  // namespace quillet
