@@ -24,10 +24,6 @@ class ItemCodecError : public CoreError {
     Code code() const { return code_; }
     const UUID& item() const { return item_; }
 
-    // "cannot encode item " + id + ": " + the reason, e.g. "it has 100001
-    // points, at most 100000 fit".
-    std::string text() const { return message(); }
-
   private:
     ItemCodecError(Code code, const UUID& item, const std::string& reason);
 

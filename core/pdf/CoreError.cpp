@@ -4,8 +4,9 @@
 
 namespace quillet {
 
-CoreError::CoreError(Category category, std::string message)
-    : category_(category), message_(std::move(message)) {}
+CoreError::CoreError(Category category, std::string message, std::optional<int64_t> offset,
+                     std::optional<int64_t> object)
+    : category_(category), message_(std::move(message)), offset_(offset), object_(object) {}
 
 const char* CoreError::categoryName() const noexcept {
     switch (category_) {

@@ -45,14 +45,6 @@ class FileAccessError : public CoreError {
     // The errno value; 0 for empty, changed and busy; the link count for linked.
     int32_t errorNumber() const { return errorNumber_; }
 
-    // "cannot open " + path + ": " + strerror, "cannot map " + path + ": " + strerror,
-    // "file is empty: " + path, "cannot write " + path + ": " + strerror,
-    // "cannot create a file in " + path + ": " + strerror,
-    // "cannot replace " + path + ": " + strerror, path + " changed while it was read",
-    // "another program is writing " + path, and for linked a text that says
-    // why a file with other names (hard links) is not replaced.
-    std::string text() const { return message(); }
-
   private:
     Code code_;
     std::string path_;

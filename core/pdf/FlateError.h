@@ -14,9 +14,6 @@ class FlateError : public CoreError {
     explicit FlateError(Code code);
 
     Code code() const { return code_; }
-    // "flate: cannot initialise the decompressor", "flate: corrupt data",
-    // "flate: output too large"
-    std::string text() const { return message(); }
 
   private:
     Code code_;

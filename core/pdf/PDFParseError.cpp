@@ -23,7 +23,11 @@ std::string describe(PDFParseError::Code code, const std::string& found, int64_t
 }  // namespace
 
 PDFParseError::PDFParseError(Code code, std::string found, int64_t at)
-    : CoreError(Category::parse, describe(code, found, at)), code_(code), found_(std::move(found)), at_(at) {}
+    : CoreError(Category::parse, describe(code, found, at),
+                code == Code::unexpected || code == Code::badObjectHeader ? std::optional(at) : std::nullopt),
+      code_(code),
+      found_(std::move(found)),
+      at_(at) {}
 
 PDFParseError PDFParseError::unexpected(std::string found, int64_t at) {
     return PDFParseError(Code::unexpected, std::move(found), at);

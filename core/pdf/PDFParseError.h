@@ -29,8 +29,6 @@ class PDFParseError : public CoreError {
     // The offset of the offending byte or token; 0 for the cases without one.
     int64_t at() const { return at_; }
 
-    std::string text() const { return message(); }
-
   private:
     PDFParseError(Code code, std::string found, int64_t at);
 

@@ -28,9 +28,6 @@ class PDFReaderError : public CoreError {
     // The payload; empty for noStartXref and missingRoot.
     const std::string& detail() const { return detail_; }
 
-    // "bad xref: " + detail, "unsupported filter " + detail, "startxref not found", ...
-    std::string text() const { return message(); }
-
   private:
     Code code_;
     std::string detail_;

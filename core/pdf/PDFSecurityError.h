@@ -20,9 +20,6 @@ class PDFSecurityError : public CoreError {
     // For `unsupported`: what is not supported, e.g. "R 7" or "CFM Foo".
     const std::string& detail() const { return detail_; }
 
-    // "unsupported encryption: " + detail, or "wrong password".
-    std::string text() const { return message(); }
-
   private:
     PDFSecurityError(Code code, std::string detail);
 

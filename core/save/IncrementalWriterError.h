@@ -34,11 +34,6 @@ class IncrementalWriterError : public CoreError {
     // unsupported, io: the detail.
     const std::string& detail() const { return detail_; }
 
-    // "page count mismatch: expected 3, found 2", "page index 7 out of range",
-    // "page 2 is not a dictionary", "unsupported: ...", "I/O error: ...",
-    // "document is encrypted"
-    std::string text() const { return message(); }
-
   private:
     IncrementalWriterError(Code code, int64_t first, int64_t second, std::string detail);
 
