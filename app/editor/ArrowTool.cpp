@@ -2,15 +2,14 @@
 
 #include <QLineF>
 
-#include "app/editor/EditorController.h"
-#include "app/editor/ToolSettings.h"
+#include "app/editor/ToolContext.h"
 
 namespace quillet {
 
 void ArrowTool::cancel()
 {
     arrow_.reset();
-    editor_.setPreview(std::nullopt);
+    context_.setPreview(std::nullopt);
 }
 
 bool ArrowTool::press(const PointerInput& input)
@@ -28,7 +27,7 @@ bool ArrowTool::drag(const PointerInput& input)
     if (!arrow_) {
         return false;
     }
-    arrow_->head = editor_.toPage(arrow_->page, input.viewPoint);
+    arrow_->head = context_.toPage(arrow_->page, input.viewPoint);
     showPreview();
     return true;
 }
@@ -40,30 +39,30 @@ bool ArrowTool::release(const PointerInput&)
     }
     const Arrow arrow = *arrow_;
     cancel();
-    const QLineF shown(editor_.toView(arrow.page, arrow.tail), editor_.toView(arrow.page, arrow.head));
-    if (shown.length() < EditorController::minArrowLength) {
+    const QLineF shown(context_.toView(arrow.page, arrow.tail), context_.toView(arrow.page, arrow.head));
+    if (shown.length() < ToolContext::minArrowLength) {
         return true;
     }
-    const ToolStyle style = editor_.settings().styleFor(Tool::arrow);
+    const ToolStyle style = context_.styleFor(Tool::arrow);
     const AnnotationItem item(UUID::random(), ArrowShape{roundTo2(arrow.tail), roundTo2(arrow.head), std::nullopt},
-                              style.color, style.lineWidth, editor_.pageRotation(arrow.page), editor_.timestamp());
+                              style.color, style.lineWidth, context_.pageRotation(arrow.page), context_.timestamp());
     const TextSpec label{"", style.fontSize, std::nullopt, style.boxed};
-    editor_.beginText(InlineTextSession{item, arrow.page, true, InlineTextTarget::of(item), label});
+    context_.beginText(InlineTextSession{item, arrow.page, true, InlineTextTarget::of(item), label});
     return true;
 }
 
 bool ArrowTool::hover(const PointerInput&)
 {
-    editor_.setCursorShape(Qt::CrossCursor);
+    context_.setCursorShape(Qt::CrossCursor);
     return true;
 }
 
 void ArrowTool::showPreview()
 {
-    const ToolStyle style = editor_.settings().styleFor(Tool::arrow);
+    const ToolStyle style = context_.styleFor(Tool::arrow);
     const AnnotationItem item(UUID(), ArrowShape{arrow_->tail, arrow_->head, std::nullopt}, style.color,
-                              style.lineWidth, editor_.pageRotation(arrow_->page), editor_.timestamp());
-    editor_.setPreview(std::pair{item, arrow_->page});
+                              style.lineWidth, context_.pageRotation(arrow_->page), context_.timestamp());
+    context_.setPreview(std::pair{item, arrow_->page});
 }
 
 }  // namespace quillet

@@ -1,6 +1,6 @@
 // One tool of the editor as a class: it is activated and deactivated as the
 // user switches tools, and turns the pointer events it gets into markup
-// edits through its controller. Each handler answers whether it took the
+// edits through the narrow context it is given (ToolContext). Each handler answers whether it took the
 // event; the page view acts as a viewer on whatever a tool leaves.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 namespace quillet {
 
-class EditorController;
+class ToolContext;
 
 // Where a viewport point falls on a page.
 struct EditorLocation {
@@ -34,7 +34,7 @@ struct PointerInput {
 
 class EditorTool {
 public:
-    explicit EditorTool(EditorController& editor) : editor_(editor) {}
+    explicit EditorTool(ToolContext& context) : context_(context) {}
     virtual ~EditorTool() = default;
     EditorTool(const EditorTool&) = delete;
     EditorTool& operator=(const EditorTool&) = delete;
@@ -53,7 +53,7 @@ public:
     virtual bool isGestureRunning() const { return false; }
 
 protected:
-    EditorController& editor_;
+    ToolContext& context_;
 };
 
 }  // namespace quillet

@@ -3,9 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "app/editor/EditorController.h"
+#include "app/editor/ToolContext.h"
 #include "app/editor/EditorStrings.h"
-#include "app/document/StoreCommand.h"
 #include "core/markup/HitTesting.h"
 
 namespace quillet {
@@ -36,7 +35,7 @@ void EraserTool::deactivate()
 void EraserTool::cancel()
 {
     erasing_.reset();
-    editor_.setEraserCentre(std::nullopt);
+    context_.setEraserCentre(std::nullopt);
 }
 
 bool EraserTool::press(const PointerInput& input)
@@ -46,7 +45,7 @@ bool EraserTool::press(const PointerInput& input)
     }
     erasing_ = Erasing{input.location->page, input.location->point, {}};
     eraseAlong(input.location->point, input.location->point);
-    editor_.setEraserCentre(input.viewPoint);
+    context_.setEraserCentre(input.viewPoint);
     return true;
 }
 
@@ -55,10 +54,10 @@ bool EraserTool::drag(const PointerInput& input)
     if (!erasing_) {
         return false;
     }
-    const Point p = editor_.toPage(erasing_->page, input.viewPoint);
+    const Point p = context_.toPage(erasing_->page, input.viewPoint);
     eraseAlong(erasing_->last, p);
     erasing_->last = p;
-    editor_.setEraserCentre(input.viewPoint);
+    context_.setEraserCentre(input.viewPoint);
     return true;
 }
 
@@ -73,8 +72,8 @@ bool EraserTool::release(const PointerInput&)
 
 bool EraserTool::hover(const PointerInput& input)
 {
-    editor_.setCursorShape(eraserCursor());
-    editor_.setEraserCentre(input.location ? std::optional(input.viewPoint) : std::nullopt);
+    context_.setCursorShape(eraserCursor());
+    context_.setEraserCentre(input.location ? std::optional(input.viewPoint) : std::nullopt);
     return true;
 }
 
@@ -85,24 +84,24 @@ void EraserTool::complete()
     }
     Erasing done = std::move(*erasing_);
     erasing_.reset();
-    editor_.record(EditorStrings::erase, done.removals);
+    context_.record(EditorStrings::erase, done.removals);
 }
 
 void EraserTool::eraseAlong(Point from, Point to)
 {
-    const double radius = editor_.toPageLength(EditorController::eraserRadius);
+    const double radius = context_.toPageLength(ToolContext::eraserRadius);
     std::vector<UUID> touched;
-    for (const AnnotationItem& item : editor_.store().itemsOnPage(erasing_->page)) {
-        if (ItemGeometry::eraserHits(item, from, to, radius, editor_.isExpanded(item))) {
+    for (const AnnotationItem& item : context_.itemsOnPage(erasing_->page)) {
+        if (ItemGeometry::eraserHits(item, from, to, radius, context_.isExpanded(item))) {
             touched.push_back(item.id);
         }
     }
     if (touched.empty()) {
         return;
     }
-    erasing_->removals.apply(editor_.store(), StoreChange::remove(std::move(touched)));
-    if (editor_.selectedID() && !editor_.store().locate(*editor_.selectedID())) {
-        editor_.select(std::nullopt);
+    context_.applyNow(erasing_->removals, StoreChange::remove(std::move(touched)));
+    if (context_.selectedID() && !context_.findItem(*context_.selectedID())) {
+        context_.select(std::nullopt);
     }
 }
 

@@ -4,17 +4,19 @@
 // strokes never join.
 #pragma once
 
+#include <chrono>
 #include <optional>
 
 #include "app/editor/EditorTool.h"
 #include "core/markup/StrokeBuilder.h"
+#include "core/markup/UUID.h"
 #include "core/markup/ToolStyle.h"
 
 namespace quillet {
 
 class InkTool : public EditorTool {
 public:
-    InkTool(EditorController& editor, bool highlighter) : EditorTool(editor), highlighter_(highlighter) {}
+    InkTool(ToolContext& context, bool highlighter) : EditorTool(context), highlighter_(highlighter) {}
 
     void deactivate() override;
     void cancel() override;
@@ -34,8 +36,16 @@ private:
     bool mergeIntoLastInk(const std::vector<Point>& points, const ToolStyle& style);
     void showStroke();
 
+    // The pen's last item, which the next stroke may join.
+    struct LastInk {
+        UUID id;
+        int page = 0;
+        std::chrono::system_clock::time_point time;
+    };
+
     bool highlighter_;
     std::optional<Drawing> drawing_;
+    std::optional<LastInk> lastInk_;
 };
 
 }  // namespace quillet

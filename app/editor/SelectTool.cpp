@@ -7,7 +7,6 @@
 
 #include "app/editor/EditorStrings.h"
 #include "app/platform/QtConversions.h"
-#include "app/view/PageView.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"
 
@@ -26,10 +25,10 @@ void SelectTool::cancel()
 
 std::optional<SelectionHandle> SelectTool::handleAt(QPointF viewPoint) const
 {
-    const std::vector<SelectionHandle>& handles = editor_.overlay().handles;
+    const std::vector<SelectionHandle>& handles = context_.overlay().handles;
     for (auto it = handles.rbegin(); it != handles.rend(); ++it) {
-        if (std::abs(it->position.x() - viewPoint.x()) <= EditorController::handleGrabDistance &&
-            std::abs(it->position.y() - viewPoint.y()) <= EditorController::handleGrabDistance) {
+        if (std::abs(it->position.x() - viewPoint.x()) <= ToolContext::handleGrabDistance &&
+            std::abs(it->position.y() - viewPoint.y()) <= ToolContext::handleGrabDistance) {
             return *it;
         }
     }
@@ -41,7 +40,7 @@ bool SelectTool::press(const PointerInput& input)
     if (input.button != Qt::LeftButton) {
         return false;
     }
-    if (editor_.selectedID()) {
+    if (context_.selectedID()) {
         if (const std::optional<SelectionHandle> handle = handleAt(input.viewPoint)) {
             if (beginResize(*handle, input)) {
                 return true;
@@ -49,16 +48,16 @@ bool SelectTool::press(const PointerInput& input)
         }
     }
     const std::optional<std::pair<AnnotationItem, HitPart>> hit =
-        input.location ? editor_.itemAt(*input.location) : std::nullopt;
+        input.location ? context_.itemAt(*input.location) : std::nullopt;
     if (!hit) {
-        editor_.select(std::nullopt);
+        context_.select(std::nullopt);
         return false;
     }
-    editor_.view().clearTextSelection();
-    editor_.select(hit->first.id);
+    context_.clearTextSelection();
+    context_.select(hit->first.id);
     // textSpec: a text box, a note, or an arrow with a label.
     if (input.clickCount >= 2 && hit->first.textSpec()) {
-        editor_.startTextEditing(hit->first.id);
+        context_.startTextEditing(hit->first.id);
         return true;
     }
     moving_ = Moving{input.location->page, input.viewPoint, hit->first, hit->second};
@@ -67,20 +66,20 @@ bool SelectTool::press(const PointerInput& input)
 
 bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& input)
 {
-    const std::optional<AnnotationStore::LocatedItem> located = editor_.store().locate(*editor_.selectedID());
+    const std::optional<AnnotationStore::LocatedItem> located = context_.findItem(*context_.selectedID());
     if (!located) {
         return false;
     }
     const int page = located->page;
     Point anchor;
-    if (handle.kind == SelectionHandle::Kind::corner && editor_.overlay().selectionOutline) {
+    if (handle.kind == SelectionHandle::Kind::corner && context_.overlay().selectionOutline) {
         // The opposite corner of the box as shown.
-        const QRectF box = editor_.view().pageToViewport(page).mapRect(
-            toQRectF(ItemGeometry::bounds(located->item, editor_.isExpanded(located->item))));
+        const QRectF box = context_.pageToViewport(page).mapRect(
+            toQRectF(ItemGeometry::bounds(located->item, context_.isExpanded(located->item))));
         const QPointF opposite[] = {box.bottomRight(), box.bottomLeft(), box.topLeft(), box.topRight()};
-        anchor = editor_.toPage(page, opposite[handle.corner & 3]);
+        anchor = context_.toPage(page, opposite[handle.corner & 3]);
     }
-    resizing_ = Resizing{page, handle, anchor, editor_.toPage(page, input.viewPoint), located->item};
+    resizing_ = Resizing{page, handle, anchor, context_.toPage(page, input.viewPoint), located->item};
     return true;
 }
 
@@ -116,36 +115,36 @@ bool SelectTool::release(const PointerInput& input)
 
 bool SelectTool::hover(const PointerInput& input)
 {
-    if (editor_.selectedID() && handleAt(input.viewPoint)) {
-        editor_.setCursorShape(Qt::CrossCursor);
+    if (context_.selectedID() && handleAt(input.viewPoint)) {
+        context_.setCursorShape(Qt::CrossCursor);
         return true;
     }
     const std::optional<std::pair<AnnotationItem, HitPart>> hit =
-        input.location ? editor_.itemAt(*input.location) : std::nullopt;
+        input.location ? context_.itemAt(*input.location) : std::nullopt;
     if (!hit) {
-        editor_.setHoveredNote(std::nullopt);
+        context_.setHoveredNote(std::nullopt);
         return false;
     }
     // A note whose text is hidden shows it while the pointer rests on it.
-    if (hit->first.isNote() && !editor_.showsCommentText()) {
-        editor_.setHoveredNote(std::pair{hit->first, input.location->page});
+    if (hit->first.isNote() && !context_.showsCommentText()) {
+        context_.setHoveredNote(std::pair{hit->first, input.location->page});
     } else {
-        editor_.setHoveredNote(std::nullopt);
+        context_.setHoveredNote(std::nullopt);
     }
-    editor_.setCursorShape(Qt::ArrowCursor);
+    context_.setCursorShape(Qt::ArrowCursor);
     return true;
 }
 
 AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const
 {
-    if (QLineF(moving.startView, viewPoint).length() < EditorController::moveThreshold) {
+    if (QLineF(moving.startView, viewPoint).length() < ToolContext::moveThreshold) {
         return moving.start;
     }
-    const Rect page = editor_.pageBounds(moving.page);
-    Point current = editor_.toPage(moving.page, viewPoint);
+    const Rect page = context_.pageBounds(moving.page);
+    Point current = context_.toPage(moving.page, viewPoint);
     current.x = std::clamp(current.x, page.minX(), page.maxX());
     current.y = std::clamp(current.y, page.minY(), page.maxY());
-    const Point delta = current - editor_.toPage(moving.page, moving.startView);
+    const Point delta = current - context_.toPage(moving.page, moving.startView);
     AnnotationItem item = moving.start;
     if (moving.part == HitPart::label) {
         if (NoteShape* note = item.shape.note()) {
@@ -162,7 +161,7 @@ AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const
 
 AnnotationItem SelectTool::resized(const Resizing& resizing, QPointF viewPoint) const
 {
-    const Point current = editor_.toPage(resizing.page, viewPoint);
+    const Point current = context_.toPage(resizing.page, viewPoint);
     AnnotationItem item = resizing.start;
     switch (resizing.handle.kind) {
     case SelectionHandle::Kind::corner: {
@@ -217,30 +216,26 @@ AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) cons
 // stored self is hidden.
 void SelectTool::show(const AnnotationItem& item, int page)
 {
-    if (!editor_.store().isHidden(item.id)) {
-        editor_.store().setHidden(item.id, true);
-    }
-    editor_.setPreview(std::pair{item, page});
-    editor_.refreshSelection();
+    context_.setItemHidden(item.id, true);
+    context_.setPreview(std::pair{item, page});
+    context_.refreshSelection();
 }
 
 void SelectTool::endShowing(const UUID& id)
 {
-    if (editor_.store().isHidden(id)) {
-        editor_.store().setHidden(id, false);
-    }
-    editor_.setPreview(std::nullopt);
+    context_.setItemHidden(id, false);
+    context_.setPreview(std::nullopt);
 }
 
 void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int, const LocalizedString& name)
 {
     endShowing(start.id);
-    if (now != start && editor_.store().locate(start.id)) {
+    if (now != start && context_.findItem(start.id)) {
         AnnotationItem changed = now;
-        changed.modified = editor_.timestamp();
-        editor_.commit(name, StoreChange::replace({changed}));
+        changed.modified = context_.timestamp();
+        context_.commit(name, StoreChange::replace({changed}));
     }
-    editor_.refreshSelection();
+    context_.refreshSelection();
 }
 
 }  // namespace quillet

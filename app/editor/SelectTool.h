@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "app/editor/EditorController.h"
+#include "app/editor/ToolContext.h"
 #include "app/editor/EditorTool.h"
 
 namespace quillet {

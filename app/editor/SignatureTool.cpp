@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
-#include "app/editor/EditorController.h"
+#include "app/editor/ToolContext.h"
 #include "app/editor/EditorStrings.h"
-#include "app/editor/ToolSettings.h"
 
 namespace quillet {
 
 void SignatureTool::deactivate()
 {
-    editor_.setPreview(std::nullopt);
+    context_.setPreview(std::nullopt);
 }
 
 bool SignatureTool::press(const PointerInput& input)
@@ -18,40 +17,38 @@ bool SignatureTool::press(const PointerInput& input)
     if (!input.location || input.button != Qt::LeftButton) {
         return false;
     }
-    const std::optional<SignatureInk>& signature = editor_.currentSignature();
+    const std::optional<SignatureInk>& signature = context_.currentSignature();
     if (!signature) {
-        if (editor_.requestSignature) {
-            editor_.requestSignature();
-        }
+        context_.askForSignature();
         return true;
     }
     const AnnotationItem item = placed(*signature, *input.location);
     const int page = input.location->page;
-    const int index = static_cast<int>(editor_.store().itemsOnPage(page).size());
-    editor_.commit(EditorStrings::signature, StoreChange::insert(item, page, index));
-    editor_.select(item.id);
-    editor_.setTool(Tool::select);
+    const int index = static_cast<int>(context_.itemsOnPage(page).size());
+    context_.commit(EditorStrings::signature, StoreChange::insert(item, page, index));
+    context_.select(item.id);
+    context_.setTool(Tool::select);
     return true;
 }
 
 bool SignatureTool::hover(const PointerInput& input)
 {
-    editor_.setCursorShape(Qt::CrossCursor);
-    const std::optional<SignatureInk>& signature = editor_.currentSignature();
+    context_.setCursorShape(Qt::CrossCursor);
+    const std::optional<SignatureInk>& signature = context_.currentSignature();
     if (!input.location || !signature) {
-        editor_.setPreview(std::nullopt);
+        context_.setPreview(std::nullopt);
         return true;
     }
     AnnotationItem preview = placed(*signature, *input.location);
     preview.color.a *= previewOpacity;
-    editor_.setPreview(std::pair{std::move(preview), input.location->page});
+    context_.setPreview(std::pair{std::move(preview), input.location->page});
     return true;
 }
 
 AnnotationItem SignatureTool::placed(const SignatureInk& signature, const EditorLocation& at) const
 {
-    const int rotation = editor_.pageRotation(at.page);
-    const Rect bounds = editor_.pageBounds(at.page);
+    const int rotation = context_.pageRotation(at.page);
+    const Rect bounds = context_.pageBounds(at.page);
     const double shownWidth = rotation == 90 || rotation == 270 ? bounds.height : bounds.width;
     const double width = std::min(0.6 * shownWidth, maxWidth);
     const double height = width / std::max(signature.aspect, 0.1);
@@ -65,9 +62,9 @@ AnnotationItem SignatureTool::placed(const SignatureInk& signature, const Editor
         }
         strokes.push_back(std::move(shifted));
     }
-    const ToolStyle style = editor_.settings().styleFor(Tool::signature);
+    const ToolStyle style = context_.styleFor(Tool::signature);
     return AnnotationItem(UUID::random(), InkShape{InkKind::signature, std::move(strokes)}, style.color,
-                          style.lineWidth, rotation, editor_.timestamp());
+                          style.lineWidth, rotation, context_.timestamp());
 }
 
 }  // namespace quillet

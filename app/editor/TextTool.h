@@ -9,7 +9,7 @@ namespace quillet {
 class TextTool : public EditorTool {
 public:
     // note: places comment notes instead of text boxes.
-    TextTool(EditorController& editor, bool note) : EditorTool(editor), note_(note) {}
+    TextTool(ToolContext& context, bool note) : EditorTool(context), note_(note) {}
 
     bool press(const PointerInput& input) override;
     bool hover(const PointerInput& input) override;

@@ -17,6 +17,7 @@
 
 #include "app/document/PageItemSource.h"
 #include "app/view/ItemPainter.h"
+#include "app/view/PageCoordinates.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PrimarySelection.h"
 #include "app/view/PageInputHandler.h"
@@ -29,7 +30,7 @@ namespace quillet {
 class AnnotationStore;
 class OverlayView;
 
-class PageView : public QAbstractScrollArea {
+class PageView : public QAbstractScrollArea, public PageCoordinates {
     Q_OBJECT
 
 public:
@@ -49,7 +50,7 @@ public:
     // 0-based; 0 when there are no pages.
     int currentPage() const { return currentPage_; }
     // View pixels per point of the page.
-    double scale() const { return layout_.scale(); }
+    double scale() const override { return layout_.scale(); }
     // The scale of Actual Size: the page at its physical size, a point being
     // 1/72 inch at the screen's logical resolution (4/3 pixels at 96 dpi).
     double actualSizeScale() const;
@@ -94,13 +95,11 @@ public:
     // Page space ⇄ viewport, for rotated and cropped pages. Viewport points
     // are the view's points (they grow with zoom).
     // The page under a viewport point, without snapping to the nearest page.
-    std::optional<int> pageAt(QPointF viewportPoint) const;
-    std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const;
-    QTransform pageToViewport(int pageIndex) const;
-    QPointF toPage(int pageIndex, QPointF viewportPoint) const;
-    QPointF toViewport(int pageIndex, QPointF pagePoint) const;
+    std::optional<int> pageAt(QPointF viewportPoint) const override;
+    std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const override;
+    QTransform pageToViewport(int pageIndex) const override;
     // The part of the page that is visible, in page space; empty when none is.
-    QRectF visiblePageRect(int pageIndex) const;
+    QRectF visiblePageRect(int pageIndex) const override;
 
     // Markup (PageViewItems.cpp): the store's items are painted over each
     // page, whose image leaves out the file's own copies of them. Not owned:

@@ -60,16 +60,6 @@ QTransform PageView::pageToViewport(int pageIndex) const
            QTransform::fromTranslate(target.left(), target.top());
 }
 
-QPointF PageView::toPage(int pageIndex, QPointF viewportPoint) const
-{
-    return pageToViewport(pageIndex).inverted().map(viewportPoint);
-}
-
-QPointF PageView::toViewport(int pageIndex, QPointF pagePoint) const
-{
-    return pageToViewport(pageIndex).map(pagePoint);
-}
-
 QRectF PageView::visiblePageRect(int pageIndex) const
 {
     const QRectF shown = pageRectInViewport(pageIndex).intersected(QRectF(viewport()->rect()));

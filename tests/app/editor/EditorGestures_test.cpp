@@ -82,11 +82,13 @@ TEST_F(EditorTest, PenStrokesMergeWithinOneAndAHalfSecondsHighlightsNever)
 
 TEST_F(EditorTest, MergingStopsAtTheCodecsStrokeLimit)
 {
-    std::vector<Stroke> strokes(ItemCodec::kMaxStrokes, Stroke{{50, 50}});
-    const AnnotationItem full =
-        insert(AnnotationItem(UUID::random(), InkShape{InkKind::pen, strokes}, penRed, 2, 0, stamp()), 0);
-    editor->lastInk = EditorController::LastInk{full.id, 0, now};
     editor->setTool(Tool::pen);
+    drag(0, {{52, 52}, {60, 60}});  // the item the next stroke would join
+    ASSERT_EQ(items(0).size(), 1u);
+    AnnotationItem full = items(0)[0];
+    full.shape.ink()->strokes.assign(ItemCodec::kMaxStrokes, Stroke{{50, 50}});
+    store->apply(StoreChange::replace({full}));
+    now += 200ms;
     drag(0, {{52, 52}, {60, 60}});
     ASSERT_EQ(items(0).size(), 2u);
     EXPECT_EQ(items(0)[0].shape.ink()->strokes.size(), ItemCodec::kMaxStrokes);

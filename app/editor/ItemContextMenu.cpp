@@ -1,0 +1,50 @@
+#include "app/editor/ItemContextMenu.h"
+
+#include <QPainter>
+
+#include "app/editor/EditorStrings.h"
+#include "app/editor/ToolSettings.h"
+#include "app/platform/QtConversions.h"
+
+namespace quillet {
+
+namespace {
+
+QIcon swatchIcon(const RGBA& color)
+{
+    QPixmap image(12, 12);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
+    painter.setBrush(toQColor(color));
+    painter.drawEllipse(QRectF(0.5, 0.5, 11, 11));
+    painter.end();
+    return QIcon(image);
+}
+
+}  // namespace
+
+QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoint globalPos)
+{
+    auto* menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (actions.editText) {
+        menu->addAction(EditorStrings::editTextItem.text(), menu, actions.editText);
+        menu->addSeparator();
+    }
+    for (const ToolSettings::Swatch& swatch : ToolSettings::palette) {
+        const RGBA color = swatch.color;
+        menu->addAction(swatchIcon(color), swatch.name.text(), menu, [recolor = actions.recolor, color] {
+            recolor(color);
+        });
+    }
+    menu->addSeparator();
+    menu->addAction(EditorStrings::copyItem.text(), menu, actions.copy);
+    menu->addAction(EditorStrings::duplicateItem.text(), menu, actions.duplicate);
+    menu->addAction(EditorStrings::deleteItem.text(), menu, actions.remove);
+    menu->popup(globalPos);
+    return menu;
+}
+
+}  // namespace quillet
