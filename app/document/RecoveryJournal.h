@@ -47,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "app/document/DocumentJournal.h"
 #include "app/platform/DelayedWork.h"
 #include "core/markup/AnnotationItem.h"
 #include "core/pdf/PDFValue.h"
@@ -55,9 +56,9 @@ namespace quillet {
 
 class SerialQueue;
 
-class RecoveryJournal {
+class RecoveryJournal : public DocumentJournal {
 public:
-    using Pages = std::map<int, std::vector<AnnotationItem>>;
+    using Pages = PageItems;
 
     static constexpr std::chrono::milliseconds quietDelay{400};
     static constexpr size_t maxIdentities = 8;
@@ -80,7 +81,7 @@ public:
     explicit RecoveryJournal(QString folder = defaultFolder());
     // A scheduled write that has not started is dropped; one that has runs
     // to its end on the queue.
-    ~RecoveryJournal();
+    ~RecoveryJournal() override;
     RecoveryJournal(const RecoveryJournal&) = delete;
     RecoveryJournal& operator=(const RecoveryJournal&) = delete;
 
@@ -95,34 +96,34 @@ public:
 
     // Accepts the current version of the file as the journal's own (after
     // opening and after each save); the last 8 are kept.
-    void noteIdentity(const QString& documentPath);
+    void noteIdentity(const QString& documentPath) override;
     const std::vector<Identity>& identities() const { return identities_; }
 
     // What the document's records are kept under, from its opening on and
     // again after each unlock or reload: an encrypted file's key (records
     // sealed), none while an encrypted file is locked (nothing written,
     // opened or deleted), or no encryption (plain records, the default).
-    void protect(bool encrypted, std::optional<Bytes> fileKey);
+    void protect(bool encrypted, std::optional<Bytes> fileKey) override;
 
     // Schedules writing `pages` as the document's journal; a later record
     // within the quiet delay replaces it.
-    void record(const QString& documentPath, Pages pages);
+    void record(const QString& documentPath, Pages pages) override;
     // Writes what is scheduled now instead of after the delay.
-    void flush();
+    void flush() override;
     // Cancels what is scheduled and deletes the journal files of the path
     // given and of the last recorded one (none while the document is locked:
     // they may hold what it has not been able to open yet).
-    void discard(const std::optional<QString>& documentPath);
+    void discard(const std::optional<QString>& documentPath) override;
 
     // The document reloads its file from disk and drops `pages`: they are
     // written aside with the versions noted so far (which this journal then
     // forgets), and the document's journal file is deleted once they are on
     // disk. A later set-aside of the same path replaces this one.
-    void setAside(const QString& documentPath, Pages pages);
+    void setAside(const QString& documentPath, Pages pages) override;
     // The user dropped `pages` on purpose (a revert): they are written aside
     // with no version, so they are never taken back by themselves, only
     // offered with a question (setAsideMarkup). The journal keeps its versions.
-    void setAsideToAsk(const QString& documentPath, Pages pages);
+    void setAsideToAsk(const QString& documentPath, Pages pages) override;
 
     // The pages stored for the file at `documentPath`, when the journal (or
     // else the set-aside markup) is readable, belongs to that path and to the
@@ -130,14 +131,14 @@ public:
     // sealed one: opens under the key handed over); otherwise absent.
     // Set-aside markup offered here is deleted by the next
     // write of the journal, which then holds it.
-    std::optional<Pages> pendingRecovery(const QString& documentPath);
+    std::optional<Pages> pendingRecovery(const QString& documentPath) override;
     // The set-aside markup of the path whatever version the file is now (the
     // document asks the user before putting it on another version).
-    std::optional<Pages> setAsideMarkup(const QString& documentPath) const;
+    std::optional<Pages> setAsideMarkup(const QString& documentPath) const override;
     // The document took it: deleted, like the above, once the journal holds it.
-    void takeSetAside(const QString& documentPath);
+    void takeSetAside(const QString& documentPath) override;
     // Deletes the set-aside markup of the path (the user declined it).
-    void dropSetAside(const QString& documentPath);
+    void dropSetAside(const QString& documentPath) override;
 
     // Journal files written by this object, for tests and diagnostics.
     int writeCount() const { return writes_->load(); }

@@ -25,33 +25,27 @@
 namespace quillet::testing {
 
 // The journal of every document of a test, by path.
-struct MemoryJournal {
+struct MemoryJournal : DocumentJournal {
     std::map<QString, PageItems> recorded;
     std::vector<QString> discarded;
     int records = 0;
 
-    DocumentJournal hooks()
+    void record(const QString& path, PageItems pages) override
     {
-        DocumentJournal journal;
-        journal.noteIdentity = [](const QString&) {};
-        journal.record = [this](const QString& path, const PageItems& pages) {
-            recorded[path] = pages;
-            ++records;
-        };
-        journal.discard = [this](const std::optional<QString>& path) {
-            if (path) {
-                recorded.erase(*path);
-                discarded.push_back(*path);
-            }
-        };
-        journal.pendingRecovery = [this](const QString& path) -> std::optional<PageItems> {
-            const auto entry = recorded.find(path);
-            if (entry == recorded.end()) {
-                return std::nullopt;
-            }
-            return entry->second;
-        };
-        return journal;
+        recorded[path] = std::move(pages);
+        ++records;
+    }
+    void discard(const std::optional<QString>& path) override
+    {
+        if (path) {
+            recorded.erase(*path);
+            discarded.push_back(*path);
+        }
+    }
+    std::optional<PageItems> pendingRecovery(const QString& path) override
+    {
+        const auto entry = recorded.find(path);
+        return entry == recorded.end() ? std::nullopt : std::optional(entry->second);
     }
 };
 
@@ -105,10 +99,11 @@ protected:
         };
         s.makeJournal = [this] {
             if (!diskJournals) {
-                return journal.hooks();
+                // The test's own journal, which outlives its documents.
+                return std::shared_ptr<DocumentJournal>(&journal, [](DocumentJournal*) {});
             }
             lastDiskJournal = std::make_shared<RecoveryJournal>(qpath(dir.file("journal")));
-            return journalHooks(lastDiskJournal);
+            return std::shared_ptr<DocumentJournal>(lastDiskJournal);
         };
         s.askFileReplaced = [this](InkDocument&, std::function<void(ReplacedFileChoice)> answer) {
             ++replacedQuestions;
