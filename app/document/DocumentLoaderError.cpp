@@ -25,7 +25,7 @@ constexpr LocalizedString noPermission{"You don’t have permission to read the 
 }  // namespace
 
 DocumentLoaderError::DocumentLoaderError(Code code, std::string detail, int errorNumber)
-    : code_(code), detail_(std::move(detail)), errorNumber_(errorNumber), text_(unreadableText.en)
+    : AppError(unreadableText.en), code_(code), detail_(std::move(detail)), errorNumber_(errorNumber)
 {
 }
 
@@ -41,9 +41,9 @@ int DocumentLoaderError::accessError(const QString& path)
     return isFolder ? EISDIR : 0;
 }
 
-std::string DocumentLoaderError::text() const
+QString DocumentLoaderError::userText(Language language) const
 {
-    return text_;
+    return localizedText(language) + QStringLiteral(": ") + localizedExplanation(language);
 }
 
 QString DocumentLoaderError::localizedText(Language language) const

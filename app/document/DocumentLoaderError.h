@@ -5,16 +5,15 @@
 // no permission).
 #pragma once
 
-#include <exception>
 #include <string>
 
 #include <QString>
 
-#include "app/platform/InterfaceLanguage.h"
+#include "app/platform/AppError.h"
 
 namespace quillet {
 
-class DocumentLoaderError : public std::exception {
+class DocumentLoaderError : public AppError {
 public:
     enum class Code {
         unreadable,    // the file could not be opened as a PDF
@@ -36,16 +35,15 @@ public:
     // What the PDF engine or the system reported, for the log; never shown.
     const std::string& detail() const { return detail_; }
 
-    std::string text() const;
     QString localizedText(Language language) const;
     QString localizedExplanation(Language language) const;
-    const char* what() const noexcept override { return text_.c_str(); }
+    // The text and its explanation, on one line.
+    QString userText(Language language) const override;
 
 private:
     Code code_;
     std::string detail_;
     int errorNumber_;
-    std::string text_;
 };
 
 }  // namespace quillet

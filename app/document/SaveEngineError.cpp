@@ -108,7 +108,13 @@ SaveEngineError::Detail SaveEngineError::Detail::markupCount(long long page, lon
 
 SaveEngineError::SaveEngineError(Code code, Detail detail) : code_(code), detail_(std::move(detail))
 {
-    text_ = localizedFailureReason(Language::en).toStdString();
+    setText(localizedFailureReason(Language::en).toStdString());
+}
+
+QString SaveEngineError::userText(Language language) const
+{
+    const QString reason = localizedFailureReason(language);
+    return reason.isEmpty() ? localizedDescription(language) : reason;
 }
 
 QString SaveEngineError::localizedDescription(Language language) const

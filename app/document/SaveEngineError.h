@@ -3,19 +3,18 @@
 // document shows the reason, or the description when there is none.
 #pragma once
 
-#include <exception>
 #include <optional>
 #include <string>
 
 #include <QString>
 
-#include "app/platform/InterfaceLanguage.h"
+#include "app/platform/AppError.h"
 
 namespace quillet {
 
 class FileAccessError;
 
-class SaveEngineError : public std::exception {
+class SaveEngineError : public AppError {
 public:
     enum class Code {
         verificationFailed,    // the written file did not read back as saved
@@ -79,15 +78,14 @@ public:
     // E.g. "The saved file failed verification (page 3 has 4 markups instead of 5)."
     QString localizedFailureReason(Language language) const;
     // The English failure reason, for logs; also what().
-    std::string text() const { return text_; }
-    const char* what() const noexcept override { return text_.c_str(); }
+    // The failure reason, else the description.
+    QString userText(Language language) const override;
 
 private:
     SaveEngineError(Code code, Detail detail);
 
     Code code_;
     Detail detail_;
-    std::string text_;
 };
 
 }  // namespace quillet

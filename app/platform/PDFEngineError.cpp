@@ -25,16 +25,11 @@ LocalizedString messageFor(PDFEngineError::Code code)
 }  // namespace
 
 PDFEngineError::PDFEngineError(Code code, std::string detail)
-    : code_(code), detail_(std::move(detail)), text_(messageFor(code).en)
+    : AppError(messageFor(code).en), code_(code), detail_(std::move(detail))
 {
     if (!detail_.empty()) {
-        text_ += ": " + detail_;
+        setText(text() + ": " + detail_);
     }
-}
-
-std::string PDFEngineError::text() const
-{
-    return text_;
 }
 
 QString PDFEngineError::localizedText(Language language) const

@@ -2,16 +2,15 @@
 // English text (also what()); localizedText() is what the user is shown.
 #pragma once
 
-#include <exception>
 #include <string>
 
 #include <QString>
 
-#include "app/platform/InterfaceLanguage.h"
+#include "app/platform/AppError.h"
 
 namespace quillet {
 
-class PDFEngineError : public std::exception {
+class PDFEngineError : public AppError {
 public:
     enum class Code {
         fileNotFound,    // detail: the path
@@ -26,14 +25,12 @@ public:
     Code code() const { return code_; }
     const std::string& detail() const { return detail_; }
 
-    std::string text() const;
     QString localizedText(Language language) const;
-    const char* what() const noexcept override { return text_.c_str(); }
+    QString userText(Language language) const override { return localizedText(language); }
 
 private:
     Code code_;
     std::string detail_;
-    std::string text_;
 };
 
 }  // namespace quillet
