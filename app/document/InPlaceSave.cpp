@@ -1,5 +1,13 @@
 #include "app/document/InPlaceSave.h"
 
+#include <cerrno>
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
 #include "app/document/DocumentKey.h"
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveEngineError.h"
@@ -43,6 +51,24 @@ void replaceWith(const QString& from, const QString& target, const std::optional
     replaceUnderLock(target, expected, [&](const std::string& destination) {
         FileCloner::clone(from.toStdString(), destination);
     });
+}
+
+std::optional<QString> whyReadOnly(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct statvfs volume {};
+    if (::statvfs(file.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+        return QStringLiteral("the file system is read-only");
+    }
+    if (::access(file.constData(), W_OK) != 0 && errno != ENOENT) {
+        return QStringLiteral("the file is not writable");
+    }
+    // A save replaces the file by a rename in its folder.
+    if (::access(folder.constData(), W_OK | X_OK) != 0) {
+        return QStringLiteral("its folder is not writable");
+    }
+    return std::nullopt;
 }
 
 }  // namespace quillet::InPlaceSave

@@ -26,4 +26,8 @@ SaveOutcome write(const SaveJob& job, const QString& target, const std::optional
 // Puts a copy of `from` in place of `target`, under the same rules.
 void replaceWith(const QString& from, const QString& target, const std::optional<FileIdentity>& expected);
 
+// Why a save cannot replace the file at `path` (its file system is
+// read-only, it or its folder is not writable), for the log; absent when it can.
+std::optional<QString> whyReadOnly(const QString& path);
+
 }  // namespace quillet::InPlaceSave

@@ -1,11 +1,7 @@
 #include "app/document/InkDocument.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <new>
-
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +15,7 @@
 #include "app/document/RecoveryJournal.h"
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveEngineError.h"
+#include "app/document/SaveWriter.h"
 #include "app/platform/DelayedWork.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PlatformLog.h"
@@ -28,7 +25,6 @@ namespace quillet {
 
 namespace {
 
-constexpr LocalizedString restoredNotice{"Unsaved changes were restored", "Восстановлены несохранённые изменения"};
 constexpr LocalizedString rewriteNotice{"The file was non-standard and was saved in full",
                                         "Файл был нестандартным и сохранён целиком"};
 constexpr LocalizedString closingNotice{"Saving changes before closing…", "Сохранение изменений перед закрытием…"};
@@ -52,59 +48,7 @@ QString resolvedPath(const QString& path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-QString failureText(const SaveEngineError& error)
-{
-    const QString reason = error.localizedFailureReason(InterfaceLanguage::current());
-    return reason.isEmpty() ? error.localizedDescription(InterfaceLanguage::current()) : reason;
-}
-
-// Why a save cannot replace the file at `path`, for the log; absent when it can.
-std::optional<QString> readOnlyReason(const QString& path)
-{
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    struct statvfs volume {};
-    if (::statvfs(file.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
-        return QStringLiteral("the file system is read-only");
-    }
-    if (::access(file.constData(), W_OK) != 0 && errno != ENOENT) {
-        return QStringLiteral("the file is not writable");
-    }
-    // A save replaces the file by a rename in its folder.
-    if (::access(folder.constData(), W_OK | X_OK) != 0) {
-        return QStringLiteral("its folder is not writable");
-    }
-    return std::nullopt;
-}
-
-QString loaderFailureText(const DocumentLoaderError& error)
-{
-    return error.localizedText(InterfaceLanguage::current()) + QStringLiteral(": ") +
-           error.localizedExplanation(InterfaceLanguage::current());
-}
-
 }  // namespace
-
-DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal)
-{
-    DocumentJournal hooks;
-    hooks.noteIdentity = [journal](const QString& path) { journal->noteIdentity(path); };
-    hooks.record = [journal](const QString& path, const PageItems& pages) { journal->record(path, pages); };
-    hooks.flush = [journal] { journal->flush(); };
-    hooks.discard = [journal](const std::optional<QString>& path) { journal->discard(path); };
-    hooks.pendingRecovery = [journal](const QString& path) { return journal->pendingRecovery(path); };
-    hooks.setAside = [journal](const QString& path, const PageItems& pages) { journal->setAside(path, pages); };
-    hooks.setAsideToAsk = [journal](const QString& path, const PageItems& pages) {
-        journal->setAsideToAsk(path, pages);
-    };
-    hooks.setAsideMarkup = [journal](const QString& path) { return journal->setAsideMarkup(path); };
-    hooks.takeSetAside = [journal](const QString& path) { journal->takeSetAside(path); };
-    hooks.dropSetAside = [journal](const QString& path) { journal->dropSetAside(path); };
-    hooks.protect = [journal](bool encrypted, const std::optional<std::string>& fileKey) {
-        journal->protect(encrypted, fileKey);
-    };
-    return hooks;
-}
 
 InkDocument::Services InkDocument::Services::forApplication()
 {
@@ -117,7 +61,7 @@ InkDocument::Services InkDocument::Services::forApplication()
     services.runWrite = [queue](std::function<void()> work) { queue->async(std::move(work)); };
     services.toMainThread = [](std::function<void()> work) { MainThread::post(std::move(work)); };
     services.writeFile = &InPlaceSave::write;
-    services.makeJournal = [] { return journalHooks(std::make_shared<RecoveryJournal>()); };
+    services.makeJournal = [] { return std::make_shared<RecoveryJournal>(); };
     if (qEnvironmentVariableIsSet("QUILLET_SELFTEST")) {
         bool valid = false;
         const int delay = qEnvironmentVariableIntValue("QUILLET_SELFTEST_AUTOSAVE_DELAY", &valid);
@@ -138,9 +82,16 @@ std::unique_ptr<InkDocument> InkDocument::open(const QString& path, Services ser
 }
 
 InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
-    : services_(std::move(services)), filePath_(std::move(filePath)), write_(std::make_shared<WriteState>())
+    : services_(std::move(services)),
+      writer_(services_.runWrite, services_.toMainThread, services_.writeFile, services_.places),
+      autosave_(services_.clock, services_.fixedAutosaveDelay),
+      disk_(services_.clock, [this] { checkDiskIdentity(); }),
+      filePath_(std::move(filePath))
 {
-    journal_ = services_.makeJournal ? services_.makeJournal() : DocumentJournal{};
+    journal_ = services_.makeJournal ? services_.makeJournal() : nullptr;
+    if (!journal_) {
+        journal_ = std::make_shared<DocumentJournal>();
+    }
     openedVersion_ = loaded.ownsWorkingCopy ? loaded.workingCopy : QString();
     install(std::move(loaded));
     connect(&undoStack_, &QUndoStack::cleanChanged, this, &InkDocument::emitStatus);
@@ -153,7 +104,6 @@ InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
             scheduleAutosave();
         }
     });
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &InkDocument::fileChangedOnDisk);
     watchFile();
     checkWritable();
 }
@@ -209,25 +159,11 @@ void InkDocument::install(LoadedPDF loaded)
     knownIdentity_ = FileIdentity::ofPath(filePath_.toStdString());
     // Before anything is recorded: the journal of an encrypted file is sealed
     // under its key, which is known once the file is unlocked.
-    if (journal_.protect) {
-        journal_.protect(isEncryptedFile_, isEncryptedFile_ && !loaded_.pdf->isLocked()
-                                               ? fileKeyOf(loaded_.workingCopy, password_)
-                                               : std::nullopt);
-    }
-    if (journal_.noteIdentity) {
-        journal_.noteIdentity(filePath_);
-    }
-    std::optional<SaveSource> previous;
-    {
-        std::lock_guard lock(write_->lock);
-        previous = write_->saveSource;
-        write_->saveSource.reset();
-        write_->pageRefCache.reset();
-        write_->workingCopy = loaded_.workingCopy;
-    }
-    if (previous && previous->owned && previous->path != loaded_.workingCopy) {
-        WorkingCopies::remove(previous->path, services_.places);
-    }
+    journal_->protect(isEncryptedFile_, isEncryptedFile_ && !loaded_.pdf->isLocked()
+                                            ? fileKeyOf(loaded_.workingCopy, password_)
+                                            : std::nullopt);
+    journal_->noteIdentity(filePath_);
+    writer_.setWorkingCopy(loaded_.workingCopy);
 }
 
 bool InkDocument::unlock(const QString& password)
@@ -246,71 +182,6 @@ bool InkDocument::unlock(const QString& password)
     install(loaded_);
     emit reloaded();
     emitStatus();
-    return true;
-}
-
-void InkDocument::checkRecovery()
-{
-    if (recoveryChecked_ || !store_ || loaded_.pdf->isLocked() || closed_) {
-        return;
-    }
-    recoveryChecked_ = true;
-    if (!journal_.pendingRecovery) {
-        return;
-    }
-    const std::optional<PageItems> pages = journal_.pendingRecovery(filePath_);
-    if (pages && !pages->empty()) {
-        restore(*pages, true);
-        return;
-    }
-    if (!journal_.setAsideMarkup || !services_.askRestoreSetAside) {
-        return;
-    }
-    const std::optional<PageItems> kept = journal_.setAsideMarkup(filePath_);
-    if (!kept || kept->empty()) {
-        return;
-    }
-    QPointer<InkDocument> self(this);
-    services_.askRestoreSetAside(*this, [self, kept](bool restore) {
-        if (!self || self->closed_ || !self->store_) {
-            return;
-        }
-        if (restore && self->journal_.takeSetAside) {
-            self->journal_.takeSetAside(self->filePath_);  // before the restore records the journal
-        }
-        // Declined, or none of its pages is in this version: it goes.
-        if ((!restore || !self->restore(*kept, false)) && self->journal_.dropSetAside) {
-            self->journal_.dropSetAside(self->filePath_);
-        }
-    });
-}
-
-bool InkDocument::restore(const PageItems& pages, bool wholePages)
-{
-    if (wholePages) {
-        store_->replacePages(pages);
-    } else {
-        // Another version of the file: nothing of it is replaced but the
-        // items themselves; the others join the end of their pages.
-        std::vector<StoreChange> changes;
-        for (const auto& [page, items] : pages) {
-            if (page < 0 || page >= pageCount_) {
-                continue;
-            }
-            int end = static_cast<int>(store_->itemsOnPage(page).size());
-            for (const AnnotationItem& item : items) {
-                changes.push_back(store_->locate(item.id) ? StoreChange::replace({item})
-                                                          : StoreChange::insert(item, page, end++));
-            }
-        }
-        if (changes.empty()) {
-            return false;
-        }
-        store_->apply(StoreChange::batch(std::move(changes)));
-    }
-    directChanges_ = true;
-    emitStatus();
-    showNotice(restoredNotice.text());
     return true;
 }
 
@@ -354,18 +225,14 @@ void InkDocument::draftChanged()
 
 void InkDocument::recordJournal()
 {
-    if (store_ && journal_.record && !closed_) {
-        journal_.record(filePath_, store_->snapshot().pages);
+    if (store_ && !closed_) {
+        journal_->record(filePath_, store_->snapshot().pages);
     }
 }
 
 std::chrono::milliseconds InkDocument::autosaveDelay() const
 {
-    if (services_.fixedAutosaveDelay) {
-        return *services_.fixedAutosaveDelay;
-    }
-    const auto adaptive = std::chrono::milliseconds(static_cast<int64_t>(lastSaveDuration_ * 4 * 1000));
-    return std::clamp(adaptive, minimumAutosaveDelay, maximumAutosaveDelay);
+    return autosave_.delay(lastSaveDuration_);
 }
 
 void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay)
@@ -373,11 +240,9 @@ void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixe
     if (closed_) {
         return;
     }
-    // Only the latest schedule counts: each edit pushes the autosave back.
-    const int64_t ticket = ++autosaveTicket_;
     QPointer<InkDocument> self(this);
-    services_.clock(fixedDelay.value_or(autosaveDelay()), [self, ticket] {
-        if (self && self->autosaveTicket_ == ticket) {
+    autosave_.schedule(fixedDelay.value_or(autosaveDelay()), [self] {
+        if (self) {
             self->autosaveFired();
         }
     });
@@ -444,7 +309,7 @@ std::optional<QString> InkDocument::notice() const
 bool InkDocument::checkWritable()
 {
     const std::optional<QString> reason =
-        services_.whyReadOnly ? services_.whyReadOnly(filePath_) : readOnlyReason(filePath_);
+        services_.whyReadOnly ? services_.whyReadOnly(filePath_) : InPlaceSave::whyReadOnly(filePath_);
     if (reason != readOnly_) {
         if (reason) {
             logLine("cannot save " + QFileInfo(filePath_).fileName().toStdString() + " in place: " +
@@ -486,7 +351,7 @@ void InkDocument::startSave(PendingSave request)
         emitStatus();
         if (!services_.askFileReplaced || askingAboutReplacedFile_) {
             if (request.done) {
-                request.done(failureText(SaveEngineError::fileChanged()));
+                request.done(SaveEngineError::fileChanged().userText(InterfaceLanguage::current()));
             }
             return;
         }
@@ -528,94 +393,34 @@ void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave requ
 
 void InkDocument::beginWrite(PendingSave request)
 {
-    SaveJob job = snapshotJob(false);
-
     const std::optional<FileIdentity> expected =
         request.kind == SaveKind::saveAs ? std::nullopt : knownIdentity_;
     const int undoIndex = undoStack_.index();
     const QPointer<InkDocument> self(this);
     const std::shared_ptr<AnnotationStore> store = store_;  // revert may replace it meanwhile
-    auto write = [state = write_, job, expected, request, undoIndex, self, store, writeFile = services_.writeFile,
-                  places = services_.places, toMainThread = services_.toMainThread]() mutable {
-        std::optional<QString> error;
-        std::shared_ptr<const HeldFile> replacedVersion;
-        try {
-            SaveOutcome outcome = writeFile(job, request.target, expected);
-            replacedVersion = std::move(outcome.replacedVersion);
-            // A rewritten file is the pristine source of the next saves.
-            std::optional<SaveSource> newSource;
-            if (outcome.method == SaveOutcome::Method::rewrite) {
-                const WorkingCopy copy = WorkingCopies::make(request.target, WorkingCopies::sizeLimit, places);
-                if (copy.owned) {
-                    newSource = SaveSource{copy.path, true};
-                }
-            }
-            std::optional<SaveSource> replaced;
-            QString workingCopy;
-            {
-                std::lock_guard lock(state->lock);
-                state->lastWrittenGeneration = job.generation;
-                state->lastOutcome = outcome;
-                workingCopy = state->workingCopy;
-                if (newSource) {
-                    replaced = state->saveSource;
-                    state->saveSource = newSource;
-                    state->pageRefCache.reset();
-                } else if (outcome.method == SaveOutcome::Method::incremental && outcome.pageRefs &&
-                           !outcome.pageRefs->empty()) {
-                    const QString next = state->saveSource ? state->saveSource->path : state->workingCopy;
-                    if (next.toStdString() == job.source) {
-                        state->pageRefCache = outcome.pageRefs;
-                    }
-                }
-            }
-            if (replaced && replaced->owned && replaced->path != workingCopy) {
-                WorkingCopies::remove(replaced->path, places);
-            }
-            if (outcome.method == SaveOutcome::Method::rewrite) {
-                logLine("saved " + QFileInfo(request.target).fileName().toStdString() + " with a full rewrite");
-            }
-        } catch (const SaveEngineError& failure) {
-            logLine("save failed: " + failure.text());
-            error = failureText(failure);
-        } catch (const std::bad_alloc&) {
-            throw;  // not a failure of this work to report and go on from
-        } catch (const std::exception& failure) {
-            logLine(std::string("save failed: ") + failure.what());
-            error = failureText(SaveEngineError::writeFailed(failure.what()));
-        }
-        toMainThread([self, store, request, undoIndex, saved = std::move(job.pages), error]() mutable {
-            if (self && self->store_ == store) {
-                self->completeSave(std::move(request), undoIndex, std::move(saved), error);
-            } else {
-                if (self) {
-                    self->isSaving_ = false;
-                    self->emitStatus();
-                    self->runQueuedSaves();
-                }
-                if (request.done) {
-                    request.done(error);
-                }
-            }
-        });
-        // The old version's space is given back here, on the save thread,
-        // after the user has been told the save is done.
-        replacedVersion.reset();
-    };
-    services_.runWrite(std::move(write));
+    const QString target = request.target;
+    writer_.write(snapshotJob(false), target, expected,
+                  [self, store, request = std::move(request), undoIndex](SaveWriter::Result result) mutable {
+                      if (self && self->store_ == store) {
+                          self->completeSave(std::move(request), undoIndex, std::move(result));
+                          return;
+                      }
+                      if (self) {
+                          self->isSaving_ = false;
+                          self->emitStatus();
+                          self->runQueuedSaves();
+                      }
+                      if (request.done) {
+                          request.done(result.error);
+                      }
+                  });
 }
 
-void InkDocument::completeSave(PendingSave request, int undoIndex, PageItems saved,
-                               const std::optional<QString>& error)
+void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::Result result)
 {
     isSaving_ = false;
-    std::optional<int64_t> written;
-    std::optional<SaveOutcome> outcome;
-    {
-        std::lock_guard lock(write_->lock);
-        written = std::exchange(write_->lastWrittenGeneration, std::nullopt);
-        outcome = std::exchange(write_->lastOutcome, std::nullopt);
-    }
+    const std::optional<QString>& error = result.error;
+    const std::optional<SaveOutcome>& outcome = result.outcome;
     if (error) {
         lastSaveError_ = error;
         if (!closed_) {
@@ -623,7 +428,7 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, PageItems sav
         }
     } else {
         lastSaveError_.reset();
-        savedPages_ = std::move(saved);
+        savedPages_ = std::move(result.saved);
         if (request.kind == SaveKind::saveAs) {
             filePath_ = resolvedPath(request.target);
             watchFile();
@@ -641,13 +446,9 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, PageItems sav
         knownIdentity_ = outcome && outcome->targetIdentity ? outcome->targetIdentity
                                                              : FileIdentity::ofPath(filePath_.toStdString());
         fileReplaced_ = false;
-        if (journal_.noteIdentity) {
-            journal_.noteIdentity(filePath_);
-        }
-        if (written && store_ && *written == store_->generation()) {
-            if (journal_.discard) {
-                journal_.discard(filePath_);
-            }
+        journal_->noteIdentity(filePath_);
+        if (store_ && result.generation == store_->generation()) {
+            journal_->discard(filePath_);
             directChanges_ = false;
             if (undoStack_.index() == undoIndex) {
                 undoStack_.setClean();
@@ -676,32 +477,16 @@ void InkDocument::runQueuedSaves()
 
 void InkDocument::watchFile()
 {
-    if (!watcher_.files().isEmpty()) {
-        watcher_.removePaths(watcher_.files());
+    if (closed_) {
+        return;
     }
-    if (!closed_ && QFileInfo::exists(filePath_)) {
-        watcher_.addPath(filePath_);
-    }
-}
-
-void InkDocument::fileChangedOnDisk()
-{
-    QPointer<InkDocument> self(this);
-    services_.clock(diskChangeSettle, [self] {
-        if (self) {
-            self->checkDiskIdentity();
-        }
-    });
+    disk_.watch(filePath_);
 }
 
 void InkDocument::checkDiskIdentity()
 {
     if (closed_) {
         return;
-    }
-    // A file replaced by a rename is a new file: watch it again.
-    if (!watcher_.files().contains(filePath_)) {
-        watchFile();
     }
     // Our own save is under way; its completion notes the new version.
     if (isSaving_ || !diskFileDiffers() || !FileIdentity::ofPath(filePath_.toStdString())) {
@@ -715,75 +500,6 @@ void InkDocument::checkDiskIdentity()
     }
     fileReplaced_ = true;
     emitStatus();
-}
-
-std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
-{
-    emit cancelInteractionRequested();
-    LoadedPDF fresh;
-    try {
-        fresh = LoadedPDF::open(filePath_, services_.places);
-    } catch (const DocumentLoaderError& error) {
-        return loaderFailureText(error);
-    }
-    if (password_ && fresh.pdf->isLocked()) {
-        fresh.pdf->unlock(*password_);
-    }
-    // Before install() notes the new version: the set-aside markup keeps the
-    // versions it was made on, the reloaded file starts a journal of its own.
-    if (dropped == DroppedMarkup::setAside && journal_.setAside && store_) {
-        const StoreSnapshot unsaved = store_->snapshot();
-        if (!unsaved.pages.empty()) {
-            journal_.setAside(filePath_, unsaved.pages);
-            logLine("reloaded " + filePath_.toStdString() + " from disk; its unsaved markup is kept aside");
-        }
-    }
-    // The undo steps name the old store's items; they go first.
-    undoStack_.clear();
-    const std::shared_ptr<AnnotationStore> previousStore = store_;  // alive until the views have moved
-    const LoadedPDF previous = loaded_;
-    install(std::move(fresh));
-    savedPages_.clear();
-    if (previous.ownsWorkingCopy && previous.workingCopy != openedVersion_) {
-        WorkingCopies::remove(previous.workingCopy, services_.places);
-    }
-    if (dropped == DroppedMarkup::discard && journal_.discard) {
-        journal_.discard(filePath_);
-    }
-    ++autosaveTicket_;
-    directChanges_ = false;
-    fileReplaced_ = false;
-    lastSaveError_.reset();
-    watchFile();
-    emit reloaded();
-    emitStatus();
-    return std::nullopt;
-}
-
-std::optional<QString> InkDocument::revertToSaved()
-{
-    setAsideForQuestion(unsavedChanges());
-    return reload(DroppedMarkup::discard);
-}
-
-bool InkDocument::canRevertToOpened() const
-{
-    return !openedVersion_.isEmpty() && QFileInfo::exists(openedVersion_);
-}
-
-std::optional<QString> InkDocument::revertToOpened()
-{
-    if (!canRevertToOpened()) {
-        return failureText(SaveEngineError::writeFailed());
-    }
-    const UnsavedChanges dropped = changesSinceOpened();
-    try {
-        InPlaceSave::replaceWith(openedVersion_, filePath_, knownIdentity_);
-    } catch (const SaveEngineError& error) {
-        return failureText(error);
-    }
-    setAsideForQuestion(dropped);
-    return reload(DroppedMarkup::discard);
 }
 
 void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)
@@ -824,26 +540,15 @@ void InkDocument::close()
         recordJournal();  // the last state, also a draft not yet recorded
     }
     closed_ = true;
-    ++autosaveTicket_;
-    if (!watcher_.files().isEmpty()) {
-        watcher_.removePaths(watcher_.files());
-    }
+    autosave_.cancel();
+    disk_.stop();
     // An edited document keeps its journal: its markup comes back next time.
     if (edited) {
-        if (journal_.flush) {
-            journal_.flush();
-        }
-    } else if (journal_.discard) {
-        journal_.discard(filePath_);
+        journal_->flush();
+    } else {
+        journal_->discard(filePath_);
     }
-    std::optional<SaveSource> source;
-    {
-        std::lock_guard lock(write_->lock);
-        source = write_->saveSource;
-    }
-    if (source && source->owned && source->path != loaded_.workingCopy) {
-        WorkingCopies::remove(source->path, services_.places);
-    }
+    writer_.removeRewriteSource(loaded_.workingCopy);
     if (loaded_.ownsWorkingCopy) {
         WorkingCopies::remove(loaded_.workingCopy, services_.places);
     }
@@ -855,14 +560,10 @@ void InkDocument::close()
 
 SaveJob InkDocument::snapshotJob(bool expandNotes) const
 {
-    // The snapshot takes the store's own lock; writeLock is taken after it.
+    // The snapshot takes the store's own lock; the writer's is taken after it.
     const StoreSnapshot snapshot = store_->snapshot();
     SaveJob job;
-    {
-        std::lock_guard lock(write_->lock);
-        job.source = (write_->saveSource ? write_->saveSource->path : write_->workingCopy).toStdString();
-        job.cachedPageRefs = write_->pageRefCache;
-    }
+    writer_.setSource(job);
     job.fallbackSource = filePath_.toStdString();
     job.documentPath = filePath_.toStdString();
     job.pageCount = pageCount_;

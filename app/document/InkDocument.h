@@ -13,6 +13,10 @@
 // shows nothing; timers, the background thread, the file writing and the
 // questions are seams, so it runs headless in tests.
 //
+// Its parts, each with one job: SaveWriter (the save thread and what the
+// writes share), AutosaveSchedule (when to save), DiskWatch (another
+// program's writes) and the DocumentJournal (what is unsaved, on disk).
+//
 // Edited: the undo stack is not at its clean index, or direct changes are
 // pending that no undo step holds (a draft, a style session, a restored
 // journal). A save remembers the undo index of its snapshot and marks the
@@ -25,18 +29,20 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QUndoStack>
 
+#include "app/document/AutosaveSchedule.h"
+#include "app/document/DiskWatch.h"
+#include "app/document/DocumentJournal.h"
 #include "app/document/LoadedPDF.h"
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"
+#include "app/document/SaveWriter.h"
 #include "app/document/UnsavedChanges.h"
 #include "app/document/WorkingCopy.h"
 #include "core/markup/AnnotationItem.h"
@@ -46,45 +52,10 @@ namespace quillet {
 
 class AnnotationStore;
 
-using PageItems = std::map<int, std::vector<AnnotationItem>>;
-
-// The recovery journal as the document uses it (one per document).
-struct DocumentJournal {
-    // Remembers the version of a file this application wrote or read.
-    std::function<void(const QString& path)> noteIdentity;
-    // Writes the pages shortly after (a burst of records writes once).
-    std::function<void(const QString& path, const PageItems& pages)> record;
-    // Writes a scheduled record now (an edited document that closes).
-    std::function<void()> flush;
-    // Drops pending writes and deletes the journal (of `path` and of the last recorded path).
-    std::function<void(const std::optional<QString>& path)> discard;
-    // The pages saved for exactly this version of the file.
-    std::function<std::optional<PageItems>(const QString& path)> pendingRecovery;
-    // The document reloads its file, which another program replaced, and
-    // drops these unsaved pages: they are kept for the version they were
-    // made on, apart from what the reloaded file records.
-    std::function<void(const QString& path, const PageItems& pages)> setAside;
-    // The user dropped these pages on purpose (a revert): they are kept, but
-    // only ever offered back with a question, whatever version the file is.
-    std::function<void(const QString& path, const PageItems& pages)> setAsideToAsk;
-    // Markup set aside for the path, whatever version the file is now; the
-    // document took it (it goes once recorded); the user declined it.
-    std::function<std::optional<PageItems>(const QString& path)> setAsideMarkup;
-    std::function<void(const QString& path)> takeSetAside;
-    std::function<void(const QString& path)> dropSetAside;
-    // The file is encrypted: its markup is kept sealed under the file key
-    // (absent while the file is locked: kept nowhere, and nothing opened).
-    std::function<void(bool encrypted, const std::optional<std::string>& fileKey)> protect;
-};
-
 // What the user chose when another program changed the file under unsaved
 // edits: save over the other version, take it and drop the edits, or take it
 // and apply the edits on top of it.
 enum class ReplacedFileChoice { keepMine, reload, addMine };
-
-class RecoveryJournal;
-// The hooks over a recovery journal on disk.
-DocumentJournal journalHooks(std::shared_ptr<RecoveryJournal> journal);
 
 class InkDocument : public QObject {
     Q_OBJECT
@@ -107,7 +78,8 @@ public:
         std::function<SaveOutcome(const SaveJob& job, const QString& target,
                                   const std::optional<FileIdentity>& expected)>
             writeFile;
-        std::function<DocumentJournal()> makeJournal;
+        // The document's journal; none (or null) keeps nothing.
+        std::function<std::shared_ptr<DocumentJournal>()> makeJournal;
         // The file was replaced by another program while this document has
         // unsaved edits: what to do with the edits and the other version.
         std::function<void(InkDocument& document, std::function<void(ReplacedFileChoice)> answer)> askFileReplaced;
@@ -130,14 +102,14 @@ public:
         static Services forApplication();
     };
 
-    static constexpr std::chrono::milliseconds minimumAutosaveDelay{1500};
-    static constexpr std::chrono::milliseconds maximumAutosaveDelay{30000};
+    static constexpr std::chrono::milliseconds minimumAutosaveDelay = AutosaveSchedule::minimumDelay;
+    static constexpr std::chrono::milliseconds maximumAutosaveDelay = AutosaveSchedule::maximumDelay;
     static constexpr std::chrono::milliseconds retryDelay{20000};
     static constexpr std::chrono::milliseconds noticeDuration{6000};
     // How long closing waits for its save before asking what to do.
     static constexpr std::chrono::milliseconds closeSaveLimit{60000};
     // Another program's writes come in steps; the identity is checked after them.
-    static constexpr std::chrono::milliseconds diskChangeSettle{500};
+    static constexpr std::chrono::milliseconds diskChangeSettle = DiskWatch::settleDelay;
 
     // Opens `path` from a fresh working copy and creates its store. Throws
     // DocumentLoaderError.
@@ -250,19 +222,6 @@ signals:
     void closed();
 
 private:
-    struct SaveSource {
-        QString path;
-        bool owned = false;
-    };
-    // What the write thread shares with the main thread.
-    struct WriteState {
-        std::mutex lock;
-        QString workingCopy;
-        std::optional<SaveSource> saveSource;
-        std::optional<std::vector<PDFRef>> pageRefCache;
-        std::optional<int64_t> lastWrittenGeneration;
-        std::optional<SaveOutcome> lastOutcome;
-    };
     enum class SaveKind { autosave, user, closing, saveAs };
     struct PendingSave {
         SaveKind kind;
@@ -281,10 +240,9 @@ private:
     void autosaveFired();
     void startSave(PendingSave request);
     void beginWrite(PendingSave request);
-    void completeSave(PendingSave request, int undoIndex, PageItems saved, const std::optional<QString>& error);
+    void completeSave(PendingSave request, int undoIndex, SaveWriter::Result result);
     void runQueuedSaves();
     void watchFile();
-    void fileChangedOnDisk();
     void checkDiskIdentity();
     bool diskFileDiffers() const;
     // What a reload does with the unsaved markup it drops.
@@ -304,13 +262,15 @@ private:
     void emitStatus() { emit statusChanged(); }
 
     Services services_;
+    SaveWriter writer_;
+    AutosaveSchedule autosave_;
+    DiskWatch disk_;
     QString filePath_;
     LoadedPDF loaded_;
     std::shared_ptr<AnnotationStore> store_;
     std::optional<QString> password_;
-    DocumentJournal journal_;
+    std::shared_ptr<DocumentJournal> journal_;  // never null
     QUndoStack undoStack_;
-    std::shared_ptr<WriteState> write_;
     // The first working copy: the file as it was opened, kept until close.
     QString openedVersion_;
     std::optional<FileIdentity> knownIdentity_;
@@ -319,10 +279,7 @@ private:
     PageItems savedPages_;
     // Why the file cannot be saved in place, while that is so.
     std::optional<QString> readOnly_;
-    QFileSystemWatcher watcher_;
 
-    int64_t autosaveTicket_ = 0;
-    int64_t closeTicket_ = 0;
     double lastSaveDuration_ = 0;
     bool rewriteNoticeShown_ = false;
     int pageCount_ = 0;

@@ -14,6 +14,9 @@
 
 namespace quillet {
 
+// Pages (0-based) with their full item lists, in drawing order.
+using PageItems = std::map<int, std::vector<AnnotationItem>>;
+
 struct SaveJob {
     // The file to update: the document's private working copy, or the file
     // of its last save.
@@ -25,7 +28,7 @@ struct SaveJob {
     // The page count the saved document must have.
     int pageCount = 0;
     // Every touched page (0-based) with its full item list, in drawing order.
-    std::map<int, std::vector<AnnotationItem>> pages;
+    PageItems pages;
     // The store generation of the snapshot.
     int64_t generation = 0;
     bool isEncrypted = false;
