@@ -35,7 +35,8 @@
 #include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ToolIcons.h"
-#include "app/ui/ViewStates.h"
+#include "app/ui/UnlockFlow.h"
+#include "app/ui/ViewStateKeeper.h"
 #include "app/ui/WindowFit.h"
 #include "app/ui/WindowStrings.h"
 
@@ -65,9 +66,13 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
     if (!settings_.clock) {
         settings_.clock = [] { return QDateTime::currentSecsSinceEpoch(); };
     }
-    passwordPrompt_ = [this](const QString& informative, PasswordAnswer answer) {
+    unlock_ = new UnlockFlow(
+        document_, settings_.selfTest, [this] { didUnlock(); }, [this] { close(); }, this);
+    unlock_->setPrompt([this](const QString& informative, PasswordAnswer answer) {
         askForPasswordAsync(this, informative, std::move(answer));
-    };
+    });
+    viewState_ = new ViewStateKeeper(*pageView_, settings_.store, settings_.clock, this);
+    viewState_->setPath(document_.path);
     finder_ = new FindController(*pageView_, this);
 
     // The pages first: page 1 renders on its own thread while the rest of
@@ -82,9 +87,9 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
 
     connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::refreshSubtitle);
     connect(pageView_, &PageView::scaleChanged, this, &DocumentWindowController::refreshSubtitle);
-    connect(pageView_, &PageView::currentPageChanged, this, &DocumentWindowController::scheduleViewStateSave);
-    connect(pageView_, &PageView::visibleAreaChanged, this, &DocumentWindowController::scheduleViewStateSave);
-    connect(pageView_, &PageView::scaleChanged, this, &DocumentWindowController::scheduleViewStateSave);
+    connect(pageView_, &PageView::currentPageChanged, viewState_, &ViewStateKeeper::scheduleSave);
+    connect(pageView_, &PageView::visibleAreaChanged, viewState_, &ViewStateKeeper::scheduleSave);
+    connect(pageView_, &PageView::scaleChanged, viewState_, &ViewStateKeeper::scheduleSave);
     connect(finder_, &FindController::searchEnded, this, [](bool found) {
         if (!found) {
             QApplication::beep();
@@ -100,7 +105,6 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
 
 DocumentWindowController::~DocumentWindowController()
 {
-    viewStateWork_.cancel();
     // The editor goes before the page view it works on.
     for (QObject* child : children()) {
         if (auto* attachment = qobject_cast<DocumentAttachment*>(child)) {
@@ -154,7 +158,7 @@ void DocumentWindowController::startFirstRender()
     pageView_->viewport()->installEventFilter(this);
     pageView_->setDocument(document_.pdf);
     if (!document_.pdf->isLocked()) {
-        restoreViewState();
+        viewState_->restore();
     }
     // A maximized or full-screen window gets its size from the window
     // manager once shown; asked for now, at the size it had before, the page
@@ -344,9 +348,9 @@ void DocumentWindowController::cascadeFrom(const QWidget& previous)
 
 void DocumentWindowController::setPasswordPrompt(PasswordPrompt prompt)
 {
-    passwordPrompt_ = [prompt = std::move(prompt)](const QString& informative, PasswordAnswer answer) {
+    unlock_->setPrompt([prompt = std::move(prompt)](const QString& informative, PasswordAnswer answer) {
         answer(prompt(informative));
-    };
+    });
 }
 
 void DocumentWindowController::setDocumentStatus(const DocumentStatus& status)
@@ -500,84 +504,24 @@ void DocumentWindowController::showShortcuts()
 
 void DocumentWindowController::runUnlock()
 {
-    if (closedEmitted_ || unlockRunning_) {
+    if (closedEmitted_) {
         return;
     }
     if (!document_.pdf->isLocked()) {
-        restoreViewState();
+        viewState_->restore();
         return;
     }
-    if (settings_.selfTest && qEnvironmentVariableIsSet(selfTestPasswordVariable) &&
-        tryPassword(document_, qEnvironmentVariable(selfTestPasswordVariable))) {
-        didUnlock();
-        return;
-    }
-    askForPassword(false);
-}
-
-void DocumentWindowController::askForPassword(bool afterWrongPassword)
-{
-    unlockRunning_ = true;
-    passwordPrompt_(unlockPromptText(document_, afterWrongPassword),
-                    [self = QPointer<DocumentWindowController>(this)](std::optional<QString> password) {
-                        if (!self) {
-                            return;
-                        }
-                        if (!password) {
-                            self->unlockRunning_ = false;
-                            self->close();
-                        } else if (tryPassword(self->document_, *password)) {
-                            self->didUnlock();
-                        } else {
-                            // Asked again from the event loop, not from inside the answer.
-                            QTimer::singleShot(0, self, [self] {
-                                if (self) {
-                                    self->askForPassword(true);
-                                }
-                            });
-                        }
-                    });
+    unlock_->run();
 }
 
 void DocumentWindowController::didUnlock()
 {
-    unlockRunning_ = false;
     pageView_->reloadDocument();
     finder_->setDocument(document_.pdf);
     refreshSubtitle();
     refreshActionStates();
-    restoreViewState();
+    viewState_->restore();
     emit unlocked();
-}
-
-// View state
-
-void DocumentWindowController::restoreViewState()
-{
-    if (viewStateRestored_ || !settings_.store || document_.path.isEmpty() || pageView_->pageCount() == 0) {
-        return;
-    }
-    viewStateRestored_ = true;
-    const std::optional<ViewState> state = ViewStates(*settings_.store).load(document_.path);
-    if (!state) {
-        return;
-    }
-    const ViewRestore restore = ViewStates::restoreFor(*state, pageView_->pageCount());
-    if (restore.scale) {
-        pageView_->setScale(*restore.scale);
-    }
-    if (restore.page) {
-        pageView_->goToPage(*restore.page);
-    }
-}
-
-void DocumentWindowController::scheduleViewStateSave()
-{
-    if (!settings_.store || !viewStateRestored_) {
-        return;
-    }
-    viewStateWork_.cancel();
-    viewStateWork_ = DelayedWork::schedule(viewStateDelay, [this] { saveViewState(); }, this);
 }
 
 void DocumentWindowController::setFilePath(const QString& path)
@@ -586,6 +530,7 @@ void DocumentWindowController::setFilePath(const QString& path)
         return;
     }
     document_.path = path;
+    viewState_->setPath(path);
     setWindowTitle(document_.displayName() + QStringLiteral("[*]"));
     setWindowFilePath(document_.path);
     saveViewState();
@@ -593,15 +538,7 @@ void DocumentWindowController::setFilePath(const QString& path)
 
 void DocumentWindowController::saveViewState()
 {
-    if (!settings_.store || document_.path.isEmpty() || pageView_->pageCount() == 0) {
-        return;
-    }
-    ViewState state;
-    state.page = pageView_->currentPage();
-    state.scale = pageView_->scale();
-    state.autoScales = pageView_->autoScales() ? 1 : 0;
-    state.time = settings_.clock();
-    ViewStates(*settings_.store).save(document_.path, state);
+    viewState_->save();
 }
 
 // Closing, drag and drop
@@ -612,7 +549,6 @@ void DocumentWindowController::closeEvent(QCloseEvent* event)
     if (!event->isAccepted() || closedEmitted_) {
         return;
     }
-    viewStateWork_.cancel();
     saveViewState();
     if (settings_.store && !settings_.selfTest) {
         settings_.store->setValue(QString::fromLatin1(windowGeometryKey), saveGeometry());

@@ -15,9 +15,10 @@
 #include <QMainWindow>
 
 #include "app/document/OpenedPDF.h"
-#include "app/platform/DelayedWork.h"
 #include "app/ui/PasswordPrompt.h"
 #include "app/ui/StatusLine.h"
+#include "app/ui/UnlockFlow.h"
+#include "app/ui/ViewStateKeeper.h"
 #include "app/ui/WindowActions.h"
 
 class QLabel;
@@ -55,11 +56,9 @@ public:
     static constexpr char showThumbnailsKey[] = "QuilletShowThumbnails";
     static constexpr char windowGeometryKey[] = "QuilletDocumentWindow";
     static constexpr char sidebarStateKey[] = "QuilletSidebar";
-    static constexpr char selfTestPasswordVariable[] = "QUILLET_SELFTEST_PASSWORD";
+    static constexpr const char* selfTestPasswordVariable = UnlockFlow::selfTestPasswordVariable;
     // A new window stands this far right of and below the previous one.
     static constexpr int cascadeStep = 28;
-    // The view state is stored this long after the last change.
-    static constexpr std::chrono::milliseconds viewStateDelay{1000};
 
     // Starts the unlock step on the next turn of the event loop.
     explicit DocumentWindowController(OpenedPDF document, WindowSettings settings = {}, QWidget* parent = nullptr);
@@ -92,7 +91,7 @@ public:
 
     // A synchronous prompt (tests answer at once) or a non-blocking one.
     void setPasswordPrompt(PasswordPrompt prompt);
-    void setAsyncPasswordPrompt(AsyncPasswordPrompt prompt) { passwordPrompt_ = std::move(prompt); }
+    void setAsyncPasswordPrompt(AsyncPasswordPrompt prompt) { unlock_->setPrompt(std::move(prompt)); }
 
     // What the document reports; the status line shows it after the page.
     void setDocumentStatus(const DocumentStatus& status);
@@ -138,10 +137,7 @@ private:
     void refreshSubtitle();
     void refreshActionStates();
     void runUnlock();
-    void askForPassword(bool afterWrongPassword);
     void didUnlock();
-    void restoreViewState();
-    void scheduleViewStateSave();
     void showSidebar(int width);
     void pageFieldEntered();
     bool searchFieldKey(QKeyEvent* event);
@@ -163,12 +159,10 @@ private:
     QLineEdit* pageField_ = nullptr;
     QLabel* zoomLabel_ = nullptr;
     FindController* finder_ = nullptr;
-    AsyncPasswordPrompt passwordPrompt_;
+    UnlockFlow* unlock_ = nullptr;
+    ViewStateKeeper* viewState_ = nullptr;
     DocumentStatus status_;
-    DelayedWork viewStateWork_;
     int sidebarWidth_ = initialSidebarWidth;
-    bool unlockRunning_ = false;
-    bool viewStateRestored_ = false;
     bool closedEmitted_ = false;
     bool firstPageShown_ = false;
 };
