@@ -27,15 +27,16 @@ std::string folderOf(const std::string& path) {
     return parent.empty() ? "." : parent.string();
 }
 
-void syncDescriptor(int fd, const std::string& path) {
-    int error = ::fsync(fd) == 0 ? 0 : errno;
+void syncDescriptor(ReplacementFile::SyncFunction sync, int fd, const std::string& path) {
+    int error = sync(fd) == 0 ? 0 : errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) throw FileAccessError::write(path, error);
 }
 
 }  // namespace
 
-ReplacementFile::ReplacementFile(const std::string& target) : target_(resolved(target)) {
+ReplacementFile::ReplacementFile(const std::string& target, SyncFunction sync)
+    : target_(resolved(target)), sync_(sync) {
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
     if (exists && existing.st_nlink > 1)
@@ -76,7 +77,7 @@ void ReplacementFile::commit(const std::optional<FileIdentity>& expected,
         ::close(fd);
         throw FileAccessError::write(path_, error);
     }
-    syncDescriptor(fd, path_);
+    syncDescriptor(sync_, fd, path_);
     step("synced");
 
     if (expected && FileIdentity::ofPath(target_) != expected) throw FileAccessError::changed(target_);
@@ -93,7 +94,7 @@ void ReplacementFile::commit(const std::optional<FileIdentity>& expected,
     const std::string folder = folderOf(target_);
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) throw FileAccessError::write(folder, errno);
-    syncDescriptor(folderFd, folder);
+    syncDescriptor(sync_, folderFd, folder);
 }
 
 }  // namespace quillet

@@ -7,6 +7,8 @@
 // other names with the old version.
 #pragma once
 
+#include <unistd.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,10 +22,14 @@ namespace quillet {
 
 class ReplacementFile {
   public:
+    // How commit() flushes a descriptor (::fsync); tests pass one that fails,
+    // since a real disk that refuses a flush cannot be had on demand.
+    using SyncFunction = int (*)(int fd);
+
     // Resolves target's symbolic links and creates the empty temporary file
     // beside the real file. Throws FileAccessError: linked when the target
     // has more than one link, create when the temporary file cannot be made.
-    explicit ReplacementFile(const std::string& target);
+    explicit ReplacementFile(const std::string& target, SyncFunction sync = ::fsync);
     // Removes the temporary file unless commit() succeeded.
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
@@ -57,6 +63,7 @@ class ReplacementFile {
   private:
     std::string target_;
     std::string path_;
+    SyncFunction sync_;
     mode_t mode_ = 0644;
     bool committed_ = false;
     std::shared_ptr<const HeldFile> replaced_;

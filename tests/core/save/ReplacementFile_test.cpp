@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
+#include "core/pdf/FileAccessError.h"
 #include "core/save/FileIdentity.h"
 #include "core/save/PathLock.h"
 #include "support/ErrorText.h"
@@ -75,6 +77,19 @@ TEST_F(ReplacementFileTest, UncommittedVersionIsRemovedAndNewTargetGetsTheUsualM
     EXPECT_FALSE(replacement.replacedVersion());
     ::umask(mask);
     EXPECT_EQ(fs::status(doc).permissions(), fs::perms(0644));
+}
+
+// A disk that refuses to flush the new version: renaming it over the target
+// then could leave a torn file after a crash, so the save fails first.
+TEST_F(ReplacementFileTest, FailedFlushOfTheNewVersionFailsAndLeavesTheTargetAsItWas) {
+    writeFile(doc, "old");
+    ReplacementFile replacement(doc.string(), [](int) {
+        errno = EIO;
+        return -1;
+    });
+    writeFile(replacement.path(), "new");
+    EXPECT_THROW(replacement.commit(FileIdentity::ofPath(doc.string())), FileAccessError);
+    EXPECT_EQ(readFile(doc), "old");
 }
 
 TEST_F(ReplacementFileTest, TargetChangedSinceItWasReadIsLeftAlone) {
