@@ -46,8 +46,9 @@ Rect rectOf(const PDFDictionary& dict) {
 }  // namespace
 
 FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
-                                       WarningSink onWarning)
-    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)) {
+                                       WarningSink onWarning, size_t payloadLimit)
+    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)),
+      payloadLimit_(payloadLimit) {
     opening_ = std::async(std::launch::async, [this] {
         // Behind the first page: on a machine of two cores, reading a large
         // file's table here would otherwise take a third of the time the
@@ -120,7 +121,7 @@ void FilePageItemSource::openReader() {
             return;
         }
         pageRefs_ = reader_->pageRefs();
-        items_.emplace(*reader_);
+        items_.emplace(*reader_, payloadLimit_);
     } catch (const CoreError& e) {
         failed_ = true;
         failure_ = e.what();

@@ -32,8 +32,11 @@ public:
     // file in the background.
     static constexpr int openingNiceness = 10;
 
+    // payloadLimit: the item payload bytes decoded per page at most; a page
+    // past it is unreadable (tests give a small one).
     FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
-                       WarningSink onWarning = {});
+                       WarningSink onWarning = {},
+                       size_t payloadLimit = PageItemReader::kMaxPayloadBytesPerPage);
     ~FilePageItemSource() override;
 
     std::optional<std::vector<StoredAnnotation>> readPage(int pageIndex) override;
@@ -52,6 +55,7 @@ private:
     std::filesystem::path path_;
     std::optional<std::string> password_;
     WarningSink onWarning_;
+    size_t payloadLimit_;
     std::shared_ptr<PDFFileReader> reader_;
     // Decodes each annotation once per open, within the per-page bound.
     std::optional<PageItemReader> items_;

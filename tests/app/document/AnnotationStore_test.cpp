@@ -295,6 +295,17 @@ TEST(FilePageItemSource, ReadsItemsWithTheirKeysAndLeavesForeignAnnotations) {
     EXPECT_TRUE(store.isReadOnly());
 }
 
+// A page read in part would lose its undecoded items at the next save, so a
+// page whose payloads pass the bound is unreadable rather than short.
+TEST(FilePageItemSource, APageWhosePayloadsPassTheBoundIsUnreadable) {
+    testing::TempDir dir;
+    std::filesystem::path file = writeFile(dir, {annotationOf(pen(1)), annotationOf(pen(2))});
+    EXPECT_EQ(FilePageItemSource(file, std::nullopt).readPage(0)->size(), 2u);
+    AnnotationStore store(2, std::make_shared<FilePageItemSource>(file, std::nullopt, nullptr, 1));
+    EXPECT_FALSE(store.loadPage(0));
+    EXPECT_TRUE(store.isReadOnly());
+}
+
 TEST(FilePageItemSource, ALockedFileReadsNothingUntilItsPasswordIsGiven) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     testing::TempDir dir;
