@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "QuilletProcess.h"
 #include "cli/Version.h"
 
@@ -40,7 +38,6 @@ TEST(CommandLine, VersionIsTheBuildsOnOneLine) {
         EXPECT_EQ(r.out, "quillet " + std::string(cli::toolVersion()) + "\n") << spelling;
         EXPECT_EQ(r.err, "");
     }
-    EXPECT_TRUE(std::regex_match(std::string(cli::toolVersion()), std::regex(R"([0-9]+\.[0-9]+\.[0-9]+)")));
 }
 
 TEST(CommandLine, HelpNamesThePasswordSourcesAndTheSchemas) {

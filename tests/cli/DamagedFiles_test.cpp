@@ -54,12 +54,6 @@ std::optional<int> peerPages(const fs::path& file) {
 const std::regex kReconstruction("reconstruct|damaged|xref|cross-reference|expected \\d+ \\d+ obj|is direct",
                                  std::regex::icase);
 
-// The number of items `quillet list` finds on the first page.
-size_t firstPageItems(const fs::path& file) {
-    nlohmann::json listing = testing::quilletJSON({"list", file.string()});
-    return listing.is_object() && listing["pages"].contains("0") ? listing["pages"]["0"].size() : 0;
-}
-
 class DamagedFiles : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedFiles, OpenWithThePeersPageCountAndTakeAnUpdateNoReaderMustRepair) {
@@ -93,7 +87,7 @@ TEST_P(DamagedFiles, OpenWithThePeersPageCountAndTakeAnUpdateNoReaderMustRepair)
     // The result is an ordinary file: a second item goes beside the first,
     // and both are found.
     ASSERT_EQ(addInk(out, dir.file("again.pdf")).status, 0);
-    EXPECT_EQ(firstPageItems(dir.file("again.pdf")), 2u);
+    EXPECT_EQ(testing::itemsOn(dir.file("again.pdf")).size(), 2u);
 
     CommandResult drawn = runCommand({"pdftoppm", "-r", "18", "-f", "1", "-l", "1", out.string()});
     EXPECT_TRUE(hasRedPixel(drawn.out)) << "the added ink is drawn";

@@ -86,9 +86,7 @@ TEST_P(HeaderOffset, UpdateOpensEverywhereWithoutRepair) {
             {"pdftoppm", "-r", "10", "-f", "1", "-l", "1", "-png", out.string(), dir.file("page").string()});
         EXPECT_EQ(drawn.status, 0);
         EXPECT_EQ(drawn.err, "") << "pdftoppm repaired the file";
-        nlohmann::json listed = testing::listing(out);
-        ASSERT_TRUE(listed.is_object());
-        EXPECT_EQ(listed["pages"]["0"].size(), 1u);
+        EXPECT_EQ(testing::itemsOn(out).size(), 1u);
     }
 }
 

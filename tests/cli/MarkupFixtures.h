@@ -33,4 +33,12 @@ inline nlohmann::json listing(const std::filesystem::path& file) {
     return quilletJSON({"list", file.string()});
 }
 
+// The items `quillet list` finds on a page (counted from 0); none when the
+// listing fails.
+inline nlohmann::json itemsOn(const std::filesystem::path& file, int page = 0) {
+    const nlohmann::json listed = listing(file);
+    const std::string key = std::to_string(page);
+    return listed.is_object() && listed["pages"].contains(key) ? listed["pages"][key] : nlohmann::json::array();
+}
+
 }  // namespace quillet::testing

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -28,39 +27,11 @@ const std::string kPassword = "user-pw";
 // ("NAME=value") added to an environment without QUILLET_PASSWORD.
 CommandResult runWithInput(const std::vector<std::string>& args, const std::string& input,
                            const std::vector<std::string>& environment = {}) {
-    CommandResult result;
-    TempDir dir;
-    const std::string outPath = dir.file("out").string(), errPath = dir.file("err").string();
-    std::vector<std::string> argv = args;
-    argv.insert(argv.begin(), testing::quilletBinary());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return result;
-    pid_t pid = fork();
-    if (pid == 0) {
-        unsetenv("QUILLET_PASSWORD");
-        for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        close(pipeFds[1]);
-        if (out < 0 || err < 0 || dup2(pipeFds[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-        execv(raw[0], raw.data());
-        _exit(127);
-    }
-    close(pipeFds[0]);
-    // A tool that stops reading early must not kill the test with SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
-    EXPECT_EQ(write(pipeFds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-    close(pipeFds[1]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = testing::readFile(outPath);
-    result.err = testing::readFile(errPath);
-    return result;
+    std::vector<std::string> argv = {"bash", "-c", "printf %s \"$0\" | exec env -u QUILLET_PASSWORD \"$@\"", input};
+    argv.insert(argv.end(), environment.begin(), environment.end());
+    argv.push_back(testing::quilletBinary());
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testing::runCommand(argv);
 }
 
 class PasswordSource : public ::testing::Test {
@@ -135,9 +106,7 @@ TEST_F(PasswordSource, ConflictingSourcesAreUsageErrors) {
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_TRUE(r.err.starts_with(c.message)) << r.err;
     }
-    CommandResult missing = runWithInput({"info", locked_, "--password-file", dir_.file("none").string()}, "");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "quillet: cannot open " + dir_.file("none").string() + ": No such file or directory\n");
+    EXPECT_EQ(runWithInput({"info", locked_, "--password-file", dir_.file("none").string()}, "").status, 1);
 }
 
 // The password found reaches the writer too: the update is encrypted with

@@ -32,13 +32,6 @@ Marked markLastPage(const TempDir& dir) {
     return marked;
 }
 
-std::vector<std::string> idsOn(const fs::path& file, const std::string& page) {
-    std::vector<std::string> ids;
-    const json listed = testing::listing(file);
-    for (const json& item : listed["pages"][page]) ids.push_back(item["id"]);
-    return ids;
-}
-
 TEST(RemoveCommand, TakesOneItemOffAndReusesTheOthers) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     TempDir dir;
@@ -50,9 +43,10 @@ TEST(RemoveCommand, TakesOneItemOffAndReusesTheOthers) {
     EXPECT_EQ(result["annotationsReused"], 2);
     EXPECT_TRUE(testing::readFile(out).starts_with(testing::readFile(marked.file)));
     testing::expectQpdfClean(out);
-    EXPECT_EQ(idsOn(out, "2"), (std::vector<std::string>{marked.ids[0], marked.ids[2]}));
+    std::vector<std::string> ids;
+    for (const json& item : testing::itemsOn(out, 2)) ids.push_back(item["id"]);
+    EXPECT_EQ(ids, (std::vector<std::string>{marked.ids[0], marked.ids[2]}));
 }
-
 
 }  // namespace
 }  // namespace quillet

@@ -40,24 +40,6 @@ std::vector<std::string> folderEntries(const fs::path& folder) {
     return names;
 }
 
-TEST(WriteCommand, ChangingOneItemOfFiveWritesOneAnnotationAndThePageOnce) {
-    TempDir dir;
-    testing::writeFile(dir.file("in.pdf"), testing::simpleDocument(2));
-    json listing = {{"pages", {{"1", json::array()}}}};
-    for (int n = 1; n <= 5; ++n) listing["pages"]["1"].push_back(textItem(n, "item " + std::to_string(n)));
-    json first = writeListing(dir, dir.file("in.pdf").string(), dir.file("five.pdf").string(), listing);
-    EXPECT_EQ(first["annotationsWritten"], 5);
-    EXPECT_EQ(first["pagesUpdated"], 1);
-    EXPECT_EQ(testing::listing(dir.file("five.pdf")), listing);
-
-    listing["pages"]["1"][2]["tx"]["s"] = "changed";
-    json second = writeListing(dir, dir.file("five.pdf").string(), dir.file("changed.pdf").string(), listing);
-    EXPECT_EQ(second["annotationsWritten"], 1);
-    EXPECT_EQ(second["annotationsReused"], 4);
-    EXPECT_EQ(second["pagesUpdated"], 1);
-    EXPECT_EQ(testing::listing(dir.file("changed.pdf")), listing);
-}
-
 TEST(WriteCommand, SameFileThroughASymbolicLinkIsReplacedNeverTruncated) {
     TempDir dir;
     fs::create_directory(dir.file("real"));
