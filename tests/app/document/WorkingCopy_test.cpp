@@ -106,47 +106,40 @@ protected:
     int clones = 0;
 };
 
-TEST_F(WorkingCopyTest, CloneOnTheSameFileSystemGoesToTheProcessFolderAndIsRemovedOnClose)
+// A clone goes where it can share the file's blocks: the process folder on
+// the same file system, else a hidden folder beside the file; a plain copy
+// always goes to the process folder. Each goes on close, leaving nothing
+// beside the file.
+TEST_F(WorkingCopyTest, ACopyGoesWhereItCanBeMadeAndIsRemovedOnClose)
 {
-    allowClones();
-    const WorkingCopy copy = WorkingCopies::make(source, WorkingCopies::sizeLimit, places);
-    ASSERT_TRUE(copy.owned);
-    EXPECT_EQ(clones, 1);
-    EXPECT_EQ(QFileInfo(copy.path).absolutePath(), perUserFolder(::geteuid()) + "/" + QString::number(::getpid()));
-    EXPECT_TRUE(QFileInfo(copy.path).fileName().endsWith(".pdf"));
-    EXPECT_EQ(testing::readFile(copy.path.toStdString()), "%PDF-1.4 report");
-    EXPECT_EQ(userFolderEntries(), QStringList{"report.pdf"});
+    const struct {
+        const char* name;
+        bool clones;
+        bool sameFileSystem;
+        QString folder;
+    } cases[] = {
+        {"clone, same file system", true, true, perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
+        {"clone, another file system", true, false,
+         qpath(user) + "/.QuilletWorkingCopies-" + QString::number(::getpid())},
+        {"copy, another file system", false, false, perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.clones ? allowClones() : refuseClones();
+        sameFileSystem = c.sameFileSystem;
+        clones = 0;
+        const WorkingCopy copy = WorkingCopies::make(source, WorkingCopies::sizeLimit, places);
+        ASSERT_TRUE(copy.owned);
+        EXPECT_EQ(clones, c.clones ? 1 : 0);
+        EXPECT_EQ(QFileInfo(copy.path).absolutePath(), c.folder);
+        EXPECT_TRUE(QFileInfo(copy.path).fileName().endsWith(".pdf"));
+        EXPECT_EQ(testing::readFile(copy.path.toStdString()), "%PDF-1.4 report");
 
-    WorkingCopies::remove(copy.path, places);
-    EXPECT_FALSE(QFileInfo::exists(copy.path));
+        WorkingCopies::remove(copy.path, places);
+        EXPECT_FALSE(QFileInfo::exists(copy.path));
+        EXPECT_EQ(userFolderEntries(), QStringList{"report.pdf"});
+    }
     EXPECT_TRUE(QFileInfo(WorkingCopies::processFolder(places)).isDir()) << "the process folder stays";
-}
-
-TEST_F(WorkingCopyTest, CloneOnAnotherFileSystemGoesToAHiddenFolderBesideTheFileRemovedWithIt)
-{
-    allowClones();
-    sameFileSystem = false;
-    const WorkingCopy copy = WorkingCopies::make(source, WorkingCopies::sizeLimit, places);
-    ASSERT_TRUE(copy.owned);
-    EXPECT_EQ(QFileInfo(copy.path).absolutePath(),
-              qpath(user) + "/.QuilletWorkingCopies-" + QString::number(::getpid()));
-    EXPECT_EQ(testing::readFile(copy.path.toStdString()), "%PDF-1.4 report");
-
-    WorkingCopies::remove(copy.path, places);
-    EXPECT_EQ(userFolderEntries(), QStringList{"report.pdf"});
-}
-
-TEST_F(WorkingCopyTest, WithoutClonesACopyIsMadeInTheTemporaryFolderAndNothingBesideTheFile)
-{
-    refuseClones();
-    sameFileSystem = false;
-    const WorkingCopy copy = WorkingCopies::make(source, WorkingCopies::sizeLimit, places);
-    ASSERT_TRUE(copy.owned);
-    EXPECT_EQ(QFileInfo(copy.path).absolutePath(), WorkingCopies::processFolder(places));
-    EXPECT_EQ(testing::readFile(copy.path.toStdString()), "%PDF-1.4 report");
-    EXPECT_EQ(userFolderEntries(), QStringList{"report.pdf"});
-    WorkingCopies::remove(copy.path, places);
-    EXPECT_FALSE(QFileInfo::exists(copy.path));
 }
 
 TEST_F(WorkingCopyTest, AFileOverTheLimitThatCannotBeClonedIsUsedDirectly)
