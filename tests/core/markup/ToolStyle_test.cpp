@@ -10,14 +10,6 @@ const std::map<Tool, ToolStyle> defaults = ToolStyle::builtInDefaults();
 
 std::map<Tool, ToolStyle> decode(const std::string& stored) { return decodeToolStyles(stored, defaults); }
 
-TEST(ToolStyle, DefaultsCoverExactlyTheStyledTools) {
-    EXPECT_EQ(defaults.size(), 6u);
-    EXPECT_FALSE(ToolStyle::builtInDefault(Tool::select));
-    EXPECT_FALSE(ToolStyle::builtInDefault(Tool::eraser));
-    EXPECT_EQ(defaults.at(Tool::highlighter), (ToolStyle{{1.0, 0.83, 0.0, 1.0}, 14, 13, true}));
-    EXPECT_EQ(defaults.at(Tool::signature), (ToolStyle{{0.05, 0.15, 0.45, 1.0}, 1.6, 13, false}));
-}
-
 TEST(ToolStyle, EncodedStylesDecodeToTheSameMap) {
     std::map<Tool, ToolStyle> changed = defaults;
     changed[Tool::pen] = {{0.1, 0.42, 0.93, 0.5}, 3.25, 20, false};
