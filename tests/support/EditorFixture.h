@@ -22,13 +22,6 @@
 
 namespace quillet::testing {
 
-// Pages that hold no items yet.
-class EmptyPages : public PageItemSource {
-public:
-    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
-    std::string failureText() const override { return {}; }
-};
-
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override

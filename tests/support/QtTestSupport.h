@@ -6,19 +6,24 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QRectF>
 #include <QRegion>
 #include <QSettings>
 
+#include "app/document/PageItemSource.h"
 #include "app/platform/PDFDocument.h"
 #include "app/ui/SessionGuard.h"
 #include "support/PdfFixtures.h"
@@ -36,6 +41,13 @@ inline QApplication& testApplication() {
     }();
     return *app;
 }
+
+// Pages that hold no items yet.
+class EmptyPages : public PageItemSource {
+  public:
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+    std::string failureText() const override { return {}; }
+};
 
 // Runs the event loop until `done` holds or `limit` passes; returns `done()`.
 inline bool pumpUntil(const std::function<bool()>& done,
@@ -70,6 +82,27 @@ struct PaintedAreas : QObject {
         return painted;
     }
 };
+
+// A key press sent straight to `target`, past the window's shortcuts.
+inline void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+// Clicks the button titled `title` in the question `window` shows; that
+// question's informative text, or nothing when no shown question has one.
+inline std::optional<QString> answerQuestion(QWidget& window, const QString& title) {
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->isVisible() && button->text() == title) {
+                const QString text = box->informativeText();
+                button->click();
+                return text;
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 inline QString qpath(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());

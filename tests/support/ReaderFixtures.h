@@ -41,16 +41,6 @@ inline void addSkeleton(PdfBuilder& b) {
     b.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", ref(2)}}));
 }
 
-// Ends `b` with a cross-reference stream, object 4 at the current end, whose
-// dictionary is Type, Size 5, Root and then `extra`; then startxref.
-inline void finishWithHandMadeXRefStream(PdfBuilder& b, const PDFDictionary& extra, std::string_view rows) {
-    const int64_t at = b.length();
-    PDFDictionary dict{{"Type", PDFValue::name("XRef")}, {"Size", num(5)}, {"Root", ref(1)}};
-    for (const auto& [key, value] : extra.entries()) dict.set(key, value);
-    b.addStream(4, dict, rows);
-    b.appendStartXref(at);
-}
-
 // A test whose file `b` starts with the skeleton.
 class SkeletonFileTest : public ::testing::Test {
   protected:

@@ -22,29 +22,18 @@
 #include "app/platform/RasterFidelity.h"
 #include "core/save/SaveTestItems.h"
 #include "support/AnnotatedPdf.h"
+#include "support/ForwardingPDFDocument.h"
 #include "support/QtTestSupport.h"
 #include "support/RasterCompare.h"
 
 namespace quillet::testing {
 namespace {
 
-class EmptyPages : public PageItemSource {
-public:
-    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
-    std::string failureText() const override { return {}; }
-};
-
 // The real document, each render noting its thread and held until the main
 // thread, handling its events, lets the first one go.
-class HeldRenders : public PDFDocument {
+class HeldRenders : public ForwardingPDFDocument {
 public:
-    explicit HeldRenders(std::shared_ptr<PDFDocument> pdf) : pdf_(std::move(pdf)) {}
-    QString path() const override { return pdf_->path(); }
-    bool isEncrypted() const override { return false; }
-    bool isLocked() const override { return false; }
-    bool unlock(const QString&) override { return true; }
-    int pageCount() const override { return pdf_->pageCount(); }
-    std::optional<PDFPageGeometry> pageGeometry(int page) const override { return pdf_->pageGeometry(page); }
+    using ForwardingPDFDocument::ForwardingPDFDocument;
     QImage renderPage(int page, double scale, const QSet<QString>& hidden) override
     {
         std::unique_lock lock(mutex);
@@ -55,11 +44,8 @@ public:
         }
         waiting = false;
         lock.unlock();
-        return pdf_->renderPage(page, scale, hidden);
+        return ForwardingPDFDocument::renderPage(page, scale, hidden);
     }
-    std::vector<PDFTextBox> textBoxes(int) override { return {}; }
-    std::shared_ptr<PDFSearch> beginFind(const QString&, PDFSearchCallbacks) override { return nullptr; }
-    void write(const QString&, PDFWriteOptions) const override {}
 
     void releaseWhenWaiting()
     {
@@ -74,13 +60,17 @@ public:
     bool released = false;
     bool heldTooLong = false;
     std::set<QThread*> threads;
-
-private:
-    std::shared_ptr<PDFDocument> pdf_;
 };
 
 constexpr int rasterDPI = 72;  // one pixel per point of paper
 constexpr int rotatedPage = 3;  // /Rotate 90, shown 300 x 200
+
+// A printer writing a PDF file to `output`.
+void printToFile(QPrinter& printer, const std::filesystem::path& output)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(qpath(output));
+}
 
 class DocumentPrinterTest : public ::testing::Test {
 protected:
@@ -96,8 +86,7 @@ protected:
     QImage printed(int page, QPageLayout::Orientation orientation)
     {
         QPrinter printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(qpath(output));
+        printToFile(printer, output);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setPageOrientation(orientation);
         printer.setFullPage(true);
@@ -201,8 +190,7 @@ Bytes softMaskedPage()
 bool printWhole(const std::shared_ptr<PDFDocument>& pdf, const std::filesystem::path& output)
 {
     QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(qpath(output));
+    printToFile(printer, output);
     printer.setPageSize(QPageSize(pdf->pageGeometry(0)->displaySize(), QPageSize::Point));
     printer.setFullPage(true);
     auto store = std::make_shared<AnnotationStore>(pdf->pageCount(), std::make_shared<EmptyPages>());
@@ -258,8 +246,7 @@ TEST_F(DocumentPrinterTest, PagesRenderOffTheMainThreadWhileItHandlesEvents)
     QObject::connect(&mainThreadEvents, &QTimer::timeout, [&] { held->releaseWhenWaiting(); });
     mainThreadEvents.start(1);
     QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(qpath(output));
+    printToFile(printer, output);
     EXPECT_TRUE(DocumentPrinter::print(printer, held, store, QStringLiteral("markup.pdf"), true));
     EXPECT_FALSE(held->heldTooLong) << "the main thread was stuck in a render";
     EXPECT_FALSE(held->threads.empty());
@@ -271,8 +258,7 @@ TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas)
 {
     writeFile(output, "the earlier print");
     QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(qpath(output));
+    printToFile(printer, output);
     int calls = 0;
     EXPECT_FALSE(DocumentPrinter::print(printer, pdf, store, QStringLiteral("markup.pdf"), true,
                                         [&](int, int) { return ++calls < 2; }));
@@ -286,10 +272,8 @@ TEST_F(DocumentPrinterTest, AJobEndedWhileAnotherRunsNeitherWaitsForItNorWrites)
 {
     QPrinter first;
     QPrinter second;
-    first.setOutputFormat(QPrinter::PdfFormat);
-    first.setOutputFileName(qpath(output));
-    second.setOutputFormat(QPrinter::PdfFormat);
-    second.setOutputFileName(qpath(dir.file("ended.pdf")));
+    printToFile(first, output);
+    printToFile(second, dir.file("ended.pdf"));
     PrintJob running(first, pdf, store, QStringLiteral("markup.pdf"), true);
     std::optional<bool> printed;
     QObject::connect(&running, &PrintJob::finished, [&](bool ok) { printed = ok; });

@@ -11,19 +11,13 @@
 namespace quillet {
 namespace {
 
-// Clicks the button titled `title` of the window's open question.
+// Clicks the button titled `title` of the window's open question, a sheet of the window.
 void answer(QWidget& window, const QString& title)
 {
     QMessageBox* box = window.findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == title) {
-            button->click();
-            return;
-        }
-    }
-    FAIL() << "no button " << title.toStdString();
+    EXPECT_TRUE(testing::answerQuestion(window, title)) << "no button " << title.toStdString();
 }
 
 TEST(DocumentPrompts, AnswerThroughTheirCallbacksWithoutBlocking)

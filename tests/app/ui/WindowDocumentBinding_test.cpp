@@ -3,10 +3,8 @@
 // Anyway" or "Cancel".
 #include "app/ui/WindowDocumentBinding.h"
 
-#include <QAbstractButton>
 #include <QFileInfo>
 #include <QMenu>
-#include <QMessageBox>
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/document/InkDocumentSupport.h"
@@ -39,20 +37,6 @@ protected:
         return o;
     }
 
-    // Clicks `title` in the question the window shows.
-    static bool answer(DocumentWindowController& window, const QString& title)
-    {
-        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
-            for (QAbstractButton* button : box->buttons()) {
-                if (box->isVisible() && button->text() == title) {
-                    button->click();
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
-
     std::unique_ptr<QSettings> store = testing::settingsIn(dir.file("store.ini"));
     int exits = 0;
 };
@@ -70,12 +54,12 @@ TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow)
     failSaves = true;
     shell.requestQuit();
     EXPECT_EQ(jobs.size(), 1u) << "the quit saves first";
-    ASSERT_TRUE(answer(*window, "Cancel"));
+    ASSERT_TRUE(testing::answerQuestion(*window, "Cancel"));
     EXPECT_EQ(exits, 0);
     EXPECT_TRUE(window && window->isVisible());
 
     shell.requestQuit();
-    ASSERT_TRUE(answer(*window, "Close Anyway"));
+    ASSERT_TRUE(testing::answerQuestion(*window, "Close Anyway"));
     EXPECT_EQ(exits, 1);
     ASSERT_TRUE(testing::pumpUntil([&] { return window.isNull(); }));
     EXPECT_TRUE(shell.documents().documents().empty());

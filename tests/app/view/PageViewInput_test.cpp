@@ -27,12 +27,6 @@ void drag(PageView& view, int page, QPointF from, QPointF to)
     sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(page, to), Qt::NoButton);
 }
 
-void sendKey(PageView& view, int key, Qt::KeyboardModifiers modifiers)
-{
-    QKeyEvent event(QEvent::KeyPress, key, modifiers);
-    QCoreApplication::sendEvent(&view, &event);
-}
-
 class PageViewInputTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -94,7 +88,7 @@ TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt)
     PageView& view = *owned;
     drag(view, 0, {45, 306}, {200, 306});
     EXPECT_EQ(view.selectedText(), "Alpha beta");
-    sendKey(view, Qt::Key_C, Qt::ControlModifier);
+    testing::pressKey(&view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Alpha beta");
 
     // Half a word.
@@ -106,7 +100,7 @@ TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt)
     sendMouse(view, QEvent::MouseButtonPress, view.toViewport(0, {150, 100}), Qt::LeftButton);
     sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(0, {150, 100}), Qt::NoButton);
     EXPECT_FALSE(view.hasTextSelection());
-    sendKey(view, Qt::Key_A, Qt::ControlModifier);
+    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(view.selectedText().contains("Alpha beta"));
     EXPECT_TRUE(view.selectedText().contains("beta gamma Beta"));
 }
@@ -127,7 +121,7 @@ TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboar
     sendMouse(view, QEvent::MouseButtonPress, view.toViewport(0, {150, 100}), Qt::LeftButton);
     sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(0, {150, 100}), Qt::NoButton);
     EXPECT_EQ(offered.size(), 1);
-    sendKey(view, Qt::Key_A, Qt::ControlModifier);
+    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
     ASSERT_EQ(offered.size(), 2);
     EXPECT_TRUE(offered.last().contains("beta gamma Beta"));
 }
@@ -149,7 +143,7 @@ TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst)
     drag(view, 0, {45, 306}, {200, 306});
     EXPECT_EQ(handler.presses, 1);
     EXPECT_FALSE(view.hasTextSelection()) << "a taken drag must not select text";
-    sendKey(view, Qt::Key_A, Qt::ControlModifier);
+    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
     EXPECT_FALSE(view.hasTextSelection());
 
     handler.take = false;

@@ -3,13 +3,11 @@
 #include <atomic>
 #include <thread>
 
-#include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-#include "app/document/AnnotationStore.h"
-#include "app/document/FilePageItemSource.h"
+#include "support/ForwardingPDFDocument.h"
 #include "support/QtTestSupport.h"
 #include "support/RasterCompare.h"
 
@@ -19,40 +17,19 @@ namespace {
 using namespace std::chrono_literals;
 
 // Counts the engine's page-geometry reads made on the main thread.
-class CountingPDFDocument : public PDFDocument {
+class CountingPDFDocument : public testing::ForwardingPDFDocument {
 public:
-    explicit CountingPDFDocument(std::shared_ptr<PDFDocument> inner) : inner_(std::move(inner)) {}
-    QString path() const override { return inner_->path(); }
-    bool isEncrypted() const override { return inner_->isEncrypted(); }
-    bool isLocked() const override { return inner_->isLocked(); }
-    bool unlock(const QString& password) override { return inner_->unlock(password); }
-    int pageCount() const override { return inner_->pageCount(); }
+    using ForwardingPDFDocument::ForwardingPDFDocument;
     std::optional<PDFPageGeometry> pageGeometry(int i) const override
     {
         if (std::this_thread::get_id() == mainThread) {
             ++mainThreadReads;
         }
-        return inner_->pageGeometry(i);
-    }
-    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override
-    {
-        return inner_->renderPage(i, scale, hidden);
-    }
-    std::vector<PDFTextBox> textBoxes(int i) override { return inner_->textBoxes(i); }
-    std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override
-    {
-        return inner_->beginFind(text, std::move(callbacks));
-    }
-    void write(const QString& destination, PDFWriteOptions options) const override
-    {
-        inner_->write(destination, options);
+        return ForwardingPDFDocument::pageGeometry(i);
     }
 
     std::thread::id mainThread = std::this_thread::get_id();
     mutable std::atomic<int> mainThreadReads{0};
-
-private:
-    std::shared_ptr<PDFDocument> inner_;
 };
 
 class PageViewTest : public ::testing::Test {
@@ -69,11 +46,7 @@ protected:
         view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file(name)))));
     }
 
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(&view, &event);
-    }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { testing::pressKey(&view, key, modifiers); }
 
     testing::TempDir dir;
     QApplication& app = testing::testApplication();  // before the view
@@ -161,16 +134,6 @@ TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
     // The wider pages changed the layout; page 5 is still where the view is.
     EXPECT_EQ(view.currentPage(), 5);
     EXPECT_NEAR(view.pageRectInViewport(5).top(), PageLayout::margin, 1.5);
-}
-
-TEST_F(PageViewTest, PageSizesStillArriveWhenTheEditorAttachesItsStore)
-{
-    testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(300));
-    view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
-    AnnotationStore store(300, std::make_shared<FilePageItemSource>(dir.file("mixed.pdf"), std::nullopt));
-    view.setAnnotationStore(&store);
-    EXPECT_TRUE(testing::pumpUntil([&] { return view.pageDisplaySize(299).width() == 1224; }));
-    view.setAnnotationStore(nullptr);
 }
 
 TEST_F(PageViewTest, AtTheDeepestZoomTheVisiblePartIsAsSharpAsTheScreen)
