@@ -141,7 +141,8 @@ TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinu
 TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize)
 {
     // The window sets the document, then the editor attaches its store: the
-    // page sizes read in the background still arrive.
+    // page sizes read in the background still arrive (the page view's own
+    // tests read them without a store).
     testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(2000));
     ApplicationShell shell(options());
     DocumentWindowController* window = shell.openFile(path("mixed.pdf"));

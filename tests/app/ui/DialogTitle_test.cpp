@@ -1,10 +1,8 @@
 // The window's small texts in Russian, where they run longest: a small
-// dialog shows its whole title, the zoom buttons say what they do, and the
-// file dialogs speak it too.
+// dialog shows its whole title, and the file dialogs speak it too.
 #include "app/ui/DialogTitle.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,7 +10,6 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTimer>
-#include <QToolBar>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
@@ -54,15 +51,6 @@ TEST_F(DialogTitleTest, GoToPageIsWideEnoughForItsWholeTitle)
     // The title and at least a title bar's buttons beside it.
     EXPECT_GE(dialog->width(), QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 100);
     dialog->reject();
-}
-
-TEST_F(DialogTitleTest, TheZoomButtonsSayWhichWayTheyZoom)
-{
-    QAction* zoomIn = window->toolbar()->findChild<QAction*>(QStringLiteral("zoom-in"));
-    QAction* zoomOut = window->toolbar()->findChild<QAction*>(QStringLiteral("zoom-out"));
-    ASSERT_TRUE(zoomIn && zoomOut);
-    EXPECT_EQ(zoomIn->toolTip(), QStringLiteral("Увеличить"));
-    EXPECT_EQ(zoomOut->toolTip(), QStringLiteral("Уменьшить"));
 }
 
 TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLanguage)

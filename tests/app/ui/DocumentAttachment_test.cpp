@@ -11,7 +11,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolBar>
-#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -104,36 +103,18 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_FALSE(a.tools[0]->isChecked());
 }
 
-// The sheet Revert to Saved shows, with the button of `title` clicked.
-static QString answerRevert(DocumentWindowController& window, const QString& title)
-{
-    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
-        if (!box->isVisible()) {
-            continue;
-        }
-        const QString text = box->informativeText();
-        for (QAbstractButton* button : box->buttons()) {
-            if (button->text() == title) {
-                button->click();
-                return text;
-            }
-        }
-    }
-    return {};
-}
-
 TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem)
 {
     draw(*document, 1);
     draw(*document, 2);
     window->actions().revertToSaved->trigger();
     EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u) << "nothing goes before the answer";
-    EXPECT_TRUE(answerRevert(*window, "Cancel").startsWith("This drops 2 markup changes."));
+    EXPECT_TRUE(answerQuestion(*window, "Cancel").value_or("").contains("2 markup changes"));
     EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u);
     EXPECT_EQ(document->undoStack()->count(), 2);
 
     window->actions().revertToSaved->trigger();
-    EXPECT_FALSE(answerRevert(*window, "Revert").isEmpty());
+    EXPECT_TRUE(answerQuestion(*window, "Revert"));
     EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
 }
 
@@ -288,16 +269,10 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
 
 TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
 {
+    const std::vector<SavedSignature> saved = librarySigned(2);
+    const SavedSignature& newer = saved.front();
+    const SavedSignature& older = saved.back();
     SignatureLibrary& library = SignatureLibrary::shared();
-    const std::vector<SavedSignature> before = library.signatures();
-    for (const SavedSignature& saved : before) {
-        library.remove(saved.id);
-    }
-    const auto stroke = [](double x) { return Stroke{{x, 0}, {x + 20, 10}, {x + 40, 0}}; };
-    SavedSignature older = *SavedSignature::make({stroke(0)});
-    SavedSignature newer = *SavedSignature::make({stroke(100)});
-    library.add(older);
-    library.add(newer);
     EditorController& editor = *attachment->editor();
     editor.setCurrentSignature(SignatureInk{older.strokes, older.aspect});
 
@@ -314,14 +289,9 @@ TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
 
 TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad)
 {
-    SignatureLibrary& library = SignatureLibrary::shared();
-    for (const SavedSignature& saved : std::vector<SavedSignature>(library.signatures())) {
-        library.remove(saved.id);
-    }
+    librarySigned(0);
     window->actions().tools[6]->trigger();
-    const auto* pad = window->findChild<SignaturePadDialog*>();
-    ASSERT_NE(pad, nullptr);
-    EXPECT_TRUE(pad->isVisible());
+    EXPECT_TRUE(padShown());
 }
 
 TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature)
@@ -463,11 +433,7 @@ TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOf
     draw(*document, 1);
     const AnnotationItem copied = document->store()->itemsOnPage(0).at(0);
     attachment->editor()->select(copied.id);
-    const auto press = [](QWidget* target, int key) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::ControlModifier);
-        QCoreApplication::sendEvent(target, &event);
-    };
-    press(window->pageView(), Qt::Key_C);
+    pressKey(window->pageView(), Qt::Key_C, Qt::ControlModifier);
 
     file = dir.file("other.pdf");
     writeFile(file, simpleDocument(3));
@@ -479,7 +445,7 @@ TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOf
     // bottom, is off screen.
     const QRectF visible = otherWindow->pageView()->visiblePageRect(0);
     ASSERT_FALSE(visible.intersects(QRectF(100, 100, 50, 20)));
-    press(otherWindow->pageView(), Qt::Key_V);
+    pressKey(otherWindow->pageView(), Qt::Key_V, Qt::ControlModifier);
 
     ASSERT_EQ(other->store()->itemsOnPage(0).size(), 1u);
     const AnnotationItem pasted = other->store()->itemsOnPage(0).at(0);

@@ -30,8 +30,6 @@ TEST(Relaunch, TheLauncherGetsTheProgramAndTheFilesAfterAnOptionStopAndItsAnswer
 
 TEST(Relaunch, AHangingLaunchIsWaitedForOnlyUpToTheBound)
 {
-    EXPECT_EQ(Relauncher::acknowledgementTimeout, 5000ms);
-
     struct Gate {
         std::mutex mutex;
         std::condition_variable opened;

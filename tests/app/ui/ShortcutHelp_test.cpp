@@ -37,7 +37,6 @@ TEST(ShortcutHelpTest, TheHelpNamesEveryKeyOfTheWindowsCommandsInBothLanguages)
 
     const QString english = ShortcutHelp::text(Language::en);
     const QString russian = ShortcutHelp::text(Language::ru);
-    EXPECT_TRUE(russian.startsWith(QStringLiteral("V — выбор и перемещение пометок\n")));
     EXPECT_EQ(english.count(QLatin1Char('\n')), russian.count(QLatin1Char('\n')));
     const QList<QKeySequence> namedInEnglish = keysNamed(english);
     const QList<QKeySequence> namedInRussian = keysNamed(russian);

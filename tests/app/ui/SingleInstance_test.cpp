@@ -57,6 +57,14 @@ TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance)
     EXPECT_TRUE(third->isListening());
 }
 
+sockaddr_un unixAddress(const QString& socketPath)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+    return address;
+}
+
 // A client that sends `bytes`: "ok" when the instance answered so, "hung up"
 // when it closed the connection, "silent" when it did neither in time.
 std::string sendRaw(const QString& socketPath, const std::string& bytes)
@@ -65,9 +73,7 @@ std::string sendRaw(const QString& socketPath, const std::string& bytes)
     const timeval limit{3, 0};  // an instance that neither answers nor hangs up fails, not hangs, the test
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+    const sockaddr_un address = unixAddress(socketPath);
     std::string outcome = "hung up";
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
         for (size_t sent = 0; sent < bytes.size();) {
@@ -96,9 +102,7 @@ TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived)
     // A dead instance's socket file: nobody answers there, so this launch takes over.
     {
         const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
+        const sockaddr_un address = unixAddress(socket);
         ASSERT_EQ(::bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
         ::close(stale);
     }

@@ -76,7 +76,6 @@ TEST_F(StylePopoverTest, RefreshPicksNearestSizeAndMatchingSwatches) {
     EXPECT_TRUE(StylePopover::swatchMatches(ToolSettings::palette[0].color, {0.9, 0.17, 0.15, 0.2}));
     for (const auto& swatch : ToolSettings::palette)
         EXPECT_FALSE(StylePopover::swatchMatches(swatch.color, {0.92, 0.16, 0.16, 1}));
-    EXPECT_EQ(StylePopover::widthText(14, Language::ru), QStringLiteral("14 пт"));
 
     ToolStyle style = *ToolStyle::builtInDefault(Tool::text);
     style.fontSize = 14.5;
