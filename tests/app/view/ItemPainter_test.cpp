@@ -3,8 +3,6 @@
 // page's items rasterized with Splash's edges and kept until the zoom changes.
 #include "app/view/ItemPainter.h"
 
-#include "app/platform/QtConversions.h"
-
 #include <gtest/gtest.h>
 
 #include <QImage>

@@ -178,19 +178,19 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
     Drawing drawing(dir.file("mixed.pdf"));
     QImage shown = drawing.page(0, 1, false);
     QImage plain = drawing.pdf->renderPage(0, 1, {}).convertToFormat(QImage::Format_RGB32);
-    auto differing = [&](const QRectF& pageRect) {
+    // The pixels of a page-space rectangle for which `counts(x, y)` holds.
+    auto pixelsWhere = [&](const QRectF& pageRect, const std::function<bool(int, int)>& counts) {
         QRect box = drawing.pdf->pageGeometry(0)->toDisplay(pageRect).toAlignedRect();
         int count = 0;
         for (int y = box.top(); y <= box.bottom(); ++y)
-            for (int x = box.left(); x <= box.right(); ++x) count += shown.pixel(x, y) != plain.pixel(x, y);
+            for (int x = box.left(); x <= box.right(); ++x) count += counts(x, y);
         return count;
     };
-    auto drawn = [&](const QRectF& pageRect) {
-        QRect box = drawing.pdf->pageGeometry(0)->toDisplay(pageRect).toAlignedRect();
-        int count = 0;
-        for (int y = box.top(); y <= box.bottom(); ++y)
-            for (int x = box.left(); x <= box.right(); ++x) count += qGreen(plain.pixel(x, y)) > 150 && qRed(plain.pixel(x, y)) < 100;
-        return count;
+    auto differing = [&](const QRectF& r) {
+        return pixelsWhere(r, [&](int x, int y) { return shown.pixel(x, y) != plain.pixel(x, y); });
+    };
+    auto drawn = [&](const QRectF& r) {
+        return pixelsWhere(r, [&](int x, int y) { return qGreen(plain.pixel(x, y)) > 150 && qRed(plain.pixel(x, y)) < 100; });
     };
     EXPECT_GT(differing(QRectF(30, 30, 80, 40)), 0);  // ours is left out
     for (const QRectF& foreign : {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30), QRectF(150, 20, 130, 100)}) {
