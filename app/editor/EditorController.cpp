@@ -422,8 +422,7 @@ void EditorController::insertCopy(AnnotationItem item, int page, const Localized
     item.id = UUID::random();
     item.modified = timestamp();
     const AnnotationItem placed = placement.place(item);
-    const int index = static_cast<int>(store_.itemsOnPage(page).size());
-    commit(name, StoreChange::insert(placed, page, index));
+    insertOnTop(name, placed, page);
     select(placed.id);
 }
 

@@ -90,9 +90,7 @@ void InkTool::commitStroke()
     }
     AnnotationItem item(UUID::random(), InkShape{highlighter_ ? InkKind::highlighter : InkKind::pen, {points}},
                         style.color, style.lineWidth, context_.pageRotation(drawing.page), context_.timestamp());
-    const int index = static_cast<int>(context_.itemsOnPage(drawing.page).size());
-    context_.commit(highlighter_ ? EditorStrings::highlight : EditorStrings::drawing,
-                   StoreChange::insert(item, drawing.page, index));
+    context_.insertOnTop(highlighter_ ? EditorStrings::highlight : EditorStrings::drawing, item, drawing.page);
     if (!highlighter_) {
         lastInk_ = LastInk{item.id, drawing.page, now};
     }

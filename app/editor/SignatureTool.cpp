@@ -23,9 +23,7 @@ bool SignatureTool::press(const PointerInput& input)
         return true;
     }
     const AnnotationItem item = placed(*signature, *input.location);
-    const int page = input.location->page;
-    const int index = static_cast<int>(context_.itemsOnPage(page).size());
-    context_.commit(EditorStrings::signature, StoreChange::insert(item, page, index));
+    context_.insertOnTop(EditorStrings::signature, item, input.location->page);
     context_.select(item.id);
     context_.setTool(Tool::select);
     return true;

@@ -100,7 +100,7 @@ void TextEditing::cancel()
     }
     const UUID id = editor_->session()->item.id;
     editor_->cancel();
-    showStoredItem(id);
+    context_.setItemHidden(id, false);
     notify();
 }
 
@@ -133,11 +133,6 @@ void TextEditing::relayout()
     }
 }
 
-void TextEditing::showStoredItem(const UUID& id)
-{
-    context_.setItemHidden(id, false);
-}
-
 void TextEditing::notify()
 {
     if (onChange) {
@@ -147,7 +142,7 @@ void TextEditing::notify()
 
 void TextEditing::finished(const InlineTextSession& session)
 {
-    showStoredItem(session.item.id);
+    context_.setItemHidden(session.item.id, false);
     store_.setDraft(std::nullopt, session.page);
     context_.setPreview(std::nullopt);
     notify();
@@ -155,12 +150,11 @@ void TextEditing::finished(const InlineTextSession& session)
     if (!outcome.item) {
         return;
     }
-    const int end = static_cast<int>(store_.itemsOnPage(session.page).size());
     switch (outcome.action) {
     case InlineTextOutcome::Action::none:
         return;
     case InlineTextOutcome::Action::insert:
-        context_.commit(outcome.undoName, StoreChange::insert(*outcome.item, session.page, end));
+        context_.insertOnTop(outcome.undoName, *outcome.item, session.page);
         return;
     case InlineTextOutcome::Action::remove:
         if (store_.locate(outcome.item->id)) {

@@ -44,7 +44,6 @@ public:
 
 private:
     void finished(const InlineTextSession& session);
-    void showStoredItem(const UUID& id);
     void notify();
 
     QWidget& viewport_;

@@ -63,6 +63,11 @@ public:
     virtual bool showsCommentText() const = 0;
     // Applies a change as one undo step named `name`.
     virtual void commit(const LocalizedString& name, StoreChange change) = 0;
+    // Adds a new item on top of its page's others, as one undo step.
+    void insertOnTop(const LocalizedString& name, const AnnotationItem& item, int page)
+    {
+        commit(name, StoreChange::insert(item, page, static_cast<int>(itemsOnPage(page).size())));
+    }
     // Applies a change at once that record() later registers as one step.
     virtual void applyNow(AppliedChanges& into, StoreChange change) = 0;
     virtual void record(const LocalizedString& name, const AppliedChanges& applied) = 0;
