@@ -1,7 +1,6 @@
 // Process entry of verda-pdf; the application shell does the work.
 #include "app/ui/ApplicationMain.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     return quillet::runApplication(argc, argv);
 }

@@ -9,8 +9,7 @@
 
 namespace quillet::bench {
 
-inline void writeObjectsPDF(const std::string& path, const std::vector<std::string>& objects)
-{
+inline void writeObjectsPDF(const std::string& path, const std::vector<std::string>& objects) {
     std::string file = "%PDF-1.7\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objects.size(); ++i) {

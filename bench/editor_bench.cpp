@@ -6,6 +6,11 @@
 //     undoing it, on a page that already holds 10,000 items.
 //   editor_bench [PDF [PAGE]]   without a PDF, a generated page of 40,000 strokes
 // Prints medians, 99th percentiles and maxima in milliseconds.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUndoStack>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -14,16 +19,10 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QUndoStack>
-
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorController.h"
-#include "app/view/PageView.h"
 #include "app/editor/ToolSettings.h"
+#include "app/view/PageView.h"
 #include "bench/BenchPDF.h"
 
 using namespace quillet;
@@ -32,14 +31,15 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 class EmptyPages : public PageItemSource {
-public:
-    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+  public:
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override {
+        return std::vector<StoredAnnotation>{};
+    }
     std::string failureText() const override { return {}; }
 };
 
 // One A4 page of 40,000 short strokes in an uncompressed content stream.
-void writeHeavyPage(const std::string& path)
-{
+void writeHeavyPage(const std::string& path) {
     std::string content;
     for (int i = 0; i < 40'000; ++i) {
         const double x = 20 + (i * 7919LL % 555), y = 20 + (i * 104'729LL % 800);
@@ -55,21 +55,20 @@ void writeHeavyPage(const std::string& path)
     quillet::bench::writeObjectsPDF(path, objects);
 }
 
-double ms(Clock::duration d)
-{
+double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void report(const char* what, std::vector<double> samples)
-{
+void report(const char* what, std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[std::min(samples.size() - 1, static_cast<size_t>(q * samples.size()))]; };
-    std::printf("%-34s n=%-5zu median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what, samples.size(), at(0.5),
-                at(0.99), samples.back());
+    const auto at = [&](double q) {
+        return samples[std::min(samples.size() - 1, static_cast<size_t>(q * samples.size()))];
+    };
+    std::printf("%-34s n=%-5zu median %7.3f ms   p99 %7.3f ms   max %7.3f ms\n", what, samples.size(),
+                at(0.5), at(0.99), samples.back());
 }
 
-void mouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
-{
+void mouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(view.viewport(), &event);
@@ -77,12 +76,11 @@ void mouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons butto
 
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject {
-public:
+  public:
     int paints = 0;
 
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;
         }
@@ -90,8 +88,7 @@ protected:
     }
 };
 
-void settle(int ms)
-{
+void settle(int ms) {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (Clock::now() < end) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -100,8 +97,7 @@ void settle(int ms)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -172,9 +168,10 @@ int main(int argc, char** argv)
     std::vector<StoreChange::Insertion> many;
     for (int i = 0; i < 10'000; ++i) {
         const double x = 30 + i % 100 * 5, y = 30 + i / 100 * 7;
-        many.push_back({AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{x, y}, {x + 3, y + 2}, {x + 4, y}}}},
-                                       RGBA(0, 0, 1, 1), 1, 0, AnnotationItem::currentModificationTime()),
-                        page, i});
+        many.push_back(
+            {AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{x, y}, {x + 3, y + 2}, {x + 4, y}}}},
+                            RGBA(0, 0, 1, 1), 1, 0, AnnotationItem::currentModificationTime()),
+             page, i});
     }
     store.apply(StoreChange::insert(std::move(many)));
     settle(200);

@@ -153,8 +153,9 @@ int main(int argc, char** argv) {
     } else if (mode == "text" && argc == 4) {
         text(argv[2], std::atoll(argv[3]));
     } else {
-        std::fprintf(stderr, "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES | "
-                             "text OUT PAGES\n");
+        std::fprintf(stderr,
+                     "usage: make_bench_pdf images OUT PAGES IMAGE_BYTES | objects OUT OBJECTS PAGES | "
+                     "text OUT PAGES\n");
         return 2;
     }
     return 0;

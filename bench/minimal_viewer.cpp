@@ -5,6 +5,13 @@
 // started. Same platform plugin and zoom as verda-pdf under the benchmark.
 //
 //   minimal_viewer FILE.pdf
+#include <poppler-qt6.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,22 +19,15 @@
 #include <memory>
 #include <string>
 
-#include <QApplication>
-#include <QImage>
-#include <QPainter>
-#include <QTimer>
-#include <QWidget>
-#include <poppler-qt6.h>
-
 namespace {
 
-long long millisecondsSinceProcessStart()
-{
+long long millisecondsSinceProcessStart() {
     // The benchmark's own clock reading (nanoseconds since 1970, taken just
     // before the start) is finer than the kernel's start time in clock ticks.
     if (const char* launched = std::getenv("BENCH_LAUNCHED_NS")) {
         const auto now = std::chrono::system_clock::now().time_since_epoch();
-        return (std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() - std::atoll(launched)) / 1000000;
+        return (std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() - std::atoll(launched)) /
+               1000000;
     }
     std::ifstream stat("/proc/self/stat");
     std::string field;
@@ -40,12 +40,11 @@ long long millisecondsSinceProcessStart()
 }
 
 class PageWidget : public QWidget {
-public:
+  public:
     explicit PageWidget(std::unique_ptr<Poppler::Document> document) : document_(std::move(document)) {}
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
+  protected:
+    void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(0x8a, 0x8d, 0x91));
         if (image_.isNull()) {
@@ -65,7 +64,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::unique_ptr<Poppler::Document> document_;
     QImage image_;
     bool reported_ = false;
@@ -73,8 +72,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: minimal_viewer FILE.pdf\n");

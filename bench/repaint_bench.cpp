@@ -7,6 +7,10 @@
 //     counts of appearance builds and rasterizations say so).
 //   repaint_bench [ITEMS]
 // Prints medians and 99th percentiles in milliseconds.
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,15 +21,10 @@
 #include <string>
 #include <vector>
 
-#include <QApplication>
-#include <QImage>
-#include <QPainter>
-#include <QTemporaryDir>
-
 #include "app/document/AnnotationStore.h"
 #include "app/document/SaveEngine.h"
-#include "app/view/ItemPainter.h"
 #include "app/platform/PopplerPDFDocument.h"
+#include "app/view/ItemPainter.h"
 #include "bench/BenchPDF.h"
 #include "core/markup/ItemGeometry.h"
 
@@ -37,14 +36,15 @@ namespace {
 constexpr double kPageWidth = 595, kPageHeight = 842;
 
 class EmptyPages : public PageItemSource {
-public:
-    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+  public:
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override {
+        return std::vector<StoredAnnotation>{};
+    }
     std::string failureText() const override { return {}; }
 };
 
 // One empty A4 page.
-void writeBlankPage(const std::string& path)
-{
+void writeBlankPage(const std::string& path) {
     const std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Count 1 /Kids [3 0 R] >>",
@@ -57,50 +57,49 @@ void writeBlankPage(const std::string& path)
 // highlighter marks, arrows and text boxes among them. No notes: each saves
 // as two annotations (its pop-up), and Poppler refuses a page with more than
 // 10,000 annotations.
-AnnotationItem itemNumber(int i)
-{
+AnnotationItem itemNumber(int i) {
     const double x = 20 + (i * 7919LL % 540), y = 20 + (i * 104'729LL % 790);
     const auto now = AnnotationItem::currentModificationTime();
     const RGBA color(0.1 * (i % 7), 0.2, 0.9 - 0.1 * (i % 5), 1);
     switch (i % 20) {
-    case 0: {
-        TextSpec spec;
-        spec.text = "Note " + std::to_string(i);
-        spec.fontSize = 9;
-        spec.boxed = i % 40 == 0;
-        return AnnotationItem(UUID::random(), TextShape{{x, y}, spec}, color, 1, 0, now);
-    }
-    case 1:
-    case 2:
-    case 3:
-        return AnnotationItem(UUID::random(), ArrowShape{{x, y}, {x + 25, y + 12}, std::nullopt}, color, 1.5, 0, now);
-    case 4:
-        return AnnotationItem(UUID::random(), InkShape{InkKind::highlighter, {{{x, y}, {x + 40, y}}}},
-                              RGBA(1, 0.9, 0, 1), 10, 0, now);
-    default: {
-        std::vector<Point> stroke;
-        for (int k = 0; k < 6; ++k) stroke.push_back({x + 4 * k, y + 3 * std::sin(k + i)});
-        return AnnotationItem(UUID::random(), InkShape{InkKind::pen, {stroke}}, color, 1.5, 0, now);
-    }
+        case 0: {
+            TextSpec spec;
+            spec.text = "Note " + std::to_string(i);
+            spec.fontSize = 9;
+            spec.boxed = i % 40 == 0;
+            return AnnotationItem(UUID::random(), TextShape{{x, y}, spec}, color, 1, 0, now);
+        }
+        case 1:
+        case 2:
+        case 3:
+            return AnnotationItem(UUID::random(), ArrowShape{{x, y}, {x + 25, y + 12}, std::nullopt}, color,
+                                  1.5, 0, now);
+        case 4:
+            return AnnotationItem(UUID::random(), InkShape{InkKind::highlighter, {{{x, y}, {x + 40, y}}}},
+                                  RGBA(1, 0.9, 0, 1), 10, 0, now);
+        default: {
+            std::vector<Point> stroke;
+            for (int k = 0; k < 6; ++k) stroke.push_back({x + 4 * k, y + 3 * std::sin(k + i)});
+            return AnnotationItem(UUID::random(), InkShape{InkKind::pen, {stroke}}, color, 1.5, 0, now);
+        }
     }
 }
 
-double ms(Clock::duration d)
-{
+double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-void report(const char* what, std::vector<double> samples)
-{
+void report(const char* what, std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[std::min(samples.size() - 1, static_cast<size_t>(q * samples.size()))]; };
+    const auto at = [&](double q) {
+        return samples[std::min(samples.size() - 1, static_cast<size_t>(q * samples.size()))];
+    };
     std::printf("%-44s n=%-3zu median %8.3f ms   p99 %8.3f ms\n", what, samples.size(), at(0.5), at(0.99));
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -181,15 +180,16 @@ int main(int argc, char** argv)
     const int64_t recomposedBefore = composed.recomposedPixels();
     const int rounds = 30;
     for (int round = 0; round < rounds; ++round) {
-        const AnnotationItem moved = ItemGeometry::translated(items[static_cast<size_t>(5 + 20 * round)], 1, 1);
+        const AnnotationItem moved =
+            ItemGeometry::translated(items[static_cast<size_t>(5 + 20 * round)], 1, 1);
         store.apply(StoreChange::replace({moved}));
         start = Clock::now();
         repaint();
         changed.push_back(ms(Clock::now() - start));
     }
 
-    std::printf("%d items on one A4 page at 100 %% zoom (%d x %d pixels), saved file %.1f MB\n", count, view.width(),
-                view.height(), double(std::filesystem::file_size(marked)) / 1e6);
+    std::printf("%d items on one A4 page at 100 %% zoom (%d x %d pixels), saved file %.1f MB\n", count,
+                view.width(), view.height(), double(std::filesystem::file_size(marked)) / 1e6);
     report("Poppler: page with the items as annotations", poppler);
     report("Poppler: the page alone", page);
     std::printf("%-44s n=1   %15.3f ms\n", "ours: first paint (build + rasterize)", first);

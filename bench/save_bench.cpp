@@ -20,8 +20,7 @@ using namespace quillet;
 
 namespace {
 
-SaveJob jobFor(const std::string& source, const std::string& target, int pages)
-{
+SaveJob jobFor(const std::string& source, const std::string& target, int pages) {
     SaveJob job;
     job.source = source;
     job.documentPath = target;
@@ -31,17 +30,18 @@ SaveJob jobFor(const std::string& source, const std::string& target, int pages)
     id[8] = 0x80;
     id[15] = 7;
     job.pages[0] = {AnnotationItem(UUID(id), InkShape{InkKind::pen, {{{100, 100}, {200, 180}, {300, 120}}}},
-                                   RGBA{1, 0, 0, 1}, 3, 0, std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}})};
+                                   RGBA{1, 0, 0, 1}, 3, 0,
+                                   std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}})};
     return job;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     if (argc != 4 && argc != 5) {
-        std::fprintf(stderr, "usage: save_bench SOURCE TARGET PAGES [TIMES] | save_bench --verify TARGET PAGES\n");
+        std::fprintf(stderr,
+                     "usage: save_bench SOURCE TARGET PAGES [TIMES] | save_bench --verify TARGET PAGES\n");
         return 2;
     }
     const std::string first = argv[1], target = argv[2];

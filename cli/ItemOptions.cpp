@@ -116,8 +116,8 @@ size_t inkPoints(const nlohmann::json& object) {
     return numbers / 2;
 }
 
-const std::string kTooManyPoints =
-    "an ink item holds at most " + std::to_string(ItemCodec::kMaxPoints) + " points, so that every viewer draws it";
+const std::string kTooManyPoints = "an ink item holds at most " + std::to_string(ItemCodec::kMaxPoints) +
+                                   " points, so that every viewer draws it";
 
 // "x,y x,y ...; x,y ...": strokes split by ';', points by blanks.
 std::vector<Stroke> parseStrokes(std::string_view text) {
@@ -179,7 +179,8 @@ Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page, const
         case Kind::text: {
             std::string text = *arguments.value("text");
             if (text.empty()) throw UsageError("--text needs some text");
-            return TextShape{roundTo2(parsePoint(*arguments.value("at"), "at")), textSpec(arguments, text, style)};
+            return TextShape{roundTo2(parsePoint(*arguments.value("at"), "at")),
+                             textSpec(arguments, text, style)};
         }
         case Kind::note: {
             TextSpec spec = textSpec(arguments, *arguments.value("note"), style);
@@ -237,8 +238,8 @@ AnnotationItem buildItem(const Arguments& arguments, const PageBox& page, std::c
     if (std::optional<std::string> width = arguments.value("width")) {
         style.lineWidth = parseBounded(*width, "width", ItemCodec::kMaxLineWidth);
     }
-    return AnnotationItem(UUID::random(), shapeFor(kind, arguments, page, style), style.color, style.lineWidth,
-                          page.rotation, now);
+    return AnnotationItem(UUID::random(), shapeFor(kind, arguments, page, style), style.color,
+                          style.lineWidth, page.rotation, now);
 }
 
 AnnotationItem itemFromObject(nlohmann::json object, int64_t pageRotation, std::chrono::sys_seconds now) {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "core/pdf/PageBox.h"
 #include "core/markup/AnnotationItem.h"
+#include "core/pdf/PageBox.h"
 
 namespace quillet::cli {
 

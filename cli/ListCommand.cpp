@@ -44,7 +44,8 @@ nlohmann::json listItems(PDFFileReader& reader, size_t payloadLimit) {
     PageItemReader reading(reader, payloadLimit);
     for (size_t i = 0; i < refs.size(); ++i) {
         std::vector<AnnotationItem> items = reading.pageItems(refs[i]);
-        if (reading.capped()) reportWarning("page " + std::to_string(i) + ": " + payloadLimitText(payloadLimit));
+        if (reading.capped())
+            reportWarning("page " + std::to_string(i) + ": " + payloadLimitText(payloadLimit));
         if (items.empty()) continue;
         nlohmann::json list = nlohmann::json::array();
         for (const AnnotationItem& item : items) list.push_back(ItemCodec::toJSON(item));

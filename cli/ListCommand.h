@@ -22,6 +22,7 @@ std::vector<AnnotationItem> pageItems(PageItemReader& items, const PDFRef& page)
 // {"pages": {"0": [ITEM, ...], ...}} with pages without items left out. A
 // page whose payloads reach `payloadLimit` lists the items found before it,
 // with a warning on standard error that names the page.
-nlohmann::json listItems(PDFFileReader& reader, size_t payloadLimit = PageItemReader::kMaxPayloadBytesPerPage);
+nlohmann::json listItems(PDFFileReader& reader,
+                         size_t payloadLimit = PageItemReader::kMaxPayloadBytesPerPage);
 
 }  // namespace quillet::cli

@@ -96,10 +96,12 @@ std::string firstLine(std::string_view text) {
 
 void checkPasswordOptions(const Arguments& arguments) {
     std::optional<std::string> file = arguments.value("password-file");
-    if (arguments.value("password") && file) throw UsageError("--password and --password-file exclude each other");
+    if (arguments.value("password") && file)
+        throw UsageError("--password and --password-file exclude each other");
     for (std::string_view other : kStdinOptions) {
         if (file == "-" && arguments.value(other) == "-") {
-            throw UsageError("--password-file - and --" + std::string(other) + " - cannot both read standard input");
+            throw UsageError("--password-file - and --" + std::string(other) +
+                             " - cannot both read standard input");
         }
     }
 }
@@ -108,7 +110,8 @@ std::optional<std::string> givenPassword(const Arguments& arguments) {
     checkPasswordOptions(arguments);
     if (std::optional<std::string> inline_ = arguments.value("password")) return inline_;
     if (std::optional<std::string> file = arguments.value("password-file")) return passwordFromFile(*file);
-    if (const char* variable = std::getenv(std::string(kPasswordVariable).c_str())) return std::string(variable);
+    if (const char* variable = std::getenv(std::string(kPasswordVariable).c_str()))
+        return std::string(variable);
     return std::nullopt;
 }
 

@@ -14,9 +14,13 @@ int run(const Arguments&) {
 
 // QUILLET_VERSION is defined for this file alone, so that a new version
 // recompiles one file.
-std::string_view toolVersion() { return QUILLET_VERSION; }
+std::string_view toolVersion() {
+    return QUILLET_VERSION;
+}
 
-std::string versionLine() { return "quillet " + std::string(toolVersion()) + "\n"; }
+std::string versionLine() {
+    return "quillet " + std::string(toolVersion()) + "\n";
+}
 
 Command versionCommand() {
     return {

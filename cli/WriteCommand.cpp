@@ -90,8 +90,7 @@ Command writeCommand() {
             "Options:\n"
             "  --markup FILE|-    the markup listing, \"-\" for standard input (required)\n"
             "  --expand-notes     write notes as stamps showing their text, without pop-ups\n",
-        .arguments = {.operands = {"IN", "OUT"},
-                      .options = options()},
+        .arguments = {.operands = {"IN", "OUT"}, .options = options()},
         .run = run,
     };
 }

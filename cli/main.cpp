@@ -45,7 +45,8 @@ std::string overview(const std::vector<Command>& commands) {
 
 bool takesPassword(const Command& command) {
     const std::vector<OptionSpec>& options = command.arguments.options;
-    return std::any_of(options.begin(), options.end(), [](const OptionSpec& o) { return o.name == "password"; });
+    return std::any_of(options.begin(), options.end(),
+                       [](const OptionSpec& o) { return o.name == "password"; });
 }
 
 int runCommand(const Command& command, const std::vector<std::string>& args) {

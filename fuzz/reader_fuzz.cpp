@@ -18,7 +18,8 @@ constexpr auto kBudget = std::chrono::seconds(2);
 
 const std::filesystem::path& scratchFile() {
     static const std::filesystem::path path = [] {
-        std::filesystem::path dir = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+        std::filesystem::path dir =
+            std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
         return dir / ("reader_fuzz_" + std::to_string(getpid()) + ".pdf");
     }();
     return path;
@@ -32,11 +33,13 @@ void exercise(quillet::PDFFileReader& reader) {
     } catch (const quillet::PDFParseError&) {
     } catch (const quillet::FlateError&) {
     }
-    for (int64_t num = 0; num < reader.entries().size() && std::chrono::steady_clock::now() < deadline; ++num) {
+    for (int64_t num = 0; num < reader.entries().size() && std::chrono::steady_clock::now() < deadline;
+         ++num) {
         try {
             std::optional<quillet::PDFObject> object = reader.object(num);
             reader.resolve(quillet::PDFValue::ref(num, 0));
-            if (object && object->isStream()) reader.decodeStream(object->stream()->dict, object->stream()->data);
+            if (object && object->isStream())
+                reader.decodeStream(object->stream()->dict, object->stream()->data);
         } catch (const quillet::PDFReaderError&) {
         } catch (const quillet::PDFParseError&) {
         } catch (const quillet::FlateError&) {

@@ -10,10 +10,10 @@
 #include <iterator>
 #include <string>
 
+#include "core/pdf/CoreError.h"
 #include "core/pdf/FileAccessError.h"
 #include "core/pdf/PDFFileReader.h"
 #include "core/save/IncrementalWriter.h"
-#include "core/pdf/CoreError.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
 // Draws the style popover and the signature pad offscreen into PNG files for
 // the README: verda-screenshots OUTPUT_FOLDER. Built and run by
 // scripts/screenshots.
-#include <cmath>
-
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <cmath>
 
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"

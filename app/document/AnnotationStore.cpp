@@ -65,9 +65,13 @@ bool AnnotationStore::loadPage(int page) {
     return true;
 }
 
-bool AnnotationStore::isPageWritable(int page) { return loadPage(page); }
+bool AnnotationStore::isPageWritable(int page) {
+    return loadPage(page);
+}
 
-std::string AnnotationStore::readFailureText() const { return readFailure_; }
+std::string AnnotationStore::readFailureText() const {
+    return readFailure_;
+}
 
 void AnnotationStore::setSource(std::shared_ptr<PageItemSource> source) {
     source_ = std::move(source);
@@ -169,7 +173,8 @@ bool AnnotationStore::replaceItem(const AnnotationItem& item, std::set<int>& aff
     std::optional<int> page = pageOf(item.id);
     if (!page) return false;
     const std::vector<AnnotationItem>& list = pages_.at(*page);
-    auto position = std::find_if(list.begin(), list.end(), [&](const AnnotationItem& i) { return i.id == item.id; });
+    auto position =
+        std::find_if(list.begin(), list.end(), [&](const AnnotationItem& i) { return i.id == item.id; });
     if (position == list.end()) return false;
     const auto index = position - list.begin();
     addView(item, *page);
@@ -181,7 +186,8 @@ bool AnnotationStore::replaceItem(const AnnotationItem& item, std::set<int>& aff
 bool AnnotationStore::applyRecursively(const StoreChange& change, std::set<int>& affected) {
     bool complete = true;
     if (const auto* insert = std::get_if<StoreChange::Insert>(&change.value)) {
-        for (const StoreChange::Insertion& insertion : insert->insertions) complete &= insertItem(insertion, affected);
+        for (const StoreChange::Insertion& insertion : insert->insertions)
+            complete &= insertItem(insertion, affected);
     } else if (const auto* remove = std::get_if<StoreChange::Remove>(&change.value)) {
         for (const UUID& id : remove->ids) complete &= removeItem(id, affected);
     } else if (const auto* replace = std::get_if<StoreChange::Replace>(&change.value)) {
@@ -263,7 +269,8 @@ StoreSnapshot AnnotationStore::snapshot() const {
     }
     if (draft_) {
         std::vector<AnnotationItem>& list = result.pages[draft_->page];
-        auto same = std::find_if(list.begin(), list.end(), [&](const AnnotationItem& i) { return i.id == draft_->item.id; });
+        auto same = std::find_if(list.begin(), list.end(),
+                                 [&](const AnnotationItem& i) { return i.id == draft_->item.id; });
         if (same != list.end()) {
             *same = draft_->item;
         } else {

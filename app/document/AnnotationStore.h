@@ -39,7 +39,7 @@
 namespace quillet {
 
 class AnnotationStore {
-public:
+  public:
     using PagesCallback = std::function<void(const std::set<int>& pages)>;
     using Callback = std::function<void()>;
 
@@ -131,7 +131,7 @@ public:
     int observeDisplay(PagesCallback callback);
     void removeObserver(int token);
 
-private:
+  private:
     enum class ObserverKind { change, draft, display };
     struct Observer {
         int token;

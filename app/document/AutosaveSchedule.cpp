@@ -4,8 +4,7 @@
 
 namespace quillet {
 
-std::chrono::milliseconds AutosaveSchedule::delay(double lastSaveSeconds) const
-{
+std::chrono::milliseconds AutosaveSchedule::delay(double lastSaveSeconds) const {
     if (fixedDelay_) {
         return *fixedDelay_;
     }
@@ -13,8 +12,7 @@ std::chrono::milliseconds AutosaveSchedule::delay(double lastSaveSeconds) const
     return std::clamp(adaptive, minimumDelay, maximumDelay);
 }
 
-void AutosaveSchedule::schedule(std::chrono::milliseconds delay, std::function<void()> fire)
-{
+void AutosaveSchedule::schedule(std::chrono::milliseconds delay, std::function<void()> fire) {
     const int64_t mine = ++*ticket_;
     clock_(delay, [ticket = std::weak_ptr<int64_t>(ticket_), mine, fire = std::move(fire)] {
         const std::shared_ptr<int64_t> current = ticket.lock();

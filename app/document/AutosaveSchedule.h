@@ -13,7 +13,7 @@
 namespace quillet {
 
 class AutosaveSchedule {
-public:
+  public:
     // Runs work on the main thread after a delay.
     using Clock = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
 
@@ -21,9 +21,7 @@ public:
     static constexpr std::chrono::milliseconds maximumDelay{30000};
 
     AutosaveSchedule(Clock clock, std::optional<std::chrono::milliseconds> fixedDelay)
-        : clock_(std::move(clock)), fixedDelay_(fixedDelay)
-    {
-    }
+        : clock_(std::move(clock)), fixedDelay_(fixedDelay) {}
 
     // The delay after a save that took `lastSaveSeconds`.
     std::chrono::milliseconds delay(double lastSaveSeconds) const;
@@ -31,7 +29,7 @@ public:
     void schedule(std::chrono::milliseconds delay, std::function<void()> fire);
     void cancel() { ++*ticket_; }
 
-private:
+  private:
     Clock clock_;
     std::optional<std::chrono::milliseconds> fixedDelay_;
     // Shared with the pending timers, which may outlive the schedule.

@@ -21,8 +21,7 @@ namespace {
 // A marker holds a process id in decimal; anything much longer is not one.
 constexpr std::streamsize kMarkerReadLimit = 64;
 
-std::optional<long long> parsePid(std::string text)
-{
+std::optional<long long> parsePid(std::string text) {
     if (!text.empty() && text.front() == '+') {
         text.erase(0, 1);
         if (!text.empty() && text.front() == '-') {
@@ -40,8 +39,7 @@ std::optional<long long> parsePid(std::string text)
 
 }  // namespace
 
-bool processIsGone(long long pid)
-{
+bool processIsGone(long long pid) {
     if (pid <= 0 || pid > INT_MAX) {
         // 0 and negative ids name process groups; signalling them probes nothing.
         return pid > INT_MAX;
@@ -49,8 +47,7 @@ bool processIsGone(long long pid)
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-CrashMarker::CrashMarker(const std::string& documentPath)
-{
+CrashMarker::CrashMarker(const std::string& documentPath) {
     const QString folder = AppPaths::applicationDataFolder();
     if (!folder.isEmpty()) {
         path_ = AppPaths::applicationDataPath(QStringLiteral("Recovery")).toStdString() + "/" +
@@ -59,12 +56,9 @@ CrashMarker::CrashMarker(const std::string& documentPath)
 }
 
 CrashMarker::CrashMarker(const std::string& documentPath, const std::string& recoveryFolder)
-    : path_(recoveryFolder + "/" + DocumentKey::of(documentPath) + fileSuffix)
-{
-}
+    : path_(recoveryFolder + "/" + DocumentKey::of(documentPath) + fileSuffix) {}
 
-void CrashMarker::write() const
-{
+void CrashMarker::write() const {
     if (!path_) {
         return;
     }
@@ -74,8 +68,7 @@ void CrashMarker::write() const
     file << ::getpid();
 }
 
-bool CrashMarker::isStale() const
-{
+bool CrashMarker::isStale() const {
     if (!path_) {
         return false;
     }
@@ -93,8 +86,7 @@ bool CrashMarker::isStale() const
     return processIsGone(*pid);
 }
 
-void CrashMarker::remove() const
-{
+void CrashMarker::remove() const {
     if (path_) {
         std::error_code ignored;
         std::filesystem::remove(*path_, ignored);

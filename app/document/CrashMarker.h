@@ -11,7 +11,7 @@
 namespace quillet {
 
 class CrashMarker {
-public:
+  public:
     static constexpr char fileSuffix[] = ".saving";
 
     // The marker of the document at `documentPath`, in the application's
@@ -31,7 +31,7 @@ public:
     // Removes the file; failures are ignored.
     void remove() const;
 
-private:
+  private:
     std::optional<std::string> path_;
 };
 

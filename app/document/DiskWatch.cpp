@@ -6,8 +6,7 @@
 namespace quillet {
 
 DiskWatch::DiskWatch(Clock clock, std::function<void()> changed)
-    : clock_(std::move(clock)), changed_(std::move(changed))
-{
+    : clock_(std::move(clock)), changed_(std::move(changed)) {
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
         QPointer<DiskWatch> self(this);
         clock_(settleDelay, [self] {
@@ -18,8 +17,7 @@ DiskWatch::DiskWatch(Clock clock, std::function<void()> changed)
     });
 }
 
-void DiskWatch::watch(const QString& path)
-{
+void DiskWatch::watch(const QString& path) {
     stop();
     path_ = path;
     if (QFileInfo::exists(path_)) {
@@ -27,16 +25,14 @@ void DiskWatch::watch(const QString& path)
     }
 }
 
-void DiskWatch::stop()
-{
+void DiskWatch::stop() {
     path_.clear();
     if (!watcher_.files().isEmpty()) {
         watcher_.removePaths(watcher_.files());
     }
 }
 
-void DiskWatch::settled()
-{
+void DiskWatch::settled() {
     if (path_.isEmpty()) {
         return;
     }

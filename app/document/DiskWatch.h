@@ -3,17 +3,16 @@
 // a rename is a new file and is watched again.
 #pragma once
 
-#include <chrono>
-#include <functional>
-
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <functional>
 
 namespace quillet {
 
 class DiskWatch : public QObject {
-public:
+  public:
     using Clock = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
 
     static constexpr std::chrono::milliseconds settleDelay{500};
@@ -25,7 +24,7 @@ public:
     void watch(const QString& path);
     void stop();
 
-private:
+  private:
     void settled();
 
     Clock clock_;

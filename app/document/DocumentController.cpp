@@ -8,8 +8,7 @@ namespace quillet {
 
 namespace {
 
-QString resolvedPath(const QString& path)
-{
+QString resolvedPath(const QString& path) {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
@@ -19,21 +18,20 @@ QString resolvedPath(const QString& path)
 
 DocumentController::DocumentController(QSettings& store, std::function<InkDocument::Services()> services,
                                        QObject* parent)
-    : QObject(parent), store_(store), services_(std::move(services))
-{
-}
+    : QObject(parent), store_(store), services_(std::move(services)) {}
 
 DocumentController::~DocumentController() = default;
 
-InkDocument* DocumentController::open(const QString& path)
-{
+InkDocument* DocumentController::open(const QString& path) {
     if (InkDocument* open = documentFor(path)) {
         return open;
     }
     InkDocument::Services services = services_();
     // Save As never writes over a file another window has open.
     QPointer<DocumentController> self(this);
-    services.isOpenElsewhere = [self](const QString& target) { return self && self->documentFor(target) != nullptr; };
+    services.isOpenElsewhere = [self](const QString& target) {
+        return self && self->documentFor(target) != nullptr;
+    };
     std::unique_ptr<InkDocument> document = InkDocument::open(path, std::move(services));
     InkDocument* opened = document.get();
     connect(opened, &InkDocument::filePathChanged, this, &DocumentController::noteRecent);
@@ -43,8 +41,7 @@ InkDocument* DocumentController::open(const QString& path)
     return opened;
 }
 
-InkDocument* DocumentController::documentFor(const QString& path) const
-{
+InkDocument* DocumentController::documentFor(const QString& path) const {
     const QString resolved = resolvedPath(path);
     for (const auto& document : documents_) {
         if (document->filePath() == resolved) {
@@ -54,8 +51,7 @@ InkDocument* DocumentController::documentFor(const QString& path) const
     return nullptr;
 }
 
-std::vector<InkDocument*> DocumentController::documents() const
-{
+std::vector<InkDocument*> DocumentController::documents() const {
     std::vector<InkDocument*> result;
     for (const auto& document : documents_) {
         result.push_back(document.get());
@@ -63,8 +59,7 @@ std::vector<InkDocument*> DocumentController::documents() const
     return result;
 }
 
-QString DocumentController::openPanelFolder(const InkDocument* current) const
-{
+QString DocumentController::openPanelFolder(const InkDocument* current) const {
     if (current != nullptr) {
         return QFileInfo(current->filePath()).absolutePath();
     }
@@ -75,8 +70,7 @@ QString DocumentController::openPanelFolder(const InkDocument* current) const
     return QDir::homePath();
 }
 
-QStringList DocumentController::recentFiles() const
-{
+QStringList DocumentController::recentFiles() const {
     QStringList existing;
     for (const QString& path : store_.value(recentFilesKey).toStringList()) {
         if (QFileInfo(path).isFile()) {
@@ -86,15 +80,13 @@ QStringList DocumentController::recentFiles() const
     return existing;
 }
 
-void DocumentController::clearRecentFiles()
-{
+void DocumentController::clearRecentFiles() {
     store_.remove(recentFilesKey);
     store_.sync();
     emit recentFilesChanged();
 }
 
-void DocumentController::noteRecent(const QString& path)
-{
+void DocumentController::noteRecent(const QString& path) {
     QStringList recent = store_.value(recentFilesKey).toStringList();
     recent.removeAll(path);
     recent.prepend(path);
@@ -107,8 +99,7 @@ void DocumentController::noteRecent(const QString& path)
     emit recentFilesChanged();
 }
 
-void DocumentController::close(InkDocument* document)
-{
+void DocumentController::close(InkDocument* document) {
     for (auto it = documents_.begin(); it != documents_.end(); ++it) {
         if (it->get() != document) {
             continue;
@@ -123,13 +114,11 @@ void DocumentController::close(InkDocument* document)
     }
 }
 
-void DocumentController::prepareToQuit(std::function<void(InkDocument* failed, const QString& reason)> done)
-{
+void DocumentController::prepareToQuit(std::function<void(InkDocument* failed, const QString& reason)> done) {
     prepareNext(0, std::move(done));
 }
 
-void DocumentController::prepareNext(size_t index, std::function<void(InkDocument*, const QString&)> done)
-{
+void DocumentController::prepareNext(size_t index, std::function<void(InkDocument*, const QString&)> done) {
     if (index >= documents_.size()) {
         done(nullptr, QString());
         return;

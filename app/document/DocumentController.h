@@ -6,13 +6,12 @@
 // on top, by the shell.
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <vector>
-
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "app/document/InkDocument.h"
 
@@ -21,7 +20,7 @@ namespace quillet {
 class DocumentController : public QObject {
     Q_OBJECT
 
-public:
+  public:
     static constexpr char recentFilesKey[] = "QuilletRecentFiles";
     static constexpr int recentFilesLimit = 10;
 
@@ -55,12 +54,12 @@ public:
     // (the caller asks "Close Anyway" or "Cancel", and asks again).
     void prepareToQuit(std::function<void(InkDocument* failed, const QString& reason)> done);
 
-signals:
+  signals:
     void documentOpened(InkDocument* document);
     void documentClosed(InkDocument* document);
     void recentFilesChanged();
 
-private:
+  private:
     void noteRecent(const QString& path);
     void prepareNext(size_t index, std::function<void(InkDocument*, const QString&)> done);
 

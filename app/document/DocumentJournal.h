@@ -4,17 +4,16 @@
 // journal); RecoveryJournal keeps it all on disk, and tests keep it in memory.
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
-
-#include <QString>
 
 #include "app/document/SaveJob.h"
 
 namespace quillet {
 
 class DocumentJournal {
-public:
+  public:
     virtual ~DocumentJournal() = default;
 
     // Remembers the version of a file this application wrote or read.

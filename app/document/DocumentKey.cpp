@@ -8,8 +8,7 @@
 
 namespace quillet::DocumentKey {
 
-std::string resolvedPath(const std::string& documentPath)
-{
+std::string resolvedPath(const std::string& documentPath) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(documentPath, error);
     if (error) {
@@ -19,8 +18,7 @@ std::string resolvedPath(const std::string& documentPath)
     return error ? absolute.lexically_normal().string() : resolved.string();
 }
 
-std::string of(const std::string& documentPath)
-{
+std::string of(const std::string& documentPath) {
     const Bytes digest = crypto::sha256(resolvedPath(documentPath));
     std::string key;
     for (size_t i = 0; i < digest.size() && key.size() < length; ++i) {

@@ -4,10 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <cstring>
-
-#include <QFile>
 
 namespace quillet {
 
@@ -25,12 +24,9 @@ constexpr LocalizedString noPermission{"You don’t have permission to read the 
 }  // namespace
 
 DocumentLoaderError::DocumentLoaderError(Code code, std::string detail, int errorNumber)
-    : AppError(unreadableText.en), code_(code), detail_(std::move(detail)), errorNumber_(errorNumber)
-{
-}
+    : AppError(unreadableText.en), code_(code), detail_(std::move(detail)), errorNumber_(errorNumber) {}
 
-int DocumentLoaderError::accessError(const QString& path)
-{
+int DocumentLoaderError::accessError(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return errno;
@@ -41,32 +37,29 @@ int DocumentLoaderError::accessError(const QString& path)
     return isFolder ? EISDIR : 0;
 }
 
-QString DocumentLoaderError::userText(Language language) const
-{
+QString DocumentLoaderError::userText(Language language) const {
     return localizedText(language) + QStringLiteral(": ") + localizedExplanation(language);
 }
 
-QString DocumentLoaderError::localizedText(Language language) const
-{
+QString DocumentLoaderError::localizedText(Language language) const {
     return unreadableText.in(language);
 }
 
-QString DocumentLoaderError::localizedExplanation(Language language) const
-{
+QString DocumentLoaderError::localizedExplanation(Language language) const {
     if (code_ == Code::unreadable) {
         return unreadableExplanation.in(language);
     }
     switch (errorNumber_) {
-    case ENOENT:
-    case ENOTDIR:
-        return missingFile.in(language);
-    case EISDIR:
-        return folderNotFile.in(language);
-    case EACCES:
-    case EPERM:
-        return noPermission.in(language);
-    default:
-        return QString::fromLocal8Bit(std::strerror(errorNumber_)) + QLatin1Char('.');
+        case ENOENT:
+        case ENOTDIR:
+            return missingFile.in(language);
+        case EISDIR:
+            return folderNotFile.in(language);
+        case EACCES:
+        case EPERM:
+            return noPermission.in(language);
+        default:
+            return QString::fromLocal8Bit(std::strerror(errorNumber_)) + QLatin1Char('.');
     }
 }
 

@@ -5,24 +5,22 @@
 // no permission).
 #pragma once
 
-#include <string>
-
 #include <QString>
+#include <string>
 
 #include "app/platform/AppError.h"
 
 namespace quillet {
 
 class DocumentLoaderError : public AppError {
-public:
+  public:
     enum class Code {
         unreadable,    // the file could not be opened as a PDF
         inaccessible,  // the file could not be read: errorNumber() says why
     };
 
     explicit DocumentLoaderError(Code code, std::string detail = {}, int errorNumber = 0);
-    static DocumentLoaderError inaccessible(int errorNumber, std::string detail = {})
-    {
+    static DocumentLoaderError inaccessible(int errorNumber, std::string detail = {}) {
         return DocumentLoaderError(Code::inaccessible, std::move(detail), errorNumber);
     }
 
@@ -40,7 +38,7 @@ public:
     // The text and its explanation, on one line.
     QString userText(Language language) const override;
 
-private:
+  private:
     Code code_;
     std::string detail_;
     int errorNumber_;

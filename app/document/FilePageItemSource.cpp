@@ -1,8 +1,9 @@
 #include "app/document/FilePageItemSource.h"
 
-#include <array>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <array>
 #include <exception>
 
 #include "core/pdf/CoreError.h"
@@ -13,7 +14,8 @@ namespace {
 
 // PDFDocEncoding where it differs from Latin-1: 0x18...0x1F and 0x80...0xA0.
 char32_t pdfDocCodePoint(unsigned char byte) {
-    static constexpr std::array<char32_t, 8> low = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
+    static constexpr std::array<char32_t, 8> low = {0x02D8, 0x02C7, 0x02C6, 0x02D9,
+                                                    0x02DD, 0x02DB, 0x02DA, 0x02DC};
     static constexpr std::array<char32_t, 33> high = {
         0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
         0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
@@ -47,7 +49,9 @@ Rect rectOf(const PDFDictionary& dict) {
 
 FilePageItemSource::FilePageItemSource(std::filesystem::path path, std::optional<std::string> password,
                                        WarningSink onWarning, size_t payloadLimit)
-    : path_(std::move(path)), password_(std::move(password)), onWarning_(std::move(onWarning)),
+    : path_(std::move(path)),
+      password_(std::move(password)),
+      onWarning_(std::move(onWarning)),
       payloadLimit_(payloadLimit) {
     opening_ = std::async(std::launch::async, [this] {
         // Behind the first page: on a machine of two cores, reading a large
@@ -65,11 +69,14 @@ FilePageItemSource::~FilePageItemSource() {
 
 std::string FilePageItemSource::decodeTextString(const Bytes& bytes) {
     std::string out;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+        static_cast<unsigned char>(bytes[1]) == 0xFF) {
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            char32_t unit = (static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1]);
+            char32_t unit =
+                (static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1]);
             if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-                char32_t low = (static_cast<unsigned char>(bytes[i + 2]) << 8) | static_cast<unsigned char>(bytes[i + 3]);
+                char32_t low = (static_cast<unsigned char>(bytes[i + 2]) << 8) |
+                               static_cast<unsigned char>(bytes[i + 3]);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
                     UTF8::append(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
                     i += 2;

@@ -24,7 +24,7 @@
 namespace quillet {
 
 class FilePageItemSource final : public PageItemSource {
-public:
+  public:
     // Receives each repair the reader made to read the file, once, when the
     // file is first read (the page-tree walk included).
     using WarningSink = std::function<void(const std::string&)>;
@@ -46,7 +46,7 @@ public:
     // PDFDocEncoding) as UTF-8.
     static std::string decodeTextString(const Bytes& bytes);
 
-private:
+  private:
     bool open();
     // On the opening thread: everything open() needs but the warnings.
     void openReader();

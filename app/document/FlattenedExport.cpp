@@ -19,32 +19,30 @@ namespace {
 // go: a folder only this user may enter.
 struct TemporaryFile {
     QString path;
-    explicit TemporaryFile(const QString& stem)
-    {
+    explicit TemporaryFile(const QString& stem) {
         const QString folder = WorkingCopies::privateFolder();
         if (folder.isEmpty()) {
             throw SaveEngineError::writeFailed("export: no private temporary folder can be made");
         }
-        path =
-            QDir(folder).filePath(stem + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".pdf"));
+        path = QDir(folder).filePath(stem + QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                                     QStringLiteral(".pdf"));
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() { WorkingCopies::remove(path); }
 };
 
-void checkCancelled(const std::atomic<bool>* cancelled)
-{
+void checkCancelled(const std::atomic<bool>* cancelled) {
     if (cancelled && cancelled->load()) {
         throw Cancelled{};
     }
 }
 
-void copyInto(const QString& source, const QString& destination, const std::atomic<bool>* cancelled)
-{
+void copyInto(const QString& source, const QString& destination, const std::atomic<bool>* cancelled) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
-        throw SaveEngineError::writeFailed("export: cannot read the flattened copy: " + in.errorString().toStdString());
+        throw SaveEngineError::writeFailed("export: cannot read the flattened copy: " +
+                                           in.errorString().toStdString());
     }
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly)) {
@@ -65,15 +63,14 @@ void copyInto(const QString& source, const QString& destination, const std::atom
 
 }  // namespace
 
-QString proposedName(const QString& displayName, Language language)
-{
+QString proposedName(const QString& displayName, Language language) {
     const QFileInfo info(displayName);
     const QString stem = info.suffix().isEmpty() ? displayName : info.completeBaseName();
     return stem + nameSuffix.in(language);
 }
 
-void run(const SaveJob& job, const QString& destination, const SaveEngine& engine, const std::atomic<bool>* cancelled)
-{
+void run(const SaveJob& job, const QString& destination, const SaveEngine& engine,
+         const std::atomic<bool>* cancelled) {
     checkCancelled(cancelled);
     const TemporaryFile saved(QStringLiteral("quillet-export-"));
     engine.run(job, saved.path.toStdString());
@@ -83,7 +80,8 @@ void run(const SaveJob& job, const QString& destination, const SaveEngine& engin
     const std::vector<QByteArray> passwords =
         job.password ? passwordCandidates(QString::fromStdString(*job.password)) : std::vector<QByteArray>{};
     try {
-        QpdfDocumentWriter::write(saved.path, passwords, flattened.path, PDFWriteOptions{.burnInAnnotations = true});
+        QpdfDocumentWriter::write(saved.path, passwords, flattened.path,
+                                  PDFWriteOptions{.burnInAnnotations = true});
     } catch (const PDFEngineError& error) {
         throw SaveEngineError::writeFailed("export: " + error.text());
     }

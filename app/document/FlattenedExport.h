@@ -7,9 +7,8 @@
 // encrypted with its password.
 #pragma once
 
-#include <atomic>
-
 #include <QString>
+#include <atomic>
 
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveJob.h"

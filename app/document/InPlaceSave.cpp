@@ -1,12 +1,11 @@
 #include "app/document/InPlaceSave.h"
 
-#include <cerrno>
-
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "app/document/DocumentKey.h"
 #include "app/document/SaveEngine.h"
@@ -22,8 +21,7 @@ namespace quillet::InPlaceSave {
 namespace {
 
 template <typename Write>
-void replaceUnderLock(const QString& target, const std::optional<FileIdentity>& expected, Write writeTo)
-{
+void replaceUnderLock(const QString& target, const std::optional<FileIdentity>& expected, Write writeTo) {
     try {
         const std::string resolved = DocumentKey::resolvedPath(target.toStdString());
         const PathLock lock = PathLock::acquire(resolved, lockWait);
@@ -39,22 +37,19 @@ void replaceUnderLock(const QString& target, const std::optional<FileIdentity>& 
 
 }  // namespace
 
-SaveOutcome write(const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected)
-{
+SaveOutcome write(const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected) {
     SaveJob inPlace = job;
     inPlace.targetIdentity = expected;
     return SaveEngine().saveInPlace(inPlace, target.toStdString());
 }
 
-void replaceWith(const QString& from, const QString& target, const std::optional<FileIdentity>& expected)
-{
+void replaceWith(const QString& from, const QString& target, const std::optional<FileIdentity>& expected) {
     replaceUnderLock(target, expected, [&](const std::string& destination) {
         FileCloner::clone(from.toStdString(), destination);
     });
 }
 
-std::optional<QString> whyReadOnly(const QString& path)
-{
+std::optional<QString> whyReadOnly(const QString& path) {
     const QByteArray file = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     struct statvfs volume {};

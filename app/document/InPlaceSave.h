@@ -5,11 +5,10 @@
 // under the same rules. Runs on the save thread.
 #pragma once
 
+#include <QString>
 #include <chrono>
 #include <optional>
 #include <string>
-
-#include <QString>
 
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"

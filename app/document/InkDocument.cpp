@@ -1,11 +1,10 @@
 #include "app/document/InkDocument.h"
 
-#include <algorithm>
-#include <new>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <algorithm>
+#include <new>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/DocumentLoaderError.h"
@@ -27,22 +26,25 @@ namespace {
 
 constexpr LocalizedString rewriteNotice{"The file was non-standard and was saved in full",
                                         "Файл был нестандартным и сохранён целиком"};
-constexpr LocalizedString closingNotice{"Saving changes before closing…", "Сохранение изменений перед закрытием…"};
+constexpr LocalizedString closingNotice{"Saving changes before closing…",
+                                        "Сохранение изменений перед закрытием…"};
 constexpr LocalizedString reloadedNotice{"The file was changed by another program and was reloaded",
                                          "Файл изменён другой программой и открыт заново"};
-constexpr LocalizedString closeTimeout{"The save did not finish in time.", "Сохранение не завершилось вовремя."};
+constexpr LocalizedString closeTimeout{"The save did not finish in time.",
+                                       "Сохранение не завершилось вовремя."};
 constexpr LocalizedString documentClosed{"The document is closed.", "Документ закрыт."};
 constexpr LocalizedString readOnlyNotice{
     "This file is read-only: your markup is kept until you save a copy with Save As…",
-    "Файл доступен только для чтения: пометки сохранятся, пока вы не сохраните копию командой «Сохранить как…»"};
+    "Файл доступен только для чтения: пометки сохранятся, пока вы не сохраните копию командой «Сохранить "
+    "как…»"};
 constexpr LocalizedString repairedNotice{"This file was damaged and has been repaired for display",
                                          "Этот файл был повреждён и восстановлен для показа"};
 constexpr LocalizedString openElsewherePrefix{"“", "Файл «"};
-constexpr LocalizedString openElsewhereSuffix{"” is open in another window: close it there to save over it",
-                                              "» открыт в другом окне: закройте его там, чтобы сохранить поверх"};
+constexpr LocalizedString openElsewhereSuffix{
+    "” is open in another window: close it there to save over it",
+    "» открыт в другом окне: закройте его там, чтобы сохранить поверх"};
 
-QString resolvedPath(const QString& path)
-{
+QString resolvedPath(const QString& path) {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
@@ -50,8 +52,7 @@ QString resolvedPath(const QString& path)
 
 }  // namespace
 
-InkDocument::Services InkDocument::Services::forApplication()
-{
+InkDocument::Services InkDocument::Services::forApplication() {
     Services services;
     services.clock = [](std::chrono::milliseconds delay, std::function<void()> work) {
         DelayedWork::schedule(delay, std::move(work));
@@ -72,8 +73,7 @@ InkDocument::Services InkDocument::Services::forApplication()
     return services;
 }
 
-std::unique_ptr<InkDocument> InkDocument::open(const QString& path, Services services)
-{
+std::unique_ptr<InkDocument> InkDocument::open(const QString& path, Services services) {
     const QString resolved = resolvedPath(path);
     // What saves killed halfway left beside the file.
     SaveEngine::removeLeftovers(resolved.toStdString());
@@ -86,8 +86,7 @@ InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
       writer_(services_.runWrite, services_.toMainThread, services_.writeFile, services_.places),
       autosave_(services_.clock, services_.fixedAutosaveDelay),
       disk_(services_.clock, [this] { checkDiskIdentity(); }),
-      filePath_(std::move(filePath))
-{
+      filePath_(std::move(filePath)) {
     journal_ = services_.makeJournal ? services_.makeJournal() : nullptr;
     if (!journal_) {
         journal_ = std::make_shared<DocumentJournal>();
@@ -108,8 +107,7 @@ InkDocument::InkDocument(QString filePath, LoadedPDF loaded, Services services)
     checkWritable();
 }
 
-InkDocument::~InkDocument()
-{
+InkDocument::~InkDocument() {
     close();
     // The store's callbacks point here; the store may outlive the document in
     // a view that still holds it.
@@ -119,13 +117,11 @@ InkDocument::~InkDocument()
     }
 }
 
-QString InkDocument::displayName() const
-{
+QString InkDocument::displayName() const {
     return QFileInfo(filePath_).fileName();
 }
 
-void InkDocument::install(LoadedPDF loaded)
-{
+void InkDocument::install(LoadedPDF loaded) {
     loaded_ = std::move(loaded);
     pageCount_ = loaded_.pdf->pageCount();
     isEncryptedFile_ = loaded_.pdf->isEncrypted();
@@ -166,8 +162,7 @@ void InkDocument::install(LoadedPDF loaded)
     writer_.setWorkingCopy(loaded_.workingCopy);
 }
 
-bool InkDocument::unlock(const QString& password)
-{
+bool InkDocument::unlock(const QString& password) {
     if (!loaded_.pdf->unlock(password)) {
         return false;
     }
@@ -185,13 +180,11 @@ bool InkDocument::unlock(const QString& password)
     return true;
 }
 
-bool InkDocument::isEdited() const
-{
+bool InkDocument::isEdited() const {
     return !undoStack_.isClean() || directChanges_;
 }
 
-void InkDocument::showNotice(const QString& text)
-{
+void InkDocument::showNotice(const QString& text) {
     notice_ = text;
     emitStatus();
     QPointer<InkDocument> self(this);
@@ -203,40 +196,34 @@ void InkDocument::showNotice(const QString& text)
     });
 }
 
-void InkDocument::noteDirectChange()
-{
+void InkDocument::noteDirectChange() {
     draftChanged();
 }
 
-void InkDocument::storeChanged()
-{
+void InkDocument::storeChanged() {
     recordJournal();
     scheduleAutosave();
     emitStatus();
 }
 
-void InkDocument::draftChanged()
-{
+void InkDocument::draftChanged() {
     directChanges_ = true;
     emitStatus();
     recordJournal();
     scheduleAutosave();
 }
 
-void InkDocument::recordJournal()
-{
+void InkDocument::recordJournal() {
     if (store_ && !closed_) {
         journal_->record(filePath_, store_->snapshot().pages);
     }
 }
 
-std::chrono::milliseconds InkDocument::autosaveDelay() const
-{
+std::chrono::milliseconds InkDocument::autosaveDelay() const {
     return autosave_.delay(lastSaveDuration_);
 }
 
-void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay)
-{
+void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixedDelay) {
     if (closed_) {
         return;
     }
@@ -248,8 +235,7 @@ void InkDocument::scheduleAutosave(std::optional<std::chrono::milliseconds> fixe
     });
 }
 
-void InkDocument::autosaveFired()
-{
+void InkDocument::autosaveFired() {
     if (closed_) {
         return;
     }
@@ -263,8 +249,7 @@ void InkDocument::autosaveFired()
     }
 }
 
-void InkDocument::save(SaveCompletion done)
-{
+void InkDocument::save(SaveCompletion done) {
     if (!checkWritable()) {
         if (done) {
             done(readOnlyNotice.text());
@@ -274,15 +259,15 @@ void InkDocument::save(SaveCompletion done)
     startSave({SaveKind::user, filePath_, std::move(done)});
 }
 
-void InkDocument::saveAs(const QString& path, SaveCompletion done)
-{
+void InkDocument::saveAs(const QString& path, SaveCompletion done) {
     const QString target = resolvedPath(path);
     if (target == filePath_) {
         save(std::move(done));
         return;
     }
     if (services_.isOpenElsewhere && services_.isOpenElsewhere(target)) {
-        const QString refusal = openElsewherePrefix.text() + QFileInfo(target).fileName() + openElsewhereSuffix.text();
+        const QString refusal =
+            openElsewherePrefix.text() + QFileInfo(target).fileName() + openElsewhereSuffix.text();
         showNotice(refusal);
         if (done) {
             done(refusal);
@@ -292,8 +277,7 @@ void InkDocument::saveAs(const QString& path, SaveCompletion done)
     startSave({SaveKind::saveAs, QFileInfo(path).absoluteFilePath(), std::move(done)});
 }
 
-std::optional<QString> InkDocument::notice() const
-{
+std::optional<QString> InkDocument::notice() const {
     if (notice_) {
         return notice_;
     }
@@ -306,14 +290,13 @@ std::optional<QString> InkDocument::notice() const
     return std::nullopt;
 }
 
-bool InkDocument::checkWritable()
-{
+bool InkDocument::checkWritable() {
     const std::optional<QString> reason =
         services_.whyReadOnly ? services_.whyReadOnly(filePath_) : InPlaceSave::whyReadOnly(filePath_);
     if (reason != readOnly_) {
         if (reason) {
-            logLine("cannot save " + QFileInfo(filePath_).fileName().toStdString() + " in place: " +
-                    reason->toStdString());
+            logLine("cannot save " + QFileInfo(filePath_).fileName().toStdString() +
+                    " in place: " + reason->toStdString());
         }
         readOnly_ = reason;
         emitStatus();
@@ -321,8 +304,7 @@ bool InkDocument::checkWritable()
     return !readOnly_;
 }
 
-bool InkDocument::diskFileDiffers() const
-{
+bool InkDocument::diskFileDiffers() const {
     if (fileReplaced_) {
         return true;
     }
@@ -330,8 +312,7 @@ bool InkDocument::diskFileDiffers() const
     return now.has_value() != knownIdentity_.has_value() || (now && !(*now == *knownIdentity_));
 }
 
-void InkDocument::startSave(PendingSave request)
-{
+void InkDocument::startSave(PendingSave request) {
     if (closed_) {
         if (request.done) {
             request.done(documentClosed.text());
@@ -370,8 +351,7 @@ void InkDocument::startSave(PendingSave request)
     beginWrite(std::move(request));
 }
 
-void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave request)
-{
+void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave request) {
     if (closed_) {
         if (request.done) {
             request.done(documentClosed.text());
@@ -391,8 +371,7 @@ void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave requ
     }
 }
 
-void InkDocument::beginWrite(PendingSave request)
-{
+void InkDocument::beginWrite(PendingSave request) {
     const std::optional<FileIdentity> expected =
         request.kind == SaveKind::saveAs ? std::nullopt : knownIdentity_;
     const int undoIndex = undoStack_.index();
@@ -416,8 +395,7 @@ void InkDocument::beginWrite(PendingSave request)
                   });
 }
 
-void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::Result result)
-{
+void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::Result result) {
     isSaving_ = false;
     const std::optional<QString>& error = result.error;
     const std::optional<SaveOutcome>& outcome = result.outcome;
@@ -438,13 +416,14 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::R
         if (outcome) {
             lastSaveDuration_ = outcome->duration;
             lastSaveMethod_ = outcome->method;
-            if (outcome->method == SaveOutcome::Method::rewrite && !isEncryptedFile_ && !rewriteNoticeShown_) {
+            if (outcome->method == SaveOutcome::Method::rewrite && !isEncryptedFile_ &&
+                !rewriteNoticeShown_) {
                 rewriteNoticeShown_ = true;
                 showNotice(rewriteNotice.text());
             }
         }
         knownIdentity_ = outcome && outcome->targetIdentity ? outcome->targetIdentity
-                                                             : FileIdentity::ofPath(filePath_.toStdString());
+                                                            : FileIdentity::ofPath(filePath_.toStdString());
         fileReplaced_ = false;
         journal_->noteIdentity(filePath_);
         if (store_ && result.generation == store_->generation()) {
@@ -465,8 +444,7 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::R
     runQueuedSaves();
 }
 
-void InkDocument::runQueuedSaves()
-{
+void InkDocument::runQueuedSaves() {
     if (isSaving_ || queuedSaves_.empty()) {
         return;
     }
@@ -475,16 +453,14 @@ void InkDocument::runQueuedSaves()
     startSave(std::move(next));
 }
 
-void InkDocument::watchFile()
-{
+void InkDocument::watchFile() {
     if (closed_) {
         return;
     }
     disk_.watch(filePath_);
 }
 
-void InkDocument::checkDiskIdentity()
-{
+void InkDocument::checkDiskIdentity() {
     if (closed_) {
         return;
     }
@@ -502,8 +478,7 @@ void InkDocument::checkDiskIdentity()
     emitStatus();
 }
 
-void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done)
-{
+void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString& failure)> done) {
     emit commitPendingEditsRequested();
     if (closed_ || (!isEdited() && !isSaving_)) {
         done(true, QString());
@@ -525,13 +500,11 @@ void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString
         done(mayClose, failure);
     };
     services_.clock(closeSaveLimit, [finish] { finish(false, closeTimeout.text()); });
-    startSave({SaveKind::closing, filePath_, [finish](const SaveResult& error) {
-                   finish(!error, error.value_or(QString()));
-               }});
+    startSave({SaveKind::closing, filePath_,
+               [finish](const SaveResult& error) { finish(!error, error.value_or(QString())); }});
 }
 
-void InkDocument::close()
-{
+void InkDocument::close() {
     if (closed_) {
         return;
     }
@@ -558,8 +531,7 @@ void InkDocument::close()
     emit closed();
 }
 
-SaveJob InkDocument::snapshotJob(bool expandNotes) const
-{
+SaveJob InkDocument::snapshotJob(bool expandNotes) const {
     // The snapshot takes the store's own lock; the writer's is taken after it.
     const StoreSnapshot snapshot = store_->snapshot();
     SaveJob job;

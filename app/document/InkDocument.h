@@ -25,16 +25,15 @@
 // edited and gets a save of its own.
 #pragma once
 
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QObject>
-#include <QString>
-#include <QUndoStack>
 
 #include "app/document/AutosaveSchedule.h"
 #include "app/document/DiskWatch.h"
@@ -60,7 +59,7 @@ enum class ReplacedFileChoice { keepMine, reload, addMine };
 class InkDocument : public QObject {
     Q_OBJECT
 
-public:
+  public:
     using Clock = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
     // The outcome of a save, or its error text for the user.
     using SaveResult = std::optional<QString>;  // absent: saved
@@ -82,10 +81,12 @@ public:
         std::function<std::shared_ptr<DocumentJournal>()> makeJournal;
         // The file was replaced by another program while this document has
         // unsaved edits: what to do with the edits and the other version.
-        std::function<void(InkDocument& document, std::function<void(ReplacedFileChoice)> answer)> askFileReplaced;
+        std::function<void(InkDocument& document, std::function<void(ReplacedFileChoice)> answer)>
+            askFileReplaced;
         // Markup set aside when the file was reloaded from disk waits for this
         // version of the file: true adds it to its pages, false deletes it.
-        std::function<void(InkDocument& document, std::function<void(bool restore)> answer)> askRestoreSetAside;
+        std::function<void(InkDocument& document, std::function<void(bool restore)> answer)>
+            askRestoreSetAside;
         // Whether another open document is the file at this resolved path
         // (Save As never writes over a file open in another window).
         std::function<bool(const QString& path)> isOpenElsewhere;
@@ -113,7 +114,8 @@ public:
 
     // Opens `path` from a fresh working copy and creates its store. Throws
     // DocumentLoaderError.
-    static std::unique_ptr<InkDocument> open(const QString& path, Services services = Services::forApplication());
+    static std::unique_ptr<InkDocument> open(const QString& path,
+                                             Services services = Services::forApplication());
     ~InkDocument() override;
 
     // The user's file (absolute, symbolic links resolved) and its name.
@@ -160,12 +162,11 @@ public:
     // before each autosave. Its markup stays in the journal until Save As.
     bool isReadOnlyFile() const { return readOnly_.has_value(); }
     // The window that asks the question of Services::askFileReplaced, once it exists.
-    void setFileReplacedPrompt(std::function<void(InkDocument&, std::function<void(ReplacedFileChoice)>)> ask)
-    {
+    void setFileReplacedPrompt(
+        std::function<void(InkDocument&, std::function<void(ReplacedFileChoice)>)> ask) {
         services_.askFileReplaced = std::move(ask);
     }
-    void setSetAsidePrompt(std::function<void(InkDocument&, std::function<void(bool restore)>)> ask)
-    {
+    void setSetAsidePrompt(std::function<void(InkDocument&, std::function<void(bool restore)>)> ask) {
         services_.askRestoreSetAside = std::move(ask);
     }
     void showNotice(const QString& text);
@@ -207,7 +208,7 @@ public:
     // when nothing is unsaved, removes the private copies. Idempotent.
     void close();
 
-signals:
+  signals:
     // isSaving, lastSaveError, notice, the edited state or the file may have changed.
     void statusChanged();
     // The store was replaced (revert, reload): rebuild what was built on it.
@@ -221,7 +222,7 @@ signals:
     void filePathChanged(const QString& path);
     void closed();
 
-private:
+  private:
     enum class SaveKind { autosave, user, closing, saveAs };
     struct PendingSave {
         SaveKind kind;

@@ -17,19 +17,21 @@ namespace quillet {
 
 namespace {
 
-constexpr LocalizedString restoredNotice{"Unsaved changes were restored", "Восстановлены несохранённые изменения"};
+constexpr LocalizedString restoredNotice{"Unsaved changes were restored",
+                                         "Восстановлены несохранённые изменения"};
 constexpr LocalizedString conflictNotice{
     "Your edits were added; where the other program changed the same items, your version was kept",
     "Ваши правки добавлены; там, где другая программа изменила те же пометки, оставлена ваша версия"};
 constexpr LocalizedString setAsideNotice{
-    "Some of your markup does not fit this version of the file and was set aside; it is offered back when you "
+    "Some of your markup does not fit this version of the file and was set aside; it is offered back when "
+    "you "
     "next open the file",
-    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии файла"};
+    "Часть пометок не подходит к этой версии файла и отложена; её предложат вернуть при следующем открытии "
+    "файла"};
 
 }  // namespace
 
-void InkDocument::checkRecovery()
-{
+void InkDocument::checkRecovery() {
     if (recoveryChecked_ || !store_ || loaded_.pdf->isLocked() || closed_) {
         return;
     }
@@ -61,8 +63,7 @@ void InkDocument::checkRecovery()
     });
 }
 
-bool InkDocument::restore(const PageItems& pages, bool wholePages)
-{
+bool InkDocument::restore(const PageItems& pages, bool wholePages) {
     if (wholePages) {
         store_->replacePages(pages);
     } else {
@@ -90,8 +91,7 @@ bool InkDocument::restore(const PageItems& pages, bool wholePages)
     return true;
 }
 
-std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
-{
+std::optional<QString> InkDocument::reload(DroppedMarkup dropped) {
     emit cancelInteractionRequested();
     LoadedPDF fresh;
     try {
@@ -133,19 +133,16 @@ std::optional<QString> InkDocument::reload(DroppedMarkup dropped)
     return std::nullopt;
 }
 
-std::optional<QString> InkDocument::revertToSaved()
-{
+std::optional<QString> InkDocument::revertToSaved() {
     setAsideForQuestion(unsavedChanges());
     return reload(DroppedMarkup::discard);
 }
 
-bool InkDocument::canRevertToOpened() const
-{
+bool InkDocument::canRevertToOpened() const {
     return !openedVersion_.isEmpty() && QFileInfo::exists(openedVersion_);
 }
 
-std::optional<QString> InkDocument::revertToOpened()
-{
+std::optional<QString> InkDocument::revertToOpened() {
     if (!canRevertToOpened()) {
         return SaveEngineError::writeFailed().userText(InterfaceLanguage::current());
     }
@@ -159,8 +156,8 @@ std::optional<QString> InkDocument::revertToOpened()
     return reload(DroppedMarkup::discard);
 }
 
-PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source, const PageItems* saved) const
-{
+PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source,
+                                  const PageItems* saved) const {
     PageItems baseline;
     std::optional<std::string> password;
     if (password_) {
@@ -183,8 +180,7 @@ PageItems InkDocument::baselineOf(const PageItems& pages, const QString& source,
     return baseline;
 }
 
-UnsavedChanges InkDocument::unsavedChanges() const
-{
+UnsavedChanges InkDocument::unsavedChanges() const {
     if (!store_) {
         return {};
     }
@@ -192,8 +188,7 @@ UnsavedChanges InkDocument::unsavedChanges() const
     return UnsavedChanges::between(baselineOf(current, loaded_.workingCopy, &savedPages_), current);
 }
 
-UnsavedChanges InkDocument::changesSinceOpened() const
-{
+UnsavedChanges InkDocument::changesSinceOpened() const {
     if (!store_ || openedVersion_.isEmpty()) {
         return unsavedChanges();
     }
@@ -201,8 +196,7 @@ UnsavedChanges InkDocument::changesSinceOpened() const
     return UnsavedChanges::between(baselineOf(current, openedVersion_, nullptr), current);
 }
 
-void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped)
-{
+void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped) {
     PageItems kept;
     for (const std::vector<UnsavedChanges::Placed>* placed : {&dropped.added(), &dropped.changed()}) {
         for (const UnsavedChanges::Placed& each : *placed) {
@@ -213,12 +207,11 @@ void InkDocument::setAsideForQuestion(const UnsavedChanges& dropped)
         return;
     }
     journal_->setAsideToAsk(filePath_, kept);
-    logLine("reverted " + QFileInfo(filePath_).fileName().toStdString() + "; " + std::to_string(dropped.count()) +
-            " dropped changes are kept aside");
+    logLine("reverted " + QFileInfo(filePath_).fileName().toStdString() + "; " +
+            std::to_string(dropped.count()) + " dropped changes are kept aside");
 }
 
-std::optional<QString> InkDocument::addEditsToNewVersion()
-{
+std::optional<QString> InkDocument::addEditsToNewVersion() {
     const PageItems current = store_->snapshot().pages;
     const PageItems baseline = baselineOf(current, loaded_.workingCopy, &savedPages_);
     const UnsavedChanges changes = UnsavedChanges::between(baseline, current);
@@ -239,9 +232,9 @@ std::optional<QString> InkDocument::addEditsToNewVersion()
     if (!outcome.setAside.empty()) {
         journal_->setAsideToAsk(filePath_, outcome.setAside);
     }
-    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() + ": " +
-            std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) + " conflicts, " +
-            std::to_string(outcome.setAside.size()) + " pages set aside");
+    logLine("added unsaved markup to the new version of " + QFileInfo(filePath_).fileName().toStdString() +
+            ": " + std::to_string(outcome.applied) + " changes, " + std::to_string(outcome.conflicts) +
+            " conflicts, " + std::to_string(outcome.setAside.size()) + " pages set aside");
     if (outcome.applied > 0) {
         directChanges_ = true;  // the store's change observer has recorded them and scheduled the save
     } else {

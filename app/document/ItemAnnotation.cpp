@@ -15,7 +15,8 @@ std::shared_ptr<const ItemAppearance> buildAppearance(const AnnotationItem& item
 
 }  // namespace
 
-ItemAnnotation::ItemAnnotation(AnnotationItem item, bool displayed) : item_(std::move(item)), displayed_(displayed) {}
+ItemAnnotation::ItemAnnotation(AnnotationItem item, bool displayed)
+    : item_(std::move(item)), displayed_(displayed) {}
 
 const std::string& ItemAnnotation::payload() const {
     if (!payload_) payload_ = ItemCodec::encode(item_);
@@ -31,8 +32,12 @@ const ItemAppearance& ItemAnnotation::appearance(bool showCommentText) const {
     return *collapsed_;
 }
 
-Rect ItemAnnotation::bounds(bool showCommentText) const { return appearance(showCommentText).bounds; }
+Rect ItemAnnotation::bounds(bool showCommentText) const {
+    return appearance(showCommentText).bounds;
+}
 
-int64_t ItemAnnotation::appearanceBuildCount() { return buildCount.load(std::memory_order_relaxed); }
+int64_t ItemAnnotation::appearanceBuildCount() {
+    return buildCount.load(std::memory_order_relaxed);
+}
 
 }  // namespace quillet

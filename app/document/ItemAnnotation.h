@@ -11,13 +11,13 @@
 #include <string>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 
 class ItemAnnotation {
-public:
+  public:
     explicit ItemAnnotation(AnnotationItem item, bool displayed = true);
 
     const AnnotationItem& item() const { return item_; }
@@ -44,7 +44,7 @@ public:
     // benchmark and tests read it to see that only changed items rebuild.
     static int64_t appearanceBuildCount();
 
-private:
+  private:
     AnnotationItem item_;
     bool displayed_ = true;
     mutable std::optional<std::string> payload_;

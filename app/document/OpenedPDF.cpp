@@ -1,8 +1,7 @@
 #include "app/document/OpenedPDF.h"
 
-#include <cstring>
-
 #include <QFileInfo>
+#include <cstring>
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/platform/PDFEngineError.h"
@@ -19,8 +18,7 @@ constexpr LocalizedString incorrectPassword{"Incorrect password. Try again.",
 
 }  // namespace
 
-OpenedPDF OpenedPDF::open(const QString& path)
-{
+OpenedPDF OpenedPDF::open(const QString& path) {
     if (const int error = DocumentLoaderError::accessError(path); error != 0) {
         logLine("cannot open " + path.toStdString() + ": " + std::strerror(error));
         throw DocumentLoaderError::inaccessible(error, std::strerror(error));
@@ -34,21 +32,18 @@ OpenedPDF OpenedPDF::open(const QString& path)
     }
 }
 
-QString OpenedPDF::displayName() const
-{
+QString OpenedPDF::displayName() const {
     return QFileInfo(path).fileName();
 }
 
-QString unlockPromptText(const OpenedPDF& document, bool afterWrongPassword)
-{
+QString unlockPromptText(const OpenedPDF& document, bool afterWrongPassword) {
     if (afterWrongPassword) {
         return incorrectPassword.text();
     }
     return promptPrefix.text() + document.displayName() + promptSuffix.text();
 }
 
-bool tryPassword(OpenedPDF& document, const QString& password)
-{
+bool tryPassword(OpenedPDF& document, const QString& password) {
     if (!document.pdf->unlock(password)) {
         return false;
     }
@@ -56,8 +51,7 @@ bool tryPassword(OpenedPDF& document, const QString& password)
     return true;
 }
 
-UnlockOutcome unlockDocument(OpenedPDF& document, const PasswordPrompt& prompt)
-{
+UnlockOutcome unlockDocument(OpenedPDF& document, const PasswordPrompt& prompt) {
     if (!document.pdf->isLocked()) {
         return UnlockOutcome::notLocked;
     }

@@ -3,11 +3,10 @@
 // renderer's background thread.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
-
-#include <QString>
 
 #include "app/platform/PDFDocument.h"
 

@@ -31,7 +31,7 @@ struct StoredAnnotation {
 };
 
 class PageItemSource {
-public:
+  public:
     virtual ~PageItemSource() = default;
     // The page's annotations that carry an item, in /Annots order; absent
     // when the page cannot be read (a locked or damaged file, an index the

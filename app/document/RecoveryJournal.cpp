@@ -1,22 +1,21 @@
 #include "app/document/RecoveryJournal.h"
 
 #include <fcntl.h>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <new>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <utility>
-
-#include <QFile>
-#include <nlohmann/json.hpp>
 
 #include "app/document/DocumentKey.h"
 #include "app/platform/AppPaths.h"
@@ -32,7 +31,9 @@ namespace {
 // The written time counts from 2001-01-01 00:00 UTC.
 constexpr double kReferenceDateOffset = 978307200;
 
-std::string nativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string nativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 std::string journalFile(const QString& folder, const QString& documentPath) {
     return nativePath(folder) + "/" + DocumentKey::of(nativePath(documentPath)) + ".json";
@@ -43,7 +44,7 @@ std::string setAsideFile(const QString& folder, const QString& documentPath) {
 }
 
 class WriteError : public std::runtime_error {
-public:
+  public:
     WriteError(const std::string& what, int error) : std::runtime_error(what + ": " + std::strerror(error)) {}
 };
 
@@ -73,7 +74,8 @@ void writeDurably(const std::string& folder, const std::string& target, const st
             throw WriteError("cannot close " + temporary, errno);
         }
         fd = -1;
-        if (::rename(temporary.c_str(), target.c_str()) != 0) throw WriteError("cannot replace " + target, errno);
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
+            throw WriteError("cannot replace " + target, errno);
     } catch (...) {
         if (fd >= 0) ::close(fd);
         ::unlink(temporary.c_str());
@@ -289,8 +291,10 @@ void RecoveryJournal::Scheduled::run() const {
         std::optional<JournalSeal> seal;
         if (fileKey) seal.emplace(*fileKey);  // a fresh salt for every record
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const Identity& identity : identities) list.push_back({{"size", identity.size}, {"modified", identity.modified}});
-        double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        for (const Identity& identity : identities)
+            list.push_back({{"size", identity.size}, {"modified", identity.modified}});
+        double now =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
         nlohmann::ordered_json entry = {{"version", seal ? sealedFormatVersion : formatVersion},
                                         {"path", path.toStdString()},
                                         {"identities", std::move(list)}};
@@ -319,15 +323,19 @@ void RecoveryJournal::Scheduled::run() const {
 std::optional<RecoveryJournal::Identity> RecoveryJournal::Identity::ofFile(const QString& path) {
     struct stat info {};
     if (::stat(nativePath(path).c_str(), &info) != 0) return std::nullopt;
-    return Identity{static_cast<int64_t>(info.st_size),
-                    static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9};
+    return Identity{static_cast<int64_t>(info.st_size), static_cast<double>(info.st_mtim.tv_sec) +
+                                                            static_cast<double>(info.st_mtim.tv_nsec) / 1e9};
 }
 
 RecoveryJournal::RecoveryJournal(QString folder) : folder_(std::move(folder)) {}
 
-RecoveryJournal::~RecoveryJournal() { pendingWork_.cancel(); }
+RecoveryJournal::~RecoveryJournal() {
+    pendingWork_.cancel();
+}
 
-QString RecoveryJournal::defaultFolder() { return AppPaths::applicationDataPath(QStringLiteral("Recovery")); }
+QString RecoveryJournal::defaultFolder() {
+    return AppPaths::applicationDataPath(QStringLiteral("Recovery"));
+}
 
 SerialQueue& RecoveryJournal::queue() {
     static SerialQueue* shared = new SerialQueue(queueName);  // lives to the end of the process
@@ -344,17 +352,19 @@ QString RecoveryJournal::setAsidePath(const QString& documentPath) const {
 
 void RecoveryJournal::noteIdentity(const QString& documentPath) {
     std::optional<Identity> identity = Identity::ofFile(documentPath);
-    if (!identity || std::find(identities_.begin(), identities_.end(), *identity) != identities_.end()) return;
+    if (!identity || std::find(identities_.begin(), identities_.end(), *identity) != identities_.end())
+        return;
     identities_.push_back(*identity);
     if (identities_.size() > maxIdentities) identities_.erase(identities_.begin());
 }
 
 std::shared_ptr<RecoveryJournal::Scheduled> RecoveryJournal::replacePendingWrite(const QString& documentPath,
-                                                                                  Pages pages) {
+                                                                                 Pages pages) {
     std::optional<QString> previous = lastPath_;
     // A write that never ran still owes the deletion of its previous path's
     // journal (a document renamed twice within the delay).
-    if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath) previous = pendingWrite_->previousPath;
+    if (pendingWork_.cancel() && pendingWrite_ && pendingWrite_->previousPath)
+        previous = pendingWrite_->previousPath;
     pendingWrite_.reset();
     lastPath_ = documentPath;
     return std::make_shared<Scheduled>(
@@ -461,7 +471,8 @@ void RecoveryJournal::discard(const std::optional<QString>& documentPath) {
 }
 
 std::optional<RecoveryJournal::Pages> RecoveryJournal::pendingRecovery(const QString& documentPath) {
-    if (std::optional<Pages> pages = readEntry(journalFile(folder_, documentPath), documentPath, true)) return pages;
+    if (std::optional<Pages> pages = readEntry(journalFile(folder_, documentPath), documentPath, true))
+        return pages;
     std::optional<Pages> setAside = readEntry(setAsideFile(folder_, documentPath), documentPath, true);
     if (setAside) offeredSetAside_ = documentPath;
     return setAside;
@@ -471,7 +482,9 @@ std::optional<RecoveryJournal::Pages> RecoveryJournal::setAsideMarkup(const QStr
     return readEntry(setAsideFile(folder_, documentPath), documentPath, false);
 }
 
-void RecoveryJournal::takeSetAside(const QString& documentPath) { offeredSetAside_ = documentPath; }
+void RecoveryJournal::takeSetAside(const QString& documentPath) {
+    offeredSetAside_ = documentPath;
+}
 
 void RecoveryJournal::dropSetAside(const QString& documentPath) {
     if (locked()) return;
@@ -503,7 +516,8 @@ std::optional<RecoveryJournal::Pages> RecoveryJournal::readEntryUnder(const std:
     if (!sealed && version->get<int64_t>() != formatVersion) return std::nullopt;
     auto path = entry.find("path");
     if (path == entry.end() || !path->is_string() ||
-        DocumentKey::resolvedPath(QFile::encodeName(QString::fromStdString(path->get<std::string>())).toStdString()) !=
+        DocumentKey::resolvedPath(
+            QFile::encodeName(QString::fromStdString(path->get<std::string>())).toStdString()) !=
             DocumentKey::resolvedPath(nativePath(documentPath))) {
         return std::nullopt;
     }

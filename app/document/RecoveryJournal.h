@@ -57,7 +57,7 @@ namespace quillet {
 class SerialQueue;
 
 class RecoveryJournal : public DocumentJournal {
-public:
+  public:
     using Pages = PageItems;
 
     static constexpr std::chrono::milliseconds quietDelay{400};
@@ -146,7 +146,7 @@ public:
     // a write still in its quiet delay is not handed over yet).
     bool waitForQueue(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     struct Scheduled;
     // The next write of `pages`, in place of one still waiting for its delay.
     std::shared_ptr<Scheduled> replacePendingWrite(const QString& documentPath, Pages pages);

@@ -27,21 +27,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start)
-{
+double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::vector<QByteArray> passwordsOf(const SaveJob& job)
-{
-    return job.password ? passwordCandidates(QString::fromStdString(*job.password)) : std::vector<QByteArray>{};
+std::vector<QByteArray> passwordsOf(const SaveJob& job) {
+    return job.password ? passwordCandidates(QString::fromStdString(*job.password))
+                        : std::vector<QByteArray>{};
 }
 
 // The writer goes through these calls; each wrapper marks a point of the
 // clone or of the append for the self-test. Points inside loops are marked
 // once per save.
-FileClonerCalls withSelfTestPoints(const FileClonerCalls& base)
-{
+FileClonerCalls withSelfTestPoints(const FileClonerCalls& base) {
     struct Progress {
         bool cloneClosed = false;
         bool cloneDataMarked = false;
@@ -100,8 +98,7 @@ FileClonerCalls withSelfTestPoints(const FileClonerCalls& base)
     return calls;
 }
 
-PageItemMap pageItemMap(const SaveJob& job)
-{
+PageItemMap pageItemMap(const SaveJob& job) {
     PageItemMap map;
     for (const auto& [index, items] : job.pages) {
         map.emplace(index, items);
@@ -109,8 +106,7 @@ PageItemMap pageItemMap(const SaveJob& job)
     return map;
 }
 
-bool sourceIsSigned(const std::string& source)
-{
+bool sourceIsSigned(const std::string& source) {
     try {
         return QpdfAnnotationEditor::open(QString::fromStdString(source)).hasSignatures();
     } catch (const std::bad_alloc&) {
@@ -122,17 +118,16 @@ bool sourceIsSigned(const std::string& source)
 
 // Everything the engine calls may throw the core's or qpdf's errors; the
 // engine reports each in its own terms.
-SaveEngineError::Detail detailOf(const std::exception& error)
-{
+SaveEngineError::Detail detailOf(const std::exception& error) {
     if (const auto* own = dynamic_cast<const SaveEngineError*>(&error)) {
-        return own->code() == SaveEngineError::Code::verificationFailed ? own->detail()
-                                                                        : SaveEngineError::Detail::same(own->text());
+        return own->code() == SaveEngineError::Code::verificationFailed
+                   ? own->detail()
+                   : SaveEngineError::Detail::same(own->text());
     }
     return SaveEngineError::Detail::same(error.what());
 }
 
-std::set<std::string> itemIds(const std::vector<AnnotationItem>& items)
-{
+std::set<std::string> itemIds(const std::vector<AnnotationItem>& items) {
     std::set<std::string> ids;
     for (const AnnotationItem& item : items) {
         ids.insert(item.id.text());
@@ -144,8 +139,7 @@ std::set<std::string> itemIds(const std::vector<AnnotationItem>& items)
 // holds one (/AP, /Popup, /Parent) with the objects it makes.
 constexpr PDFRef kPlaceholder{1, 0};
 
-QpdfAnnotationEditor::NewAnnotation newAnnotation(const AnnotationItem& item, bool expandNotes)
-{
+QpdfAnnotationEditor::NewAnnotation newAnnotation(const AnnotationItem& item, bool expandNotes) {
     std::optional<AnnotationSerializer::PopupReferences> popup;
     if (item.isNote() && !expandNotes) {
         popup = AnnotationSerializer::PopupReferences{kPlaceholder, kPlaceholder};
@@ -158,8 +152,7 @@ QpdfAnnotationEditor::NewAnnotation newAnnotation(const AnnotationItem& item, bo
 
 // ".NAME.quillet-PID-..." beside NAME: the process id, when `entry` is one
 // of the temporary files of a save of NAME (or qpdf's own beside one).
-std::optional<long long> temporaryFileOwner(const std::string& entry, const std::string& name)
-{
+std::optional<long long> temporaryFileOwner(const std::string& entry, const std::string& name) {
     const std::string prefix = "." + name + ".quillet-";
     if (entry.compare(0, prefix.size(), prefix) != 0) {
         return std::nullopt;
@@ -177,12 +170,9 @@ std::optional<long long> temporaryFileOwner(const std::string& entry, const std:
 SaveEngine::SaveEngine() : SaveEngine(FileClonerCalls::system()) {}
 
 SaveEngine::SaveEngine(FileClonerCalls calls, std::chrono::milliseconds lockWait)
-    : calls_(std::move(calls)), lockWait_(lockWait)
-{
-}
+    : calls_(std::move(calls)), lockWait_(lockWait) {}
 
-SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) const
-{
+SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) const {
     const Clock::time_point start = Clock::now();
     std::error_code ignored;
     const bool ownSource = std::filesystem::exists(job.source, ignored) || !job.fallbackSource;
@@ -234,23 +224,23 @@ SaveOutcome SaveEngine::run(const SaveJob& job, const std::string& destination) 
     verify(destination, job);
     SelfTestHook::reach("rewrite.verified");
     marker.remove();
-    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt, std::move(warnings), nullptr};
+    return SaveOutcome{SaveOutcome::Method::rewrite, std::nullopt, secondsSince(start), std::nullopt,
+                       std::move(warnings),          nullptr};
 }
 
 SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& source, bool ownSource,
-                                       const std::string& destination, const CrashMarker& marker) const
-{
+                                       const std::string& destination, const CrashMarker& marker) const {
     SelfTestHook::reach("marker.before");
     marker.write();
     SelfTestHook::reach("marker.written");
-    const IncrementalWriteResult result = IncrementalWriter::appendUpdate(
-        source, destination,
-        {.expectedPageCount = job.pageCount,
-         .pages = pageItemMap(job),
-         .cachedPageRefs = ownSource ? job.cachedPageRefs : std::nullopt,
-         .password = job.password,
-         .expandNotes = job.expandNotes,
-         .calls = withSelfTestPoints(calls_)});
+    const IncrementalWriteResult result =
+        IncrementalWriter::appendUpdate(source, destination,
+                                        {.expectedPageCount = job.pageCount,
+                                         .pages = pageItemMap(job),
+                                         .cachedPageRefs = ownSource ? job.cachedPageRefs : std::nullopt,
+                                         .password = job.password,
+                                         .expandNotes = job.expandNotes,
+                                         .calls = withSelfTestPoints(calls_)});
     SelfTestHook::reach("verify.start");
     verify(destination, job);
     SelfTestHook::reach("incremental.verified");
@@ -263,16 +253,14 @@ SaveOutcome SaveEngine::runIncremental(const SaveJob& job, const std::string& so
     return outcome;
 }
 
-void SaveEngine::verify(const std::string& destination, const SaveJob& job)
-{
+void SaveEngine::verify(const std::string& destination, const SaveJob& job) {
     using Detail = SaveEngineError::Detail;
     std::optional<QpdfAnnotationEditor> pdf;
     try {
         pdf.emplace(QpdfAnnotationEditor::open(QString::fromStdString(destination), passwordsOf(job)));
     } catch (const PDFEngineError& error) {
-        throw SaveEngineError::verificationFailed(error.code() == PDFEngineError::Code::locked
-                                                      ? Detail::cannotUnlock()
-                                                      : Detail::doesNotOpen());
+        throw SaveEngineError::verificationFailed(
+            error.code() == PDFEngineError::Code::locked ? Detail::cannotUnlock() : Detail::doesNotOpen());
     }
     SelfTestHook::reach("verify.opened");
     try {
@@ -304,8 +292,9 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
             const std::set<std::string> expected = itemIds(items);
             if (decoded.size() != items.size() ||
                 !std::equal(decoded.begin(), decoded.end(), expected.begin(), expected.end())) {
-                throw SaveEngineError::verificationFailed(Detail::markupCount(
-                    index + 1LL, static_cast<long long>(decoded.size()), static_cast<long long>(items.size())));
+                throw SaveEngineError::verificationFailed(
+                    Detail::markupCount(index + 1LL, static_cast<long long>(decoded.size()),
+                                        static_cast<long long>(items.size())));
             }
         }
     } catch (const SaveEngineError&) {
@@ -320,8 +309,7 @@ void SaveEngine::verify(const std::string& destination, const SaveJob& job)
 }
 
 std::vector<std::string> SaveEngine::rewriteWithFramework(const SaveJob& job, const std::string& source,
-                                                          const std::string& destination)
-{
+                                                          const std::string& destination) {
     std::optional<QpdfAnnotationEditor> pdf;
     try {
         pdf.emplace(QpdfAnnotationEditor::open(QString::fromStdString(source)));
@@ -360,9 +348,7 @@ std::vector<std::string> SaveEngine::rewriteWithFramework(const SaveJob& job, co
     }
 }
 
-
-SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& target) const
-{
+SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& target) const {
     const std::string resolved = DocumentKey::resolvedPath(target);
     SelfTestHook::reach("inplace.start");
     try {
@@ -374,7 +360,8 @@ SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& targe
         SelfTestHook::reach("temporary.created");
         SaveOutcome outcome = run(job, replacement.path());
         SelfTestHook::reach("commit.start");
-        replacement.commit(expected, [](std::string_view step) { SelfTestHook::reach("commit." + std::string(step)); });
+        replacement.commit(expected,
+                           [](std::string_view step) { SelfTestHook::reach("commit." + std::string(step)); });
         SelfTestHook::reach("commit.done");
         outcome.targetIdentity = FileIdentity::ofPath(resolved);
         outcome.replacedVersion = replacement.replacedVersion();
@@ -385,8 +372,7 @@ SaveOutcome SaveEngine::saveInPlace(const SaveJob& job, const std::string& targe
     }
 }
 
-int SaveEngine::removeLeftovers(const std::string& documentPath)
-{
+int SaveEngine::removeLeftovers(const std::string& documentPath) {
     const std::filesystem::path real(DocumentKey::resolvedPath(documentPath));
     const std::string name = real.filename().string();
     std::error_code error;

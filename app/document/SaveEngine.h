@@ -27,7 +27,7 @@
 namespace quillet {
 
 class SaveEngine {
-public:
+  public:
     // The page indices verified after a save, from the lowest.
     static constexpr size_t verifiedPageLimit = 200;
 
@@ -74,7 +74,7 @@ public:
     // document calls it when it opens the file. Returns how many went.
     static int removeLeftovers(const std::string& documentPath);
 
-private:
+  private:
     // The writer and its verification, inside the crash marker. Throws
     // whatever failed, for run() to fall back or report.
     SaveOutcome runIncremental(const SaveJob& job, const std::string& source, bool ownSource,

@@ -3,10 +3,9 @@
 // document shows the reason, or the description when there is none.
 #pragma once
 
+#include <QString>
 #include <optional>
 #include <string>
-
-#include <QString>
 
 #include "app/platform/AppError.h"
 
@@ -15,7 +14,7 @@ namespace quillet {
 class FileAccessError;
 
 class SaveEngineError : public AppError {
-public:
+  public:
     enum class Code {
         verificationFailed,    // the written file did not read back as saved
         encryptedUnsupported,  // an encrypted file that only a rewrite could save
@@ -46,27 +45,26 @@ public:
     // The core's file failures in the terms a user is shown (a busy, replaced
     // or hard-linked file; any other failure is a failed write).
     static SaveEngineError fromFileAccess(const FileAccessError& error);
-    static SaveEngineError verificationFailed(Detail detail) { return {Code::verificationFailed, std::move(detail)}; }
-    static SaveEngineError encryptedUnsupported(Detail detail)
-    {
+    static SaveEngineError verificationFailed(Detail detail) {
+        return {Code::verificationFailed, std::move(detail)};
+    }
+    static SaveEngineError encryptedUnsupported(Detail detail) {
         return {Code::encryptedUnsupported, std::move(detail)};
     }
     // `logDetail`: what went wrong, for the log only.
-    static SaveEngineError writeFailed(std::string logDetail = {})
-    {
+    static SaveEngineError writeFailed(std::string logDetail = {}) {
         return {Code::writeFailed, Detail::same(std::move(logDetail))};
     }
-    static SaveEngineError signedUnsupported(Detail detail) { return {Code::signedUnsupported, std::move(detail)}; }
-    static SaveEngineError fileBusy(std::string logDetail = {})
-    {
+    static SaveEngineError signedUnsupported(Detail detail) {
+        return {Code::signedUnsupported, std::move(detail)};
+    }
+    static SaveEngineError fileBusy(std::string logDetail = {}) {
         return {Code::fileBusy, Detail::same(std::move(logDetail))};
     }
-    static SaveEngineError fileChanged(std::string logDetail = {})
-    {
+    static SaveEngineError fileChanged(std::string logDetail = {}) {
         return {Code::fileChanged, Detail::same(std::move(logDetail))};
     }
-    static SaveEngineError hardLinked(std::string logDetail = {})
-    {
+    static SaveEngineError hardLinked(std::string logDetail = {}) {
         return {Code::hardLinked, Detail::same(std::move(logDetail))};
     }
 
@@ -81,7 +79,7 @@ public:
     // The failure reason, else the description.
     QString userText(Language language) const override;
 
-private:
+  private:
     SaveEngineError(Code code, Detail detail);
 
     Code code_;

@@ -1,8 +1,7 @@
 #include "app/document/SaveWriter.h"
 
-#include <new>
-
 #include <QFileInfo>
+#include <new>
 
 #include "app/document/SaveEngineError.h"
 #include "app/platform/InterfaceLanguage.h"
@@ -10,15 +9,14 @@
 
 namespace quillet {
 
-SaveWriter::SaveWriter(std::function<void(Work)> runWrite, std::function<void(Work)> toMainThread, WriteFile writeFile,
-                       WorkingCopies::Places places)
-    : runWrite_(std::move(runWrite)), toMainThread_(std::move(toMainThread)), writeFile_(std::move(writeFile)),
-      places_(std::move(places))
-{
-}
+SaveWriter::SaveWriter(std::function<void(Work)> runWrite, std::function<void(Work)> toMainThread,
+                       WriteFile writeFile, WorkingCopies::Places places)
+    : runWrite_(std::move(runWrite)),
+      toMainThread_(std::move(toMainThread)),
+      writeFile_(std::move(writeFile)),
+      places_(std::move(places)) {}
 
-void SaveWriter::setWorkingCopy(const QString& path)
-{
+void SaveWriter::setWorkingCopy(const QString& path) {
     std::optional<Source> previous;
     {
         std::lock_guard lock(state_->lock);
@@ -31,15 +29,13 @@ void SaveWriter::setWorkingCopy(const QString& path)
     }
 }
 
-void SaveWriter::setSource(SaveJob& job) const
-{
+void SaveWriter::setSource(SaveJob& job) const {
     std::lock_guard lock(state_->lock);
     job.source = (state_->rewriteSource ? state_->rewriteSource->path : state_->workingCopy).toStdString();
     job.cachedPageRefs = state_->pageRefCache;
 }
 
-void SaveWriter::removeRewriteSource(const QString& workingCopy)
-{
+void SaveWriter::removeRewriteSource(const QString& workingCopy) {
     std::optional<Source> source;
     {
         std::lock_guard lock(state_->lock);
@@ -51,10 +47,9 @@ void SaveWriter::removeRewriteSource(const QString& workingCopy)
 }
 
 void SaveWriter::write(SaveJob job, const QString& target, const std::optional<FileIdentity>& expected,
-                       std::function<void(Result)> done)
-{
-    runWrite_([state = state_, job = std::move(job), target, expected, done = std::move(done), writeFile = writeFile_,
-               places = places_, toMainThread = toMainThread_]() mutable {
+                       std::function<void(Result)> done) {
+    runWrite_([state = state_, job = std::move(job), target, expected, done = std::move(done),
+               writeFile = writeFile_, places = places_, toMainThread = toMainThread_]() mutable {
         Result result = run(*state, std::move(job), target, expected, writeFile, places);
         // The old version's space is given back here, on the save thread,
         // after the user has been told the save is done.
@@ -62,15 +57,15 @@ void SaveWriter::write(SaveJob job, const QString& target, const std::optional<F
         if (result.outcome) {
             replacedVersion = std::exchange(result.outcome->replacedVersion, nullptr);
         }
-        toMainThread([done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); });
+        toMainThread(
+            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); });
         replacedVersion.reset();
     });
 }
 
 SaveWriter::Result SaveWriter::run(State& state, SaveJob job, const QString& target,
                                    const std::optional<FileIdentity>& expected, const WriteFile& writeFile,
-                                   const WorkingCopies::Places& places)
-{
+                                   const WorkingCopies::Places& places) {
     Result result;
     result.generation = job.generation;
     try {

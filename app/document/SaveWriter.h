@@ -5,12 +5,11 @@
 // references of the last incremental save, which spare the next one a read.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-
-#include <QString>
 
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"
@@ -20,22 +19,22 @@
 namespace quillet {
 
 class SaveWriter {
-public:
+  public:
     using Work = std::function<void()>;
     // Writes the job over `target`, which must still be `expected` when it
     // is replaced (absent: a new file). Throws SaveEngineError. Any thread.
-    using WriteFile =
-        std::function<SaveOutcome(const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected)>;
+    using WriteFile = std::function<SaveOutcome(const SaveJob& job, const QString& target,
+                                                const std::optional<FileIdentity>& expected)>;
 
     struct Result {
         std::optional<QString> error;  // for the user; absent: written
         std::optional<SaveOutcome> outcome;
-        PageItems saved;  // the job's pages
+        PageItems saved;         // the job's pages
         int64_t generation = 0;  // the job's store generation
     };
 
-    SaveWriter(std::function<void(Work)> runWrite, std::function<void(Work)> toMainThread, WriteFile writeFile,
-               WorkingCopies::Places places);
+    SaveWriter(std::function<void(Work)> runWrite, std::function<void(Work)> toMainThread,
+               WriteFile writeFile, WorkingCopies::Places places);
 
     // The file the document now reads (opened, unlocked, reloaded): the next
     // saves start from it; a copy left by an earlier rewrite is removed.
@@ -48,7 +47,7 @@ public:
     // Closing: removes the copy a rewrite left, unless it is `workingCopy`.
     void removeRewriteSource(const QString& workingCopy);
 
-private:
+  private:
     struct Source {
         QString path;
         bool owned = false;
@@ -60,8 +59,9 @@ private:
         std::optional<std::vector<PDFRef>> pageRefCache;
     };
     // On the save thread: the write and what it leaves for the next ones.
-    static Result run(State& state, SaveJob job, const QString& target, const std::optional<FileIdentity>& expected,
-                      const WriteFile& writeFile, const WorkingCopies::Places& places);
+    static Result run(State& state, SaveJob job, const QString& target,
+                      const std::optional<FileIdentity>& expected, const WriteFile& writeFile,
+                      const WorkingCopies::Places& places);
 
     std::function<void(Work)> runWrite_;
     std::function<void(Work)> toMainThread_;

@@ -33,7 +33,8 @@ bool StoreChange::isEmpty() const {
     if (const auto* remove = std::get_if<Remove>(&value)) return remove->ids.empty();
     if (const auto* replace = std::get_if<Replace>(&value)) return replace->items.empty();
     const std::vector<StoreChange>& members = std::get<Batch>(value).members;
-    return std::all_of(members.begin(), members.end(), [](const StoreChange& member) { return member.isEmpty(); });
+    return std::all_of(members.begin(), members.end(),
+                       [](const StoreChange& member) { return member.isEmpty(); });
 }
 
 }  // namespace quillet

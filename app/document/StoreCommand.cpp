@@ -1,9 +1,8 @@
 #include "app/document/StoreCommand.h"
 
+#include <QUndoStack>
 #include <algorithm>
 #include <tuple>
-
-#include <QUndoStack>
 
 namespace quillet {
 namespace {
@@ -11,8 +10,7 @@ namespace {
 // The change that takes back `change` (not a batch) if it were applied to the
 // store now: insertions become removals, removals insertions at the items'
 // current places, replacements replacements by the current values.
-StoreChange inverseOf(const AnnotationStore& store, const StoreChange& change)
-{
+StoreChange inverseOf(const AnnotationStore& store, const StoreChange& change) {
     if (const auto* insert = std::get_if<StoreChange::Insert>(&change.value)) {
         std::vector<UUID> ids;
         for (const StoreChange::Insertion& insertion : insert->insertions) {
@@ -46,8 +44,7 @@ StoreChange inverseOf(const AnnotationStore& store, const StoreChange& change)
 
 // Whether the items `a` gives are those `b` gives, but for when they were
 // last modified: a style visit that came back to the start.
-bool sameButForModification(const StoreChange& a, const StoreChange& b)
-{
+bool sameButForModification(const StoreChange& a, const StoreChange& b) {
     const auto* first = std::get_if<StoreChange::Replace>(&a.value);
     const auto* second = std::get_if<StoreChange::Replace>(&b.value);
     if (first == nullptr || second == nullptr || first->items.size() != second->items.size()) {
@@ -65,8 +62,7 @@ bool sameButForModification(const StoreChange& a, const StoreChange& b)
 
 }  // namespace
 
-void AppliedChanges::apply(AnnotationStore& store, const StoreChange& change)
-{
+void AppliedChanges::apply(AnnotationStore& store, const StoreChange& change) {
     if (const StoreChange::Batch* batch = change.asBatch()) {
         for (const StoreChange& member : batch->members) {
             apply(store, member);
@@ -78,18 +74,15 @@ void AppliedChanges::apply(AnnotationStore& store, const StoreChange& change)
     forward_.push_back(change);
 }
 
-bool AppliedChanges::isEmpty() const
-{
+bool AppliedChanges::isEmpty() const {
     return std::all_of(forward_.begin(), forward_.end(), [](const StoreChange& c) { return c.isEmpty(); });
 }
 
-StoreChange AppliedChanges::forward() const
-{
+StoreChange AppliedChanges::forward() const {
     return forward_.size() == 1 ? forward_.front() : StoreChange::batch(forward_);
 }
 
-StoreChange AppliedChanges::backward() const
-{
+StoreChange AppliedChanges::backward() const {
     if (backward_.size() == 1) {
         return backward_.front();
     }
@@ -102,13 +95,10 @@ StoreCommand::StoreCommand(AnnotationStore& store, const QString& name, StoreCha
       store_(store),
       forward_(std::move(forward)),
       backward_(std::move(backward)),
-      mergeKey_(mergeKey)
-{
-}
+      mergeKey_(mergeKey) {}
 
 void StoreCommand::push(QUndoStack& stack, AnnotationStore& store, const QString& name, StoreChange change,
-                        int mergeKey)
-{
+                        int mergeKey) {
     if (change.isEmpty()) {
         return;
     }
@@ -116,8 +106,7 @@ void StoreCommand::push(QUndoStack& stack, AnnotationStore& store, const QString
 }
 
 void StoreCommand::record(QUndoStack& stack, AnnotationStore& store, const QString& name,
-                          const AppliedChanges& applied)
-{
+                          const AppliedChanges& applied) {
     if (applied.isEmpty()) {
         return;
     }
@@ -126,8 +115,7 @@ void StoreCommand::record(QUndoStack& stack, AnnotationStore& store, const QStri
     stack.push(command);
 }
 
-bool StoreCommand::mergeWith(const QUndoCommand* other)
-{
+bool StoreCommand::mergeWith(const QUndoCommand* other) {
     const auto* next = dynamic_cast<const StoreCommand*>(other);
     if (next == nullptr || mergeKey_ == 0 || next->mergeKey_ != mergeKey_ || &next->store_ != &store_) {
         return false;
@@ -141,8 +129,7 @@ bool StoreCommand::mergeWith(const QUndoCommand* other)
     return true;
 }
 
-void StoreCommand::redo()
-{
+void StoreCommand::redo() {
     if (skipRedo_) {
         skipRedo_ = false;
         return;
@@ -156,8 +143,7 @@ void StoreCommand::redo()
     store_.apply(forward_);
 }
 
-void StoreCommand::undo()
-{
+void StoreCommand::undo() {
     if (backward_) {
         store_.apply(*backward_);
     }

@@ -3,10 +3,9 @@
 // undo menu shows. Works on any QUndoStack and store the caller owns.
 #pragma once
 
+#include <QUndoCommand>
 #include <optional>
 #include <vector>
-
-#include <QUndoCommand>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/StoreChange.h"
@@ -20,7 +19,7 @@ namespace quillet {
 // The one place where a change is inverted: a batch member by member, its
 // way back the members' in reverse order.
 class AppliedChanges {
-public:
+  public:
     // Applies `change` to `store` and notes it.
     void apply(AnnotationStore& store, const StoreChange& change);
 
@@ -30,13 +29,13 @@ public:
     // What takes it all back: the inverses, last first.
     StoreChange backward() const;
 
-private:
+  private:
     std::vector<StoreChange> forward_;
     std::vector<StoreChange> backward_;
 };
 
 class StoreCommand : public QUndoCommand {
-public:
+  public:
     // Applies `change` through the stack as one named step (its first redo
     // applies it). Steps pushed one after another with the same non-zero
     // `mergeKey` join into one (the changes of one style popover visit); a
@@ -46,7 +45,8 @@ public:
                      int mergeKey = 0);
     // Registers a step whose changes the store already holds (an eraser
     // gesture applies its removals as it goes): the first redo does nothing.
-    static void record(QUndoStack& stack, AnnotationStore& store, const QString& name, const AppliedChanges& applied);
+    static void record(QUndoStack& stack, AnnotationStore& store, const QString& name,
+                       const AppliedChanges& applied);
 
     int id() const override { return mergeKey_ != 0 ? 1 : -1; }
     bool mergeWith(const QUndoCommand* other) override;
@@ -58,7 +58,7 @@ public:
     // Known once the step was first applied.
     const std::optional<StoreChange>& backward() const { return backward_; }
 
-private:
+  private:
     StoreCommand(AnnotationStore& store, const QString& name, StoreChange forward,
                  std::optional<StoreChange> backward, int mergeKey);
 

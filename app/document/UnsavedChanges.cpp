@@ -10,8 +10,7 @@ namespace {
 
 using Index = std::unordered_map<UUID, UnsavedChanges::Placed>;
 
-Index indexOf(const UnsavedChanges::Pages& pages)
-{
+Index indexOf(const UnsavedChanges::Pages& pages) {
     Index index;
     for (const auto& [page, items] : pages) {
         for (const AnnotationItem& item : items) {
@@ -23,8 +22,7 @@ Index indexOf(const UnsavedChanges::Pages& pages)
 
 }  // namespace
 
-UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& current)
-{
+UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& current) {
     const Index before = indexOf(baseline);
     UnsavedChanges changes;
     std::unordered_map<UUID, bool> seen;
@@ -50,8 +48,7 @@ UnsavedChanges UnsavedChanges::between(const Pages& baseline, const Pages& curre
     return changes;
 }
 
-UnsavedChanges::Outcome UnsavedChanges::applyTo(AnnotationStore& store, const Pages& baseline) const
-{
+UnsavedChanges::Outcome UnsavedChanges::applyTo(AnnotationStore& store, const Pages& baseline) const {
     // The store reads pages when first asked: the pages these changes name
     // are read now, so that their items can be found by id.
     for (const auto& [page, items] : baseline) {

@@ -17,7 +17,7 @@ namespace quillet {
 class AnnotationStore;
 
 class UnsavedChanges {
-public:
+  public:
     using Pages = std::map<int, std::vector<AnnotationItem>>;
 
     struct Placed {
@@ -54,7 +54,7 @@ public:
     // copy in the store differs from it was changed by the other version.
     Outcome applyTo(AnnotationStore& store, const Pages& baseline) const;
 
-private:
+  private:
     std::vector<Placed> added_;
     std::vector<Placed> changed_;
     std::vector<UUID> removed_;

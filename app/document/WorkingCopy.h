@@ -19,18 +19,17 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include <QString>
 
 #include "core/pdf/FileCloner.h"
 
 namespace quillet {
 
 struct WorkingCopy {
-    QString path;   // what the document reads: the copy, or the resolved user file
+    QString path;        // what the document reads: the copy, or the resolved user file
     bool owned = false;  // a private copy, to remove when no longer needed
 };
 
@@ -70,7 +69,8 @@ QString privateFolder(const Places& places = Places::forProcess());
 // Makes the working copy of `source` (symbolic links resolved). Never throws:
 // when neither a clone nor a copy can be made, the result is the resolved
 // source itself, not owned, and the log says the file is read in place and why.
-WorkingCopy make(const QString& source, int64_t limit = sizeLimit, const Places& places = Places::forProcess());
+WorkingCopy make(const QString& source, int64_t limit = sizeLimit,
+                 const Places& places = Places::forProcess());
 
 // Deletes an owned copy, then its folder when that is empty, unless it is the
 // process's own working-copy folder. Failures are ignored.

@@ -6,14 +6,12 @@
 
 namespace quillet {
 
-void ArrowTool::cancel()
-{
+void ArrowTool::cancel() {
     arrow_.reset();
     context_.setPreview(std::nullopt);
 }
 
-bool ArrowTool::press(const PointerInput& input)
-{
+bool ArrowTool::press(const PointerInput& input) {
     if (!input.location) {
         return false;
     }
@@ -22,8 +20,7 @@ bool ArrowTool::press(const PointerInput& input)
     return true;
 }
 
-bool ArrowTool::drag(const PointerInput& input)
-{
+bool ArrowTool::drag(const PointerInput& input) {
     if (!arrow_) {
         return false;
     }
@@ -32,8 +29,7 @@ bool ArrowTool::drag(const PointerInput& input)
     return true;
 }
 
-bool ArrowTool::release(const PointerInput&)
-{
+bool ArrowTool::release(const PointerInput&) {
     if (!arrow_) {
         return false;
     }
@@ -44,21 +40,20 @@ bool ArrowTool::release(const PointerInput&)
         return true;
     }
     const ToolStyle style = context_.styleFor(Tool::arrow);
-    const AnnotationItem item(UUID::random(), ArrowShape{roundTo2(arrow.tail), roundTo2(arrow.head), std::nullopt},
-                              style.color, style.lineWidth, context_.pageRotation(arrow.page), context_.timestamp());
+    const AnnotationItem item(
+        UUID::random(), ArrowShape{roundTo2(arrow.tail), roundTo2(arrow.head), std::nullopt}, style.color,
+        style.lineWidth, context_.pageRotation(arrow.page), context_.timestamp());
     const TextSpec label{"", style.fontSize, std::nullopt, style.boxed};
     context_.beginText(InlineTextSession{item, arrow.page, true, InlineTextTarget::of(item), label});
     return true;
 }
 
-bool ArrowTool::hover(const PointerInput&)
-{
+bool ArrowTool::hover(const PointerInput&) {
     context_.setCursorShape(Qt::CrossCursor);
     return true;
 }
 
-void ArrowTool::showPreview()
-{
+void ArrowTool::showPreview() {
     const ToolStyle style = context_.styleFor(Tool::arrow);
     const AnnotationItem item(UUID(), ArrowShape{arrow_->tail, arrow_->head, std::nullopt}, style.color,
                               style.lineWidth, context_.pageRotation(arrow_->page), context_.timestamp());

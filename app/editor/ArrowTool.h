@@ -10,7 +10,7 @@
 namespace quillet {
 
 class ArrowTool : public EditorTool {
-public:
+  public:
     using EditorTool::EditorTool;
 
     void deactivate() override { cancel(); }
@@ -21,7 +21,7 @@ public:
     bool hover(const PointerInput& input) override;
     bool isGestureRunning() const override { return arrow_.has_value(); }
 
-private:
+  private:
     struct Arrow {
         int page = 0;
         Point tail;

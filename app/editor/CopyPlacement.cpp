@@ -5,8 +5,7 @@
 
 namespace quillet {
 
-AnnotationItem CopyPlacement::place(const AnnotationItem& copy) const
-{
+AnnotationItem CopyPlacement::place(const AnnotationItem& copy) const {
     const auto bounds = [this](const AnnotationItem& item) {
         return ItemGeometry::bounds(item, item.isNote() && notesExpanded);
     };
@@ -16,9 +15,9 @@ AnnotationItem CopyPlacement::place(const AnnotationItem& copy) const
     const double step = ToolContext::pasteOffset;
     const QPointF offset = toPageSpace.map(QPointF(step, step)) - toPageSpace.map(QPointF(0, 0));
     AnnotationItem placed = originalHere ? ItemGeometry::translated(copy, offset.x(), offset.y()) : copy;
-    const Rect target = visiblePage.isEmpty()
-                            ? pageBounds
-                            : Rect{visiblePage.left(), visiblePage.top(), visiblePage.width(), visiblePage.height()};
+    const Rect target = visiblePage.isEmpty() ? pageBounds
+                                              : Rect{visiblePage.left(), visiblePage.top(),
+                                                     visiblePage.width(), visiblePage.height()};
     if (!target.contains(bounds(placed))) {
         const Rect source = bounds(copy);
         placed = ItemGeometry::translated(copy, target.midX() - source.midX(), target.midY() - source.midY());

@@ -14,7 +14,7 @@ namespace quillet {
 struct CopyPlacement {
     bool originalHere = false;  // the original is in this document
     QTransform pageToViewport;
-    QRectF visiblePage;          // page space; empty when none is visible
+    QRectF visiblePage;  // page space; empty when none is visible
     Rect pageBounds;
     bool notesExpanded = false;  // notes are drawn with their text
 

@@ -1,13 +1,12 @@
 #include "app/editor/EditorController.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUndoStack>
+#include <algorithm>
+#include <cmath>
 
 #include "app/document/StoreCommand.h"
 #include "app/editor/ArrowTool.h"
@@ -29,10 +28,14 @@ namespace quillet {
 
 EditorController::EditorController(PageView& view, AnnotationStore& store, QUndoStack& undoStack,
                                    ToolSettings& settings, QObject* parent)
-    : QObject(parent), view_(view), store_(store), undoStack_(undoStack), settings_(settings),
-      clock_([] { return std::chrono::system_clock::now(); }), text_(*view.viewport(), *this, store),
-      styles_(undoStack, store)
-{
+    : QObject(parent),
+      view_(view),
+      store_(store),
+      undoStack_(undoStack),
+      settings_(settings),
+      clock_([] { return std::chrono::system_clock::now(); }),
+      text_(*view.viewport(), *this, store),
+      styles_(undoStack, store) {
     text_.onChange = [this] {
         if (onTextEditingChange) {
             onTextEditingChange();
@@ -62,23 +65,20 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
     connect(&view_, &PageView::visibleAreaChanged, this, &EditorController::refreshSelection);
 }
 
-EditorController::~EditorController()
-{
+EditorController::~EditorController() {
     setHighFrequencyInput(false);
     delete contextMenu_.data();
     store_.removeObserver(storeObserver_);
     view_.setInputHandler(nullptr);
 }
 
-EditorTool& EditorController::currentTool() const
-{
+EditorTool& EditorController::currentTool() const {
     return *tools_.at(tool_);
 }
 
 // --- Tools and selection
 
-void EditorController::setTool(Tool tool)
-{
+void EditorController::setTool(Tool tool) {
     text_.finish();
     currentTool().deactivate();
     if (tool != Tool::select) {
@@ -102,8 +102,7 @@ void EditorController::setTool(Tool tool)
     }
 }
 
-void EditorController::select(std::optional<UUID> id)
-{
+void EditorController::select(std::optional<UUID> id) {
     const bool changed = id != selectedID_;
     selectedID_ = id;
     refreshSelection();
@@ -112,8 +111,7 @@ void EditorController::select(std::optional<UUID> id)
     }
 }
 
-std::optional<AnnotationItem> EditorController::selectedItem() const
-{
+std::optional<AnnotationItem> EditorController::selectedItem() const {
     if (!selectedID_) {
         return std::nullopt;
     }
@@ -121,8 +119,7 @@ std::optional<AnnotationItem> EditorController::selectedItem() const
     return located ? std::optional(std::move(located->item)) : std::nullopt;
 }
 
-void EditorController::refreshSelection()
-{
+void EditorController::refreshSelection() {
     overlay_.clearSelection();
     std::optional<AnnotationStore::LocatedItem> located =
         selectedID_ ? store_.locate(*selectedID_) : std::nullopt;
@@ -137,23 +134,21 @@ void EditorController::refreshSelection()
     emit overlayChanged();
 }
 
-void EditorController::syncOverlayView()
-{
+void EditorController::syncOverlayView() {
     if (overlayView_) {
-        overlay_.showOn(*overlayView_, view_, [this](const AnnotationItem& item) { return isExpanded(item); });
+        overlay_.showOn(*overlayView_, view_,
+                        [this](const AnnotationItem& item) { return isExpanded(item); });
     }
 }
 
 // --- Pointer and keys
 
-PointerInput EditorController::pointerInput(const QMouseEvent& event, int clickCount) const
-{
-    return PointerInput{event.position(), event.button(), event.buttons(), event.modifiers(), clickCount,
-                        locate(event.position())};
+PointerInput EditorController::pointerInput(const QMouseEvent& event, int clickCount) const {
+    return PointerInput{event.position(),  event.button(), event.buttons(),
+                        event.modifiers(), clickCount,     locate(event.position())};
 }
 
-bool EditorController::mousePress(QMouseEvent* event)
-{
+bool EditorController::mousePress(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return false;
     }
@@ -167,8 +162,7 @@ bool EditorController::mousePress(QMouseEvent* event)
     return currentTool().press(pointerInput(*event, clicks));
 }
 
-bool EditorController::mouseMove(QMouseEvent* event)
-{
+bool EditorController::mouseMove(QMouseEvent* event) {
     const PointerInput input = pointerInput(*event, 0);
     if (currentTool().isGestureRunning()) {
         return currentTool().drag(input);
@@ -179,16 +173,14 @@ bool EditorController::mouseMove(QMouseEvent* event)
     return false;
 }
 
-bool EditorController::mouseRelease(QMouseEvent* event)
-{
+bool EditorController::mouseRelease(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return false;
     }
     return currentTool().release(pointerInput(*event, 0));
 }
 
-void EditorController::pointerLeft()
-{
+void EditorController::pointerLeft() {
     setHoveredNote(std::nullopt);
     if (tool_ == Tool::eraser && !currentTool().isGestureRunning()) {
         setEraserCentre(std::nullopt);
@@ -198,8 +190,7 @@ void EditorController::pointerLeft()
     }
 }
 
-bool EditorController::keyPress(QKeyEvent* event)
-{
+bool EditorController::keyPress(QKeyEvent* event) {
     // The Edit menu's shortcuts reach us only where no window action has them.
     if (event == QKeySequence::Copy) {
         return copy();
@@ -220,30 +211,30 @@ bool EditorController::keyPress(QKeyEvent* event)
     const Qt::KeyboardModifiers commandKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        return !(modifiers & commandKeys) && nudge(event->key(), modifiers);
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (const std::optional<AnnotationItem> item = selectedItem(); item && item->textSpec()) {
-            startTextEditing(item->id);
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            return !(modifiers & commandKeys) && nudge(event->key(), modifiers);
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (const std::optional<AnnotationItem> item = selectedItem(); item && item->textSpec()) {
+                startTextEditing(item->id);
+                return true;
+            }
+            return false;
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+            return deleteSelection();
+        case Qt::Key_Escape:
+            if (selectedID_) {
+                select(std::nullopt);
+            } else if (tool_ != Tool::select) {
+                setTool(Tool::select);
+            }
             return true;
-        }
-        return false;
-    case Qt::Key_Delete:
-    case Qt::Key_Backspace:
-        return deleteSelection();
-    case Qt::Key_Escape:
-        if (selectedID_) {
-            select(std::nullopt);
-        } else if (tool_ != Tool::select) {
-            setTool(Tool::select);
-        }
-        return true;
-    default:
-        break;
+        default:
+            break;
     }
     if (modifiers != Qt::NoModifier || event->isAutoRepeat()) {
         return false;
@@ -257,8 +248,7 @@ bool EditorController::keyPress(QKeyEvent* event)
 
 // Arrow keys move the selected item by one page point (ten with Shift) the
 // way the arrow points on screen, whatever the page's rotation.
-bool EditorController::nudge(int key, Qt::KeyboardModifiers modifiers)
-{
+bool EditorController::nudge(int key, Qt::KeyboardModifiers modifiers) {
     const std::optional<AnnotationItem> item = selectedItem();
     const std::optional<int> page = item ? store_.pageOf(item->id) : std::nullopt;
     if (!page) {
@@ -283,8 +273,7 @@ bool EditorController::nudge(int key, Qt::KeyboardModifiers modifiers)
 
 // --- Context menu and styles
 
-bool EditorController::contextMenu(QContextMenuEvent* event)
-{
+bool EditorController::contextMenu(QContextMenuEvent* event) {
     const std::optional<EditorLocation> location = locate(event->pos());
     const std::optional<std::pair<AnnotationItem, HitPart>> hit = location ? itemAt(*location) : std::nullopt;
     if (!hit) {
@@ -296,8 +285,7 @@ bool EditorController::contextMenu(QContextMenuEvent* event)
     return true;
 }
 
-void EditorController::showContextMenu(const AnnotationItem& item, QPoint globalPos)
-{
+void EditorController::showContextMenu(const AnnotationItem& item, QPoint globalPos) {
     if (contextMenu_) {
         contextMenu_->close();
     }
@@ -323,8 +311,7 @@ void EditorController::showContextMenu(const AnnotationItem& item, QPoint global
     contextMenu_ = showItemContextMenu(&view_, actions, globalPos);
 }
 
-void EditorController::applyColor(const RGBA& color)
-{
+void EditorController::applyColor(const RGBA& color) {
     std::optional<AnnotationItem> item = selectedItem();
     if (!item || item->color == color) {
         return;
@@ -334,39 +321,33 @@ void EditorController::applyColor(const RGBA& color)
     commit(EditorStrings::styleChange, StoreChange::replace({*item}));
 }
 
-void EditorController::applyStyle(const ToolStyle& style, const UUID& id)
-{
+void EditorController::applyStyle(const ToolStyle& style, const UUID& id) {
     styles_.apply(style, id, timestamp());
 }
 
-void EditorController::restyleTypedText(const ToolStyle& style)
-{
+void EditorController::restyleTypedText(const ToolStyle& style) {
     text_.restyle(style, styles_);
 }
 
-void EditorController::endStyleSession()
-{
+void EditorController::endStyleSession() {
     styles_.end();
 }
 
 // --- Clipboard
 
-bool EditorController::copy()
-{
+bool EditorController::copy() {
     if (const std::optional<AnnotationItem> item = selectedItem()) {
         return ItemClipboard::copy(*item);
     }
     return view_.copySelectedText();
 }
 
-bool EditorController::cut()
-{
+bool EditorController::cut() {
     const std::optional<AnnotationItem> item = selectedItem();
     return item && ItemClipboard::copy(*item) && deleteSelection();
 }
 
-bool EditorController::paste()
-{
+bool EditorController::paste() {
     const std::optional<AnnotationItem> item = ItemClipboard::paste();
     if (!item || view_.pageCount() == 0) {
         return false;
@@ -375,8 +356,7 @@ bool EditorController::paste()
     return true;
 }
 
-bool EditorController::duplicate()
-{
+bool EditorController::duplicate() {
     const std::optional<AnnotationItem> item = selectedItem();
     const std::optional<int> page = item ? store_.pageOf(item->id) : std::nullopt;
     if (!page) {
@@ -386,8 +366,7 @@ bool EditorController::duplicate()
     return true;
 }
 
-bool EditorController::deleteSelection()
-{
+bool EditorController::deleteSelection() {
     const std::optional<AnnotationItem> item = selectedItem();
     if (!item) {
         return false;
@@ -397,24 +376,20 @@ bool EditorController::deleteSelection()
     return true;
 }
 
-void EditorController::selectAll()
-{
+void EditorController::selectAll() {
     select(std::nullopt);
     view_.selectAllText();
 }
 
-bool EditorController::canCopy() const
-{
+bool EditorController::canCopy() const {
     return selectedID_.has_value() || view_.hasTextSelection();
 }
 
-bool EditorController::canPaste() const
-{
+bool EditorController::canPaste() const {
     return ItemClipboard::holdsItem();
 }
 
-void EditorController::insertCopy(AnnotationItem item, int page, const LocalizedString& name)
-{
+void EditorController::insertCopy(AnnotationItem item, int page, const LocalizedString& name) {
     // A copy beside its original stands off it; one from another document
     // (or a cut one) has nothing to cover and keeps its place.
     const CopyPlacement placement{store_.locate(item.id).has_value(), view_.pageToViewport(page),
@@ -428,15 +403,13 @@ void EditorController::insertCopy(AnnotationItem item, int page, const Localized
 
 // --- Text sessions
 
-void EditorController::startTextEditing(const UUID& id)
-{
+void EditorController::startTextEditing(const UUID& id) {
     text_.start(id, settings_.styleFor(Tool::arrow));
 }
 
 // --- Lifecycle
 
-void EditorController::commitPendingEdits()
-{
+void EditorController::commitPendingEdits() {
     endStyleSession();
     text_.finish();
     if (tool_ == Tool::eraser) {
@@ -444,8 +417,7 @@ void EditorController::commitPendingEdits()
     }
 }
 
-void EditorController::cancelInteraction()
-{
+void EditorController::cancelInteraction() {
     text_.cancel();
     currentTool().cancel();
     setHoveredNote(std::nullopt);

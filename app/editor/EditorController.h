@@ -9,16 +9,15 @@
 // viewer (text selection, scrolling) on what the controller leaves.
 #pragma once
 
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QObject>
-#include <QMenu>
-#include <QPointer>
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorOverlay.h"
@@ -46,7 +45,7 @@ struct LocalizedString;
 class EditorController : public QObject, public PageInputHandler, public ToolContext {
     Q_OBJECT
 
-public:
+  public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
     EditorController(PageView& view, AnnotationStore& store, QUndoStack& undoStack, ToolSettings& settings,
@@ -129,7 +128,9 @@ public:
     int pageRotation(int page) const override;
     Rect pageBounds(int page) const override;
     const std::vector<AnnotationItem>& itemsOnPage(int page) override { return store_.itemsOnPage(page); }
-    std::optional<AnnotationStore::LocatedItem> findItem(const UUID& id) const override { return store_.locate(id); }
+    std::optional<AnnotationStore::LocatedItem> findItem(const UUID& id) const override {
+        return store_.locate(id);
+    }
     std::optional<std::pair<AnnotationItem, HitPart>> itemAt(const EditorLocation& location) override;
     bool isExpanded(const AnnotationItem& item) const override;
     void commit(const LocalizedString& name, StoreChange change) override;
@@ -150,10 +151,10 @@ public:
     void beginText(InlineTextSession session) override { text_.begin(std::move(session)); }
     void askForSignature() override;
 
-signals:
+  signals:
     void overlayChanged();
 
-private:
+  private:
     EditorTool& currentTool() const;
     PointerInput pointerInput(const QMouseEvent& event, int clickCount) const;
     bool nudge(int key, Qt::KeyboardModifiers modifiers);

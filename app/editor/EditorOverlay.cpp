@@ -10,15 +10,13 @@
 
 namespace quillet {
 
-void EditorOverlay::clearSelection()
-{
+void EditorOverlay::clearSelection() {
     selectionBounds.reset();
     selectionOutline.reset();
     handles.clear();
 }
 
-void EditorOverlay::setSelection(const AnnotationItem& item, const QTransform& toView, bool expanded)
-{
+void EditorOverlay::setSelection(const AnnotationItem& item, const QTransform& toView, bool expanded) {
     const QRectF box = toView.mapRect(toQRectF(ItemGeometry::bounds(item, expanded)));
     selectionBounds = box;
     // The outline stands off the item and lies on whole pixels, so that it
@@ -45,8 +43,7 @@ void EditorOverlay::setSelection(const AnnotationItem& item, const QTransform& t
 }
 
 void EditorOverlay::showOn(OverlayView& shown, const PageCoordinates& pages,
-                           const std::function<bool(const AnnotationItem&)>& expanded) const
-{
+                           const std::function<bool(const AnnotationItem&)>& expanded) const {
     if (strokePage >= 0 && !stroke.empty()) {
         shown.showLiveStroke(stroke, pages.pageToViewport(strokePage), strokeColor, strokeWidth,
                              strokeIsHighlighter);
@@ -67,7 +64,8 @@ void EditorOverlay::showOn(OverlayView& shown, const PageCoordinates& pages,
     }
     std::vector<OverlayView::PlacedHandle> placed;
     for (const SelectionHandle& handle : handles) {
-        placed.push_back({{static_cast<OverlayView::Handle::Kind>(handle.kind), handle.corner}, handle.position});
+        placed.push_back(
+            {{static_cast<OverlayView::Handle::Kind>(handle.kind), handle.corner}, handle.position});
     }
     shown.setSelection(selectionBounds, std::move(placed));
     shown.setEraserCircle(eraserCentre);

@@ -4,14 +4,13 @@
 // it to the page view's overlay after each change.
 #pragma once
 
+#include <QPointF>
+#include <QRectF>
+#include <QTransform>
 #include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
-
-#include <QPointF>
-#include <QRectF>
-#include <QTransform>
 
 #include "core/markup/AnnotationItem.h"
 

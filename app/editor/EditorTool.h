@@ -4,10 +4,9 @@
 // event; the page view acts as a viewer on whatever a tool leaves.
 #pragma once
 
-#include <optional>
-
 #include <QCursor>
 #include <QPointF>
+#include <optional>
 
 #include "core/pdf/Geometry.h"
 
@@ -18,8 +17,8 @@ class ToolContext;
 // Where a viewport point falls on a page.
 struct EditorLocation {
     int page = 0;
-    Point point;         // page space
-    QPointF viewPoint;   // viewport
+    Point point;        // page space
+    QPointF viewPoint;  // viewport
 };
 
 struct PointerInput {
@@ -33,7 +32,7 @@ struct PointerInput {
 };
 
 class EditorTool {
-public:
+  public:
     explicit EditorTool(ToolContext& context) : context_(context) {}
     virtual ~EditorTool() = default;
     EditorTool(const EditorTool&) = delete;
@@ -52,7 +51,7 @@ public:
     virtual bool hover(const PointerInput&) { return false; }
     virtual bool isGestureRunning() const { return false; }
 
-protected:
+  protected:
     ToolContext& context_;
 };
 

@@ -3,8 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "app/editor/ToolContext.h"
 #include "app/editor/EditorStrings.h"
+#include "app/editor/ToolContext.h"
 #include "core/markup/HitTesting.h"
 
 namespace quillet {
@@ -12,8 +12,7 @@ namespace quillet {
 namespace {
 
 // 18 × 18 with its hot spot at the centre.
-QCursor eraserCursor()
-{
+QCursor eraserCursor() {
     QPixmap image(18, 18);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -27,19 +26,16 @@ QCursor eraserCursor()
 
 }  // namespace
 
-void EraserTool::deactivate()
-{
+void EraserTool::deactivate() {
     complete();
 }
 
-void EraserTool::cancel()
-{
+void EraserTool::cancel() {
     erasing_.reset();
     context_.setEraserCentre(std::nullopt);
 }
 
-bool EraserTool::press(const PointerInput& input)
-{
+bool EraserTool::press(const PointerInput& input) {
     if (!input.location) {
         return false;
     }
@@ -49,8 +45,7 @@ bool EraserTool::press(const PointerInput& input)
     return true;
 }
 
-bool EraserTool::drag(const PointerInput& input)
-{
+bool EraserTool::drag(const PointerInput& input) {
     if (!erasing_) {
         return false;
     }
@@ -61,8 +56,7 @@ bool EraserTool::drag(const PointerInput& input)
     return true;
 }
 
-bool EraserTool::release(const PointerInput&)
-{
+bool EraserTool::release(const PointerInput&) {
     if (!erasing_) {
         return false;
     }
@@ -70,15 +64,13 @@ bool EraserTool::release(const PointerInput&)
     return true;
 }
 
-bool EraserTool::hover(const PointerInput& input)
-{
+bool EraserTool::hover(const PointerInput& input) {
     context_.setCursorShape(eraserCursor());
     context_.setEraserCentre(input.location ? std::optional(input.viewPoint) : std::nullopt);
     return true;
 }
 
-void EraserTool::complete()
-{
+void EraserTool::complete() {
     if (!erasing_) {
         return;
     }
@@ -87,8 +79,7 @@ void EraserTool::complete()
     context_.record(EditorStrings::erase, done.removals);
 }
 
-void EraserTool::eraseAlong(Point from, Point to)
-{
+void EraserTool::eraseAlong(Point from, Point to) {
     const double radius = context_.toPageLength(ToolContext::eraserRadius);
     std::vector<UUID> touched;
     for (const AnnotationItem& item : context_.itemsOnPage(erasing_->page)) {

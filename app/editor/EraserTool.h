@@ -13,7 +13,7 @@
 namespace quillet {
 
 class EraserTool : public EditorTool {
-public:
+  public:
     using EditorTool::EditorTool;
 
     void deactivate() override;
@@ -26,7 +26,7 @@ public:
     // Registers what the running drag removed as one undo step.
     void complete();
 
-private:
+  private:
     struct Erasing {
         int page = 0;
         Point last;

@@ -1,41 +1,38 @@
 #include "app/editor/InkTool.h"
 
-#include "app/editor/ToolContext.h"
 #include "app/editor/EditorStrings.h"
+#include "app/editor/ToolContext.h"
 #include "core/markup/ItemCodec.h"
 #include "core/markup/ItemGeometry.h"
 
 namespace quillet {
 
-void InkTool::deactivate()
-{
+void InkTool::deactivate() {
     if (drawing_) {
         commitStroke();
     }
 }
 
-void InkTool::cancel()
-{
+void InkTool::cancel() {
     drawing_.reset();
     context_.setHighFrequencyInput(false);
     context_.setStroke(-1, {}, highlighter_, ToolStyle{});
 }
 
-bool InkTool::press(const PointerInput& input)
-{
+bool InkTool::press(const PointerInput& input) {
     if (!input.location) {
         return false;
     }
-    drawing_ = Drawing{input.location->page, StrokeBuilder(context_.toPageLength(ToolContext::strokeMinDistance)),
-                       input.location->point};
+    drawing_ =
+        Drawing{input.location->page, StrokeBuilder(context_.toPageLength(ToolContext::strokeMinDistance)),
+                input.location->point};
     drawing_->builder.add(input.location->point);
     context_.setHighFrequencyInput(true);
     showStroke();
     return true;
 }
 
-bool InkTool::drag(const PointerInput& input)
-{
+bool InkTool::drag(const PointerInput& input) {
     if (!drawing_) {
         return false;
     }
@@ -49,8 +46,7 @@ bool InkTool::drag(const PointerInput& input)
     return true;
 }
 
-bool InkTool::release(const PointerInput&)
-{
+bool InkTool::release(const PointerInput&) {
     if (!drawing_) {
         return false;
     }
@@ -58,25 +54,23 @@ bool InkTool::release(const PointerInput&)
     return true;
 }
 
-bool InkTool::hover(const PointerInput&)
-{
+bool InkTool::hover(const PointerInput&) {
     context_.setCursorShape(Qt::CrossCursor);
     return true;
 }
 
-void InkTool::showStroke()
-{
+void InkTool::showStroke() {
     const ToolStyle style = context_.styleFor(highlighter_ ? Tool::highlighter : Tool::pen);
     context_.setStroke(drawing_->page, drawing_->builder.points(), highlighter_, style);
 }
 
-void InkTool::commitStroke()
-{
+void InkTool::commitStroke() {
     const Drawing drawing = std::move(*drawing_);
     drawing_.reset();
     context_.setHighFrequencyInput(false);
     context_.setStroke(-1, {}, highlighter_, ToolStyle{});
-    const std::vector<Point> points = drawing.builder.finish(context_.toPageLength(ToolContext::strokeTolerance));
+    const std::vector<Point> points =
+        drawing.builder.finish(context_.toPageLength(ToolContext::strokeTolerance));
     if (points.empty()) {
         return;
     }
@@ -88,16 +82,17 @@ void InkTool::commitStroke()
         lastInk_->time = now;
         return;
     }
-    AnnotationItem item(UUID::random(), InkShape{highlighter_ ? InkKind::highlighter : InkKind::pen, {points}},
-                        style.color, style.lineWidth, context_.pageRotation(drawing.page), context_.timestamp());
-    context_.insertOnTop(highlighter_ ? EditorStrings::highlight : EditorStrings::drawing, item, drawing.page);
+    AnnotationItem item(UUID::random(),
+                        InkShape{highlighter_ ? InkKind::highlighter : InkKind::pen, {points}}, style.color,
+                        style.lineWidth, context_.pageRotation(drawing.page), context_.timestamp());
+    context_.insertOnTop(highlighter_ ? EditorStrings::highlight : EditorStrings::drawing, item,
+                         drawing.page);
     if (!highlighter_) {
         lastInk_ = LastInk{item.id, drawing.page, now};
     }
 }
 
-bool InkTool::mergeIntoLastInk(const std::vector<Point>& points, const ToolStyle& style)
-{
+bool InkTool::mergeIntoLastInk(const std::vector<Point>& points, const ToolStyle& style) {
     const std::optional<AnnotationStore::LocatedItem> last = context_.findItem(lastInk_->id);
     if (!last || last->page != lastInk_->page) {
         return false;

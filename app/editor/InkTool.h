@@ -9,13 +9,13 @@
 
 #include "app/editor/EditorTool.h"
 #include "core/markup/StrokeBuilder.h"
-#include "core/markup/UUID.h"
 #include "core/markup/ToolStyle.h"
+#include "core/markup/UUID.h"
 
 namespace quillet {
 
 class InkTool : public EditorTool {
-public:
+  public:
     InkTool(ToolContext& context, bool highlighter) : EditorTool(context), highlighter_(highlighter) {}
 
     void deactivate() override;
@@ -26,7 +26,7 @@ public:
     bool hover(const PointerInput& input) override;
     bool isGestureRunning() const override { return drawing_.has_value(); }
 
-private:
+  private:
     struct Drawing {
         int page = 0;
         StrokeBuilder builder;

@@ -1,14 +1,13 @@
 #include "app/editor/InlineTextEditor.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QTextBoundaryFinder>
+#include <algorithm>
+#include <cmath>
 
 #include "app/platform/QtConversions.h"
 #include "core/markup/NotePalette.h"
@@ -18,7 +17,7 @@ namespace quillet {
 // One typing step: the text, caret and selection before and after. Typing
 // of consecutive characters merges into one step, as in any text field.
 class TypingCommand : public QUndoCommand {
-public:
+  public:
     TypingCommand(InlineTextEditor& editor, InlineTextEditor::State before, InlineTextEditor::State after,
                   bool mergeable)
         : editor_(editor), before_(std::move(before)), after_(std::move(after)), mergeable_(mergeable) {}
@@ -39,7 +38,7 @@ public:
     }
     void undo() override { editor_.setState(before_); }
 
-private:
+  private:
     InlineTextEditor& editor_;
     InlineTextEditor::State before_;
     InlineTextEditor::State after_;
@@ -49,9 +48,13 @@ private:
 
 namespace {
 
-QColor opaque(const RGBA& c) { return toQColor(RGBA(c.r, c.g, c.b, 1)); }
+QColor opaque(const RGBA& c) {
+    return toQColor(RGBA(c.r, c.g, c.b, 1));
+}
 
-QTransform toQTransform(const AffineTransform& t) { return QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty); }
+QTransform toQTransform(const AffineTransform& t) {
+    return QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty);
+}
 
 }  // namespace
 
@@ -163,7 +166,8 @@ void InlineTextEditor::layoutBox() {
     box_ = shown.placedBox();
     lines_ = TextLayout::lines(shown.spec);
     const QTransform boxToView = toQTransform(box_.transform) * pageToView_(session_->page);
-    const QRectF area = boxToView.mapRect(QRectF(0, 0, box_.size.width, box_.size.height)).adjusted(-2, -2, 2, 2);
+    const QRectF area =
+        boxToView.mapRect(QRectF(0, 0, box_.size.width, box_.size.height)).adjusted(-2, -2, 2, 2);
     const QRect frame = area.toAlignedRect();
     setGeometry(frame);
     boxToWidget_ = boxToView * QTransform::fromTranslate(-frame.x(), -frame.y());
@@ -196,7 +200,9 @@ void InlineTextEditor::replaceSelection(const QString& with, bool mergeable) {
     changed();
 }
 
-void InlineTextEditor::insertText(const QString& text) { replaceSelection(text, text != QStringLiteral("\n")); }
+void InlineTextEditor::insertText(const QString& text) {
+    replaceSelection(text, text != QStringLiteral("\n"));
+}
 
 void InlineTextEditor::deleteBackward() {
     if (caret_ == anchor_) anchor_ = previousCluster(caret_);
@@ -218,7 +224,8 @@ void InlineTextEditor::moveCaret(int position, bool extendSelection) {
     caret_ = std::clamp(position, 0, static_cast<int>(text_.size()));
     if (!extendSelection) anchor_ = caret_;
     update();
-    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImCursorPosition | Qt::ImAnchorPosition);
+    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImCursorPosition |
+                                           Qt::ImAnchorPosition);
 }
 
 int InlineTextEditor::previousCluster(int index) const {
@@ -256,7 +263,8 @@ QRectF InlineTextEditor::caretRect() const {
     if (lines_.empty()) return {};
     const int index = caret_ + (preedit_.isEmpty() ? 0 : preeditCaret_);
     const TextLayoutLine& line = lines_[static_cast<size_t>(lineOf(index))];
-    const size_t offset = static_cast<size_t>(std::clamp(index - line.start, 0, static_cast<int>(line.carets.size()) - 1));
+    const size_t offset =
+        static_cast<size_t>(std::clamp(index - line.start, 0, static_cast<int>(line.carets.size()) - 1));
     const double x = line.carets[offset];
     return boxToWidget_.mapRect(QRectF(x, line.baseline - line.descent, 0, line.ascent + line.descent));
 }
@@ -290,12 +298,14 @@ int InlineTextEditor::indexAt(QPointF widgetPoint) const {
 bool InlineTextEditor::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers commands = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        const Qt::KeyboardModifiers commands =
+            key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
         const bool types = !key->text().isEmpty() && commands == Qt::NoModifier;
-        const bool edits = commands == Qt::NoModifier &&
-                           (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
-                            key->key() == Qt::Key_Down || key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
-                            key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete);
+        const bool edits =
+            commands == Qt::NoModifier &&
+            (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+             key->key() == Qt::Key_Down || key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+             key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete);
         if (types || edits || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
             key->matches(QKeySequence::SelectAll) || key->matches(QKeySequence::Copy) ||
             key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste)) {
@@ -311,7 +321,8 @@ void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool command = event->modifiers() & Qt::ControlModifier;
     const int key = event->key();
-    if (key == Qt::Key_Escape || (command && (key == Qt::Key_Return || key == Qt::Key_Enter))) return finish();
+    if (key == Qt::Key_Escape || (command && (key == Qt::Key_Return || key == Qt::Key_Enter)))
+        return finish();
     if (event->matches(QKeySequence::Undo)) return undo_.undo();
     if (event->matches(QKeySequence::Redo)) return undo_.redo();
     if (event->matches(QKeySequence::SelectAll)) return selectAll();
@@ -321,35 +332,44 @@ void InlineTextEditor::keyPressEvent(QKeyEvent* event) {
         if (event->matches(QKeySequence::Cut)) replaceSelection({}, false);
         return;
     }
-    if (event->matches(QKeySequence::Paste)) return replaceSelection(QGuiApplication::clipboard()->text(), false);
+    if (event->matches(QKeySequence::Paste))
+        return replaceSelection(QGuiApplication::clipboard()->text(), false);
     const int at = lineOf(caret_);
     switch (key) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: return insertText(QStringLiteral("\n"));
-        case Qt::Key_Backspace: return deleteBackward();
-        case Qt::Key_Delete: return deleteForward();
+        case Qt::Key_Enter:
+            return insertText(QStringLiteral("\n"));
+        case Qt::Key_Backspace:
+            return deleteBackward();
+        case Qt::Key_Delete:
+            return deleteForward();
         case Qt::Key_Left:
             if (!shift && caret_ != anchor_) return moveCaret(std::min(caret_, anchor_), false);
             return moveCaret(previousCluster(caret_), shift);
         case Qt::Key_Right:
             if (!shift && caret_ != anchor_) return moveCaret(std::max(caret_, anchor_), false);
             return moveCaret(nextCluster(caret_), shift);
-        case Qt::Key_Home: return moveCaret(lines_.empty() ? 0 : lines_[static_cast<size_t>(at)].start, shift);
-        case Qt::Key_End: return moveCaret(lines_.empty() ? 0 : lines_[static_cast<size_t>(at)].end, shift);
+        case Qt::Key_Home:
+            return moveCaret(lines_.empty() ? 0 : lines_[static_cast<size_t>(at)].start, shift);
+        case Qt::Key_End:
+            return moveCaret(lines_.empty() ? 0 : lines_[static_cast<size_t>(at)].end, shift);
         case Qt::Key_Up:
         case Qt::Key_Down: {
             const QRectF here = caretRect();
             const double lineHeight = here.height() > 0 ? here.height() : 10;
             const double dy = key == Qt::Key_Up ? -lineHeight : lineHeight;
-            if ((key == Qt::Key_Up && at == 0) || (key == Qt::Key_Down && at + 1 >= static_cast<int>(lines_.size())))
+            if ((key == Qt::Key_Up && at == 0) ||
+                (key == Qt::Key_Down && at + 1 >= static_cast<int>(lines_.size())))
                 return moveCaret(key == Qt::Key_Up ? 0 : static_cast<int>(text_.size()), shift);
             return moveCaret(indexAt(here.center() + QPointF(0, dy)), shift);
         }
-        default: break;
+        default:
+            break;
     }
     const QString typed = event->text();
-    if (!typed.isEmpty() && !command &&
-        std::none_of(typed.begin(), typed.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+    if (!typed.isEmpty() && !command && std::none_of(typed.begin(), typed.end(), [](QChar c) {
+            return c.category() == QChar::Other_Control;
+        }))
         return insertText(typed);
     QWidget::keyPressEvent(event);
 }
@@ -365,22 +385,33 @@ void InlineTextEditor::inputMethodEvent(QInputMethodEvent* event) {
     preedit_ = event->preeditString();
     preeditCaret_ = static_cast<int>(preedit_.size());
     for (const QInputMethodEvent::Attribute& a : event->attributes())
-        if (a.type == QInputMethodEvent::Cursor) preeditCaret_ = std::clamp(a.start, 0, static_cast<int>(preedit_.size()));
-    if (!event->commitString().isEmpty() || caret_ != anchor_) replaceSelection(event->commitString(), true);
-    else layoutBox();
+        if (a.type == QInputMethodEvent::Cursor)
+            preeditCaret_ = std::clamp(a.start, 0, static_cast<int>(preedit_.size()));
+    if (!event->commitString().isEmpty() || caret_ != anchor_)
+        replaceSelection(event->commitString(), true);
+    else
+        layoutBox();
     event->accept();
 }
 
 QVariant InlineTextEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
     switch (query) {
-        case Qt::ImEnabled: return session_.has_value();
-        case Qt::ImCursorRectangle: return caretRect();
-        case Qt::ImCursorPosition: return caret_;
-        case Qt::ImAnchorPosition: return anchor_;
-        case Qt::ImSurroundingText: return text_;
-        case Qt::ImCurrentSelection: return text_.mid(std::min(caret_, anchor_), std::abs(caret_ - anchor_));
-        case Qt::ImHints: return static_cast<int>(Qt::ImhMultiLine);
-        default: return QWidget::inputMethodQuery(query);
+        case Qt::ImEnabled:
+            return session_.has_value();
+        case Qt::ImCursorRectangle:
+            return caretRect();
+        case Qt::ImCursorPosition:
+            return caret_;
+        case Qt::ImAnchorPosition:
+            return anchor_;
+        case Qt::ImSurroundingText:
+            return text_;
+        case Qt::ImCurrentSelection:
+            return text_.mid(std::min(caret_, anchor_), std::abs(caret_ - anchor_));
+        case Qt::ImHints:
+            return static_cast<int>(Qt::ImhMultiLine);
+        default:
+            return QWidget::inputMethodQuery(query);
     }
 }
 
@@ -423,7 +454,8 @@ void InlineTextEditor::paintEvent(QPaintEvent*) {
             if (a >= b) continue;
             const double x0 = line.carets[static_cast<size_t>(a - line.start)];
             const double x1 = line.carets[static_cast<size_t>(b - line.start)];
-            painter.fillRect(QRectF(x0, line.baseline - line.descent, x1 - x0, line.ascent + line.descent), selection);
+            painter.fillRect(QRectF(x0, line.baseline - line.descent, x1 - x0, line.ascent + line.descent),
+                             selection);
         }
     }
     painter.fillPath(toQPainterPath(box_.layout.glyphs), textColor_);

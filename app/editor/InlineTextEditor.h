@@ -9,14 +9,13 @@
 // typed.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <vector>
-
 #include <QColor>
 #include <QTransform>
 #include <QUndoStack>
 #include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
 
 #include "app/editor/InlineTextSession.h"
 #include "core/markup/TextLayout.h"
@@ -26,7 +25,7 @@ namespace quillet {
 class InlineTextEditor : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Page space → the page view's widget coordinates, for one page.
     using PageTransform = std::function<QTransform(int page)>;
     // The store's draft: the item being typed, or nothing when the edit ends.
@@ -77,7 +76,7 @@ public:
     void selectAll();
     void moveCaret(int position, bool extendSelection);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -87,7 +86,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
 
-private:
+  private:
     friend class TypingCommand;
     struct State {
         QString text;

@@ -12,9 +12,15 @@ InlineTextTarget InlineTextTarget::of(const AnnotationItem& item) {
 AnnotationItem InlineTextSession::itemWithText() const {
     AnnotationItem out = item;
     switch (target.kind) {
-        case InlineTextTarget::Kind::text: out.shape = TextShape{target.first, spec}; break;
-        case InlineTextTarget::Kind::arrowLabel: out.shape = ArrowShape{target.first, target.second, spec}; break;
-        case InlineTextTarget::Kind::note: out.shape = NoteShape{target.first, target.second, spec}; break;
+        case InlineTextTarget::Kind::text:
+            out.shape = TextShape{target.first, spec};
+            break;
+        case InlineTextTarget::Kind::arrowLabel:
+            out.shape = ArrowShape{target.first, target.second, spec};
+            break;
+        case InlineTextTarget::Kind::note:
+            out.shape = NoteShape{target.first, target.second, spec};
+            break;
     }
     return out;
 }
@@ -23,8 +29,10 @@ PlacedBox InlineTextSession::placedBox() const {
     switch (target.kind) {
         case InlineTextTarget::Kind::arrowLabel:
             return ItemGeometry::placeLabel(spec, target.first, target.second, item.rotation);
-        case InlineTextTarget::Kind::note: return ItemGeometry::placeBubble(spec, target.second, item.rotation);
-        case InlineTextTarget::Kind::text: break;
+        case InlineTextTarget::Kind::note:
+            return ItemGeometry::placeBubble(spec, target.second, item.rotation);
+        case InlineTextTarget::Kind::text:
+            break;
     }
     return ItemGeometry::placeText(spec, target.first, item.rotation);
 }

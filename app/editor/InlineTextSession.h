@@ -25,9 +25,9 @@ struct InlineTextTarget {
 struct InlineTextSession {
     AnnotationItem item;  // as it was when the edit began (or the new item)
     int page = 0;
-    bool isNew = false;   // not in the store yet
+    bool isNew = false;  // not in the store yet
     InlineTextTarget target;
-    TextSpec spec;        // what is being typed, with its style
+    TextSpec spec;  // what is being typed, with its style
 
     // `item` with `spec` as its text and `target`'s points: the draft, and
     // the item the edit commits.

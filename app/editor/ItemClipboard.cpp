@@ -7,8 +7,7 @@
 
 namespace quillet::ItemClipboard {
 
-bool copy(const AnnotationItem& item)
-{
+bool copy(const AnnotationItem& item) {
     QString payload;
     try {
         payload = QString::fromStdString(ItemCodec::encode(item));
@@ -24,8 +23,7 @@ bool copy(const AnnotationItem& item)
     return Pasteboard::setString(QString::fromLatin1(Pasteboard::itemType), payload, plain);
 }
 
-std::optional<AnnotationItem> paste()
-{
+std::optional<AnnotationItem> paste() {
     const std::optional<QString> payload = Pasteboard::string(QString::fromLatin1(Pasteboard::itemType));
     if (!payload) {
         return std::nullopt;
@@ -33,8 +31,7 @@ std::optional<AnnotationItem> paste()
     return ItemCodec::decode(payload->toStdString());
 }
 
-bool holdsItem()
-{
+bool holdsItem() {
     return Pasteboard::hasType(QString::fromLatin1(Pasteboard::itemType));
 }
 

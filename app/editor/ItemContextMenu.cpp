@@ -10,8 +10,7 @@ namespace quillet {
 
 namespace {
 
-QIcon swatchIcon(const RGBA& color)
-{
+QIcon swatchIcon(const RGBA& color) {
     QPixmap image(12, 12);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -25,8 +24,7 @@ QIcon swatchIcon(const RGBA& color)
 
 }  // namespace
 
-QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoint globalPos)
-{
+QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoint globalPos) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     if (actions.editText) {
@@ -35,9 +33,8 @@ QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoi
     }
     for (const ToolSettings::Swatch& swatch : ToolSettings::palette) {
         const RGBA color = swatch.color;
-        menu->addAction(swatchIcon(color), swatch.name.text(), menu, [recolor = actions.recolor, color] {
-            recolor(color);
-        });
+        menu->addAction(swatchIcon(color), swatch.name.text(), menu,
+                        [recolor = actions.recolor, color] { recolor(color); });
     }
     menu->addSeparator();
     menu->addAction(EditorStrings::copyItem.text(), menu, actions.copy);

@@ -3,10 +3,9 @@
 // closed; the actions run against the item it was opened on.
 #pragma once
 
-#include <functional>
-
 #include <QMenu>
 #include <QPoint>
+#include <functional>
 
 #include "core/markup/ToolStyle.h"
 

@@ -1,9 +1,8 @@
 #include "app/editor/SelectTool.h"
 
+#include <QLineF>
 #include <algorithm>
 #include <cmath>
-
-#include <QLineF>
 
 #include "app/editor/EditorStrings.h"
 #include "app/platform/QtConversions.h"
@@ -12,8 +11,7 @@
 
 namespace quillet {
 
-void SelectTool::cancel()
-{
+void SelectTool::cancel() {
     if (moving_) {
         endShowing(moving_->start.id);
     } else if (resizing_) {
@@ -23,8 +21,7 @@ void SelectTool::cancel()
     resizing_.reset();
 }
 
-std::optional<SelectionHandle> SelectTool::handleAt(QPointF viewPoint) const
-{
+std::optional<SelectionHandle> SelectTool::handleAt(QPointF viewPoint) const {
     const std::vector<SelectionHandle>& handles = context_.overlay().handles;
     for (auto it = handles.rbegin(); it != handles.rend(); ++it) {
         if (std::abs(it->position.x() - viewPoint.x()) <= ToolContext::handleGrabDistance &&
@@ -35,8 +32,7 @@ std::optional<SelectionHandle> SelectTool::handleAt(QPointF viewPoint) const
     return std::nullopt;
 }
 
-bool SelectTool::press(const PointerInput& input)
-{
+bool SelectTool::press(const PointerInput& input) {
     if (input.button != Qt::LeftButton) {
         return false;
     }
@@ -64,8 +60,7 @@ bool SelectTool::press(const PointerInput& input)
     return true;
 }
 
-bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& input)
-{
+bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& input) {
     const std::optional<AnnotationStore::LocatedItem> located = context_.findItem(*context_.selectedID());
     if (!located) {
         return false;
@@ -83,8 +78,7 @@ bool SelectTool::beginResize(const SelectionHandle& handle, const PointerInput& 
     return true;
 }
 
-bool SelectTool::drag(const PointerInput& input)
-{
+bool SelectTool::drag(const PointerInput& input) {
     if (moving_) {
         show(moved(*moving_, input.viewPoint), moving_->page);
         return true;
@@ -96,8 +90,7 @@ bool SelectTool::drag(const PointerInput& input)
     return false;
 }
 
-bool SelectTool::release(const PointerInput& input)
-{
+bool SelectTool::release(const PointerInput& input) {
     if (moving_) {
         const Moving moving = std::move(*moving_);
         moving_.reset();
@@ -113,8 +106,7 @@ bool SelectTool::release(const PointerInput& input)
     return false;
 }
 
-bool SelectTool::hover(const PointerInput& input)
-{
+bool SelectTool::hover(const PointerInput& input) {
     if (context_.selectedID() && handleAt(input.viewPoint)) {
         context_.setCursorShape(Qt::CrossCursor);
         return true;
@@ -135,8 +127,7 @@ bool SelectTool::hover(const PointerInput& input)
     return true;
 }
 
-AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const
-{
+AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const {
     if (QLineF(moving.startView, viewPoint).length() < ToolContext::moveThreshold) {
         return moving.start;
     }
@@ -159,40 +150,38 @@ AnnotationItem SelectTool::moved(const Moving& moving, QPointF viewPoint) const
     return ItemGeometry::translated(item, delta.x, delta.y);
 }
 
-AnnotationItem SelectTool::resized(const Resizing& resizing, QPointF viewPoint) const
-{
+AnnotationItem SelectTool::resized(const Resizing& resizing, QPointF viewPoint) const {
     const Point current = context_.toPage(resizing.page, viewPoint);
     AnnotationItem item = resizing.start;
     switch (resizing.handle.kind) {
-    case SelectionHandle::Kind::corner: {
-        const Point s = resizing.startPoint - resizing.anchor;
-        const Point c = current - resizing.anchor;
-        const double s2 = dot(s, s);
-        if (s2 <= 1) {
+        case SelectionHandle::Kind::corner: {
+            const Point s = resizing.startPoint - resizing.anchor;
+            const Point c = current - resizing.anchor;
+            const double s2 = dot(s, s);
+            if (s2 <= 1) {
+                return item;
+            }
+            return ItemGeometry::scaled(item, std::max(dot(c, s) / s2, minScaleFactor), resizing.anchor);
+        }
+        case SelectionHandle::Kind::left:
+        case SelectionHandle::Kind::right:
+            return widened(resizing, current);
+        case SelectionHandle::Kind::tail:
+            if (ArrowShape* arrow = item.shape.arrow()) {
+                arrow->from = roundTo2(current);
+            }
             return item;
-        }
-        return ItemGeometry::scaled(item, std::max(dot(c, s) / s2, minScaleFactor), resizing.anchor);
-    }
-    case SelectionHandle::Kind::left:
-    case SelectionHandle::Kind::right:
-        return widened(resizing, current);
-    case SelectionHandle::Kind::tail:
-        if (ArrowShape* arrow = item.shape.arrow()) {
-            arrow->from = roundTo2(current);
-        }
-        return item;
-    case SelectionHandle::Kind::head:
-        if (ArrowShape* arrow = item.shape.arrow()) {
-            arrow->to = roundTo2(current);
-        }
-        return item;
+        case SelectionHandle::Kind::head:
+            if (ArrowShape* arrow = item.shape.arrow()) {
+                arrow->to = roundTo2(current);
+            }
+            return item;
     }
     return item;
 }
 
 // A text box's side handle sets its wrapping width; the opposite side stays.
-AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) const
-{
+AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) const {
     AnnotationItem item = resizing.start;
     TextShape* text = item.shape.text();
     if (text == nullptr) {
@@ -214,21 +203,19 @@ AnnotationItem SelectTool::widened(const Resizing& resizing, Point current) cons
 
 // While dragged, the item is drawn in its new place by the overlay and its
 // stored self is hidden.
-void SelectTool::show(const AnnotationItem& item, int page)
-{
+void SelectTool::show(const AnnotationItem& item, int page) {
     context_.setItemHidden(item.id, true);
     context_.setPreview(std::pair{item, page});
     context_.refreshSelection();
 }
 
-void SelectTool::endShowing(const UUID& id)
-{
+void SelectTool::endShowing(const UUID& id) {
     context_.setItemHidden(id, false);
     context_.setPreview(std::nullopt);
 }
 
-void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int, const LocalizedString& name)
-{
+void SelectTool::finish(const AnnotationItem& start, const AnnotationItem& now, int,
+                        const LocalizedString& name) {
     endShowing(start.id);
     if (now != start && context_.findItem(start.id)) {
         AnnotationItem changed = now;

@@ -6,13 +6,13 @@
 
 #include <optional>
 
-#include "app/editor/ToolContext.h"
 #include "app/editor/EditorTool.h"
+#include "app/editor/ToolContext.h"
 
 namespace quillet {
 
 class SelectTool : public EditorTool {
-public:
+  public:
     using EditorTool::EditorTool;
 
     // The smallest scale factor of one corner drag.
@@ -26,7 +26,7 @@ public:
     bool hover(const PointerInput& input) override;
     bool isGestureRunning() const override { return moving_.has_value() || resizing_.has_value(); }
 
-private:
+  private:
     struct Moving {
         int page = 0;
         QPointF startView;
@@ -48,7 +48,8 @@ private:
     AnnotationItem widened(const Resizing& resizing, Point current) const;
     void show(const AnnotationItem& item, int page);
     void endShowing(const UUID& id);
-    void finish(const AnnotationItem& start, const AnnotationItem& now, int page, const LocalizedString& name);
+    void finish(const AnnotationItem& start, const AnnotationItem& now, int page,
+                const LocalizedString& name);
 
     std::optional<Moving> moving_;
     std::optional<Resizing> resizing_;

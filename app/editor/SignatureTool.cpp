@@ -2,18 +2,16 @@
 
 #include <algorithm>
 
-#include "app/editor/ToolContext.h"
 #include "app/editor/EditorStrings.h"
+#include "app/editor/ToolContext.h"
 
 namespace quillet {
 
-void SignatureTool::deactivate()
-{
+void SignatureTool::deactivate() {
     context_.setPreview(std::nullopt);
 }
 
-bool SignatureTool::press(const PointerInput& input)
-{
+bool SignatureTool::press(const PointerInput& input) {
     if (!input.location || input.button != Qt::LeftButton) {
         return false;
     }
@@ -29,8 +27,7 @@ bool SignatureTool::press(const PointerInput& input)
     return true;
 }
 
-bool SignatureTool::hover(const PointerInput& input)
-{
+bool SignatureTool::hover(const PointerInput& input) {
     context_.setCursorShape(Qt::CrossCursor);
     const std::optional<SignatureInk>& signature = context_.currentSignature();
     if (!input.location || !signature) {
@@ -43,8 +40,7 @@ bool SignatureTool::hover(const PointerInput& input)
     return true;
 }
 
-AnnotationItem SignatureTool::placed(const SignatureInk& signature, const EditorLocation& at) const
-{
+AnnotationItem SignatureTool::placed(const SignatureInk& signature, const EditorLocation& at) const {
     const int rotation = context_.pageRotation(at.page);
     const Rect bounds = context_.pageBounds(at.page);
     const double shownWidth = rotation == 90 || rotation == 270 ? bounds.height : bounds.width;

@@ -11,7 +11,7 @@ namespace quillet {
 struct SignatureInk;
 
 class SignatureTool : public EditorTool {
-public:
+  public:
     using EditorTool::EditorTool;
 
     // Signature width: 60 % of the page's shown width, at most this.
@@ -24,7 +24,7 @@ public:
     bool press(const PointerInput& input) override;
     bool hover(const PointerInput& input) override;
 
-private:
+  private:
     // The signature as a click at `at` places it.
     AnnotationItem placed(const SignatureInk& signature, const EditorLocation& at) const;
 };

@@ -5,8 +5,7 @@
 
 namespace quillet {
 
-AnnotationItem StyleSession::restyled(AnnotationItem item, const ToolStyle& style)
-{
+AnnotationItem StyleSession::restyled(AnnotationItem item, const ToolStyle& style) {
     item.color = style.color;
     item.lineWidth = style.lineWidth;
     auto restyle = [&](TextSpec& spec) {
@@ -23,8 +22,7 @@ AnnotationItem StyleSession::restyled(AnnotationItem item, const ToolStyle& styl
     return item;
 }
 
-void StyleSession::apply(const ToolStyle& style, const UUID& id, std::chrono::sys_seconds now)
-{
+void StyleSession::apply(const ToolStyle& style, const UUID& id, std::chrono::sys_seconds now) {
     const std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
     if (!located) {
         return;
@@ -38,11 +36,11 @@ void StyleSession::apply(const ToolStyle& style, const UUID& id, std::chrono::sy
         item_ = id;
         ++serial_;
     }
-    StoreCommand::push(undoStack_, store_, EditorStrings::styleChange.text(), StoreChange::replace({item}), serial_);
+    StoreCommand::push(undoStack_, store_, EditorStrings::styleChange.text(), StoreChange::replace({item}),
+                       serial_);
 }
 
-void StyleSession::end()
-{
+void StyleSession::end() {
     item_.reset();
     ++serial_;
 }

@@ -14,7 +14,7 @@ class QUndoStack;
 namespace quillet {
 
 class StyleSession {
-public:
+  public:
     StyleSession(QUndoStack& undoStack, AnnotationStore& store) : undoStack_(undoStack), store_(store) {}
 
     // Gives the item `id` the colour, line width and, for text, the font
@@ -26,7 +26,7 @@ public:
     // `item` with the parts of `style` its kind has.
     static AnnotationItem restyled(AnnotationItem item, const ToolStyle& style);
 
-private:
+  private:
     QUndoStack& undoStack_;
     AnnotationStore& store_;
     std::optional<UUID> item_;

@@ -10,8 +10,7 @@ namespace {
 
 // The text box shows only the text: an arrow being labelled and a note
 // being written stay drawn beneath it, without their text.
-std::optional<std::pair<AnnotationItem, int>> drawnBeneathTheBox(const InlineTextSession& session)
-{
+std::optional<std::pair<AnnotationItem, int>> drawnBeneathTheBox(const InlineTextSession& session) {
     AnnotationItem shown = session.item;
     const InlineTextTarget& at = session.target;
     if (at.kind == InlineTextTarget::Kind::arrowLabel) {
@@ -29,23 +28,21 @@ std::optional<std::pair<AnnotationItem, int>> drawnBeneathTheBox(const InlineTex
 }  // namespace
 
 TextEditing::TextEditing(QWidget& viewport, ToolContext& context, AnnotationStore& store)
-    : viewport_(viewport), context_(context), store_(store)
-{
-}
+    : viewport_(viewport), context_(context), store_(store) {}
 
-TextEditing::~TextEditing()
-{
+TextEditing::~TextEditing() {
     delete editor_.data();
 }
 
-InlineTextEditor& TextEditing::editor()
-{
+InlineTextEditor& TextEditing::editor() {
     if (editor_) {
         return *editor_;
     }
     editor_ = new InlineTextEditor(&viewport_, [this](int page) { return context_.pageToViewport(page); });
     editor_->onFinish = [this](const InlineTextSession& session) { finished(session); };
-    editor_->draftSink = [this](const std::optional<AnnotationItem>& item, int page) { store_.setDraft(item, page); };
+    editor_->draftSink = [this](const std::optional<AnnotationItem>& item, int page) {
+        store_.setDraft(item, page);
+    };
     // A new note's bubble is placed again as its text grows: one left of
     // its icon keeps its right edge there instead of growing over the icon.
     editor_->onTextChange = [this](const InlineTextSession& session) {
@@ -62,8 +59,7 @@ InlineTextEditor& TextEditing::editor()
     return *editor_;
 }
 
-void TextEditing::start(const UUID& id, const ToolStyle& arrowStyle)
-{
+void TextEditing::start(const UUID& id, const ToolStyle& arrowStyle) {
     const std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
     if (!located || located->item.shape.ink()) {
         return;
@@ -74,8 +70,7 @@ void TextEditing::start(const UUID& id, const ToolStyle& arrowStyle)
     begin({item, located->page, false, InlineTextTarget::of(item), spec});
 }
 
-void TextEditing::begin(InlineTextSession session)
-{
+void TextEditing::begin(InlineTextSession session) {
     finish();
     // The box shows the item while it is typed into; its stored self is hidden.
     if (!session.isNew) {
@@ -86,15 +81,13 @@ void TextEditing::begin(InlineTextSession session)
     notify();
 }
 
-void TextEditing::finish()
-{
+void TextEditing::finish() {
     if (isEditing()) {
         editor_->finish();  // calls finished()
     }
 }
 
-void TextEditing::cancel()
-{
+void TextEditing::cancel() {
     if (!isEditing()) {
         return;
     }
@@ -104,8 +97,7 @@ void TextEditing::cancel()
     notify();
 }
 
-void TextEditing::restyle(const ToolStyle& style, StyleSession& styles)
-{
+void TextEditing::restyle(const ToolStyle& style, StyleSession& styles) {
     if (!isEditing()) {
         return;
     }
@@ -126,22 +118,19 @@ void TextEditing::restyle(const ToolStyle& style, StyleSession& styles)
     editor_->setItem(item);
 }
 
-void TextEditing::relayout()
-{
+void TextEditing::relayout() {
     if (isEditing()) {
         editor_->relayout();
     }
 }
 
-void TextEditing::notify()
-{
+void TextEditing::notify() {
     if (onChange) {
         onChange();
     }
 }
 
-void TextEditing::finished(const InlineTextSession& session)
-{
+void TextEditing::finished(const InlineTextSession& session) {
     context_.setItemHidden(session.item.id, false);
     store_.setDraft(std::nullopt, session.page);
     context_.setPreview(std::nullopt);
@@ -151,21 +140,21 @@ void TextEditing::finished(const InlineTextSession& session)
         return;
     }
     switch (outcome.action) {
-    case InlineTextOutcome::Action::none:
-        return;
-    case InlineTextOutcome::Action::insert:
-        context_.insertOnTop(outcome.undoName, *outcome.item, session.page);
-        return;
-    case InlineTextOutcome::Action::remove:
-        if (store_.locate(outcome.item->id)) {
-            context_.commit(outcome.undoName, StoreChange::remove({outcome.item->id}));
-        }
-        return;
-    case InlineTextOutcome::Action::replace:
-        if (store_.locate(outcome.item->id)) {
-            context_.commit(outcome.undoName, StoreChange::replace({*outcome.item}));
-        }
-        return;
+        case InlineTextOutcome::Action::none:
+            return;
+        case InlineTextOutcome::Action::insert:
+            context_.insertOnTop(outcome.undoName, *outcome.item, session.page);
+            return;
+        case InlineTextOutcome::Action::remove:
+            if (store_.locate(outcome.item->id)) {
+                context_.commit(outcome.undoName, StoreChange::remove({outcome.item->id}));
+            }
+            return;
+        case InlineTextOutcome::Action::replace:
+            if (store_.locate(outcome.item->id)) {
+                context_.commit(outcome.undoName, StoreChange::replace({*outcome.item}));
+            }
+            return;
     }
 }
 

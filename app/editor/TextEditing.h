@@ -4,9 +4,8 @@
 // says). The box is created on first use.
 #pragma once
 
-#include <functional>
-
 #include <QPointer>
+#include <functional>
 
 #include "app/editor/InlineTextEditor.h"
 #include "app/editor/StyleSession.h"
@@ -18,7 +17,7 @@ namespace quillet {
 class ToolContext;
 
 class TextEditing {
-public:
+  public:
     TextEditing(QWidget& viewport, ToolContext& context, AnnotationStore& store);
     ~TextEditing();
     TextEditing(const TextEditing&) = delete;
@@ -42,7 +41,7 @@ public:
     // Typing began or ended.
     std::function<void()> onChange;
 
-private:
+  private:
     void finished(const InlineTextSession& session);
     void notify();
 

@@ -7,14 +7,14 @@
 namespace quillet {
 
 class TextTool : public EditorTool {
-public:
+  public:
     // note: places comment notes instead of text boxes.
     TextTool(ToolContext& context, bool note) : EditorTool(context), note_(note) {}
 
     bool press(const PointerInput& input) override;
     bool hover(const PointerInput& input) override;
 
-private:
+  private:
     void placeTextBox(const EditorLocation& at);
     void placeNote(const EditorLocation& at);
 

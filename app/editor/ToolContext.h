@@ -4,14 +4,13 @@
 // type text, switch tools). The editor implements it; a test can too.
 #pragma once
 
+#include <QCursor>
+#include <QPointF>
+#include <QTransform>
 #include <chrono>
 #include <optional>
 #include <utility>
 #include <vector>
-
-#include <QCursor>
-#include <QPointF>
-#include <QTransform>
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorOverlay.h"
@@ -28,7 +27,7 @@ class AppliedChanges;
 struct LocalizedString;
 
 class ToolContext {
-public:
+  public:
     // Pen strokes this close in time on one page join the previous ink item.
     static constexpr std::chrono::milliseconds inkMergeWindow{1500};
     // Lengths in viewport points.
@@ -64,8 +63,7 @@ public:
     // Applies a change as one undo step named `name`.
     virtual void commit(const LocalizedString& name, StoreChange change) = 0;
     // Adds a new item on top of its page's others, as one undo step.
-    void insertOnTop(const LocalizedString& name, const AnnotationItem& item, int page)
-    {
+    void insertOnTop(const LocalizedString& name, const AnnotationItem& item, int page) {
         commit(name, StoreChange::insert(item, page, static_cast<int>(itemsOnPage(page).size())));
     }
     // Applies a change at once that record() later registers as one step.
@@ -103,7 +101,7 @@ public:
     // Asks the user for a signature (the window shows its signature menu).
     virtual void askForSignature() = 0;
 
-protected:
+  protected:
     ~ToolContext() = default;
 };
 

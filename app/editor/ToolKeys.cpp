@@ -1,9 +1,8 @@
 #include "app/editor/ToolKeys.h"
 
+#include <QKeyEvent>
 #include <array>
 #include <utility>
-
-#include <QKeyEvent>
 
 namespace quillet::ToolKeys {
 
@@ -30,8 +29,7 @@ constexpr std::array<KeyBinding, 8> bindings{{
 
 }  // namespace
 
-std::optional<Tool> toolForScanCode(quint32 scanCode)
-{
+std::optional<Tool> toolForScanCode(quint32 scanCode) {
     for (const KeyBinding& binding : bindings) {
         if (binding.evdevCode + evdevToNative == scanCode) {
             return binding.tool;
@@ -40,8 +38,7 @@ std::optional<Tool> toolForScanCode(quint32 scanCode)
     return std::nullopt;
 }
 
-std::optional<Tool> toolForKey(const QKeyEvent& event)
-{
+std::optional<Tool> toolForKey(const QKeyEvent& event) {
     if (event.nativeScanCode() != 0) {
         return toolForScanCode(event.nativeScanCode());
     }

@@ -2,9 +2,8 @@
 // that they work on every keyboard layout, Cyrillic included.
 #pragma once
 
-#include <optional>
-
 #include <QtGlobal>
+#include <optional>
 
 #include "core/markup/Tool.h"
 

@@ -17,10 +17,14 @@ const std::array<ToolSettings::Swatch, 7> ToolSettings::palette{{
 
 ToolSettings::WidthRange ToolSettings::lineWidthRange(Tool tool) {
     switch (tool) {
-        case Tool::highlighter: return {6, 36};
-        case Tool::arrow: return {0.75, 8};
-        case Tool::signature: return {0.6, 5};
-        default: return {0.5, 12};
+        case Tool::highlighter:
+            return {6, 36};
+        case Tool::arrow:
+            return {0.75, 8};
+        case Tool::signature:
+            return {0.6, 5};
+        default:
+            return {0.5, 12};
     }
 }
 

@@ -4,20 +4,19 @@
 // palette, the text sizes and each tool's line-width range.
 #pragma once
 
+#include <QSettings>
 #include <array>
 #include <map>
 
-#include <QSettings>
-
-#include "app/platform/InterfaceLanguage.h"
 #include "app/editor/Tool.h"
+#include "app/platform/InterfaceLanguage.h"
 #include "app/platform/QtConversions.h"
 #include "core/markup/ToolStyle.h"
 
 namespace quillet {
 
 class ToolSettings {
-public:
+  public:
     static constexpr char defaultsKey[] = "QuilletToolStyles";
 
     struct Swatch {
@@ -50,7 +49,7 @@ public:
 
     const std::map<Tool, ToolStyle>& styles() const { return styles_; }
 
-private:
+  private:
     void persist();
 
     QSettings& store_;

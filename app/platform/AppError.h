@@ -4,26 +4,25 @@
 // holds markup text; userText() is the one line the user is shown.
 #pragma once
 
+#include <QString>
 #include <exception>
 #include <string>
-
-#include <QString>
 
 #include "app/platform/InterfaceLanguage.h"
 
 namespace quillet {
 
 class AppError : public std::exception {
-public:
+  public:
     const std::string& text() const { return text_; }
     const char* what() const noexcept override { return text_.c_str(); }
     virtual QString userText(Language language) const = 0;
 
-protected:
+  protected:
     explicit AppError(std::string text = {}) : text_(std::move(text)) {}
     void setText(std::string text) { text_ = std::move(text); }
 
-private:
+  private:
     std::string text_;
 };
 

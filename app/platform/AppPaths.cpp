@@ -5,8 +5,7 @@
 
 namespace quillet::AppPaths {
 
-QString applicationDataFolder()
-{
+QString applicationDataFolder() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty()) {
         // No usable home: the documented default of the data folder.
@@ -15,18 +14,15 @@ QString applicationDataFolder()
     return QDir(base).absoluteFilePath(QLatin1String(applicationDataFolderName));
 }
 
-QString applicationDataPath(const QString& relative)
-{
+QString applicationDataPath(const QString& relative) {
     return QDir(applicationDataFolder()).absoluteFilePath(relative);
 }
 
-QString temporaryFolder()
-{
+QString temporaryFolder() {
     return QDir::tempPath();
 }
 
-bool ensureFolder(const QString& path)
-{
+bool ensureFolder(const QString& path) {
     return !path.isEmpty() && QDir().mkpath(path);
 }
 

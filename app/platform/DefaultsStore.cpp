@@ -11,8 +11,7 @@ struct SharedStore {
     std::unique_ptr<QSettings> settings;
 };
 
-SharedStore& sharedStore()
-{
+SharedStore& sharedStore() {
     static SharedStore store = [] {
         const DefaultsStore::Kind kind = DefaultsStore::kindForEnvironment();
         std::unique_ptr<QSettings> settings = DefaultsStore::open(kind);
@@ -30,23 +29,19 @@ SharedStore& sharedStore()
 
 }  // namespace
 
-DefaultsStore::Kind DefaultsStore::kindForEnvironment()
-{
+DefaultsStore::Kind DefaultsStore::kindForEnvironment() {
     return qEnvironmentVariableIsSet(selfTestVariable) ? Kind::selfTest : Kind::user;
 }
 
-QSettings& DefaultsStore::shared()
-{
+QSettings& DefaultsStore::shared() {
     return *sharedStore().settings;
 }
 
-DefaultsStore::Kind DefaultsStore::sharedKind()
-{
+DefaultsStore::Kind DefaultsStore::sharedKind() {
     return sharedStore().kind;
 }
 
-std::unique_ptr<QSettings> DefaultsStore::open(Kind kind)
-{
+std::unique_ptr<QSettings> DefaultsStore::open(Kind kind) {
     const char* name = kind == Kind::selfTest ? selfTestStoreName : userStoreName;
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                        QString::fromLatin1(name));

@@ -7,15 +7,14 @@
 // ("QuilletToolStyles", "QuilletSessionRunning", ...) through shared().
 #pragma once
 
-#include <memory>
-
 #include <QSettings>
 #include <QString>
+#include <memory>
 
 namespace quillet {
 
 class DefaultsStore {
-public:
+  public:
     enum class Kind { user, selfTest };
 
     // The stores' names; on Linux they are files under $XDG_CONFIG_HOME

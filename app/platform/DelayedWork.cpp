@@ -1,10 +1,9 @@
 #include "app/platform/DelayedWork.h"
 
-#include <atomic>
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 
 #include "app/platform/MainThread.h"
 
@@ -22,8 +21,7 @@ struct DelayedWork::State {
 
     // The only place that decides between running and cancelling: whichever of
     // fire() and cancel() leaves `pending` first wins.
-    void fire()
-    {
+    void fire() {
         int expected = pending;
         if (phase.compare_exchange_strong(expected, running)) {
             work();
@@ -34,8 +32,7 @@ struct DelayedWork::State {
 };
 
 DelayedWork DelayedWork::schedule(std::chrono::milliseconds delay, std::function<void()> work,
-                                  QObject* context)
-{
+                                  QObject* context) {
     auto state = std::make_shared<State>();
     state->work = std::move(work);
     if (!state->work) {
@@ -60,8 +57,7 @@ DelayedWork DelayedWork::schedule(std::chrono::milliseconds delay, std::function
     return DelayedWork(state);
 }
 
-bool DelayedWork::cancel() const
-{
+bool DelayedWork::cancel() const {
     if (!state_) {
         return false;
     }
@@ -69,18 +65,15 @@ bool DelayedWork::cancel() const
     return state_->phase.compare_exchange_strong(expected, cancelled) || expected == cancelled;
 }
 
-bool DelayedWork::isPending() const
-{
+bool DelayedWork::isPending() const {
     return state_ && state_->phase.load() == pending;
 }
 
-bool DelayedWork::isCancelled() const
-{
+bool DelayedWork::isCancelled() const {
     return state_ && state_->phase.load() == cancelled;
 }
 
-bool DelayedWork::hasRun() const
-{
+bool DelayedWork::hasRun() const {
     return state_ && state_->phase.load() == done;
 }
 

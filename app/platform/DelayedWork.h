@@ -13,7 +13,7 @@ class QObject;
 namespace quillet {
 
 class DelayedWork {
-public:
+  public:
     // An empty handle: nothing scheduled, cancel() is false.
     DelayedWork() = default;
 
@@ -34,7 +34,7 @@ public:
 
     struct State;
 
-private:
+  private:
     explicit DelayedWork(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
     std::shared_ptr<State> state_;

@@ -5,11 +5,10 @@
 // opened the way the desktop opens folders.
 #pragma once
 
-#include <functional>
-
 #include <QDBusConnection>
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 class QObject;
 

@@ -2,10 +2,9 @@
 // every user-visible text of the application is written as.
 #pragma once
 
-#include <optional>
-
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 namespace quillet {
 
@@ -19,7 +18,7 @@ QString languageCode(Language language);
 // the first text picked before that fixes it at English, so one run never shows
 // a mix of both languages.
 class InterfaceLanguage {
-public:
+  public:
     // False when the language of this run was already fixed (to any value).
     static bool fix(Language language);
     static Language current();

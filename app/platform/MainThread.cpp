@@ -6,14 +6,12 @@
 
 namespace quillet::MainThread {
 
-bool isCurrent()
-{
+bool isCurrent() {
     const QCoreApplication* app = QCoreApplication::instance();
     return app != nullptr && QThread::currentThread() == app->thread();
 }
 
-bool post(std::function<void()> work, QObject* context)
-{
+bool post(std::function<void()> work, QObject* context) {
     QObject* target = context != nullptr ? context : QCoreApplication::instance();
     if (target == nullptr || !work) {
         return false;

@@ -7,8 +7,7 @@
 
 namespace quillet {
 
-NotificationCenter& NotificationCenter::shared()
-{
+NotificationCenter& NotificationCenter::shared() {
     // Created on first use, which may be a worker thread: the centre belongs
     // to the main thread either way.
     static NotificationCenter* center = [] {
@@ -21,8 +20,7 @@ NotificationCenter& NotificationCenter::shared()
     return *center;
 }
 
-bool NotificationCenter::acceptsName(const QString& name)
-{
+bool NotificationCenter::acceptsName(const QString& name) {
     if (name.startsWith(QLatin1String(namePrefix)) && name.size() > int(sizeof(namePrefix)) - 1) {
         return true;
     }
@@ -30,8 +28,7 @@ bool NotificationCenter::acceptsName(const QString& name)
     return false;
 }
 
-void NotificationCenter::post(const QString& name, const QVariant& payload)
-{
+void NotificationCenter::post(const QString& name, const QVariant& payload) {
     if (!acceptsName(name)) {
         return;
     }
@@ -43,8 +40,7 @@ void NotificationCenter::post(const QString& name, const QVariant& payload)
 }
 
 QMetaObject::Connection NotificationCenter::observe(const QString& name, QObject* context,
-                                                    std::function<void(const QVariant&)> handler)
-{
+                                                    std::function<void(const QVariant&)> handler) {
     if (!acceptsName(name) || context == nullptr || !handler) {
         return {};
     }

@@ -4,11 +4,10 @@
 // to the main thread.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 namespace quillet {
 
@@ -21,7 +20,7 @@ inline constexpr char commentsDisplayDidChange[] = "QuilletCommentsDisplayDidCha
 class NotificationCenter : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Every name starts with this; other names are refused with a log line.
     static constexpr char namePrefix[] = "Quillet";
 
@@ -34,10 +33,10 @@ public:
     QMetaObject::Connection observe(const QString& name, QObject* context,
                                     std::function<void(const QVariant&)> handler);
 
-signals:
+  signals:
     void posted(const QString& name, const QVariant& payload);
 
-private:
+  private:
     NotificationCenter() = default;
     static bool acceptsName(const QString& name);
 };

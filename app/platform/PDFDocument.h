@@ -11,16 +11,15 @@
 // interface only hides annotations by their /NM when asked.
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
-
 #include <QImage>
 #include <QRect>
 #include <QRectF>
 #include <QSet>
 #include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/platform/PDFEngineError.h"
 #include "app/platform/PDFPageGeometry.h"
@@ -32,7 +31,7 @@ namespace quillet {
 // One word of the page's text, for selection.
 struct PDFTextBox {
     QString text;
-    QRectF bounds;                       // page space
+    QRectF bounds;                        // page space
     std::vector<QRectF> characterBounds;  // page space, one per character of `text`
     bool hasSpaceAfter = false;
 };
@@ -50,7 +49,7 @@ struct PDFSearchCallbacks {
 };
 
 class PDFSearch {
-public:
+  public:
     virtual ~PDFSearch() = default;
     virtual void cancel() = 0;
     virtual bool isCancelled() const = 0;
@@ -79,7 +78,7 @@ struct HiddenAnnotations {
 // a document of its own, opened from the same file, so that printing never
 // waits for the display's renders nor holds them up. One thread at a time.
 class PDFPagePainter {
-public:
+  public:
     virtual ~PDFPagePainter() = default;
 
     // Draws the page's crop box as shown (display space, points) through the
@@ -98,7 +97,7 @@ struct PDFWriteOptions {
 };
 
 class PDFDocument {
-public:
+  public:
     virtual ~PDFDocument() = default;
 
     virtual QString path() const = 0;
@@ -128,8 +127,8 @@ public:
     // scale: a region is never reduced. Null where the engine cannot render
     // regions, for an empty region or one outside the page; callers then show
     // the whole page.
-    virtual QImage renderRegion(int pageIndex, double scale, const QRect& pixels, const HiddenAnnotations& hidden)
-    {
+    virtual QImage renderRegion(int pageIndex, double scale, const QRect& pixels,
+                                const HiddenAnnotations& hidden) {
         (void)pageIndex, (void)scale, (void)pixels, (void)hidden;
         return {};
     }

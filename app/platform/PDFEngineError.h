@@ -2,16 +2,15 @@
 // English text (also what()); localizedText() is what the user is shown.
 #pragma once
 
-#include <string>
-
 #include <QString>
+#include <string>
 
 #include "app/platform/AppError.h"
 
 namespace quillet {
 
 class PDFEngineError : public AppError {
-public:
+  public:
     enum class Code {
         fileNotFound,    // detail: the path
         fileUnreadable,  // detail: the path
@@ -28,7 +27,7 @@ public:
     QString localizedText(Language language) const;
     QString userText(Language language) const override { return localizedText(language); }
 
-private:
+  private:
     Code code_;
     std::string detail_;
 };

@@ -2,10 +2,9 @@
 // passwordForms, so that Poppler, qpdf and our reader try the same ones.
 #pragma once
 
-#include <vector>
-
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace quillet {
 

@@ -8,22 +8,20 @@ namespace quillet::Pasteboard {
 
 namespace {
 
-QClipboard* clipboard()
-{
+QClipboard* clipboard() {
     // The clipboard needs a GUI application; the core-only test processes have none.
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr ? QGuiApplication::clipboard()
-                                                                                   : nullptr;
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+               ? QGuiApplication::clipboard()
+               : nullptr;
 }
 
 }  // namespace
 
-QString mimeTypeFor(const QString& type)
-{
+QString mimeTypeFor(const QString& type) {
     return QStringLiteral("application/x-") + type;
 }
 
-bool setString(const QString& type, const QString& text, const std::optional<QString>& plainText)
-{
+bool setString(const QString& type, const QString& text, const std::optional<QString>& plainText) {
     QClipboard* board = clipboard();
     if (board == nullptr) {
         return false;
@@ -37,8 +35,7 @@ bool setString(const QString& type, const QString& text, const std::optional<QSt
     return true;
 }
 
-std::optional<QString> string(const QString& type)
-{
+std::optional<QString> string(const QString& type) {
     QClipboard* board = clipboard();
     const QMimeData* data = board != nullptr ? board->mimeData() : nullptr;
     if (data == nullptr || !data->hasFormat(mimeTypeFor(type))) {
@@ -47,8 +44,7 @@ std::optional<QString> string(const QString& type)
     return QString::fromUtf8(data->data(mimeTypeFor(type)));
 }
 
-bool hasType(const QString& type)
-{
+bool hasType(const QString& type) {
     QClipboard* board = clipboard();
     const QMimeData* data = board != nullptr ? board->mimeData() : nullptr;
     return data != nullptr && data->hasFormat(mimeTypeFor(type));

@@ -3,9 +3,8 @@
 // neither see it as plain text nor hand us theirs as ours.
 #pragma once
 
-#include <optional>
-
 #include <QString>
+#include <optional>
 
 namespace quillet::Pasteboard {
 
@@ -16,7 +15,8 @@ QString mimeTypeFor(const QString& type);
 
 // Replaces the clipboard's whole content, with `plainText` (when given) as
 // text for every other application. False without a GUI application.
-bool setString(const QString& type, const QString& text, const std::optional<QString>& plainText = std::nullopt);
+bool setString(const QString& type, const QString& text,
+               const std::optional<QString>& plainText = std::nullopt);
 // Absent when the clipboard holds nothing of that type (or there is no GUI application).
 std::optional<QString> string(const QString& type);
 bool hasType(const QString& type);

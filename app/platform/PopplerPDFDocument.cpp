@@ -1,13 +1,12 @@
 #include "app/platform/PopplerPDFDocument.h"
 
-#include <atomic>
-#include <cmath>
+#include <poppler-annotation.h>
+#include <poppler-qt6.h>
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <poppler-annotation.h>
-#include <poppler-qt6.h>
+#include <atomic>
+#include <cmath>
 
 #include "app/platform/MainThread.h"
 #include "app/platform/PDFPassword.h"
@@ -32,8 +31,7 @@ struct PopplerPDFDocument::Engine {
     // without touching annotations that the file itself hides.
     HiddenFlags hiddenByUs;
 
-    std::unique_ptr<Poppler::Page> page(int index) const
-    {
+    std::unique_ptr<Poppler::Page> page(int index) const {
         if (document->isLocked() || index < 0 || index >= document->numPages()) {
             return nullptr;
         }
@@ -41,8 +39,7 @@ struct PopplerPDFDocument::Engine {
     }
 
     // With the mutex held (or before the engine is shared).
-    void noteState()
-    {
+    void noteState() {
         locked = document->isLocked();
         encrypted = locked || document->isEncrypted();
         pageCount = locked ? 0 : document->numPages();
@@ -54,16 +51,16 @@ namespace {
 void ignorePopplerMessages(const QString&, const QVariant&) {}
 
 class PopplerSearch final : public PDFSearch {
-public:
+  public:
     void cancel() override { cancelled_.store(true); }
     bool isCancelled() const override { return cancelled_.load(); }
 
-private:
+  private:
     std::atomic<bool> cancelled_{false};
 };
 
-std::vector<PDFSearchMatch> findOnPage(const PopplerPDFDocument::Engine& engine, int pageIndex, const QString& text)
-{
+std::vector<PDFSearchMatch> findOnPage(const PopplerPDFDocument::Engine& engine, int pageIndex,
+                                       const QString& text) {
     std::lock_guard lock(engine.mutex);
     const std::unique_ptr<Poppler::Page> page = engine.page(pageIndex);
     if (!page) {
@@ -71,15 +68,16 @@ std::vector<PDFSearchMatch> findOnPage(const PopplerPDFDocument::Engine& engine,
     }
     const PDFPageGeometry geometry = geometryOf(*page);
     std::vector<PDFSearchMatch> matches;
-    for (const QRectF& rect : page->search(text, Poppler::Page::IgnoreCase | Poppler::Page::IgnoreDiacritics)) {
+    for (const QRectF& rect :
+         page->search(text, Poppler::Page::IgnoreCase | Poppler::Page::IgnoreDiacritics)) {
         matches.push_back({pageIndex, geometry.toPage(rect)});
     }
     return matches;
 }
 
-void runSearch(const std::shared_ptr<PopplerPDFDocument::Engine>& engine, const std::shared_ptr<PopplerSearch>& search,
-               const QString& text, const std::shared_ptr<const PDFSearchCallbacks>& callbacks)
-{
+void runSearch(const std::shared_ptr<PopplerPDFDocument::Engine>& engine,
+               const std::shared_ptr<PopplerSearch>& search, const QString& text,
+               const std::shared_ptr<const PDFSearchCallbacks>& callbacks) {
     int pages = 0;
     {
         std::lock_guard lock(engine->mutex);
@@ -103,13 +101,11 @@ void runSearch(const std::shared_ptr<PopplerPDFDocument::Engine>& engine, const 
 
 }  // namespace
 
-std::unique_ptr<PDFDocument> openPDFDocument(const QString& path)
-{
+std::unique_ptr<PDFDocument> openPDFDocument(const QString& path) {
     return PopplerPDFDocument::open(path);
 }
 
-std::unique_ptr<PopplerPDFDocument> PopplerPDFDocument::open(const QString& path)
-{
+std::unique_ptr<PopplerPDFDocument> PopplerPDFDocument::open(const QString& path) {
     static const bool quiet = [] {
         Poppler::setDebugErrorFunction(ignorePopplerMessages, QVariant());
         return true;
@@ -138,29 +134,23 @@ std::unique_ptr<PopplerPDFDocument> PopplerPDFDocument::open(const QString& path
 }
 
 PopplerPDFDocument::PopplerPDFDocument(QString path, std::shared_ptr<Engine> engine)
-    : path_(std::move(path)), engine_(std::move(engine))
-{
-}
+    : path_(std::move(path)), engine_(std::move(engine)) {}
 
-PopplerPDFDocument::~PopplerPDFDocument()
-{
+PopplerPDFDocument::~PopplerPDFDocument() {
     if (lastSearch_) {
         lastSearch_->cancel();
     }
 }
 
-bool PopplerPDFDocument::isEncrypted() const
-{
+bool PopplerPDFDocument::isEncrypted() const {
     return engine_->encrypted;
 }
 
-bool PopplerPDFDocument::isLocked() const
-{
+bool PopplerPDFDocument::isLocked() const {
     return engine_->locked;
 }
 
-bool PopplerPDFDocument::unlock(const QString& password)
-{
+bool PopplerPDFDocument::unlock(const QString& password) {
     std::lock_guard lock(engine_->mutex);
     Poppler::Document& document = *engine_->document;
     for (const QByteArray& candidate : passwordCandidates(password)) {
@@ -178,13 +168,11 @@ bool PopplerPDFDocument::unlock(const QString& password)
     return !document.isLocked();
 }
 
-int PopplerPDFDocument::pageCount() const
-{
+int PopplerPDFDocument::pageCount() const {
     return engine_->pageCount;
 }
 
-std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) const
-{
+std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) const {
     std::lock_guard lock(engine_->mutex);
     const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
     if (!page) {
@@ -193,13 +181,12 @@ std::optional<PDFPageGeometry> PopplerPDFDocument::pageGeometry(int pageIndex) c
     return geometryOf(*page);
 }
 
-QImage PopplerPDFDocument::renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames)
-{
+QImage PopplerPDFDocument::renderPage(int pageIndex, double scale,
+                                      const QSet<QString>& hiddenAnnotationNames) {
     return renderPageHiding(pageIndex, scale, HiddenAnnotations{hiddenAnnotationNames, {}});
 }
 
-QImage PopplerPDFDocument::renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden)
-{
+QImage PopplerPDFDocument::renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden) {
     if (!std::isfinite(scale) || scale <= 0) {
         return {};
     }
@@ -218,8 +205,7 @@ QImage PopplerPDFDocument::renderPageHiding(int pageIndex, double scale, const H
 }
 
 QImage PopplerPDFDocument::renderRegion(int pageIndex, double scale, const QRect& pixels,
-                                        const HiddenAnnotations& hidden)
-{
+                                        const HiddenAnnotations& hidden) {
     if (!std::isfinite(scale) || scale <= 0 || pixels.isEmpty()) {
         return {};
     }
@@ -235,11 +221,11 @@ QImage PopplerPDFDocument::renderRegion(int pageIndex, double scale, const QRect
         return {};
     }
     applyHidden(engine_->hiddenByUs, pageIndex, *page, hidden);
-    return page->renderToImage(72.0 * scale, 72.0 * scale, region.x(), region.y(), region.width(), region.height());
+    return page->renderToImage(72.0 * scale, 72.0 * scale, region.x(), region.y(), region.width(),
+                               region.height());
 }
 
-std::vector<PDFTextBox> PopplerPDFDocument::textBoxes(int pageIndex)
-{
+std::vector<PDFTextBox> PopplerPDFDocument::textBoxes(int pageIndex) {
     std::lock_guard lock(engine_->mutex);
     const std::unique_ptr<Poppler::Page> page = engine_->page(pageIndex);
     if (!page) {
@@ -257,8 +243,7 @@ std::vector<PDFTextBox> PopplerPDFDocument::textBoxes(int pageIndex)
     return boxes;
 }
 
-std::shared_ptr<PDFSearch> PopplerPDFDocument::beginFind(const QString& text, PDFSearchCallbacks callbacks)
-{
+std::shared_ptr<PDFSearch> PopplerPDFDocument::beginFind(const QString& text, PDFSearchCallbacks callbacks) {
     if (lastSearch_) {
         lastSearch_->cancel();
     }
@@ -267,13 +252,13 @@ std::shared_ptr<PDFSearch> PopplerPDFDocument::beginFind(const QString& text, PD
     }
     auto search = std::make_shared<PopplerSearch>();
     auto shared = std::make_shared<const PDFSearchCallbacks>(std::move(callbacks));
-    searchQueue_->async([engine = engine_, search, text, shared] { runSearch(engine, search, text, shared); });
+    searchQueue_->async(
+        [engine = engine_, search, text, shared] { runSearch(engine, search, text, shared); });
     lastSearch_ = search;
     return search;
 }
 
-void PopplerPDFDocument::write(const QString& destination, PDFWriteOptions options) const
-{
+void PopplerPDFDocument::write(const QString& destination, PDFWriteOptions options) const {
     std::vector<QByteArray> passwords;
     {
         std::lock_guard lock(engine_->mutex);
@@ -287,8 +272,7 @@ void PopplerPDFDocument::write(const QString& destination, PDFWriteOptions optio
     QpdfDocumentWriter::write(path_, passwords, destination, options);
 }
 
-std::unique_ptr<PDFPagePainter> PopplerPDFDocument::openPagePainter() const
-{
+std::unique_ptr<PDFPagePainter> PopplerPDFDocument::openPagePainter() const {
     std::optional<QByteArray> password;
     {
         std::lock_guard lock(engine_->mutex);

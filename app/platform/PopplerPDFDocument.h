@@ -20,7 +20,7 @@ class Page;
 namespace quillet {
 
 class PopplerPDFDocument final : public PDFDocument {
-public:
+  public:
     // Renders larger than this many pixels are scaled down to it (about 256 MB
     // of image memory).
     static constexpr double maxRenderPixels = 64.0 * 1000 * 1000;
@@ -37,7 +37,8 @@ public:
     std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const override;
     QImage renderPage(int pageIndex, double scale, const QSet<QString>& hiddenAnnotationNames) override;
     QImage renderPageHiding(int pageIndex, double scale, const HiddenAnnotations& hidden) override;
-    QImage renderRegion(int pageIndex, double scale, const QRect& pixels, const HiddenAnnotations& hidden) override;
+    QImage renderRegion(int pageIndex, double scale, const QRect& pixels,
+                        const HiddenAnnotations& hidden) override;
     std::vector<PDFTextBox> textBoxes(int pageIndex) override;
     // Also cancels the search begun before, if it is still running.
     std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override;
@@ -46,7 +47,7 @@ public:
 
     struct Engine;
 
-private:
+  private:
     PopplerPDFDocument(QString path, std::shared_ptr<Engine> engine);
 
     QString path_;

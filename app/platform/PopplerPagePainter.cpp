@@ -1,11 +1,11 @@
 #include "app/platform/PopplerPagePainter.h"
 
-#include <QFont>
-#include <QPainter>
-#include <QFontMetricsF>
-#include <QPicture>
-
 #include <poppler-qt6.h>
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPicture>
 
 #include "app/platform/PlatformLog.h"
 #include "app/platform/RasterFidelity.h"
@@ -15,8 +15,7 @@ namespace {
 
 // QPainter::drawPicture enlarges a picture by the device's resolution over the
 // default one; page pictures are in points already.
-void drawPicture(QPainter& painter, const QPicture& picture)
-{
+void drawPicture(QPainter& painter, const QPicture& picture) {
     const QPaintDevice& device = *painter.device();
     painter.save();
     painter.scale(double(picture.logicalDpiX()) / device.logicalDpiX(),
@@ -26,8 +25,7 @@ void drawPicture(QPainter& painter, const QPicture& picture)
 }
 
 // The page's vectors drawn as the printer would, white paper under them.
-QImage drawnAt(const QPicture& picture, QSize size, double dpi)
-{
+QImage drawnAt(const QPicture& picture, QSize size, double dpi) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -39,8 +37,7 @@ QImage drawnAt(const QPicture& picture, QSize size, double dpi)
 
 // Each word of the page as text nobody sees, stretched over the word's box,
 // so that the printed file keeps the page's text for search and copying.
-void drawInvisibleText(QPainter& painter, Poppler::Page& page)
-{
+void drawInvisibleText(QPainter& painter, Poppler::Page& page) {
     QFont font(QStringLiteral("Nimbus Sans"));
     font.setPixelSize(100);
     const QFontMetricsF metrics(font);
@@ -66,8 +63,7 @@ void drawInvisibleText(QPainter& painter, Poppler::Page& page)
 }  // namespace
 
 std::unique_ptr<PopplerPagePainter> PopplerPagePainter::open(const QString& path,
-                                                             const std::optional<QByteArray>& password)
-{
+                                                             const std::optional<QByteArray>& password) {
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (document && document->isLocked() && password) {
         document->unlock(*password, *password);
@@ -80,14 +76,12 @@ std::unique_ptr<PopplerPagePainter> PopplerPagePainter::open(const QString& path
     return std::unique_ptr<PopplerPagePainter>(new PopplerPagePainter(std::move(document)));
 }
 
-PopplerPagePainter::PopplerPagePainter(std::unique_ptr<Poppler::Document> document) : document_(std::move(document))
-{
-}
+PopplerPagePainter::PopplerPagePainter(std::unique_ptr<Poppler::Document> document)
+    : document_(std::move(document)) {}
 
 PopplerPagePainter::~PopplerPagePainter() = default;
 
-bool PopplerPagePainter::paintPage(QPainter& painter, int pageIndex, const HiddenAnnotations& hidden)
-{
+bool PopplerPagePainter::paintPage(QPainter& painter, int pageIndex, const HiddenAnnotations& hidden) {
     if (pageIndex < 0 || pageIndex >= document_->numPages()) {
         return false;
     }
@@ -106,7 +100,8 @@ bool PopplerPagePainter::paintPage(QPainter& painter, int pageIndex, const Hidde
         return false;
     }
     const QImage reference = page->renderToImage(checkDPI, checkDPI);
-    const double share = RasterFidelity::matchingShare(drawnAt(picture, reference.size(), checkDPI), reference);
+    const double share =
+        RasterFidelity::matchingShare(drawnAt(picture, reference.size(), checkDPI), reference);
     if (share < RasterFidelity::faithfulShare) {
         logLine(QStringLiteral("printing page %1 as an image: its vectors match its render at %2 %")
                     .arg(pageIndex + 1)

@@ -5,11 +5,10 @@
 // render.
 #pragma once
 
-#include <memory>
-#include <optional>
-
 #include <QByteArray>
 #include <QString>
+#include <memory>
+#include <optional>
 
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PopplerPages.h"
@@ -21,17 +20,18 @@ class Document;
 namespace quillet {
 
 class PopplerPagePainter final : public PDFPagePainter {
-public:
+  public:
     // The resolution a page's vectors are compared with its render at.
     static constexpr double checkDPI = 150;
 
     // Null when the file does not open or stays locked with `password`.
-    static std::unique_ptr<PopplerPagePainter> open(const QString& path, const std::optional<QByteArray>& password);
+    static std::unique_ptr<PopplerPagePainter> open(const QString& path,
+                                                    const std::optional<QByteArray>& password);
     ~PopplerPagePainter() override;
 
     bool paintPage(QPainter& painter, int pageIndex, const HiddenAnnotations& hidden) override;
 
-private:
+  private:
     explicit PopplerPagePainter(std::unique_ptr<Poppler::Document> document);
 
     std::unique_ptr<Poppler::Document> document_;

@@ -1,25 +1,23 @@
 #include "app/platform/PopplerPages.h"
 
-#include <cmath>
+#include <poppler-qt6.h>
 
 #include <QTransform>
-
-#include <poppler-qt6.h>
+#include <cmath>
 
 namespace quillet {
 namespace {
 
-int rotationOf(const Poppler::Page& page)
-{
+int rotationOf(const Poppler::Page& page) {
     switch (page.orientation()) {
-    case Poppler::Page::Landscape:
-        return 90;
-    case Poppler::Page::UpsideDown:
-        return 180;
-    case Poppler::Page::Seascape:
-        return 270;
-    case Poppler::Page::Portrait:
-        break;
+        case Poppler::Page::Landscape:
+            return 90;
+        case Poppler::Page::UpsideDown:
+            return 180;
+        case Poppler::Page::Seascape:
+            return 270;
+        case Poppler::Page::Portrait:
+            break;
     }
     return 0;
 }
@@ -28,8 +26,7 @@ int rotationOf(const Poppler::Page& page)
 
 // Poppler knows the crop box only through its display transform: the crop box
 // is where the shown page maps back to in page space.
-PDFPageGeometry geometryOf(Poppler::Page& page)
-{
+PDFPageGeometry geometryOf(Poppler::Page& page) {
     double ctm[6] = {1, 0, 0, -1, 0, 0};
     page.defaultCTM(ctm, 72.0, 72.0, 0, true);
     const QTransform pageToDisplay(ctm[0], ctm[1], ctm[2], ctm[3], ctm[4], ctm[5]);
@@ -43,26 +40,28 @@ PDFPageGeometry geometryOf(Poppler::Page& page)
 namespace {
 
 // The subtype as the file names it, for the kinds the application writes.
-QString subtypeName(const Poppler::Annotation& annotation)
-{
+QString subtypeName(const Poppler::Annotation& annotation) {
     switch (annotation.subType()) {
-    case Poppler::Annotation::AText: {
-        const auto* text = static_cast<const Poppler::TextAnnotation*>(&annotation);
-        return text->textType() == Poppler::TextAnnotation::InPlace ? QStringLiteral("FreeText")
-                                                                   : QStringLiteral("Text");
-    }
-    case Poppler::Annotation::ALine: return QStringLiteral("Line");
-    case Poppler::Annotation::AInk: return QStringLiteral("Ink");
-    case Poppler::Annotation::AStamp: return QStringLiteral("Stamp");
-    default: return {};
+        case Poppler::Annotation::AText: {
+            const auto* text = static_cast<const Poppler::TextAnnotation*>(&annotation);
+            return text->textType() == Poppler::TextAnnotation::InPlace ? QStringLiteral("FreeText")
+                                                                        : QStringLiteral("Text");
+        }
+        case Poppler::Annotation::ALine:
+            return QStringLiteral("Line");
+        case Poppler::Annotation::AInk:
+            return QStringLiteral("Ink");
+        case Poppler::Annotation::AStamp:
+            return QStringLiteral("Stamp");
+        default:
+            return {};
     }
 }
 
 // Poppler gives an annotation's boundary in display space normalized to the
 // shown page (0...1, origin top left); the places are in page space.
 bool matchesPlace(const Poppler::Annotation& annotation, const PDFPageGeometry& geometry,
-                  const std::vector<HiddenAnnotations::Place>& places)
-{
+                  const std::vector<HiddenAnnotations::Place>& places) {
     if (places.empty()) {
         return false;
     }
@@ -72,15 +71,16 @@ bool matchesPlace(const Poppler::Annotation& annotation, const PDFPageGeometry& 
         return false;
     }
     const QRectF boundary = annotation.boundary();
-    const QRectF shown(boundary.x() * size.width(), boundary.y() * size.height(), boundary.width() * size.width(),
-                       boundary.height() * size.height());
+    const QRectF shown(boundary.x() * size.width(), boundary.y() * size.height(),
+                       boundary.width() * size.width(), boundary.height() * size.height());
     constexpr double tolerance = 0.5;  // points
     for (const HiddenAnnotations::Place& place : places) {
         if (place.subtype != subtype) {
             continue;
         }
         const QRectF expected = geometry.toDisplay(place.rect.normalized());
-        if (std::abs(expected.left() - shown.left()) <= tolerance && std::abs(expected.top() - shown.top()) <= tolerance &&
+        if (std::abs(expected.left() - shown.left()) <= tolerance &&
+            std::abs(expected.top() - shown.top()) <= tolerance &&
             std::abs(expected.right() - shown.right()) <= tolerance &&
             std::abs(expected.bottom() - shown.bottom()) <= tolerance) {
             return true;
@@ -91,8 +91,8 @@ bool matchesPlace(const Poppler::Annotation& annotation, const PDFPageGeometry& 
 
 }  // namespace
 
-void applyHidden(HiddenFlags& hiddenByUs, int pageIndex, Poppler::Page& page, const HiddenAnnotations& hidden)
-{
+void applyHidden(HiddenFlags& hiddenByUs, int pageIndex, Poppler::Page& page,
+                 const HiddenAnnotations& hidden) {
     const auto first = hiddenByUs.lower_bound({pageIndex, 0});
     const bool hidesNone = first == hiddenByUs.end() || first->first.first != pageIndex;
     if (hidden.isEmpty() && hidesNone) {

@@ -3,10 +3,10 @@
 // application's own annotations out of a render.
 #pragma once
 
+#include <poppler-annotation.h>
+
 #include <map>
 #include <utility>
-
-#include <poppler-annotation.h>
 
 #include "app/platform/PDFDocument.h"
 
@@ -26,6 +26,7 @@ PDFPageGeometry geometryOf(Poppler::Page& page);
 // Hides the page's annotations that `hidden` names (by /NM or by subtype and
 // place) and shows again those hidden before that it no longer names. Only
 // the flags in memory change.
-void applyHidden(HiddenFlags& hiddenByUs, int pageIndex, Poppler::Page& page, const HiddenAnnotations& hidden);
+void applyHidden(HiddenFlags& hiddenByUs, int pageIndex, Poppler::Page& page,
+                 const HiddenAnnotations& hidden);
 
 }  // namespace quillet

@@ -5,8 +5,7 @@
 
 namespace quillet::PrimarySelection {
 
-Sink platform()
-{
+Sink platform() {
     return [](const QString& text) {
         QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
                                     ? QGuiApplication::clipboard()

@@ -4,9 +4,8 @@
 // get nothing, as their users expect.
 #pragma once
 
-#include <functional>
-
 #include <QString>
+#include <functional>
 
 namespace quillet::PrimarySelection {
 

@@ -4,19 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <QFile>
-
 namespace quillet::PrivateFolder {
 
 namespace {
 
-std::string octal(mode_t mode)
-{
+std::string octal(mode_t mode) {
     char text[8];
     std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
     return text;
@@ -24,8 +22,7 @@ std::string octal(mode_t mode)
 
 // Only words for the log: the decision was the refused open. With
 // O_DIRECTORY, Linux reports a link at the last step as ENOTDIR, not ELOOP.
-std::string openProblem(const QString& path, int error)
-{
+std::string openProblem(const QString& path, int error) {
     struct stat status {};
     if ((error == ELOOP || error == ENOTDIR) && ::lstat(QFile::encodeName(path).constData(), &status) == 0) {
         return S_ISLNK(status.st_mode) ? "it is a symbolic link" : "it is not a folder";
@@ -35,9 +32,9 @@ std::string openProblem(const QString& path, int error)
 
 }  // namespace
 
-std::string problem(const QString& path, uid_t owner)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+std::string problem(const QString& path, uid_t owner) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         return openProblem(path, errno);
     }
@@ -63,16 +60,14 @@ std::string problem(const QString& path, uid_t owner)
     return {};
 }
 
-std::string ensure(const QString& path, uid_t owner)
-{
+std::string ensure(const QString& path, uid_t owner) {
     if (::mkdir(QFile::encodeName(path).constData(), S_IRWXU) != 0 && errno != EEXIST) {
         return std::string("cannot create it: ") + std::strerror(errno);
     }
     return problem(path, owner);
 }
 
-QString makeFresh(const QString& parent, const QString& prefix)
-{
+QString makeFresh(const QString& parent, const QString& prefix) {
     QByteArray pattern = QFile::encodeName(parent + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
     if (::mkdtemp(pattern.data()) == nullptr) {
         return {};

@@ -8,9 +8,8 @@
 
 #include <sys/types.h>
 
-#include <string>
-
 #include <QString>
+#include <string>
 
 namespace quillet::PrivateFolder {
 

@@ -4,8 +4,8 @@
 
 namespace quillet {
 
-QpdfAnnotationEditor QpdfAnnotationEditor::open(const QString& source, const std::vector<QByteArray>& passwords)
-{
+QpdfAnnotationEditor QpdfAnnotationEditor::open(const QString& source,
+                                                const std::vector<QByteArray>& passwords) {
     return QpdfAnnotationEditor(QpdfModule::engine().openEditor(source, passwords));
 }
 

@@ -15,7 +15,7 @@
 namespace quillet {
 
 class QpdfAnnotationEditor {
-public:
+  public:
     using Annotation = QpdfEngine::Annotation;
     using NewAnnotation = QpdfEngine::NewAnnotation;
     using PageLookup = QpdfEngine::PageLookup;
@@ -32,26 +32,26 @@ public:
     int pageCount(PageLookup lookup = PageLookup::pageTree) const { return editor_->pageCount(lookup); }
 
     // Empty for an index out of range.
-    std::vector<Annotation> annotations(int pageIndex, PageLookup lookup = PageLookup::pageTree) const
-    {
+    std::vector<Annotation> annotations(int pageIndex, PageLookup lookup = PageLookup::pageTree) const {
         return editor_->annotations(pageIndex, lookup);
     }
     // Removes the listed positions (as annotations() numbered them) and the
     // pop-ups they name; positions out of range are ignored.
-    void removeAnnotations(int pageIndex, const std::vector<int>& positions)
-    {
+    void removeAnnotations(int pageIndex, const std::vector<int>& positions) {
         editor_->removeAnnotations(pageIndex, positions);
     }
     // Appends to the page's list. Throws PDFEngineError (writeFailed) for an
     // index out of range or values qpdf cannot take.
-    void addAnnotation(int pageIndex, const NewAnnotation& annotation) { editor_->addAnnotation(pageIndex, annotation); }
+    void addAnnotation(int pageIndex, const NewAnnotation& annotation) {
+        editor_->addAnnotation(pageIndex, annotation);
+    }
 
     // Replaces `destination` once the new file is complete; an encrypted
     // source stays encrypted. Throws PDFEngineError (writeFailed). Returns
     // the warnings qpdf gave since open() (logged already).
     std::vector<std::string> write(const QString& destination) { return editor_->write(destination); }
 
-private:
+  private:
     explicit QpdfAnnotationEditor(std::unique_ptr<QpdfEngine::Editor> editor) : editor_(std::move(editor)) {}
 
     std::unique_ptr<QpdfEngine::Editor> editor_;

@@ -4,9 +4,8 @@
 
 namespace quillet::QpdfDocumentWriter {
 
-std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
-                               PDFWriteOptions options)
-{
+std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords,
+                               const QString& destination, PDFWriteOptions options) {
     return QpdfModule::engine().writeDocument(source, passwords, destination, options);
 }
 

@@ -5,11 +5,10 @@
 // The work is done in the qpdf module (QpdfEngine.h), loaded on first use.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include <QByteArray>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include "app/platform/PDFDocument.h"
 
@@ -21,7 +20,7 @@ namespace quillet::QpdfDocumentWriter {
 // Throws PDFEngineError: locked when no password opens the source,
 // writeFailed for anything else (the qpdf module missing included). Returns
 // qpdf's warnings, in order.
-std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
-           PDFWriteOptions options);
+std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords,
+                               const QString& destination, PDFWriteOptions options);
 
 }  // namespace quillet::QpdfDocumentWriter

@@ -6,13 +6,12 @@
 // QpdfAnnotationEditor and QpdfDocumentWriter; this is what the two sides share.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QByteArray>
-#include <QString>
 
 #include "app/platform/PDFDocument.h"
 #include "core/pdf/PDFValue.h"
@@ -20,9 +19,9 @@
 namespace quillet {
 
 class QpdfEngine {
-public:
+  public:
     struct Annotation {
-        int position = 0;  // in the page's /Annots list, drawing order
+        int position = 0;                        // in the page's /Annots list, drawing order
         std::string subtype;                     // without the slash, e.g. "Ink"
         std::optional<std::string> name;         // /NM as UTF-8 text
         std::optional<std::string> quilletItem;  // "QuilletItem" when it is a string, as UTF-8 text
@@ -48,7 +47,7 @@ public:
 
     // One document read into qpdf (QpdfAnnotationEditor says what each does).
     class Editor {
-    public:
+      public:
         virtual ~Editor() = default;
         virtual bool isEncrypted() const = 0;
         virtual bool hasSignatures() const = 0;
@@ -61,9 +60,11 @@ public:
 
     virtual ~QpdfEngine() = default;
     // QpdfAnnotationEditor::open.
-    virtual std::unique_ptr<Editor> openEditor(const QString& source, const std::vector<QByteArray>& passwords) = 0;
+    virtual std::unique_ptr<Editor> openEditor(const QString& source,
+                                               const std::vector<QByteArray>& passwords) = 0;
     // QpdfDocumentWriter::write.
-    virtual std::vector<std::string> writeDocument(const QString& source, const std::vector<QByteArray>& passwords,
+    virtual std::vector<std::string> writeDocument(const QString& source,
+                                                   const std::vector<QByteArray>& passwords,
                                                    const QString& destination, PDFWriteOptions options) = 0;
 };
 

@@ -6,19 +6,17 @@
 #include <QPointF>
 #include <QRectF>
 
-#include "core/pdf/Geometry.h"
 #include "core/markup/Path.h"
 #include "core/markup/RGBA.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 
-inline QPointF toQPointF(Point point)
-{
+inline QPointF toQPointF(Point point) {
     return {point.x, point.y};
 }
 
-inline QRectF toQRectF(const Rect& rect)
-{
+inline QRectF toQRectF(const Rect& rect) {
     return {rect.minX(), rect.minY(), rect.maxX() - rect.minX(), rect.maxY() - rect.minY()};
 }
 

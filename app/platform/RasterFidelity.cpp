@@ -8,8 +8,7 @@ namespace {
 // Whether each channel of `value` lies within `tolerance` of the range its
 // counterparts span in the reference's neighbourhood [x0, x1] x [y0, y1]: an
 // edge drawn a fraction of a pixel away takes a value between its neighbours'.
-bool withinNeighbours(QRgb value, const QImage& reference, int x0, int x1, int y0, int y1, int tolerance)
-{
+bool withinNeighbours(QRgb value, const QImage& reference, int x0, int x1, int y0, int y1, int tolerance) {
     int low[3] = {255, 255, 255};
     int high[3] = {0, 0, 0};
     for (int y = y0; y <= y1; ++y) {
@@ -33,8 +32,7 @@ bool withinNeighbours(QRgb value, const QImage& reference, int x0, int x1, int y
 
 }  // namespace
 
-double RasterFidelity::matchingShare(const QImage& drawn, const QImage& reference, int tolerance, int reach)
-{
+double RasterFidelity::matchingShare(const QImage& drawn, const QImage& reference, int tolerance, int reach) {
     if (drawn.isNull() || drawn.size() != reference.size()) {
         return 0;
     }
@@ -53,8 +51,9 @@ double RasterFidelity::matchingShare(const QImage& drawn, const QImage& referenc
             const int x1 = std::min(width - 1, x + reach);
             // Most pixels equal their counterpart; only the others look around,
             // both ways, so that a hairline one drawing lacks still counts.
-            const bool matches = row[x] == same[x] || (withinNeighbours(row[x], b, x0, x1, y0, y1, tolerance) &&
-                                                       withinNeighbours(same[x], a, x0, x1, y0, y1, tolerance));
+            const bool matches =
+                row[x] == same[x] || (withinNeighbours(row[x], b, x0, x1, y0, y1, tolerance) &&
+                                      withinNeighbours(same[x], a, x0, x1, y0, y1, tolerance));
             matching += matches ? 1 : 0;
         }
     }

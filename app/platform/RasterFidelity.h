@@ -18,8 +18,8 @@ struct RasterFidelity {
     static constexpr double faithfulShare = 0.99;
 
     // 0 when the sizes differ or an image is null.
-    static double matchingShare(const QImage& drawn, const QImage& reference, int tolerance = defaultTolerance,
-                                int reach = defaultReach);
+    static double matchingShare(const QImage& drawn, const QImage& reference,
+                                int tolerance = defaultTolerance, int reach = defaultReach);
 };
 
 }  // namespace quillet

@@ -17,14 +17,12 @@ namespace {
 
 constexpr std::chrono::milliseconds kPollInterval{10};
 
-bool names(const char* variable, std::string_view point)
-{
+bool names(const char* variable, std::string_view point) {
     const char* value = std::getenv(variable);
     return value != nullptr && point == value;
 }
 
-void pauseAt(std::string_view point)
-{
+void pauseAt(std::string_view point) {
     const char* file = std::getenv(pauseFileVariable);
     if (file == nullptr || *file == '\0') {
         return;
@@ -45,8 +43,7 @@ void pauseAt(std::string_view point)
 
 }  // namespace
 
-void reach(std::string_view point)
-{
+void reach(std::string_view point) {
     if (names(killVariable, point)) {
         ::raise(SIGKILL);
     }

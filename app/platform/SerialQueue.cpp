@@ -15,21 +15,18 @@ struct ProcessWork {
     int pending = 0;
 };
 
-ProcessWork& processWork()
-{
+ProcessWork& processWork() {
     static ProcessWork shared;
     return shared;
 }
 
-void countStarted()
-{
+void countStarted() {
     ProcessWork& p = processWork();
     std::lock_guard lock(p.mutex);
     ++p.pending;
 }
 
-void countFinished()
-{
+void countFinished() {
     ProcessWork& p = processWork();
     std::lock_guard lock(p.mutex);
     if (--p.pending == 0) {
@@ -39,13 +36,11 @@ void countFinished()
 
 }  // namespace
 
-SerialQueue::SerialQueue(std::string name) : name_(std::move(name))
-{
+SerialQueue::SerialQueue(std::string name) : name_(std::move(name)) {
     thread_ = std::thread([this] { runLoop(); });
 }
 
-SerialQueue::~SerialQueue()
-{
+SerialQueue::~SerialQueue() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -54,8 +49,7 @@ SerialQueue::~SerialQueue()
     thread_.join();
 }
 
-void SerialQueue::async(std::function<void()> work)
-{
+void SerialQueue::async(std::function<void()> work) {
     if (!work) {
         return;
     }
@@ -67,8 +61,7 @@ void SerialQueue::async(std::function<void()> work)
     wake_.notify_one();
 }
 
-bool SerialQueue::waitUntilIdle(std::chrono::milliseconds timeout)
-{
+bool SerialQueue::waitUntilIdle(std::chrono::milliseconds timeout) {
     if (std::this_thread::get_id() == thread_.get_id()) {
         return false;
     }
@@ -76,22 +69,19 @@ bool SerialQueue::waitUntilIdle(std::chrono::milliseconds timeout)
     return idle_.wait_for(lock, timeout, [this] { return work_.empty() && !busy_; });
 }
 
-int SerialQueue::pendingWorkInProcess()
-{
+int SerialQueue::pendingWorkInProcess() {
     ProcessWork& p = processWork();
     std::lock_guard lock(p.mutex);
     return p.pending;
 }
 
-bool SerialQueue::waitForAllQueues(std::chrono::milliseconds timeout)
-{
+bool SerialQueue::waitForAllQueues(std::chrono::milliseconds timeout) {
     ProcessWork& p = processWork();
     std::unique_lock lock(p.mutex);
     return p.idle.wait_for(lock, timeout, [&p] { return p.pending == 0; });
 }
 
-void SerialQueue::runLoop()
-{
+void SerialQueue::runLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !work_.empty(); });

@@ -14,7 +14,7 @@
 namespace quillet {
 
 class SerialQueue {
-public:
+  public:
     // `name` identifies the queue in logs, e.g. "app.quillet.journal".
     explicit SerialQueue(std::string name);
     // Runs what is still queued, then stops the thread.
@@ -37,7 +37,7 @@ public:
     static int pendingWorkInProcess();
     static bool waitForAllQueues(std::chrono::milliseconds timeout);
 
-private:
+  private:
     void runLoop();
 
     std::string name_;

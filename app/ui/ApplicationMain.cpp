@@ -2,11 +2,6 @@
 
 #include <malloc.h>
 
-#include <cstdio>
-#include <future>
-#include <optional>
-#include <string_view>
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -15,6 +10,10 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdio>
+#include <future>
+#include <optional>
+#include <string_view>
 
 #include "app/document/WorkingCopy.h"
 #include "app/platform/DefaultsStore.h"
@@ -42,8 +41,7 @@ struct LaunchRequest {
 
 // --help, --version and mistakes are answered here, before anything about the
 // run is recorded: none of them is a launch.
-LaunchRequest readArguments(const QStringList& arguments)
-{
+LaunchRequest readArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Strings::displayName.en));
     const QCommandLineOption help = parser.addHelpOption();
@@ -76,8 +74,7 @@ LaunchRequest readArguments(const QStringList& arguments)
 // A call with nothing but --help or --version is answered from a
 // QCoreApplication: no display is needed for it (package checks, scripts on a
 // server) and, as in readArguments, nothing about a run is recorded.
-std::optional<int> answerWithoutDisplay(int argc, char** argv)
-{
+std::optional<int> answerWithoutDisplay(int argc, char** argv) {
     if (argc < 2) {
         return std::nullopt;
     }
@@ -94,8 +91,7 @@ std::optional<int> answerWithoutDisplay(int argc, char** argv)
 }
 
 // Qt's own dialogs (file chooser, message boxes) speak the interface language.
-void loadQtTranslations(Language language, QTranslator& translator)
-{
+void loadQtTranslations(Language language, QTranslator& translator) {
     if (language == Language::en) {
         return;
     }
@@ -112,15 +108,13 @@ void loadQtTranslations(Language language, QTranslator& translator)
 // dropped. Left to malloc's moving threshold they soon land in the threads'
 // heaps, which keep the freed space: with five long documents paged through,
 // the peak grew by 60-150 MiB, differently each run.
-void keepLargeBlocksOutOfTheHeaps()
-{
+void keepLargeBlocksOutOfTheHeaps() {
     mallopt(M_MMAP_THRESHOLD, largeBlockBytes);
 }
 
 }  // namespace
 
-int runApplication(int argc, char** argv)
-{
+int runApplication(int argc, char** argv) {
     if (const std::optional<int> status = answerWithoutDisplay(argc, argv)) {
         return *status;
     }
@@ -160,7 +154,8 @@ int runApplication(int argc, char** argv)
                          }).share();
     });
 
-    const Language language = LanguageChoice::languageAtLaunch(store, LanguageChoice::systemPreferredLanguages());
+    const Language language =
+        LanguageChoice::languageAtLaunch(store, LanguageChoice::systemPreferredLanguages());
     InterfaceLanguage::fix(language);
     QTranslator qtTranslator;
     loadQtTranslations(language, qtTranslator);

@@ -17,22 +17,23 @@
 #include "app/ui/DialogTitle.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/ui/WindowDocumentBinding.h"
 #include "app/ui/LanguageChoice.h"
 #include "app/ui/MainMenu.h"
-#include "app/view/PageRenderer.h"
 #include "app/ui/SelfTestStatus.h"
 #include "app/ui/Strings.h"
+#include "app/ui/WindowDocumentBinding.h"
 #include "app/ui/WindowProbe.h"
+#include "app/view/PageRenderer.h"
 
 namespace quillet {
 
-const char* applicationVersion() { return QUILLET_VERSION; }
+const char* applicationVersion() {
+    return QUILLET_VERSION;
+}
 
 namespace {
 
-bool askToRestart(QWidget* parent)
-{
+bool askToRestart(QWidget* parent) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Question);
     box.setText(Strings::restartMessage.text());
@@ -44,8 +45,7 @@ bool askToRestart(QWidget* parent)
     return box.clickedButton() == restart;
 }
 
-QStringList showOpenPanel(QWidget* parent)
-{
+QStringList showOpenPanel(QWidget* parent) {
     // Starts in the folder of the window's document.
     QString folder;
     if (auto* window = qobject_cast<DocumentWindowController*>(parent)) {
@@ -56,8 +56,7 @@ QStringList showOpenPanel(QWidget* parent)
                                          QFileDialog::DontUseNativeDialog);
 }
 
-void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
-{
+void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error) {
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QFileInfo(path).fileName());
@@ -67,8 +66,7 @@ void showOpenErrorAlert(const QString& path, const DocumentLoaderError& error)
     box.exec();
 }
 
-void showAboutBox(QWidget* parent)
-{
+void showAboutBox(QWidget* parent) {
     // As QMessageBox::about() builds it, with room for the whole title.
     QMessageBox box(QMessageBox::NoIcon, MainMenu::aboutTitle(),
                     Strings::displayName.text() + QStringLiteral("\n") + Strings::versionPrefix.text() +
@@ -80,8 +78,7 @@ void showAboutBox(QWidget* parent)
     box.exec();
 }
 
-QString normalizedPath(const QString& path)
-{
+QString normalizedPath(const QString& path) {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
@@ -89,8 +86,7 @@ QString normalizedPath(const QString& path)
 
 }  // namespace
 
-ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
-{
+ShellOptions ShellOptions::forApplication(QSettings& store, Language language) {
     ShellOptions options;
     options.store = &store;
     options.language = language;
@@ -110,18 +106,19 @@ ShellOptions ShellOptions::forApplication(QSettings& store, Language language)
 }
 
 ApplicationShell::ApplicationShell(ShellOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)),
-      documents_(*options_.store, options_.documentServices ? options_.documentServices
-                                                            : [] { return InkDocument::Services::forApplication(); })
-{
+    : QObject(parent),
+      options_(std::move(options)),
+      documents_(
+          *options_.store, options_.documentServices ? options_.documentServices : [] {
+              return InkDocument::Services::forApplication();
+          }) {
     if (options_.selfTest) {
         selfTestStatus_ = SelfTestStatus::createIfRequested(this);
     }
     options_.store->installEventFilter(this);
 }
 
-bool ApplicationShell::eventFilter(QObject* watched, QEvent* event)
-{
+bool ApplicationShell::eventFilter(QObject* watched, QEvent* event) {
     // QSettings writes its changes on a turn of the event loop after them
     // (the recent files of an open): while a new window's first page is on
     // its way, that write waits and goes with the session record's.
@@ -131,8 +128,7 @@ bool ApplicationShell::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-ApplicationShell::~ApplicationShell()
-{
+ApplicationShell::~ApplicationShell() {
     // Windows still open (a test's, or after an aborted run) go with the
     // shell, and so do closed ones the event loop has not deleted yet: their
     // editors hold on the documents, which go with the shell next.
@@ -142,8 +138,7 @@ ApplicationShell::~ApplicationShell()
     }
 }
 
-void ApplicationShell::didFinishLaunching(const QStringList& files)
-{
+void ApplicationShell::didFinishLaunching(const QStringList& files) {
     SessionGuard::scheduleCleanLaunchReset(*options_.store, options_.scheduler);
     for (const QString& path : files) {
         openFile(path);
@@ -175,8 +170,7 @@ void ApplicationShell::didFinishLaunching(const QStringList& files)
     quitWhenNoWindows();
 }
 
-DocumentWindowController* ApplicationShell::openFile(const QString& path)
-{
+DocumentWindowController* ApplicationShell::openFile(const QString& path) {
     const QString resolved = normalizedPath(path);
     for (const QPointer<DocumentWindowController>& window : windows_) {
         if (window && normalizedPath(window->filePath()) == resolved) {
@@ -192,8 +186,9 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
         options_.showOpenError(path, error);
         return nullptr;
     }
-    auto* window = new DocumentWindowController(OpenedPDF{document->filePath(), document->pdf(), document->password()},
-                                                WindowSettings{options_.store, options_.selfTest, {}});
+    auto* window =
+        new DocumentWindowController(OpenedPDF{document->filePath(), document->pdf(), document->password()},
+                                     WindowSettings{options_.store, options_.selfTest, {}});
     // The menus first: the attachment hooks its refresh of the Edit items to
     // the menu that shows them.
     MainMenu::install(*window, MenuActions{
@@ -251,23 +246,20 @@ DocumentWindowController* ApplicationShell::openFile(const QString& path)
     return window;
 }
 
-void ApplicationShell::openDocumentPanel(QWidget* parent)
-{
+void ApplicationShell::openDocumentPanel(QWidget* parent) {
     for (const QString& path : options_.chooseFiles(parent)) {
         openFile(path);
     }
 }
 
-void ApplicationShell::attach(SingleInstance* instance)
-{
+void ApplicationShell::attach(SingleInstance* instance) {
     instance_ = instance;
     if (instance != nullptr) {
         connect(instance, &SingleInstance::filesReceived, this, &ApplicationShell::openHandedOverFiles);
     }
 }
 
-void ApplicationShell::openHandedOverFiles(const QStringList& files)
-{
+void ApplicationShell::openHandedOverFiles(const QStringList& files) {
     if (terminating_) {
         return;
     }
@@ -286,8 +278,7 @@ void ApplicationShell::openHandedOverFiles(const QStringList& files)
     }
 }
 
-void ApplicationShell::selectLanguage(const QString& code, QWidget* parent)
-{
+void ApplicationShell::selectLanguage(const QString& code, QWidget* parent) {
     const LanguageChoice::Selection selection =
         LanguageChoice::select(*options_.store, code, options_.systemLanguages(), options_.language);
     if (!selection.needsRestart || !options_.confirmRestart(parent)) {
@@ -298,13 +289,11 @@ void ApplicationShell::selectLanguage(const QString& code, QWidget* parent)
     requestQuit();
 }
 
-QString ApplicationShell::checkedLanguageCode() const
-{
+QString ApplicationShell::checkedLanguageCode() const {
     return LanguageChoice::checkedCode(*options_.store);
 }
 
-void ApplicationShell::requestQuit()
-{
+void ApplicationShell::requestQuit() {
     terminating_ = true;
     const QList<QPointer<DocumentWindowController>> open = windows_;
     for (const QPointer<DocumentWindowController>& window : open) {
@@ -319,8 +308,7 @@ void ApplicationShell::requestQuit()
     quitWhenNoWindows();
 }
 
-void ApplicationShell::installRecentMenu(DocumentWindowController* window)
-{
+void ApplicationShell::installRecentMenu(DocumentWindowController* window) {
     QMenu* menu = window->actions().openRecent;
     QAction* clear = window->actions().clearRecent;
     if (menu == nullptr || clear == nullptr) {
@@ -349,8 +337,7 @@ void ApplicationShell::installRecentMenu(DocumentWindowController* window)
     fill();
 }
 
-void ApplicationShell::closeCancelled()
-{
+void ApplicationShell::closeCancelled() {
     if (exitRequested_) {
         return;
     }
@@ -360,8 +347,7 @@ void ApplicationShell::closeCancelled()
     restartList_.clear();
 }
 
-void ApplicationShell::willTerminate()
-{
+void ApplicationShell::willTerminate() {
     // From here on a new launch becomes the instance itself, the relaunch too.
     if (instance_) {
         instance_->close();
@@ -382,8 +368,7 @@ void ApplicationShell::willTerminate()
     }
 }
 
-QList<DocumentWindowController*> ApplicationShell::windows() const
-{
+QList<DocumentWindowController*> ApplicationShell::windows() const {
     QList<DocumentWindowController*> result;
     for (const QPointer<DocumentWindowController>& window : windows_) {
         if (window) {
@@ -393,9 +378,9 @@ QList<DocumentWindowController*> ApplicationShell::windows() const
     return result;
 }
 
-void ApplicationShell::windowClosed(DocumentWindowController* window)
-{
-    windows_.removeIf([window](const QPointer<DocumentWindowController>& w) { return w.isNull() || w == window; });
+void ApplicationShell::windowClosed(DocumentWindowController* window) {
+    windows_.removeIf(
+        [window](const QPointer<DocumentWindowController>& w) { return w.isNull() || w == window; });
     closedWindows_.removeIf([](const QPointer<DocumentWindowController>& w) { return w.isNull(); });
     closedWindows_.append(window);
     // At the end of the run the session keeps its documents for the next launch.
@@ -405,8 +390,7 @@ void ApplicationShell::windowClosed(DocumentWindowController* window)
     quitWhenNoWindows();
 }
 
-void ApplicationShell::scheduleSessionRecord(DocumentWindowController* window)
-{
+void ApplicationShell::scheduleSessionRecord(DocumentWindowController* window) {
     // A flushed settings write costs a launch several milliseconds (more on a
     // busy disk): it waits until the page is on screen, or a while when the
     // page does not render.
@@ -420,14 +404,12 @@ void ApplicationShell::scheduleSessionRecord(DocumentWindowController* window)
     QTimer::singleShot(sessionRecordDelay, this, record);
 }
 
-void ApplicationShell::recordSessionDocuments()
-{
+void ApplicationShell::recordSessionDocuments() {
     sessionRecordPending_ = false;
     SessionGuard::setSessionDocuments(*options_.store, openFilePaths());
 }
 
-void ApplicationShell::quitWhenNoWindows()
-{
+void ApplicationShell::quitWhenNoWindows() {
     if (!windows().isEmpty() || exitRequested_) {
         return;
     }
@@ -436,8 +418,7 @@ void ApplicationShell::quitWhenNoWindows()
     options_.exitEventLoop();
 }
 
-QStringList ApplicationShell::openFilePaths() const
-{
+QStringList ApplicationShell::openFilePaths() const {
     QStringList paths;
     for (DocumentWindowController* window : windows()) {
         paths.append(window->filePath());

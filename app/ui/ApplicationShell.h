@@ -6,14 +6,13 @@
 // a seam in ShellOptions, so tests run the shell headless.
 #pragma once
 
-#include <chrono>
-#include <functional>
-
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSettings>
 #include <QStringList>
+#include <chrono>
+#include <functional>
 
 #include "app/document/DocumentController.h"
 #include "app/document/OpenedPDF.h"
@@ -35,7 +34,7 @@ class SingleInstance;
 const char* applicationVersion();
 
 struct ShellOptions {
-    QSettings* store = nullptr;  // the process's defaults store
+    QSettings* store = nullptr;        // the process's defaults store
     Language language = Language::en;  // this run's interface language
     bool selfTest = false;
     // A self-test run started as the continuation of the previous one (its
@@ -73,7 +72,7 @@ struct ShellOptions {
 class ApplicationShell : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // How long the session record waits for a new window's first page at most.
     static constexpr std::chrono::milliseconds sessionRecordDelay{2000};
 
@@ -114,10 +113,10 @@ public:
     QList<DocumentWindowController*> windows() const;
     DocumentController& documents() { return documents_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void windowClosed(DocumentWindowController* window);
     void closeCancelled();
     // Open Recent: the controller's files, newest first, then "Clear Menu".

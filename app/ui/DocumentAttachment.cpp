@@ -15,16 +15,14 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InkDocument.h"
-#include "app/view/CommentDisplay.h"
 #include "app/editor/EditorController.h"
-#include "app/view/ItemPainter.h"
+#include "app/editor/ToolSettings.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentOutput.h"
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/EditCommands.h"
 #include "app/ui/FindController.h"
-#include "app/view/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignatureMenu.h"
 #include "app/ui/SignaturePadDialog.h"
@@ -32,8 +30,10 @@
 #include "app/ui/StylePopover.h"
 #include "app/ui/StyleTarget.h"
 #include "app/ui/ThumbnailView.h"
-#include "app/editor/ToolSettings.h"
 #include "app/ui/WindowStrings.h"
+#include "app/view/CommentDisplay.h"
+#include "app/view/ItemPainter.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 
@@ -146,7 +146,8 @@ void DocumentAttachment::connectFileCommands() {
     // The window follows the document to the file Save As wrote.
     connect(&document_, &InkDocument::filePathChanged, &window_, &DocumentWindowController::setFilePath);
     a.revertToSaved->setEnabled(true);
-    connect(a.revertToSaved, &QAction::triggered, this, [this] { askToRevert(DocumentPrompts::RevertKind::toSaved); });
+    connect(a.revertToSaved, &QAction::triggered, this,
+            [this] { askToRevert(DocumentPrompts::RevertKind::toSaved); });
     connect(a.revertToOpened, &QAction::triggered, this,
             [this] { askToRevert(DocumentPrompts::RevertKind::toOpened); });
 }
@@ -182,7 +183,8 @@ void DocumentAttachment::askToRevert(DocumentPrompts::RevertKind kind) {
 }
 
 void DocumentAttachment::connectEditCommands() {
-    editCommands_ = new EditCommands(window_, *document_.undoStack(), [this] { return editor_.get(); }, this);
+    editCommands_ = new EditCommands(
+        window_, *document_.undoStack(), [this] { return editor_.get(); }, this);
 }
 
 void DocumentAttachment::refreshEditActions() {
@@ -333,12 +335,12 @@ void DocumentAttachment::syncToolChecks() {
 // The window shows and toggles the comment text; the editor, which decides
 // whether a click on a note's text takes the note, follows it here.
 void DocumentAttachment::connectCommentText() {
-    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::commentsDisplayDidChange), this,
-                                         [this](const QVariant&) {
-                                             if (editor_) {
-                                                 editor_->setShowsCommentText(CommentDisplay::showsCommentText());
-                                             }
-                                         });
+    NotificationCenter::shared().observe(
+        QString::fromLatin1(NotificationName::commentsDisplayDidChange), this, [this](const QVariant&) {
+            if (editor_) {
+                editor_->setShowsCommentText(CommentDisplay::showsCommentText());
+            }
+        });
 }
 
 // The toolbar's style button shows the style the popover would edit and

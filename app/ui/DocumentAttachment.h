@@ -13,9 +13,9 @@
 
 class QToolButton;
 
+#include "app/editor/Tool.h"
 #include "app/ui/DocumentPrompts.h"
 #include "app/ui/StyleTarget.h"
-#include "app/editor/Tool.h"
 #include "core/markup/AnnotationItem.h"
 
 namespace quillet {
@@ -74,7 +74,7 @@ class DocumentAttachment : public QObject {
     QToolButton* styleButton_ = nullptr;
     // The style popover edits this tool while no tool with a style is on.
     Tool lastStyledTool_ = Tool::pen;
-    EditCommands* editCommands_ = nullptr;  // a child
+    EditCommands* editCommands_ = nullptr;        // a child
     SignaturePadDialog* signaturePad_ = nullptr;  // a child of the window, made on first use
 };
 

@@ -1,9 +1,5 @@
 #include "app/ui/DocumentOutput.h"
 
-#include <atomic>
-#include <memory>
-#include <new>
-
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
@@ -14,22 +10,24 @@
 #include <QPrintDialog>
 #include <QProgressDialog>
 #include <QThread>
+#include <atomic>
+#include <memory>
+#include <new>
 
 #include "app/document/FlattenedExport.h"
 #include "app/document/InkDocument.h"
-#include "app/view/CommentDisplay.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentPrinter.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/Strings.h"
+#include "app/view/CommentDisplay.h"
 
 namespace quillet {
 namespace {
 
 // A progress dialog that shows itself only when the work takes a while.
-QProgressDialog* progressDialog(QWidget& window, const QString& label, int maximum)
-{
+QProgressDialog* progressDialog(QWidget& window, const QString& label, int maximum) {
     auto* dialog = new QProgressDialog(label, Strings::cancelButton.text(), 0, maximum, &window);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setMinimumDuration(800);
@@ -42,8 +40,7 @@ QProgressDialog* progressDialog(QWidget& window, const QString& label, int maxim
 }  // namespace
 
 DocumentOutput::DocumentOutput(DocumentWindowController& window, InkDocument& document)
-    : QObject(&window), window_(window), document_(document)
-{
+    : QObject(&window), window_(window), document_(document) {
     const WindowActions& a = window_.actions();
     connect(a.print, &QAction::triggered, this, &DocumentOutput::print);
     connect(a.pageSetup, &QAction::triggered, this, &DocumentOutput::pageSetup);
@@ -53,21 +50,18 @@ DocumentOutput::DocumentOutput(DocumentWindowController& window, InkDocument& do
     refreshEnabled();
 }
 
-DocumentOutput::~DocumentOutput()
-{
+DocumentOutput::~DocumentOutput() {
     delete printJob_;  // before the printer it prints on
 }
 
-QPrinter& DocumentOutput::printer()
-{
+QPrinter& DocumentOutput::printer() {
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     }
     return *printer_;
 }
 
-void DocumentOutput::refreshEnabled()
-{
+void DocumentOutput::refreshEnabled() {
     const bool readable = document_.pdf() && !document_.pdf()->isLocked() && document_.store() != nullptr;
     const WindowActions& a = window_.actions();
     a.print->setEnabled(readable && !printJob_);
@@ -75,8 +69,7 @@ void DocumentOutput::refreshEnabled()
     a.exportFlattened->setEnabled(readable);
 }
 
-void DocumentOutput::printNow(std::function<void(bool printed)> done)
-{
+void DocumentOutput::printNow(std::function<void(bool printed)> done) {
     if (printJob_ || !document_.pdf() || document_.store() == nullptr) {
         if (done) {
             done(false);
@@ -87,7 +80,8 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
     // the comment text is shown.
     printJob_ = new PrintJob(printer(), document_.pdf(), document_.sharedStore(), document_.displayName(),
                              CommentDisplay::showsCommentText(), this);
-    QPointer<QProgressDialog> progress = progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
+    QPointer<QProgressDialog> progress =
+        progressDialog(window_, Strings::printItem.text(), printJob_->pageTotal());
     connect(progress, &QProgressDialog::canceled, printJob_, &PrintJob::cancel);
     connect(printJob_, &PrintJob::progressed, progress, &QProgressDialog::setValue);
     connect(printJob_, &PrintJob::finished, this, [this, progress, done](bool printed) {
@@ -105,12 +99,12 @@ void DocumentOutput::printNow(std::function<void(bool printed)> done)
     printJob_->start();
 }
 
-void DocumentOutput::print()
-{
+void DocumentOutput::print() {
     if (qEnvironmentVariableIsSet("QUILLET_SELFTEST") && qEnvironmentVariableIsSet(selfTestPrintVariable)) {
         printer().setOutputFormat(QPrinter::PdfFormat);
         printer().setOutputFileName(qEnvironmentVariable(selfTestPrintVariable));
-        printNow([](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
+        printNow(
+            [](bool printed) { logLine(printed ? "self-test: printed" : "self-test: printing failed"); });
         return;
     }
     proposePrintFile();
@@ -124,8 +118,7 @@ void DocumentOutput::print()
 // Print to File is named after the document, in the folder the print dialog
 // would use (the home folder), until the user picks another file. Never the
 // document's own file: a print there would replace it.
-void DocumentOutput::proposePrintFile()
-{
+void DocumentOutput::proposePrintFile() {
     printer().setDocName(document_.displayName());
     if (!printer().outputFileName().isEmpty()) {
         return;
@@ -142,16 +135,14 @@ void DocumentOutput::proposePrintFile()
     printer().setOutputFormat(format);
 }
 
-void DocumentOutput::pageSetup()
-{
+void DocumentOutput::pageSetup() {
     auto* dialog = new QPageSetupDialog(&printer(), &window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->open();
 }
 
-void DocumentOutput::chooseExportDestination()
-{
+void DocumentOutput::chooseExportDestination() {
     if (!document_.pdf() || document_.pdf()->isLocked() || document_.store() == nullptr) {
         return;
     }
@@ -174,8 +165,7 @@ void DocumentOutput::chooseExportDestination()
     dialog->open();
 }
 
-void DocumentOutput::exportTo(const QString& destination)
-{
+void DocumentOutput::exportTo(const QString& destination) {
     const auto showFailure = [this](const QString& reason) {
         auto* box = new QMessageBox(QMessageBox::Warning, QString(), FlattenedExport::failedMessage.text(),
                                     QMessageBox::Ok, &window_);

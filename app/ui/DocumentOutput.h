@@ -10,11 +10,10 @@
 // export to that file without asking.
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include <QObject>
 #include <QPrinter>
+#include <functional>
+#include <memory>
 
 namespace quillet {
 
@@ -25,7 +24,7 @@ class PrintJob;
 class DocumentOutput : public QObject {
     Q_OBJECT
 
-public:
+  public:
     static constexpr char selfTestPrintVariable[] = "QUILLET_SELFTEST_PRINT_TO";
     static constexpr char selfTestExportVariable[] = "QUILLET_SELFTEST_EXPORT_TO";
 
@@ -45,7 +44,7 @@ public:
     // Exports to `destination` in the background; the outcome is shown in the window.
     void exportTo(const QString& destination);
 
-private:
+  private:
     void refreshEnabled();
     void print();
     void proposePrintFile();

@@ -1,5 +1,9 @@
 #include "app/ui/DocumentPrinter.h"
 
+#include <QEventLoop>
+#include <QFile>
+#include <QPainter>
+#include <QPrinter>
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -10,17 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include <QEventLoop>
-#include <QFile>
-#include <QPainter>
-#include <QPrinter>
-
 #include "app/document/AnnotationStore.h"
-#include "app/view/ItemPainter.h"
 #include "app/platform/MainThread.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
+#include "app/view/ItemPainter.h"
 #include "app/view/PageView.h"
 #include "core/markup/DrawCommand.h"
 #include "core/pdf/FileAccessError.h"
@@ -56,8 +55,7 @@ struct PrintJob::Shared {
     bool cancelled = false;
 
     // Worker: the next page to print, absent once cancelled.
-    std::optional<PageWork> nextPage()
-    {
+    std::optional<PageWork> nextPage() {
         std::unique_lock lock(mutex);
         wake.wait(lock, [this] { return cancelled || !ready.empty(); });
         if (cancelled) {
@@ -67,8 +65,7 @@ struct PrintJob::Shared {
         ready.pop_front();
         return work;
     }
-    bool isCancelled()
-    {
+    bool isCancelled() {
         std::lock_guard lock(mutex);
         return cancelled;
     }
@@ -81,8 +78,7 @@ namespace {
 
 // The page as vectors where `vectors` draws it faithfully, else as a render.
 void printPage(QPainter& painter, PDFDocument& pdf, PDFPagePainter* vectors, const PageWork& work,
-               const QRectF& paper, double dpi)
-{
+               const QRectF& paper, double dpi) {
     const std::optional<PDFPageGeometry> geometry = pdf.pageGeometry(work.page);
     if (!geometry) {
         return;
@@ -108,8 +104,7 @@ void printPage(QPainter& painter, PDFDocument& pdf, PDFPagePainter* vectors, con
 
 }  // namespace
 
-bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
-{
+bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone) {
     Shared& job = *this;
     QPrinter& printer = *job.printer;
     QPainter painter;
@@ -158,10 +153,10 @@ bool PrintJob::Shared::printPages(const std::function<void(int done)>& pageDone)
     return complete;
 }
 
-PrintJob::PrintJob(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::shared_ptr<AnnotationStore> store,
-                   QString title, bool showCommentText, QObject* parent)
-    : QObject(parent), printer_(printer), store_(std::move(store)), shared_(std::make_shared<Shared>())
-{
+PrintJob::PrintJob(QPrinter& printer, std::shared_ptr<PDFDocument> pdf,
+                   std::shared_ptr<AnnotationStore> store, QString title, bool showCommentText,
+                   QObject* parent)
+    : QObject(parent), printer_(printer), store_(std::move(store)), shared_(std::make_shared<Shared>()) {
     printer_.setDocName(title);
     shared_->printer = &printer_;
     shared_->pdf = std::move(pdf);
@@ -175,8 +170,7 @@ PrintJob::PrintJob(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::sha
     nextToRead_ = shared_->first;
 }
 
-PrintJob::~PrintJob()
-{
+PrintJob::~PrintJob() {
     if (!running_) {
         return;
     }
@@ -188,13 +182,11 @@ PrintJob::~PrintJob()
     }
 }
 
-int PrintJob::pageTotal() const
-{
+int PrintJob::pageTotal() const {
     return std::max(0, shared_->last - shared_->first + 1);
 }
 
-void PrintJob::start()
-{
+void PrintJob::start() {
     if (std::exchange(started_, true)) {
         return;  // one run per job
     }
@@ -213,7 +205,8 @@ void PrintJob::start()
             emit finished(false);
             return;
         }
-        printer_.setOutputFileName(QFile::decodeName(QByteArray::fromStdString(shared_->replacement->path())));
+        printer_.setOutputFileName(
+            QFile::decodeName(QByteArray::fromStdString(shared_->replacement->path())));
     }
     running_ = true;
     feed();
@@ -226,9 +219,8 @@ void PrintJob::start()
     queue_->async([shared, job] {
         bool printed = false;
         try {
-            printed = shared->printPages([job](int done) {
-                MainThread::post([job, done] { job->pageDone(done); }, job);
-            });
+            printed = shared->printPages(
+                [job](int done) { MainThread::post([job, done] { job->pageDone(done); }, job); });
         } catch (const std::exception& error) {
             logLine(std::string("printing failed: ") + error.what());
         }
@@ -236,15 +228,13 @@ void PrintJob::start()
     });
 }
 
-void PrintJob::cancel()
-{
+void PrintJob::cancel() {
     std::lock_guard lock(shared_->mutex);
     shared_->cancelled = true;
     shared_->wake.notify_all();
 }
 
-void PrintJob::feed()
-{
+void PrintJob::feed() {
     AnnotationStore& store = *store_;
     while (nextToRead_ <= shared_->last && nextToRead_ - shared_->first - done_ < readAhead) {
         PageWork work;
@@ -254,7 +244,8 @@ void PrintJob::feed()
         work.hidden = PageView::hiddenAnnotations(store.storedAnnotationKeys(work.page));
         for (const ItemAnnotation* annotation : store.annotationsOnPage(work.page)) {
             if (annotation->isDisplayed()) {
-                const std::vector<DrawCommand>& commands = annotation->appearance(shared_->showCommentText).commands;
+                const std::vector<DrawCommand>& commands =
+                    annotation->appearance(shared_->showCommentText).commands;
                 work.markup.insert(work.markup.end(), commands.begin(), commands.end());
             }
         }
@@ -264,8 +255,7 @@ void PrintJob::feed()
     }
 }
 
-void PrintJob::pageDone(int done)
-{
+void PrintJob::pageDone(int done) {
     done_ = done;
     if (shared_->isCancelled()) {
         return;
@@ -274,8 +264,7 @@ void PrintJob::pageDone(int done)
     feed();
 }
 
-void PrintJob::complete(bool printed)
-{
+void PrintJob::complete(bool printed) {
     running_ = false;
     if (!outputFile_.isEmpty()) {
         printer_.setOutputFileName(std::exchange(outputFile_, QString()));
@@ -285,10 +274,10 @@ void PrintJob::complete(bool printed)
 
 namespace DocumentPrinter {
 
-QTransform displayToPaper(QSizeF pageDisplaySize, const QRectF& paper, double dpi)
-{
-    const bool turn = pageDisplaySize.width() != pageDisplaySize.height() &&
-                      (pageDisplaySize.width() > pageDisplaySize.height()) != (paper.width() > paper.height());
+QTransform displayToPaper(QSizeF pageDisplaySize, const QRectF& paper, double dpi) {
+    const bool turn =
+        pageDisplaySize.width() != pageDisplaySize.height() &&
+        (pageDisplaySize.width() > pageDisplaySize.height()) != (paper.width() > paper.height());
     const QSizeF onPaper = turn ? pageDisplaySize.transposed() : pageDisplaySize;
     const double natural = dpi / 72;
     const double fit = std::min(paper.width() / onPaper.width(), paper.height() / onPaper.height());
@@ -304,8 +293,7 @@ QTransform displayToPaper(QSizeF pageDisplaySize, const QRectF& paper, double dp
 }
 
 bool print(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::shared_ptr<AnnotationStore> store,
-           const QString& title, bool showCommentText, const Progress& progress)
-{
+           const QString& title, bool showCommentText, const Progress& progress) {
     PrintJob job(printer, std::move(pdf), std::move(store), title, showCommentText);
     QEventLoop loop;
     bool printed = false;

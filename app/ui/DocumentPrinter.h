@@ -14,14 +14,13 @@
 // is printed: a cancelled or failed job leaves no partial file behind.
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include <QObject>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QTransform>
+#include <functional>
+#include <memory>
 
 class QPrinter;
 
@@ -56,7 +55,7 @@ bool print(QPrinter& printer, std::shared_ptr<PDFDocument> pdf, std::shared_ptr<
 class PrintJob : public QObject {
     Q_OBJECT
 
-public:
+  public:
     static constexpr char queueName[] = "app.quillet.print";
     // Pages whose items the main thread has read and the worker not yet printed.
     static constexpr int readAhead = 2;
@@ -76,12 +75,12 @@ public:
     bool isRunning() const { return running_; }
     int pageTotal() const;
 
-signals:
+  signals:
     void progressed(int done, int total);
     // Once per started job; the printer is free again.
     void finished(bool printed);
 
-private:
+  private:
     struct Shared;
     void feed();
     void pageDone(int done);

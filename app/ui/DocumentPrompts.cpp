@@ -33,7 +33,8 @@ constexpr LocalizedString reload{"Reload from Disk", "Открыть с диск
 constexpr LocalizedString setAsidePrefix{"Markup of “", "Пометки файла «"};
 constexpr LocalizedString setAsideSuffix{"” was set aside", "» были отложены"};
 constexpr LocalizedString setAsideInformative{
-    "Add it to this version of the file? Its items go back to their pages; nothing of this version is removed.",
+    "Add it to this version of the file? Its items go back to their pages; nothing of this version is "
+    "removed.",
     "Добавить их в эту версию файла? Пометки вернутся на свои страницы; ничего из этой версии не удаляется."};
 constexpr LocalizedString addToVersion{"Add to This Version", "Добавить в эту версию"};
 constexpr LocalizedString discard{"Discard", "Удалить"};
@@ -55,8 +56,7 @@ constexpr LocalizedString pdfFilter{"PDF documents (*.pdf *.PDF)", "Докуме
 
 // A sheet on `window` with two buttons; `first` answers true.
 void ask(QWidget* window, const QString& text, const QString& informative, const QString& first,
-         const QString& second, std::function<void(bool)> answer)
-{
+         const QString& second, std::function<void(bool)> answer) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Warning);
@@ -74,8 +74,7 @@ void ask(QWidget* window, const QString& text, const QString& informative, const
 }  // namespace
 
 void askCloseAnyway(QWidget* window, const QString& documentName, const QString& reason,
-                    std::function<void(CloseChoice)> answer)
-{
+                    std::function<void(CloseChoice)> answer) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Warning);
@@ -95,8 +94,7 @@ void askCloseAnyway(QWidget* window, const QString& documentName, const QString&
 }
 
 void askAboutReplacedFile(QWidget* window, const QString& documentName,
-                          std::function<void(ReplacedFileChoice)> answer)
-{
+                          std::function<void(ReplacedFileChoice)> answer) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Warning);
@@ -118,19 +116,18 @@ void askAboutReplacedFile(QWidget* window, const QString& documentName,
 }
 
 void askRevert(QWidget* window, const QString& documentName, RevertKind kind, int changes,
-               std::function<void(bool revert)> answer)
-{
+               std::function<void(bool revert)> answer) {
     const bool toSaved = kind == RevertKind::toSaved;
     const QString text = (toSaved ? revertToSavedPrefix : revertToOpenedPrefix).text() + documentName +
                          (toSaved ? revertToSavedSuffix : revertToOpenedSuffix).text();
-    const QString informative = changes == 1 ? revertDropsOne.text()
-                                             : revertDropsPrefix.text() + QString::number(changes) +
-                                                   revertDropsSuffix.text();
+    const QString informative =
+        changes == 1 ? revertDropsOne.text()
+                     : revertDropsPrefix.text() + QString::number(changes) + revertDropsSuffix.text();
     ask(window, text, informative, revert.text(), cancel.text(), std::move(answer));
 }
 
-QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path, std::function<void(const QString& chosen)> chosen)
-{
+QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path,
+                              std::function<void(const QString& chosen)> chosen) {
     // Window-modal and non-blocking, like every prompt of the window.
     auto* dialog = new QFileDialog(window, saveAs.text(), path, pdfFilter.text());
     // Qt's own dialog: it speaks the interface language, a native one the system's.
@@ -144,8 +141,8 @@ QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path, std::functio
     return dialog;
 }
 
-void askRestoreSetAside(QWidget* window, const QString& documentName, std::function<void(bool restore)> answer)
-{
+void askRestoreSetAside(QWidget* window, const QString& documentName,
+                        std::function<void(bool restore)> answer) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Question);

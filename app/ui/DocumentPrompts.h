@@ -2,9 +2,8 @@
 // non-blocking: the answer comes to a callback.
 #pragma once
 
-#include <functional>
-
 #include <QString>
+#include <functional>
 
 #include "app/document/InkDocument.h"
 
@@ -35,11 +34,13 @@ void askRevert(QWidget* window, const QString& documentName, RevertKind kind, in
 
 // The Save As panel, starting at `path`; `chosen` receives the file picked.
 // The panel is returned for its finished() signal (it deletes itself).
-QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path, std::function<void(const QString& chosen)> chosen);
+QFileDialog* chooseSaveAsPath(QWidget* window, const QString& path,
+                              std::function<void(const QString& chosen)> chosen);
 
 // Markup set aside by "Reload from Disk" waits for this version of the file:
 // "Add to This Version" (true), "Discard" (false) or "Not Now" (no answer:
 // it stays aside).
-void askRestoreSetAside(QWidget* window, const QString& documentName, std::function<void(bool restore)> answer);
+void askRestoreSetAside(QWidget* window, const QString& documentName,
+                        std::function<void(bool restore)> answer);
 
 }  // namespace quillet::DocumentPrompts

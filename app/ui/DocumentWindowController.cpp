@@ -1,7 +1,5 @@
 #include "app/ui/DocumentWindowController.h"
 
-#include <algorithm>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -20,8 +18,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "app/view/CommentDisplay.h"
 #include "app/platform/FileManagerReveal.h"
 #include "app/platform/NotificationCenter.h"
 #include "app/ui/DocumentAttachment.h"
@@ -29,8 +27,6 @@
 #include "app/ui/FindController.h"
 #include "app/ui/FindStatus.h"
 #include "app/ui/GoToPage.h"
-#include "app/view/PageRenderer.h"
-#include "app/view/PageView.h"
 #include "app/ui/ShortcutHelp.h"
 #include "app/ui/Strings.h"
 #include "app/ui/ThumbnailView.h"
@@ -39,24 +35,29 @@
 #include "app/ui/ViewStateKeeper.h"
 #include "app/ui/WindowFit.h"
 #include "app/ui/WindowStrings.h"
+#include "app/view/CommentDisplay.h"
+#include "app/view/PageRenderer.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 
 namespace {
 
 // A toolbar symbol in the palette's text colour.
-QIcon symbolIcon(const QString& symbol, const QPalette& palette)
-{
+QIcon symbolIcon(const QString& symbol, const QPalette& palette) {
     return ToolIcons::symbolIcon(symbol, palette.color(QPalette::WindowText),
                                  palette.color(QPalette::Disabled, QPalette::WindowText));
 }
 
 }  // namespace
 
-DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSettings settings, QWidget* parent)
-    : QMainWindow(parent), document_(std::move(document)), settings_(std::move(settings)),
-      actions_(createWindowActions(*this)), pageView_(new PageView(this))
-{
+DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSettings settings,
+                                                   QWidget* parent)
+    : QMainWindow(parent),
+      document_(std::move(document)),
+      settings_(std::move(settings)),
+      actions_(createWindowActions(*this)),
+      pageView_(new PageView(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     // The placeholder lets the title mark unsaved markup (setWindowModified).
@@ -103,8 +104,7 @@ DocumentWindowController::DocumentWindowController(OpenedPDF document, WindowSet
     QTimer::singleShot(0, this, &DocumentWindowController::runUnlock);
 }
 
-DocumentWindowController::~DocumentWindowController()
-{
+DocumentWindowController::~DocumentWindowController() {
     // The editor goes before the page view it works on.
     for (QObject* child : children()) {
         if (auto* attachment = qobject_cast<DocumentAttachment*>(child)) {
@@ -113,8 +113,7 @@ DocumentWindowController::~DocumentWindowController()
     }
 }
 
-void DocumentWindowController::buildSidebar()
-{
+void DocumentWindowController::buildSidebar() {
     sidebar_ = new QWidget(this);
     sidebar_->setObjectName(QStringLiteral("QuilletSidebarPanel"));
     auto* layout = new QVBoxLayout(sidebar_);
@@ -140,15 +139,15 @@ void DocumentWindowController::buildSidebar()
     if (settings_.store && !settings_.selfTest) {
         splitter_->restoreState(settings_.store->value(QString::fromLatin1(sidebarStateKey)).toByteArray());
     }
-    const bool shown = settings_.store && settings_.store->value(QString::fromLatin1(showThumbnailsKey)).toBool();
+    const bool shown =
+        settings_.store && settings_.store->value(QString::fromLatin1(showThumbnailsKey)).toBool();
     sidebar_->setVisible(shown);
     if (shown && sidebar_->width() == 0) {
         showSidebar(sidebarWidth_);
     }
 }
 
-void DocumentWindowController::startFirstRender()
-{
+void DocumentWindowController::startFirstRender() {
     // Laid out now, hidden, the page view has the width it will be shown at,
     // so the scale it asks for is the one of the first paint. A file left at
     // another page or zoom is put there first, or the render would be of a
@@ -168,8 +167,7 @@ void DocumentWindowController::startFirstRender()
     }
 }
 
-void DocumentWindowController::buildToolbar()
-{
+void DocumentWindowController::buildToolbar() {
     toolbar_ = addToolBar(WindowStrings::toolsLabel.text());
     toolbar_->setObjectName(QStringLiteral("QuilletToolbar"));
     toolbar_->setMovable(false);
@@ -237,8 +235,7 @@ void DocumentWindowController::buildToolbar()
     toolbar_->addWidget(searchField_);
 }
 
-void DocumentWindowController::buildStatusBar()
-{
+void DocumentWindowController::buildStatusBar() {
     subtitleLabel_ = new QLabel(this);
     subtitleLabel_->setObjectName(QStringLiteral("subtitle"));
     statusBar()->addWidget(subtitleLabel_, 1);
@@ -256,15 +253,15 @@ void DocumentWindowController::buildStatusBar()
     statusBar()->addPermanentWidget(zoomLabel_);
 }
 
-void DocumentWindowController::connectActions()
-{
+void DocumentWindowController::connectActions() {
     const WindowActions& a = actions_;
     connect(a.close, &QAction::triggered, this, &QWidget::close);
     connect(a.showInFileManager, &QAction::triggered, this,
             [this] { FileManagerReveal::reveal(document_.path, this); });
     connect(a.find, &QAction::triggered, this, &DocumentWindowController::performFind);
     connect(a.findNext, &QAction::triggered, this, [this] { finder_->findNext(searchField_->text()); });
-    connect(a.findPrevious, &QAction::triggered, this, [this] { finder_->findPrevious(searchField_->text()); });
+    connect(a.findPrevious, &QAction::triggered, this,
+            [this] { finder_->findPrevious(searchField_->text()); });
     connect(a.thumbnails, &QAction::triggered, this, &DocumentWindowController::toggleThumbnails);
     connect(a.zoomIn, &QAction::triggered, pageView_, &PageView::zoomIn);
     connect(a.zoomOut, &QAction::triggered, pageView_, &PageView::zoomOut);
@@ -273,9 +270,11 @@ void DocumentWindowController::connectActions()
     connect(a.goToPage, &QAction::triggered, this, &DocumentWindowController::goToPageNumber);
     connect(a.nextPage, &QAction::triggered, pageView_, &PageView::goToNextPage);
     connect(a.previousPage, &QAction::triggered, pageView_, &PageView::goToPreviousPage);
-    connect(a.fullScreen, &QAction::triggered, this, [this](bool on) { on ? showFullScreen() : showNormal(); });
+    connect(a.fullScreen, &QAction::triggered, this,
+            [this](bool on) { on ? showFullScreen() : showNormal(); });
     connect(a.minimize, &QAction::triggered, this, &QWidget::showMinimized);
-    connect(a.zoomWindow, &QAction::triggered, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
+    connect(a.zoomWindow, &QAction::triggered, this,
+            [this] { isMaximized() ? showNormal() : showMaximized(); });
     connect(a.bringAllToFront, &QAction::triggered, this, [] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (qobject_cast<DocumentWindowController*>(widget) && widget->isVisible()) {
@@ -289,13 +288,12 @@ void DocumentWindowController::connectActions()
             [] { CommentDisplay::setShowsCommentText(!CommentDisplay::showsCommentText()); });
     // Any window's toggle reaches every window (the page view redraws its
     // notes on the same announcement).
-    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::commentsDisplayDidChange), this,
-                                         [this](const QVariant&) { refreshCommentText(); });
+    NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::commentsDisplayDidChange),
+                                         this, [this](const QVariant&) { refreshCommentText(); });
     refreshCommentText();
 }
 
-void DocumentWindowController::refreshCommentText()
-{
+void DocumentWindowController::refreshCommentText() {
     const bool shown = CommentDisplay::showsCommentText();
     actions_.commentText->setText(shown ? WindowStrings::hideCommentText.text()
                                         : WindowStrings::showCommentText.text());
@@ -307,8 +305,7 @@ void DocumentWindowController::refreshCommentText()
     thumbnails_->viewport()->update();
 }
 
-void DocumentWindowController::restoreWindowGeometry()
-{
+void DocumentWindowController::restoreWindowGeometry() {
     if (settings_.store && !settings_.selfTest &&
         restoreGeometry(settings_.store->value(QString::fromLatin1(windowGeometryKey)).toByteArray())) {
         return;
@@ -322,8 +319,7 @@ void DocumentWindowController::restoreWindowGeometry()
 }
 
 QPoint DocumentWindowController::cascadedPosition(const QRect& previousFrame, const QSize& frameSize,
-                                                  const QRect& available)
-{
+                                                  const QRect& available) {
     const QPoint next = previousFrame.topLeft() + QPoint(cascadeStep, cascadeStep);
     if (!available.contains(QRect(next, frameSize))) {
         return available.topLeft();
@@ -331,8 +327,7 @@ QPoint DocumentWindowController::cascadedPosition(const QRect& previousFrame, co
     return next;
 }
 
-void DocumentWindowController::cascadeFrom(const QWidget& previous)
-{
+void DocumentWindowController::cascadeFrom(const QWidget& previous) {
     if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland"))) {
         return;
     }
@@ -346,41 +341,36 @@ void DocumentWindowController::cascadeFrom(const QWidget& previous)
     move(cascadedPosition(previous.frameGeometry(), size() + margins, screen->availableGeometry()));
 }
 
-void DocumentWindowController::setPasswordPrompt(PasswordPrompt prompt)
-{
+void DocumentWindowController::setPasswordPrompt(PasswordPrompt prompt) {
     unlock_->setPrompt([prompt = std::move(prompt)](const QString& informative, PasswordAnswer answer) {
         answer(prompt(informative));
     });
 }
 
-void DocumentWindowController::setDocumentStatus(const DocumentStatus& status)
-{
+void DocumentWindowController::setDocumentStatus(const DocumentStatus& status) {
     status_ = status;
     refreshSubtitle();
 }
 
-QString DocumentWindowController::subtitle() const
-{
+QString DocumentWindowController::subtitle() const {
     return statusLineText(pageView_->currentPage(), pageView_->pageCount(), status_);
 }
 
-QString DocumentWindowController::zoomText() const
-{
+QString DocumentWindowController::zoomText() const {
     return QString::number(qRound(pageView_->zoom() * 100)) + QLatin1Char('%');
 }
 
-void DocumentWindowController::refreshSubtitle()
-{
+void DocumentWindowController::refreshSubtitle() {
     subtitleLabel_->setText(subtitle());
     zoomLabel_->setText(pageView_->pageCount() > 0 ? zoomText() : QString());
     pageField_->setEnabled(pageView_->pageCount() > 0);
     if (!pageField_->hasFocus()) {
-        pageField_->setText(pageView_->pageCount() > 0 ? QString::number(pageView_->currentPage() + 1) : QString());
+        pageField_->setText(pageView_->pageCount() > 0 ? QString::number(pageView_->currentPage() + 1)
+                                                       : QString());
     }
 }
 
-void DocumentWindowController::refreshActionStates()
-{
+void DocumentWindowController::refreshActionStates() {
     const bool hasQuery = !searchField_->text().isEmpty();
     actions_.findNext->setEnabled(hasQuery);
     actions_.findPrevious->setEnabled(hasQuery);
@@ -390,8 +380,7 @@ void DocumentWindowController::refreshActionStates()
     actions_.fullScreen->setChecked(isFullScreen());
 }
 
-void DocumentWindowController::pageFieldEntered()
-{
+void DocumentWindowController::pageFieldEntered() {
     if (const std::optional<int> page = GoToPage::targetPage(pageField_->text(), pageView_->pageCount())) {
         pageView_->goToPage(*page);
     }
@@ -402,21 +391,18 @@ void DocumentWindowController::pageFieldEntered()
 
 // Thumbnails
 
-bool DocumentWindowController::thumbnailsShown() const
-{
+bool DocumentWindowController::thumbnailsShown() const {
     // Collapsed to nothing by dragging counts as hidden.
     return !sidebar_->isHidden() && splitter_->sizes().value(0) > 0;
 }
 
-void DocumentWindowController::showSidebar(int width)
-{
+void DocumentWindowController::showSidebar(int width) {
     sidebar_->show();
     const int total = std::max(splitter_->width() - splitter_->handleWidth(), width + 1);
     splitter_->setSizes({width, total - width});
 }
 
-void DocumentWindowController::toggleThumbnails()
-{
+void DocumentWindowController::toggleThumbnails() {
     if (thumbnailsShown()) {
         sidebarWidth_ = std::max(sidebar_->width(), static_cast<int>(minSidebarWidth));
         sidebar_->hide();
@@ -434,8 +420,7 @@ void DocumentWindowController::toggleThumbnails()
 
 // Go to page, find, help
 
-void DocumentWindowController::goToPageNumber()
-{
+void DocumentWindowController::goToPageNumber() {
     if (pageView_->pageCount() == 0) {
         return;
     }
@@ -447,31 +432,28 @@ void DocumentWindowController::goToPageNumber()
                   });
 }
 
-void DocumentWindowController::performFind()
-{
+void DocumentWindowController::performFind() {
     searchField_->setFocus(Qt::ShortcutFocusReason);
     searchField_->selectAll();
 }
 
-bool DocumentWindowController::searchFieldKey(QKeyEvent* event)
-{
+bool DocumentWindowController::searchFieldKey(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        finder_->submit(searchField_->text(), event->modifiers() & Qt::ShiftModifier);
-        return true;
-    case Qt::Key_Escape:
-        searchField_->clear();
-        finder_->clear();
-        pageView_->setFocus();
-        return true;
-    default:
-        return false;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            finder_->submit(searchField_->text(), event->modifiers() & Qt::ShiftModifier);
+            return true;
+        case Qt::Key_Escape:
+            searchField_->clear();
+            finder_->clear();
+            pageView_->setFocus();
+            return true;
+        default:
+            return false;
     }
 }
 
-bool DocumentWindowController::currentPageRendered() const
-{
+bool DocumentWindowController::currentPageRendered() const {
     const PageRenderer* renderer = pageView_->renderer();
     if (renderer == nullptr || pageView_->pageCount() == 0) {
         return false;
@@ -480,8 +462,7 @@ bool DocumentWindowController::currentPageRendered() const
     return renderer->hasImage(pageView_->currentPage(), pixelScale);
 }
 
-bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
-{
+bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (!firstPageShown_ && watched == pageView_->viewport() && event->type() == QEvent::Paint &&
         currentPageRendered()) {
         // The paint about to run draws the page; the signal follows it.
@@ -495,15 +476,13 @@ bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void DocumentWindowController::showShortcuts()
-{
+void DocumentWindowController::showShortcuts() {
     ShortcutHelp::show(this);
 }
 
 // Unlock
 
-void DocumentWindowController::runUnlock()
-{
+void DocumentWindowController::runUnlock() {
     if (closedEmitted_) {
         return;
     }
@@ -514,8 +493,7 @@ void DocumentWindowController::runUnlock()
     unlock_->run();
 }
 
-void DocumentWindowController::didUnlock()
-{
+void DocumentWindowController::didUnlock() {
     pageView_->reloadDocument();
     finder_->setDocument(document_.pdf);
     refreshSubtitle();
@@ -524,8 +502,7 @@ void DocumentWindowController::didUnlock()
     emit unlocked();
 }
 
-void DocumentWindowController::setFilePath(const QString& path)
-{
+void DocumentWindowController::setFilePath(const QString& path) {
     if (path == document_.path) {
         return;
     }
@@ -536,15 +513,13 @@ void DocumentWindowController::setFilePath(const QString& path)
     saveViewState();
 }
 
-void DocumentWindowController::saveViewState()
-{
+void DocumentWindowController::saveViewState() {
     viewState_->save();
 }
 
 // Closing, drag and drop
 
-void DocumentWindowController::closeEvent(QCloseEvent* event)
-{
+void DocumentWindowController::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted() || closedEmitted_) {
         return;
@@ -559,15 +534,13 @@ void DocumentWindowController::closeEvent(QCloseEvent* event)
     emit closed(this);
 }
 
-void DocumentWindowController::dragEnterEvent(QDragEnterEvent* event)
-{
+void DocumentWindowController::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedFiles::pdfPaths(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
-void DocumentWindowController::dropEvent(QDropEvent* event)
-{
+void DocumentWindowController::dropEvent(QDropEvent* event) {
     const QStringList paths = DroppedFiles::pdfPaths(event->mimeData());
     if (!paths.isEmpty()) {
         event->acceptProposedAction();

@@ -8,11 +8,9 @@
 // the window closes the document.
 #pragma once
 
-#include <array>
-
-#include <functional>
-
 #include <QMainWindow>
+#include <array>
+#include <functional>
 
 #include "app/document/OpenedPDF.h"
 #include "app/ui/PasswordPrompt.h"
@@ -47,7 +45,7 @@ struct WindowSettings {
 class DocumentWindowController : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     static constexpr QSize initialContentSize{1080, 820};
     static constexpr QSize minimumContentSize{520, 360};
     static constexpr int initialSidebarWidth = 170;
@@ -61,7 +59,8 @@ public:
     static constexpr int cascadeStep = 28;
 
     // Starts the unlock step on the next turn of the event loop.
-    explicit DocumentWindowController(OpenedPDF document, WindowSettings settings = {}, QWidget* parent = nullptr);
+    explicit DocumentWindowController(OpenedPDF document, WindowSettings settings = {},
+                                      QWidget* parent = nullptr);
     ~DocumentWindowController() override;
 
     const OpenedPDF& document() const { return document_; }
@@ -87,7 +86,8 @@ public:
     // `previous`, back to the top left of the screen's free area when it
     // would leave it. Nothing where windows cannot place themselves (Wayland).
     void cascadeFrom(const QWidget& previous);
-    static QPoint cascadedPosition(const QRect& previousFrame, const QSize& frameSize, const QRect& available);
+    static QPoint cascadedPosition(const QRect& previousFrame, const QSize& frameSize,
+                                   const QRect& available);
 
     // A synchronous prompt (tests answer at once) or a non-blocking one.
     void setPasswordPrompt(PasswordPrompt prompt);
@@ -108,7 +108,7 @@ public:
     void saveViewState();
     void showShortcuts();
 
-signals:
+  signals:
     // Emitted once, when the window closes.
     void closed(DocumentWindowController* window);
     // PDF files dropped on the window.
@@ -120,13 +120,13 @@ signals:
     // launch shows the page first.
     void firstPageShown();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void refreshCommentText();
     void startFirstRender();
     void buildToolbar();

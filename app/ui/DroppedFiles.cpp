@@ -8,8 +8,7 @@
 
 namespace quillet::DroppedFiles {
 
-bool startsLikePDF(const QString& path)
-{
+bool startsLikePDF(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
@@ -17,8 +16,7 @@ bool startsLikePDF(const QString& path)
     return file.read(XRefSection::kHeaderSearchSpan).contains("%PDF-");
 }
 
-QStringList pdfPaths(const QMimeData* mime)
-{
+QStringList pdfPaths(const QMimeData* mime) {
     QStringList paths;
     if (mime == nullptr) {
         return paths;

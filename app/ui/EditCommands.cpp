@@ -8,15 +8,14 @@
 
 #include "app/editor/EditorController.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/view/PageView.h"
 #include "app/ui/Strings.h"
+#include "app/view/PageView.h"
 
 namespace quillet {
 
 EditCommands::EditCommands(DocumentWindowController& window, QUndoStack& undoStack,
                            std::function<EditorController*()> editor, QObject* parent)
-    : QObject(parent), window_(window), undoStack_(undoStack), editor_(std::move(editor))
-{
+    : QObject(parent), window_(window), undoStack_(undoStack), editor_(std::move(editor)) {
     connectUndo();
     connectEditorCommands();
     // The clipboard may change in any program; Paste follows it.
@@ -26,8 +25,7 @@ EditCommands::EditCommands(DocumentWindowController& window, QUndoStack& undoSta
     refresh();
 }
 
-void EditCommands::connectUndo()
-{
+void EditCommands::connectUndo() {
     const WindowActions& a = window_.actions();
     connect(a.undo, &QAction::triggered, this, [this] { undoOrRedo(false); });
     connect(a.redo, &QAction::triggered, this, [this] { undoOrRedo(true); });
@@ -40,16 +38,14 @@ void EditCommands::connectUndo()
 
 // From the menu, typing on the page ends first, as one step of its own: Undo
 // takes that step back rather than the markup change before it.
-void EditCommands::undoOrRedo(bool redo)
-{
+void EditCommands::undoOrRedo(bool redo) {
     if (EditorController* editor = editor_()) {
         editor->commitPendingEdits();
     }
     redo ? undoStack_.redo() : undoStack_.undo();
 }
 
-void EditCommands::connectEditorCommands()
-{
+void EditCommands::connectEditorCommands() {
     const WindowActions& a = window_.actions();
     const std::pair<QAction*, bool (EditorController::*)()> commands[] = {
         {a.cut, &EditorController::cut},
@@ -74,8 +70,7 @@ void EditCommands::connectEditorCommands()
     });
 }
 
-void EditCommands::refresh()
-{
+void EditCommands::refresh() {
     const WindowActions& a = window_.actions();
     const EditorController* editor = editor_();
     const bool typing = editor != nullptr && editor->isEditingText();
@@ -91,8 +86,7 @@ void EditCommands::refresh()
     a.selectAll->setEnabled(editor != nullptr);
 }
 
-bool EditCommands::eventFilter(QObject* watched, QEvent* event)
-{
+bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
         // After the view has handled it.
         QMetaObject::invokeMethod(this, &EditCommands::refresh, Qt::QueuedConnection);
@@ -100,14 +94,14 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-QString EditCommands::undoTitle(const QString& stepName, Language language)
-{
-    return stepName.isEmpty() ? Strings::undoItem.in(language) : Strings::undoStepPrefix.in(language) + stepName;
+QString EditCommands::undoTitle(const QString& stepName, Language language) {
+    return stepName.isEmpty() ? Strings::undoItem.in(language)
+                              : Strings::undoStepPrefix.in(language) + stepName;
 }
 
-QString EditCommands::redoTitle(const QString& stepName, Language language)
-{
-    return stepName.isEmpty() ? Strings::redoItem.in(language) : Strings::redoStepPrefix.in(language) + stepName;
+QString EditCommands::redoTitle(const QString& stepName, Language language) {
+    return stepName.isEmpty() ? Strings::redoItem.in(language)
+                              : Strings::redoStepPrefix.in(language) + stepName;
 }
 
 }  // namespace quillet

@@ -7,10 +7,9 @@
 // and the typing on the page.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "app/platform/InterfaceLanguage.h"
 
@@ -24,11 +23,11 @@ class EditorController;
 class EditCommands : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // `editor` answers the window's editor of the moment (none while the
     // document has no store; a reload replaces it).
-    EditCommands(DocumentWindowController& window, QUndoStack& undoStack, std::function<EditorController*()> editor,
-                 QObject* parent);
+    EditCommands(DocumentWindowController& window, QUndoStack& undoStack,
+                 std::function<EditorController*()> editor, QObject* parent);
 
     // Enables the actions and titles Undo and Redo for the state of now.
     void refresh();
@@ -38,10 +37,10 @@ public:
     static QString undoTitle(const QString& stepName, Language language = InterfaceLanguage::current());
     static QString redoTitle(const QString& stepName, Language language = InterfaceLanguage::current());
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void connectUndo();
     void connectEditorCommands();
     void undoOrRedo(bool redo);

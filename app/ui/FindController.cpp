@@ -1,8 +1,7 @@
 #include "app/ui/FindController.h"
 
-#include <algorithm>
-
 #include <QPointer>
+#include <algorithm>
 
 #include "app/view/PageView.h"
 
@@ -10,19 +9,16 @@ namespace quillet {
 
 FindController::FindController(PageView& view, QObject* parent) : QObject(parent), view_(view) {}
 
-FindController::~FindController()
-{
+FindController::~FindController() {
     cancelSearch();
 }
 
-void FindController::setDocument(std::shared_ptr<PDFDocument> pdf)
-{
+void FindController::setDocument(std::shared_ptr<PDFDocument> pdf) {
     clear();
     pdf_ = std::move(pdf);
 }
 
-void FindController::submit(const QString& query, bool backwards)
-{
+void FindController::submit(const QString& query, bool backwards) {
     if (query.isEmpty()) {
         return;
     }
@@ -33,8 +29,7 @@ void FindController::submit(const QString& query, bool backwards)
     start(query);
 }
 
-void FindController::findNext(const QString& query)
-{
+void FindController::findNext(const QString& query) {
     if (!matches_.empty() && query == query_) {
         step(1);
     } else if (!query.isEmpty()) {
@@ -42,8 +37,7 @@ void FindController::findNext(const QString& query)
     }
 }
 
-void FindController::findPrevious(const QString& query)
-{
+void FindController::findPrevious(const QString& query) {
     if (!matches_.empty() && query == query_) {
         step(-1);
     } else if (!query.isEmpty()) {
@@ -51,8 +45,7 @@ void FindController::findPrevious(const QString& query)
     }
 }
 
-void FindController::clear()
-{
+void FindController::clear() {
     cancelSearch();
     query_.clear();
     matches_.clear();
@@ -63,8 +56,7 @@ void FindController::clear()
     emit stateChanged();
 }
 
-void FindController::start(const QString& query)
-{
+void FindController::start(const QString& query) {
     clear();
     query_ = query;
     startPage_ = std::max(view_.currentPage(), 0);
@@ -89,8 +81,7 @@ void FindController::start(const QString& query)
                                      });
 }
 
-void FindController::matchArrived(const PDFSearchMatch& match)
-{
+void FindController::matchArrived(const PDFSearchMatch& match) {
     matches_.push_back(match);
     const int count = static_cast<int>(matches_.size());
     if (count <= maxDrawnMatches && (count - 1) % refreshEvery == 0) {
@@ -103,8 +94,7 @@ void FindController::matchArrived(const PDFSearchMatch& match)
     }
 }
 
-void FindController::searchFinished()
-{
+void FindController::searchFinished() {
     search_.reset();
     ended_ = true;
     refreshHighlights();
@@ -115,28 +105,24 @@ void FindController::searchFinished()
     emit searchEnded(!matches_.empty());
 }
 
-void FindController::step(int direction)
-{
+void FindController::step(int direction) {
     const int count = static_cast<int>(matches_.size());
     makeCurrent(((index_ + direction) % count + count) % count);
 }
 
-void FindController::makeCurrent(int index)
-{
+void FindController::makeCurrent(int index) {
     index_ = index;
     view_.setCurrentFindMatch(matches_[static_cast<size_t>(index)]);
     emit currentMatchChanged(index);
     emit stateChanged();
 }
 
-void FindController::refreshHighlights()
-{
+void FindController::refreshHighlights() {
     const size_t drawn = std::min(matches_.size(), static_cast<size_t>(maxDrawnMatches));
     view_.setFindHighlights(std::vector<PDFSearchMatch>(matches_.begin(), matches_.begin() + drawn));
 }
 
-void FindController::cancelSearch()
-{
+void FindController::cancelSearch() {
     if (search_) {
         search_->cancel();
         search_.reset();

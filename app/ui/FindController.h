@@ -8,11 +8,10 @@
 // cancels the search still running; clear() forgets everything.
 #pragma once
 
-#include <memory>
-#include <vector>
-
 #include <QObject>
 #include <QString>
+#include <memory>
+#include <vector>
 
 #include "app/platform/PDFDocument.h"
 
@@ -23,7 +22,7 @@ class PageView;
 class FindController : public QObject {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int maxDrawnMatches = 2000;
     // While matches arrive, the highlights are refreshed at the 1st, 51st, ... one.
     static constexpr int refreshEvery = 50;
@@ -49,14 +48,14 @@ public:
     // The search of the current query ended without a match.
     bool foundNothing() const { return ended_ && matches_.empty(); }
 
-signals:
+  signals:
     // A search ended; `found` is false when it found nothing (the window beeps).
     void searchEnded(bool found);
     void currentMatchChanged(int index);
     // The query, the matches, the current one or the end of the search changed.
     void stateChanged();
 
-private:
+  private:
     void start(const QString& query);
     void step(int direction);
     void makeCurrent(int index);

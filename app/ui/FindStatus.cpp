@@ -8,8 +8,8 @@
 
 namespace quillet {
 
-FindStatus::FindStatus(QLineEdit& field, FindController& finder) : QLabel(&field), field_(field), finder_(finder)
-{
+FindStatus::FindStatus(QLineEdit& field, FindController& finder)
+    : QLabel(&field), field_(field), finder_(finder) {
     setObjectName(QStringLiteral("find-status"));
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setForegroundRole(QPalette::PlaceholderText);
@@ -22,8 +22,7 @@ FindStatus::FindStatus(QLineEdit& field, FindController& finder) : QLabel(&field
     refresh();
 }
 
-QString FindStatus::text(int currentIndex, int matchCount, bool foundNothing)
-{
+QString FindStatus::text(int currentIndex, int matchCount, bool foundNothing) {
     if (foundNothing) {
         return WindowStrings::notFound.text();
     }
@@ -33,18 +32,17 @@ QString FindStatus::text(int currentIndex, int matchCount, bool foundNothing)
     return QString::number(currentIndex + 1) + WindowStrings::matchOf.text() + QString::number(matchCount);
 }
 
-void FindStatus::refresh()
-{
+void FindStatus::refresh() {
     if (field_.text() != finder_.query()) {
         setText(QString());
     } else {
-        setText(text(finder_.currentIndex(), static_cast<int>(finder_.matches().size()), finder_.foundNothing()));
+        setText(
+            text(finder_.currentIndex(), static_cast<int>(finder_.matches().size()), finder_.foundNothing()));
     }
     place();
 }
 
-void FindStatus::place()
-{
+void FindStatus::place() {
     // The clear button takes about a square of the field's height, and its
     // margin.
     const int width = QLabel::text().isEmpty() ? 0 : sizeHint().width() + 4;
@@ -58,8 +56,7 @@ void FindStatus::place()
     }
 }
 
-bool FindStatus::eventFilter(QObject* watched, QEvent* event)
-{
+bool FindStatus::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &field_ && event->type() == QEvent::Resize) {
         place();
     }

@@ -14,16 +14,16 @@ class FindController;
 class FindStatus : public QLabel {
     Q_OBJECT
 
-public:
+  public:
     FindStatus(QLineEdit& field, FindController& finder);
 
     // "i of n" for the 0-based current index, "Not found", or nothing.
     static QString text(int currentIndex, int matchCount, bool foundNothing);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void refresh();
     void place();
 

@@ -1,13 +1,12 @@
 #include "app/ui/GoToPage.h"
 
-#include <algorithm>
-
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/ui/DialogTitle.h"
 #include "app/ui/Strings.h"
@@ -15,14 +14,14 @@
 
 namespace quillet::GoToPage {
 
-std::optional<int> targetPage(const QString& text, int pageCount)
-{
+std::optional<int> targetPage(const QString& text, int pageCount) {
     if (pageCount <= 0) {
         return std::nullopt;
     }
     const QString trimmed = text.trimmed();
     const bool negative = trimmed.startsWith(QLatin1Char('-'));
-    const QStringView digits = QStringView(trimmed).mid(trimmed.startsWith(QLatin1Char('+')) || negative ? 1 : 0);
+    const QStringView digits =
+        QStringView(trimmed).mid(trimmed.startsWith(QLatin1Char('+')) || negative ? 1 : 0);
     if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) {
             return c >= QLatin1Char('0') && c <= QLatin1Char('9');
         })) {
@@ -40,8 +39,7 @@ std::optional<int> targetPage(const QString& text, int pageCount)
     return static_cast<int>(std::clamp<qlonglong>(number, 1, pageCount) - 1);
 }
 
-void ask(QWidget* window, int currentPage, int pageCount, std::function<void(int page)> go)
-{
+void ask(QWidget* window, int currentPage, int pageCount, std::function<void(int page)> go) {
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setObjectName(QStringLiteral("QuilletGoToPage"));

@@ -4,10 +4,9 @@
 // nothing.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <optional>
-
-#include <QString>
 
 class QWidget;
 

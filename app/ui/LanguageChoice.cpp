@@ -4,8 +4,7 @@
 
 namespace quillet::LanguageChoice {
 
-std::optional<Language> supportedLanguage(const QString& tag)
-{
+std::optional<Language> supportedLanguage(const QString& tag) {
     // The language subtag ends at the first region, script or encoding mark.
     qsizetype end = 0;
     while (end < tag.size() && tag.at(end).isLetter()) {
@@ -14,8 +13,7 @@ std::optional<Language> supportedLanguage(const QString& tag)
     return languageFromCode(tag.left(end).toLower());
 }
 
-std::optional<Language> firstSupported(const QStringList& preferredTags)
-{
+std::optional<Language> firstSupported(const QStringList& preferredTags) {
     for (const QString& tag : preferredTags) {
         if (const auto language = supportedLanguage(tag)) {
             return language;
@@ -24,13 +22,11 @@ std::optional<Language> firstSupported(const QStringList& preferredTags)
     return std::nullopt;
 }
 
-QStringList systemPreferredLanguages()
-{
+QStringList systemPreferredLanguages() {
     return QLocale::system().uiLanguages();
 }
 
-std::optional<Language> storedOverride(const QSettings& store)
-{
+std::optional<Language> storedOverride(const QSettings& store) {
     const QStringList entries = store.value(overrideKey).toStringList();
     if (entries.isEmpty()) {
         return std::nullopt;
@@ -38,8 +34,7 @@ std::optional<Language> storedOverride(const QSettings& store)
     return languageFromCode(entries.first());
 }
 
-Language languageAtLaunch(const QSettings& store, const QStringList& systemLanguages)
-{
+Language languageAtLaunch(const QSettings& store, const QStringList& systemLanguages) {
     if (const auto chosen = storedOverride(store)) {
         return *chosen;
     }
@@ -47,8 +42,7 @@ Language languageAtLaunch(const QSettings& store, const QStringList& systemLangu
 }
 
 Selection select(QSettings& store, const QString& code, const QStringList& systemLanguages,
-                 Language current)
-{
+                 Language current) {
     Selection selection;
     if (code.isEmpty()) {
         store.remove(overrideKey);
@@ -65,8 +59,7 @@ Selection select(QSettings& store, const QString& code, const QStringList& syste
     return selection;
 }
 
-QString checkedCode(const QSettings& store)
-{
+QString checkedCode(const QSettings& store) {
     const auto chosen = storedOverride(store);
     return chosen ? languageCode(*chosen) : QString();
 }

@@ -5,11 +5,10 @@
 // English when none does.
 #pragma once
 
-#include <optional>
-
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "app/platform/InterfaceLanguage.h"
 
@@ -43,8 +42,7 @@ struct Selection {
 
 // Stores the choice of `code` (removing the override for the system default)
 // and says whether the interface must restart to show it.
-Selection select(QSettings& store, const QString& code, const QStringList& systemLanguages,
-                 Language current);
+Selection select(QSettings& store, const QString& code, const QStringList& systemLanguages, Language current);
 
 // The code whose menu item carries the check mark: the override's, or "" with
 // no override.

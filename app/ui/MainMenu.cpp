@@ -14,8 +14,7 @@ namespace {
 
 constexpr char languageMenuName[] = "QuilletLanguageMenu";
 
-void addLanguageItems(QMenu& menu, const MenuActions& actions)
-{
+void addLanguageItems(QMenu& menu, const MenuActions& actions) {
     auto* group = new QActionGroup(&menu);
     group->setExclusive(true);
     const std::pair<const LocalizedString*, const char*> items[] = {
@@ -28,8 +27,9 @@ void addLanguageItems(QMenu& menu, const MenuActions& actions)
         action->setCheckable(true);
         action->setData(QString::fromLatin1(code));
         group->addAction(action);
-        QObject::connect(action, &QAction::triggered, &menu,
-                         [select = actions.selectLanguage, code = QString::fromLatin1(code)] { select(code); });
+        QObject::connect(
+            action, &QAction::triggered, &menu,
+            [select = actions.selectLanguage, code = QString::fromLatin1(code)] { select(code); });
     }
     // Another window may have changed the choice since this menu was built.
     QObject::connect(&menu, &QMenu::aboutToShow, &menu,
@@ -37,8 +37,7 @@ void addLanguageItems(QMenu& menu, const MenuActions& actions)
     refreshLanguageChecks(menu, actions.checkedLanguage());
 }
 
-void addFileMenu(QMenuBar& bar, const WindowActions& a)
-{
+void addFileMenu(QMenuBar& bar, const WindowActions& a) {
     QMenu* menu = bar.addMenu(Strings::fileMenu.text());
     menu->addAction(a.open);
     menu->addMenu(a.openRecent);
@@ -58,8 +57,7 @@ void addFileMenu(QMenuBar& bar, const WindowActions& a)
     menu->addAction(a.quit);
 }
 
-void addEditMenu(QMenuBar& bar, const WindowActions& a)
-{
+void addEditMenu(QMenuBar& bar, const WindowActions& a) {
     QMenu* menu = bar.addMenu(Strings::editMenu.text());
     menu->addAction(a.undo);
     menu->addAction(a.redo);
@@ -73,8 +71,7 @@ void addEditMenu(QMenuBar& bar, const WindowActions& a)
     menu->addAction(a.findPrevious);
 }
 
-void addViewMenu(QMenuBar& bar, const WindowActions& a)
-{
+void addViewMenu(QMenuBar& bar, const WindowActions& a) {
     QMenu* menu = bar.addMenu(Strings::viewMenu.text());
     menu->addAction(a.thumbnails);
     menu->addAction(a.commentText);
@@ -92,8 +89,7 @@ void addViewMenu(QMenuBar& bar, const WindowActions& a)
     menu->addMenu(a.language);
 }
 
-void addToolsMenu(QMenuBar& bar, const WindowActions& a)
-{
+void addToolsMenu(QMenuBar& bar, const WindowActions& a) {
     QMenu* menu = bar.addMenu(Strings::toolsMenu.text());
     for (QAction* tool : a.tools) {
         menu->addAction(tool);
@@ -102,8 +98,8 @@ void addToolsMenu(QMenuBar& bar, const WindowActions& a)
     menu->addAction(a.newSignature);
 }
 
-void addWindowAndHelpMenus(DocumentWindowController& owner, const WindowActions& a, const MenuActions& actions)
-{
+void addWindowAndHelpMenus(DocumentWindowController& owner, const WindowActions& a,
+                           const MenuActions& actions) {
     QMenuBar& bar = *owner.menuBar();
     QMenu* window = bar.addMenu(Strings::windowMenu.text());
     window->addAction(a.minimize);
@@ -117,8 +113,7 @@ void addWindowAndHelpMenus(DocumentWindowController& owner, const WindowActions&
     help->addAction(a.about);
 }
 
-void connectShellActions(DocumentWindowController& window, const MenuActions& actions)
-{
+void connectShellActions(DocumentWindowController& window, const MenuActions& actions) {
     const WindowActions& a = window.actions();
     const std::pair<QAction*, std::function<void()>> handled[] = {
         {a.open, actions.open}, {a.quit, actions.quit}, {a.about, actions.about}};
@@ -136,8 +131,7 @@ void connectShellActions(DocumentWindowController& window, const MenuActions& ac
 
 }  // namespace
 
-void install(DocumentWindowController& window, const MenuActions& actions)
-{
+void install(DocumentWindowController& window, const MenuActions& actions) {
     connectShellActions(window, actions);
     QMenuBar* bar = window.menuBar();
     const WindowActions& a = window.actions();
@@ -148,13 +142,11 @@ void install(DocumentWindowController& window, const MenuActions& actions)
     addWindowAndHelpMenus(window, a, actions);
 }
 
-QMenu* languageMenu(QMenuBar* menuBar)
-{
+QMenu* languageMenu(QMenuBar* menuBar) {
     return menuBar->findChild<QMenu*>(QString::fromLatin1(languageMenuName));
 }
 
-void refreshLanguageChecks(QMenu& menu, const QString& checkedCode)
-{
+void refreshLanguageChecks(QMenu& menu, const QString& checkedCode) {
     for (QAction* action : menu.actions()) {
         if (action->isCheckable()) {
             action->setChecked(action->data().toString() == checkedCode);
@@ -162,14 +154,12 @@ void refreshLanguageChecks(QMenu& menu, const QString& checkedCode)
     }
 }
 
-QString aboutTitle(Language language)
-{
+QString aboutTitle(Language language) {
     return Strings::aboutPrefix.in(language) + Strings::displayName.in(language) +
            Strings::namedItemSuffix.in(language);
 }
 
-QString quitTitle(Language language)
-{
+QString quitTitle(Language language) {
     return Strings::quitPrefix.in(language) + Strings::displayName.in(language) +
            Strings::namedItemSuffix.in(language);
 }

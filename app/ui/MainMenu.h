@@ -6,10 +6,9 @@
 // items (check marks, titles, enabled).
 #pragma once
 
-#include <functional>
-
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "app/platform/InterfaceLanguage.h"
 

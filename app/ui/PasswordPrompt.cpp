@@ -1,21 +1,19 @@
 #include "app/ui/PasswordPrompt.h"
 
-#include <memory>
-
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/ui/DialogTitle.h"
 #include "app/ui/Strings.h"
 
 namespace quillet {
 
-void askForPasswordAsync(QWidget* window, const QString& informativeText, PasswordAnswer answer)
-{
+void askForPasswordAsync(QWidget* window, const QString& informativeText, PasswordAnswer answer) {
     auto* dialog = new QDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setObjectName(QStringLiteral("QuilletPasswordPrompt"));

@@ -5,10 +5,9 @@
 // document's prompt) stays usable.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <optional>
-
-#include <QString>
 
 class QWidget;
 

@@ -1,11 +1,10 @@
 #include "app/ui/Relauncher.h"
 
+#include <QProcess>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#include <QProcess>
 
 namespace quillet::Relauncher {
 
@@ -20,15 +19,13 @@ struct Acknowledgement {
 
 }  // namespace
 
-Launch detachedProcessLauncher()
-{
+Launch detachedProcessLauncher() {
     return [](const QString& program, const QStringList& arguments) {
         return QProcess::startDetached(program, arguments);
     };
 }
 
-QStringList argumentsForFiles(const QStringList& files)
-{
+QStringList argumentsForFiles(const QStringList& files) {
     if (files.isEmpty()) {
         return {};
     }
@@ -39,8 +36,7 @@ QStringList argumentsForFiles(const QStringList& files)
 }
 
 bool relaunch(const Launch& launch, const QString& program, const QStringList& files,
-              std::chrono::milliseconds timeout)
-{
+              std::chrono::milliseconds timeout) {
     if (!launch) {
         return false;
     }

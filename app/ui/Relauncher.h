@@ -3,11 +3,10 @@
 // started); the terminating process waits a bounded time for it.
 #pragma once
 
-#include <chrono>
-#include <functional>
-
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <functional>
 
 namespace quillet::Relauncher {
 

@@ -10,7 +10,9 @@ namespace {
 
 using nlohmann::json;
 
-double thousandths(double v) { return std::round(v * 1000) / 1000; }
+double thousandths(double v) {
+    return std::round(v * 1000) / 1000;
+}
 
 // Normalised coordinates lie in [0, aspect] and [0, 1]; a little more is
 // accepted so that values written by rounding elsewhere still read.
@@ -49,7 +51,8 @@ std::optional<SavedSignature> SavedSignature::make(const std::vector<Stroke>& st
     for (const Stroke& stroke : strokes) {
         Stroke& out = signature.strokes.emplace_back();
         out.reserve(stroke.size());
-        for (const Point& p : stroke) out.push_back({thousandths((p.x - minX) / h), thousandths((p.y - minY) / h)});
+        for (const Point& p : stroke)
+            out.push_back({thousandths((p.x - minX) / h), thousandths((p.y - minY) / h)});
     }
     return signature;
 }
@@ -74,7 +77,8 @@ std::optional<SavedSignature> SavedSignature::fromJSON(const json& object) {
         return std::nullopt;
     std::optional<UUID> uuid = UUID::parse(id->get<std::string>());
     const double a = aspect->get<double>();
-    if (!uuid || !std::isfinite(a) || a <= 0 || a > maxAspect || strokes->size() > maxStrokes) return std::nullopt;
+    if (!uuid || !std::isfinite(a) || a <= 0 || a > maxAspect || strokes->size() > maxStrokes)
+        return std::nullopt;
     SavedSignature signature{*uuid, {}, a};
     size_t points = 0;
     for (const json& stroke : *strokes) {

@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenuBar>
 #include <QFile>
+#include <QMenuBar>
 #include <QSaveFile>
 
 #include "app/document/InkDocument.h"
@@ -22,23 +22,22 @@ constexpr int pollMilliseconds = 100;
 
 // The widget with the keyboard, named by its first class of our own (the page
 // view rather than its viewport), without the namespace.
-QString focusName()
-{
+QString focusName() {
     for (const QWidget* widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
         const QString name = QString::fromLatin1(widget->metaObject()->className());
         if (name.startsWith(QLatin1String("quillet::"))) {
             return name.mid(int(sizeof("quillet::")) - 1);
         }
     }
-    return QApplication::focusWidget() ? QString::fromLatin1(QApplication::focusWidget()->metaObject()->className())
-                                       : QString();
+    return QApplication::focusWidget()
+               ? QString::fromLatin1(QApplication::focusWidget()->metaObject()->className())
+               : QString();
 }
 
 // The widget with the keyboard itself ("focusclass QLineEdit": the search
 // field, a dialog's button) and where it is on the screen, for a harness that
 // draws in it (the signature pad): "focusrect <x> <y> <width> <height>".
-QString focusPlace()
-{
+QString focusPlace() {
     const QWidget* widget = QApplication::focusWidget();
     if (widget == nullptr) {
         return QString();
@@ -46,21 +45,19 @@ QString focusPlace()
     const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
     return QStringLiteral("focusclass ") + QString::fromLatin1(widget->metaObject()->className()) +
            QStringLiteral("\nfocusrect %1 %2 %3 %4\n")
-        .arg(origin.x())
-        .arg(origin.y())
-        .arg(widget->width())
-        .arg(widget->height());
+               .arg(origin.x())
+               .arg(origin.y())
+               .arg(widget->width())
+               .arg(widget->height());
 }
 
-QString oneLine(QString text)
-{
+QString oneLine(QString text) {
     return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
 // The menu bar's titles, so that a harness sees which language the menus
 // speak, then where to click each of them (the centre, in screen coordinates).
-QString menuLines(DocumentWindowController& window)
-{
+QString menuLines(DocumentWindowController& window) {
     QMenuBar* bar = window.menuBar();
     QStringList titles;
     QString places;
@@ -74,8 +71,7 @@ QString menuLines(DocumentWindowController& window)
 }
 // The search: whether it still runs, how many matches it found, and the page
 // (1-based) of the current one, 0 when there is none.
-QString findLine(const FindController& finder)
-{
+QString findLine(const FindController& finder) {
     const int current = finder.currentIndex();
     const bool valid = current >= 0 && current < int(finder.matches().size());
     return QStringLiteral("find searching %1 matches %2 page %3\n")
@@ -85,43 +81,41 @@ QString findLine(const FindController& finder)
 }
 // The current page (1-based) once its picture is rendered for the screen, 0
 // before.
-int paintedPage(DocumentWindowController& window)
-{
+int paintedPage(DocumentWindowController& window) {
     PageView* view = window.pageView();
     if (view == nullptr || view->pageCount() == 0 || view->renderer() == nullptr) {
         return 0;
     }
     const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
-    return view->renderer()->cachedImage(view->currentPage(), pixelScale).isNull() ? 0 : view->currentPage() + 1;
+    return view->renderer()->cachedImage(view->currentPage(), pixelScale).isNull() ? 0
+                                                                                   : view->currentPage() + 1;
 }
 }  // namespace
 
-SelfTestStatus* SelfTestStatus::createIfRequested(QObject* parent)
-{
-    if (!qEnvironmentVariableIsSet(DefaultsStore::selfTestVariable) || !qEnvironmentVariableIsSet(fileVariable)) {
+SelfTestStatus* SelfTestStatus::createIfRequested(QObject* parent) {
+    if (!qEnvironmentVariableIsSet(DefaultsStore::selfTestVariable) ||
+        !qEnvironmentVariableIsSet(fileVariable)) {
         return nullptr;
     }
     return new SelfTestStatus(qEnvironmentVariable(fileVariable), parent);
 }
 
-SelfTestStatus::SelfTestStatus(QString path, QObject* parent) : QObject(parent), path_(std::move(path))
-{
+SelfTestStatus::SelfTestStatus(QString path, QObject* parent) : QObject(parent), path_(std::move(path)) {
     connect(&poll_, &QTimer::timeout, this, &SelfTestStatus::write);
     poll_.start(pollMilliseconds);
     write();
 }
 
-void SelfTestStatus::watch(DocumentWindowController* window, InkDocument* document)
-{
+void SelfTestStatus::watch(DocumentWindowController* window, InkDocument* document) {
     watched_.push_back({window, document, document && document->isSaving(), 0});
     if (document) {
-        connect(document, &InkDocument::statusChanged, this, [this, document] { documentStatusChanged(document); });
+        connect(document, &InkDocument::statusChanged, this,
+                [this, document] { documentStatusChanged(document); });
     }
     write();
 }
 
-void SelfTestStatus::documentStatusChanged(InkDocument* document)
-{
+void SelfTestStatus::documentStatusChanged(InkDocument* document) {
     for (Watched& entry : watched_) {
         if (entry.document != document) {
             continue;
@@ -135,8 +129,7 @@ void SelfTestStatus::documentStatusChanged(InkDocument* document)
     write();
 }
 
-QString SelfTestStatus::text() const
-{
+QString SelfTestStatus::text() const {
     QString text = QStringLiteral("pid %1\nfocus ").arg(QCoreApplication::applicationPid()) + focusName() +
                    QLatin1Char('\n') + focusPlace() + QLatin1Char('\n');
     for (const Watched& entry : watched_) {
@@ -153,15 +146,15 @@ QString SelfTestStatus::text() const
         text += QStringLiteral("saving %1\n").arg(document && document->isSaving() ? 1 : 0);
         text += QStringLiteral("unsaved %1\n").arg(document && document->isEdited() ? 1 : 0);
         text += QStringLiteral("saves %1\n").arg(entry.saves);
-        text += QStringLiteral("error ") + oneLine(document ? document->lastSaveError().value_or(QString()) : QString()) +
+        text += QStringLiteral("error ") +
+                oneLine(document ? document->lastSaveError().value_or(QString()) : QString()) +
                 QLatin1Char('\n');
         text += QLatin1Char('\n');
     }
     return text;
 }
 
-void SelfTestStatus::write()
-{
+void SelfTestStatus::write() {
     const QString now = text();
     if (now == written_ && QFile::exists(path_)) {
         return;

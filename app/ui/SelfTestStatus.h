@@ -34,7 +34,7 @@ class InkDocument;
 class SelfTestStatus : public QObject {
     Q_OBJECT
 
-public:
+  public:
     static constexpr char fileVariable[] = "QUILLET_SELFTEST_STATUS_FILE";
 
     // The writer the environment asks for, or null.
@@ -47,7 +47,7 @@ public:
     QString text() const;
     void write();
 
-private:
+  private:
     struct Watched {
         QPointer<DocumentWindowController> window;
         QPointer<InkDocument> document;

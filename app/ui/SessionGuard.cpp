@@ -4,8 +4,7 @@
 
 namespace quillet::SessionGuard {
 
-void recordLaunch(QSettings& store, const std::function<void()>& flush)
-{
+void recordLaunch(QSettings& store, const std::function<void()>& flush) {
     if (store.value(sessionRunningKey, false).toBool()) {
         const int count = uncleanLaunches(store) + 1;
         store.setValue(uncleanLaunchesKey, count);
@@ -25,51 +24,43 @@ void recordLaunch(QSettings& store, const std::function<void()>& flush)
     }
 }
 
-void recordCleanLaunch(QSettings& store)
-{
+void recordCleanLaunch(QSettings& store) {
     store.setValue(uncleanLaunchesKey, 0);
     store.remove(ignoreStateKey);
     store.sync();
 }
 
-void recordCleanTermination(QSettings& store)
-{
+void recordCleanTermination(QSettings& store) {
     store.setValue(sessionRunningKey, false);
     store.sync();
 }
 
-int uncleanLaunches(const QSettings& store)
-{
+int uncleanLaunches(const QSettings& store) {
     bool ok = false;
     const int count = store.value(uncleanLaunchesKey, 0).toInt(&ok);
     return ok && count > 0 ? count : 0;
 }
 
-bool ignoresPreviousState(const QSettings& store)
-{
+bool ignoresPreviousState(const QSettings& store) {
     return store.value(ignoreStateKey, false).toBool();
 }
 
-Scheduler mainThreadScheduler()
-{
+Scheduler mainThreadScheduler() {
     return [](std::chrono::milliseconds delay, std::function<void()> work) {
         DelayedWork::schedule(delay, std::move(work));
     };
 }
 
-void scheduleCleanLaunchReset(QSettings& store, const Scheduler& scheduler)
-{
+void scheduleCleanLaunchReset(QSettings& store, const Scheduler& scheduler) {
     scheduler(std::chrono::duration_cast<std::chrono::milliseconds>(cleanLaunchDelay),
               [&store] { recordCleanLaunch(store); });
 }
 
-QStringList sessionDocuments(const QSettings& store)
-{
+QStringList sessionDocuments(const QSettings& store) {
     return store.value(sessionDocumentsKey).toStringList();
 }
 
-void setSessionDocuments(QSettings& store, const QStringList& paths)
-{
+void setSessionDocuments(QSettings& store, const QStringList& paths) {
     if (paths.isEmpty()) {
         store.remove(sessionDocumentsKey);
     } else {

@@ -6,11 +6,10 @@
 // count, so only launches that die early accumulate.
 #pragma once
 
-#include <chrono>
-#include <functional>
-
 #include <QSettings>
 #include <QStringList>
+#include <chrono>
+#include <functional>
 
 namespace quillet::SessionGuard {
 

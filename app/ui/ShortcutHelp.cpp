@@ -15,7 +15,8 @@ constexpr LocalizedString lines[] = {
     {"P — pen", "P — перо"},
     {"H — highlighter", "H — маркер"},
     {"T — text", "T — текст"},
-    {"N — comment (a standard note in other apps)", "N — комментарий (в других программах — обычная заметка)"},
+    {"N — comment (a standard note in other apps)",
+     "N — комментарий (в других программах — обычная заметка)"},
     {"A — arrow with a comment", "A — стрелка с комментарием"},
     {"S — signature", "S — подпись"},
     {"E — eraser", "E — ластик"},
@@ -36,9 +37,11 @@ constexpr LocalizedString lines[] = {
     {"Ctrl+PgDown / Ctrl+PgUp — next / previous page",
      "Ctrl+PgDown / Ctrl+PgUp — следующая / предыдущая страница"},
     // Every other key the window answers, so that the list is the whole of them.
-    {"Ctrl+X, Ctrl+A — cut markup, select all text", "Ctrl+X, Ctrl+A — вырезать пометку, выделить весь текст"},
+    {"Ctrl+X, Ctrl+A — cut markup, select all text",
+     "Ctrl+X, Ctrl+A — вырезать пометку, выделить весь текст"},
     {"Ctrl+=, Ctrl+9 — zoom in, fit to width", "Ctrl+=, Ctrl+9 — крупнее, по ширине"},
-    {"Ctrl+G / Ctrl+Shift+G — next / previous match", "Ctrl+G / Ctrl+Shift+G — следующее / предыдущее совпадение"},
+    {"Ctrl+G / Ctrl+Shift+G — next / previous match",
+     "Ctrl+G / Ctrl+Shift+G — следующее / предыдущее совпадение"},
     {"Ctrl+Alt+G — go to page", "Ctrl+Alt+G — перейти к странице"},
     {"Ctrl+O / Ctrl+S / Ctrl+Shift+S — open / save / save as",
      "Ctrl+O / Ctrl+S / Ctrl+Shift+S — открыть / сохранить / сохранить как"},
@@ -52,8 +55,7 @@ constexpr LocalizedString lines[] = {
 
 }  // namespace
 
-QString text(Language language)
-{
+QString text(Language language) {
     QStringList result;
     for (const LocalizedString& line : lines) {
         result.append(line.in(language));
@@ -61,8 +63,7 @@ QString text(Language language)
     return result.join(QLatin1Char('\n'));
 }
 
-void show(QWidget* window)
-{
+void show(QWidget* window) {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("QuilletShortcuts"));

@@ -1,18 +1,17 @@
 #include "app/ui/SignatureLibrary.h"
 
 #include <fcntl.h>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "app/platform/AppPaths.h"
 #include "app/platform/NotificationCenter.h"
@@ -40,12 +39,16 @@ std::vector<std::string_view> arrayElements(std::string_view text) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
             continue;
         }
-        if (c == '"') inString = true;
-        else if (c == '[' || c == '{') ++depth;
+        if (c == '"')
+            inString = true;
+        else if (c == '[' || c == '{')
+            ++depth;
         else if (c == ']' || c == '}') {
             if (depth == 0) {
                 if (c == ']') {
@@ -63,7 +66,9 @@ std::vector<std::string_view> arrayElements(std::string_view text) {
     return elements;  // truncated: the unfinished last element is left out
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText() {
+    return std::strerror(errno);
+}
 
 // Writes bytes to path so that the file is always the old or the whole new
 // version: a 0600 temporary file beside it, flushed, renamed over, the
@@ -158,7 +163,8 @@ void SignatureLibrary::save() {
     if (file_.isEmpty()) return;
     try {
         if (!AppPaths::ensureFolder(QFileInfo(file_).absolutePath()))
-            throw std::runtime_error("cannot create the folder " + QFileInfo(file_).absolutePath().toStdString());
+            throw std::runtime_error("cannot create the folder " +
+                                     QFileInfo(file_).absolutePath().toStdString());
         writeAtomically(file_.toStdString(), encode(signatures_));
     } catch (const std::bad_alloc&) {
         throw;  // not a failure of this work to report and go on from
@@ -171,7 +177,8 @@ void SignatureLibrary::save() {
 QImage SignatureLibrary::thumbnail(const SavedSignature& signature, const QColor& color, qreal pixelRatio) {
     constexpr double kScale = 34, kMargin = 4, kHeight = 42;
     const double width = std::max(signature.aspect * kScale, kScale) + 2 * kMargin;
-    QImage image(QSizeF(width * pixelRatio, kHeight * pixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    QImage image(QSizeF(width * pixelRatio, kHeight * pixelRatio).toSize(),
+                 QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::transparent);
     QPainter painter(&image);

@@ -5,20 +5,19 @@
 // Every save posts "QuilletSignaturesDidChange", also after a failure.
 #pragma once
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include <QColor>
 #include <QImage>
 #include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/ui/SavedSignature.h"
 
 namespace quillet {
 
 class SignatureLibrary {
-public:
+  public:
     static constexpr size_t capacity = 6;
 
     // The instance of the run, over AppPaths::applicationDataPath("signatures.json"),
@@ -47,7 +46,7 @@ public:
     // 34 per unit inside a margin of 4, in `color`.
     static QImage thumbnail(const SavedSignature& signature, const QColor& color, qreal pixelRatio = 1);
 
-private:
+  private:
     void save();
 
     QString file_;

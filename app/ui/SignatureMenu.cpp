@@ -69,7 +69,8 @@ void SignatureMenu::build(QMenu& menu, const SignatureLibrary& library, const st
 }
 
 std::optional<UUID> SignatureMenu::currentAfterRemoval(const SignatureLibrary& library,
-                                                       const std::optional<UUID>& current, const UUID& removed) {
+                                                       const std::optional<UUID>& current,
+                                                       const UUID& removed) {
     if (current != removed) return current;
     if (library.signatures().empty()) return std::nullopt;
     return library.signatures().front().id;

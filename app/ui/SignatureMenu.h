@@ -4,10 +4,9 @@
 // Built afresh every time it is shown, so it always lists the library as it is.
 #pragma once
 
+#include <QMenu>
 #include <functional>
 #include <optional>
-
-#include <QMenu>
 
 #include "app/ui/SignatureLibrary.h"
 
@@ -20,7 +19,7 @@ struct SignatureMenuActions {
 };
 
 class SignatureMenu {
-public:
+  public:
     // Fills `menu` (emptied first).
     static void build(QMenu& menu, const SignatureLibrary& library, const std::optional<UUID>& current,
                       const SignatureMenuActions& actions);

@@ -18,7 +18,10 @@ constexpr LocalizedString kSave{"Save", "Сохранить"};
 }  // namespace
 
 SignaturePadDialog::SignaturePadDialog(SignatureLibrary& library, QWidget* window)
-    : QDialog(window), library_(library), pad_(new SignaturePadView(this)), save_(new QPushButton(kSave.text(), this)) {
+    : QDialog(window),
+      library_(library),
+      pad_(new SignaturePadView(this)),
+      save_(new QPushButton(kSave.text(), this)) {
     setWindowTitle(kTitle.text());
     setWindowModality(Qt::WindowModal);
     auto* stack = new QVBoxLayout(this);
@@ -55,9 +58,13 @@ void SignaturePadDialog::present(Completion completion) {
     pad_->setFocus();
 }
 
-void SignaturePadDialog::clearPad() { pad_->clear(); }
+void SignaturePadDialog::clearPad() {
+    pad_->clear();
+}
 
-void SignaturePadDialog::cancel() { finish(std::nullopt); }
+void SignaturePadDialog::cancel() {
+    finish(std::nullopt);
+}
 
 void SignaturePadDialog::save() {
     if (!presented_) return;

@@ -5,10 +5,9 @@
 // presentation.
 #pragma once
 
+#include <QDialog>
 #include <functional>
 #include <optional>
-
-#include <QDialog>
 
 #include "app/ui/SavedSignature.h"
 
@@ -22,7 +21,7 @@ class SignaturePadView;
 class SignaturePadDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     using Completion = std::function<void(std::optional<SavedSignature>)>;
 
     SignaturePadDialog(SignatureLibrary& library, QWidget* window);
@@ -40,7 +39,7 @@ public:
     // Escape and closing the window cancel.
     void reject() override { cancel(); }
 
-private:
+  private:
     void finish(std::optional<SavedSignature> result);
 
     SignatureLibrary& library_;

@@ -30,7 +30,9 @@ void SignaturePadView::clear() {
     if (onChange) onChange();
 }
 
-Point SignaturePadView::toPad(QPointF viewPoint) const { return {viewPoint.x(), height() - viewPoint.y()}; }
+Point SignaturePadView::toPad(QPointF viewPoint) const {
+    return {viewPoint.x(), height() - viewPoint.y()};
+}
 
 void SignaturePadView::begin(QPointF at) {
     current_ = StrokeBuilder(minDistance);
@@ -59,7 +61,9 @@ void SignaturePadView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) begin(event->position());
 }
 
-void SignaturePadView::mouseMoveEvent(QMouseEvent* event) { extend(event->position()); }
+void SignaturePadView::mouseMoveEvent(QMouseEvent* event) {
+    extend(event->position());
+}
 
 void SignaturePadView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) end();
@@ -67,10 +71,17 @@ void SignaturePadView::mouseReleaseEvent(QMouseEvent* event) {
 
 void SignaturePadView::tabletEvent(QTabletEvent* event) {
     switch (event->type()) {
-        case QEvent::TabletPress: begin(event->position()); break;
-        case QEvent::TabletMove: extend(event->position()); break;
-        case QEvent::TabletRelease: end(); break;
-        default: return;
+        case QEvent::TabletPress:
+            begin(event->position());
+            break;
+        case QEvent::TabletMove:
+            extend(event->position());
+            break;
+        case QEvent::TabletRelease:
+            end();
+            break;
+        default:
+            return;
     }
     event->accept();  // no synthesized mouse events on top
 }

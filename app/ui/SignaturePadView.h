@@ -3,10 +3,9 @@
 // SavedSignature::make expects them.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <vector>
-
-#include <QWidget>
 
 #include "core/markup/Shape.h"
 #include "core/markup/StrokeBuilder.h"
@@ -16,7 +15,7 @@ namespace quillet {
 class SignaturePadView : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr double minDistance = 0.8;
     static constexpr double finishTolerance = 0.3;
 
@@ -31,14 +30,14 @@ public:
 
     QSize sizeHint() const override { return {528, 200}; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void tabletEvent(QTabletEvent* event) override;
 
-private:
+  private:
     Point toPad(QPointF viewPoint) const;
     void begin(QPointF at);
     void extend(QPointF at);

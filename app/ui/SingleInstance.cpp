@@ -8,13 +8,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <optional>
-#include <thread>
-#include <utility>
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -22,6 +15,12 @@
 #include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <thread>
+#include <utility>
 
 #include "app/platform/AppPaths.h"
 #include "app/platform/PlatformLog.h"
@@ -34,9 +33,9 @@ constexpr char replyLine[] = "ok\n";
 // A request is one line of JSON; anything longer is not one of ours.
 constexpr qint64 requestLimit = 1 << 20;
 
-QString runtimeName(DefaultsStore::Kind kind, const char* suffix)
-{
-    const QString kindName = kind == DefaultsStore::Kind::selfTest ? QStringLiteral("selftest") : QStringLiteral("user");
+QString runtimeName(DefaultsStore::Kind kind, const char* suffix) {
+    const QString kindName =
+        kind == DefaultsStore::Kind::selfTest ? QStringLiteral("selftest") : QStringLiteral("user");
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
         return runtime + QStringLiteral("/verda-pdf-") + kindName + QLatin1String(suffix);
@@ -47,9 +46,8 @@ QString runtimeName(DefaultsStore::Kind kind, const char* suffix)
 
 // The launch lock: held while a launch decides its role.
 class LaunchLock {
-public:
-    LaunchLock(const QString& path, std::chrono::milliseconds wait)
-    {
+  public:
+    LaunchLock(const QString& path, std::chrono::milliseconds wait) {
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0) {
             logLine("cannot open the launch lock " + path.toStdString());
@@ -64,8 +62,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    ~LaunchLock()
-    {
+    ~LaunchLock() {
         if (fd_ >= 0) {
             ::close(fd_);  // releases the lock
         }
@@ -73,13 +70,12 @@ public:
     LaunchLock(const LaunchLock&) = delete;
     LaunchLock& operator=(const LaunchLock&) = delete;
 
-private:
+  private:
     int fd_ = -1;
 };
 
 // The socket's address; none for a path too long for one.
-std::optional<sockaddr_un> addressOf(const QString& socketPath)
-{
+std::optional<sockaddr_un> addressOf(const QString& socketPath) {
     const QByteArray path = QFile::encodeName(socketPath);
     sockaddr_un address{};
     if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof(address.sun_path)) {
@@ -93,10 +89,9 @@ std::optional<sockaddr_un> addressOf(const QString& socketPath)
 
 // A socket descriptor closed with its scope.
 class Socket {
-public:
+  public:
     explicit Socket(int fd) : fd_(fd) {}
-    ~Socket()
-    {
+    ~Socket() {
         if (fd_ >= 0) {
             ::close(fd_);
         }
@@ -106,13 +101,12 @@ public:
     int fd() const { return fd_; }
     int release() { return std::exchange(fd_, -1); }
 
-private:
+  private:
     int fd_;
 };
 
 // Waits until `fd` is ready for `events`, at most until the deadline.
-bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
-{
+bool waitFor(int fd, short events, const QDeadlineTimer& deadline) {
     for (;;) {
         pollfd entry{fd, events, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
@@ -126,8 +120,7 @@ bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
 }
 
 // True when a running instance answered that it took the files.
-bool handOver(const QString& socketPath, const QStringList& files)
-{
+bool handOver(const QString& socketPath, const QStringList& files) {
     const std::optional<sockaddr_un> address = addressOf(socketPath);
     if (!address) {
         return false;
@@ -152,11 +145,12 @@ bool handOver(const QString& socketPath, const QStringList& files)
     QByteArray request = QJsonDocument(QJsonArray::fromStringList(files)).toJson(QJsonDocument::Compact);
     request.append('\n');
     for (qsizetype sent = 0; sent < request.size();) {
-        const ssize_t n = ::send(socket.fd(), request.constData() + sent, static_cast<size_t>(request.size() - sent),
-                                 MSG_NOSIGNAL);
+        const ssize_t n = ::send(socket.fd(), request.constData() + sent,
+                                 static_cast<size_t>(request.size() - sent), MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
-        } else if (!(n < 0 && (errno == EAGAIN || errno == EINTR) && waitFor(socket.fd(), POLLOUT, deadline))) {
+        } else if (!(n < 0 && (errno == EAGAIN || errno == EINTR) &&
+                     waitFor(socket.fd(), POLLOUT, deadline))) {
             return false;
         }
     }
@@ -166,7 +160,8 @@ bool handOver(const QString& socketPath, const QStringList& files)
         const ssize_t n = ::recv(socket.fd(), buffer, sizeof(buffer), 0);
         if (n > 0) {
             reply.append(buffer, n);
-        } else if (!(n < 0 && (errno == EAGAIN || errno == EINTR) && waitFor(socket.fd(), POLLIN, deadline))) {
+        } else if (!(n < 0 && (errno == EAGAIN || errno == EINTR) &&
+                     waitFor(socket.fd(), POLLIN, deadline))) {
             return false;
         }
     }
@@ -175,24 +170,20 @@ bool handOver(const QString& socketPath, const QStringList& files)
 
 }  // namespace
 
-QString SingleInstance::lockPath(DefaultsStore::Kind kind)
-{
+QString SingleInstance::lockPath(DefaultsStore::Kind kind) {
     return runtimeName(kind, ".lock");
 }
 
-QString SingleInstance::socketPath(DefaultsStore::Kind kind)
-{
+QString SingleInstance::socketPath(DefaultsStore::Kind kind) {
     return runtimeName(kind, ".socket");
 }
 
-std::unique_ptr<SingleInstance> SingleInstance::claim(DefaultsStore::Kind kind, const QStringList& files)
-{
+std::unique_ptr<SingleInstance> SingleInstance::claim(DefaultsStore::Kind kind, const QStringList& files) {
     return claim(lockPath(kind), socketPath(kind), files);
 }
 
 std::unique_ptr<SingleInstance> SingleInstance::claim(const QString& lockPath, const QString& socketPath,
-                                                      const QStringList& files)
-{
+                                                      const QStringList& files) {
     const LaunchLock lock(lockPath, lockTimeout);
     if (handOver(socketPath, files)) {
         return nullptr;
@@ -206,15 +197,13 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const QString& lockPath, c
 
 SingleInstance::SingleInstance(QString socketPath) : socketPath_(std::move(socketPath)) {}
 
-SingleInstance::~SingleInstance()
-{
+SingleInstance::~SingleInstance() {
     close();
 }
 
 // Plain Unix sockets rather than Qt's local sockets: the Qt module for those
 // loads, with its network stack, a dozen libraries at every launch.
-bool SingleInstance::listen()
-{
+bool SingleInstance::listen() {
     const std::optional<sockaddr_un> address = addressOf(socketPath_);
     if (!address) {
         return false;
@@ -223,7 +212,8 @@ bool SingleInstance::listen()
     // No instance answered, so a socket file left there belongs to a dead or
     // hung one: this launch takes over.
     ::unlink(address->sun_path);
-    if (socket.fd() < 0 || ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0) {
+    if (socket.fd() < 0 ||
+        ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0) {
         return false;
     }
     // Only this user's launches may hand files over.
@@ -237,8 +227,7 @@ bool SingleInstance::listen()
     return true;
 }
 
-void SingleInstance::close()
-{
+void SingleInstance::close() {
     while (!connections_.empty()) {
         dropConnection(connections_.begin()->first);
     }
@@ -251,13 +240,11 @@ void SingleInstance::close()
     QFile::remove(socketPath_);
 }
 
-bool SingleInstance::isListening() const
-{
+bool SingleInstance::isListening() const {
     return listening_ >= 0;
 }
 
-void SingleInstance::acceptConnections()
-{
+void SingleInstance::acceptConnections() {
     for (;;) {
         const int fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
@@ -270,8 +257,7 @@ void SingleInstance::acceptConnections()
     }
 }
 
-void SingleInstance::dropConnection(int fd)
-{
+void SingleInstance::dropConnection(int fd) {
     const auto it = connections_.find(fd);
     if (it == connections_.end()) {
         return;
@@ -283,8 +269,7 @@ void SingleInstance::dropConnection(int fd)
     connections_.erase(it);
 }
 
-void SingleInstance::readRequest(int fd)
-{
+void SingleInstance::readRequest(int fd) {
     const auto it = connections_.find(fd);
     if (it == connections_.end()) {
         return;

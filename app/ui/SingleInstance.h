@@ -8,13 +8,12 @@
 // to the user's instance.
 #pragma once
 
-#include <chrono>
-#include <map>
-#include <memory>
-
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <map>
+#include <memory>
 
 #include "app/platform/DefaultsStore.h"
 
@@ -25,7 +24,7 @@ namespace quillet {
 class SingleInstance : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // How long a launch waits for the running instance to take its files.
     static constexpr std::chrono::milliseconds replyTimeout{2000};
     // How long a launch waits for the lock before deciding without it.
@@ -52,12 +51,12 @@ public:
     void close();
     bool isListening() const;
 
-signals:
+  signals:
     // Files another launch handed over, on the main thread; empty when that
     // launch had none.
     void filesReceived(const QStringList& files);
 
-private:
+  private:
     // A later launch's connection: what it sent so far.
     struct Connection {
         QSocketNotifier* notifier = nullptr;

@@ -7,13 +7,12 @@
 
 namespace quillet {
 
-QString statusLineText(int currentPage, int pageCount, const DocumentStatus& status, Language language)
-{
+QString statusLineText(int currentPage, int pageCount, const DocumentStatus& status, Language language) {
     QStringList parts;
     if (pageCount > 0) {
         const int shown = currentPage < 0 ? 1 : currentPage + 1;
-        parts.append(Strings::pagePrefix.in(language) + QString::number(shown) + Strings::pageOf.in(language) +
-                     QString::number(pageCount));
+        parts.append(Strings::pagePrefix.in(language) + QString::number(shown) +
+                     Strings::pageOf.in(language) + QString::number(pageCount));
     }
     if (!status.notice.isEmpty()) {
         parts.append(status.notice);

@@ -37,12 +37,14 @@ inline constexpr LocalizedString clearMenuItem{"Clear Menu", "Очистить �
 inline constexpr LocalizedString saveItem{"Save", "Сохранить"};
 inline constexpr LocalizedString saveAsItem{"Save As…", "Сохранить как…"};
 inline constexpr LocalizedString revertToSavedItem{"Revert to Saved", "Вернуть сохранённую версию"};
-inline constexpr LocalizedString revertToOpenedItem{"Revert to Version as Opened", "Вернуть версию при открытии"};
+inline constexpr LocalizedString revertToOpenedItem{"Revert to Version as Opened",
+                                                    "Вернуть версию при открытии"};
 // The export's file dialog.
 inline constexpr LocalizedString exportTitle{"Export", "Экспорт"};
 inline constexpr LocalizedString exportFlattenedItem{"Export with Flattened Markup…",
                                                      "Экспорт с впечатанными пометками…"};
-inline constexpr LocalizedString showInFileManagerItem{"Show in File Manager", "Показать в файловом менеджере"};
+inline constexpr LocalizedString showInFileManagerItem{"Show in File Manager",
+                                                       "Показать в файловом менеджере"};
 inline constexpr LocalizedString pageSetupItem{"Page Setup…", "Параметры страницы…"};
 inline constexpr LocalizedString printItem{"Print…", "Напечатать…"};
 inline constexpr LocalizedString editMenu{"Edit", "Правка"};

@@ -1,7 +1,5 @@
 #include "app/ui/StylePopover.h"
 
-#include <cmath>
-
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -17,6 +15,7 @@
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace quillet {
 
@@ -45,7 +44,9 @@ QLabel* sectionLabel(const LocalizedString& text, QWidget* parent) {
     return label;
 }
 
-QColor labelColor(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
+QColor labelColor(const QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}
 
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(static_cast<float>(alpha));
@@ -62,7 +63,9 @@ StylePopover::StylePopover(Tool tool, const ToolStyle& initial, ChangeHandler on
     refresh();
 }
 
-StylePopover::~StylePopover() { endOfUse(); }
+StylePopover::~StylePopover() {
+    endOfUse();
+}
 
 void StylePopover::build() {
     auto* stack = new QVBoxLayout(this);
@@ -207,8 +210,10 @@ void StylePopover::openColorPanel() {
             changed();
         }
         panelOpen_ = false;
-        if (anchor_) showBelow(anchor_);
-        else show();
+        if (anchor_)
+            showBelow(anchor_);
+        else
+            show();
     });
     panel_->open();
 }
@@ -250,7 +255,9 @@ void StylePopover::hideEvent(QHideEvent* event) {
     emit closed();
 }
 
-double StylePopover::quarterPoints(double value) { return std::round(value * 4) / 4; }
+double StylePopover::quarterPoints(double value) {
+    return std::round(value * 4) / 4;
+}
 
 bool StylePopover::swatchMatches(const RGBA& swatch, const RGBA& color) {
     return std::abs(swatch.r - color.r) < 0.02 && std::abs(swatch.g - color.g) < 0.02 &&
@@ -268,7 +275,8 @@ int StylePopover::nearestSizeIndex(double fontSize) {
 }
 
 QString StylePopover::formatPoints(double value) {
-    if (value == std::floor(value) && std::abs(value) < 1e9) return QString::number(static_cast<long long>(value));
+    if (value == std::floor(value) && std::abs(value) < 1e9)
+        return QString::number(static_cast<long long>(value));
     return QString::asprintf("%.1f", value);
 }
 
@@ -295,7 +303,8 @@ QImage StylePopover::swatchImage(const RGBA& color, bool selected, const QColor&
     return image;
 }
 
-QImage StylePopover::styleButtonImage(Tool tool, const ToolStyle& style, const QColor& label, qreal pixelRatio) {
+QImage StylePopover::styleButtonImage(Tool tool, const ToolStyle& style, const QColor& label,
+                                      qreal pixelRatio) {
     const QSize size(hasLineWidthControl(tool) ? 22 : 16, 18);
     QImage image(size * pixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(pixelRatio);

@@ -6,16 +6,15 @@
 // belongs to (StyleTarget) and ends its style session when it closes.
 #pragma once
 
-#include <array>
-#include <functional>
-
 #include <QColorDialog>
 #include <QFrame>
 #include <QImage>
 #include <QPointer>
+#include <array>
+#include <functional>
 
-#include "app/platform/InterfaceLanguage.h"
 #include "app/editor/ToolSettings.h"
+#include "app/platform/InterfaceLanguage.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -29,7 +28,7 @@ namespace quillet {
 class StylePopover : public QFrame {
     Q_OBJECT
 
-public:
+  public:
     using ChangeHandler = std::function<void(const ToolStyle&)>;
 
     StylePopover(Tool tool, const ToolStyle& initial, ChangeHandler onChange, QWidget* parent = nullptr);
@@ -73,16 +72,17 @@ public:
     static QImage swatchImage(const RGBA& color, bool selected, const QColor& label, qreal pixelRatio = 1);
     // The toolbar's style button: the colour as a dot and, for tools with a
     // line width, a bar as tall as the width suggests.
-    static QImage styleButtonImage(Tool tool, const ToolStyle& style, const QColor& label, qreal pixelRatio = 1);
+    static QImage styleButtonImage(Tool tool, const ToolStyle& style, const QColor& label,
+                                   qreal pixelRatio = 1);
 
-signals:
+  signals:
     void closed();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     void build();
     void refresh();
     void changed();

@@ -6,14 +6,20 @@ Tool StyleTarget::toolFor(const AnnotationItem& item) {
     switch (item.shape.shapeCase()) {
         case Shape::Case::ink:
             switch (item.shape.ink()->kind) {
-                case InkKind::pen: return Tool::pen;
-                case InkKind::highlighter: return Tool::highlighter;
-                case InkKind::signature: return Tool::signature;
+                case InkKind::pen:
+                    return Tool::pen;
+                case InkKind::highlighter:
+                    return Tool::highlighter;
+                case InkKind::signature:
+                    return Tool::signature;
             }
             return Tool::pen;
-        case Shape::Case::text: return Tool::text;
-        case Shape::Case::arrow: return Tool::arrow;
-        case Shape::Case::note: return Tool::note;
+        case Shape::Case::text:
+            return Tool::text;
+        case Shape::Case::arrow:
+            return Tool::arrow;
+        case Shape::Case::note:
+            return Tool::note;
     }
     return Tool::pen;
 }
@@ -41,8 +47,8 @@ StyleTarget StyleTarget::choose(Tool currentTool, const AnnotationItem* selected
 
 std::function<void(const ToolStyle&)> StyleTarget::changeHandler(
     ToolSettings& settings, std::function<void(const ToolStyle&)> applyToSelection) const {
-    return [tool = tool, selection = targetsSelection, &settings, apply = std::move(applyToSelection)](
-               const ToolStyle& style) {
+    return [tool = tool, selection = targetsSelection, &settings,
+            apply = std::move(applyToSelection)](const ToolStyle& style) {
         settings.setStyle(style, tool);
         if (selection && apply) apply(style);
     };

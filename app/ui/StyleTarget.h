@@ -27,8 +27,8 @@ struct StyleTarget {
     // tool's (so restyling a selected highlight also restyles the
     // highlighter) and, when the target is the selection, hands it to
     // `applyToSelection` (the editor's style session).
-    std::function<void(const ToolStyle&)> changeHandler(ToolSettings& settings,
-                                                        std::function<void(const ToolStyle&)> applyToSelection) const;
+    std::function<void(const ToolStyle&)> changeHandler(
+        ToolSettings& settings, std::function<void(const ToolStyle&)> applyToSelection) const;
 
     // The tool that makes items like this one.
     static Tool toolFor(const AnnotationItem& item);

@@ -1,10 +1,10 @@
 #include "app/ui/TerminationSignals.h"
 
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <csignal>
 
 namespace quillet::TerminationSignals {
 
@@ -14,16 +14,14 @@ namespace {
 // async-signal-safe way to reach the event loop.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
-{
+void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
 }
 
 }  // namespace
 
-bool install(QObject* context, std::function<void()> quit)
-{
+bool install(QObject* context, std::function<void()> quit) {
     if (signalPipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         return false;
     }

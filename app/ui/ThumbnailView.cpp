@@ -1,11 +1,10 @@
 #include "app/ui/ThumbnailView.h"
 
-#include <algorithm>
-
 #include <QAbstractListModel>
 #include <QIcon>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "app/view/PageRenderer.h"
 #include "app/view/PageView.h"
@@ -18,8 +17,7 @@ namespace {
 constexpr int labelHeight = 18;
 constexpr int cellPadding = 8;
 
-double thumbnailScale(QSizeF pageSize)
-{
+double thumbnailScale(QSizeF pageSize) {
     if (pageSize.width() <= 0 || pageSize.height() <= 0) {
         return 0;
     }
@@ -32,20 +30,20 @@ double thumbnailScale(QSizeF pageSize)
 // Rows are pages; the decoration is the cached thumbnail (blank paper until it
 // arrives) with the overlay drawn on it.
 class ThumbnailModel : public QAbstractListModel {
-public:
+  public:
     ThumbnailModel(PageView& pageView, QObject* parent) : QAbstractListModel(parent), pageView_(pageView) {}
 
-    void reset(PageRenderer* renderer)
-    {
+    void reset(PageRenderer* renderer) {
         beginResetModel();
         renderer_ = renderer;
         endResetModel();
     }
 
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : pageView_.pageCount(); }
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : pageView_.pageCount();
+    }
 
-    QVariant data(const QModelIndex& index, int role) const override
-    {
+    QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::DisplayRole) {
             return QString::number(index.row() + 1);
         }
@@ -66,13 +64,11 @@ public:
 
     double pixelScale(int page) const { return thumbnailScale(pageView_.pageDisplaySize(page)) * pixelRatio; }
 
-    QImage cached(int page) const
-    {
+    QImage cached(int page) const {
         return renderer_ ? renderer_->cachedImage(page, pixelScale(page)) : QImage();
     }
 
-    void pageChanged(int page)
-    {
+    void pageChanged(int page) {
         const QModelIndex at = index(page);
         emit dataChanged(at, at, {Qt::DecorationRole});
     }
@@ -80,9 +76,8 @@ public:
     ThumbnailView::OverlayPainter overlay;
     double pixelRatio = 1;
 
-private:
-    QPixmap thumbnail(int page) const
-    {
+  private:
+    QPixmap thumbnail(int page) const {
         const QSizeF size = pageView_.pageDisplaySize(page) * thumbnailScale(pageView_.pageDisplaySize(page));
         QImage image(size.toSize() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
         if (image.isNull()) {
@@ -116,8 +111,7 @@ private:
 };
 
 ThumbnailView::ThumbnailView(PageView& pageView, QWidget* parent)
-    : QListView(parent), pageView_(pageView), model_(new ThumbnailModel(pageView, this))
-{
+    : QListView(parent), pageView_(pageView), model_(new ThumbnailModel(pageView, this)) {
     setObjectName(QStringLiteral("QuilletThumbnails"));
     // A list of cells of one size: its layout is a multiplication, where the
     // icon mode keeps a placed item for every page (thousands of them, on
@@ -134,7 +128,8 @@ ThumbnailView::ThumbnailView(PageView& pageView, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     setModel(model_);
-    connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { emit pageClicked(index.row()); });
+    connect(this, &QListView::clicked, this,
+            [this](const QModelIndex& index) { emit pageClicked(index.row()); });
     connect(&pageView_, &PageView::documentReloaded, this, &ThumbnailView::documentChanged);
     connect(&pageView_, &PageView::currentPageChanged, this, &ThumbnailView::currentPageChanged);
     documentChanged();
@@ -142,14 +137,12 @@ ThumbnailView::ThumbnailView(PageView& pageView, QWidget* parent)
 
 ThumbnailView::~ThumbnailView() = default;
 
-void ThumbnailView::setOverlayPainter(OverlayPainter painter)
-{
+void ThumbnailView::setOverlayPainter(OverlayPainter painter) {
     model_->overlay = std::move(painter);
     viewport()->update();
 }
 
-void ThumbnailView::refreshPages(const std::vector<int>& pages)
-{
+void ThumbnailView::refreshPages(const std::vector<int>& pages) {
     for (int page : pages) {
         if (page >= 0 && page < model_->rowCount({})) {
             model_->pageChanged(page);
@@ -157,13 +150,11 @@ void ThumbnailView::refreshPages(const std::vector<int>& pages)
     }
 }
 
-bool ThumbnailView::hasThumbnail(int pageIndex) const
-{
+bool ThumbnailView::hasThumbnail(int pageIndex) const {
     return !model_->cached(pageIndex).isNull();
 }
 
-void ThumbnailView::documentChanged()
-{
+void ThumbnailView::documentChanged() {
     model_->reset(nullptr);
     renderer_.reset();
     if (const std::shared_ptr<PDFDocument>& pdf = pageView_.document()) {
@@ -175,8 +166,7 @@ void ThumbnailView::documentChanged()
     currentPageChanged(pageView_.currentPage());
 }
 
-void ThumbnailView::currentPageChanged(int pageIndex)
-{
+void ThumbnailView::currentPageChanged(int pageIndex) {
     if (pageIndex >= 0 && pageIndex < model_->rowCount({})) {
         const QModelIndex index = model_->index(pageIndex);
         setCurrentIndex(index);
@@ -184,23 +174,20 @@ void ThumbnailView::currentPageChanged(int pageIndex)
     }
 }
 
-void ThumbnailView::initViewItemOption(QStyleOptionViewItem* option) const
-{
+void ThumbnailView::initViewItemOption(QStyleOptionViewItem* option) const {
     QListView::initViewItemOption(option);
     option->decorationPosition = QStyleOptionViewItem::Top;
     option->decorationAlignment = Qt::AlignCenter;
     option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
 }
 
-void ThumbnailView::paintEvent(QPaintEvent* event)
-{
+void ThumbnailView::paintEvent(QPaintEvent* event) {
     model_->pixelRatio = viewport()->devicePixelRatioF();
     QListView::paintEvent(event);
     requestVisible();
 }
 
-void ThumbnailView::requestVisible()
-{
+void ThumbnailView::requestVisible() {
     if (!renderer_ || model_->rowCount({}) == 0) {
         return;
     }

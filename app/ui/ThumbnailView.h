@@ -4,10 +4,9 @@
 // the thumbnails in view are asked for.
 #pragma once
 
+#include <QListView>
 #include <functional>
 #include <memory>
-
-#include <QListView>
 
 #include "app/platform/PDFDocument.h"
 
@@ -22,7 +21,7 @@ class ThumbnailModel;
 class ThumbnailView : public QListView {
     Q_OBJECT
 
-public:
+  public:
     static constexpr QSize thumbnailSize{110, 150};
 
     // Follows `pageView`: its document, page sizes and current page.
@@ -31,7 +30,8 @@ public:
 
     // Draws over a page's thumbnail (the markup items); `pageToThumbnail` maps
     // the page's display points to the thumbnail's pixels.
-    using OverlayPainter = std::function<void(QPainter& painter, int pageIndex, const QTransform& displayToThumbnail)>;
+    using OverlayPainter =
+        std::function<void(QPainter& painter, int pageIndex, const QTransform& displayToThumbnail)>;
     void setOverlayPainter(OverlayPainter painter);
     // Repaints the thumbnails of these pages (after their markup changed).
     void refreshPages(const std::vector<int>& pages);
@@ -39,14 +39,14 @@ public:
     // Thumbnails rendered and cached for the page.
     bool hasThumbnail(int pageIndex) const;
 
-signals:
+  signals:
     void pageClicked(int pageIndex);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void initViewItemOption(QStyleOptionViewItem* option) const override;
 
-private:
+  private:
     void documentChanged();
     void requestVisible();
     void currentPageChanged(int pageIndex);

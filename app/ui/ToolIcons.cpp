@@ -1,16 +1,17 @@
 #include "app/ui/ToolIcons.h"
 
-#include <algorithm>
-
 #include <QFile>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 // The resources live in a static library: their registration has to be
 // called once by name, outside any namespace.
-static void initialiseIconResources() { Q_INIT_RESOURCE(icons); }
+static void initialiseIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace quillet::ToolIcons {
 
@@ -18,13 +19,20 @@ namespace {
 
 QString themeName(Tool tool) {
     switch (tool) {
-        case Tool::select: return QStringLiteral("edit-select");
-        case Tool::pen: return QStringLiteral("draw-freehand");
-        case Tool::highlighter: return QStringLiteral("draw-highlight");
-        case Tool::text: return QStringLiteral("draw-text");
-        case Tool::arrow: return QStringLiteral("draw-arrow");
-        case Tool::eraser: return QStringLiteral("draw-eraser");
-        default: return {};
+        case Tool::select:
+            return QStringLiteral("edit-select");
+        case Tool::pen:
+            return QStringLiteral("draw-freehand");
+        case Tool::highlighter:
+            return QStringLiteral("draw-highlight");
+        case Tool::text:
+            return QStringLiteral("draw-text");
+        case Tool::arrow:
+            return QStringLiteral("draw-arrow");
+        case Tool::eraser:
+            return QStringLiteral("draw-eraser");
+        default:
+            return {};
     }
 }
 
@@ -65,7 +73,7 @@ namespace {
 // a window's toolbar and menus hold dozens of these icons, and drawing every
 // one at every size up front took tens of milliseconds of the launch.
 class SymbolIconEngine : public QIconEngine {
-public:
+  public:
     SymbolIconEngine(QString symbol, QColor normal, QColor disabled)
         : symbol_(std::move(symbol)), normal_(normal), disabled_(disabled) {}
 
@@ -89,7 +97,8 @@ public:
         const qint64 key = side * 2 + (dimmed ? 1 : 0);
         auto cached = pixmaps_.find(key);
         if (cached == pixmaps_.end()) {
-            cached = pixmaps_.insert(key, QPixmap::fromImage(symbolImage(symbol_, side, dimmed ? disabled_ : normal_)));
+            cached = pixmaps_.insert(
+                key, QPixmap::fromImage(symbolImage(symbol_, side, dimmed ? disabled_ : normal_)));
         }
         return *cached;
     }
@@ -106,7 +115,7 @@ public:
         painter->drawPixmap(rect, scaledPixmap(rect.size() * ratio, mode, state, ratio));
     }
 
-private:
+  private:
     QString symbol_;
     QColor normal_;
     QColor disabled_;

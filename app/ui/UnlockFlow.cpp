@@ -7,13 +7,13 @@ namespace quillet {
 
 UnlockFlow::UnlockFlow(OpenedPDF& document, bool selfTest, std::function<void()> unlocked,
                        std::function<void()> cancelled, QObject* parent)
-    : QObject(parent), document_(document), selfTest_(selfTest), unlocked_(std::move(unlocked)),
-      cancelled_(std::move(cancelled))
-{
-}
+    : QObject(parent),
+      document_(document),
+      selfTest_(selfTest),
+      unlocked_(std::move(unlocked)),
+      cancelled_(std::move(cancelled)) {}
 
-void UnlockFlow::run()
-{
+void UnlockFlow::run() {
     if (running_ || !document_.pdf->isLocked()) {
         return;
     }
@@ -25,8 +25,7 @@ void UnlockFlow::run()
     ask(false);
 }
 
-void UnlockFlow::ask(bool afterWrongPassword)
-{
+void UnlockFlow::ask(bool afterWrongPassword) {
     running_ = true;
     prompt_(unlockPromptText(document_, afterWrongPassword),
             [self = QPointer<UnlockFlow>(this)](std::optional<QString> password) {
@@ -49,8 +48,7 @@ void UnlockFlow::ask(bool afterWrongPassword)
             });
 }
 
-void UnlockFlow::finish()
-{
+void UnlockFlow::finish() {
     running_ = false;
     unlocked_();
 }

@@ -4,9 +4,8 @@
 // environment is tried first.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
+#include <functional>
 
 #include "app/document/OpenedPDF.h"
 #include "app/ui/PasswordPrompt.h"
@@ -14,20 +13,20 @@
 namespace quillet {
 
 class UnlockFlow : public QObject {
-public:
+  public:
     static constexpr char selfTestPasswordVariable[] = "QUILLET_SELFTEST_PASSWORD";
 
     // `unlocked` runs once the document opens, `cancelled` when the user
     // gives up.
-    UnlockFlow(OpenedPDF& document, bool selfTest, std::function<void()> unlocked, std::function<void()> cancelled,
-               QObject* parent);
+    UnlockFlow(OpenedPDF& document, bool selfTest, std::function<void()> unlocked,
+               std::function<void()> cancelled, QObject* parent);
 
     void setPrompt(AsyncPasswordPrompt prompt) { prompt_ = std::move(prompt); }
     bool isRunning() const { return running_; }
     // Starts the step for a locked document.
     void run();
 
-private:
+  private:
     void ask(bool afterWrongPassword);
     void finish();
 

@@ -5,18 +5,15 @@
 
 namespace quillet {
 
-ViewStateKeeper::ViewStateKeeper(PageView& view, QSettings* store, std::function<qint64()> clock, QObject* parent)
-    : QObject(parent), view_(view), store_(store), clock_(std::move(clock))
-{
-}
+ViewStateKeeper::ViewStateKeeper(PageView& view, QSettings* store, std::function<qint64()> clock,
+                                 QObject* parent)
+    : QObject(parent), view_(view), store_(store), clock_(std::move(clock)) {}
 
-ViewStateKeeper::~ViewStateKeeper()
-{
+ViewStateKeeper::~ViewStateKeeper() {
     pending_.cancel();
 }
 
-void ViewStateKeeper::restore()
-{
+void ViewStateKeeper::restore() {
     if (restored_ || store_ == nullptr || path_.isEmpty() || view_.pageCount() == 0) {
         return;
     }
@@ -34,17 +31,16 @@ void ViewStateKeeper::restore()
     }
 }
 
-void ViewStateKeeper::scheduleSave()
-{
+void ViewStateKeeper::scheduleSave() {
     if (store_ == nullptr || !restored_) {
         return;
     }
     pending_.cancel();
-    pending_ = DelayedWork::schedule(saveDelay, [this] { save(); }, this);
+    pending_ = DelayedWork::schedule(
+        saveDelay, [this] { save(); }, this);
 }
 
-void ViewStateKeeper::save()
-{
+void ViewStateKeeper::save() {
     pending_.cancel();
     if (store_ == nullptr || path_.isEmpty() || view_.pageCount() == 0) {
         return;

@@ -3,11 +3,10 @@
 // after the reader last moved, so that scrolling writes once.
 #pragma once
 
-#include <chrono>
-#include <functional>
-
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <functional>
 
 #include "app/platform/DelayedWork.h"
 
@@ -18,7 +17,7 @@ namespace quillet {
 class PageView;
 
 class ViewStateKeeper : public QObject {
-public:
+  public:
     static constexpr std::chrono::milliseconds saveDelay{1000};
 
     // `store` null keeps nothing; `clock` gives seconds since 1970.
@@ -32,7 +31,7 @@ public:
     void scheduleSave();
     void save();
 
-private:
+  private:
     PageView& view_;
     QSettings* store_;
     std::function<qint64()> clock_;

@@ -1,11 +1,10 @@
 #include "app/ui/ViewStates.h"
 
+#include <QSettings>
+#include <QVariantMap>
 #include <algorithm>
 #include <cmath>
 #include <vector>
-
-#include <QSettings>
-#include <QVariantMap>
 
 namespace quillet {
 
@@ -16,8 +15,7 @@ constexpr double maxRestoredScale = 20;
 
 }  // namespace
 
-std::optional<ViewState> ViewStates::load(const QString& path) const
-{
+std::optional<ViewState> ViewStates::load(const QString& path) const {
     const QVariantMap all = store_.value(QString::fromLatin1(defaultsKey)).toMap();
     const auto it = all.find(QString::fromLatin1(entryPrefix) + path);
     if (it == all.end()) {
@@ -36,8 +34,7 @@ std::optional<ViewState> ViewStates::load(const QString& path) const
     return state;
 }
 
-void ViewStates::save(const QString& path, const ViewState& state)
-{
+void ViewStates::save(const QString& path, const ViewState& state) {
     QVariantMap all = store_.value(QString::fromLatin1(defaultsKey)).toMap();
     all.insert(QString::fromLatin1(entryPrefix) + path,
                QVariantMap{{QStringLiteral("page"), state.page},
@@ -58,8 +55,7 @@ void ViewStates::save(const QString& path, const ViewState& state)
     store_.setValue(QString::fromLatin1(defaultsKey), all);
 }
 
-ViewRestore ViewStates::restoreFor(const ViewState& state, int pageCount)
-{
+ViewRestore ViewStates::restoreFor(const ViewState& state, int pageCount) {
     ViewRestore restore;
     if (state.scale > minRestoredScale && state.scale < maxRestoredScale && state.autoScales != 1) {
         restore.scale = state.scale;

@@ -4,19 +4,18 @@
 // most 200 entries (the oldest by time go first).
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <optional>
-
-#include <QString>
 
 class QSettings;
 
 namespace quillet {
 
 struct ViewState {
-    double page = 0;     // 0-based page index
+    double page = 0;  // 0-based page index
     double scale = 1;
-    int autoScales = 0;  // 1 when fit-to-width was on
+    int autoScales = 0;     // 1 when fit-to-width was on
     std::int64_t time = 0;  // seconds since 1970
 };
 
@@ -27,7 +26,7 @@ struct ViewRestore {
 };
 
 class ViewStates {
-public:
+  public:
     static constexpr char defaultsKey[] = "QuilletViewStates";
     static constexpr char entryPrefix[] = "QuilletView:";
     static constexpr int maxEntries = 200;
@@ -42,7 +41,7 @@ public:
     // is 1; the page only when, rounded, it is one of the document's.
     static ViewRestore restoreFor(const ViewState& state, int pageCount);
 
-private:
+  private:
     QSettings& store_;
 };
 

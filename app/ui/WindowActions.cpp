@@ -4,9 +4,9 @@
 #include <QMenu>
 #include <QWidget>
 
+#include "app/editor/Tool.h"
 #include "app/ui/MainMenu.h"
 #include "app/ui/Strings.h"
-#include "app/editor/Tool.h"
 #include "app/ui/ToolIcons.h"
 #include "app/ui/WindowStrings.h"
 
@@ -14,8 +14,7 @@ namespace quillet {
 
 namespace {
 
-QAction* make(QWidget& owner, const QString& title, QList<QKeySequence> keys = {}, bool enabled = true)
-{
+QAction* make(QWidget& owner, const QString& title, QList<QKeySequence> keys = {}, bool enabled = true) {
     auto* action = new QAction(title, &owner);
     action->setShortcuts(keys);
     action->setEnabled(enabled);
@@ -23,15 +22,14 @@ QAction* make(QWidget& owner, const QString& title, QList<QKeySequence> keys = {
     return action;
 }
 
-QAction* make(QWidget& owner, const LocalizedString& title, QList<QKeySequence> keys = {}, bool enabled = true)
-{
+QAction* make(QWidget& owner, const LocalizedString& title, QList<QKeySequence> keys = {},
+              bool enabled = true) {
     return make(owner, title.text(), std::move(keys), enabled);
 }
 
 }  // namespace
 
-WindowActions createWindowActions(QWidget& owner)
-{
+WindowActions createWindowActions(QWidget& owner) {
     // Commands other parts connect start disabled.
     constexpr bool later = false;
     WindowActions a;
@@ -48,7 +46,8 @@ WindowActions createWindowActions(QWidget& owner)
     a.exportFlattened =
         make(owner, Strings::exportFlattenedItem, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}, later);
     a.showInFileManager = make(owner, Strings::showInFileManagerItem);
-    a.pageSetup = make(owner, Strings::pageSetupItem, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}, later);
+    a.pageSetup =
+        make(owner, Strings::pageSetupItem, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}, later);
     a.print = make(owner, Strings::printItem, {QKeySequence(Qt::CTRL | Qt::Key_P)}, later);
     a.quit = make(owner, MainMenu::quitTitle(), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, later);
     a.quit->setMenuRole(QAction::QuitRole);
@@ -58,7 +57,8 @@ WindowActions createWindowActions(QWidget& owner)
     a.cut = make(owner, Strings::cutItem, {QKeySequence(Qt::CTRL | Qt::Key_X)}, later);
     a.copy = make(owner, Strings::copyItem, {QKeySequence(Qt::CTRL | Qt::Key_C)}, later);
     a.paste = make(owner, Strings::pasteItem, {QKeySequence(Qt::CTRL | Qt::Key_V)}, later);
-    a.duplicateMarkup = make(owner, Strings::duplicateMarkupItem, {QKeySequence(Qt::CTRL | Qt::Key_D)}, later);
+    a.duplicateMarkup =
+        make(owner, Strings::duplicateMarkupItem, {QKeySequence(Qt::CTRL | Qt::Key_D)}, later);
     a.deleteMarkup = make(owner, Strings::deleteItem, {QKeySequence(Qt::Key_Delete)}, later);
     a.selectAll = make(owner, Strings::selectAllItem, {QKeySequence(Qt::CTRL | Qt::Key_A)}, later);
     a.find = make(owner, Strings::findItem, {QKeySequence(Qt::CTRL | Qt::Key_F)});
@@ -67,8 +67,8 @@ WindowActions createWindowActions(QWidget& owner)
 
     a.thumbnails = make(owner, Strings::pageThumbnailsItem, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)});
     a.thumbnails->setCheckable(true);
-    a.commentText = make(owner, WindowStrings::hideCommentText,
-                         {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C)}, later);
+    a.commentText =
+        make(owner, WindowStrings::hideCommentText, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C)}, later);
     // Ctrl+= is the same key as Ctrl++ without Shift on most layouts; only
     // the first shortcut is shown in the menu.
     a.zoomIn = make(owner, Strings::zoomInItem,
@@ -88,11 +88,13 @@ WindowActions createWindowActions(QWidget& owner)
     static constexpr char toolKeys[] = "VPHTNASE";
     for (size_t i = 0; i < a.tools.size(); ++i) {
         const Tool tool = allTools[i];
-        QAction* action = make(owner, toolDisplayName(tool), {QKeySequence(QChar::fromLatin1(toolKeys[i]))}, later);
+        QAction* action =
+            make(owner, toolDisplayName(tool), {QKeySequence(QChar::fromLatin1(toolKeys[i]))}, later);
         action->setData(static_cast<int>(i));
         action->setCheckable(true);
         action->setIcon(ToolIcons::icon(tool, owner.palette()));
-        action->setToolTip(action->text() + QStringLiteral(" (") + QChar::fromLatin1(toolKeys[i]) + QLatin1Char(')'));
+        action->setToolTip(action->text() + QStringLiteral(" (") + QChar::fromLatin1(toolKeys[i]) +
+                           QLatin1Char(')'));
         a.tools[i] = action;
     }
     a.newSignature = make(owner, Strings::newSignatureItem, {}, later);

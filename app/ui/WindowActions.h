@@ -14,10 +14,10 @@ namespace quillet {
 
 struct WindowActions {
     // File
-    QAction* open = nullptr;           // the shell
-    QMenu* openRecent = nullptr;       // the document controller fills it; ends with clearRecent
+    QAction* open = nullptr;      // the shell
+    QMenu* openRecent = nullptr;  // the document controller fills it; ends with clearRecent
     QAction* clearRecent = nullptr;
-    QAction* close = nullptr;          // the window
+    QAction* close = nullptr;  // the window
     QAction* save = nullptr;
     QAction* saveAs = nullptr;
     QAction* revertToSaved = nullptr;
@@ -26,7 +26,7 @@ struct WindowActions {
     QAction* showInFileManager = nullptr;  // the window
     QAction* pageSetup = nullptr;
     QAction* print = nullptr;
-    QAction* quit = nullptr;           // the shell
+    QAction* quit = nullptr;  // the shell
     // Edit
     QAction* undo = nullptr;
     QAction* redo = nullptr;
@@ -36,13 +36,13 @@ struct WindowActions {
     QAction* duplicateMarkup = nullptr;
     QAction* deleteMarkup = nullptr;
     QAction* selectAll = nullptr;
-    QAction* find = nullptr;           // the window, and the next two
+    QAction* find = nullptr;  // the window, and the next two
     QAction* findNext = nullptr;
     QAction* findPrevious = nullptr;
     // View (the window, except the comment text and the language)
     QAction* thumbnails = nullptr;
     QAction* commentText = nullptr;
-    QAction* zoomIn = nullptr;         // Ctrl++ and Ctrl+=
+    QAction* zoomIn = nullptr;  // Ctrl++ and Ctrl+=
     QAction* zoomOut = nullptr;
     QAction* actualSize = nullptr;
     QAction* fitWidth = nullptr;
@@ -50,7 +50,7 @@ struct WindowActions {
     QAction* nextPage = nullptr;
     QAction* previousPage = nullptr;
     QAction* fullScreen = nullptr;
-    QMenu* language = nullptr;         // the shell fills it
+    QMenu* language = nullptr;  // the shell fills it
     // Tools: data = the tool's index (0 to 7) in Tool order, titled with the
     // tool's name, its symbol and its key; then New Signature…
     std::array<QAction*, 8> tools{};
@@ -60,8 +60,8 @@ struct WindowActions {
     QAction* zoomWindow = nullptr;
     QAction* bringAllToFront = nullptr;
     // Help
-    QAction* shortcuts = nullptr;      // the window
-    QAction* about = nullptr;          // the shell
+    QAction* shortcuts = nullptr;  // the window
+    QAction* about = nullptr;      // the shell
 };
 
 }  // namespace quillet

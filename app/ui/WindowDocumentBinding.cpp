@@ -1,10 +1,9 @@
 #include "app/ui/WindowDocumentBinding.h"
 
-#include <memory>
-
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QTimer>
+#include <memory>
 
 #include "app/document/InkDocument.h"
 #include "app/ui/DocumentPrompts.h"
@@ -13,19 +12,19 @@
 namespace quillet {
 
 WindowDocumentBinding::WindowDocumentBinding(DocumentWindowController& window, InkDocument& document)
-    : QObject(&window), window_(window), document_(&document)
-{
+    : QObject(&window), window_(window), document_(&document) {
     window.installEventFilter(this);
     connect(&window, &DocumentWindowController::unlocked, this, &WindowDocumentBinding::unlocked);
     QPointer<DocumentWindowController> shown(&window);
-    document.setFileReplacedPrompt([shown](InkDocument& asking, std::function<void(ReplacedFileChoice)> answer) {
-        if (shown) {
-            DocumentPrompts::askAboutReplacedFile(shown, asking.displayName(), std::move(answer));
-        } else {
-            // No window left to ask in: never save over the other version.
-            answer(ReplacedFileChoice::reload);
-        }
-    });
+    document.setFileReplacedPrompt(
+        [shown](InkDocument& asking, std::function<void(ReplacedFileChoice)> answer) {
+            if (shown) {
+                DocumentPrompts::askAboutReplacedFile(shown, asking.displayName(), std::move(answer));
+            } else {
+                // No window left to ask in: never save over the other version.
+                answer(ReplacedFileChoice::reload);
+            }
+        });
     document.setSetAsidePrompt([shown](InkDocument& asking, std::function<void(bool)> answer) {
         if (shown) {
             DocumentPrompts::askRestoreSetAside(shown, asking.displayName(), std::move(answer));
@@ -41,8 +40,7 @@ WindowDocumentBinding::WindowDocumentBinding(DocumentWindowController& window, I
     }
 }
 
-void WindowDocumentBinding::unlocked()
-{
+void WindowDocumentBinding::unlocked() {
     if (!document_) {
         return;
     }
@@ -52,8 +50,7 @@ void WindowDocumentBinding::unlocked()
     document_->checkRecovery();
 }
 
-bool WindowDocumentBinding::eventFilter(QObject* watched, QEvent* event)
-{
+bool WindowDocumentBinding::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_ || event->type() != QEvent::Close || closeAllowed_ || !document_) {
         return QObject::eventFilter(watched, event);
     }
@@ -85,8 +82,7 @@ bool WindowDocumentBinding::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void WindowDocumentBinding::decided(bool mayClose, const QString& failure)
-{
+void WindowDocumentBinding::decided(bool mayClose, const QString& failure) {
     if (mayClose) {
         closeNow();
         return;
@@ -98,46 +94,45 @@ void WindowDocumentBinding::decided(bool mayClose, const QString& failure)
                                             return;
                                         }
                                         switch (choice) {
-                                        case DocumentPrompts::CloseChoice::closeAnyway:
-                                            self->closeNow();
-                                            return;
-                                        case DocumentPrompts::CloseChoice::saveAs:
-                                            self->saveCopyAndClose();
-                                            return;
-                                        case DocumentPrompts::CloseChoice::cancel:
-                                            self->cancelClose();
-                                            return;
+                                            case DocumentPrompts::CloseChoice::closeAnyway:
+                                                self->closeNow();
+                                                return;
+                                            case DocumentPrompts::CloseChoice::saveAs:
+                                                self->saveCopyAndClose();
+                                                return;
+                                            case DocumentPrompts::CloseChoice::cancel:
+                                                self->cancelClose();
+                                                return;
                                         }
                                     });
 }
 
-void WindowDocumentBinding::cancelClose()
-{
+void WindowDocumentBinding::cancelClose() {
     deciding_ = false;
     emit closeCancelled();
 }
 
 // "Save As…" in the close question: the window closes once the copy is saved;
 // a failed copy asks again, a cancelled panel keeps the window open.
-void WindowDocumentBinding::saveCopyAndClose()
-{
+void WindowDocumentBinding::saveCopyAndClose() {
     if (!document_) {
         closeNow();
         return;
     }
     QPointer<WindowDocumentBinding> self(this);
     auto chosen = std::make_shared<bool>(false);
-    QFileDialog* panel = DocumentPrompts::chooseSaveAsPath(&window_, document_->filePath(), [self, chosen](const QString& path) {
-        *chosen = true;
-        if (!self || !self->document_) {
-            return;
-        }
-        self->document_->saveAs(path, [self](const InkDocument::SaveResult& error) {
-            if (self) {
-                self->decided(!error, error.value_or(QString()));
+    QFileDialog* panel = DocumentPrompts::chooseSaveAsPath(
+        &window_, document_->filePath(), [self, chosen](const QString& path) {
+            *chosen = true;
+            if (!self || !self->document_) {
+                return;
             }
+            self->document_->saveAs(path, [self](const InkDocument::SaveResult& error) {
+                if (self) {
+                    self->decided(!error, error.value_or(QString()));
+                }
+            });
         });
-    });
     // The panel closed without a file: the window stays, as with "Cancel".
     connect(panel, &QFileDialog::finished, this, [self, chosen](int) {
         if (self && !*chosen) {
@@ -146,8 +141,7 @@ void WindowDocumentBinding::saveCopyAndClose()
     });
 }
 
-void WindowDocumentBinding::closeNow()
-{
+void WindowDocumentBinding::closeNow() {
     deciding_ = false;
     closeAllowed_ = true;
     window_.close();

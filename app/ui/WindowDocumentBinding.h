@@ -17,18 +17,18 @@ class InkDocument;
 class WindowDocumentBinding : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // `document` outlives the window (the document controller deletes it
     // after the window has closed).
     WindowDocumentBinding(DocumentWindowController& window, InkDocument& document);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-signals:
+  signals:
     // The user chose "Cancel" after a failed save: the window stays open.
     void closeCancelled();
 
-private:
+  private:
     void decided(bool mayClose, const QString& failure);
     void closeNow();
     void cancelClose();

@@ -1,7 +1,5 @@
 #include "app/ui/WindowFit.h"
 
-#include <algorithm>
-
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
@@ -9,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace quillet::WindowFit {
 
@@ -20,12 +19,11 @@ QSize lastFrameExtra(0, 0);
 
 // Fits its window on every show, move and resize until the window settled.
 class Fitter : public QObject {
-public:
+  public:
     explicit Fitter(QWidget& window) : QObject(&window), window_(window) { window.installEventFilter(this); }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched != &window_) {
             return false;
         }
@@ -36,8 +34,8 @@ protected:
             QTimer::singleShot(settleTime / 4, this, &Fitter::fit);
             QTimer::singleShot(settleTime, this, &Fitter::fit);
         }
-        const bool placed = event->type() == QEvent::Show || event->type() == QEvent::Move ||
-                            event->type() == QEvent::Resize;
+        const bool placed =
+            event->type() == QEvent::Show || event->type() == QEvent::Move || event->type() == QEvent::Resize;
         if (placed && shown_.isValid() && shown_.elapsed() <= settleTime.count()) {
             // After the event: the frame geometry is the window's new one by then.
             QTimer::singleShot(0, this, &Fitter::fit);
@@ -45,9 +43,8 @@ protected:
         return false;
     }
 
-private:
-    void fit()
-    {
+  private:
+    void fit() {
         const QScreen* screen = window_.screen();
         if (screen == nullptr || !window_.isVisible() ||
             (window_.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
@@ -75,8 +72,7 @@ private:
 
 }  // namespace
 
-QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minimumFrame)
-{
+QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minimumFrame) {
     if (available.isEmpty() || available.contains(frame)) {
         return frame;
     }
@@ -87,8 +83,7 @@ QRect fittedFrame(const QRect& frame, const QRect& available, const QSize& minim
     return QRect(QPoint(x, y), size);
 }
 
-QSize contentRoom(const QRect& available, QWidget& window)
-{
+QSize contentRoom(const QRect& available, QWidget& window) {
     QSize extra = lastFrameExtra;
     if (extra.isNull()) {
         window.winId();  // the platform window, made now instead of at the show
@@ -100,8 +95,7 @@ QSize contentRoom(const QRect& available, QWidget& window)
     return available.size() - extra;
 }
 
-void keepOnScreen(QWidget& window)
-{
+void keepOnScreen(QWidget& window) {
     if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland"))) {
         return;
     }

@@ -7,9 +7,8 @@
 // window while it settles. A window the user moves later is left alone.
 #pragma once
 
-#include <chrono>
-
 #include <QRect>
+#include <chrono>
 
 class QWidget;
 

@@ -13,8 +13,7 @@ namespace {
 // Marks the items this list owns, so a rebuild removes only them.
 constexpr char listItemProperty[] = "quilletWindowListItem";
 
-void bringToFront(QWidget* window)
-{
+void bringToFront(QWidget* window) {
     if (window->isMinimized()) {
         window->showNormal();
     }
@@ -22,8 +21,7 @@ void bringToFront(QWidget* window)
     window->activateWindow();
 }
 
-void removeItems(QMenu& menu)
-{
+void removeItems(QMenu& menu) {
     for (QAction* action : menu.actions()) {
         if (action->property(listItemProperty).toBool()) {
             menu.removeAction(action);
@@ -32,8 +30,7 @@ void removeItems(QMenu& menu)
     }
 }
 
-void addItems(QMenu& menu, QWidget& owner, const QList<QWidget*>& windows)
-{
+void addItems(QMenu& menu, QWidget& owner, const QList<QWidget*>& windows) {
     // The menu opens in the active window; another one may be active when
     // the menu is reached otherwise (its keys).
     QWidget* active = windows.contains(QApplication::activeWindow()) ? QApplication::activeWindow() : &owner;
@@ -60,15 +57,13 @@ void addItems(QMenu& menu, QWidget& owner, const QList<QWidget*>& windows)
 
 }  // namespace
 
-QString shownTitle(const QWidget& window)
-{
+QString shownTitle(const QWidget& window) {
     QString title = window.windowTitle();
     title.replace(QStringLiteral("[*]"), window.isWindowModified() ? QStringLiteral("*") : QString());
     return title;
 }
 
-void install(QMenu& menu, QWidget& owner, OpenWindows windows)
-{
+void install(QMenu& menu, QWidget& owner, OpenWindows windows) {
     QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&menu, &owner, windows = std::move(windows)] {
         removeItems(menu);
         QList<QWidget*> shown = windows ? windows() : QList<QWidget*>{&owner};

@@ -5,9 +5,8 @@
 // opens, so they always name the windows open at that moment.
 #pragma once
 
-#include <functional>
-
 #include <QList>
+#include <functional>
 
 class QMenu;
 class QWidget;

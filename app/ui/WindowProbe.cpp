@@ -1,23 +1,22 @@
 #include "app/ui/WindowProbe.h"
 
-#include <algorithm>
-#include <fstream>
-#include <memory>
-#include <vector>
-#include <string>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/platform/PlatformLog.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/FindController.h"
+#include "app/ui/ThumbnailView.h"
 #include "app/view/PageRenderer.h"
 #include "app/view/PageView.h"
-#include "app/ui/ThumbnailView.h"
 
 namespace quillet::WindowProbe {
 
@@ -25,8 +24,7 @@ namespace {
 
 constexpr int pollMilliseconds = 5;
 
-bool currentPageOnScreen(DocumentWindowController& window)
-{
+bool currentPageOnScreen(DocumentWindowController& window) {
     PageView* view = window.pageView();
     if (!window.isVisible() || view->pageCount() == 0 || view->renderer() == nullptr) {
         return false;
@@ -37,8 +35,7 @@ bool currentPageOnScreen(DocumentWindowController& window)
 
 // Milliseconds since the process started, from /proc (the kernel's clock
 // ticks since boot) so that the time before main() counts too.
-qint64 millisecondsSinceProcessStart()
-{
+qint64 millisecondsSinceProcessStart() {
     // The benchmark's own clock reading (nanoseconds since 1970, taken just
     // before the start) is finer than the kernel's start time in clock ticks.
     if (const QByteArray launched = qgetenv("BENCH_LAUNCHED_NS"); !launched.isEmpty()) {
@@ -55,8 +52,7 @@ qint64 millisecondsSinceProcessStart()
     return static_cast<qint64>((uptime - startSeconds) * 1000);
 }
 
-std::string peakMemory()
-{
+std::string peakMemory() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -68,8 +64,7 @@ std::string peakMemory()
 }
 
 // Calls `ready` every few milliseconds until it returns true.
-void pollUntil(DocumentWindowController& window, std::function<bool()> ready)
-{
+void pollUntil(DocumentWindowController& window, std::function<bool()> ready) {
     auto* timer = new QTimer(&window);
     timer->setInterval(pollMilliseconds);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, ready = std::move(ready)] {
@@ -81,16 +76,14 @@ void pollUntil(DocumentWindowController& window, std::function<bool()> ready)
     timer->start();
 }
 
-void exitAfterFirstPaint(DocumentWindowController& window)
-{
+void exitAfterFirstPaint(DocumentWindowController& window) {
     QObject::connect(&window, &DocumentWindowController::firstPageShown, &window, [] {
         logLine("first page painted after " + std::to_string(millisecondsSinceProcessStart()) + " ms");
         QCoreApplication::exit(0);
     });
 }
 
-void saveScreenshot(DocumentWindowController& window, const QString& path)
-{
+void saveScreenshot(DocumentWindowController& window, const QString& path) {
     if (!window.thumbnailsShown()) {
         window.toggleThumbnails();
     }
@@ -113,8 +106,7 @@ void saveScreenshot(DocumentWindowController& window, const QString& path)
     });
 }
 
-void scrollThrough(DocumentWindowController& window)
-{
+void scrollThrough(DocumentWindowController& window) {
     auto next = std::make_shared<int>(0);
     pollUntil(window, [&window, next] {
         PageView* view = window.pageView();
@@ -144,8 +136,7 @@ struct SearchWatch {
     std::vector<qint64> gaps;
 };
 
-void searchAfterFirstPaint(DocumentWindowController& window, const QString& text)
-{
+void searchAfterFirstPaint(DocumentWindowController& window, const QString& text) {
     QObject::connect(&window, &DocumentWindowController::firstPageShown, &window, [&window, text] {
         auto watch = std::make_shared<SearchWatch>();
         watch->ticker.setInterval(10);
@@ -161,7 +152,8 @@ void searchAfterFirstPaint(DocumentWindowController& window, const QString& text
             std::sort(gaps.begin(), gaps.end());
             const qint64 longest = gaps.empty() ? took : gaps.back();
             const qint64 p99 = gaps.empty() ? took : gaps[(gaps.size() - 1) * 99 / 100];
-            logLine("search for \"" + text.toStdString() + "\" over " + std::to_string(window.pageView()->pageCount()) +
+            logLine("search for \"" + text.toStdString() + "\" over " +
+                    std::to_string(window.pageView()->pageCount()) +
                     " pages: " + std::to_string(window.finder().matches().size()) + " matches in " +
                     std::to_string(took) + " ms, main-thread timer gaps: longest " + std::to_string(longest) +
                     " ms, 99th percentile " + std::to_string(p99) + " ms");
@@ -175,8 +167,7 @@ void searchAfterFirstPaint(DocumentWindowController& window, const QString& text
 
 }  // namespace
 
-void attachIfRequested(DocumentWindowController& window)
-{
+void attachIfRequested(DocumentWindowController& window) {
     if (qEnvironmentVariableIsSet(searchVariable)) {
         searchAfterFirstPaint(window, qEnvironmentVariable(searchVariable));
     }

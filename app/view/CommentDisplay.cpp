@@ -1,9 +1,8 @@
 #include "app/view/CommentDisplay.h"
 
+#include <QSettings>
 #include <mutex>
 #include <optional>
-
-#include <QSettings>
 
 #include "app/platform/DefaultsStore.h"
 #include "app/platform/MainThread.h"
@@ -13,12 +12,16 @@ namespace quillet::CommentDisplay {
 namespace {
 
 std::mutex lock;
-std::optional<bool> value;   // guarded by lock; absent until read
+std::optional<bool> value;              // guarded by lock; absent until read
 QSettings* settingsOverride = nullptr;  // main thread only
 
-QSettings& settings() { return settingsOverride ? *settingsOverride : DefaultsStore::shared(); }
+QSettings& settings() {
+    return settingsOverride ? *settingsOverride : DefaultsStore::shared();
+}
 
-bool readStored() { return settings().value(QLatin1String(defaultsKey), true).toBool(); }
+bool readStored() {
+    return settings().value(QLatin1String(defaultsKey), true).toBool();
+}
 
 }  // namespace
 

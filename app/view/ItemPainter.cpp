@@ -1,17 +1,16 @@
 #include "app/view/ItemPainter.h"
 
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPen>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <unordered_map>
 
-#include <QPaintEngine>
-#include <QPainter>
-#include <QPen>
-
 #include "app/document/ItemAnnotation.h"
-#include "app/view/ItemRaster.h"
 #include "app/platform/QtConversions.h"
+#include "app/view/ItemRaster.h"
 
 namespace quillet::ItemPainter {
 namespace {
@@ -30,7 +29,8 @@ void paintCommand(QPainter& painter, const DrawCommand& command) {
 }
 
 void paintVectors(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
-                  const QTransform& pageToDevice, bool showCommentText, std::optional<QRectF> visiblePageRect);
+                  const QTransform& pageToDevice, bool showCommentText,
+                  std::optional<QRectF> visiblePageRect);
 
 // 16 MiB of premultiplied pixels.
 constexpr double kMaxWholeRasterPixels = 4 << 20;
@@ -56,7 +56,9 @@ struct CachedRaster {
     CachedRaster& operator=(const CachedRaster&) = delete;
     ~CachedRaster() { cachedBytes.fetch_sub(bytes, std::memory_order_relaxed); }
 
-    bool fits(const QTransform& l, QPointF f, bool e) const { return linear == l && fraction == f && expanded == e; }
+    bool fits(const QTransform& l, QPointF f, bool e) const {
+        return linear == l && fraction == f && expanded == e;
+    }
 };
 
 struct Placement {
@@ -86,10 +88,12 @@ void drawLayers(QPainter& painter, const std::vector<ItemRaster::Layer>& layers,
 // whole (kMaxWholeRasterPixels) and the budget allows. An item too large for
 // a whole raster (a large one at a high zoom) is rasterized only where the
 // device is and never kept.
-std::shared_ptr<const CachedRaster> rasterFor(const ItemAnnotation& annotation, const ItemAppearance& appearance,
-                                              bool expanded, const Placement& at, bool& kept) {
+std::shared_ptr<const CachedRaster> rasterFor(const ItemAnnotation& annotation,
+                                              const ItemAppearance& appearance, bool expanded,
+                                              const Placement& at, bool& kept) {
     std::shared_ptr<void>& slot = annotation.drawingCache();
-    if (auto* known = static_cast<CachedRaster*>(slot.get()); known && known->fits(at.linear, at.fraction, expanded)) {
+    if (auto* known = static_cast<CachedRaster*>(slot.get());
+        known && known->fits(at.linear, at.fraction, expanded)) {
         kept = true;
         return std::static_pointer_cast<const CachedRaster>(slot);
     }
@@ -102,7 +106,8 @@ std::shared_ptr<const CachedRaster> rasterFor(const ItemAnnotation& annotation, 
     raster->linear = at.linear;
     raster->fraction = at.fraction;
     raster->expanded = expanded;
-    raster->layers = ItemRaster::rasterize(appearance.commands, toLocal, whole ? full : at.device.translated(-at.whole));
+    raster->layers =
+        ItemRaster::rasterize(appearance.commands, toLocal, whole ? full : at.device.translated(-at.whole));
     size_t bytes = 0;
     for (const ItemRaster::Layer& layer : raster->layers) {
         bytes += static_cast<size_t>(layer.image.sizeInBytes());
@@ -125,7 +130,8 @@ void drawRasterized(QPainter& painter, const ItemAnnotation& annotation, const I
 }
 
 // Applies one item layer to the composed maps within `region` (local pixels).
-void applyLayer(const ItemRaster::Layer& layer, const QRect& region, QImage& factor, QImage& offset, QPoint origin) {
+void applyLayer(const ItemRaster::Layer& layer, const QRect& region, QImage& factor, QImage& offset,
+                QPoint origin) {
     const QRect area = QRect(layer.origin, layer.image.size()) & region;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(layer.image.constScanLine(y - layer.origin.y()));
@@ -177,10 +183,10 @@ struct PageItemLayers::State {
         const QRect r = region & area;
         if (r.isEmpty()) return;
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            std::fill_n(reinterpret_cast<QRgb*>(factor.scanLine(y - area.top())) + (r.left() - area.left()), r.width(),
-                        qRgb(255, 255, 255));
-            std::fill_n(reinterpret_cast<QRgb*>(offset.scanLine(y - area.top())) + (r.left() - area.left()), r.width(),
-                        qRgb(0, 0, 0));
+            std::fill_n(reinterpret_cast<QRgb*>(factor.scanLine(y - area.top())) + (r.left() - area.left()),
+                        r.width(), qRgb(255, 255, 255));
+            std::fill_n(reinterpret_cast<QRgb*>(offset.scanLine(y - area.top())) + (r.left() - area.left()),
+                        r.width(), qRgb(0, 0, 0));
         }
         for (const Entry& entry : entries)
             if (entry.rect.intersects(r))
@@ -194,15 +200,20 @@ PageItemLayers::PageItemLayers() : state_(std::make_unique<State>()) {}
 PageItemLayers::~PageItemLayers() = default;
 PageItemLayers::PageItemLayers(PageItemLayers&&) noexcept = default;
 PageItemLayers& PageItemLayers::operator=(PageItemLayers&&) noexcept = default;
-int64_t PageItemLayers::recomposedPixels() const { return state_->recomposed; }
-void PageItemLayers::markChanged() { state_->complete = false; }
+int64_t PageItemLayers::recomposedPixels() const {
+    return state_->recomposed;
+}
+void PageItemLayers::markChanged() {
+    state_->complete = false;
+}
 
 namespace {
 
 // Brings the maps up to date with `entries`: only the rectangles of items
 // that came, went or changed are recomposed, unless the order of the others
 // changed, the zoom changed, or the items outgrew the maps.
-void update(PageItemLayers::State& state, std::vector<PageItemLayers::State::Entry> entries, const Placement& at) {
+void update(PageItemLayers::State& state, std::vector<PageItemLayers::State::Entry> entries,
+            const Placement& at) {
     QRect area;
     for (const auto& entry : entries) area |= entry.rect;
     const bool sameZoom = state.linear == at.linear && state.fraction == at.fraction;
@@ -254,8 +265,9 @@ void drawLayers(QPainter& painter, const PageItemLayers::State& state, const Pla
     painter.drawImage(state.area.topLeft() + at.whole, state.offset);
 }
 
-bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::vector<const ItemAnnotation*>& annotations,
-                   bool showCommentText, const Placement& at) {
+bool paintComposed(QPainter& painter, PageItemLayers::State& state,
+                   const std::vector<const ItemAnnotation*>& annotations, bool showCommentText,
+                   const Placement& at) {
     state.complete = false;
     std::vector<PageItemLayers::State::Entry> entries;
     entries.reserve(annotations.size());
@@ -264,7 +276,8 @@ bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::v
         if (!annotation->isDisplayed()) continue;
         const ItemAppearance& appearance = annotation->appearance(showCommentText);
         bool kept = false;
-        auto raster = rasterFor(*annotation, appearance, annotation->item().isNote() && showCommentText, at, kept);
+        auto raster =
+            rasterFor(*annotation, appearance, annotation->item().isNote() && showCommentText, at, kept);
         if (!kept) return false;
         area |= raster->rect;
         const QRect rect = raster->rect;
@@ -280,7 +293,6 @@ bool paintComposed(QPainter& painter, PageItemLayers::State& state, const std::v
 
 }  // namespace
 
-
 void paint(QPainter& painter, const std::vector<DrawCommand>& commands, const QTransform& pageToDevice) {
     if (commands.empty()) return;
     painter.save();
@@ -295,8 +307,8 @@ void paint(QPainter& painter, const ItemAppearance& appearance, const QTransform
 }
 
 void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
-                      const QTransform& pageToDevice, bool showCommentText, std::optional<QRectF> visiblePageRect,
-                      PageItemLayers* composed) {
+                      const QTransform& pageToDevice, bool showCommentText,
+                      std::optional<QRectF> visiblePageRect, PageItemLayers* composed) {
     // Printers and vector outputs get the paths themselves.
     if (!painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster) {
         paintVectors(painter, annotations, pageToDevice, showCommentText, visiblePageRect);
@@ -321,7 +333,8 @@ void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*
     painter.restore();
 }
 
-bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice, bool showCommentText) {
+bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice,
+               bool showCommentText) {
     const PageItemLayers::State& state = composed.state();
     if (!state.complete || state.showCommentText != showCommentText || !painter.paintEngine() ||
         painter.paintEngine()->type() != QPaintEngine::Raster) {
@@ -338,12 +351,15 @@ bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pa
     return true;
 }
 
-int64_t rasterizedCount() { return rasterized.load(std::memory_order_relaxed); }
+int64_t rasterizedCount() {
+    return rasterized.load(std::memory_order_relaxed);
+}
 
 namespace {
 
 void paintVectors(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
-                  const QTransform& pageToDevice, bool showCommentText, std::optional<QRectF> visiblePageRect) {
+                  const QTransform& pageToDevice, bool showCommentText,
+                  std::optional<QRectF> visiblePageRect) {
     painter.save();
     painter.setWorldTransform(pageToDevice, true);
     painter.setRenderHint(QPainter::Antialiasing, true);

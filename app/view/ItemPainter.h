@@ -8,16 +8,15 @@
 // with each item for the next repaint at the same zoom.
 #pragma once
 
+#include <QColor>
+#include <QPainterPath>
+#include <QRectF>
+#include <QTransform>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QColor>
-#include <QPainterPath>
-#include <QRectF>
-#include <QTransform>
 
 #include "core/markup/DrawCommand.h"
 #include "core/markup/ItemAppearance.h"
@@ -43,7 +42,7 @@ void paint(QPainter& painter, const ItemAppearance& appearance, const QTransform
 // such map, kept as two images: a repaint draws those two instead of every
 // item, and a change recomposes only the rectangles of the changed items.
 class PageItemLayers {
-public:
+  public:
     PageItemLayers();
     ~PageItemLayers();
     PageItemLayers(PageItemLayers&&) noexcept;
@@ -58,7 +57,7 @@ public:
     struct State;  // ItemPainter.cpp's own
     State& state() { return *state_; }
 
-private:
+  private:
     std::unique_ptr<State> state_;
 };
 
@@ -68,14 +67,16 @@ private:
 // composed maps.
 void paintAnnotations(QPainter& painter, const std::vector<const ItemAnnotation*>& annotations,
                       const QTransform& pageToDevice, bool showCommentText,
-                      std::optional<QRectF> visiblePageRect = std::nullopt, PageItemLayers* composed = nullptr);
+                      std::optional<QRectF> visiblePageRect = std::nullopt,
+                      PageItemLayers* composed = nullptr);
 
 // Paints the page's items from `composed` alone, as the last paint through it
 // composed them, without walking the items: for repaints of a page whose
 // items have not changed since (its owner calls markChanged() when they do).
 // False, painting nothing, when the maps are not complete or were composed
 // at another zoom or with notes' text shown otherwise.
-bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice, bool showCommentText);
+bool paintKept(QPainter& painter, PageItemLayers& composed, const QTransform& pageToDevice,
+               bool showCommentText);
 
 // Items rasterized so far in this process (cache misses); the benchmark and
 // tests read it to see that an unchanged item is not drawn anew.

@@ -1,10 +1,9 @@
 #include "app/view/ItemRaster.h"
 
+#include <QPainterPathStroker>
 #include <algorithm>
 #include <array>
 #include <cmath>
-
-#include <QPainterPathStroker>
 
 #include "app/platform/QtConversions.h"
 
@@ -16,7 +15,7 @@ constexpr int kCells = 4;
 constexpr double kGamma = 1.5;
 
 const std::array<uint8_t, kCells * kCells + 1>& gammaTable() {
-    static const std::array<uint8_t, kCells * kCells + 1> table = [] {
+    static const std::array<uint8_t, kCells* kCells + 1> table = [] {
         std::array<uint8_t, kCells * kCells + 1> t{};
         for (size_t i = 0; i < t.size(); ++i)
             t[i] = static_cast<uint8_t>(std::lround(std::pow(double(i) / (kCells * kCells), kGamma) * 255));
@@ -72,7 +71,8 @@ std::vector<QPolygonF> polygonsOf(const QPainterPath& path) {
         } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
             const QPointF start = polygons.back().last();
             const QPainterPath::Element c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
-            flattenCubic(start, QPointF(e.x, e.y), QPointF(c2.x, c2.y), QPointF(end.x, end.y), 1, polygons.back());
+            flattenCubic(start, QPointF(e.x, e.y), QPointF(c2.x, c2.y), QPointF(end.x, end.y), 1,
+                         polygons.back());
             i += 2;
         }
     }
@@ -88,8 +88,10 @@ std::vector<Edge> edgesOf(const QPainterPath& devicePath) {
             const QPointF p = polygon[i] * kCells;
             const QPointF q = polygon[(i + 1) % n] * kCells;  // closes the subpath
             if (p == q) continue;
-            if (p.y() <= q.y()) edges.push_back({p.x(), p.y(), q.x(), q.y(), -1});
-            else edges.push_back({q.x(), q.y(), p.x(), p.y(), 1});
+            if (p.y() <= q.y())
+                edges.push_back({p.x(), p.y(), q.x(), q.y(), -1});
+            else
+                edges.push_back({q.x(), q.y(), p.x(), p.y(), 1});
         }
     }
     return edges;
@@ -105,7 +107,8 @@ void addSpans(const Edge& e, int top, std::vector<std::vector<Span>>& rows) {
     const int y0 = std::max(top, static_cast<int>(std::floor(e.y0)));
     const int y1 = std::min(last, static_cast<int>(std::floor(e.y1)));
     if (e.y0 == e.y1) {
-        if (y0 <= last && y0 >= top) add(y0, static_cast<int>(std::floor(e.x0)), static_cast<int>(std::floor(e.x1)));
+        if (y0 <= last && y0 >= top)
+            add(y0, static_cast<int>(std::floor(e.x0)), static_cast<int>(std::floor(e.x1)));
         return;
     }
     if (e.x0 == e.x1) {
@@ -158,8 +161,8 @@ QRgb over(QRgb dst, int r, int g, int b, int a) {
 
 // Composes one command over `layer` (premultiplied, at `origin`).
 void compose(QImage& layer, QPoint origin, const QPainterPath& outline, const RGBA& color) {
-    const QRect area = outline.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1) &
-                       QRect(origin, layer.size());
+    const QRect area =
+        outline.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1) & QRect(origin, layer.size());
     if (area.isEmpty()) return;
     const std::vector<uint8_t> shape = coverage(outline, area);
     auto unit = [](double v) { return std::clamp(v, 0.0, 1.0); };
@@ -191,7 +194,8 @@ std::vector<uint8_t> coverage(const QPainterPath& devicePath, const QRect& area)
     std::vector<int> counts(out.size(), 0);
     for (size_t i = 0; i < rows.size(); ++i) countRow(rows[i], top + static_cast<int>(i), area, counts);
     const auto& gamma = gammaTable();
-    for (size_t i = 0; i < out.size(); ++i) out[i] = gamma[static_cast<size_t>(std::min(counts[i], kCells * kCells))];
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = gamma[static_cast<size_t>(std::min(counts[i], kCells * kCells))];
     return out;
 }
 
@@ -228,7 +232,8 @@ std::vector<Layer> rasterize(const std::vector<DrawCommand>& commands, const QTr
         if (bounds.isEmpty() || area.isEmpty()) continue;
         Layer layer{QImage(area.size(), QImage::Format_ARGB32_Premultiplied), area.topLeft(), multiply};
         layer.image.fill(Qt::transparent);
-        for (const auto& [outline, command] : run) compose(layer.image, layer.origin, outline, command->color);
+        for (const auto& [outline, command] : run)
+            compose(layer.image, layer.origin, outline, command->color);
         layers.push_back(std::move(layer));
     }
     return layers;

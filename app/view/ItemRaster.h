@@ -7,13 +7,12 @@
 // edge pixel, so items drawn by QPainter would visibly change on save.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include <QImage>
 #include <QPainterPath>
 #include <QPoint>
 #include <QTransform>
+#include <cstdint>
+#include <vector>
 
 #include "core/markup/DrawCommand.h"
 

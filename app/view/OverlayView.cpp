@@ -1,20 +1,18 @@
 #include "app/view/OverlayView.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 
-#include "app/view/ItemPainter.h"
 #include "app/platform/QtConversions.h"
+#include "app/view/ItemPainter.h"
 
 namespace quillet {
 
-OverlayView::OverlayView(QWidget* viewport) : QWidget(viewport)
-{
+OverlayView::OverlayView(QWidget* viewport) : QWidget(viewport) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -25,8 +23,7 @@ OverlayView::OverlayView(QWidget* viewport) : QWidget(viewport)
     show();
 }
 
-bool OverlayView::eventFilter(QObject* watched, QEvent* event)
-{
+bool OverlayView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget()) {
         if (event->type() == QEvent::Resize) {
             setGeometry(parentWidget()->rect());
@@ -40,8 +37,7 @@ bool OverlayView::eventFilter(QObject* watched, QEvent* event)
 }
 
 void OverlayView::showLiveStroke(const std::vector<Point>& pagePoints, const QTransform& pageToView,
-                                 const RGBA& color, double width, bool highlighter)
-{
+                                 const RGBA& color, double width, bool highlighter) {
     std::vector<QPointF> points;
     points.reserve(pagePoints.size());
     for (const Point& p : pagePoints) {
@@ -69,8 +65,7 @@ void OverlayView::showLiveStroke(const std::vector<Point>& pagePoints, const QTr
     ++liveSerial_;
 }
 
-QRect OverlayView::strokeBounds(const std::vector<QPointF>& points, size_t from, double width)
-{
+QRect OverlayView::strokeBounds(const std::vector<QPointF>& points, size_t from, double width) {
     if (from >= points.size()) {
         return {};
     }
@@ -86,8 +81,7 @@ QRect OverlayView::strokeBounds(const std::vector<QPointF>& points, size_t from,
     return QRectF(QPointF(left - grow, top - grow), QPointF(right + grow, bottom + grow)).toAlignedRect();
 }
 
-void OverlayView::clearLiveStroke()
-{
+void OverlayView::clearLiveStroke() {
     if (livePoints_.empty()) {
         return;
     }
@@ -96,8 +90,7 @@ void OverlayView::clearLiveStroke()
     ++liveSerial_;
 }
 
-void OverlayView::clearLiveStroke(std::chrono::milliseconds delay)
-{
+void OverlayView::clearLiveStroke(std::chrono::milliseconds delay) {
     const std::uint64_t shown = liveSerial_;
     QTimer::singleShot(delay, this, [this, shown] {
         if (liveSerial_ == shown) {
@@ -106,14 +99,12 @@ void OverlayView::clearLiveStroke(std::chrono::milliseconds delay)
     });
 }
 
-void OverlayView::showPreview(std::vector<ItemAppearance> appearances, const QTransform& pageToView)
-{
+void OverlayView::showPreview(std::vector<ItemAppearance> appearances, const QTransform& pageToView) {
     previewLayer_ = Layer{std::move(appearances), pageToView};
     update();
 }
 
-void OverlayView::clearPreview()
-{
+void OverlayView::clearPreview() {
     if (previewLayer_.appearances.empty()) {
         return;
     }
@@ -121,15 +112,13 @@ void OverlayView::clearPreview()
     update();
 }
 
-void OverlayView::showPeek(const UUID& item, ItemAppearance appearance, const QTransform& pageToView)
-{
+void OverlayView::showPeek(const UUID& item, ItemAppearance appearance, const QTransform& pageToView) {
     peekLayer_ = Layer{{std::move(appearance)}, pageToView};
     peekedItem_ = item;
     update();
 }
 
-void OverlayView::hidePeek()
-{
+void OverlayView::hidePeek() {
     if (!peekedItem_ && peekLayer_.appearances.empty()) {
         return;
     }
@@ -138,9 +127,9 @@ void OverlayView::hidePeek()
     update();
 }
 
-void OverlayView::setSelection(std::optional<QRectF> boundsInView, std::vector<PlacedHandle> handles)
-{
-    std::optional<QRectF> outline = boundsInView ? std::optional<QRectF>(outlineRect(*boundsInView)) : std::nullopt;
+void OverlayView::setSelection(std::optional<QRectF> boundsInView, std::vector<PlacedHandle> handles) {
+    std::optional<QRectF> outline =
+        boundsInView ? std::optional<QRectF>(outlineRect(*boundsInView)) : std::nullopt;
     if (outline == outline_ && handles == handles_) {
         return;  // the editor sets it on every change of the overlay
     }
@@ -150,8 +139,7 @@ void OverlayView::setSelection(std::optional<QRectF> boundsInView, std::vector<P
     update(selectionBounds());
 }
 
-QRect OverlayView::selectionBounds() const
-{
+QRect OverlayView::selectionBounds() const {
     QRectF bounds = outline_.value_or(QRectF());
     for (const PlacedHandle& handle : handles_) {
         bounds = bounds.united(handlePath(handle).boundingRect());
@@ -159,8 +147,7 @@ QRect OverlayView::selectionBounds() const
     return bounds.isNull() ? QRect() : bounds.adjusted(-2, -2, 2, 2).toAlignedRect();
 }
 
-void OverlayView::setEraserCircle(std::optional<QPointF> centre)
-{
+void OverlayView::setEraserCircle(std::optional<QPointF> centre) {
     if (eraser_ == centre) {
         return;
     }
@@ -173,9 +160,9 @@ void OverlayView::setEraserCircle(std::optional<QPointF> centre)
     }
 }
 
-QRectF OverlayView::outlineRect(const QRectF& boundsInView)
-{
-    const QRectF grown = boundsInView.normalized().adjusted(-outlineGrowth, -outlineGrowth, outlineGrowth, outlineGrowth);
+QRectF OverlayView::outlineRect(const QRectF& boundsInView) {
+    const QRectF grown =
+        boundsInView.normalized().adjusted(-outlineGrowth, -outlineGrowth, outlineGrowth, outlineGrowth);
     const double left = std::floor(grown.left());
     const double top = std::floor(grown.top());
     const double right = std::ceil(grown.right());
@@ -183,8 +170,7 @@ QRectF OverlayView::outlineRect(const QRectF& boundsInView)
     return QRectF(QPointF(left, top), QPointF(right, bottom)).adjusted(0.5, 0.5, -0.5, -0.5);
 }
 
-QPainterPath OverlayView::handlePath(const PlacedHandle& handle)
-{
+QPainterPath OverlayView::handlePath(const PlacedHandle& handle) {
     QPainterPath path;
     const bool round = handle.handle.kind == Handle::Kind::tail || handle.handle.kind == Handle::Kind::head;
     const double side = round ? roundHandleDiameter : squareHandleSide;
@@ -197,20 +183,18 @@ QPainterPath OverlayView::handlePath(const PlacedHandle& handle)
     return path;
 }
 
-QRectF OverlayView::eraserRect(QPointF centre)
-{
-    return QRectF(centre.x() - eraserDiameter / 2, centre.y() - eraserDiameter / 2, eraserDiameter, eraserDiameter);
+QRectF OverlayView::eraserRect(QPointF centre) {
+    return QRectF(centre.x() - eraserDiameter / 2, centre.y() - eraserDiameter / 2, eraserDiameter,
+                  eraserDiameter);
 }
 
-void OverlayView::paintLayer(QPainter& painter, const Layer& layer)
-{
+void OverlayView::paintLayer(QPainter& painter, const Layer& layer) {
     for (const ItemAppearance& appearance : layer.appearances) {
         ItemPainter::paint(painter, appearance, layer.pageToView);
     }
 }
 
-QPainterPath OverlayView::liveStrokePart(const QRect& area) const
-{
+QPainterPath OverlayView::liveStrokePart(const QRect& area) const {
     // The run of segments from the first to the last that reaches `area`:
     // within the area it strokes exactly as the whole stroke does (a round
     // cap where it starts covers what the round join did), and a growing
@@ -242,8 +226,7 @@ QPainterPath OverlayView::liveStrokePart(const QRect& area) const
     return path;
 }
 
-void OverlayView::paintEvent(QPaintEvent* event)
-{
+void OverlayView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     paintLayer(painter, previewLayer_);
@@ -254,7 +237,8 @@ void OverlayView::paintEvent(QPaintEvent* event)
         if (liveHighlighter_) {
             painter.setCompositionMode(QPainter::CompositionMode_Multiply);
         }
-        painter.strokePath(liveStrokePart(event->rect()), QPen(liveColor_, liveWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.strokePath(liveStrokePart(event->rect()),
+                           QPen(liveColor_, liveWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.restore();
     }
 

@@ -7,26 +7,25 @@
 // size by itself.
 #pragma once
 
+#include <QPainterPath>
+#include <QTransform>
+#include <QWidget>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include <QPainterPath>
-#include <QTransform>
-#include <QWidget>
-
-#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
 #include "core/markup/RGBA.h"
 #include "core/markup/UUID.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 
 class OverlayView : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Sizes in view points.
     static constexpr double outlineGrowth = 3;
     static constexpr double squareHandleSide = 8;
@@ -87,11 +86,11 @@ public:
     static QPainterPath handlePath(const PlacedHandle& handle);
     static QRectF eraserRect(QPointF centre);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     struct Layer {
         std::vector<ItemAppearance> appearances;
         QTransform pageToView;

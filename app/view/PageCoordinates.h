@@ -4,18 +4,17 @@
 // PDF's user space of each page, whatever its rotation and crop.
 #pragma once
 
-#include <optional>
-
 #include <QPointF>
 #include <QRectF>
 #include <QTransform>
+#include <optional>
 
 #include "app/platform/PDFDocument.h"
 
 namespace quillet {
 
 class PageCoordinates {
-public:
+  public:
     // The page under a viewport point, without snapping to the nearest page.
     virtual std::optional<int> pageAt(QPointF viewportPoint) const = 0;
     virtual std::optional<PDFPageGeometry> pageGeometry(int pageIndex) const = 0;
@@ -25,13 +24,14 @@ public:
     // The part of the page that is visible, in page space; empty when none is.
     virtual QRectF visiblePageRect(int pageIndex) const = 0;
 
-    QPointF toPage(int pageIndex, QPointF viewportPoint) const
-    {
+    QPointF toPage(int pageIndex, QPointF viewportPoint) const {
         return pageToViewport(pageIndex).inverted().map(viewportPoint);
     }
-    QPointF toViewport(int pageIndex, QPointF pagePoint) const { return pageToViewport(pageIndex).map(pagePoint); }
+    QPointF toViewport(int pageIndex, QPointF pagePoint) const {
+        return pageToViewport(pageIndex).map(pagePoint);
+    }
 
-protected:
+  protected:
     ~PageCoordinates() = default;
 };
 

@@ -11,7 +11,7 @@ class QMouseEvent;
 namespace quillet {
 
 class PageInputHandler {
-public:
+  public:
     virtual ~PageInputHandler() = default;
 
     virtual bool mousePress(QMouseEvent* event) = 0;

@@ -5,16 +5,14 @@
 
 namespace quillet {
 
-double PageLayout::clampScale(double scale)
-{
+double PageLayout::clampScale(double scale) {
     if (!std::isfinite(scale)) {
         return 1;
     }
     return std::clamp(scale, minScale, maxScale);
 }
 
-double PageLayout::fitWidthScale(const PageSizes& pageSizes, double viewportWidth)
-{
+double PageLayout::fitWidthScale(const PageSizes& pageSizes, double viewportWidth) {
     const double widest = pageSizes.widestWidth();
     if (widest <= 0) {
         return 1;
@@ -23,14 +21,12 @@ double PageLayout::fitWidthScale(const PageSizes& pageSizes, double viewportWidt
 }
 
 // Whole-pixel origins keep a page image aligned with the screen's pixels.
-double PageLayout::Band::pageTop(int k) const
-{
+double PageLayout::Band::pageTop(int k) const {
     return std::round(top + k * pitch());
 }
 
 PageLayout::PageLayout(const PageSizes& pageSizes, double scale, double viewportWidth)
-    : pageCount_(pageSizes.count()), scale_(clampScale(scale))
-{
+    : pageCount_(pageSizes.count()), scale_(clampScale(scale)) {
     const double columnWidth = std::max(pageSizes.widestWidth() * scale_ + 2 * margin, viewportWidth);
     double y = margin;
     bands_.reserve(pageSizes.runs().size());
@@ -49,8 +45,7 @@ PageLayout::PageLayout(const PageSizes& pageSizes, double scale, double viewport
     contentSize_ = QSizeF(columnWidth, height);
 }
 
-const PageLayout::Band* PageLayout::bandOf(int pageIndex) const
-{
+const PageLayout::Band* PageLayout::bandOf(int pageIndex) const {
     if (pageIndex < 0 || pageIndex >= pageCount_) {
         return nullptr;
     }
@@ -59,8 +54,7 @@ const PageLayout::Band* PageLayout::bandOf(int pageIndex) const
     return &*std::prev(after);
 }
 
-QRectF PageLayout::pageRect(int pageIndex) const
-{
+QRectF PageLayout::pageRect(int pageIndex) const {
     const Band* band = bandOf(pageIndex);
     if (band == nullptr) {
         return {};
@@ -68,12 +62,10 @@ QRectF PageLayout::pageRect(int pageIndex) const
     return QRectF(band->left, band->pageTop(pageIndex - band->first), band->width, band->height);
 }
 
-int PageLayout::pagesEndingBy(double y) const
-{
+int PageLayout::pagesEndingBy(double y) const {
     // Pages are sorted by y: skip the bands that end by y, then count within one.
-    const auto band = std::partition_point(bands_.begin(), bands_.end(), [y](const Band& b) {
-        return b.pageTop(b.count - 1) + b.height <= y;
-    });
+    const auto band = std::partition_point(
+        bands_.begin(), bands_.end(), [y](const Band& b) { return b.pageTop(b.count - 1) + b.height <= y; });
     if (band == bands_.end()) {
         return pageCount_;
     }
@@ -89,8 +81,7 @@ int PageLayout::pagesEndingBy(double y) const
     return band->first + k;
 }
 
-int PageLayout::pagesStartingAbove(double y) const
-{
+int PageLayout::pagesStartingAbove(double y) const {
     const auto band = std::partition_point(bands_.begin(), bands_.end(),
                                            [y](const Band& b) { return b.pageTop(b.count - 1) < y; });
     if (band == bands_.end()) {
@@ -106,15 +97,13 @@ int PageLayout::pagesStartingAbove(double y) const
     return band->first + k;
 }
 
-std::pair<int, int> PageLayout::pagesIn(const QRectF& area) const
-{
+std::pair<int, int> PageLayout::pagesIn(const QRectF& area) const {
     const int first = pagesEndingBy(area.top());
     const int last = std::max(pagesStartingAbove(area.bottom()) - 1, first - 1);
     return {first, last};
 }
 
-int PageLayout::mostVisiblePage(const QRectF& area) const
-{
+int PageLayout::mostVisiblePage(const QRectF& area) const {
     const auto [first, last] = pagesIn(area);
     int best = std::clamp(first, 0, std::max(pageCount() - 1, 0));
     double bestHeight = 0;

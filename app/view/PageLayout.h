@@ -6,18 +6,17 @@
 // by the runs, never by the document's pages.
 #pragma once
 
-#include <utility>
-#include <vector>
-
 #include <QRectF>
 #include <QSizeF>
+#include <utility>
+#include <vector>
 
 #include "app/view/PageSizes.h"
 
 namespace quillet {
 
 class PageLayout {
-public:
+  public:
     static constexpr double margin = 8;
     static constexpr double minScale = 0.1;
     static constexpr double maxScale = 16;
@@ -42,12 +41,12 @@ public:
     // no page is in it.
     int mostVisiblePage(const QRectF& area) const;
 
-private:
+  private:
     // A run of pages of one size, laid out one below the other.
     struct Band {
         int first = 0;
         int count = 0;
-        double top = 0;    // of its first page, before rounding
+        double top = 0;  // of its first page, before rounding
         double left = 0;
         double width = 0;
         double height = 0;

@@ -43,8 +43,7 @@ struct PageRenderer::Worker {
     PageRenderer* owner = nullptr;  // main thread only
     std::thread thread;
 
-    std::uint64_t hidingVersion(int page) const
-    {
+    std::uint64_t hidingVersion(int page) const {
         const auto it = hidden.find(page);
         return it == hidden.end() ? 0 : it->second.version;
     }
@@ -64,8 +63,7 @@ struct SharedBudget {
     std::vector<PageRenderer*> renderers;
 };
 
-SharedBudget& budget()
-{
+SharedBudget& budget() {
     static SharedBudget shared;
     return shared;
 }
@@ -75,14 +73,12 @@ struct RetiredWorkers {
     std::vector<std::thread> threads;
 };
 
-RetiredWorkers& retiredWorkers()
-{
+RetiredWorkers& retiredWorkers() {
     static RetiredWorkers retired;
     return retired;
 }
 
-void retire(std::thread thread)
-{
+void retire(std::thread thread) {
     static const bool registered = [] {
         // The list must exist before the exit handler is registered: exit
         // handlers and static destructors run in reverse order, and the list
@@ -99,8 +95,7 @@ void retire(std::thread thread)
 
 }  // namespace
 
-void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
-{
+void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self) {
     std::unique_lock lock(mutex);
     for (;;) {
         wake.wait(lock, [this] { return stopping || !queue.empty() || scanNext < scanEnd; });
@@ -133,8 +128,8 @@ void PageRenderer::Worker::run(const std::shared_ptr<Worker>& self)
     }
 }
 
-void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self, std::unique_lock<std::mutex>& lock)
-{
+void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self,
+                                     std::unique_lock<std::mutex>& lock) {
     const int first = scanNext;
     const int count = std::min(geometryBatch, scanEnd - scanNext);
     scanNext += count;
@@ -154,16 +149,14 @@ void PageRenderer::Worker::scanBatch(const std::shared_ptr<Worker>& self, std::u
 }
 
 PageRenderer::PageRenderer(std::shared_ptr<PDFDocument> pdf, QObject* parent)
-    : QObject(parent), worker_(std::make_shared<Worker>())
-{
+    : QObject(parent), worker_(std::make_shared<Worker>()) {
     worker_->pdf = std::move(pdf);
     worker_->owner = this;
     worker_->thread = std::thread([worker = worker_] { worker->run(worker); });
     budget().renderers.push_back(this);
 }
 
-PageRenderer::~PageRenderer()
-{
+PageRenderer::~PageRenderer() {
     std::erase(budget().renderers, this);
     budget().bytes -= cacheBytes_;
     worker_->owner = nullptr;
@@ -176,8 +169,7 @@ PageRenderer::~PageRenderer()
     retire(std::move(worker_->thread));
 }
 
-void PageRenderer::finishRetiredWorkers()
-{
+void PageRenderer::finishRetiredWorkers() {
     std::vector<std::thread> threads;
     {
         std::lock_guard lock(retiredWorkers().mutex);
@@ -188,18 +180,15 @@ void PageRenderer::finishRetiredWorkers()
     }
 }
 
-PageRenderer::Key PageRenderer::keyFor(int page, double pixelScale, int tile)
-{
+PageRenderer::Key PageRenderer::keyFor(int page, double pixelScale, int tile) {
     return Key{page, std::llround(pixelScale * 1000), tile};
 }
 
-void PageRenderer::setPageSizes(PageSizes displaySizes)
-{
+void PageRenderer::setPageSizes(PageSizes displaySizes) {
     pageSizes_ = std::move(displaySizes);
 }
 
-void PageRenderer::scanPageGeometries(int first, int count)
-{
+void PageRenderer::scanPageGeometries(int first, int count) {
     {
         std::lock_guard lock(worker_->mutex);
         worker_->scanNext = std::max(first, 0);
@@ -209,24 +198,20 @@ void PageRenderer::scanPageGeometries(int first, int count)
     worker_->wake.notify_one();
 }
 
-void PageRenderer::setCacheByteLimit(qint64 bytes)
-{
+void PageRenderer::setCacheByteLimit(qint64 bytes) {
     budget().limit = bytes;
     evictOverLimit(nullptr);
 }
 
-qint64 PageRenderer::cacheByteLimit()
-{
+qint64 PageRenderer::cacheByteLimit() {
     return budget().limit;
 }
 
-qint64 PageRenderer::totalCachedBytes()
-{
+qint64 PageRenderer::totalCachedBytes() {
     return budget().bytes;
 }
 
-double PageRenderer::effectiveScale(int pageIndex, double pixelScale) const
-{
+double PageRenderer::effectiveScale(int pageIndex, double pixelScale) const {
     if (pageIndex < 0 || pageIndex >= pageSizes_.count()) {
         return pixelScale;
     }
@@ -238,8 +223,7 @@ double PageRenderer::effectiveScale(int pageIndex, double pixelScale) const
     return pixelScale * std::sqrt(maxPagePixels / pixels);
 }
 
-QImage PageRenderer::cachedImage(int pageIndex, double pixelScale)
-{
+QImage PageRenderer::cachedImage(int pageIndex, double pixelScale) {
     const auto it = cache_.find(keyFor(pageIndex, effectiveScale(pageIndex, pixelScale)));
     if (it == cache_.end()) {
         return {};
@@ -248,13 +232,11 @@ QImage PageRenderer::cachedImage(int pageIndex, double pixelScale)
     return it->second.image;
 }
 
-bool PageRenderer::hasImage(int pageIndex, double pixelScale) const
-{
+bool PageRenderer::hasImage(int pageIndex, double pixelScale) const {
     return cache_.contains(keyFor(pageIndex, effectiveScale(pageIndex, pixelScale)));
 }
 
-QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
-{
+QImage PageRenderer::closestImage(int pageIndex, double pixelScale) {
     const std::int64_t wanted = keyFor(pageIndex, pixelScale).scaleKey;
     Entry* best = nullptr;
     std::int64_t bestDistance = std::numeric_limits<std::int64_t>::max();
@@ -276,8 +258,7 @@ QImage PageRenderer::closestImage(int pageIndex, double pixelScale)
     return best->image;
 }
 
-QSize PageRenderer::imageSize(int pageIndex, double pixelScale) const
-{
+QSize PageRenderer::imageSize(int pageIndex, double pixelScale) const {
     if (pageIndex < 0 || pageIndex >= pageSizes_.count()) {
         return {};
     }
@@ -285,13 +266,11 @@ QSize PageRenderer::imageSize(int pageIndex, double pixelScale) const
     return QSize(static_cast<int>(std::ceil(size.width())), static_cast<int>(std::ceil(size.height())));
 }
 
-bool PageRenderer::usesTiles(int pageIndex, double pixelScale) const
-{
+bool PageRenderer::usesTiles(int pageIndex, double pixelScale) const {
     return effectiveScale(pageIndex, pixelScale) < pixelScale;
 }
 
-QRect PageRenderer::tileRect(int pageIndex, double pixelScale, int tile) const
-{
+QRect PageRenderer::tileRect(int pageIndex, double pixelScale, int tile) const {
     const QSize size = imageSize(pageIndex, pixelScale);
     const int columns = (size.width() + tileSize - 1) / tileSize;
     if (tile < 0 || columns <= 0) {
@@ -302,8 +281,7 @@ QRect PageRenderer::tileRect(int pageIndex, double pixelScale, int tile) const
 }
 
 std::vector<PageRenderer::Tile> PageRenderer::tilesCovering(int pageIndex, double pixelScale,
-                                                            const QRect& visible) const
-{
+                                                            const QRect& visible) const {
     if (!usesTiles(pageIndex, pixelScale)) {
         return {};
     }
@@ -323,8 +301,7 @@ std::vector<PageRenderer::Tile> PageRenderer::tilesCovering(int pageIndex, doubl
     return tiles;
 }
 
-QImage PageRenderer::cachedTile(int pageIndex, double pixelScale, int tile)
-{
+QImage PageRenderer::cachedTile(int pageIndex, double pixelScale, int tile) {
     const auto it = cache_.find(keyFor(pageIndex, pixelScale, tile));
     if (it == cache_.end()) {
         return {};
@@ -333,8 +310,7 @@ QImage PageRenderer::cachedTile(int pageIndex, double pixelScale, int tile)
     return it->second.image;
 }
 
-void PageRenderer::request(const std::vector<int>& pages, double pixelScale)
-{
+void PageRenderer::request(const std::vector<int>& pages, double pixelScale) {
     std::vector<Wanted> wanted;
     wanted.reserve(pages.size());
     for (int page : pages) {
@@ -343,8 +319,7 @@ void PageRenderer::request(const std::vector<int>& pages, double pixelScale)
     request(wanted);
 }
 
-void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndScales)
-{
+void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndScales) {
     std::vector<Wanted> wanted;
     wanted.reserve(pagesAndScales.size());
     for (const auto& [page, pixelScale] : pagesAndScales) {
@@ -353,12 +328,12 @@ void PageRenderer::request(const std::vector<std::pair<int, double>>& pagesAndSc
     request(wanted);
 }
 
-void PageRenderer::request(const std::vector<Wanted>& wanted)
-{
+void PageRenderer::request(const std::vector<Wanted>& wanted) {
     std::vector<Worker::Job> jobs;
     for (const Wanted& item : wanted) {
         // A whole page is rendered at its effective scale; a tile exactly.
-        const double scale = item.tile == wholePage ? effectiveScale(item.page, item.pixelScale) : item.pixelScale;
+        const double scale =
+            item.tile == wholePage ? effectiveScale(item.page, item.pixelScale) : item.pixelScale;
         const QRect region = item.tile == wholePage ? QRect() : tileRect(item.page, scale, item.tile);
         if (item.tile != wholePage && region.isEmpty()) {
             continue;
@@ -374,7 +349,8 @@ void PageRenderer::request(const std::vector<Wanted>& wanted)
         for (const Worker::Job& job : jobs) {
             // The page in progress is not asked for again, unless what it
             // leaves out changed after it began.
-            if (job.key != worker_->inFlight || worker_->inFlightVersion != worker_->hidingVersion(job.key.page)) {
+            if (job.key != worker_->inFlight ||
+                worker_->inFlightVersion != worker_->hidingVersion(job.key.page)) {
                 worker_->queue.push_back(job);
             }
         }
@@ -382,8 +358,7 @@ void PageRenderer::request(const std::vector<Wanted>& wanted)
     worker_->wake.notify_one();
 }
 
-void PageRenderer::clear()
-{
+void PageRenderer::clear() {
     cache_.clear();
     budget().bytes -= cacheBytes_;
     cacheBytes_ = 0;
@@ -392,8 +367,7 @@ void PageRenderer::clear()
     ++worker_->generation;
 }
 
-void PageRenderer::setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden)
-{
+void PageRenderer::setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden) {
     {
         std::lock_guard lock(worker_->mutex);
         Worker::PageHiding& current = worker_->hidden[pageIndex];
@@ -405,22 +379,21 @@ void PageRenderer::setHiddenAnnotations(int pageIndex, HiddenAnnotations hidden)
         current.annotations = std::move(hidden);
         ++current.version;
     }
-    for (auto it = cache_.lower_bound(Key{pageIndex, 0}); it != cache_.end() && it->first.page == pageIndex;) {
+    for (auto it = cache_.lower_bound(Key{pageIndex, 0});
+         it != cache_.end() && it->first.page == pageIndex;) {
         cacheBytes_ -= it->second.image.sizeInBytes();
         budget().bytes -= it->second.image.sizeInBytes();
         it = cache_.erase(it);
     }
 }
 
-int PageRenderer::pendingCount() const
-{
+int PageRenderer::pendingCount() const {
     std::lock_guard lock(worker_->mutex);
     return static_cast<int>(worker_->queue.size()) + (worker_->inFlight ? 1 : 0);
 }
 
 void PageRenderer::deliverGeometries(int first, std::vector<std::optional<PDFPageGeometry>> geometries,
-                                     std::uint64_t scanGeneration)
-{
+                                     std::uint64_t scanGeneration) {
     {
         std::lock_guard lock(worker_->mutex);
         if (scanGeneration != worker_->scanGeneration) {
@@ -430,11 +403,11 @@ void PageRenderer::deliverGeometries(int first, std::vector<std::optional<PDFPag
     emit pageGeometriesRead(first, geometries);
 }
 
-void PageRenderer::deliver(Key key, QImage image, Made made)
-{
+void PageRenderer::deliver(Key key, QImage image, Made made) {
     {
         std::lock_guard lock(worker_->mutex);
-        if (made.generation != worker_->generation || made.hidingVersion != worker_->hidingVersion(key.page)) {
+        if (made.generation != worker_->generation ||
+            made.hidingVersion != worker_->hidingVersion(key.page)) {
             return;
         }
     }
@@ -452,8 +425,7 @@ void PageRenderer::deliver(Key key, QImage image, Made made)
     emit pageRendered(key.page);
 }
 
-void PageRenderer::evictOverLimit(const PageRenderer* keep)
-{
+void PageRenderer::evictOverLimit(const PageRenderer* keep) {
     SharedBudget& shared = budget();
     while (shared.bytes > shared.limit) {
         // The least recently used image of any renderer; the one just

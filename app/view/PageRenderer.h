@@ -10,16 +10,15 @@
 // zooms stay sharp; tiles count against the same budget.
 #pragma once
 
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <QSizeF>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QImage>
-#include <QObject>
-#include <QRect>
-#include <QSizeF>
 
 #include "app/platform/PDFDocument.h"
 #include "app/view/PageSizes.h"
@@ -29,7 +28,7 @@ namespace quillet {
 class PageRenderer : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Image memory all renderers of the process together may hold before the
     // least recently used image (of any renderer) is dropped.
     static constexpr qint64 defaultCacheByteLimit = 256LL * 1024 * 1024;
@@ -124,12 +123,12 @@ public:
     };
     struct Worker;
 
-signals:
+  signals:
     void pageRendered(int pageIndex);
     // Pages first, first + 1, ...; a page the engine could not read is absent.
     void pageGeometriesRead(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries);
 
-private:
+  private:
     struct Entry {
         QImage image;
         std::uint64_t lastUse;

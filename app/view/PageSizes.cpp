@@ -4,13 +4,11 @@
 
 namespace quillet {
 
-PageSizes::PageSizes(int count, QSizeF size) : count_(std::max(count, 0))
-{
+PageSizes::PageSizes(int count, QSizeF size) : count_(std::max(count, 0)) {
     append(runs_, size, count_);
 }
 
-QSizeF PageSizes::at(int page) const
-{
+QSizeF PageSizes::at(int page) const {
     if (page < 0 || page >= count_) {
         return {};
     }
@@ -19,8 +17,7 @@ QSizeF PageSizes::at(int page) const
     return std::prev(after)->size;
 }
 
-void PageSizes::assign(int first, const std::vector<QSizeF>& sizes)
-{
+void PageSizes::assign(int first, const std::vector<QSizeF>& sizes) {
     const int begin = std::clamp(first, 0, count_);
     const int end = std::clamp(first + static_cast<int>(sizes.size()), begin, count_);
     if (begin == end) {
@@ -42,8 +39,7 @@ void PageSizes::assign(int first, const std::vector<QSizeF>& sizes)
     runs_ = std::move(merged);
 }
 
-double PageSizes::widestWidth() const
-{
+double PageSizes::widestWidth() const {
     double widest = 0;
     for (const Run& run : runs_) {
         widest = std::max(widest, run.size.width());
@@ -51,8 +47,7 @@ double PageSizes::widestWidth() const
     return widest;
 }
 
-void PageSizes::append(std::vector<Run>& runs, QSizeF size, int count)
-{
+void PageSizes::append(std::vector<Run>& runs, QSizeF size, int count) {
     if (count <= 0) {
         return;
     }

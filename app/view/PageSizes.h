@@ -4,14 +4,13 @@
 // the number of size changes along the document, not by its pages.
 #pragma once
 
-#include <vector>
-
 #include <QSizeF>
+#include <vector>
 
 namespace quillet {
 
 class PageSizes {
-public:
+  public:
     struct Run {
         int first = 0;
         int count = 0;
@@ -35,7 +34,7 @@ public:
 
     bool operator==(const PageSizes&) const = default;
 
-private:
+  private:
     static void append(std::vector<Run>& runs, QSizeF size, int count);
 
     std::vector<Run> runs_;

@@ -8,31 +8,27 @@ namespace quillet {
 
 namespace {
 
-double distanceTo(const QRectF& r, QPointF p)
-{
+double distanceTo(const QRectF& r, QPointF p) {
     const double dx = std::max({r.left() - p.x(), 0.0, p.x() - r.right()});
     const double dy = std::max({r.top() - p.y(), 0.0, p.y() - r.bottom()});
     return std::hypot(dx, dy);
 }
 
 // Two words are on one line when their vertical extents overlap by half.
-bool sameLine(const QRectF& a, const QRectF& b)
-{
+bool sameLine(const QRectF& a, const QRectF& b) {
     const double overlap = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
     return overlap >= 0.5 * std::min(a.height(), b.height());
 }
 
 }  // namespace
 
-void PageTextSelection::setDocument(std::shared_ptr<PDFDocument> pdf)
-{
+void PageTextSelection::setDocument(std::shared_ptr<PDFDocument> pdf) {
     pdf_ = std::move(pdf);
     pages_.clear();
     clear();
 }
 
-const std::vector<PageTextSelection::Character>& PageTextSelection::characters(int page)
-{
+const std::vector<PageTextSelection::Character>& PageTextSelection::characters(int page) {
     auto found = pages_.find(page);
     if (found != pages_.end()) {
         return found->second;
@@ -57,8 +53,7 @@ const std::vector<PageTextSelection::Character>& PageTextSelection::characters(i
     return pages_.emplace(page, std::move(chars)).first->second;
 }
 
-std::optional<PageTextSelection::Position> PageTextSelection::positionAt(int page, QPointF pagePoint)
-{
+std::optional<PageTextSelection::Position> PageTextSelection::positionAt(int page, QPointF pagePoint) {
     const std::vector<Character>& chars = characters(page);
     int best = -1;
     double bestDistance = std::numeric_limits<double>::infinity();
@@ -80,27 +75,24 @@ std::optional<PageTextSelection::Position> PageTextSelection::positionAt(int pag
     return Position{page, pagePoint.x() > r.center().x() ? best + 1 : best};
 }
 
-bool PageTextSelection::isOverText(int page, QPointF pagePoint)
-{
+bool PageTextSelection::isOverText(int page, QPointF pagePoint) {
     const std::vector<Character>& chars = characters(page);
-    return std::any_of(chars.begin(), chars.end(), [&](const Character& c) { return c.bounds.contains(pagePoint); });
+    return std::any_of(chars.begin(), chars.end(),
+                       [&](const Character& c) { return c.bounds.contains(pagePoint); });
 }
 
-void PageTextSelection::begin(Position at)
-{
+void PageTextSelection::begin(Position at) {
     anchor_ = at;
     focus_ = at;
 }
 
-void PageTextSelection::extendTo(Position to)
-{
+void PageTextSelection::extendTo(Position to) {
     if (anchor_) {
         focus_ = to;
     }
 }
 
-void PageTextSelection::selectAll()
-{
+void PageTextSelection::selectAll() {
     const int count = pdf_ ? pdf_->pageCount() : 0;
     if (count == 0) {
         clear();
@@ -110,24 +102,20 @@ void PageTextSelection::selectAll()
     focus_ = Position{count - 1, std::numeric_limits<int>::max()};
 }
 
-void PageTextSelection::clear()
-{
+void PageTextSelection::clear() {
     anchor_.reset();
     focus_.reset();
 }
 
-bool PageTextSelection::isEmpty() const
-{
+bool PageTextSelection::isEmpty() const {
     return !anchor_ || !focus_ || *anchor_ == *focus_;
 }
 
-std::pair<PageTextSelection::Position, PageTextSelection::Position> PageTextSelection::ordered() const
-{
+std::pair<PageTextSelection::Position, PageTextSelection::Position> PageTextSelection::ordered() const {
     return *anchor_ <= *focus_ ? std::pair{*anchor_, *focus_} : std::pair{*focus_, *anchor_};
 }
 
-QString PageTextSelection::text()
-{
+QString PageTextSelection::text() {
     if (isEmpty()) {
         return {};
     }
@@ -148,8 +136,7 @@ QString PageTextSelection::text()
     return result;
 }
 
-std::vector<QRectF> PageTextSelection::rectsOnPage(int page)
-{
+std::vector<QRectF> PageTextSelection::rectsOnPage(int page) {
     std::vector<QRectF> rects;
     if (isEmpty()) {
         return rects;
@@ -160,8 +147,8 @@ std::vector<QRectF> PageTextSelection::rectsOnPage(int page)
     }
     const std::vector<Character>& chars = characters(page);
     const int first = page == from.page ? from.index : 0;
-    const int last = page == to.page ? std::min(to.index, static_cast<int>(chars.size()))
-                                     : static_cast<int>(chars.size());
+    const int last =
+        page == to.page ? std::min(to.index, static_cast<int>(chars.size())) : static_cast<int>(chars.size());
     for (int i = std::max(first, 0); i < last; ++i) {
         if (!chars[static_cast<size_t>(i)].bounds.isEmpty()) {
             rects.push_back(chars[static_cast<size_t>(i)].bounds);

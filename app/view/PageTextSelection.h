@@ -3,20 +3,19 @@
 // words come from the PDF engine once per page and are kept.
 #pragma once
 
+#include <QRectF>
+#include <QString>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include <QRectF>
-#include <QString>
 
 #include "app/platform/PDFDocument.h"
 
 namespace quillet {
 
 class PageTextSelection {
-public:
+  public:
     // A place between two characters: before character `index` of the page.
     struct Position {
         int page = 0;
@@ -45,7 +44,7 @@ public:
     // The page-space rectangles of the selected characters of one page.
     std::vector<QRectF> rectsOnPage(int page);
 
-private:
+  private:
     struct Character {
         QChar ch;
         QRectF bounds;  // page space; empty for the separators we insert

@@ -1,13 +1,12 @@
 #include "app/view/PageView.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 namespace quillet {
 
@@ -28,8 +27,7 @@ constexpr double wheelNotch = 120;
 
 }  // namespace
 
-PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent)
-{
+PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -39,8 +37,7 @@ PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent)
     horizontalScrollBar()->setSingleStep(40);
 }
 
-void PageView::setDocument(std::shared_ptr<PDFDocument> pdf)
-{
+void PageView::setDocument(std::shared_ptr<PDFDocument> pdf) {
     // The old renderer must stop before the document it renders goes away.
     renderer_.reset();
     pdf_ = std::move(pdf);
@@ -52,8 +49,7 @@ void PageView::setDocument(std::shared_ptr<PDFDocument> pdf)
     reloadDocument();
 }
 
-void PageView::reloadDocument()
-{
+void PageView::reloadDocument() {
     textSelection_.setDocument(pdf_);
     // Only the first page is measured here; the others are read on the
     // renderer's thread and take the first page's size until they arrive.
@@ -79,13 +75,11 @@ void PageView::reloadDocument()
     emit documentReloaded();
 }
 
-QSizeF PageView::pageDisplaySize(int pageIndex) const
-{
+QSizeF PageView::pageDisplaySize(int pageIndex) const {
     return pageSizes_.at(pageIndex);
 }
 
-void PageView::geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries)
-{
+void PageView::geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries) {
     std::vector<QSizeF> sizes;
     sizes.reserve(geometries.size());
     for (size_t i = 0; i < geometries.size(); ++i) {
@@ -110,49 +104,39 @@ void PageView::geometriesArrived(int first, const std::vector<std::optional<PDFP
     }
 }
 
-
-void PageView::setScale(double scale)
-{
+void PageView::setScale(double scale) {
     applyScale(scale, false);
 }
 
-void PageView::setAutoScales(bool on)
-{
+void PageView::setAutoScales(bool on) {
     applyScale(on ? scale() : manualScale_, on);
 }
 
-void PageView::zoomIn()
-{
+void PageView::zoomIn() {
     setScale(scale() * zoomStep);
 }
 
-void PageView::zoomOut()
-{
+void PageView::zoomOut() {
     setScale(scale() / zoomStep);
 }
 
-double PageView::actualSizeScale() const
-{
+double PageView::actualSizeScale() const {
     return logicalDpiY() > 0 ? logicalDpiY() / 72.0 : 1.0;
 }
 
-void PageView::actualSize()
-{
+void PageView::actualSize() {
     setScale(actualSizeScale());
 }
 
-void PageView::fitWidth()
-{
+void PageView::fitWidth() {
     setAutoScales(true);
 }
 
-void PageView::zoomAround(double factor, QPointF viewportPoint)
-{
+void PageView::zoomAround(double factor, QPointF viewportPoint) {
     applyScale(scale() * factor, false, viewportPoint);
 }
 
-void PageView::applyScale(double scale, bool autoScales, std::optional<QPointF> anchorPoint)
-{
+void PageView::applyScale(double scale, bool autoScales, std::optional<QPointF> anchorPoint) {
     // Keep the point under the anchor (the viewport's centre unless given)
     // where it is on its page.
     const Anchor anchor = anchorAt(anchorPoint.value_or(QRectF(viewport()->rect()).center()));
@@ -169,8 +153,7 @@ void PageView::applyScale(double scale, bool autoScales, std::optional<QPointF> 
     }
 }
 
-PageView::Anchor PageView::anchorAt(QPointF viewportPoint) const
-{
+PageView::Anchor PageView::anchorAt(QPointF viewportPoint) const {
     Anchor anchor;
     anchor.viewportPoint = viewportPoint;
     const QPointF content = viewportPoint + visibleContentRect().topLeft();
@@ -185,8 +168,7 @@ PageView::Anchor PageView::anchorAt(QPointF viewportPoint) const
     return anchor;
 }
 
-void PageView::scrollToAnchor(const Anchor& anchor)
-{
+void PageView::scrollToAnchor(const Anchor& anchor) {
     const QRectF page = layout_.pageRect(anchor.page);
     if (page.isEmpty()) {
         return;
@@ -197,8 +179,7 @@ void PageView::scrollToAnchor(const Anchor& anchor)
         static_cast<int>(std::lround(page.top() + anchor.fy * page.height() - anchor.viewportPoint.y())));
 }
 
-void PageView::relayoutKeepingPlace()
-{
+void PageView::relayoutKeepingPlace() {
     // The current page stays current, and the point at the top of the view
     // stays at the top: growing the window shows more below, not another page.
     const int keptPage = currentPage_;
@@ -221,8 +202,7 @@ void PageView::relayoutKeepingPlace()
     emit visibleAreaChanged();
 }
 
-void PageView::relayout()
-{
+void PageView::relayout() {
     const double width = shownViewportSize().width();
     const double oldScale = layout_.scale();
     const double scale = autoScales_ ? PageLayout::fitWidthScale(pageSizes_, width) : manualScale_;
@@ -234,41 +214,38 @@ void PageView::relayout()
     }
 }
 
-void PageView::updateScrollBars()
-{
+void PageView::updateScrollBars() {
     const QSize viewportSize = shownViewportSize();
     const QSizeF content = layout_.contentSize();
-    horizontalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(content.width())) - viewportSize.width()));
+    horizontalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>(std::ceil(content.width())) - viewportSize.width()));
     horizontalScrollBar()->setPageStep(viewportSize.width());
-    verticalScrollBar()->setRange(0, std::max(0, static_cast<int>(std::ceil(content.height())) - viewportSize.height()));
+    verticalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>(std::ceil(content.height())) - viewportSize.height()));
     verticalScrollBar()->setPageStep(viewportSize.height());
 }
 
-QRectF PageView::visibleContentRect() const
-{
+QRectF PageView::visibleContentRect() const {
     return QRectF(QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()), shownViewportSize());
 }
 
-QSize PageView::shownViewportSize() const
-{
+QSize PageView::shownViewportSize() const {
     // Resized while hidden, the view lays its viewport out only when shown;
     // the size it will have is known from its own (the scroll bar is always
     // there).
     return testAttribute(Qt::WA_PendingResizeEvent) ? maximumViewportSize() : viewport()->size();
 }
 
-void PageView::requestShownPages()
-{
+void PageView::requestShownPages() {
     requestVisiblePages(devicePixelRatioF());
 }
 
-QRectF PageView::pageRectInViewport(int pageIndex) const
-{
-    return layout_.pageRect(pageIndex).translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+QRectF PageView::pageRectInViewport(int pageIndex) const {
+    return layout_.pageRect(pageIndex).translated(-horizontalScrollBar()->value(),
+                                                  -verticalScrollBar()->value());
 }
 
-void PageView::updateCurrentPage()
-{
+void PageView::updateCurrentPage() {
     const int page = layout_.pageCount() == 0 ? 0 : layout_.mostVisiblePage(visibleContentRect());
     if (page != currentPage_) {
         currentPage_ = page;
@@ -276,8 +253,7 @@ void PageView::updateCurrentPage()
     }
 }
 
-void PageView::goToPage(int pageIndex)
-{
+void PageView::goToPage(int pageIndex) {
     if (pageIndex < 0 || pageIndex >= pageCount()) {
         return;
     }
@@ -289,89 +265,79 @@ void PageView::goToPage(int pageIndex)
     }
 }
 
-void PageView::goToNextPage()
-{
+void PageView::goToNextPage() {
     goToPage(currentPage_ + 1);
 }
 
-void PageView::goToPreviousPage()
-{
+void PageView::goToPreviousPage() {
     goToPage(currentPage_ - 1);
 }
 
-void PageView::goToFirstPage()
-{
+void PageView::goToFirstPage() {
     goToPage(0);
 }
 
-void PageView::goToLastPage()
-{
+void PageView::goToLastPage() {
     goToPage(pageCount() - 1);
 }
 
-void PageView::scrollScreen(int direction)
-{
+void PageView::scrollScreen(int direction) {
     const int step = std::max(viewport()->height() - screenOverlap, viewport()->height() / 2);
     verticalScrollBar()->setValue(verticalScrollBar()->value() + direction * step);
 }
 
-bool PageView::handleNavigationKey(QKeyEvent* event)
-{
+bool PageView::handleNavigationKey(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool plain = modifiers == Qt::NoModifier;
     const bool ctrl = modifiers == Qt::ControlModifier;
     switch (event->key()) {
-    case Qt::Key_Home:
-        if (plain || ctrl) {
-            goToFirstPage();
-            return true;
-        }
-        return false;
-    case Qt::Key_End:
-        if (plain || ctrl) {
-            goToLastPage();
-            return true;
-        }
-        return false;
-    case Qt::Key_Space:
-        if (plain || modifiers == Qt::ShiftModifier) {
-            scrollScreen(plain ? 1 : -1);
-            return true;
-        }
-        return false;
-    case Qt::Key_PageDown:
-        if (ctrl) {
-            goToNextPage();
-            return true;
-        }
-        return false;
-    case Qt::Key_PageUp:
-        if (ctrl) {
-            goToPreviousPage();
-            return true;
-        }
-        return false;
-    default:
-        return false;
+        case Qt::Key_Home:
+            if (plain || ctrl) {
+                goToFirstPage();
+                return true;
+            }
+            return false;
+        case Qt::Key_End:
+            if (plain || ctrl) {
+                goToLastPage();
+                return true;
+            }
+            return false;
+        case Qt::Key_Space:
+            if (plain || modifiers == Qt::ShiftModifier) {
+                scrollScreen(plain ? 1 : -1);
+                return true;
+            }
+            return false;
+        case Qt::Key_PageDown:
+            if (ctrl) {
+                goToNextPage();
+                return true;
+            }
+            return false;
+        case Qt::Key_PageUp:
+            if (ctrl) {
+                goToPreviousPage();
+                return true;
+            }
+            return false;
+        default:
+            return false;
     }
 }
 
-
-void PageView::resizeEvent(QResizeEvent* event)
-{
+void PageView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     relayoutKeepingPlace();
 }
 
-void PageView::scrollContentsBy(int, int)
-{
+void PageView::scrollContentsBy(int, int) {
     updateCurrentPage();
     viewport()->update();
     emit visibleAreaChanged();
 }
 
-void PageView::wheelEvent(QWheelEvent* event)
-{
+void PageView::wheelEvent(QWheelEvent* event) {
     if (event->modifiers() & Qt::ControlModifier) {
         const int delta = event->angleDelta().y();
         if (delta != 0) {
@@ -384,16 +350,14 @@ void PageView::wheelEvent(QWheelEvent* event)
     QAbstractScrollArea::wheelEvent(event);
 }
 
-QRectF PageView::viewportRectFromPage(int pageIndex, const QRectF& pageSpaceRect) const
-{
+QRectF PageView::viewportRectFromPage(int pageIndex, const QRectF& pageSpaceRect) const {
     if (!pageGeometry(pageIndex)) {
         return {};
     }
     return pageToViewport(pageIndex).mapRect(pageSpaceRect);
 }
 
-void PageView::setFindHighlights(const std::vector<PDFSearchMatch>& matches)
-{
+void PageView::setFindHighlights(const std::vector<PDFSearchMatch>& matches) {
     findHighlights_.clear();
     for (const PDFSearchMatch& match : matches) {
         findHighlights_.emplace(match.pageIndex, match.bounds);
@@ -401,23 +365,23 @@ void PageView::setFindHighlights(const std::vector<PDFSearchMatch>& matches)
     viewport()->update();
 }
 
-void PageView::setCurrentFindMatch(const std::optional<PDFSearchMatch>& match)
-{
+void PageView::setCurrentFindMatch(const std::optional<PDFSearchMatch>& match) {
     currentFindMatch_ = match;
     if (match) {
         // Centre the match unless it is in view already.
         const QRectF shown = viewportRectFromPage(match->pageIndex, match->bounds);
         if (!shown.isEmpty() && !QRectF(viewport()->rect()).contains(shown)) {
             const QRectF content = shown.translated(visibleContentRect().topLeft());
-            horizontalScrollBar()->setValue(static_cast<int>(content.center().x() - viewport()->width() / 2.0));
-            verticalScrollBar()->setValue(static_cast<int>(content.center().y() - viewport()->height() / 2.0));
+            horizontalScrollBar()->setValue(
+                static_cast<int>(content.center().x() - viewport()->width() / 2.0));
+            verticalScrollBar()->setValue(
+                static_cast<int>(content.center().y() - viewport()->height() / 2.0));
         }
     }
     viewport()->update();
 }
 
-void PageView::paintFindHighlights(QPainter& painter, int first, int last)
-{
+void PageView::paintFindHighlights(QPainter& painter, int first, int last) {
     for (int page = first; page <= last; ++page) {
         const auto [begin, end] = findHighlights_.equal_range(page);
         for (auto it = begin; it != end; ++it) {
@@ -432,8 +396,7 @@ void PageView::paintFindHighlights(QPainter& painter, int first, int last)
     }
 }
 
-void PageView::paintEvent(QPaintEvent* event)
-{
+void PageView::paintEvent(QPaintEvent* event) {
     const double pixelRatio = viewport()->devicePixelRatioF();
     // First, so that an image made before the file's copies of the page's
     // items were known is dropped rather than painted.
@@ -449,8 +412,7 @@ void PageView::paintEvent(QPaintEvent* event)
     paintFindHighlights(painter, first, last);
 }
 
-void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio)
-{
+void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio) {
     const QRectF target = pageRectInViewport(pageIndex);
     painter.fillRect(target.adjusted(-1, -1, 1, 1), pageEdgeColor);
     painter.fillRect(target, Qt::white);
@@ -468,8 +430,7 @@ void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio)
     paintTiles(painter, pageIndex, pixelRatio);
 }
 
-void PageView::paintWholePage(QPainter& painter, const QRectF& target, QImage image, double pixelRatio)
-{
+void PageView::paintWholePage(QPainter& painter, const QRectF& target, QImage image, double pixelRatio) {
     const bool pixelExact = std::abs(image.width() - target.width() * pixelRatio) <= 1.0 &&
                             std::abs(image.height() - target.height() * pixelRatio) <= 1.0;
     if (pixelExact) {
@@ -482,8 +443,7 @@ void PageView::paintWholePage(QPainter& painter, const QRectF& target, QImage im
     }
 }
 
-QRect PageView::visiblePagePixels(int pageIndex, double pixelRatio) const
-{
+QRect PageView::visiblePagePixels(int pageIndex, double pixelRatio) const {
     const QRectF target = pageRectInViewport(pageIndex);
     const QRectF shown = target & QRectF(QPointF(0, 0), QSizeF(shownViewportSize()));
     if (shown.isEmpty()) {
@@ -493,8 +453,7 @@ QRect PageView::visiblePagePixels(int pageIndex, double pixelRatio) const
     return QRectF(pixels.topLeft() * pixelRatio, pixels.size() * pixelRatio).toAlignedRect();
 }
 
-void PageView::paintTiles(QPainter& painter, int pageIndex, double pixelRatio)
-{
+void PageView::paintTiles(QPainter& painter, int pageIndex, double pixelRatio) {
     const double pixelScale = scale() * pixelRatio;
     const QPointF origin = pageRectInViewport(pageIndex).topLeft();
     for (const PageRenderer::Tile& tile :
@@ -508,8 +467,7 @@ void PageView::paintTiles(QPainter& painter, int pageIndex, double pixelRatio)
     }
 }
 
-void PageView::requestVisiblePages(double pixelRatio)
-{
+void PageView::requestVisiblePages(double pixelRatio) {
     if (!renderer_ || pageCount() == 0) {
         return;
     }
@@ -547,8 +505,7 @@ void PageView::requestVisiblePages(double pixelRatio)
     renderer_->request(wanted);
 }
 
-void PageView::pageArrived(int pageIndex)
-{
+void PageView::pageArrived(int pageIndex) {
     const QRectF rect = pageRectInViewport(pageIndex);
     if (rect.intersects(QRectF(viewport()->rect()))) {
         viewport()->update(rect.toAlignedRect().adjusted(-1, -1, 1, 1));

@@ -6,6 +6,7 @@
 // view where they were.
 #pragma once
 
+#include <QAbstractScrollArea>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,13 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include <QAbstractScrollArea>
-
 #include "app/document/PageItemSource.h"
-#include "app/view/ItemPainter.h"
-#include "app/view/PageCoordinates.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PrimarySelection.h"
+#include "app/view/ItemPainter.h"
+#include "app/view/PageCoordinates.h"
 #include "app/view/PageInputHandler.h"
 #include "app/view/PageLayout.h"
 #include "app/view/PageRenderer.h"
@@ -33,7 +32,7 @@ class OverlayView;
 class PageView : public QAbstractScrollArea, public PageCoordinates {
     Q_OBJECT
 
-public:
+  public:
     // Each zoom step multiplies or divides the scale by this.
     static constexpr double zoomStep = 1.25;
 
@@ -131,7 +130,7 @@ public:
     void setCurrentFindMatch(const std::optional<PDFSearchMatch>& match);
     int findHighlightCount() const { return static_cast<int>(findHighlights_.size()); }
 
-signals:
+  signals:
     // After setDocument() and reloadDocument(): the pages are new.
     void documentReloaded();
     void scaleChanged();
@@ -139,7 +138,7 @@ signals:
     // After every relayout, scroll and size change: the visible part moved.
     void visibleAreaChanged();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -152,7 +151,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
-private:
+  private:
     // A point of the content held by its page and its place on that page.
     struct Anchor {
         int page = 0;

@@ -2,8 +2,6 @@
 // what it leaves gets the viewer's behaviour, text selection by dragging,
 // Ctrl+C and Select All. Also the page ⇄ viewport conversions the handler
 // works with.
-#include <utility>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <utility>
 
 #include "app/view/PageView.h"
 
@@ -22,8 +21,7 @@ const QColor textSelectionColor(40, 110, 230, 80);
 
 }  // namespace
 
-std::optional<int> PageView::pageAt(QPointF viewportPoint) const
-{
+std::optional<int> PageView::pageAt(QPointF viewportPoint) const {
     const auto [first, last] = layout_.pagesIn(visibleContentRect());
     for (int i = std::max(first, 0); i <= last && i < pageCount(); ++i) {
         if (pageRectInViewport(i).contains(viewportPoint)) {
@@ -33,8 +31,7 @@ std::optional<int> PageView::pageAt(QPointF viewportPoint) const
     return std::nullopt;
 }
 
-std::optional<PDFPageGeometry> PageView::pageGeometry(int pageIndex) const
-{
+std::optional<PDFPageGeometry> PageView::pageGeometry(int pageIndex) const {
     if (pageIndex < 0 || pageIndex >= pageSizes_.count() || !pdf_) {
         return std::nullopt;
     }
@@ -49,8 +46,7 @@ std::optional<PDFPageGeometry> PageView::pageGeometry(int pageIndex) const
     return read;
 }
 
-QTransform PageView::pageToViewport(int pageIndex) const
-{
+QTransform PageView::pageToViewport(int pageIndex) const {
     const std::optional<PDFPageGeometry> geometry = pageGeometry(pageIndex);
     if (!geometry) {
         return {};
@@ -60,8 +56,7 @@ QTransform PageView::pageToViewport(int pageIndex) const
            QTransform::fromTranslate(target.left(), target.top());
 }
 
-QRectF PageView::visiblePageRect(int pageIndex) const
-{
+QRectF PageView::visiblePageRect(int pageIndex) const {
     const QRectF shown = pageRectInViewport(pageIndex).intersected(QRectF(viewport()->rect()));
     if (shown.isEmpty()) {
         return {};
@@ -69,8 +64,7 @@ QRectF PageView::visiblePageRect(int pageIndex) const
     return pageToViewport(pageIndex).inverted().mapRect(shown);
 }
 
-void PageView::clearTextSelection()
-{
+void PageView::clearTextSelection() {
     if (hasTextSelection()) {
         viewport()->update();
     }
@@ -78,22 +72,19 @@ void PageView::clearTextSelection()
     selectingText_ = false;
 }
 
-void PageView::selectAllText()
-{
+void PageView::selectAllText() {
     textSelection_.selectAll();
     viewport()->update();
     offerPrimarySelection();
 }
 
-void PageView::offerPrimarySelection()
-{
+void PageView::offerPrimarySelection() {
     if (!textSelection_.isEmpty() && primarySelection_) {
         primarySelection_(textSelection_.text());
     }
 }
 
-bool PageView::copySelectedText()
-{
+bool PageView::copySelectedText() {
     const QString text = textSelection_.text();
     if (text.isEmpty()) {
         return false;
@@ -102,8 +93,7 @@ bool PageView::copySelectedText()
     return true;
 }
 
-void PageView::mousePressEvent(QMouseEvent* event)
-{
+void PageView::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     if (inputHandler_ != nullptr && inputHandler_->mousePress(event)) {
         event->accept();
@@ -112,14 +102,12 @@ void PageView::mousePressEvent(QMouseEvent* event)
     viewerMousePress(event);
 }
 
-void PageView::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
     // The handler tells a double click by the event's type.
     mousePressEvent(event);
 }
 
-void PageView::mouseMoveEvent(QMouseEvent* event)
-{
+void PageView::mouseMoveEvent(QMouseEvent* event) {
     if (inputHandler_ != nullptr && inputHandler_->mouseMove(event)) {
         event->accept();
         return;
@@ -127,8 +115,7 @@ void PageView::mouseMoveEvent(QMouseEvent* event)
     viewerMouseMove(event);
 }
 
-void PageView::mouseReleaseEvent(QMouseEvent* event)
-{
+void PageView::mouseReleaseEvent(QMouseEvent* event) {
     if (inputHandler_ != nullptr && inputHandler_->mouseRelease(event)) {
         event->accept();
         return;
@@ -139,8 +126,7 @@ void PageView::mouseReleaseEvent(QMouseEvent* event)
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
-void PageView::keyPressEvent(QKeyEvent* event)
-{
+void PageView::keyPressEvent(QKeyEvent* event) {
     if (inputHandler_ != nullptr && inputHandler_->keyPress(event)) {
         event->accept();
         return;
@@ -161,8 +147,7 @@ void PageView::keyPressEvent(QKeyEvent* event)
     QAbstractScrollArea::keyPressEvent(event);
 }
 
-void PageView::contextMenuEvent(QContextMenuEvent* event)
-{
+void PageView::contextMenuEvent(QContextMenuEvent* event) {
     if (inputHandler_ != nullptr && inputHandler_->contextMenu(event)) {
         event->accept();
         return;
@@ -170,16 +155,14 @@ void PageView::contextMenuEvent(QContextMenuEvent* event)
     QAbstractScrollArea::contextMenuEvent(event);
 }
 
-bool PageView::viewportEvent(QEvent* event)
-{
+bool PageView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Leave && inputHandler_ != nullptr) {
         inputHandler_->pointerLeft();
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-void PageView::viewerMousePress(QMouseEvent* event)
-{
+void PageView::viewerMousePress(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -194,8 +177,7 @@ void PageView::viewerMousePress(QMouseEvent* event)
     }
 }
 
-void PageView::viewerMouseMove(QMouseEvent* event)
-{
+void PageView::viewerMouseMove(QMouseEvent* event) {
     const std::optional<int> page = pageAt(event->position());
     if (!(event->buttons() & Qt::LeftButton)) {
         const bool overText = page && textSelection_.isOverText(*page, toPage(*page, event->position()));
@@ -211,8 +193,7 @@ void PageView::viewerMouseMove(QMouseEvent* event)
     }
 }
 
-void PageView::paintTextSelection(QPainter& painter, int pageIndex)
-{
+void PageView::paintTextSelection(QPainter& painter, int pageIndex) {
     if (!hasTextSelection()) {
         return;
     }

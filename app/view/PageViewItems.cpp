@@ -5,17 +5,16 @@
 #include <QPointer>
 
 #include "app/document/AnnotationStore.h"
+#include "app/platform/NotificationCenter.h"
+#include "app/platform/QtConversions.h"
 #include "app/view/CommentDisplay.h"
 #include "app/view/ItemPainter.h"
 #include "app/view/OverlayView.h"
-#include "app/platform/NotificationCenter.h"
-#include "app/platform/QtConversions.h"
 #include "app/view/PageView.h"
 
 namespace quillet {
 
-HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& keys)
-{
+HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& keys) {
     HiddenAnnotations hidden;
     for (const AnnotationKey& key : keys) {
         if (key.name) {
@@ -29,8 +28,7 @@ HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& 
     return hidden;
 }
 
-void PageView::setAnnotationStore(AnnotationStore* store)
-{
+void PageView::setAnnotationStore(AnnotationStore* store) {
     detachStore();
     store_ = store;
     if (store_ != nullptr) {
@@ -44,8 +42,8 @@ void PageView::setAnnotationStore(AnnotationStore* store)
         static constexpr char observingComments[] = "quilletObservesCommentDisplay";
         if (!property(observingComments).toBool()) {
             setProperty(observingComments, true);
-            NotificationCenter::shared().observe(QLatin1String(NotificationName::commentsDisplayDidChange), this,
-                                                 [this](const QVariant&) { viewport()->update(); });
+            NotificationCenter::shared().observe(QLatin1String(NotificationName::commentsDisplayDidChange),
+                                                 this, [this](const QVariant&) { viewport()->update(); });
         }
     }
     // Attached, a page's images are checked against the file's copies of its
@@ -58,8 +56,7 @@ void PageView::setAnnotationStore(AnnotationStore* store)
     viewport()->update();
 }
 
-void PageView::detachStore()
-{
+void PageView::detachStore() {
     if (store_ != nullptr) {
         for (int token : storeObservers_) {
             store_->removeObserver(token);
@@ -70,8 +67,7 @@ void PageView::detachStore()
     composedItems_.clear();
 }
 
-void PageView::refreshItems(const std::set<int>& pages)
-{
+void PageView::refreshItems(const std::set<int>& pages) {
     for (int page : pages) {
         if (page < 0 || page >= pageCount()) {
             continue;
@@ -86,8 +82,7 @@ void PageView::refreshItems(const std::set<int>& pages)
     }
 }
 
-void PageView::paintItems(QPainter& painter, int pageIndex)
-{
+void PageView::paintItems(QPainter& painter, int pageIndex) {
     if (store_ == nullptr) {
         return;
     }
@@ -97,7 +92,9 @@ void PageView::paintItems(QPainter& painter, int pageIndex)
     }
     // Composed items are kept for the pages on screen only.
     for (auto it = composedItems_.begin(); it != composedItems_.end();) {
-        it = it->first != pageIndex && (it->first >= pageCount() || visiblePageRect(it->first).isEmpty()) ? composedItems_.erase(it) : std::next(it);
+        it = it->first != pageIndex && (it->first >= pageCount() || visiblePageRect(it->first).isEmpty())
+                 ? composedItems_.erase(it)
+                 : std::next(it);
     }
     painter.save();
     painter.setClipRect(pageRectInViewport(pageIndex));
@@ -107,14 +104,13 @@ void PageView::paintItems(QPainter& painter, int pageIndex)
     ItemPainter::PageItemLayers& composed = composedItems_[pageIndex];
     const bool showsText = CommentDisplay::showsCommentText();
     if (!ItemPainter::paintKept(painter, composed, toView, showsText)) {
-        ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), toView, showsText, visible,
-                                      &composed);
+        ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), toView, showsText,
+                                      visible, &composed);
     }
     painter.restore();
 }
 
-void PageView::hideStoredAnnotations(const std::vector<int>& pages)
-{
+void PageView::hideStoredAnnotations(const std::vector<int>& pages) {
     if (store_ == nullptr || !renderer_) {
         return;
     }
@@ -126,8 +122,7 @@ void PageView::hideStoredAnnotations(const std::vector<int>& pages)
     }
 }
 
-OverlayView* PageView::overlay()
-{
+OverlayView* PageView::overlay() {
     if (overlay_ == nullptr) {
         overlay_ = new OverlayView(viewport());
     }

@@ -4,8 +4,8 @@
 
 namespace quillet {
 
-AnnotationItem::AnnotationItem(UUID id_, Shape shape_, RGBA color_, double lineWidth_,
-                               int64_t rotation_, std::chrono::sys_seconds modified_)
+AnnotationItem::AnnotationItem(UUID id_, Shape shape_, RGBA color_, double lineWidth_, int64_t rotation_,
+                               std::chrono::sys_seconds modified_)
     : id(id_),
       shape(std::move(shape_)),
       color(color_),

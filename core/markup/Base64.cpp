@@ -18,7 +18,9 @@ constexpr std::array<int8_t, 256> makeDecodeTable() {
 
 constexpr std::array<int8_t, 256> kDecodeTable = makeDecodeTable();
 
-int sextet(char c) { return kDecodeTable[static_cast<uint8_t>(c)]; }
+int sextet(char c) {
+    return kDecodeTable[static_cast<uint8_t>(c)];
+}
 
 }  // namespace
 
@@ -27,8 +29,8 @@ std::string encode(std::string_view bytes) {
     out.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        uint32_t v = uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 |
-                     uint8_t(bytes[i + 2]);
+        uint32_t v =
+            uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 | uint8_t(bytes[i + 2]);
         out += kAlphabet[v >> 18];
         out += kAlphabet[(v >> 12) & 63];
         out += kAlphabet[(v >> 6) & 63];

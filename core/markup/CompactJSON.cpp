@@ -1,10 +1,10 @@
 #include "core/markup/CompactJSON.h"
 
-#include "core/pdf/UTF8.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+
+#include "core/pdf/UTF8.h"
 
 namespace quillet::CompactJSON {
 
@@ -17,13 +17,27 @@ void writeString(std::string& out, std::string_view s) {
     out += '"';
     for (char c : repairedUTF8(s)) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<uint8_t>(c) < 0x20) {
                     out += "\\u00";
@@ -83,13 +97,27 @@ void writeValue(std::string& out, const nlohmann::json& value) {
     using Type = nlohmann::json::value_t;
     switch (value.type()) {
         case Type::object:
-        case Type::array: writeContainer(out, value); break;
-        case Type::string: writeString(out, value.get_ref<const std::string&>()); break;
-        case Type::boolean: out += value.get<bool>() ? "true" : "false"; break;
-        case Type::number_integer: writeChars(out, value.get<int64_t>()); break;
-        case Type::number_unsigned: writeChars(out, value.get<uint64_t>()); break;
-        case Type::number_float: writeDouble(out, value.get<double>()); break;
-        default: out += "null"; break;  // null, binary, discarded
+        case Type::array:
+            writeContainer(out, value);
+            break;
+        case Type::string:
+            writeString(out, value.get_ref<const std::string&>());
+            break;
+        case Type::boolean:
+            out += value.get<bool>() ? "true" : "false";
+            break;
+        case Type::number_integer:
+            writeChars(out, value.get<int64_t>());
+            break;
+        case Type::number_unsigned:
+            writeChars(out, value.get<uint64_t>());
+            break;
+        case Type::number_float:
+            writeDouble(out, value.get<double>());
+            break;
+        default:
+            out += "null";
+            break;  // null, binary, discarded
     }
 }
 
@@ -100,13 +128,18 @@ bool withinBounds(std::string_view text) {
     bool inString = false, escaped = false;
     for (char c : text) {
         if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
             continue;
         }
         switch (c) {
-            case '"': inString = true; break;
+            case '"':
+                inString = true;
+                break;
             case '[':
             case '{':
                 if (++depth > kMaxDepth) return false;
@@ -119,7 +152,8 @@ bool withinBounds(std::string_view text) {
             case ',':
                 if (++values > kMaxValues) return false;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return values <= kMaxValues;

@@ -5,11 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 namespace quillet::CompactJSON {
 

@@ -3,10 +3,10 @@
 // PDF appearance stream replay the same commands, so both look alike.
 #pragma once
 
-#include "core/pdf/Geometry.h"
 #include "core/markup/Paint.h"
 #include "core/markup/Path.h"
 #include "core/markup/RGBA.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

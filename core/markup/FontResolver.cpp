@@ -6,10 +6,10 @@
 #include FT_OUTLINE_H
 #include <hb-ot.h>
 #include <hb.h>
+#include <syslog.h>
 
 #include <cmath>
 #include <cstdio>
-#include <syslog.h>
 
 namespace quillet {
 
@@ -38,7 +38,9 @@ struct OutlineSink {
     bool open = false;
 };
 
-Point toPoint(const FT_Vector* v) { return {static_cast<double>(v->x), static_cast<double>(v->y)}; }
+Point toPoint(const FT_Vector* v) {
+    return {static_cast<double>(v->x), static_cast<double>(v->y)};
+}
 
 int sinkMove(const FT_Vector* to, void* user) {
     auto* sink = static_cast<OutlineSink*>(user);

@@ -19,7 +19,7 @@ namespace quillet {
 
 // One font file (or one face of a collection), measured in font units.
 class Font {
-public:
+  public:
     // Absent when the file cannot be read or holds no glyphs that the
     // shaper understands (e.g. a Type 1 file).
     static std::unique_ptr<Font> load(const std::string& file, int faceIndex, std::string family);
@@ -42,7 +42,7 @@ public:
     // The glyph's outline in font units, y up; empty for a blank glyph.
     Path glyphOutline(uint32_t glyph) const;
 
-private:
+  private:
     struct FreeTypeFace;
     Font() = default;
 
@@ -59,7 +59,7 @@ private:
 };
 
 class FontResolver {
-public:
+  public:
     // The resolver for TextLayout's family, built on first use.
     static const FontResolver& shared();
 
@@ -75,7 +75,7 @@ public:
     // else the best-matching installed font that has it, else the primary.
     const Font* fontFor(char32_t cp) const;
 
-private:
+  private:
     struct Candidate;
 
     std::unique_ptr<Font> primary_;

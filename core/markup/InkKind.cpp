@@ -4,9 +4,12 @@ namespace quillet {
 
 std::string_view rawValue(InkKind kind) {
     switch (kind) {
-        case InkKind::pen: return "pen";
-        case InkKind::highlighter: return "highlighter";
-        case InkKind::signature: return "signature";
+        case InkKind::pen:
+            return "pen";
+        case InkKind::highlighter:
+            return "highlighter";
+        case InkKind::signature:
+            return "signature";
     }
     return "pen";
 }

@@ -200,7 +200,7 @@ std::vector<DrawCommand> commandsFor(const AnnotationItem& item, bool expanded) 
 // Built appearances by payload text, least recently used evicted first; one
 // lock around lookups and inserts, never around a build.
 class AppearanceCache {
-public:
+  public:
     std::optional<ItemAppearance> find(const std::string& key) {
         std::lock_guard lock(mutex_);
         const ItemAppearance* found = appearances_.find(key);
@@ -220,7 +220,7 @@ public:
         return appearances_.size();
     }
 
-private:
+  private:
     std::mutex mutex_;
     LruCache<std::string, ItemAppearance> appearances_{ItemAppearanceBuilder::cacheCapacity};
 };

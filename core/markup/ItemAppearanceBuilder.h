@@ -9,14 +9,14 @@
 #include <string_view>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/pdf/Geometry.h"
 #include "core/markup/ItemAppearance.h"
+#include "core/pdf/Geometry.h"
 #include "core/pdf/PDFValue.h"
 
 namespace quillet {
 
 class ItemAppearanceBuilder {
-public:
+  public:
     // Entries per payload cache (one for expanded notes, one for collapsed).
     static constexpr size_t cacheCapacity = 2048;
     // Compression level of appearance streams.

@@ -29,10 +29,14 @@ constexpr double kMaxTimeMagnitude = 1e15;
 
 // ---- Encoding ----
 
-double clampCoordinate(double v) { return v < -maxCoordinate ? -maxCoordinate : (v > maxCoordinate ? maxCoordinate : v); }
+double clampCoordinate(double v) {
+    return v < -maxCoordinate ? -maxCoordinate : (v > maxCoordinate ? maxCoordinate : v);
+}
 
 // +0.0 turns -0 into 0, so that a value rounded to zero is written "0".
-double storedCoordinate(double v) { return std::isfinite(v) ? roundTo2(clampCoordinate(v)) + 0.0 : 0; }
+double storedCoordinate(double v) {
+    return std::isfinite(v) ? roundTo2(clampCoordinate(v)) + 0.0 : 0;
+}
 
 double storedColour(double v) {
     return std::isfinite(v) ? std::round(clampCoordinate(v) * 1000) / 1000 + 0.0 : 0;
@@ -65,7 +69,9 @@ json number(double v) {
     return v;
 }
 
-json pointJSON(Point p) { return json::array({number(storedCoordinate(p.x)), number(storedCoordinate(p.y))}); }
+json pointJSON(Point p) {
+    return json::array({number(storedCoordinate(p.x)), number(storedCoordinate(p.y))});
+}
 
 json textJSON(const TextSpec& spec) {
     json tx = json::object();
@@ -157,7 +163,9 @@ bool isStrokeArray(const json& j) {
     return true;
 }
 
-bool isValidCoordinate(double v) { return std::isfinite(v) && std::abs(v) <= maxCoordinate; }
+bool isValidCoordinate(double v) {
+    return std::isfinite(v) && std::abs(v) <= maxCoordinate;
+}
 
 // The DTO with every present key of the right JSON type.
 struct DTO {
@@ -288,7 +296,9 @@ std::optional<RGBA> readColour(const json& c) {
 
 }  // namespace
 
-bool isPayload(std::string_view text) { return text.starts_with(kPrefix); }
+bool isPayload(std::string_view text) {
+    return text.starts_with(kPrefix);
+}
 
 json toJSON(const AnnotationItem& item) {
     json dto = json::object();
@@ -310,14 +320,17 @@ std::optional<AnnotationItem> fromJSON(const json& object) {
     std::optional<UUID> id = UUID::parse(*dto->id);
     std::optional<RGBA> colour = readColour(*dto->colour);
     if (!id || !colour) return std::nullopt;
-    if (!std::isfinite(dto->lineWidth) || dto->lineWidth < 0 || dto->lineWidth > kMaxLineWidth) return std::nullopt;
+    if (!std::isfinite(dto->lineWidth) || dto->lineWidth < 0 || dto->lineWidth > kMaxLineWidth)
+        return std::nullopt;
     std::optional<Shape> shape = readShape(*dto);
     if (!shape) return std::nullopt;
     return AnnotationItem(*id, std::move(*shape), *colour, dto->lineWidth, dto->rotation,
                           std::chrono::sys_seconds{std::chrono::seconds{dto->modified}});
 }
 
-std::string jsonText(const AnnotationItem& item) { return CompactJSON::write(toJSON(item)); }
+std::string jsonText(const AnnotationItem& item) {
+    return CompactJSON::write(toJSON(item));
+}
 
 namespace {
 
@@ -355,7 +368,8 @@ std::optional<AnnotationItem> decode(std::string_view payload, size_t* inflatedB
         try {
             text = Flate::inflate(*compressed, Flate::kItemPayloadLimit);
         } catch (const FlateError& error) {
-            if (inflatedBytes && error.code() == FlateError::Code::tooLarge) *inflatedBytes = Flate::kItemPayloadLimit;
+            if (inflatedBytes && error.code() == FlateError::Code::tooLarge)
+                *inflatedBytes = Flate::kItemPayloadLimit;
             throw;
         }
         if (inflatedBytes) *inflatedBytes = text.size();

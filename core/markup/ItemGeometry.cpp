@@ -22,8 +22,12 @@ constexpr double kBubbleFitWidthInFontSizes = 24;
 constexpr double kMinScaledLineWidth = 0.25;
 constexpr double kMaxScaledLineWidth = 60;
 
-AffineTransform turn(int64_t rotation) { return AffineTransform::rotationDegrees(static_cast<double>(rotation)); }
-AffineTransform turnBack(int64_t rotation) { return AffineTransform::rotationDegrees(-static_cast<double>(rotation)); }
+AffineTransform turn(int64_t rotation) {
+    return AffineTransform::rotationDegrees(static_cast<double>(rotation));
+}
+AffineTransform turnBack(int64_t rotation) {
+    return AffineTransform::rotationDegrees(-static_cast<double>(rotation));
+}
 
 // translate(0, −h) then R(θ) then translate(corner): a box of height h whose
 // top-left corner (before turning) is at corner.
@@ -57,13 +61,16 @@ std::pair<double, double> connectorEnds(double aMin, double aMax, double bMin, d
 
 }  // namespace
 
-Rect PlacedBox::frame() const { return Rect{0, 0, size.width, size.height}.applying(transform); }
+Rect PlacedBox::frame() const {
+    return Rect{0, 0, size.width, size.height}.applying(transform);
+}
 
 bool PlacedBox::contains(Point p, double tolerance) const {
     const auto inverse = transform.inverted();
     if (!inverse) return false;
     const Point q = inverse->apply(p);
-    return q.x >= -tolerance && q.x <= size.width + tolerance && q.y >= -tolerance && q.y <= size.height + tolerance;
+    return q.x >= -tolerance && q.x <= size.width + tolerance && q.y >= -tolerance &&
+           q.y <= size.height + tolerance;
 }
 
 namespace ItemGeometry {
@@ -76,7 +83,8 @@ PlacedBox placeText(const TextSpec& spec, Point origin, int64_t rotation) {
 
 ArrowLabelSide labelSide(Point from, Point to, int64_t rotation) {
     const Point d = turnBack(rotation).applyToVector(to - from);
-    if (std::fabs(d.y) * kSideLabelSlope <= std::fabs(d.x)) return d.x < 0 ? ArrowLabelSide::right : ArrowLabelSide::left;
+    if (std::fabs(d.y) * kSideLabelSlope <= std::fabs(d.x))
+        return d.x < 0 ? ArrowLabelSide::right : ArrowLabelSide::left;
     return d.y >= 0 ? ArrowLabelSide::below : ArrowLabelSide::above;
 }
 
@@ -86,10 +94,18 @@ PlacedBox placeLabel(const TextSpec& spec, Point from, Point to, int64_t rotatio
     const double h = size.height;
     Point offset;
     switch (labelSide(from, to, rotation)) {
-        case ArrowLabelSide::left: offset = {-w, h / 2}; break;
-        case ArrowLabelSide::right: offset = {0, h / 2}; break;
-        case ArrowLabelSide::above: offset = {-w / 2, h}; break;
-        case ArrowLabelSide::below: offset = {-w / 2, 0}; break;
+        case ArrowLabelSide::left:
+            offset = {-w, h / 2};
+            break;
+        case ArrowLabelSide::right:
+            offset = {0, h / 2};
+            break;
+        case ArrowLabelSide::above:
+            offset = {-w / 2, h};
+            break;
+        case ArrowLabelSide::below:
+            offset = {-w / 2, 0};
+            break;
     }
     return placeText(spec, from + turn(rotation).applyToVector(offset), rotation);
 }
@@ -162,7 +178,8 @@ Rect bounds(const AnnotationItem& item, bool expanded) {
         if (r.isNull()) return r;
         return r.insetBy(-item.lineWidth / 2, -item.lineWidth / 2);
     }
-    if (const TextShape* text = shape.text()) return placeText(text->spec, text->origin, item.rotation).frame();
+    if (const TextShape* text = shape.text())
+        return placeText(text->spec, text->origin, item.rotation).frame();
     if (const ArrowShape* arrow = shape.arrow()) {
         const Rect r = Rect::spanning(arrow->from, arrow->to);
         if (!arrow->label) return r;
@@ -206,7 +223,8 @@ AnnotationItem scaled(const AnnotationItem& item, double factor, Point center) {
     const double w = item.lineWidth * factor;
     // Written as "not above" so that a width that is not a number ends thin
     // rather than poisoning the item.
-    out.lineWidth = !(w > kMinScaledLineWidth) ? kMinScaledLineWidth : roundTo2(std::min(w, kMaxScaledLineWidth));
+    out.lineWidth =
+        !(w > kMinScaledLineWidth) ? kMinScaledLineWidth : roundTo2(std::min(w, kMaxScaledLineWidth));
     return out;
 }
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/markup/AnnotationItem.h"
-#include "core/pdf/Geometry.h"
 #include "core/markup/TextLayout.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 

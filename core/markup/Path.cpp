@@ -69,8 +69,8 @@ Rect cubicBounds(Point p0, Point p1, Point p2, Point p3) {
     Rect r = Rect::spanning(p0, p3);
     double ts[2];
     for (int axis = 0; axis < 2; ++axis) {
-        const int n = axis == 0 ? cubicExtrema(p0.x, p1.x, p2.x, p3.x, ts)
-                                : cubicExtrema(p0.y, p1.y, p2.y, p3.y, ts);
+        const int n =
+            axis == 0 ? cubicExtrema(p0.x, p1.x, p2.x, p3.x, ts) : cubicExtrema(p0.y, p1.y, p2.y, p3.y, ts);
         for (int i = 0; i < n; ++i) r = r.unitedWith(cubicAt(p0, p1, p2, p3, ts[i]));
     }
     return r;
@@ -81,10 +81,14 @@ Rect cubicBounds(Point p0, Point p1, Point p2, Point p3) {
 int PathElement::pointCount() const {
     switch (kind) {
         case Kind::moveTo:
-        case Kind::lineTo: return 1;
-        case Kind::quadTo: return 2;
-        case Kind::cubicTo: return 3;
-        case Kind::close: return 0;
+        case Kind::lineTo:
+            return 1;
+        case Kind::quadTo:
+            return 2;
+        case Kind::cubicTo:
+            return 3;
+        case Kind::close:
+            return 0;
     }
     return 0;
 }
@@ -111,11 +115,20 @@ Rect Path::boundingBox() const {
     for (const PathElement& e : *elements_) {
         const auto& p = e.points;
         switch (e.kind) {
-            case Kind::moveTo: current = p[0]; continue;
-            case Kind::lineTo: r = r.united(Rect::spanning(current, p[0])); break;
-            case Kind::quadTo: r = r.united(quadBounds(current, p[0], p[1])); break;
-            case Kind::cubicTo: r = r.united(cubicBounds(current, p[0], p[1], p[2])); break;
-            case Kind::close: continue;  // back to the subpath's start, already counted
+            case Kind::moveTo:
+                current = p[0];
+                continue;
+            case Kind::lineTo:
+                r = r.united(Rect::spanning(current, p[0]));
+                break;
+            case Kind::quadTo:
+                r = r.united(quadBounds(current, p[0], p[1]));
+                break;
+            case Kind::cubicTo:
+                r = r.united(cubicBounds(current, p[0], p[1], p[2]));
+                break;
+            case Kind::close:
+                continue;  // back to the subpath's start, already counted
         }
         current = e.endPoint();
     }
@@ -184,15 +197,27 @@ void PathBuilder::addPath(const Path& path, const AffineTransform& t) {
     for (const PathElement& e : path.elements()) {
         const auto& p = e.points;
         switch (e.kind) {
-            case Kind::moveTo: moveTo(t.apply(p[0])); break;
-            case Kind::lineTo: lineTo(t.apply(p[0])); break;
-            case Kind::quadTo: quadTo(t.apply(p[0]), t.apply(p[1])); break;
-            case Kind::cubicTo: cubicTo(t.apply(p[0]), t.apply(p[1]), t.apply(p[2])); break;
-            case Kind::close: close(); break;
+            case Kind::moveTo:
+                moveTo(t.apply(p[0]));
+                break;
+            case Kind::lineTo:
+                lineTo(t.apply(p[0]));
+                break;
+            case Kind::quadTo:
+                quadTo(t.apply(p[0]), t.apply(p[1]));
+                break;
+            case Kind::cubicTo:
+                cubicTo(t.apply(p[0]), t.apply(p[1]), t.apply(p[2]));
+                break;
+            case Kind::close:
+                close();
+                break;
         }
     }
 }
 
-Path PathBuilder::build() const { return Path(std::make_shared<const std::vector<PathElement>>(elements_)); }
+Path PathBuilder::build() const {
+    return Path(std::make_shared<const std::vector<PathElement>>(elements_));
+}
 
 }  // namespace quillet

@@ -29,7 +29,7 @@ struct PathElement {
 };
 
 class Path {
-public:
+  public:
     Path();  // empty
 
     const std::vector<PathElement>& elements() const& { return *elements_; }
@@ -51,7 +51,7 @@ public:
     // True when both are copies of one built path (not merely equal).
     bool sharesStorageWith(const Path& other) const { return elements_ == other.elements_; }
 
-private:
+  private:
     friend class PathBuilder;
     explicit Path(std::shared_ptr<const std::vector<PathElement>> elements);
 
@@ -59,7 +59,7 @@ private:
 };
 
 class PathBuilder {
-public:
+  public:
     void moveTo(Point p);
     // Every subpath in the built path begins with an explicit moveTo, so
     // readers need no implicit current point: a segment before any move
@@ -76,7 +76,7 @@ public:
     bool isEmpty() const { return elements_.empty(); }
     Path build() const;
 
-private:
+  private:
     void ensureStarted();
 
     std::vector<PathElement> elements_;

@@ -4,10 +4,14 @@ namespace quillet {
 
 std::string_view Shape::caseName() const {
     switch (shapeCase()) {
-        case Case::ink: return "ink";
-        case Case::text: return "text";
-        case Case::arrow: return "arrow";
-        case Case::note: return "note";
+        case Case::ink:
+            return "ink";
+        case Case::text:
+            return "text";
+        case Case::arrow:
+            return "arrow";
+        case Case::note:
+            return "note";
     }
     return "ink";
 }

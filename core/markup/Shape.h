@@ -8,9 +8,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/pdf/Geometry.h"
 #include "core/markup/InkKind.h"
 #include "core/markup/TextSpec.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 
@@ -47,7 +47,7 @@ struct NoteShape {
 };
 
 class Shape {
-public:
+  public:
     enum class Case { ink, text, arrow, note };
 
     Shape() = default;  // a pen without strokes
@@ -74,7 +74,7 @@ public:
 
     bool operator==(const Shape&) const = default;
 
-private:
+  private:
     // The alternatives are in Case order.
     std::variant<InkShape, TextShape, ArrowShape, NoteShape> value_;
 };

@@ -18,7 +18,9 @@ bool isSeparator(char16_t c) {
     return c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-bool isWhiteSpace(char16_t c) { return u_isUWhiteSpace(c) || c == 0x200B; }
+bool isWhiteSpace(char16_t c) {
+    return u_isUWhiteSpace(c) || c == 0x200B;
+}
 
 // Characters that never choose a font of their own: marks, joiners,
 // variation selectors and other invisible format characters stay with the
@@ -29,7 +31,9 @@ bool followsPrevious(UChar32 cp) {
            u_hasBinaryProperty(cp, UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
 }
 
-bool isNeutralScript(UScriptCode s) { return s == USCRIPT_COMMON || s == USCRIPT_INHERITED; }
+bool isNeutralScript(UScriptCode s) {
+    return s == USCRIPT_COMMON || s == USCRIPT_INHERITED;
+}
 
 hb_script_t hbScript(int script) {
     const auto code = static_cast<UScriptCode>(script);
@@ -40,8 +44,9 @@ hb_script_t hbScript(int script) {
 
 std::unique_ptr<icu::BreakIterator> makeBreaker(bool lines, const icu::UnicodeString& text) {
     UErrorCode err = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(lines ? icu::BreakIterator::createLineInstance(icu::Locale::getRoot(), err)
-                                                 : icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), err));
+    std::unique_ptr<icu::BreakIterator> it(
+        lines ? icu::BreakIterator::createLineInstance(icu::Locale::getRoot(), err)
+              : icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), err));
     if (U_FAILURE(err) || !it) return nullptr;
     it->setText(text);
     return it;
@@ -52,8 +57,10 @@ std::unique_ptr<icu::BreakIterator> makeBreaker(bool lines, const icu::UnicodeSt
 ShapedText::ShapedText(std::u16string text, double fontSize, const FontResolver& fonts)
     : text_(std::move(text)), fontSize_(fontSize), fonts_(fonts) {
     for (char16_t& c : text_) {
-        if (c == u'\t') c = u' ';
-        else if (u_charType(c) == U_CONTROL_CHAR && !isSeparator(c)) c = 0x200B;
+        if (c == u'\t')
+            c = u' ';
+        else if (u_charType(c) == U_CONTROL_CHAR && !isSeparator(c))
+            c = 0x200B;
     }
     prefix_.assign(text_.size() + 1, 0);
     splitParagraphs();
@@ -78,7 +85,8 @@ void ShapedText::splitParagraphs() {
     for (int i = 0; i < n; ++i) {
         if (!isSeparator(text_[static_cast<size_t>(i)])) continue;
         paragraphs_.push_back({start, i, {}});
-        if (text_[static_cast<size_t>(i)] == u'\r' && i + 1 < n && text_[static_cast<size_t>(i) + 1] == u'\n') ++i;
+        if (text_[static_cast<size_t>(i)] == u'\r' && i + 1 < n && text_[static_cast<size_t>(i) + 1] == u'\n')
+            ++i;
         start = i + 1;
     }
     paragraphs_.push_back({start, n, {}});
@@ -116,8 +124,9 @@ void ShapedText::itemize(Paragraph& p) const {
         else
             font = fonts_.fontFor(static_cast<char32_t>(cp));
         if (current && isNeutralScript(script)) script = static_cast<UScriptCode>(current->script);
-        const bool sameRun = current && current->font == font && current->level == level &&
-                             (current->script == script || isNeutralScript(static_cast<UScriptCode>(current->script)));
+        const bool sameRun =
+            current && current->font == font && current->level == level &&
+            (current->script == script || isNeutralScript(static_cast<UScriptCode>(current->script)));
         if (sameRun) {
             current->end = i;
             if (!isNeutralScript(script)) current->script = script;
@@ -131,14 +140,17 @@ void ShapedText::shape(Run& run) const {
     if (!run.font) {
         // Without any font every cluster is blank and half an em wide.
         for (int i = run.start; i < run.end; ++i)
-            if (!U16_IS_TRAIL(text_[static_cast<size_t>(i)])) run.glyphs.push_back({0, i, fontSize_ / 2, 0, 0});
+            if (!U16_IS_TRAIL(text_[static_cast<size_t>(i)]))
+                run.glyphs.push_back({0, i, fontSize_ / 2, 0, 0});
         return;
     }
     hb_buffer_t* buffer = hb_buffer_create();
-    hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text_.data()), static_cast<int>(text_.size()),
-                        static_cast<unsigned>(run.start), run.end - run.start);
+    hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text_.data()),
+                        static_cast<int>(text_.size()), static_cast<unsigned>(run.start),
+                        run.end - run.start);
     hb_buffer_set_direction(buffer, run.level % 2 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-    if (hb_script_t script = hbScript(run.script); script != HB_SCRIPT_INVALID) hb_buffer_set_script(buffer, script);
+    if (hb_script_t script = hbScript(run.script); script != HB_SCRIPT_INVALID)
+        hb_buffer_set_script(buffer, script);
     hb_buffer_guess_segment_properties(buffer);
     hb_shape(run.font->shapingFont(), buffer, nullptr, 0);
 
@@ -190,8 +202,10 @@ void ShapedText::breakParagraph(int index, double width, std::vector<TextLine>& 
         // white space, which may overhang the line's end.
         const auto first = prefix_.begin() + s;
         const auto last = prefix_.begin() + p.end + 1;
-        int fit = static_cast<int>(std::upper_bound(first, last, prefix_[static_cast<size_t>(s)] + width + slack) -
-                                   prefix_.begin()) - 1;
+        int fit =
+            static_cast<int>(std::upper_bound(first, last, prefix_[static_cast<size_t>(s)] + width + slack) -
+                             prefix_.begin()) -
+            1;
         int reach = fit;
         while (reach < p.end && isWhiteSpace(text_[static_cast<size_t>(reach)])) ++reach;
         int end = p.end;
@@ -250,9 +264,12 @@ void ShapedText::forEachGlyph(const TextLine& line, const GlyphVisitor& f) const
         const Run& run = *seg.run;
         const bool rtl = run.level % 2;
         // Clusters run up (left to right) or down (right to left) the glyph list.
-        auto before = [rtl](const Glyph& g, int cluster) { return rtl ? g.cluster >= cluster : g.cluster < cluster; };
-        auto from = std::partition_point(run.glyphs.begin(), run.glyphs.end(),
-                                         [&](const Glyph& g) { return before(g, rtl ? seg.end : seg.start); });
+        auto before = [rtl](const Glyph& g, int cluster) {
+            return rtl ? g.cluster >= cluster : g.cluster < cluster;
+        };
+        auto from = std::partition_point(run.glyphs.begin(), run.glyphs.end(), [&](const Glyph& g) {
+            return before(g, rtl ? seg.end : seg.start);
+        });
         auto to = std::partition_point(from, run.glyphs.end(),
                                        [&](const Glyph& g) { return before(g, rtl ? seg.start : seg.end); });
         const double scale = run.font ? fontSize_ / run.font->unitsPerEm() : 0;

@@ -25,7 +25,7 @@ struct TextLine {
 };
 
 class ShapedText {
-public:
+  public:
     // text: UTF-16 without unpaired surrogates. Control characters other
     // than line separators are treated as invisible; a tab as a space.
     ShapedText(std::u16string text, double fontSize, const FontResolver& fonts);
@@ -50,7 +50,7 @@ public:
     using GlyphVisitor = std::function<void(const Font& font, uint32_t glyph, Point position, double scale)>;
     void forEachGlyph(const TextLine& line, const GlyphVisitor& f) const;
 
-private:
+  private:
     struct Glyph {
         uint32_t id = 0;
         int cluster = 0;
@@ -62,8 +62,8 @@ private:
         const Font* font = nullptr;
         int start = 0;
         int end = 0;
-        uint8_t level = 0;  // bidi embedding level; odd is right-to-left
-        int script = 0;     // ICU script code
+        uint8_t level = 0;          // bidi embedding level; odd is right-to-left
+        int script = 0;             // ICU script code
         std::vector<Glyph> glyphs;  // visual order
     };
     struct Paragraph {

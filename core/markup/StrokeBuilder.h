@@ -9,7 +9,7 @@
 namespace quillet {
 
 class StrokeBuilder {
-public:
+  public:
     // minDistance: the smallest distance between consecutive accepted points.
     explicit StrokeBuilder(double minDistance = 0) : minDistance_(minDistance) {}
 
@@ -30,7 +30,7 @@ public:
     // and every point farther than tolerance from the chord of its span.
     static std::vector<Point> simplify(const std::vector<Point>& points, double tolerance);
 
-private:
+  private:
     std::vector<Point> points_;
     double minDistance_;
 };

@@ -32,7 +32,9 @@ constexpr double kFrameExtension = 2;
 constexpr double kRoundingSlack = 1e-9;
 constexpr char16_t kZeroWidthSpace = 0x200B;
 
-double roundUp(double v) { return std::ceil(v - kRoundingSlack); }
+double roundUp(double v) {
+    return std::ceil(v - kRoundingSlack);
+}
 
 // Invalid UTF-8, including encoded surrogates, reads as U+FFFD.
 std::u16string toUTF16(const std::string& text) {
@@ -70,7 +72,9 @@ uint64_t bitsOf(double v) {
 struct SpecHash {
     size_t operator()(const TextSpec& s) const noexcept {
         size_t h = std::hash<std::string>()(s.text);
-        auto mix = [&h](uint64_t v) { h ^= std::hash<uint64_t>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+        auto mix = [&h](uint64_t v) {
+            h ^= std::hash<uint64_t>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        };
         mix(bitsOf(s.fontSize));
         mix(s.fixedWidth ? bitsOf(*s.fixedWidth + 0.0) : 1);  // +0.0 folds -0 into 0
         mix(s.boxed);
@@ -81,7 +85,7 @@ struct SpecHash {
 // Least recently used results, bounded; one lock around lookups and inserts,
 // never around a layout.
 class LayoutCache {
-public:
+  public:
     std::optional<TextLayoutResult> find(const TextSpec& key) {
         std::lock_guard lock(mutex_);
         const TextLayoutResult* found = results_.find(key);
@@ -101,7 +105,7 @@ public:
         return results_.size();
     }
 
-private:
+  private:
     std::mutex mutex_;
     LruCache<TextSpec, TextLayoutResult, SpecHash> results_{TextLayout::cacheCapacity};
 };
@@ -191,7 +195,8 @@ TextLayoutResult TextLayout::layoutUncached(const TextSpec& original) {
     PathBuilder glyphs;
     for (size_t i = 0; i < laid.lines.size(); ++i) {
         const double baseline = laid.baselines[i];
-        laid.shaped->forEachGlyph(laid.lines[i], [&](const Font& font, uint32_t glyph, Point at, double scale) {
+        laid.shaped->forEachGlyph(laid.lines[i], [&](const Font& font, uint32_t glyph, Point at,
+                                                     double scale) {
             const Path outline = font.glyphOutline(glyph);
             if (outline.isEmpty()) return;
             glyphs.addPath(outline, AffineTransform::scaling(scale, scale)
@@ -226,6 +231,8 @@ TextLayoutResult TextLayout::layout(const TextSpec& spec) {
     return cache().insert(key, layoutUncached(key));
 }
 
-size_t TextLayout::cachedEntryCount() { return cache().size(); }
+size_t TextLayout::cachedEntryCount() {
+    return cache().size();
+}
 
 }  // namespace quillet

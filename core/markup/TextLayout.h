@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/pdf/Geometry.h"
 #include "core/markup/Path.h"
 #include "core/markup/TextSpec.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet {
 
@@ -52,7 +52,7 @@ struct TextLayoutLine {
 };
 
 class TextLayout {
-public:
+  public:
     static constexpr const char* fontName = "Helvetica";
     static constexpr double minFontSize = 2;
     static constexpr double maxFontSize = 400;

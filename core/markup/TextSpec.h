@@ -7,7 +7,7 @@
 namespace quillet {
 
 struct TextSpec {
-    std::string text;  // UTF-8, may hold line breaks
+    std::string text;      // UTF-8, may hold line breaks
     double fontSize = 12;  // points
     // Absent: the box grows with its text. Present: the layout width in
     // points; lines wrap at it.

@@ -4,14 +4,22 @@ namespace quillet {
 
 std::string_view rawValue(Tool tool) {
     switch (tool) {
-        case Tool::select: return "select";
-        case Tool::pen: return "pen";
-        case Tool::highlighter: return "highlighter";
-        case Tool::text: return "text";
-        case Tool::note: return "note";
-        case Tool::arrow: return "arrow";
-        case Tool::signature: return "signature";
-        case Tool::eraser: return "eraser";
+        case Tool::select:
+            return "select";
+        case Tool::pen:
+            return "pen";
+        case Tool::highlighter:
+            return "highlighter";
+        case Tool::text:
+            return "text";
+        case Tool::note:
+            return "note";
+        case Tool::arrow:
+            return "arrow";
+        case Tool::signature:
+            return "signature";
+        case Tool::eraser:
+            return "eraser";
     }
     return "select";
 }
@@ -22,14 +30,20 @@ std::optional<Tool> toolFromRawValue(std::string_view text) {
     return std::nullopt;
 }
 
-bool hasStyle(Tool tool) { return tool != Tool::select && tool != Tool::eraser; }
+bool hasStyle(Tool tool) {
+    return tool != Tool::select && tool != Tool::eraser;
+}
 
 bool hasLineWidthControl(Tool tool) {
     return tool == Tool::pen || tool == Tool::highlighter || tool == Tool::arrow || tool == Tool::signature;
 }
 
-bool hasTextSizeControl(Tool tool) { return tool == Tool::text || tool == Tool::note || tool == Tool::arrow; }
+bool hasTextSizeControl(Tool tool) {
+    return tool == Tool::text || tool == Tool::note || tool == Tool::arrow;
+}
 
-bool hasBorderSwitch(Tool tool) { return tool == Tool::text || tool == Tool::arrow; }
+bool hasBorderSwitch(Tool tool) {
+    return tool == Tool::text || tool == Tool::arrow;
+}
 
 }  // namespace quillet

@@ -12,9 +12,15 @@ using nlohmann::json;
 
 // Functions rather than constants: the defaults are read by other files'
 // static initialisers.
-RGBA red() { return {0.89, 0.16, 0.16, 1.0}; }
-RGBA yellow() { return {1.0, 0.83, 0.0, 1.0}; }
-RGBA signatureBlue() { return {0.05, 0.15, 0.45, 1.0}; }
+RGBA red() {
+    return {0.89, 0.16, 0.16, 1.0};
+}
+RGBA yellow() {
+    return {1.0, 0.83, 0.0, 1.0};
+}
+RGBA signatureBlue() {
+    return {0.05, 0.15, 0.45, 1.0};
+}
 
 std::optional<double> finiteNumber(const json& object, const char* key) {
     auto it = object.find(key);
@@ -41,19 +47,28 @@ std::optional<RGBA> readColor(const json& object) {
 
 std::optional<ToolStyle> ToolStyle::builtInDefault(Tool tool) {
     switch (tool) {
-        case Tool::pen: return ToolStyle{red(), 2.0, 13.0, true};
-        case Tool::highlighter: return ToolStyle{yellow(), 14.0, 13.0, true};
-        case Tool::text: return ToolStyle{red(), 1.0, 13.0, true};
-        case Tool::note: return ToolStyle{yellow(), 1.0, 13.0, true};
-        case Tool::arrow: return ToolStyle{red(), 2.0, 13.0, true};
-        case Tool::signature: return ToolStyle{signatureBlue(), 1.6, 13.0, false};
+        case Tool::pen:
+            return ToolStyle{red(), 2.0, 13.0, true};
+        case Tool::highlighter:
+            return ToolStyle{yellow(), 14.0, 13.0, true};
+        case Tool::text:
+            return ToolStyle{red(), 1.0, 13.0, true};
+        case Tool::note:
+            return ToolStyle{yellow(), 1.0, 13.0, true};
+        case Tool::arrow:
+            return ToolStyle{red(), 2.0, 13.0, true};
+        case Tool::signature:
+            return ToolStyle{signatureBlue(), 1.6, 13.0, false};
         case Tool::select:
-        case Tool::eraser: return std::nullopt;
+        case Tool::eraser:
+            return std::nullopt;
     }
     return std::nullopt;
 }
 
-ToolStyle ToolStyle::penDefault() { return *builtInDefault(Tool::pen); }
+ToolStyle ToolStyle::penDefault() {
+    return *builtInDefault(Tool::pen);
+}
 
 std::map<Tool, ToolStyle> ToolStyle::builtInDefaults() {
     std::map<Tool, ToolStyle> styles;

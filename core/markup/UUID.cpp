@@ -11,7 +11,9 @@ namespace {
 
 constexpr size_t kTextLength = 36;
 
-bool isHyphenPosition(size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
+bool isHyphenPosition(size_t i) {
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -13,7 +13,7 @@
 namespace quillet {
 
 class UUID {
-public:
+  public:
     using ByteArray = std::array<uint8_t, 16>;
 
     UUID() = default;  // the nil UUID, all zero
@@ -31,7 +31,7 @@ public:
 
     auto operator<=>(const UUID&) const = default;
 
-private:
+  private:
     ByteArray bytes_{};
 };
 

@@ -60,7 +60,8 @@ int copyByReading(const FileClonerCalls& calls, int source, int destination, off
         if (n < 0) return errno;
         if (n == 0) return 0;
         if (::lseek(destination, offset, SEEK_SET) < 0) return errno;
-        if (const int error = writeAll(calls, destination, buffer.data(), static_cast<size_t>(n))) return error;
+        if (const int error = writeAll(calls, destination, buffer.data(), static_cast<size_t>(n)))
+            return error;
         offset += n;
     }
 }
@@ -98,7 +99,9 @@ int fetchGrowing(std::vector<char>& out, Fetch fetch) {
     return ERANGE;
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 // Attributes the destination cannot take: its file system has no such
 // namespace, or only a privileged process may set it (security.*, trusted.*).
@@ -109,9 +112,8 @@ bool isUncopyable(std::string_view name, int error) {
 
 int copyAttribute(int source, int destination, const std::string& name) {
     std::vector<char> value;
-    const int error = fetchGrowing(value, [&](char* buffer, size_t size) {
-        return ::fgetxattr(source, name.c_str(), buffer, size);
-    });
+    const int error = fetchGrowing(
+        value, [&](char* buffer, size_t size) { return ::fgetxattr(source, name.c_str(), buffer, size); });
     if (error == ENODATA) return 0;  // removed meanwhile
     if (error != 0) return error;
     if (::fsetxattr(destination, name.c_str(), value.data(), value.size(), 0) == 0) return 0;
@@ -122,9 +124,8 @@ int copyAttribute(int source, int destination, const std::string& name) {
 // (system.posix_acl_access and system.posix_acl_default).
 int copyAttributes(int source, int destination) {
     std::vector<char> names;
-    const int error = fetchGrowing(names, [&](char* buffer, size_t size) {
-        return ::flistxattr(source, buffer, size);
-    });
+    const int error =
+        fetchGrowing(names, [&](char* buffer, size_t size) { return ::flistxattr(source, buffer, size); });
     if (error == ENOTSUP || error == EOPNOTSUPP) return 0;
     if (error != 0) return error;
     for (size_t at = 0; at < names.size();) {
@@ -181,7 +182,8 @@ FileClonerCalls FileClonerCalls::system() {
     calls.fsync = [](int fd) { return ::fsync(fd); };
     calls.close = [](int fd) { return ::close(fd); };
     calls.reflink = [](int destination, int source) { return ::ioctl(destination, FICLONE, source); };
-    calls.copyRange = [](int source, off_t* sourceOffset, int destination, off_t* destinationOffset, size_t size) {
+    calls.copyRange = [](int source, off_t* sourceOffset, int destination, off_t* destinationOffset,
+                         size_t size) {
         return ::copy_file_range(source, sourceOffset, destination, destinationOffset, size, 0);
     };
     return calls;

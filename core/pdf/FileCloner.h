@@ -26,7 +26,8 @@ struct FileClonerCalls {
     std::function<int(int destination, int source)> reflink;
     // The in-kernel copy (copy_file_range); EXDEV, ENOSYS, EINVAL or
     // EOPNOTSUPP make the copy go on by reading and writing.
-    std::function<ssize_t(int source, off_t* sourceOffset, int destination, off_t* destinationOffset, size_t size)>
+    std::function<ssize_t(int source, off_t* sourceOffset, int destination, off_t* destinationOffset,
+                          size_t size)>
         copyRange;
 
     static FileClonerCalls system();

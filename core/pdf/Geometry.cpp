@@ -7,9 +7,13 @@
 
 namespace quillet {
 
-double length(Point v) { return std::hypot(v.x, v.y); }
+double length(Point v) {
+    return std::hypot(v.x, v.y);
+}
 
-double distance(Point p, Point q) { return length(p - q); }
+double distance(Point p, Point q) {
+    return length(p - q);
+}
 
 Rect Rect::null() {
     const double inf = std::numeric_limits<double>::infinity();
@@ -20,14 +24,26 @@ Rect Rect::spanning(Point a, Point b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(a.x - b.x), std::fabs(a.y - b.y)};
 }
 
-bool Rect::isNull() const { return std::isinf(x) || std::isinf(y); }
+bool Rect::isNull() const {
+    return std::isinf(x) || std::isinf(y);
+}
 
-bool Rect::isEmpty() const { return isNull() || width == 0 || height == 0; }
+bool Rect::isEmpty() const {
+    return isNull() || width == 0 || height == 0;
+}
 
-double Rect::minX() const { return width < 0 ? x + width : x; }
-double Rect::maxX() const { return width < 0 ? x : x + width; }
-double Rect::minY() const { return height < 0 ? y + height : y; }
-double Rect::maxY() const { return height < 0 ? y : y + height; }
+double Rect::minX() const {
+    return width < 0 ? x + width : x;
+}
+double Rect::maxX() const {
+    return width < 0 ? x : x + width;
+}
+double Rect::minY() const {
+    return height < 0 ? y + height : y;
+}
+double Rect::maxY() const {
+    return height < 0 ? y : y + height;
+}
 
 Rect Rect::standardized() const {
     if (isNull()) return null();
@@ -42,7 +58,9 @@ Rect Rect::united(const Rect& other) const {
     return {x0, y0, std::max(maxX(), other.maxX()) - x0, std::max(maxY(), other.maxY()) - y0};
 }
 
-Rect Rect::unitedWith(Point p) const { return united(Rect{p.x, p.y, 0, 0}); }
+Rect Rect::unitedWith(Point p) const {
+    return united(Rect{p.x, p.y, 0, 0});
+}
 
 Rect Rect::intersection(const Rect& other) const {
     if (isNull() || other.isNull()) return null();
@@ -54,7 +72,9 @@ Rect Rect::intersection(const Rect& other) const {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-bool Rect::intersects(const Rect& other) const { return !intersection(other).isNull(); }
+bool Rect::intersects(const Rect& other) const {
+    return !intersection(other).isNull();
+}
 
 Rect Rect::insetBy(double dx, double dy) const {
     if (isNull()) return null();
@@ -113,21 +133,25 @@ AffineTransform AffineTransform::rotationDegrees(double degrees) {
 }
 
 AffineTransform AffineTransform::then(const AffineTransform& n) const {
-    return {a * n.a + b * n.c,         a * n.b + b * n.d,         c * n.a + d * n.c,
-            c * n.b + d * n.d,         tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+    return {a * n.a + b * n.c, a * n.b + b * n.d,          c * n.a + d * n.c,
+            c * n.b + d * n.d, tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
 }
 
 std::optional<AffineTransform> AffineTransform::inverted() const {
     const double det = a * d - b * c;
     if (det == 0 || !std::isfinite(det)) return std::nullopt;
-    const AffineTransform inv{d / det,  -b / det, -c / det, a / det, (c * ty - d * tx) / det,
-                              (b * tx - a * ty) / det};
+    const AffineTransform inv{
+        d / det, -b / det, -c / det, a / det, (c * ty - d * tx) / det, (b * tx - a * ty) / det};
     if (!std::isfinite(inv.tx) || !std::isfinite(inv.ty)) return std::nullopt;
     return inv;
 }
 
-double roundTo2(double v) { return std::round(v * 100) / 100; }
+double roundTo2(double v) {
+    return std::round(v * 100) / 100;
+}
 
-Point roundTo2(Point p) { return {roundTo2(p.x), roundTo2(p.y)}; }
+Point roundTo2(Point p) {
+    return {roundTo2(p.x), roundTo2(p.y)};
+}
 
 }  // namespace quillet

@@ -14,11 +14,21 @@ struct Point {
     bool operator==(const Point&) const = default;
 };
 
-inline Point operator+(Point p, Point q) { return {p.x + q.x, p.y + q.y}; }
-inline Point operator-(Point p, Point q) { return {p.x - q.x, p.y - q.y}; }
-inline Point operator*(Point p, double s) { return {p.x * s, p.y * s}; }
-inline Point operator/(Point p, double s) { return {p.x / s, p.y / s}; }
-inline double dot(Point p, Point q) { return p.x * q.x + p.y * q.y; }
+inline Point operator+(Point p, Point q) {
+    return {p.x + q.x, p.y + q.y};
+}
+inline Point operator-(Point p, Point q) {
+    return {p.x - q.x, p.y - q.y};
+}
+inline Point operator*(Point p, double s) {
+    return {p.x * s, p.y * s};
+}
+inline Point operator/(Point p, double s) {
+    return {p.x / s, p.y / s};
+}
+inline double dot(Point p, Point q) {
+    return p.x * q.x + p.y * q.y;
+}
 double length(Point v);
 double distance(Point p, Point q);
 
@@ -46,7 +56,9 @@ struct Rect {
     static Rect null();
     // The rectangle spanned by two corners, in any order.
     static Rect spanning(Point a, Point b);
-    static Rect fromOriginSize(Point origin, Size size) { return {origin.x, origin.y, size.width, size.height}; }
+    static Rect fromOriginSize(Point origin, Size size) {
+        return {origin.x, origin.y, size.width, size.height};
+    }
 
     bool isNull() const;
     // Null, or zero width or height.

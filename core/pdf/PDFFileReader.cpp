@@ -486,7 +486,8 @@ const ObjectStreamContents& PDFFileReader::objectStream(int64_t num, int64_t str
         contents = ObjectStreamContents::parse(stream, body->dict, std::move(decoded));
     }
     if (again || static_cast<int64_t>(contents.data.size()) > objectStreams_.byteLimit() / 4) {
-        if (std::optional<ObjectStreamContents> compact = contents.compacted()) contents = std::move(*compact);
+        if (std::optional<ObjectStreamContents> compact = contents.compacted())
+            contents = std::move(*compact);
     }
     return objectStreams_.insert(stream, std::move(contents));
 }

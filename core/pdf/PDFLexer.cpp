@@ -1,11 +1,10 @@
 #include "core/pdf/PDFLexer.h"
 
-#include "core/pdf/UTF8.h"
-
-#include <unordered_map>
-
 #include <charconv>
+#include <unordered_map>
 #include <utility>
+
+#include "core/pdf/UTF8.h"
 
 namespace quillet {
 
@@ -87,7 +86,8 @@ std::optional<std::pair<PDFValue, std::string>> repairedNumber(std::string_view 
     }
     if (!digit) return std::nullopt;
     if (!dot) {
-        if (std::optional<int64_t> value = parseDecimal(text)) return {{PDFValue::integer(*value), std::to_string(*value)}};
+        if (std::optional<int64_t> value = parseDecimal(text))
+            return {{PDFValue::integer(*value), std::to_string(*value)}};
     }
     std::optional<double> value = parseRealText(text);
     if (!value) return std::nullopt;
@@ -166,7 +166,9 @@ PDFValue PDFLexer::parseValue(int depth) {
         case '/':
             ++pos;
             return PDFValue::name(readName());
-        case '+': case '-': case '.':
+        case '+':
+        case '-':
+        case '.':
             return readNumber();
         default:
             if (c >= '0' && c <= '9') return readNumber();
@@ -296,12 +298,23 @@ void PDFLexer::readEscape(Bytes& out) {
     if (c < 0) throw PDFParseError::unexpectedEnd();
     ++pos;
     switch (c) {
-        case 'n': out.push_back('\n'); return;
-        case 'r': out.push_back('\r'); return;
-        case 't': out.push_back('\t'); return;
-        case 'b': out.push_back('\b'); return;
-        case 'f': out.push_back('\f'); return;
-        case '\n': return;
+        case 'n':
+            out.push_back('\n');
+            return;
+        case 'r':
+            out.push_back('\r');
+            return;
+        case 't':
+            out.push_back('\t');
+            return;
+        case 'b':
+            out.push_back('\b');
+            return;
+        case 'f':
+            out.push_back('\f');
+            return;
+        case '\n':
+            return;
         case '\r':
             if (peek() == '\n') ++pos;
             return;

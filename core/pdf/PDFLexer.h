@@ -38,8 +38,16 @@ struct PDFLexer {
     // ( ) < > [ ] { } / %
     static constexpr bool isDelimiter(unsigned char c) {
         switch (c) {
-            case '(': case ')': case '<': case '>': case '[':
-            case ']': case '{': case '}': case '/': case '%':
+            case '(':
+            case ')':
+            case '<':
+            case '>':
+            case '[':
+            case ']':
+            case '{':
+            case '}':
+            case '/':
+            case '%':
                 return true;
             default:
                 return false;
@@ -67,7 +75,7 @@ struct PDFLexer {
     // a top-level value. Throws PDFParseError.
     PDFValue parseValue(int depth = 0);
 
-private:
+  private:
     Bytes readLiteralString();
     void readEscape(Bytes& out);
     Bytes readHexString();

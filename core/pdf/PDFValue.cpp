@@ -1,12 +1,12 @@
 #include "core/pdf/PDFValue.h"
 
-#include "core/pdf/UTF8.h"
-
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+#include "core/pdf/UTF8.h"
 
 namespace quillet {
 
@@ -40,7 +40,9 @@ void appendUTF16BE(char32_t cp, Bytes& out) {
 
 }  // namespace
 
-std::string PDFRef::text() const { return std::to_string(num) + " " + std::to_string(gen) + " R"; }
+std::string PDFRef::text() const {
+    return std::to_string(num) + " " + std::to_string(gen) + " R";
+}
 
 size_t PDFRefHash::operator()(const PDFRef& r) const noexcept {
     size_t h = std::hash<int64_t>()(r.num);
@@ -84,18 +86,30 @@ std::string formatReal(double x) {
 
 PDFValue::PDFValue() : storage_(Null{}) {}
 
-PDFValue PDFValue::boolean(bool b) { return PDFValue(Storage(b)); }
-PDFValue PDFValue::integer(int64_t i) { return PDFValue(Storage(i)); }
-PDFValue PDFValue::real(std::string text) { return PDFValue(Storage(Real{std::move(text)})); }
-PDFValue PDFValue::string(Bytes bytes) { return PDFValue(Storage(String{std::move(bytes)})); }
-PDFValue PDFValue::name(std::string name) { return PDFValue(Storage(Name{std::move(name)})); }
+PDFValue PDFValue::boolean(bool b) {
+    return PDFValue(Storage(b));
+}
+PDFValue PDFValue::integer(int64_t i) {
+    return PDFValue(Storage(i));
+}
+PDFValue PDFValue::real(std::string text) {
+    return PDFValue(Storage(Real{std::move(text)}));
+}
+PDFValue PDFValue::string(Bytes bytes) {
+    return PDFValue(Storage(String{std::move(bytes)}));
+}
+PDFValue PDFValue::name(std::string name) {
+    return PDFValue(Storage(Name{std::move(name)}));
+}
 PDFValue PDFValue::array(PDFArray items) {
     return PDFValue(Storage(std::make_shared<const PDFArray>(std::move(items))));
 }
 PDFValue PDFValue::dict(PDFDictionary d) {
     return PDFValue(Storage(std::make_shared<const PDFDictionary>(std::move(d))));
 }
-PDFValue PDFValue::ref(PDFRef r) { return PDFValue(Storage(r)); }
+PDFValue PDFValue::ref(PDFRef r) {
+    return PDFValue(Storage(r));
+}
 
 PDFValue PDFValue::number(double x) {
     if (!std::isfinite(x)) return integer(0);
@@ -118,7 +132,9 @@ PDFValue PDFValue::text(std::string_view utf8) {
     return string(std::move(out));
 }
 
-PDFValue::Kind PDFValue::kind() const { return static_cast<Kind>(storage_.index()); }
+PDFValue::Kind PDFValue::kind() const {
+    return static_cast<Kind>(storage_.index());
+}
 
 std::optional<int64_t> PDFValue::intValue() const {
     if (auto* i = std::get_if<int64_t>(&storage_)) return *i;

@@ -36,7 +36,7 @@ using PDFArray = std::vector<PDFValue>;
 
 // One PDF value. The kinds are listed in the order of the model.
 class PDFValue {
-public:
+  public:
     enum class Kind { Bool, Int, Real, String, Name, Array, Dict, Ref, Null };
 
     PDFValue();  // null
@@ -78,11 +78,22 @@ public:
 
     friend bool operator==(const PDFValue& a, const PDFValue& b);
 
-private:
-    struct Real { std::string text; bool operator==(const Real&) const = default; };
-    struct String { Bytes bytes; bool operator==(const String&) const = default; };
-    struct Name { std::string text; bool operator==(const Name&) const = default; };
-    struct Null { bool operator==(const Null&) const = default; };
+  private:
+    struct Real {
+        std::string text;
+        bool operator==(const Real&) const = default;
+    };
+    struct String {
+        Bytes bytes;
+        bool operator==(const String&) const = default;
+    };
+    struct Name {
+        std::string text;
+        bool operator==(const Name&) const = default;
+    };
+    struct Null {
+        bool operator==(const Null&) const = default;
+    };
     using ArrayPtr = std::shared_ptr<const PDFArray>;
     using DictPtr = std::shared_ptr<const PDFDictionary>;
     using Storage = std::variant<bool, int64_t, Real, String, Name, ArrayPtr, DictPtr, PDFRef, Null>;
@@ -94,7 +105,7 @@ private:
 // An ordered dictionary: entries keep insertion order, which is the order of
 // serialization. Lookup is linear and the first matching key wins.
 class PDFDictionary {
-public:
+  public:
     using Entry = std::pair<std::string, PDFValue>;
 
     PDFDictionary() = default;
@@ -118,7 +129,7 @@ public:
 
     bool operator==(const PDFDictionary&) const = default;
 
-private:
+  private:
     std::vector<Entry> entries_;
 };
 
@@ -131,7 +142,7 @@ struct PDFStream {
 
 // The body of an indirect object: an ordinary value or a stream.
 class PDFObject {
-public:
+  public:
     PDFObject(PDFValue v) : body_(std::move(v)) {}
     PDFObject(PDFStream s) : body_(std::move(s)) {}
 
@@ -143,7 +154,7 @@ public:
 
     bool operator==(const PDFObject&) const = default;
 
-private:
+  private:
     std::variant<PDFValue, PDFStream> body_;
 };
 

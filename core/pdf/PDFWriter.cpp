@@ -21,8 +21,17 @@ void appendHexByte(unsigned char c, Bytes& out) {
 
 bool isNameDelimiter(unsigned char c) {
     switch (c) {
-        case '#': case '%': case '(': case ')': case '/': case '<':
-        case '>': case '[': case ']': case '{': case '}':
+        case '#':
+        case '%':
+        case '(':
+        case ')':
+        case '/':
+        case '<':
+        case '>':
+        case '[':
+        case ']':
+        case '{':
+        case '}':
             return true;
         default:
             return false;

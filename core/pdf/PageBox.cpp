@@ -80,10 +80,14 @@ AffineTransform PageBox::pageToDisplay() const {
     const double x0 = cropBox.minX(), y0 = cropBox.minY(), x1 = cropBox.maxX(), y1 = cropBox.maxY();
     // x' = a x + c y + tx, y' = b x + d y + ty.
     switch (rotation) {
-        case 90: return {0, 1, 1, 0, -y0, -x0};    // x' = y - y0, y' = x - x0
-        case 180: return {-1, 0, 0, 1, x1, -y0};   // x' = x1 - x, y' = y - y0
-        case 270: return {0, -1, -1, 0, y1, x1};   // x' = y1 - y, y' = x1 - x
-        default: return {1, 0, 0, -1, -x0, y1};    // x' = x - x0, y' = y1 - y
+        case 90:
+            return {0, 1, 1, 0, -y0, -x0};  // x' = y - y0, y' = x - x0
+        case 180:
+            return {-1, 0, 0, 1, x1, -y0};  // x' = x1 - x, y' = y - y0
+        case 270:
+            return {0, -1, -1, 0, y1, x1};  // x' = y1 - y, y' = x1 - x
+        default:
+            return {1, 0, 0, -1, -x0, y1};  // x' = x - x0, y' = y1 - y
     }
 }
 

@@ -30,7 +30,7 @@ struct XRefEntry {
 };
 
 class XRefTable {
-public:
+  public:
     // Object numbers are below this; the table never grows past it.
     static constexpr int64_t kMaxObjects = 10'000'000;
     static constexpr int64_t kLocationLimit = int64_t{1} << 40;
@@ -57,7 +57,7 @@ public:
     // Bytes held by the slots (for memory accounting in tests and benchmarks).
     size_t memoryBytes() const { return slots_.capacity() * sizeof(uint64_t); }
 
-private:
+  private:
     std::vector<uint64_t> slots_;
 };
 

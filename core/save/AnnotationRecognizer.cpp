@@ -92,7 +92,8 @@ RecognizedAnnotations scan(const PDFArray& annots, PDFFileReader& reader) {
             continue;
         }
         auto known = examinedRefs.find(*ref);
-        if (known == examinedRefs.end()) known = examinedRefs.emplace(*ref, examine(entry, found, reader)).first;
+        if (known == examinedRefs.end())
+            known = examinedRefs.emplace(*ref, examine(entry, found, reader)).first;
         verdicts.push_back(known->second);
     }
     // Pop-ups are judged after the scan, when every parent on the page is known.

@@ -11,6 +11,8 @@ std::shared_ptr<const HeldFile> HeldFile::open(const std::string& path) {
     return std::make_shared<const HeldFile>(fd);
 }
 
-HeldFile::~HeldFile() { ::close(fd_); }
+HeldFile::~HeldFile() {
+    ::close(fd_);
+}
 
 }  // namespace quillet

@@ -247,8 +247,9 @@ bool UpdateBuilder::finish() {
 std::vector<PDFRef> pageReferences(PDFFileReader& reader, int64_t expectedPageCount,
                                    const std::optional<std::vector<PDFRef>>& cachedPageRefs) {
     // A page list that names direct kids needs the walk that numbers them.
-    const bool walk = !cachedPageRefs || std::any_of(cachedPageRefs->begin(), cachedPageRefs->end(),
-                                                     [&](const PDFRef& ref) { return ref.num >= reader.size(); });
+    const bool walk =
+        !cachedPageRefs || std::any_of(cachedPageRefs->begin(), cachedPageRefs->end(),
+                                       [&](const PDFRef& ref) { return ref.num >= reader.size(); });
     std::vector<PDFRef> refs = walk ? reader.pageRefs() : *cachedPageRefs;
     const auto found = static_cast<int64_t>(refs.size());
     if (found != expectedPageCount) throw IncrementalWriterError::pageCountMismatch(expectedPageCount, found);
@@ -272,7 +273,8 @@ IncrementalWriteResult appendUpdate(PDFFileReader& reader, const std::filesystem
     if (reader.isEncrypted() && !reader.security()) throw IncrementalWriterError::encrypted();
 
     std::vector<PDFRef> refs;
-    if (!options.pages.empty()) refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
+    if (!options.pages.empty())
+        refs = pageReferences(reader, options.expectedPageCount, options.cachedPageRefs);
     // After the walk: the numbers it gave direct kids are taken.
     UpdateBuilder update(reader, options.expandNotes, options.writeRebuiltTable);
     if (!options.pages.empty()) {

@@ -139,8 +139,10 @@ TEST(AddCommand, ItemsTakeTheInheritedRotationOfTheirPage) {
 TEST(AddCommand, InkBeyondThePointCapIsRefused) {
     TempDir dir;
     testing::writeFile(dir.file("in.pdf"), testing::simpleDocument(1));
-    json item = {{"v", 1}, {"t", "ink"}, {"k", "pen"}, {"c", {0, 0, 1, 1}}, {"lw", 2},
-                 {"st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints + 2, 100))})}};
+    json item = {
+        {"v", 1},     {"t", "ink"},
+        {"k", "pen"}, {"c", {0, 0, 1, 1}},
+        {"lw", 2},    {"st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints + 2, 100))})}};
     testing::writeFile(dir.file("item.json"), item.dump());
     testing::CommandResult r = runQuillet({"add", dir.file("in.pdf").string(), dir.file("out.pdf").string(),
                                            "--page", "1", "--item", dir.file("item.json").string()});

@@ -49,7 +49,8 @@ TEST_F(InfoCommand, DescribesAClassicTableFile) {
 TEST_F(InfoCommand, ListsTheRepairsTheReaderMade) {
     std::string bytes = testing::readFile(plain_);
     const size_t table = bytes.rfind("xref\n0 ");
-    bytes = bytes.substr(0, bytes.rfind("startxref")) + "startxref\n" + std::to_string(table + 20) + "\n%%EOF\n";
+    bytes =
+        bytes.substr(0, bytes.rfind("startxref")) + "startxref\n" + std::to_string(table + 20) + "\n%%EOF\n";
     testing::writeFile(plain_, bytes);
     json info = quilletJSON({"info", plain_.string()});
     EXPECT_EQ(info["pages"], kPages);

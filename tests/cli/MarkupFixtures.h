@@ -38,7 +38,8 @@ inline nlohmann::json listing(const std::filesystem::path& file) {
 inline nlohmann::json itemsOn(const std::filesystem::path& file, int page = 0) {
     const nlohmann::json listed = listing(file);
     const std::string key = std::to_string(page);
-    return listed.is_object() && listed["pages"].contains(key) ? listed["pages"][key] : nlohmann::json::array();
+    return listed.is_object() && listed["pages"].contains(key) ? listed["pages"][key]
+                                                               : nlohmann::json::array();
 }
 
 }  // namespace quillet::testing

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "cli/PasswordSource.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 
 #include "QuilletProcess.h"
-#include "cli/PasswordSource.h"
 #include "support/PdfFixtures.h"
 #include "support/TempDir.h"
 
@@ -27,7 +27,8 @@ const std::string kPassword = "user-pw";
 // ("NAME=value") added to an environment without QUILLET_PASSWORD.
 CommandResult runWithInput(const std::vector<std::string>& args, const std::string& input,
                            const std::vector<std::string>& environment = {}) {
-    std::vector<std::string> argv = {"bash", "-c", "printf %s \"$0\" | exec env -u QUILLET_PASSWORD \"$@\"", input};
+    std::vector<std::string> argv = {"bash", "-c", "printf %s \"$0\" | exec env -u QUILLET_PASSWORD \"$@\"",
+                                     input};
     argv.insert(argv.end(), environment.begin(), environment.end());
     argv.push_back(testing::quilletBinary());
     argv.insert(argv.end(), args.begin(), args.end());
@@ -86,7 +87,8 @@ TEST_F(PasswordSource, EachSourceUnlocksAndTheFirstGivenWins) {
         {"option before environment", {"--password", kPassword}, "", {envWrong}, true},
         {"empty environment is the empty password", {}, "", {"QUILLET_PASSWORD="}, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(unlockedWith(c.options, c.input, c.environment), c.unlocked) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(unlockedWith(c.options, c.input, c.environment), c.unlocked) << c.name;
 }
 
 TEST_F(PasswordSource, ConflictingSourcesAreUsageErrors) {
@@ -114,7 +116,8 @@ TEST_F(PasswordSource, ConflictingSourcesAreUsageErrors) {
 TEST_F(PasswordSource, WritingSubcommandsTakeThePasswordFromTheEnvironment) {
     const std::string out = dir_.file("out.pdf").string();
     const std::vector<std::string> env = {"QUILLET_PASSWORD=" + kPassword};
-    CommandResult add = runWithInput({"add", locked_, out, "--page", "1", "--text", "Hi", "--at", "72,72"}, "", env);
+    CommandResult add =
+        runWithInput({"add", locked_, out, "--page", "1", "--text", "Hi", "--at", "72,72"}, "", env);
     ASSERT_EQ(add.status, 0) << add.err;
     CommandResult list = runWithInput({"list", out, "--password-file", "-"}, kPassword + "\n");
     ASSERT_EQ(list.status, 0) << list.err;

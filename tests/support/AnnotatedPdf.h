@@ -15,8 +15,8 @@
 
 #include "core/markup/AnnotationItem.h"
 #include "core/markup/AnnotationSerializer.h"
-#include "core/pdf/Geometry.h"
 #include "core/markup/RGBA.h"
+#include "core/pdf/Geometry.h"
 #include "core/pdf/PDFValue.h"
 #include "support/RenderedPage.h"
 

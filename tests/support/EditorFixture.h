@@ -3,29 +3,28 @@
 // events at page-space points. The clock is the test's.
 #pragma once
 
-#include <chrono>
-#include <memory>
-#include <vector>
+#include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUndoStack>
-#include <gtest/gtest.h>
+#include <chrono>
+#include <memory>
+#include <vector>
 
 #include "app/document/AnnotationStore.h"
 #include "app/editor/EditorController.h"
-#include "app/view/PageView.h"
 #include "app/editor/ToolSettings.h"
+#include "app/view/PageView.h"
 #include "core/markup/ItemCodec.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet::testing {
 
 class EditorTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         InterfaceLanguage::fix(Language::en);
         writeFile(dir.file("markup.pdf"), markupFixture());
@@ -48,8 +47,7 @@ protected:
         editor->setClock([this] { return now; });
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         editor.reset();
         store.reset();
         view.reset();
@@ -57,15 +55,14 @@ protected:
 
     QPointF at(int page, Point p) const { return view->toViewport(page, QPointF(p.x, p.y)); }
 
-    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {})
-    {
+    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers modifiers = {}) {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, where, view->viewport()->mapToGlobal(where), button, buttons, modifiers);
         QCoreApplication::sendEvent(view->viewport(), &event);
     }
     // Press at the first point, move through the others, release at the last.
-    void drag(int page, const std::vector<Point>& path, Qt::KeyboardModifiers modifiers = {})
-    {
+    void drag(int page, const std::vector<Point>& path, Qt::KeyboardModifiers modifiers = {}) {
         mouse(QEvent::MouseButtonPress, at(page, path.front()), Qt::LeftButton, modifiers);
         for (size_t i = 1; i < path.size(); ++i) {
             mouse(QEvent::MouseMove, at(page, path[i]), Qt::LeftButton, modifiers);
@@ -73,14 +70,13 @@ protected:
         mouse(QEvent::MouseButtonRelease, at(page, path.back()), Qt::NoButton, modifiers);
     }
     void click(int page, Point p, Qt::KeyboardModifiers modifiers = {}) { drag(page, {p}, modifiers); }
-    void dragView(QPointF from, QPointF to)
-    {
+    void dragView(QPointF from, QPointF to) {
         mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
         mouse(QEvent::MouseMove, to, Qt::LeftButton);
         mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
     }
-    bool key(int qtKey, Qt::KeyboardModifiers modifiers = {}, quint32 scanCode = 0, const QString& text = {})
-    {
+    bool key(int qtKey, Qt::KeyboardModifiers modifiers = {}, quint32 scanCode = 0,
+             const QString& text = {}) {
         QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, scanCode, 0, 0, text);
         event.ignore();
         QCoreApplication::sendEvent(view.get(), &event);
@@ -88,15 +84,13 @@ protected:
     }
 
     const std::vector<AnnotationItem>& items(int page) { return store->itemsOnPage(page); }
-    AnnotationItem insert(AnnotationItem item, int page)
-    {
+    AnnotationItem insert(AnnotationItem item, int page) {
         store->apply(StoreChange::insert(item, page, static_cast<int>(items(page).size())));
         return item;
     }
-    static AnnotationItem penItem(std::vector<Point> stroke, double width = 2)
-    {
-        return AnnotationItem(UUID::random(), InkShape{InkKind::pen, {std::move(stroke)}}, RGBA(0, 0, 1, 1), width, 0,
-                              std::chrono::sys_seconds{std::chrono::seconds{1'600'000'000}});
+    static AnnotationItem penItem(std::vector<Point> stroke, double width = 2) {
+        return AnnotationItem(UUID::random(), InkShape{InkKind::pen, {std::move(stroke)}}, RGBA(0, 0, 1, 1),
+                              width, 0, std::chrono::sys_seconds{std::chrono::seconds{1'600'000'000}});
     }
     std::chrono::sys_seconds stamp() const { return std::chrono::floor<std::chrono::seconds>(now); }
     static std::string json(const AnnotationItem& item) { return ItemCodec::jsonText(item); }

@@ -12,7 +12,7 @@
 namespace quillet::testing {
 
 class ForwardingPDFDocument : public PDFDocument {
-public:
+  public:
     explicit ForwardingPDFDocument(std::shared_ptr<PDFDocument> inner) : inner_(std::move(inner)) {}
     QString path() const override { return inner_->path(); }
     bool isEncrypted() const override { return inner_->isEncrypted(); }
@@ -20,21 +20,18 @@ public:
     bool unlock(const QString& password) override { return inner_->unlock(password); }
     int pageCount() const override { return inner_->pageCount(); }
     std::optional<PDFPageGeometry> pageGeometry(int i) const override { return inner_->pageGeometry(i); }
-    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override
-    {
+    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override {
         return inner_->renderPage(i, scale, hidden);
     }
     std::vector<PDFTextBox> textBoxes(int i) override { return inner_->textBoxes(i); }
-    std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override
-    {
+    std::shared_ptr<PDFSearch> beginFind(const QString& text, PDFSearchCallbacks callbacks) override {
         return inner_->beginFind(text, std::move(callbacks));
     }
-    void write(const QString& destination, PDFWriteOptions options) const override
-    {
+    void write(const QString& destination, PDFWriteOptions options) const override {
         inner_->write(destination, options);
     }
 
-private:
+  private:
     std::shared_ptr<PDFDocument> inner_;
 };
 

@@ -19,7 +19,8 @@ namespace {
 
 std::string padded(int64_t value, int width) {
     std::string digits = std::to_string(value);
-    return std::string(static_cast<size_t>(std::max<int>(0, width - static_cast<int>(digits.size()))), '0') + digits;
+    return std::string(static_cast<size_t>(std::max<int>(0, width - static_cast<int>(digits.size()))), '0') +
+           digits;
 }
 
 void putBigEndian(Bytes& out, uint64_t value, int width) {
@@ -73,11 +74,17 @@ void PdfBuilder::addObjectStream(int64_t num, const std::vector<std::pair<int64_
     addStream(num, std::move(dict), Flate::deflate(header + body, 6));
 }
 
-void PdfBuilder::recordInFile(int64_t num, int64_t offset, int64_t gen) { pending_[num] = {1, offset, gen}; }
+void PdfBuilder::recordInFile(int64_t num, int64_t offset, int64_t gen) {
+    pending_[num] = {1, offset, gen};
+}
 
-void PdfBuilder::recordCompressed(int64_t num, int64_t stream, int64_t index) { pending_[num] = {2, stream, index}; }
+void PdfBuilder::recordCompressed(int64_t num, int64_t stream, int64_t index) {
+    pending_[num] = {2, stream, index};
+}
 
-void PdfBuilder::append(std::string_view raw) { bytes_ += raw; }
+void PdfBuilder::append(std::string_view raw) {
+    bytes_ += raw;
+}
 
 int64_t PdfBuilder::offsetOf(int64_t num) const {
     auto it = pending_.find(num);
@@ -111,7 +118,9 @@ int64_t PdfBuilder::appendTable(const PDFDictionary& trailer) {
     return at;
 }
 
-void PdfBuilder::appendStartXref(int64_t offset) { bytes_ += "startxref\n" + std::to_string(offset) + "\n%%EOF\n"; }
+void PdfBuilder::appendStartXref(int64_t offset) {
+    bytes_ += "startxref\n" + std::to_string(offset) + "\n%%EOF\n";
+}
 
 int64_t PdfBuilder::finishWithTable(const PDFDictionary& trailer) {
     int64_t at = appendTable(trailer);
@@ -139,9 +148,10 @@ int64_t PdfBuilder::finishWithXRefStream(int64_t num, const PDFDictionary& extra
             putBigEndian(rows, static_cast<uint64_t>(e.b), 2);
         }
     }
-    PDFDictionary dict{{"Type", PDFValue::name("XRef")},
-                       {"W", PDFValue::array({PDFValue::integer(1), PDFValue::integer(4), PDFValue::integer(2)})},
-                       {"Index", PDFValue::array(std::move(index))}};
+    PDFDictionary dict{
+        {"Type", PDFValue::name("XRef")},
+        {"W", PDFValue::array({PDFValue::integer(1), PDFValue::integer(4), PDFValue::integer(2)})},
+        {"Index", PDFValue::array(std::move(index))}};
     for (const auto& [key, value] : extra.entries()) dict.set(key, value);
     PDFWriter::writeStream(num, 0, std::move(dict), rows, bytes_);
     pending_.clear();
@@ -150,7 +160,9 @@ int64_t PdfBuilder::finishWithXRefStream(int64_t num, const PDFDictionary& extra
     return at;
 }
 
-void PdfBuilder::writeTo(const std::filesystem::path& path) const { writeFile(path, bytes_); }
+void PdfBuilder::writeTo(const std::filesystem::path& path) const {
+    writeFile(path, bytes_);
+}
 
 std::string simpleDocumentContent(int page) {
     return "BT /F1 24 Tf 72 720 Td (page " + std::to_string(page + 1) + ") Tj ET\n";
@@ -162,11 +174,13 @@ Bytes mixedSizeDocument(int pages) {
     for (int i = 0; i < pages; ++i) {
         kids += std::to_string(10 + i) + " 0 R ";
         const int width = i % 10 == 9 ? 1224 : 612;
-        builder.addRaw(10 + i, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " 792] >>");
+        builder.addRaw(10 + i,
+                       "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " 792] >>");
     }
     builder.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
     builder.addRaw(2, "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + "] >>");
-    builder.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(10 + pages)}, {"Root", PDFValue::ref(1, 0)}});
+    builder.finishWithTable(
+        PDFDictionary{{"Size", PDFValue::integer(10 + pages)}, {"Root", PDFValue::ref(1, 0)}});
     return builder.bytes();
 }
 
@@ -178,13 +192,16 @@ Bytes simpleDocument(int pages, std::string_view title) {
     PDFDictionary font{{"Type", PDFValue::name("Font")},
                        {"Subtype", PDFValue::name("Type1")},
                        {"BaseFont", PDFValue::name("Helvetica")}};
-    builder.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
-                                   {"Kids", PDFValue::array(std::move(kids))},
-                                   {"Count", PDFValue::integer(pages)},
-                                   {"MediaBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                                 PDFValue::integer(612), PDFValue::integer(792)})},
-                                   {"Resources", PDFValue::dict({{"Font", PDFValue::dict({{"F1", PDFValue::dict(font)}})}})}}));
-    builder.add(3, PDFValue::dict({{"Title", PDFValue::text(title)}, {"Producer", PDFValue::string("fixture")}}));
+    builder.add(
+        2, PDFValue::dict(
+               {{"Type", PDFValue::name("Pages")},
+                {"Kids", PDFValue::array(std::move(kids))},
+                {"Count", PDFValue::integer(pages)},
+                {"MediaBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                              PDFValue::integer(612), PDFValue::integer(792)})},
+                {"Resources", PDFValue::dict({{"Font", PDFValue::dict({{"F1", PDFValue::dict(font)}})}})}}));
+    builder.add(
+        3, PDFValue::dict({{"Title", PDFValue::text(title)}, {"Producer", PDFValue::string("fixture")}}));
     for (int i = 0; i < pages; ++i) {
         builder.add(4 + 2 * i, PDFValue::dict({{"Type", PDFValue::name("Page")},
                                                {"Parent", PDFValue::ref(2, 0)},

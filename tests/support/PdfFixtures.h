@@ -18,7 +18,7 @@
 namespace quillet::testing {
 
 class PdfBuilder {
-public:
+  public:
     // Starts a file with a %PDF header.
     explicit PdfBuilder(std::string_view version = "1.7");
     // Continues an existing file, for incremental updates.
@@ -59,7 +59,7 @@ public:
 
     void writeTo(const std::filesystem::path& path) const;
 
-private:
+  private:
     struct Entry {
         int type;  // 1 in file, 2 compressed
         int64_t a;

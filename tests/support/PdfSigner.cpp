@@ -25,10 +25,27 @@ PdfSigner::PdfSigner(const TempDir& dir) : dir_(dir), database_("sql:" + dir.fil
     std::filesystem::create_directory(dir.file("nss"));
     writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
     if (runCommand({"certutil", "-N", "-d", database_, "--empty-password"}).status != 0) return;
-    const CommandResult cert =
-        runCommand({"certutil", "-S", "-d", database_, "-n", "signer", "-s", "CN=Signer Test", "-x", "-t",
-                    "CT,C,C", "-k", "rsa", "-g", "2048", "-v", "12", "-z", dir.file("noise").string(),
-                    "--keyUsage", "digitalSignature,nonRepudiation"});
+    const CommandResult cert = runCommand({"certutil",
+                                           "-S",
+                                           "-d",
+                                           database_,
+                                           "-n",
+                                           "signer",
+                                           "-s",
+                                           "CN=Signer Test",
+                                           "-x",
+                                           "-t",
+                                           "CT,C,C",
+                                           "-k",
+                                           "rsa",
+                                           "-g",
+                                           "2048",
+                                           "-v",
+                                           "12",
+                                           "-z",
+                                           dir.file("noise").string(),
+                                           "--keyUsage",
+                                           "digitalSignature,nonRepudiation"});
     if (cert.status != 0) std::fprintf(stderr, "certutil: %s\n", cert.err.c_str());
     ready_ = cert.status == 0;
 }
@@ -36,8 +53,8 @@ PdfSigner::PdfSigner(const TempDir& dir) : dir_(dir), database_("sql:" + dir.fil
 bool PdfSigner::sign(const std::filesystem::path& plain, const std::filesystem::path& signedFile) const {
     const std::filesystem::path normalized = dir_.file("normalized-for-signing.pdf");
     if (!ready_ || runQpdf({plain.string(), normalized.string()}).status != 0) return false;
-    const CommandResult signing = runCommand({"pdfsig", "-add-signature", "-nssdir", database_, "-nick", "signer",
-                                              normalized.string(), signedFile.string()});
+    const CommandResult signing = runCommand({"pdfsig", "-add-signature", "-nssdir", database_, "-nick",
+                                              "signer", normalized.string(), signedFile.string()});
     if (signing.status != 0) std::fprintf(stderr, "pdfsig: %s\n", signing.err.c_str());
     return signing.status == 0 && verifies(signedFile);
 }

@@ -11,7 +11,7 @@
 namespace quillet::testing {
 
 class PdfSigner {
-public:
+  public:
     // qpdf, pdfsig and certutil are all installed.
     static bool available();
 
@@ -24,7 +24,7 @@ public:
     // pdfsig finds every signature of `file` valid.
     bool verifies(const std::filesystem::path& file) const;
 
-private:
+  private:
     const TempDir& dir_;
     std::string database_;
     bool ready_ = false;

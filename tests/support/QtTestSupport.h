@@ -1,17 +1,6 @@
 // Header-only: the support library is built without Qt.
 #pragma once
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
@@ -22,6 +11,16 @@
 #include <QRectF>
 #include <QRegion>
 #include <QSettings>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/document/PageItemSource.h"
 #include "app/platform/PDFDocument.h"
@@ -45,7 +44,9 @@ inline QApplication& testApplication() {
 // Pages that hold no items yet.
 class EmptyPages : public PageItemSource {
   public:
-    std::optional<std::vector<StoredAnnotation>> readPage(int) override { return std::vector<StoredAnnotation>{}; }
+    std::optional<std::vector<StoredAnnotation>> readPage(int) override {
+        return std::vector<StoredAnnotation>{};
+    }
     std::string failureText() const override { return {}; }
 };
 
@@ -113,9 +114,10 @@ inline std::unique_ptr<QSettings> settingsIn(const std::filesystem::path& file) 
 }
 
 // Writes an AES-256 encrypted copy of `source` with qpdf.
-inline std::filesystem::path encryptedCopy(const std::filesystem::path& source, const std::filesystem::path& to,
-                                           const std::string& user) {
-    const CommandResult made = runQpdf({"--encrypt", user, "owner-pw", "256", "--", source.string(), to.string()});
+inline std::filesystem::path encryptedCopy(const std::filesystem::path& source,
+                                           const std::filesystem::path& to, const std::string& user) {
+    const CommandResult made =
+        runQpdf({"--encrypt", user, "owner-pw", "256", "--", source.string(), to.string()});
     EXPECT_EQ(made.status, 0) << made.err;
     return to;
 }
@@ -126,10 +128,18 @@ inline QColor colourAt(PDFDocument& document, int page, QPointF pagePoint, doubl
     const QPointF shown = document.pageGeometry(page)->toDisplay(pagePoint) * scale;
     return document.renderPage(page, scale, hidden).pixelColor(int(shown.x()), int(shown.y()));
 }
-inline bool isWhite(const QColor& c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; }
-inline bool isRed(const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
-inline bool isBlue(const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; }
-inline bool isGreen(const QColor& c) { return c.green() > 200 && c.red() < 60 && c.blue() < 60; }
+inline bool isWhite(const QColor& c) {
+    return c.red() > 240 && c.green() > 240 && c.blue() > 240;
+}
+inline bool isRed(const QColor& c) {
+    return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+}
+inline bool isBlue(const QColor& c) {
+    return c.blue() > 200 && c.red() < 60 && c.green() < 60;
+}
+inline bool isGreen(const QColor& c) {
+    return c.green() > 200 && c.red() < 60 && c.blue() < 60;
+}
 
 // Delayed work that runs only when the test moves the clock past its time,
 // in the order it falls due; work scheduled while running runs too when due.
@@ -185,21 +195,24 @@ inline Bytes markupFixture() {
     auto square = [&](const QRectF& rect, const std::string& name, int flags, int appearance,
                       const std::string& extra = "") {
         return "<< /Type /Annot /Subtype /Square /Rect " + rectArray(rect) + " /NM (" + name + ") /F " +
-               std::to_string(flags) + " /AP << /N " + std::to_string(appearance) + " 0 R >> " + extra + " >>";
+               std::to_string(flags) + " /AP << /N " + std::to_string(appearance) + " 0 R >> " + extra +
+               " >>";
     };
     PdfBuilder b;
     auto addFill = [&](int64_t num, const QRectF& rect, const std::string& colour) {
-        b.addStream(num,
-                    PDFDictionary{{"Type", PDFValue::name("XObject")},
-                                  {"Subtype", PDFValue::name("Form")},
-                                  {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                            PDFValue::integer(static_cast<int>(rect.width())),
-                                                            PDFValue::integer(static_cast<int>(rect.height()))})}},
-                    colour + " rg 0 0 " + n(rect.width()) + " " + n(rect.height()) + " re f\n");
+        b.addStream(
+            num,
+            PDFDictionary{{"Type", PDFValue::name("XObject")},
+                          {"Subtype", PDFValue::name("Form")},
+                          {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                                    PDFValue::integer(static_cast<int>(rect.width())),
+                                                    PDFValue::integer(static_cast<int>(rect.height()))})}},
+            colour + " rg 0 0 " + n(rect.width()) + " " + n(rect.height()) + " re f\n");
     };
-    auto addTextPage = [&](int64_t page, int64_t content, const std::string& text, const std::string& extra = "") {
-        b.addRaw(page,
-                 "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(content) + " 0 R " + extra + " >>");
+    auto addTextPage = [&](int64_t page, int64_t content, const std::string& text,
+                           const std::string& extra = "") {
+        b.addRaw(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(content) + " 0 R " + extra +
+                           " >>");
         b.addStream(content, PDFDictionary{}, "BT /F1 18 Tf 50 300 Td (" + text + ") Tj ET\n");
     };
     b.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");

@@ -2,10 +2,9 @@
 // renderer, and how closely two rasters agree.
 #pragma once
 
+#include <QImage>
 #include <filesystem>
 #include <string>
-
-#include <QImage>
 
 #include "support/PdfFixtures.h"
 #include "support/TempDir.h"
@@ -14,11 +13,12 @@ namespace quillet::testing {
 
 // Page `page` (1-based) of `pdf` at `dpi`, as pdftoppm draws it; a null image
 // when it fails. `password` opens an encrypted file.
-inline QImage rasterisePage(const std::filesystem::path& pdf, int page, int dpi, const std::string& password = {})
-{
+inline QImage rasterisePage(const std::filesystem::path& pdf, int page, int dpi,
+                            const std::string& password = {}) {
     const std::filesystem::path stem = pdf.string() + ".raster-" + std::to_string(page);
-    std::vector<std::string> argv = {"pdftoppm", "-png", "-r", std::to_string(dpi), "-f", std::to_string(page),
-                                     "-l", std::to_string(page), "-singlefile"};
+    std::vector<std::string> argv = {
+        "pdftoppm",           "-png",       "-r", std::to_string(dpi), "-f", std::to_string(page), "-l",
+        std::to_string(page), "-singlefile"};
     if (!password.empty()) {
         argv.insert(argv.end(), {"-upw", password});
     }
@@ -33,8 +33,7 @@ inline QImage rasterisePage(const std::filesystem::path& pdf, int page, int dpi,
 
 // The share of pixels whose channels all differ by at most `tolerance`
 // (0 when the sizes differ).
-inline double matchingShare(const QImage& a, const QImage& b, int tolerance = 24)
-{
+inline double matchingShare(const QImage& a, const QImage& b, int tolerance = 24) {
     if (a.isNull() || a.size() != b.size()) {
         return 0;
     }
@@ -43,7 +42,8 @@ inline double matchingShare(const QImage& a, const QImage& b, int tolerance = 24
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            matching += std::abs(qRed(p) - qRed(q)) <= tolerance && std::abs(qGreen(p) - qGreen(q)) <= tolerance &&
+            matching += std::abs(qRed(p) - qRed(q)) <= tolerance &&
+                        std::abs(qGreen(p) - qGreen(q)) <= tolerance &&
                         std::abs(qBlue(p) - qBlue(q)) <= tolerance;
         }
     }

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/pdf/Geometry.h"
 #include "core/markup/RGBA.h"
+#include "core/pdf/Geometry.h"
 
 namespace quillet::testing {
 

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <new>
-#include <set>
-
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <set>
 
 #include "app/platform/PDFEngineError.h"
 #include "app/platform/qpdf/QpdfWriting.h"
@@ -17,8 +16,7 @@ namespace quillet {
 
 namespace {
 
-std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index)
-{
+std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index) {
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
     if (index < 0 || index >= static_cast<int>(pages.size())) {
         return std::nullopt;
@@ -29,8 +27,7 @@ std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index)
 // Page trees are shallow; a deeper one is a loop or damage.
 constexpr int kTreeDepthLimit = 64;
 
-std::optional<long long> countOf(QPDFObjectHandle node)
-{
+std::optional<long long> countOf(QPDFObjectHandle node) {
     if (!node.isDictionary()) {
         return std::nullopt;
     }
@@ -42,8 +39,7 @@ std::optional<long long> countOf(QPDFObjectHandle node)
 }
 
 // The page at `index`, descending from the root by the nodes' counts.
-std::optional<QPDFObjectHandle> countedPage(QPDF& pdf, long long index)
-{
+std::optional<QPDFObjectHandle> countedPage(QPDF& pdf, long long index) {
     QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
     for (int depth = 0; depth < kTreeDepthLimit; ++depth) {
         QPDFObjectHandle kids = node.getKey("/Kids");
@@ -70,36 +66,31 @@ std::optional<QPDFObjectHandle> countedPage(QPDF& pdf, long long index)
     return std::nullopt;
 }
 
-std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index, QpdfEngine::PageLookup lookup)
-{
+std::optional<QPDFObjectHandle> pageObject(QPDF& pdf, int index, QpdfEngine::PageLookup lookup) {
     if (lookup == QpdfEngine::PageLookup::counts && index >= 0) {
         return countedPage(pdf, index);
     }
     return pageObject(pdf, index);
 }
 
-std::vector<QPDFObjectHandle> annotsOf(QPDFObjectHandle page)
-{
+std::vector<QPDFObjectHandle> annotsOf(QPDFObjectHandle page) {
     QPDFObjectHandle annots = page.getKey("/Annots");
     return annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
 }
 
-std::optional<std::string> textOf(QPDFObjectHandle value)
-{
+std::optional<std::string> textOf(QPDFObjectHandle value) {
     return value.isString() ? std::optional(value.getUTF8Value()) : std::nullopt;
 }
 
 // The core serializes the value; qpdf parses it in the document's context,
 // so references name the document's own objects.
-QPDFObjectHandle converted(QPDF& pdf, const PDFDictionary& dictionary)
-{
+QPDFObjectHandle converted(QPDF& pdf, const PDFDictionary& dictionary) {
     Bytes text;
     PDFWriter::writeDictionary(dictionary, text);
     return QPDFObjectHandle::parse(&pdf, text, "new annotation");
 }
 
-QPDFObjectHandle appearanceStream(QPDF& pdf, const PDFStream& stream)
-{
+QPDFObjectHandle appearanceStream(QPDF& pdf, const PDFStream& stream) {
     QPDFObjectHandle handle = QPDFObjectHandle::newStream(&pdf);
     const PDFValue* filter = stream.dict.find("Filter");
     const PDFValue* parms = stream.dict.find("DecodeParms");
@@ -118,8 +109,7 @@ QPDFObjectHandle appearanceStream(QPDF& pdf, const PDFStream& stream)
 constexpr int kFieldDepthLimit = 32;
 constexpr size_t kFieldCountLimit = 100000;
 
-bool anySignedField(QPDFObjectHandle fields, int depth, size_t& visited)
-{
+bool anySignedField(QPDFObjectHandle fields, int depth, size_t& visited) {
     if (!fields.isArray() || depth > kFieldDepthLimit) {
         return false;
     }
@@ -140,21 +130,19 @@ bool anySignedField(QPDFObjectHandle fields, int depth, size_t& visited)
 
 }  // namespace
 
-std::unique_ptr<QpdfEditor> QpdfEditor::open(const QString& source, const std::vector<QByteArray>& passwords)
-{
+std::unique_ptr<QpdfEditor> QpdfEditor::open(const QString& source,
+                                             const std::vector<QByteArray>& passwords) {
     return std::unique_ptr<QpdfEditor>(new QpdfEditor(QpdfWriting::read(source, passwords)));
 }
 
 QpdfEditor::QpdfEditor(std::unique_ptr<QPDF> pdf) : pdf_(std::move(pdf)) {}
 QpdfEditor::~QpdfEditor() = default;
 
-bool QpdfEditor::isEncrypted() const
-{
+bool QpdfEditor::isEncrypted() const {
     return pdf_->isEncrypted();
 }
 
-bool QpdfEditor::hasSignatures() const
-{
+bool QpdfEditor::hasSignatures() const {
     try {
         QPDFObjectHandle form = pdf_->getRoot().getKey("/AcroForm");
         if (!form.isDictionary()) {
@@ -170,8 +158,7 @@ bool QpdfEditor::hasSignatures() const
     }
 }
 
-int QpdfEditor::pageCount(PageLookup lookup) const
-{
+int QpdfEditor::pageCount(PageLookup lookup) const {
     if (lookup == PageLookup::counts) {
         const std::optional<long long> count = countOf(pdf_->getRoot().getKey("/Pages"));
         return count && *count <= INT_MAX ? static_cast<int>(*count) : 0;
@@ -179,9 +166,7 @@ int QpdfEditor::pageCount(PageLookup lookup) const
     return static_cast<int>(QPDFPageDocumentHelper(*pdf_).getAllPages().size());
 }
 
-std::vector<QpdfEngine::Annotation> QpdfEditor::annotations(int pageIndex,
-                                                                              PageLookup lookup) const
-{
+std::vector<QpdfEngine::Annotation> QpdfEditor::annotations(int pageIndex, PageLookup lookup) const {
     const std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex, lookup);
     if (!page) {
         return {};
@@ -195,13 +180,13 @@ std::vector<QpdfEngine::Annotation> QpdfEditor::annotations(int pageIndex,
         }
         QPDFObjectHandle subtype = a.getKey("/Subtype");
         list.push_back({static_cast<int>(i), subtype.isName() ? subtype.getName().substr(1) : std::string(),
-                        textOf(a.getKey("/NM")), textOf(a.getKey("/QuilletItem")), a.getKey("/Popup").isDictionary()});
+                        textOf(a.getKey("/NM")), textOf(a.getKey("/QuilletItem")),
+                        a.getKey("/Popup").isDictionary()});
     }
     return list;
 }
 
-void QpdfEditor::removeAnnotations(int pageIndex, const std::vector<int>& positions)
-{
+void QpdfEditor::removeAnnotations(int pageIndex, const std::vector<int>& positions) {
     std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
     if (!page) {
         return;
@@ -220,7 +205,8 @@ void QpdfEditor::removeAnnotations(int pageIndex, const std::vector<int>& positi
     }
     std::vector<QPDFObjectHandle> kept;
     for (size_t i = 0; i < annots.size(); ++i) {
-        const bool listed = std::find(positions.begin(), positions.end(), static_cast<int>(i)) != positions.end();
+        const bool listed =
+            std::find(positions.begin(), positions.end(), static_cast<int>(i)) != positions.end();
         const bool popupOfListed = annots[i].isIndirect() && removed.count(annots[i].getObjGen()) > 0;
         if (!listed && !popupOfListed) {
             kept.push_back(annots[i]);
@@ -229,8 +215,7 @@ void QpdfEditor::removeAnnotations(int pageIndex, const std::vector<int>& positi
     page->replaceKey("/Annots", QPDFObjectHandle::newArray(kept));
 }
 
-void QpdfEditor::addAnnotation(int pageIndex, const NewAnnotation& annotation)
-{
+void QpdfEditor::addAnnotation(int pageIndex, const NewAnnotation& annotation) {
     std::optional<QPDFObjectHandle> page = pageObject(*pdf_, pageIndex);
     if (!page) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, "no page " + std::to_string(pageIndex + 1));
@@ -244,7 +229,8 @@ void QpdfEditor::addAnnotation(int pageIndex, const NewAnnotation& annotation)
             annot.replaceKey("/AP", ap);
         }
         QPDFObjectHandle annots = page->getKey("/Annots");
-        std::vector<QPDFObjectHandle> list = annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
+        std::vector<QPDFObjectHandle> list =
+            annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
         list.push_back(annot);
         if (annotation.popup) {
             QPDFObjectHandle popup = pdf_->makeIndirectObject(converted(*pdf_, *annotation.popup));
@@ -261,8 +247,7 @@ void QpdfEditor::addAnnotation(int pageIndex, const NewAnnotation& annotation)
     }
 }
 
-std::vector<std::string> QpdfEditor::write(const QString& destination)
-{
+std::vector<std::string> QpdfEditor::write(const QString& destination) {
     return QpdfWriting::writeReplacing(*pdf_, destination);
 }
 

@@ -13,7 +13,7 @@ class QPDF;
 namespace quillet {
 
 class QpdfEditor final : public QpdfEngine::Editor {
-public:
+  public:
     using PageLookup = QpdfEngine::PageLookup;
     using Annotation = QpdfEngine::Annotation;
     using NewAnnotation = QpdfEngine::NewAnnotation;
@@ -30,7 +30,7 @@ public:
     void addAnnotation(int pageIndex, const NewAnnotation& annotation) override;
     std::vector<std::string> write(const QString& destination) override;
 
-private:
+  private:
     explicit QpdfEditor(std::unique_ptr<QPDF> pdf);
 
     std::unique_ptr<QPDF> pdf_;

@@ -8,14 +8,13 @@ namespace quillet {
 namespace {
 
 class ModuleEngine final : public QpdfEngine {
-public:
-    std::unique_ptr<Editor> openEditor(const QString& source, const std::vector<QByteArray>& passwords) override
-    {
+  public:
+    std::unique_ptr<Editor> openEditor(const QString& source,
+                                       const std::vector<QByteArray>& passwords) override {
         return QpdfEditor::open(source, passwords);
     }
     std::vector<std::string> writeDocument(const QString& source, const std::vector<QByteArray>& passwords,
-                                           const QString& destination, PDFWriteOptions options) override
-    {
+                                           const QString& destination, PDFWriteOptions options) override {
         return QpdfWriting::write(source, passwords, destination, options);
     }
 };
@@ -23,8 +22,7 @@ public:
 }  // namespace
 }  // namespace quillet
 
-extern "C" __attribute__((visibility("default"))) quillet::QpdfEngine* quillet_qpdf_engine()
-{
+extern "C" __attribute__((visibility("default"))) quillet::QpdfEngine* quillet_qpdf_engine() {
     static quillet::ModuleEngine engine;
     return &engine;
 }

@@ -1,16 +1,14 @@
 #include "app/platform/qpdf/QpdfWriting.h"
 
-#include <memory>
-#include <new>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
+#include <memory>
+#include <new>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include "app/platform/PlatformLog.h"
@@ -18,8 +16,7 @@
 
 namespace quillet::QpdfWriting {
 
-std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& givenPasswords)
-{
+std::unique_ptr<QPDF> read(const QString& source, const std::vector<QByteArray>& givenPasswords) {
     if (!QFileInfo(source).isFile()) {
         throw PDFEngineError(PDFEngineError::Code::fileNotFound, source.toStdString());
     }
@@ -54,11 +51,10 @@ namespace {
 // Streams qpdf's output into a QSaveFile, which replaces the destination in
 // one rename when complete and leaves it untouched otherwise.
 class SaveFilePipeline : public Pipeline {
-public:
+  public:
     explicit SaveFilePipeline(QSaveFile& file) : Pipeline("save file", nullptr), file_(file) {}
 
-    void write(unsigned char const* data, size_t len) override
-    {
+    void write(unsigned char const* data, size_t len) override {
         const auto size = static_cast<qint64>(len);
         if (file_.write(reinterpret_cast<const char*>(data), size) != size) {
             throw PDFEngineError(PDFEngineError::Code::writeFailed, file_.errorString().toStdString());
@@ -72,14 +68,13 @@ public:
 
     void finish() override {}
 
-private:
+  private:
     QSaveFile& file_;
     bool written_ = false;
 };
 
 // Takes (and clears) the warnings qpdf collected, logging each.
-std::vector<std::string> takeWarnings(QPDF& pdf)
-{
+std::vector<std::string> takeWarnings(QPDF& pdf) {
     std::vector<std::string> warnings;
     for (const QPDFExc& warning : pdf.getWarnings()) {
         warnings.emplace_back(warning.what());
@@ -90,8 +85,7 @@ std::vector<std::string> takeWarnings(QPDF& pdf)
 
 }  // namespace
 
-std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination)
-{
+std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination) {
     QSaveFile file(destination);
     if (!file.open(QIODevice::WriteOnly)) {
         throw PDFEngineError(PDFEngineError::Code::writeFailed, file.errorString().toStdString());
@@ -112,8 +106,7 @@ std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination)
 }
 
 std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords,
-                               const QString& destination, PDFWriteOptions options)
-{
+                               const QString& destination, PDFWriteOptions options) {
     std::unique_ptr<QPDF> pdf = read(source, passwords);
     return asWriteFailure([&] {
         if (options.burnInAnnotations) {

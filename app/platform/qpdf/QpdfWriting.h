@@ -4,14 +4,13 @@
 // writers log every warning ("qpdf: ...") and hand them back to the caller.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <exception>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
-
-#include <QByteArray>
-#include <QString>
 
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PDFEngineError.h"
@@ -25,8 +24,8 @@ namespace quillet::QpdfWriting {
 // it, so a failed write leaves any earlier file at `destination` as it was.
 // Throws PDFEngineError: locked when no password opens the source,
 // writeFailed for anything else. Returns qpdf's warnings, in order.
-std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords, const QString& destination,
-           PDFWriteOptions options);
+std::vector<std::string> write(const QString& source, const std::vector<QByteArray>& passwords,
+                               const QString& destination, PDFWriteOptions options);
 
 // The two halves of write(), for callers that change the document in between
 // (QpdfEditor). Same errors as write(). writeReplacing returns the warnings
@@ -37,8 +36,7 @@ std::vector<std::string> writeReplacing(QPDF& pdf, const QString& destination);
 // Runs `work`, turning what qpdf throws into PDFEngineError (writeFailed);
 // the engine's own errors and exhausted memory pass as they are.
 template <typename Work>
-auto asWriteFailure(Work&& work) -> decltype(work())
-{
+auto asWriteFailure(Work&& work) -> decltype(work()) {
     try {
         return work();
     } catch (const PDFEngineError&) {

@@ -27,7 +27,9 @@ std::vector<UUID> idsOf(const std::vector<AnnotationItem>& items) {
     return ids;
 }
 
-AnnotationItem pen(int n) { return inkItem(n, {{10.0 * n, 10}, {10.0 * n + 5, 20}}); }
+AnnotationItem pen(int n) {
+    return inkItem(n, {{10.0 * n, 10}, {10.0 * n + 5, 20}});
+}
 
 struct StoreFixture : ::testing::Test {
     std::shared_ptr<FakePageSource> source = std::make_shared<FakePageSource>();
@@ -186,7 +188,8 @@ TEST_F(StoreFixture, APageThatCannotBeReadIsNeverTakenAsEmpty) {
     EXPECT_FALSE(s.isPageWritable(2));
     EXPECT_TRUE(s.isPageWritable(3));
 
-    EXPECT_FALSE(s.apply(StoreChange::batch({StoreChange::insert(pen(2), 2, 0), StoreChange::insert(pen(3), 3, 0)})));
+    EXPECT_FALSE(
+        s.apply(StoreChange::batch({StoreChange::insert(pen(2), 2, 0), StoreChange::insert(pen(3), 3, 0)})));
     EXPECT_FALSE(s.setDraft(pen(4), 2));
     s.replacePages({{2, {pen(5)}}});
     StoreSnapshot snap = s.snapshot();
@@ -267,7 +270,8 @@ std::filesystem::path writeFile(const testing::TempDir& dir, const std::vector<P
 }
 
 PDFDictionary annotationOf(const AnnotationItem& item) {
-    return AnnotationSerializer::serialize(item, std::nullopt, PDFRef{99, 0}, std::nullopt, std::nullopt, false)
+    return AnnotationSerializer::serialize(item, std::nullopt, PDFRef{99, 0}, std::nullopt, std::nullopt,
+                                           false)
         .annotation;
 }
 
@@ -311,7 +315,9 @@ TEST(FilePageItemSource, ALockedFileReadsNothingUntilItsPasswordIsGiven) {
     testing::TempDir dir;
     std::filesystem::path plain = writeFile(dir, {annotationOf(pen(1))});
     std::filesystem::path locked = dir.file("locked.pdf");
-    ASSERT_EQ(testing::runQpdf({"--encrypt", "user", "owner", "256", "--", plain.string(), locked.string()}).status, 0);
+    ASSERT_EQ(
+        testing::runQpdf({"--encrypt", "user", "owner", "256", "--", plain.string(), locked.string()}).status,
+        0);
 
     AnnotationStore store(2, std::make_shared<FilePageItemSource>(locked, std::nullopt));
     EXPECT_FALSE(store.loadPage(0));

@@ -11,9 +11,8 @@ using namespace std::chrono_literals;
 using testing::qpath;
 
 class ControllerTest : public testing::DocumentTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         DocumentTest::SetUp();
         testing::writeFile(dir.file("other.pdf"), testing::simpleDocument(2));
         std::filesystem::create_symlink(file, dir.file("link.pdf"));
@@ -25,8 +24,7 @@ protected:
     std::unique_ptr<DocumentController> controller;
 };
 
-TEST_F(ControllerTest, OneDocumentPerFileAndRecentFilesMostRecentFirst)
-{
+TEST_F(ControllerTest, OneDocumentPerFileAndRecentFilesMostRecentFirst) {
     InkDocument* report = controller->open(qpath(file));
     EXPECT_EQ(controller->open(qpath(dir.file("link.pdf"))), report) << "another name of the same file";
     InkDocument* other = controller->open(qpath(dir.file("other.pdf")));
@@ -51,22 +49,25 @@ TEST_F(ControllerTest, OneDocumentPerFileAndRecentFilesMostRecentFirst)
     EXPECT_NE(controller->open(qpath(dir.file("renamed.pdf"))), nullptr);
 }
 
-TEST_F(ControllerTest, QuitStopsAtTheFirstDocumentWhoseSaveFails)
-{
+TEST_F(ControllerTest, QuitStopsAtTheFirstDocumentWhoseSaveFails) {
     InkDocument* report = controller->open(qpath(file));
     InkDocument* other = controller->open(qpath(dir.file("other.pdf")));
     draw(*other, 1);
     failSaves = true;
     writeAtOnce = true;
     std::optional<std::pair<InkDocument*, QString>> outcome;
-    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) { outcome = {failed, reason}; });
+    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) {
+        outcome = {failed, reason};
+    });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->first, other);
     EXPECT_EQ(outcome->second, "The file could not be written.");
 
     failSaves = false;
     outcome.reset();
-    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) { outcome = {failed, reason}; });
+    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) {
+        outcome = {failed, reason};
+    });
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->first, nullptr);
     EXPECT_FALSE(report->isEdited());

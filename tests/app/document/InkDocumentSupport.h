@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QUndoCommand>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
-
-#include <QUndoCommand>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/InPlaceSave.h"
@@ -30,20 +29,17 @@ struct MemoryJournal : DocumentJournal {
     std::vector<QString> discarded;
     int records = 0;
 
-    void record(const QString& path, PageItems pages) override
-    {
+    void record(const QString& path, PageItems pages) override {
         recorded[path] = std::move(pages);
         ++records;
     }
-    void discard(const std::optional<QString>& path) override
-    {
+    void discard(const std::optional<QString>& path) override {
         if (path) {
             recorded.erase(*path);
             discarded.push_back(*path);
         }
     }
-    std::optional<PageItems> pendingRecovery(const QString& path) override
-    {
+    std::optional<PageItems> pendingRecovery(const QString& path) override {
         const auto entry = recorded.find(path);
         return entry == recorded.end() ? std::nullopt : std::optional(entry->second);
     }
@@ -51,21 +47,21 @@ struct MemoryJournal : DocumentJournal {
 
 // One undo step that inserts an item, as the editor's commands do.
 class InsertItem : public QUndoCommand {
-public:
-    InsertItem(AnnotationStore& store, AnnotationItem item, int page) : store_(store), item_(std::move(item)), page_(page) {}
+  public:
+    InsertItem(AnnotationStore& store, AnnotationItem item, int page)
+        : store_(store), item_(std::move(item)), page_(page) {}
     void redo() override { store_.apply(StoreChange::insert(item_, page_, 1 << 20)); }
     void undo() override { store_.apply(StoreChange::remove({item_.id})); }
 
-private:
+  private:
     AnnotationStore& store_;
     AnnotationItem item_;
     int page_;
 };
 
 class DocumentTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         InterfaceLanguage::fix(Language::en);
         setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
@@ -73,8 +69,7 @@ protected:
         writeFile(file, simpleDocument(3));
     }
 
-    InkDocument::Services services()
-    {
+    InkDocument::Services services() {
         InkDocument::Services s;
         s.clock = clock.scheduler();
         s.runWrite = [this](std::function<void()> work) {
@@ -85,7 +80,8 @@ protected:
             }
         };
         s.toMainThread = [](std::function<void()> work) { work(); };
-        s.writeFile = [this](const SaveJob& job, const QString& target, const std::optional<FileIdentity>& expected) {
+        s.writeFile = [this](const SaveJob& job, const QString& target,
+                             const std::optional<FileIdentity>& expected) {
             jobs.push_back(job);
             if (realSaves) {
                 return InPlaceSave::write(job, target, expected);
@@ -132,21 +128,19 @@ protected:
         return s;
     }
 
-    std::unique_ptr<InkDocument> open()
-    {
+    std::unique_ptr<InkDocument> open() {
         std::unique_ptr<InkDocument> document = InkDocument::open(qpath(file), services());
         QObject::connect(document.get(), &InkDocument::reloaded, [this] { ++reloads; });
         return document;
     }
 
     // An undoable insertion of item n on `page`, as a tool makes it.
-    static void draw(InkDocument& document, int n, int page = 0)
-    {
-        document.undoStack()->push(new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
+    static void draw(InkDocument& document, int n, int page = 0) {
+        document.undoStack()->push(
+            new InsertItem(*document.store(), inkItem(n, {{100, 100}, {150, 120}}), page));
     }
 
-    void finishWrites()
-    {
+    void finishWrites() {
         while (!writes.empty()) {
             std::function<void()> work = std::move(writes.front());
             writes.erase(writes.begin());

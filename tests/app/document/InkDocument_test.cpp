@@ -14,8 +14,7 @@ using testing::DocumentTest;
 using testing::inkItem;
 using testing::qpath;
 
-size_t itemCount(const PageItems& pages)
-{
+size_t itemCount(const PageItems& pages) {
     size_t count = 0;
     for (const auto& [page, items] : pages) {
         count += items.size();
@@ -23,8 +22,7 @@ size_t itemCount(const PageItems& pages)
     return count;
 }
 
-TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay)
-{
+TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay) {
     auto document = open();
     for (int n = 1; n <= 10; ++n) {
         draw(*document, n);
@@ -40,7 +38,8 @@ TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay)
     finishWrites();
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].pages.at(0).size(), 10u);
-    EXPECT_EQ(jobs[0].source, document->loaded().workingCopy.toStdString()) << "every save reads the pristine copy";
+    EXPECT_EQ(jobs[0].source, document->loaded().workingCopy.toStdString())
+        << "every save reads the pristine copy";
     EXPECT_EQ(jobs[0].documentPath, document->filePath().toStdString());
     EXPECT_FALSE(document->isEdited());
     EXPECT_FALSE(document->isSaving());
@@ -49,8 +48,7 @@ TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay)
     EXPECT_EQ(jobs.size(), 1u) << "nothing more to save";
 }
 
-TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAndThirtySeconds)
-{
+TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAndThirtySeconds) {
     auto document = open();
     const std::pair<double, std::chrono::milliseconds> table[] = {
         {0, 1500ms}, {0.2, 1500ms}, {2, 8000ms}, {10, 30000ms}, {100, 30000ms}};
@@ -70,8 +68,7 @@ TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAnd
     EXPECT_EQ(writes.size(), 1u);
 }
 
-TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumentEdited)
-{
+TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumentEdited) {
     auto document = open();
     draw(*document, 1);
     clock.advance(1500ms);
@@ -92,12 +89,11 @@ TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumen
     EXPECT_TRUE(journal.recorded.empty());
 }
 
-TEST_F(DocumentTest, AStepRecordedAfterItsChangeIsAutosaved)
-{
+TEST_F(DocumentTest, AStepRecordedAfterItsChangeIsAutosaved) {
     // As an eraser gesture longer than the autosave delay: the store changes
     // first, the undo step that makes the document edited comes at the release.
     class AlreadyApplied : public QUndoCommand {
-    public:
+      public:
         void redo() override {}
     };
     auto document = open();
@@ -109,8 +105,7 @@ TEST_F(DocumentTest, AStepRecordedAfterItsChangeIsAutosaved)
     EXPECT_FALSE(document->isEdited());
 }
 
-TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds)
-{
+TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds) {
     auto document = open();
     failSaves = true;
     draw(*document, 1);
@@ -131,8 +126,7 @@ TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds)
     EXPECT_FALSE(document->isEdited());
 }
 
-TEST_F(DocumentTest, NoticesLastSixSecondsUnlessANewerOneReplacesThem)
-{
+TEST_F(DocumentTest, NoticesLastSixSecondsUnlessANewerOneReplacesThem) {
     auto document = open();
     document->showNotice("first");
     clock.advance(4s);
@@ -143,8 +137,7 @@ TEST_F(DocumentTest, NoticesLastSixSecondsUnlessANewerOneReplacesThem)
     EXPECT_FALSE(document->notice());
 }
 
-TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
-{
+TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce) {
     realSaves = true;
     writeAtOnce = true;
     diskJournals = true;
@@ -171,7 +164,7 @@ TEST_F(DocumentTest, ADocumentKilledWithUnsavedItemsComesBackWithEachItemOnce)
     EXPECT_EQ(reopened->notice(), "Unsaved changes were restored");
 
     reopened->store()->replacePages({{0, {}}});  // whatever happens next,
-    reopened->checkRecovery();                    // a second showing restores nothing
+    reopened->checkRecovery();                   // a second showing restores nothing
     EXPECT_TRUE(reopened->store()->itemsOnPage(0).empty());
 
     // Saved, the journal goes: the next opening has nothing to restore.
@@ -209,8 +202,7 @@ TEST_F(DocumentTest, AnEncryptedDocumentKilledWithATypedSecretLeavesItUnreadable
     EXPECT_TRUE(reopened->isEdited());
 }
 
-TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks)
-{
+TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks) {
     auto document = open();
     draw(*document, 1);
     failSaves = true;
@@ -230,8 +222,7 @@ TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks
     EXPECT_TRUE(journal.discarded.empty());
 }
 
-TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly)
-{
+TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly) {
     auto document = open();
     const QString copy = document->loaded().workingCopy;
     ASSERT_TRUE(document->loaded().ownsWorkingCopy);
@@ -252,8 +243,7 @@ TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly)
               (QStringList{"report.pdf", "tmp"}));
 }
 
-TEST_F(DocumentTest, ACloseThatWaitsTooLongAsks)
-{
+TEST_F(DocumentTest, ACloseThatWaitsTooLongAsks) {
     auto document = open();
     draw(*document, 1);
     std::optional<QString> failure;
@@ -262,8 +252,7 @@ TEST_F(DocumentTest, ACloseThatWaitsTooLongAsks)
     EXPECT_EQ(failure, "The save did not finish in time.");
 }
 
-TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps)
-{
+TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps) {
     auto document = open();
     draw(*document, 1);
     ASSERT_EQ(document->store()->itemsOnPage(0).size(), 1u);
@@ -277,8 +266,7 @@ TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps)
     EXPECT_TRUE(writes.empty()) << "the pending autosave went with the markup";
 }
 
-TEST_F(DocumentTest, RevertToTheVersionAsOpenedPutsTheOriginalBack)
-{
+TEST_F(DocumentTest, RevertToTheVersionAsOpenedPutsTheOriginalBack) {
     realSaves = true;
     writeAtOnce = true;
     const std::string original = testing::readFile(file);
@@ -293,14 +281,12 @@ TEST_F(DocumentTest, RevertToTheVersionAsOpenedPutsTheOriginalBack)
 }
 
 // Another program writes a new version of the file: a rename over it.
-void replaceFile(const std::filesystem::path& file, int pages)
-{
+void replaceFile(const std::filesystem::path& file, int pages) {
     testing::writeFile(file.string() + ".new", testing::simpleDocument(pages));
     std::filesystem::rename(file.string() + ".new", file);
 }
 
-TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsWhenUnedited)
-{
+TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsWhenUnedited) {
     auto document = open();
     replaceFile(file, 5);
     ASSERT_TRUE(testing::pumpUntil([&] {
@@ -311,8 +297,7 @@ TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsWhenUnedited)
     EXPECT_FALSE(document->isEdited());
 }
 
-TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
-{
+TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently) {
     auto document = open();
     saveDuration = 10;  // the autosave comes 30 s after an edit, so the watch is seen first
     draw(*document, 1);
@@ -347,8 +332,7 @@ TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently)
     EXPECT_FALSE(document->fileReplacedOnDisk());
 }
 
-TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn)
-{
+TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn) {
     diskJournals = true;
     const std::string original = testing::readFile(file);
     const auto originalTime = std::filesystem::last_write_time(file);
@@ -387,8 +371,7 @@ TEST_F(DocumentTest, ReloadFromDiskKeepsTheDroppedMarkupForTheVersionItWasMadeOn
     EXPECT_FALSE(QFileInfo::exists(setAside));
 }
 
-TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages)
-{
+TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages) {
     diskJournals = true;
     realSaves = true;
     writeAtOnce = true;
@@ -432,8 +415,7 @@ TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages)
     EXPECT_FALSE(QFileInfo::exists(setAside)) << "the journal holds it now";
 }
 
-TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal)
-{
+TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal) {
     realSaves = true;
     writeAtOnce = true;
     auto document = open();

@@ -4,12 +4,10 @@
 #include "app/document/RecoveryJournal.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
-
 #include <nlohmann/json.hpp>
 
 #include "JournalTestSupport.h"

@@ -28,7 +28,8 @@ namespace quillet::testing {
 // A pen stroke, a text box, a labelled arrow, a note and a highlighter stroke.
 inline std::vector<AnnotationItem> fiveItems(int firstId) {
     return {inkItem(firstId, {{100, 100}, {200, 150}}), textItem(firstId + 1, {100, 400}, "Hello"),
-            arrowItem(firstId + 2, {300, 300}, {400, 350}, "label"), noteItem(firstId + 3, {450, 600}, "note"),
+            arrowItem(firstId + 2, {300, 300}, {400, 350}, "label"),
+            noteItem(firstId + 3, {450, 600}, "note"),
             inkItem(firstId + 4, {{50, 50}, {60, 80}}, {1, 1, 0, 1}, InkKind::highlighter, 12)};
 }
 
@@ -51,7 +52,7 @@ inline FileClonerCalls failingFsync() {
 }
 
 class SaveEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
         writeFile(source, simpleDocument(3));
@@ -67,8 +68,10 @@ protected:
     }
 
     // What verifying `output` against a job of `pages` finds wrong.
-    SaveEngineError::Detail verifyFailure(std::map<int, std::vector<AnnotationItem>> pages, int pageCount = 3) const {
-        return failureOf([&] { SaveEngine::verify(output.string(), jobFor(std::move(pages), pageCount)); }).detail();
+    SaveEngineError::Detail verifyFailure(std::map<int, std::vector<AnnotationItem>> pages,
+                                          int pageCount = 3) const {
+        return failureOf([&] { SaveEngine::verify(output.string(), jobFor(std::move(pages), pageCount)); })
+            .detail();
     }
 
     // Encrypts the source with qpdf (`how`: its encryption arguments) and
@@ -111,7 +114,7 @@ protected:
 
 // Saves into the user's own file, `document`, which starts as `original`.
 class InPlaceSaveTest : public SaveEngineTest {
-protected:
+  protected:
     void SetUp() override {
         SaveEngineTest::SetUp();
         writeFile(document, readFile(source));

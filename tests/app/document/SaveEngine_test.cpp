@@ -16,8 +16,7 @@ namespace {
 
 using Code = SaveEngineError::Code;
 
-TEST_F(SaveEngineTest, IncrementalSaveAppendsToTheSourceAndKeepsItsPageReferences)
-{
+TEST_F(SaveEngineTest, IncrementalSaveAppendsToTheSourceAndKeepsItsPageReferences) {
     const SaveJob job = jobFor({{0, fiveItems(1)}, {2, {inkItem(9, {{10, 10}, {20, 20}})}}});
     const SaveOutcome outcome = SaveEngine().run(job, output.string());
 
@@ -30,8 +29,7 @@ TEST_F(SaveEngineTest, IncrementalSaveAppendsToTheSourceAndKeepsItsPageReference
     EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
 }
 
-TEST_F(SaveEngineTest, VanishedWorkingCopyIsReplacedByTheFallbackWithoutPageReferences)
-{
+TEST_F(SaveEngineTest, VanishedWorkingCopyIsReplacedByTheFallbackWithoutPageReferences) {
     const std::filesystem::path own = dir.file("own.pdf");
     std::filesystem::rename(source, own);
     SaveJob job = jobFor({{1, fiveItems(1)}});
@@ -44,8 +42,7 @@ TEST_F(SaveEngineTest, VanishedWorkingCopyIsReplacedByTheFallbackWithoutPageRefe
     EXPECT_EQ(itemsOnPage(output, 1), fiveItems(1));
 }
 
-TEST_F(SaveEngineTest, StaleMarkerMakesTheSaveARewriteThatReopensLikeAnIncrementalOne)
-{
+TEST_F(SaveEngineTest, StaleMarkerMakesTheSaveARewriteThatReopensLikeAnIncrementalOne) {
     const SaveJob job = jobFor({{0, fiveItems(1)}});
     leaveStaleMarker(job);
 
@@ -72,16 +69,14 @@ TEST_F(SaveEngineTest, StaleMarkerMakesTheSaveARewriteThatReopensLikeAnIncrement
     EXPECT_EQ(readFile(again), readFile(output));
 }
 
-TEST_F(SaveEngineTest, FailedAppendFallsBackToARewrite)
-{
+TEST_F(SaveEngineTest, FailedAppendFallsBackToARewrite) {
     const SaveJob job = jobFor({{2, fiveItems(1)}});
     EXPECT_EQ(SaveEngine(failingFsync()).run(job, output.string()).method, SaveOutcome::Method::rewrite);
     EXPECT_EQ(itemsOnPage(output, 2), fiveItems(1));
     EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
 }
 
-TEST_F(SaveEngineTest, RewriteOfTheWrongPageCountFailsWithTheCountsFound)
-{
+TEST_F(SaveEngineTest, RewriteOfTheWrongPageCountFailsWithTheCountsFound) {
     writeFile(source, simpleDocument(11));
     const SaveJob job = jobFor({{0, fiveItems(1)}}, 12);
     leaveStaleMarker(job);
@@ -90,8 +85,7 @@ TEST_F(SaveEngineTest, RewriteOfTheWrongPageCountFailsWithTheCountsFound)
     EXPECT_NE(error.text().find("11 pages instead of 12"), std::string::npos) << error.text();
 }
 
-TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
-{
+TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers) {
     std::vector<AnnotationItem> five = fiveItems(1);
     std::vector<AnnotationItem> four(five.begin(), five.end() - 1);
     SaveEngine().run(jobFor({{2, four}}), output.string());
@@ -106,8 +100,7 @@ TEST_F(SaveEngineTest, VerificationNamesThePageWhoseMarkupDiffers)
     EXPECT_EQ(verifyFailure({{5, {}}}).en, "page 6 is missing");
 }
 
-TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
-{
+TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified) {
     writeFile(source, simpleDocument(250));
     std::map<int, std::vector<AnnotationItem>> pages;
     for (int i = 0; i < 250; ++i) {
@@ -124,8 +117,7 @@ TEST_F(SaveEngineTest, OnlyTheFirstTwoHundredTouchedPagesAreVerified)
 
 // Verification finds pages by the tree's counts: a nested tree, as most
 // producers write, must give the same pages as the writer's walk.
-TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage)
-{
+TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage) {
     PdfBuilder b;
     b.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.addRaw(2, "<< /Type /Pages /Kids [3 0 R 6 0 R] /Count 3 >>");
@@ -146,23 +138,23 @@ TEST_F(SaveEngineTest, NestedPageTreeIsVerifiedPageByPage)
     EXPECT_EQ(verifyFailure({{1, third}}).en, "page 2 has 1 markups instead of 2");
 }
 
-TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen)
-{
+TEST_F(SaveEngineTest, VerificationOfAFileThatDoesNotOpen) {
     writeFile(output, "not a PDF at all");
     const std::string damaged = verifyFailure({}).en;
-    ASSERT_EQ(runQpdf({"--encrypt", "user", "owner", "256", "--", source.string(), output.string()}).status, 0);
+    ASSERT_EQ(runQpdf({"--encrypt", "user", "owner", "256", "--", source.string(), output.string()}).status,
+              0);
     EXPECT_NE(verifyFailure({}).en, damaged) << "a locked file is told apart from a damaged one";
 }
 
 // Encrypted files keep their password through a save, and are never rewritten.
 class EncryptedSave : public SaveEngineTest, public ::testing::WithParamInterface<std::string> {};
 
-TEST_P(EncryptedSave, KeepsThePasswordAndItsPayloadsDecrypt)
-{
-    const EncryptionVariant& variant = *std::find_if(
-        qpdfEncryptionVariants().begin(), qpdfEncryptionVariants().end(),
-        [](const EncryptionVariant& v) { return v.name == GetParam(); });
-    const SaveJob job = encryptedJobFor({{1, fiveItems(1)}}, "secret", qpdfEncryptArgs(variant, "secret", "owner"));
+TEST_P(EncryptedSave, KeepsThePasswordAndItsPayloadsDecrypt) {
+    const EncryptionVariant& variant =
+        *std::find_if(qpdfEncryptionVariants().begin(), qpdfEncryptionVariants().end(),
+                      [](const EncryptionVariant& v) { return v.name == GetParam(); });
+    const SaveJob job =
+        encryptedJobFor({{1, fiveItems(1)}}, "secret", qpdfEncryptArgs(variant, "secret", "owner"));
     leaveStaleMarker(job);  // never a shortcut to a rewrite for an encrypted file
     EXPECT_EQ(SaveEngine().run(job, output.string()).method, SaveOutcome::Method::incremental);
 
@@ -175,8 +167,7 @@ TEST_P(EncryptedSave, KeepsThePasswordAndItsPayloadsDecrypt)
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, EncryptedSave, ::testing::Values("rc4_128", "aes_256"));
 
-TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten)
-{
+TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten) {
     const SaveJob job = encryptedJobFor({{0, fiveItems(1)}}, "wrong");
 
     const SaveEngineError error = failureOf([&] { SaveEngine().run(job, output.string()); });
@@ -185,8 +176,7 @@ TEST_F(SaveEngineTest, EncryptedFileWhoseIncrementalSaveFailsIsNotRewritten)
     EXPECT_FALSE(std::filesystem::exists(*CrashMarker(job.documentPath).path()));
 }
 
-TEST_F(SaveEngineTest, CrashMarkerIsStaleOnlyForAProcessThatIsGone)
-{
+TEST_F(SaveEngineTest, CrashMarkerIsStaleOnlyForAProcessThatIsGone) {
     const CrashMarker marker(document.string());
     ASSERT_TRUE(marker.path());
     EXPECT_EQ(std::filesystem::path(*marker.path()),
@@ -218,8 +208,7 @@ TEST_F(SaveEngineTest, CrashMarkerIsStaleOnlyForAProcessThatIsGone)
     marker.remove();  // gone already: nothing happens
 }
 
-TEST(DocumentKey, IsTheDigestPrefixOfTheResolvedPath)
-{
+TEST(DocumentKey, IsTheDigestPrefixOfTheResolvedPath) {
     TempDir dir;
     const std::filesystem::path file = dir.file("a.pdf"), link = dir.file("link.pdf");
     writeFile(file, "x");

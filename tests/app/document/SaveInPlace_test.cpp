@@ -21,7 +21,7 @@ namespace {
 using Code = SaveEngineError::Code;
 
 class SaveInPlace : public InPlaceSaveTest {
-protected:
+  protected:
     // A save in a child process that stops at `point` until released.
     struct PausedSave {
         pid_t pid = -1;
@@ -41,13 +41,13 @@ protected:
 
     PausedSave savePausedAt(const std::string& point) const {
         const std::filesystem::path pauseFile = dir.file("paused");
-        return {saveInChild({{SelfTestHook::pauseVariable, point}, {SelfTestHook::pauseFileVariable, pauseFile}}),
-                pauseFile};
+        return {
+            saveInChild({{SelfTestHook::pauseVariable, point}, {SelfTestHook::pauseFileVariable, pauseFile}}),
+            pauseFile};
     }
 };
 
-TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity)
-{
+TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity) {
     const SaveOutcome outcome = SaveEngine().saveInPlace(job(), document.string());
     EXPECT_EQ(outcome.method, SaveOutcome::Method::incremental);
     EXPECT_EQ(outcome.targetIdentity, FileIdentity::ofPath(document.string()));
@@ -62,20 +62,20 @@ TEST_F(SaveInPlace, ReplacesTheFileAndReportsItsNewIdentity)
     // ...and one from before stops it.
     const std::string saved = readFile(document);
     next.pages[2] = {inkItem(41, {{5, 5}, {9, 9}})};
-    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(next, document.string()); }).code(), Code::fileChanged);
+    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(next, document.string()); }).code(),
+              Code::fileChanged);
     EXPECT_EQ(readFile(document), saved);
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
-TEST_F(SaveInPlace, SecondWriterWaitsForTheSaveAndNothingIsLost)
-{
+TEST_F(SaveInPlace, SecondWriterWaitsForTheSaveAndNothingIsLost) {
     const PausedSave save = savePausedAt("commit.start");
     ASSERT_TRUE(save.paused());
     std::atomic<bool> done = false;
     CommandResult added;
     std::thread quillet([&] {
-        added = runCommand({QUILLET_BINARY_DIR "/cli/quillet", "add", document.string(), document.string(), "--page",
-                            "2", "--text", "second writer", "--at", "100,100"});
+        added = runCommand({QUILLET_BINARY_DIR "/cli/quillet", "add", document.string(), document.string(),
+                            "--page", "2", "--text", "second writer", "--at", "100,100"});
         done = true;
     });
     usleep(300'000);
@@ -91,8 +91,7 @@ TEST_F(SaveInPlace, SecondWriterWaitsForTheSaveAndNothingIsLost)
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
-TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt)
-{
+TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt) {
     const PausedSave save = savePausedAt("commit.start");
     ASSERT_TRUE(save.paused());
     writeFile(dir.file("theirs.pdf"), simpleDocument(4, "Theirs"));
@@ -102,8 +101,7 @@ TEST_F(SaveInPlace, FileReplacedDuringTheSaveIsLeftAsTheOtherProgramWroteIt)
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
-TEST_F(SaveInPlace, BusyFileFailsAsBusyAndIsUntouched)
-{
+TEST_F(SaveInPlace, BusyFileFailsAsBusyAndIsUntouched) {
     const PathLock held = PathLock::acquire(DocumentKey::resolvedPath(document.string()), {});
     const SaveEngine engine(FileClonerCalls::system(), std::chrono::milliseconds(50));
     const SaveEngineError error = failureOf([&] { engine.saveInPlace(job(), document.string()); });
@@ -111,17 +109,16 @@ TEST_F(SaveInPlace, BusyFileFailsAsBusyAndIsUntouched)
     EXPECT_EQ(readFile(document), original);
 }
 
-TEST_F(SaveInPlace, HardLinkedFileIsRefusedAndUntouched)
-{
+TEST_F(SaveInPlace, HardLinkedFileIsRefusedAndUntouched) {
     std::filesystem::create_hard_link(document, dir.file("other-name.pdf"));
-    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(job(), document.string()); }).code(), Code::hardLinked);
+    EXPECT_EQ(failureOf([&] { SaveEngine().saveInPlace(job(), document.string()); }).code(),
+              Code::hardLinked);
     EXPECT_EQ(readFile(document), original);
     EXPECT_EQ(std::filesystem::hard_link_count(document), 2u);
     EXPECT_TRUE(hiddenFiles().empty());
 }
 
-TEST_F(SaveInPlace, SymbolicLinkStaysALinkAndTheFileKeepsItsPermissions)
-{
+TEST_F(SaveInPlace, SymbolicLinkStaysALinkAndTheFileKeepsItsPermissions) {
     std::filesystem::permissions(document, std::filesystem::perms(0640));
     const std::filesystem::path link = dir.file("link.pdf");
     std::filesystem::create_symlink(document, link);
@@ -132,8 +129,7 @@ TEST_F(SaveInPlace, SymbolicLinkStaysALinkAndTheFileKeepsItsPermissions)
 }
 
 // Signing rewrites nothing before the signature; a rewrite would.
-TEST_F(SaveInPlace, SignedFileIsNeverRewritten)
-{
+TEST_F(SaveInPlace, SignedFileIsNeverRewritten) {
     if (!PdfSigner::available()) GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
     const PdfSigner signer(dir);
     ASSERT_TRUE(signer.sign(source, document));
@@ -141,7 +137,8 @@ TEST_F(SaveInPlace, SignedFileIsNeverRewritten)
     const std::string signedBytes = readFile(document);
 
     // The incremental save fails: no rewrite, nothing changed.
-    const SaveEngineError error = failureOf([&] { SaveEngine(failingFsync()).saveInPlace(job(), document.string()); });
+    const SaveEngineError error =
+        failureOf([&] { SaveEngine(failingFsync()).saveInPlace(job(), document.string()); });
     EXPECT_EQ(error.code(), Code::signedUnsupported);
     EXPECT_EQ(readFile(document), signedBytes);
     EXPECT_TRUE(signer.verifies(document));

@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveEngineFixture.h"
 #include "app/platform/SelfTestHook.h"
@@ -21,23 +20,23 @@ struct KillPoint {
 
 // In the order a save reaches them.
 const std::vector<KillPoint> incrementalPoints = {
-    {"inplace.start", false},      {"lock.acquired", false},   {"temporary.created", false},
-    {"marker.before", false},      {"marker.written", false},  {"clone.start", false},
-    {"clone.data", false},         {"clone.closing", false},   {"append.data", false},
-    {"append.fsync", false},       {"append.close", false},    {"verify.start", false},
-    {"verify.opened", false},      {"verify.page", false},     {"incremental.verified", false},
-    {"marker.removed", false},     {"commit.start", false},    {"commit.synced", false},
-    {"commit.checked", false},     {"commit.renamed", true},   {"commit.done", true},
+    {"inplace.start", false},  {"lock.acquired", false},  {"temporary.created", false},
+    {"marker.before", false},  {"marker.written", false}, {"clone.start", false},
+    {"clone.data", false},     {"clone.closing", false},  {"append.data", false},
+    {"append.fsync", false},   {"append.close", false},   {"verify.start", false},
+    {"verify.opened", false},  {"verify.page", false},    {"incremental.verified", false},
+    {"marker.removed", false}, {"commit.start", false},   {"commit.synced", false},
+    {"commit.checked", false}, {"commit.renamed", true},  {"commit.done", true},
 };
 // A save whose last attempt died in the writer: straight to the rewrite.
 const std::vector<KillPoint> rewritePoints = {
-    {"rewrite.start", false},  {"rewrite.edited", false},  {"rewrite.writing", false},
-    {"rewrite.written", false}, {"verify.opened", false},   {"rewrite.verified", false},
+    {"rewrite.start", false},   {"rewrite.edited", false}, {"rewrite.writing", false},
+    {"rewrite.written", false}, {"verify.opened", false},  {"rewrite.verified", false},
     {"commit.checked", false},  {"commit.renamed", true},
 };
 
 class SaveInterruption : public InPlaceSaveTest {
-protected:
+  protected:
     // The user's file after one uninterrupted save, from the same start.
     std::string savedVersion(bool staleMarker) {
         TempDir other;
@@ -57,8 +56,7 @@ protected:
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 
-    void expectIntactAfterKillAt(const KillPoint& point, const std::string& newVersion, bool staleMarker)
-    {
+    void expectIntactAfterKillAt(const KillPoint& point, const std::string& newVersion, bool staleMarker) {
         SCOPED_TRACE(point.name);
         writeFile(document, original);
         if (staleMarker) leaveStaleMarker(job());
@@ -81,15 +79,13 @@ protected:
     }
 };
 
-TEST_F(SaveInterruption, KilledIncrementalSaveLeavesTheOldOrTheNewFile)
-{
+TEST_F(SaveInterruption, KilledIncrementalSaveLeavesTheOldOrTheNewFile) {
     const std::string newVersion = savedVersion(false);
     ASSERT_NE(newVersion, original);
     for (const KillPoint& point : incrementalPoints) expectIntactAfterKillAt(point, newVersion, false);
 }
 
-TEST_F(SaveInterruption, KilledRewriteLeavesTheOldOrTheNewFile)
-{
+TEST_F(SaveInterruption, KilledRewriteLeavesTheOldOrTheNewFile) {
     const std::string newVersion = savedVersion(true);
     ASSERT_NE(newVersion, original);
     for (const KillPoint& point : rewritePoints) expectIntactAfterKillAt(point, newVersion, true);

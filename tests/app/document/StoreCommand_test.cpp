@@ -12,13 +12,11 @@ namespace {
 
 using testing::inkItem;
 
-AnnotationItem pen(int n)
-{
+AnnotationItem pen(int n) {
     return inkItem(n, {{10.0 * n, 10}, {10.0 * n + 5, 20}});
 }
 
-std::vector<UUID> idsOnPage(AnnotationStore& store, int page)
-{
+std::vector<UUID> idsOnPage(AnnotationStore& store, int page) {
     std::vector<UUID> ids;
     for (const AnnotationItem& item : store.itemsOnPage(page)) {
         ids.push_back(item.id);
@@ -27,9 +25,8 @@ std::vector<UUID> idsOnPage(AnnotationStore& store, int page)
 }
 
 class StoreCommandTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         for (int n = 1; n <= 3; ++n) {
             source->add(0, pen(n));
         }
@@ -41,8 +38,7 @@ protected:
     QUndoStack stack;
 };
 
-TEST_F(StoreCommandTest, ChangesRecordedOneAfterAnotherUndoLastFirstBackToTheirPlaces)
-{
+TEST_F(StoreCommandTest, ChangesRecordedOneAfterAnotherUndoLastFirstBackToTheirPlaces) {
     // An eraser gesture: item 2 goes, then item 1, each while the other is gone.
     AppliedChanges applied;
     applied.apply(store, StoreChange::remove({pen(2).id}));
@@ -56,8 +52,7 @@ TEST_F(StoreCommandTest, ChangesRecordedOneAfterAnotherUndoLastFirstBackToTheirP
     EXPECT_EQ(idsOnPage(store, 0), std::vector<UUID>{pen(3).id});
 }
 
-TEST_F(StoreCommandTest, AStyleVisitIsOneStepAndOneThatEndsWhereItBeganLeavesNone)
-{
+TEST_F(StoreCommandTest, AStyleVisitIsOneStepAndOneThatEndsWhereItBeganLeavesNone) {
     AnnotationItem blue = pen(2);
     blue.color = {0, 0, 1, 1};
     blue.modified += std::chrono::seconds(5);

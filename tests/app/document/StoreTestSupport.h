@@ -12,7 +12,7 @@
 namespace quillet::testing {
 
 class FakePageSource final : public PageItemSource {
-public:
+  public:
     std::optional<std::vector<StoredAnnotation>> readPage(int pageIndex) override {
         ++reads[pageIndex];
         if (unreadable.contains(pageIndex)) return std::nullopt;

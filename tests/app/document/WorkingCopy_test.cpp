@@ -1,11 +1,10 @@
 #include "app/document/WorkingCopy.h"
 
+#include <gtest/gtest.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,8 +18,7 @@ namespace fs = std::filesystem;
 using testing::qpath;
 
 // A process id that was in use and no longer is.
-int64_t deadProcessId()
-{
+int64_t deadProcessId() {
     const pid_t child = ::fork();
     if (child == 0) {
         ::_exit(0);
@@ -30,9 +28,8 @@ int64_t deadProcessId()
 }
 
 class WorkingCopyTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         fs::create_directories(temp);
         fs::create_directories(user);
         testing::writeFile(user / "report.pdf", "%PDF-1.4 report");
@@ -42,37 +39,36 @@ protected:
     }
 
     // A clone that the test's file system may not offer: a plain copy of the data.
-    void allowClones()
-    {
+    void allowClones() {
         places.calls.reflink = [this](int destination, int source) {
             ++clones;
             off_t offset = 0;
             struct stat info {};
             ::fstat(source, &info);
-            return ::sendfile(destination, source, &offset, static_cast<size_t>(info.st_size)) == info.st_size ? 0
-                                                                                                             : -1;
+            return ::sendfile(destination, source, &offset, static_cast<size_t>(info.st_size)) == info.st_size
+                       ? 0
+                       : -1;
         };
     }
-    void refuseClones()
-    {
+    void refuseClones() {
         places.calls.reflink = [](int, int) {
             errno = EOPNOTSUPP;
             return -1;
         };
     }
 
-    QStringList userFolderEntries() const
-    {
+    QStringList userFolderEntries() const {
         return QDir(qpath(user)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    QString perUserFolder(uid_t uid) const { return qpath(temp) + "/QuilletWorkingCopies-" + QString::number(uid); }
+    QString perUserFolder(uid_t uid) const {
+        return qpath(temp) + "/QuilletWorkingCopies-" + QString::number(uid);
+    }
 
     // With the per-user or per-process folder made unsafe by `plant`, the copy
     // still goes to a folder only this user may enter, the reason is logged,
     // and nothing reaches the folder the planted link points to.
-    void expectFreshPrivateFolderUsed(const std::function<void()>& plant, const std::string& logged)
-    {
+    void expectFreshPrivateFolderUsed(const std::function<void()>& plant, const std::string& logged) {
         refuseClones();
         const fs::path elsewhere = dir.file("elsewhere");
         fs::create_directories(elsewhere);
@@ -110,18 +106,19 @@ protected:
 // the same file system, else a hidden folder beside the file; a plain copy
 // always goes to the process folder. Each goes on close, leaving nothing
 // beside the file.
-TEST_F(WorkingCopyTest, ACopyGoesWhereItCanBeMadeAndIsRemovedOnClose)
-{
+TEST_F(WorkingCopyTest, ACopyGoesWhereItCanBeMadeAndIsRemovedOnClose) {
     const struct {
         const char* name;
         bool clones;
         bool sameFileSystem;
         QString folder;
     } cases[] = {
-        {"clone, same file system", true, true, perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
+        {"clone, same file system", true, true,
+         perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
         {"clone, another file system", true, false,
          qpath(user) + "/.QuilletWorkingCopies-" + QString::number(::getpid())},
-        {"copy, another file system", false, false, perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
+        {"copy, another file system", false, false,
+         perUserFolder(::geteuid()) + "/" + QString::number(::getpid())},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,8 +139,7 @@ TEST_F(WorkingCopyTest, ACopyGoesWhereItCanBeMadeAndIsRemovedOnClose)
     EXPECT_TRUE(QFileInfo(WorkingCopies::processFolder(places)).isDir()) << "the process folder stays";
 }
 
-TEST_F(WorkingCopyTest, AFileOverTheLimitThatCannotBeClonedIsUsedDirectly)
-{
+TEST_F(WorkingCopyTest, AFileOverTheLimitThatCannotBeClonedIsUsedDirectly) {
     refuseClones();
     const fs::path link = user / "link.pdf";
     fs::create_symlink(user / "report.pdf", link);
@@ -163,8 +159,7 @@ TEST_F(WorkingCopyTest, AFileOverTheLimitThatCannotBeClonedIsUsedDirectly)
     EXPECT_TRUE(WorkingCopies::make(source, 4, places).owned) << "a clone has no size limit";
 }
 
-TEST_F(WorkingCopyTest, AFailedCopyFallsBackToTheFileItself)
-{
+TEST_F(WorkingCopyTest, AFailedCopyFallsBackToTheFileItself) {
     refuseClones();
     places.temporaryFolder = qpath(dir.file("no-such/tmp"));
     testing::writeFile(dir.file("no-such"), "a file where a folder should be");
@@ -173,11 +168,11 @@ TEST_F(WorkingCopyTest, AFailedCopyFallsBackToTheFileItself)
     const std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(copy.owned);
     EXPECT_EQ(copy.path, source);
-    EXPECT_NE(log.find("reading the file in place: there is no private temporary folder"), std::string::npos) << log;
+    EXPECT_NE(log.find("reading the file in place: there is no private temporary folder"), std::string::npos)
+        << log;
 }
 
-TEST_F(WorkingCopyTest, TheUserAndProcessFoldersAreMadeForTheUserAlone)
-{
+TEST_F(WorkingCopyTest, TheUserAndProcessFoldersAreMadeForTheUserAlone) {
     refuseClones();
     const mode_t previous = ::umask(0);  // the folders' modes must not rely on the umask
     const WorkingCopy copy = WorkingCopies::make(source, WorkingCopies::sizeLimit, places);
@@ -191,8 +186,7 @@ TEST_F(WorkingCopyTest, TheUserAndProcessFoldersAreMadeForTheUserAlone)
     }
 }
 
-TEST_F(WorkingCopyTest, AnUnsafeFolderInTheTemporaryFolderIsLeftAloneForAFreshPrivateOne)
-{
+TEST_F(WorkingCopyTest, AnUnsafeFolderInTheTemporaryFolderIsLeftAloneForAFreshPrivateOne) {
     const QString own = perUserFolder(::geteuid());
     const fs::path elsewhere = dir.file("elsewhere");
     struct Case {
@@ -203,7 +197,8 @@ TEST_F(WorkingCopyTest, AnUnsafeFolderInTheTemporaryFolderIsLeftAloneForAFreshPr
     const std::vector<Case> cases = {
         {"per-user folder is a link", [&] { fs::create_directory_symlink(elsewhere, own.toStdString()); },
          "it is a symbolic link"},
-        {"per-user folder is a file", [&] { testing::writeFile(own.toStdString(), "x"); }, "it is not a folder"},
+        {"per-user folder is a file", [&] { testing::writeFile(own.toStdString(), "x"); },
+         "it is not a folder"},
         {"per-user folder open to others",
          [&] {
              QDir().mkpath(own);
@@ -233,8 +228,7 @@ TEST_F(WorkingCopyTest, AnUnsafeFolderInTheTemporaryFolderIsLeftAloneForAFreshPr
     }
 }
 
-TEST_F(WorkingCopyTest, APerUserFolderOwnedBySomeoneElseIsLeftAlone)
-{
+TEST_F(WorkingCopyTest, APerUserFolderOwnedBySomeoneElseIsLeftAlone) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "giving a folder to another user takes root";
     }
@@ -248,8 +242,7 @@ TEST_F(WorkingCopyTest, APerUserFolderOwnedBySomeoneElseIsLeftAlone)
         "it belongs to user 65534");
 }
 
-TEST_F(WorkingCopyTest, SweepRemovesOnlyFoldersOfDeadProcessesInThisUsersFolder)
-{
+TEST_F(WorkingCopyTest, SweepRemovesOnlyFoldersOfDeadProcessesInThisUsersFolder) {
     const QString root = perUserFolder(::geteuid()) + "/";
     const QString dead = QString::number(deadProcessId());
     const QString parent = QString::number(::getppid());
@@ -280,8 +273,7 @@ TEST_F(WorkingCopyTest, SweepRemovesOnlyFoldersOfDeadProcessesInThisUsersFolder)
     EXPECT_EQ(userFolderEntries(), (QStringList{".QuilletWorkingCopies-" + own, "report.pdf"}));
 }
 
-TEST_F(WorkingCopyTest, SweepDoesNotFollowALinkPlantedAtThePerUserFolder)
-{
+TEST_F(WorkingCopyTest, SweepDoesNotFollowALinkPlantedAtThePerUserFolder) {
     const QString dead = QString::number(deadProcessId());
     const fs::path elsewhere = dir.file("elsewhere");
     fs::create_directories(elsewhere / dead.toStdString());
@@ -293,8 +285,7 @@ TEST_F(WorkingCopyTest, SweepDoesNotFollowALinkPlantedAtThePerUserFolder)
     EXPECT_NE(log.find("not swept"), std::string::npos) << log;
 }
 
-TEST(WorkingCopyNames, OnlySigned32BitDecimalNamesOfDeadProcessesCount)
-{
+TEST(WorkingCopyNames, OnlySigned32BitDecimalNamesOfDeadProcessesCount) {
     const QString dead = QString::number(deadProcessId());
     EXPECT_TRUE(WorkingCopies::namesDeadProcess(dead, ::getpid()));
     EXPECT_TRUE(WorkingCopies::namesDeadProcess("+" + dead, ::getpid()));

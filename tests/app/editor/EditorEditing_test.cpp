@@ -3,27 +3,24 @@
 // the clipboard actions, the context menu's colours, the style popover's one
 // step, undo and redo with exact payloads, and the tool keys by physical key.
 #include <QClipboard>
-#include <QMimeData>
 #include <QMenu>
-
-#include "support/EditorFixture.h"
+#include <QMimeData>
 
 #include "app/editor/ItemClipboard.h"
 #include "core/markup/ItemGeometry.h"
+#include "support/EditorFixture.h"
 
 namespace quillet {
 namespace {
 
 using testing::EditorTest;
 
-Point centre(const AnnotationItem& item)
-{
+Point centre(const AnnotationItem& item) {
     const Rect b = ItemGeometry::bounds(item, true);
     return {b.midX(), b.midY()};
 }
 
-TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints)
-{
+TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints) {
     const AnnotationItem below = insert(penItem({{50, 100}, {150, 100}}, 6), 0);
     const AnnotationItem above = insert(penItem({{100, 60}, {100, 140}}, 6), 0);
     int selectionChanges = 0;
@@ -62,8 +59,7 @@ TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints
     (void)below;
 }
 
-TEST_F(EditorTest, ThePageShowsAMovedItemWhereItIsAtEveryStep)
-{
+TEST_F(EditorTest, ThePageShowsAMovedItemWhereItIsAtEveryStep) {
     view->setAnnotationStore(store.get());
     insert(penItem({{80, 300}, {160, 300}}, 8), 0);
     const auto blueAt = [&](Point p) {
@@ -82,8 +78,7 @@ TEST_F(EditorTest, ThePageShowsAMovedItemWhereItIsAtEveryStep)
     view->setAnnotationStore(nullptr);
 }
 
-TEST_F(EditorTest, ACornerDragScalesAboutTheOppositeCornerNeverBelowFivePercent)
-{
+TEST_F(EditorTest, ACornerDragScalesAboutTheOppositeCornerNeverBelowFivePercent) {
     const AnnotationItem ink = insert(penItem({{100, 100}, {200, 200}}), 0);
     click(0, {150, 150});
     ASSERT_EQ(editor->selectedID(), ink.id);
@@ -107,8 +102,7 @@ TEST_F(EditorTest, ACornerDragScalesAboutTheOppositeCornerNeverBelowFivePercent)
     EXPECT_NEAR(tiny.maxX() - tiny.minX(), 0.05 * 100, 0.02);
 }
 
-TEST_F(EditorTest, ArrowKeysNudgeInTheScreensDirectionOnARotatedPage)
-{
+TEST_F(EditorTest, ArrowKeysNudgeInTheScreensDirectionOnARotatedPage) {
     view->goToPage(3);
     const AnnotationItem ink = insert(penItem({{60, 60}, {80, 80}}), 3);
     click(3, {70, 70});
@@ -135,8 +129,7 @@ TEST_F(EditorTest, ArrowKeysNudgeInTheScreensDirectionOnARotatedPage)
     EXPECT_EQ(undo.count(), 2);
 }
 
-TEST_F(EditorTest, APasteFromAnotherDocumentStaysWhereItWasWhenSeenAndIsSelected)
-{
+TEST_F(EditorTest, APasteFromAnotherDocumentStaysWhereItWasWhenSeenAndIsSelected) {
     // Not in this document: copied in another document's window.
     const AnnotationItem elsewhere = penItem({{100, 300}, {150, 320}});
     ItemClipboard::copy(elsewhere);
@@ -160,8 +153,7 @@ TEST_F(EditorTest, APasteFromAnotherDocumentStaysWhereItWasWhenSeenAndIsSelected
     EXPECT_EQ(editor->selectedID(), items(0).back().id);
 }
 
-TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand)
-{
+TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand) {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);
     click(0, {125, 110});
     ASSERT_TRUE(key(Qt::Key_C, Qt::ControlModifier));
@@ -186,10 +178,10 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand)
     const AnnotationItem last = items(0)[2];
     ASSERT_TRUE(editor->cut());
     EXPECT_EQ(items(0).size(), 2u);
-    EXPECT_EQ(ItemCodec::decode(QGuiApplication::clipboard()->mimeData()
-                                    ->data("application/x-app.quillet.item")
-                                    .toStdString()),
-              last);
+    EXPECT_EQ(
+        ItemCodec::decode(
+            QGuiApplication::clipboard()->mimeData()->data("application/x-app.quillet.item").toStdString()),
+        last);
     EXPECT_EQ(editor->selectedID(), std::nullopt);
 
     click(0, {125, 110});
@@ -213,8 +205,7 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand)
     EXPECT_EQ(items(0).size(), count);
 }
 
-TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach)
-{
+TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach) {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);
     QContextMenuEvent event(QContextMenuEvent::Mouse, at(0, {125, 110}).toPoint(),
                             view->viewport()->mapToGlobal(at(0, {125, 110}).toPoint()));
@@ -261,13 +252,13 @@ TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach)
     EXPECT_FALSE(editor->contextMenu(&empty));
 }
 
-TEST_F(EditorTest, ANoteWithHiddenTextShowsItWhileThePointerRestsOnIt)
-{
+TEST_F(EditorTest, ANoteWithHiddenTextShowsItWhileThePointerRestsOnIt) {
     editor->setShowsCommentText(false);
-    const AnnotationItem note = insert(
-        AnnotationItem(UUID::random(), NoteShape{{100, 200}, {126, 200}, TextSpec{"Peek", 13, std::nullopt, true}},
-                       RGBA(1, 0.83, 0, 1), 1, 0, stamp()),
-        0);
+    const AnnotationItem note =
+        insert(AnnotationItem(UUID::random(),
+                              NoteShape{{100, 200}, {126, 200}, TextSpec{"Peek", 13, std::nullopt, true}},
+                              RGBA(1, 0.83, 0, 1), 1, 0, stamp()),
+               0);
     mouse(QEvent::MouseMove, at(0, {110, 190}), Qt::NoButton);
     ASSERT_TRUE(editor->overlay().peek.has_value());
     EXPECT_EQ(editor->overlay().peek->first.id, note.id);
@@ -286,8 +277,7 @@ TEST_F(EditorTest, ANoteWithHiddenTextShowsItWhileThePointerRestsOnIt)
     EXPECT_FALSE(editor->overlay().peek.has_value()) << "shown text needs no peek";
 }
 
-TEST_F(EditorTest, ToolKeysWorkByPhysicalKeyOnACyrillicLayout)
-{
+TEST_F(EditorTest, ToolKeysWorkByPhysicalKeyOnACyrillicLayout) {
     // X11/Wayland scan codes (evdev + 8) with the letters a Russian layout
     // gives (Qt's key code of a Cyrillic letter is its upper-case code point).
     struct Press {
@@ -297,9 +287,8 @@ TEST_F(EditorTest, ToolKeysWorkByPhysicalKeyOnACyrillicLayout)
         Tool tool;
     };
     const Press presses[] = {
-        {43, 0x0420, "р", Tool::highlighter}, {33, 0x0417, "з", Tool::pen},
-        {28, 0x0415, "е", Tool::text},        {57, 0x0422, "т", Tool::note},
-        {38, 0x0424, "ф", Tool::arrow},       {26, 0x0423, "у", Tool::eraser},
+        {43, 0x0420, "р", Tool::highlighter}, {33, 0x0417, "з", Tool::pen},   {28, 0x0415, "е", Tool::text},
+        {57, 0x0422, "т", Tool::note},        {38, 0x0424, "ф", Tool::arrow}, {26, 0x0423, "у", Tool::eraser},
         {55, 0x041C, "м", Tool::select},
     };
     for (const Press& press : presses) {
@@ -316,8 +305,7 @@ TEST_F(EditorTest, ToolKeysWorkByPhysicalKeyOnACyrillicLayout)
     EXPECT_EQ(editor->tool(), Tool::select);
 }
 
-TEST_F(EditorTest, TheViewSelectsTextWhereNoToolActsAndDrawingToolsClearIt)
-{
+TEST_F(EditorTest, TheViewSelectsTextWhereNoToolActsAndDrawingToolsClearIt) {
     const QPointF from = at(0, {45, 306});
     const QPointF to = at(0, {200, 306});
     dragView(from, to);

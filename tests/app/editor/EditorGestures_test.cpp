@@ -2,11 +2,10 @@
 // the stored payload checked: pen and highlighter strokes (straight with
 // Shift, handwriting merged within 1.5 s), arrows, text boxes and notes,
 // signatures, and the eraser's one-step sweep.
-#include "support/EditorFixture.h"
-
 #include "app/editor/ToolKeys.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"
+#include "support/EditorFixture.h"
 
 namespace quillet {
 namespace {
@@ -17,8 +16,7 @@ using testing::EditorTest;
 const RGBA penRed(0.89, 0.16, 0.16, 1.0);
 const RGBA highlighterYellow(1.0, 0.83, 0.0, 1.0);
 
-TEST_F(EditorTest, APenDragMakesOneInkItemWithTheSimplifiedStroke)
-{
+TEST_F(EditorTest, APenDragMakesOneInkItemWithTheSimplifiedStroke) {
     editor->setTool(Tool::pen);
     drag(0, {{50, 50}, {60, 62}, {70, 50.004}, {80, 70}});
     ASSERT_EQ(items(0).size(), 1u);
@@ -34,8 +32,7 @@ TEST_F(EditorTest, APenDragMakesOneInkItemWithTheSimplifiedStroke)
     EXPECT_EQ(json(items(0)[0]), json(expected));
 }
 
-TEST_F(EditorTest, ShiftMakesStraightStrokesAndHighlightsTakeThePageRotation)
-{
+TEST_F(EditorTest, ShiftMakesStraightStrokesAndHighlightsTakeThePageRotation) {
     editor->setTool(Tool::highlighter);
     view->goToPage(3);
     drag(3, {{50, 50}, {60, 80}, {40, 120}, {55, 150}}, Qt::ShiftModifier);
@@ -46,8 +43,7 @@ TEST_F(EditorTest, ShiftMakesStraightStrokesAndHighlightsTakeThePageRotation)
     EXPECT_EQ(undo.undoText(), "Highlight");
 }
 
-TEST_F(EditorTest, PenStrokesMergeWithinOneAndAHalfSecondsHighlightsNever)
-{
+TEST_F(EditorTest, PenStrokesMergeWithinOneAndAHalfSecondsHighlightsNever) {
     editor->setTool(Tool::pen);
     drag(0, {{50, 50}, {70, 60}});
     now += 1s;
@@ -80,8 +76,7 @@ TEST_F(EditorTest, PenStrokesMergeWithinOneAndAHalfSecondsHighlightsNever)
     EXPECT_EQ(items(1).size(), 2u);
 }
 
-TEST_F(EditorTest, MergingStopsAtTheCodecsStrokeLimit)
-{
+TEST_F(EditorTest, MergingStopsAtTheCodecsStrokeLimit) {
     editor->setTool(Tool::pen);
     drag(0, {{52, 52}, {60, 60}});  // the item the next stroke would join
     ASSERT_EQ(items(0).size(), 1u);
@@ -94,8 +89,7 @@ TEST_F(EditorTest, MergingStopsAtTheCodecsStrokeLimit)
     EXPECT_EQ(items(0)[0].shape.ink()->strokes.size(), ItemCodec::kMaxStrokes);
 }
 
-TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped)
-{
+TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped) {
     editor->setTool(Tool::arrow);
     drag(0, {{50, 50}, {55, 55}});  // 7.07 view points at scale 1
     EXPECT_TRUE(items(0).empty());
@@ -106,8 +100,8 @@ TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped)
     EXPECT_TRUE(editor->isEditingText()) << "its label opens for typing";
     editor->textEditor().finish();
     ASSERT_EQ(items(0).size(), 1u);
-    const AnnotationItem expected(items(0)[0].id, ArrowShape{{50, 50}, {80, 90.46}, std::nullopt}, penRed, 2, 0,
-                                  stamp());
+    const AnnotationItem expected(items(0)[0].id, ArrowShape{{50, 50}, {80, 90.46}, std::nullopt}, penRed, 2,
+                                  0, stamp());
     EXPECT_EQ(json(items(0)[0]), json(expected));
     EXPECT_EQ(undo.undoText(), "Arrow");
 
@@ -119,8 +113,7 @@ TEST_F(EditorTest, ArrowsShorterThanTenViewPointsAreDropped)
     EXPECT_EQ(items(0).size(), 2u);
 }
 
-TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
-{
+TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels) {
     InlineTextEditor& typing = editor->textEditor();
     auto type = [&](const QString& text) {
         EXPECT_TRUE(editor->isEditingText());
@@ -213,8 +206,7 @@ TEST_F(EditorTest, TypedTextBecomesTextBoxesNotesAndArrowLabels)
     EXPECT_FALSE(items(0)[1].shape.arrow()->label.has_value());
 }
 
-TEST_F(EditorTest, ASignatureIsPlacedCentredSelectedAndTheToolReturnsToSelect)
-{
+TEST_F(EditorTest, ASignatureIsPlacedCentredSelectedAndTheToolReturnsToSelect) {
     int requests = 0;
     editor->requestSignature = [&] { ++requests; };
     editor->setTool(Tool::signature);
@@ -234,8 +226,7 @@ TEST_F(EditorTest, ASignatureIsPlacedCentredSelectedAndTheToolReturnsToSelect)
     EXPECT_EQ(undo.undoText(), "Signature");
 }
 
-TEST_F(EditorTest, OneEraserDragRemovesEveryItemItCrossesAsOneUndoStep)
-{
+TEST_F(EditorTest, OneEraserDragRemovesEveryItemItCrossesAsOneUndoStep) {
     const AnnotationItem a = insert(penItem({{50, 100}, {50, 200}}), 0);
     const AnnotationItem b = insert(penItem({{100, 100}, {100, 200}}), 0);
     const AnnotationItem keep = insert(penItem({{120, 300}, {140, 300}}), 0);
@@ -255,8 +246,7 @@ TEST_F(EditorTest, OneEraserDragRemovesEveryItemItCrossesAsOneUndoStep)
     (void)a, (void)b, (void)c;
 }
 
-TEST_F(EditorTest, TheCursorsOfTheTools)
-{
+TEST_F(EditorTest, TheCursorsOfTheTools) {
     editor->setTool(Tool::eraser);
     mouse(QEvent::MouseMove, at(0, {100, 100}), Qt::NoButton);
     const QCursor eraser = view->viewport()->cursor();
@@ -273,8 +263,7 @@ TEST_F(EditorTest, TheCursorsOfTheTools)
     EXPECT_EQ(view->viewport()->cursor().shape(), Qt::CrossCursor);
 }
 
-TEST_F(EditorTest, PointerMovesRepaintThePageOnlyWhereTheOverlayChanged)
-{
+TEST_F(EditorTest, PointerMovesRepaintThePageOnlyWhereTheOverlayChanged) {
     ASSERT_TRUE(testing::pumpUntil([&] { return view->renderer()->pendingCount() == 0; }));
     testing::PaintedAreas areas;
     view->viewport()->installEventFilter(&areas);
@@ -297,14 +286,14 @@ TEST_F(EditorTest, PointerMovesRepaintThePageOnlyWhereTheOverlayChanged)
     EXPECT_TRUE(near.contains(erased)) << "where the eraser circle was and is";
 }
 
-TEST_F(EditorTest, NoPointerSampleIsMergedAwayWhileDrawing)
-{
+TEST_F(EditorTest, NoPointerSampleIsMergedAwayWhileDrawing) {
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, true);
     editor->setTool(Tool::pen);
     mouse(QEvent::MouseButtonPress, at(0, {50, 50}), Qt::LeftButton);
     EXPECT_FALSE(QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents));
     mouse(QEvent::MouseButtonRelease, at(0, {60, 60}), Qt::NoButton);
-    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents)) << "scrolling stays smooth";
+    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents))
+        << "scrolling stays smooth";
 }
 
 }  // namespace

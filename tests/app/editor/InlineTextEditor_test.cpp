@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 
 #include "app/document/AnnotationStore.h"
-#include "app/editor/InlineTextOutcome.h"
 #include "app/document/StoreTestSupport.h"
+#include "app/editor/InlineTextOutcome.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -16,8 +16,10 @@ namespace {
 using Action = InlineTextOutcome::Action;
 constexpr std::chrono::sys_seconds kNow{std::chrono::seconds(1'800'000'000)};
 
-AnnotationItem textBox(std::string text, std::optional<double> fixedWidth = std::nullopt, double fontSize = 13) {
-    return AnnotationItem(UUID::random(), TextShape{{72, 700}, TextSpec{std::move(text), fontSize, fixedWidth, true}},
+AnnotationItem textBox(std::string text, std::optional<double> fixedWidth = std::nullopt,
+                       double fontSize = 13) {
+    return AnnotationItem(UUID::random(),
+                          TextShape{{72, 700}, TextSpec{std::move(text), fontSize, fixedWidth, true}},
                           {0.89, 0.16, 0.16, 1}, 1, 0, {});
 }
 AnnotationItem arrow(std::optional<std::string> label) {
@@ -26,7 +28,8 @@ AnnotationItem arrow(std::optional<std::string> label) {
     return AnnotationItem(UUID::random(), ArrowShape{{100, 100}, {200, 200}, spec}, {0, 0, 0, 1}, 2, 0, {});
 }
 AnnotationItem note(std::string text) {
-    return AnnotationItem(UUID::random(), NoteShape{{50, 50}, {80, 80}, TextSpec{std::move(text), 13, {}, true}},
+    return AnnotationItem(UUID::random(),
+                          NoteShape{{50, 50}, {80, 80}, TextSpec{std::move(text), 13, {}, true}},
                           {1, 0.83, 0, 1}, 1, 0, {});
 }
 InlineTextSession sessionFor(const AnnotationItem& item, bool isNew, std::string typed) {
@@ -37,7 +40,8 @@ InlineTextSession sessionFor(const AnnotationItem& item, bool isNew, std::string
 }
 
 TEST(InlineTextOutcome, FinishingRules) {
-    const AnnotationItem box = textBox("old"), bubble = note("old"), labelled = arrow("old"), bare = arrow(std::nullopt);
+    const AnnotationItem box = textBox("old"), bubble = note("old"), labelled = arrow("old"),
+                         bare = arrow(std::nullopt);
     struct Case {
         const char* name;
         InlineTextSession session;
@@ -45,7 +49,8 @@ TEST(InlineTextOutcome, FinishingRules) {
         const char* undo;
         std::optional<std::string> storedText;  // the text of the resulting item, if any
     } cases[] = {
-        {"new box drops trailing line breaks", sessionFor(box, true, "word\n\n"), Action::insert, "Text", "word"},
+        {"new box drops trailing line breaks", sessionFor(box, true, "word\n\n"), Action::insert, "Text",
+         "word"},
         {"new box left blank", sessionFor(box, true, " \n \n"), Action::none, "", std::nullopt},
         {"existing box emptied", sessionFor(box, false, "\n"), Action::remove, "Delete", "old"},
         {"existing box changed", sessionFor(box, false, "new"), Action::replace, "Text Edit", "new"},
@@ -77,7 +82,7 @@ TEST(InlineTextOutcome, FinishingRules) {
 
 // A page view at a zoom: page space (y up, 600 by 800 points) → widget.
 class InlineTextEditorTest : public ::testing::Test {
-protected:
+  protected:
     InlineTextEditorTest() {
         view.resize(1400, 1800);
         editor.draftSink = [this](const std::optional<AnnotationItem>& item, int) { drafts.push_back(item); };
@@ -89,8 +94,10 @@ protected:
     }
     void type(const QString& text) {
         for (QChar c : text) {
-            if (c == u'\n') key(Qt::Key_Return);
-            else key(0, Qt::NoModifier, QString(c));
+            if (c == u'\n')
+                key(Qt::Key_Return);
+            else
+                key(0, Qt::NoModifier, QString(c));
         }
     }
     QApplication& app = testing::testApplication();
@@ -120,7 +127,9 @@ TEST_F(InlineTextEditorTest, TypingSessionDraftsEveryChangeAndCommitsWithoutTrai
 
 TEST_F(InlineTextEditorTest, TextBeingTypedReachesTheStoreSnapshotBeforeItIsCommitted) {
     AnnotationStore store(3, std::make_shared<testing::FakePageSource>());
-    editor.draftSink = [&store](const std::optional<AnnotationItem>& item, int page) { store.setDraft(item, page); };
+    editor.draftSink = [&store](const std::optional<AnnotationItem>& item, int page) {
+        store.setDraft(item, page);
+    };
     InlineTextSession session = sessionFor(textBox(""), true, "");
     session.page = 1;
     editor.begin(session);
@@ -132,7 +141,8 @@ TEST_F(InlineTextEditorTest, TextBeingTypedReachesTheStoreSnapshotBeforeItIsComm
     EXPECT_EQ(typing.pages.at(1)[0].textSpec()->text, "Черновик");
     key(Qt::Key_Escape);
     EXPECT_FALSE(store.draft());
-    EXPECT_TRUE(store.snapshot().pages[1].empty()) << "an uncommitted draft leaves nothing once the edit ends";
+    EXPECT_TRUE(store.snapshot().pages[1].empty())
+        << "an uncommitted draft leaves nothing once the edit ends";
 }
 
 TEST_F(InlineTextEditorTest, TypingUndoStaysInsideTheBox) {
@@ -170,7 +180,8 @@ TEST_F(InlineTextEditorTest, InputMethodComposesCyrillic) {
     key(Qt::Key_Left);
     key(Qt::Key_Delete);
     EXPECT_EQ(editor.text(), QStringLiteral("привет м"));
-    EXPECT_EQ(static_cast<QWidget&>(editor).inputMethodQuery(Qt::ImSurroundingText).toString(), editor.text());
+    EXPECT_EQ(static_cast<QWidget&>(editor).inputMethodQuery(Qt::ImSurroundingText).toString(),
+              editor.text());
     EXPECT_EQ(drafts.back()->textSpec()->text, "привет м");
 }
 
@@ -212,11 +223,12 @@ TEST_F(InlineTextEditorTest, LineBreaksWhileTypingAreTheCommittedOnes) {
             EXPECT_EQ(editor.displayedLines(), committed) << c.text << " at zoom " << z;
             // The box on screen is the committed box at the zoom.
             const PlacedBox placed = editor.session()->placedBox();
-            EXPECT_NEAR(editor.boxToWidget().map(QLineF(0, 0, placed.size.width, 0)).length(), placed.size.width * z,
-                        1e-9);
+            EXPECT_NEAR(editor.boxToWidget().map(QLineF(0, 0, placed.size.width, 0)).length(),
+                        placed.size.width * z, 1e-9);
             editor.finish();
             const InlineTextOutcome out = InlineTextOutcome::of(finished.back(), kNow);
-            EXPECT_EQ(committedLines(out.item->textSpec()->text, out.item->textSpec()->fixedWidth), committed);
+            EXPECT_EQ(committedLines(out.item->textSpec()->text, out.item->textSpec()->fixedWidth),
+                      committed);
         }
     }
 }
@@ -228,8 +240,12 @@ TEST_F(InlineTextEditorTest, BoxSitsOverTheItemAtTheZoomWithItsTextInside) {
     editor.begin(sessionFor(item, true, ""));
     type("HH");
     // The box's top-left corner (72, 700) is at (144, 200) in the view at 200 %.
-    EXPECT_NEAR(editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).x() + editor.x(), 144, 1e-6);
-    EXPECT_NEAR(editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).y() + editor.y(), 200, 1e-6);
+    EXPECT_NEAR(
+        editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).x() + editor.x(), 144,
+        1e-6);
+    EXPECT_NEAR(
+        editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).y() + editor.y(), 200,
+        1e-6);
     const QImage shown = editor.grab().toImage();
     int red = 0;
     for (int y = 4; y < shown.height() - 4; ++y)
@@ -248,7 +264,6 @@ TEST_F(InlineTextEditorTest, ANewSessionFinishesTheOpenOneAndCancelReportsNothin
     EXPECT_EQ(finished.size(), 1u);
     EXPECT_FALSE(drafts.back());
 }
-
 
 // The window's tools answer to plain letters; while the box is open, keys that
 // type or edit belong to it, and command keys (Ctrl+S) still reach the window.

@@ -1,24 +1,25 @@
 // Items on the clipboard: the codec's payload under the private type, the
 // text of text items as plain text, nothing from data that does not decode.
-#include <QClipboard>
-#include <QMimeData>
+#include "app/editor/ItemClipboard.h"
+
 #include <gtest/gtest.h>
 
-#include "app/editor/ItemClipboard.h"
+#include <QClipboard>
+#include <QMimeData>
+
 #include "core/markup/ItemCodec.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
-AnnotationItem note(std::string text)
-{
-    return AnnotationItem(UUID::random(), NoteShape{{10, 20}, {40, 20}, TextSpec{std::move(text), 13, {}, true}},
-                          RGBA(1, 0.83, 0, 1), 1, 90, std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
+AnnotationItem note(std::string text) {
+    return AnnotationItem(
+        UUID::random(), NoteShape{{10, 20}, {40, 20}, TextSpec{std::move(text), 13, {}, true}},
+        RGBA(1, 0.83, 0, 1), 1, 90, std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
 }
 
-TEST(ItemClipboard, CarriesThePayloadAndThePlainTextOfTextItems)
-{
+TEST(ItemClipboard, CarriesThePayloadAndThePlainTextOfTextItems) {
     testing::testApplication();
     const AnnotationItem item = note("Check this");
     ASSERT_TRUE(ItemClipboard::copy(item));
@@ -28,8 +29,8 @@ TEST(ItemClipboard, CarriesThePayloadAndThePlainTextOfTextItems)
     EXPECT_TRUE(ItemClipboard::holdsItem());
     EXPECT_EQ(ItemClipboard::paste(), ItemCodec::decode(ItemCodec::encode(item)));
 
-    const AnnotationItem ink(UUID::random(), InkShape{InkKind::pen, {{{1, 2}, {3, 4}}}}, RGBA::defaultInk(), 2, 0,
-                             {});
+    const AnnotationItem ink(UUID::random(), InkShape{InkKind::pen, {{{1, 2}, {3, 4}}}}, RGBA::defaultInk(),
+                             2, 0, {});
     ASSERT_TRUE(ItemClipboard::copy(ink));
     EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasText()) << "ink has no text to offer";
     ASSERT_TRUE(ItemClipboard::copy(note("")));

@@ -8,12 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QProcess>
+#include <QWindow>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <QProcess>
-#include <QWindow>
 
 #include "support/EditorFixture.h"
 
@@ -24,16 +23,14 @@ using namespace std::chrono_literals;
 
 constexpr int motions = 500;
 
-bool onPath(const char* tool)
-{
+bool onPath(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // An X server of its own on a free display; stopped with the object.
 class VirtualDisplay {
-public:
-    VirtualDisplay()
-    {
+  public:
+    VirtualDisplay() {
         int fds[2];
         if (pipe(fds) != 0) {
             return;
@@ -42,8 +39,8 @@ public:
         if (pid_ == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-                   static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+                   "1024x768x24", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -59,11 +56,11 @@ public:
         }
         close(fds[0]);
         if (got > 0) {
-            display_ = ":" + std::string(buffer, static_cast<size_t>(got) - (buffer[got - 1] == '\n' ? 1 : 0));
+            display_ =
+                ":" + std::string(buffer, static_cast<size_t>(got) - (buffer[got - 1] == '\n' ? 1 : 0));
         }
     }
-    ~VirtualDisplay()
-    {
+    ~VirtualDisplay() {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
@@ -71,15 +68,14 @@ public:
     }
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };
 
 class PointerFidelity : public testing::EditorTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         if (!qEnvironmentVariableIsSet("QUILLET_XVFB_CHILD")) {
             GTEST_SKIP() << "runs in the child process on Xvfb";
         }
@@ -88,13 +84,13 @@ protected:
 };
 
 // In the child: a pen drag driven by xdotool through the X server.
-TEST_F(PointerFidelity, EverySpacedMotionOfAPenDragReachesTheStroke)
-{
+TEST_F(PointerFidelity, EverySpacedMotionOfAPenDragReachesTheStroke) {
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     view->resize(600, 700);
     view->move(0, 0);
     view->activateWindow();
-    ASSERT_TRUE(testing::pumpUntil([&] { return view->windowHandle() && view->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(
+        testing::pumpUntil([&] { return view->windowHandle() && view->windowHandle()->isExposed(); }));
     testing::pumpFor(200ms);
     view->setScale(1.0);
     view->goToPage(0);
@@ -105,8 +101,12 @@ TEST_F(PointerFidelity, EverySpacedMotionOfAPenDragReachesTheStroke)
     QStringList arguments;
     auto screenPoint = [&](Point p) { return view->viewport()->mapToGlobal(at(0, p).toPoint()); };
     const QPoint start = screenPoint({40, 360});
-    arguments << "mousemove" << QString::number(start.x()) << QString::number(start.y()) << "sleep" << "0.2"
-              << "mousedown" << "1" << "sleep" << "0.2";
+    arguments << "mousemove" << QString::number(start.x()) << QString::number(start.y()) << "sleep"
+              << "0.2"
+              << "mousedown"
+              << "1"
+              << "sleep"
+              << "0.2";
     for (int i = 1; i <= motions; ++i) {
         const int row = i / 200;
         const int column = row % 2 == 0 ? i % 200 : 199 - i % 200;
@@ -122,13 +122,14 @@ TEST_F(PointerFidelity, EverySpacedMotionOfAPenDragReachesTheStroke)
     EXPECT_GE(editor->overlay().stroke.size(), static_cast<size_t>(motions + 1));
 
     xdotool.start("xdotool", {"mouseup", "1"});
-    ASSERT_TRUE(testing::pumpUntil([&] { return xdotool.state() == QProcess::NotRunning && !items(0).empty(); }, 10s));
-    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents)) << "restored after the stroke";
+    ASSERT_TRUE(testing::pumpUntil(
+        [&] { return xdotool.state() == QProcess::NotRunning && !items(0).empty(); }, 10s));
+    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents))
+        << "restored after the stroke";
 }
 
 // In the parent: a display of its own, the child on it.
-TEST(PointerFidelityOnX, RunsTheDragOnAVirtualDisplay)
-{
+TEST(PointerFidelityOnX, RunsTheDragOnAVirtualDisplay) {
     if (qEnvironmentVariableIsSet("QUILLET_XVFB_CHILD")) {
         GTEST_SKIP();
     }
@@ -138,8 +139,9 @@ TEST(PointerFidelityOnX, RunsTheDragOnAVirtualDisplay)
     VirtualDisplay display;
     ASSERT_FALSE(display.display().empty()) << "Xvfb did not start";
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string command = "DISPLAY=" + display.display() + " QT_QPA_PLATFORM=xcb QUILLET_XVFB_CHILD=1 '" +
-                                self + "' --gtest_filter=PointerFidelity.* --gtest_brief=1";
+    const std::string command = "DISPLAY=" + display.display() +
+                                " QT_QPA_PLATFORM=xcb QUILLET_XVFB_CHILD=1 '" + self +
+                                "' --gtest_filter=PointerFidelity.* --gtest_brief=1";
     EXPECT_EQ(std::system(command.c_str()), 0);
 }
 

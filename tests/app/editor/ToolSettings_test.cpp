@@ -9,14 +9,14 @@ namespace quillet {
 namespace {
 
 class ToolSettingsTest : public ::testing::Test {
-protected:
+  protected:
     ToolSettingsTest() { testing::testApplication(); }
 
     int notificationsDuring(const std::function<void()>& work) {
         QObject context;
         int count = 0;
-        NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::toolSettingsDidChange), &context,
-                                             [&count](const QVariant&) { ++count; });
+        NotificationCenter::shared().observe(QString::fromLatin1(NotificationName::toolSettingsDidChange),
+                                             &context, [&count](const QVariant&) { ++count; });
         work();
         return count;
     }
@@ -44,7 +44,8 @@ TEST_F(ToolSettingsTest, ToolsWithoutStyleNeitherStoreNorNotifyAndReadThePenDefa
     EXPECT_EQ(notificationsDuring([&] { settings.setStyle({{0, 1, 0, 1}, 3, 10, false}, Tool::eraser); }), 0);
     EXPECT_EQ(settings.styleFor(Tool::eraser), ToolStyle::penDefault());
     EXPECT_EQ(settings.styleFor(Tool::select), ToolStyle::penDefault());
-    const auto stored = nlohmann::json::parse(store->value(ToolSettings::defaultsKey).toString().toStdString());
+    const auto stored =
+        nlohmann::json::parse(store->value(ToolSettings::defaultsKey).toString().toStdString());
     EXPECT_FALSE(stored.contains("select"));
     EXPECT_FALSE(stored.contains("eraser"));
 }

@@ -8,23 +8,24 @@ namespace quillet {
 namespace {
 
 class DefaultsStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, testing::qpath(dir.path()));
         qunsetenv(DefaultsStore::selfTestVariable);
     }
     void TearDown() override { qunsetenv(DefaultsStore::selfTestVariable); }
 
-    std::filesystem::path userFile() const { return dir.file(std::string(DefaultsStore::userStoreName) + ".conf"); }
+    std::filesystem::path userFile() const {
+        return dir.file(std::string(DefaultsStore::userStoreName) + ".conf");
+    }
 
     testing::TempDir dir;
 };
 
-TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore)
-{
+TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore) {
     DefaultsStore::open(DefaultsStore::Kind::user)->setValue("QuilletToolStyles", "the user's styles");
-    DefaultsStore::open(DefaultsStore::Kind::selfTest)->setValue("QuilletViewStates", "left by an earlier self-test");
+    DefaultsStore::open(DefaultsStore::Kind::selfTest)
+        ->setValue("QuilletViewStates", "left by an earlier self-test");
     const std::string userBefore = testing::readFile(userFile());
     ASSERT_FALSE(userBefore.empty());
 
@@ -42,7 +43,8 @@ TEST_F(DefaultsStoreTest, SelfTestRunNeitherReadsNorWritesTheUserStore)
     // Chosen and wiped once per run, even if the environment changes afterwards.
     qunsetenv(DefaultsStore::selfTestVariable);
     EXPECT_EQ(&DefaultsStore::shared(), &store);
-    EXPECT_EQ(DefaultsStore::shared().value("QuilletToolStyles").toString(), QStringLiteral("self-test styles"));
+    EXPECT_EQ(DefaultsStore::shared().value("QuilletToolStyles").toString(),
+              QStringLiteral("self-test styles"));
 }
 
 }  // namespace

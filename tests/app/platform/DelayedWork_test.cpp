@@ -12,12 +12,11 @@ namespace {
 using namespace std::chrono_literals;
 
 class DelayedWorkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing::testApplication(); }
 };
 
-TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns)
-{
+TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns) {
     bool early = false, due = false;
     DelayedWork first = DelayedWork::schedule(20ms, [&] { early = true; });
     EXPECT_TRUE(first.cancel());
@@ -29,8 +28,7 @@ TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns)
     EXPECT_FALSE(due);
 }
 
-TEST_F(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns)
-{
+TEST_F(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns) {
     bool ran = false;
     bool cancelled = false;
     DelayedWork second;

@@ -21,39 +21,38 @@ using testing::testApplication;
 
 // A bus of its own, without service activation, so no real file manager starts.
 class PrivateBus {
-public:
-    explicit PrivateBus(const std::filesystem::path& folder)
-    {
+  public:
+    explicit PrivateBus(const std::filesystem::path& folder) {
         const QString config = qpath(folder / "bus.conf");
         QFile file(config);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("<busconfig><type>session</type><listen>unix:tmpdir=") + folder.string().c_str() +
+        file.write(QByteArray("<busconfig><type>session</type><listen>unix:tmpdir=") +
+                   folder.string().c_str() +
                    "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
                    "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
         file.close();
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"), "--config-file=" + config});
+        daemon_.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"), "--config-file=" + config});
         EXPECT_TRUE(daemon_.waitForStarted());
         EXPECT_TRUE(pumpUntil([&] { return daemon_.canReadLine(); }));
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
-    ~PrivateBus()
-    {
+    ~PrivateBus() {
         daemon_.kill();
         daemon_.waitForFinished();
     }
     QDBusConnection connect(const QString& name) { return QDBusConnection::connectToBus(address_, name); }
 
-private:
+  private:
     QProcess daemon_;
     QString address_;
 };
 
 class FakeFileManager : public QDBusVirtualObject {
-public:
+  public:
     QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         calls.push_back(message);
         connection.send(message.createReply());
         return true;
@@ -66,8 +65,7 @@ struct Outcome {
     std::vector<QUrl> opened;
 };
 
-Outcome reveal(const QString& path, const QDBusConnection& bus)
-{
+Outcome reveal(const QString& path, const QDBusConnection& bus) {
     auto outcome = std::make_shared<Outcome>();
     QObject context;
     FileManagerReveal::Seams seams{bus, [outcome](const QUrl& url) {
@@ -80,14 +78,13 @@ Outcome reveal(const QString& path, const QDBusConnection& bus)
 }
 
 class FileManagerRevealTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testApplication(); }
     TempDir dir;
     QString file = qpath(dir.path() / "Quarterly Report.pdf");
 };
 
-TEST_F(FileManagerRevealTest, FileManagerIsAskedToShowTheFileByItsUri)
-{
+TEST_F(FileManagerRevealTest, FileManagerIsAskedToShowTheFileByItsUri) {
     PrivateBus bus(dir.path());
     QDBusConnection service = bus.connect(QStringLiteral("fake-file-manager"));
     FakeFileManager fake;
@@ -112,8 +109,7 @@ TEST_F(FileManagerRevealTest, FileManagerIsAskedToShowTheFileByItsUri)
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-file-manager"));
 }
 
-TEST_F(FileManagerRevealTest, FolderOpensWhenNoFileManagerAnswers)
-{
+TEST_F(FileManagerRevealTest, FolderOpensWhenNoFileManagerAnswers) {
     PrivateBus bus(dir.path());
     QDBusConnection client = bus.connect(QStringLiteral("lonely-client"));
     ASSERT_TRUE(client.isConnected());

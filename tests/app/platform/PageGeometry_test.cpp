@@ -16,7 +16,8 @@ namespace {
 using namespace quillet::testing;
 
 PDFValue box(double x0, double y0, double x1, double y1) {
-    return PDFValue::array({PDFValue::number(x0), PDFValue::number(y0), PDFValue::number(x1), PDFValue::number(y1)});
+    return PDFValue::array(
+        {PDFValue::number(x0), PDFValue::number(y0), PDFValue::number(x1), PDFValue::number(y1)});
 }
 
 struct PageCase {
@@ -29,18 +30,32 @@ struct PageCase {
 std::vector<PageCase> cases() {
     return {
         {"plain", {{"MediaBox", box(0, 0, 300, 400)}}, false, {{0, 0, 300, 400}, 0}},
-        {"rotated", {{"MediaBox", box(0, 0, 300, 400)}, {"Rotate", PDFValue::integer(90)}}, false, {{0, 0, 300, 400}, 90}},
-        {"cropped", {{"MediaBox", box(0, 0, 300, 400)}, {"CropBox", box(50, 60, 250, 300)}}, false,
+        {"rotated",
+         {{"MediaBox", box(0, 0, 300, 400)}, {"Rotate", PDFValue::integer(90)}},
+         false,
+         {{0, 0, 300, 400}, 90}},
+        {"cropped",
+         {{"MediaBox", box(0, 0, 300, 400)}, {"CropBox", box(50, 60, 250, 300)}},
+         false,
          {{50, 60, 200, 240}, 0}},
         // Wider than the media box: the media box's width; then clipped.
         {"crop past the media box, turned back",
-         {{"MediaBox", box(100, 100, 400, 500)}, {"CropBox", box(0, 150, 350, 900)}, {"Rotate", PDFValue::integer(-90)}},
-         false, {{100, 100, 300, 400}, 270}},
+         {{"MediaBox", box(100, 100, 400, 500)},
+          {"CropBox", box(0, 150, 350, 900)},
+          {"Rotate", PDFValue::integer(-90)}},
+         false,
+         {{100, 100, 300, 400}, 270}},
         {"crop across the media box's corner",
-         {{"MediaBox", box(100, 100, 400, 500)}, {"CropBox", box(50, 300, 250, 550)}}, false, {{100, 300, 150, 200}, 0}},
-        {"upside down, reversed corners", {{"MediaBox", box(300, 400, 20, 10)}, {"Rotate", PDFValue::integer(540)}}, false,
+         {{"MediaBox", box(100, 100, 400, 500)}, {"CropBox", box(50, 300, 250, 550)}},
+         false,
+         {{100, 300, 150, 200}, 0}},
+        {"upside down, reversed corners",
+         {{"MediaBox", box(300, 400, 20, 10)}, {"Rotate", PDFValue::integer(540)}},
+         false,
          {{20, 10, 280, 390}, 180}},
-        {"malformed rotation", {{"MediaBox", box(0, 0, 300, 400)}, {"Rotate", PDFValue::integer(100)}}, false,
+        {"malformed rotation",
+         {{"MediaBox", box(0, 0, 300, 400)}, {"Rotate", PDFValue::integer(100)}},
+         false,
          {{0, 0, 300, 400}, 0}},
         {"inherited boxes and rotation", {}, true, {{40, 30, 140, 190}, 270}},
         {"own rotation over the node's", {{"Rotate", PDFValue::integer(0)}}, true, {{40, 30, 140, 190}, 0}},
@@ -65,17 +80,21 @@ Bytes casesPdf() {
         dict.set("Contents", PDFValue::ref(page + 1, 0));
         pdf.add(page, PDFValue::dict(dict));
         const Point mark = markOf(all[i].expected);
-        pdf.addStream(page + 1, {}, "0 g " + std::to_string(mark.x - 3) + " " + std::to_string(mark.y - 3) + " 6 6 re f");
+        pdf.addStream(page + 1, {},
+                      "0 g " + std::to_string(mark.x - 3) + " " + std::to_string(mark.y - 3) + " 6 6 re f");
         (all[i].underNode ? nodeKids : rootKids).push_back(PDFValue::ref(page, 0));
     }
     rootKids.push_back(PDFValue::ref(4, 0));
     pdf.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
-    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array(rootKids)},
+    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                               {"Kids", PDFValue::array(rootKids)},
                                {"Count", PDFValue::integer(static_cast<int64_t>(all.size()))}}));
-    pdf.add(4, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Parent", PDFValue::ref(2, 0)},
+    pdf.add(4, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                               {"Parent", PDFValue::ref(2, 0)},
                                {"Kids", PDFValue::array(nodeKids)},
                                {"Count", PDFValue::integer(static_cast<int64_t>(nodeKids.size()))},
-                               {"MediaBox", box(0, 0, 200, 250)}, {"CropBox", box(40, 30, 180, 220)},
+                               {"MediaBox", box(0, 0, 200, 250)},
+                               {"CropBox", box(40, 30, 180, 220)},
                                {"Rotate", PDFValue::integer(-450)}}));
     pdf.finishWithTable({{"Size", PDFValue::integer(10 + 2 * static_cast<int64_t>(all.size()))},
                          {"Root", PDFValue::ref(1, 0)}});

@@ -10,9 +10,8 @@ namespace {
 using namespace testing;
 
 class PopplerPDFDocumentTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         writeFile(dir.file("markup.pdf"), markupFixture());
     }
@@ -21,8 +20,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(PopplerPDFDocumentTest, ReportsPagesCropBoxesAndRotationsAndRendersThemTurned)
-{
+TEST_F(PopplerPDFDocumentTest, ReportsPagesCropBoxesAndRotationsAndRendersThemTurned) {
     auto document = openFixture();
     ASSERT_EQ(document->pageCount(), 6);
     EXPECT_EQ(document->pageGeometry(0)->bounds, QRectF(0, 0, 300, 400));
@@ -41,8 +39,7 @@ TEST_F(PopplerPDFDocumentTest, ReportsPagesCropBoxesAndRotationsAndRendersThemTu
     }
 }
 
-TEST_F(PopplerPDFDocumentTest, HidingAnAnnotationByNameRemovesOnlyItsPixels)
-{
+TEST_F(PopplerPDFDocumentTest, HidingAnAnnotationByNameRemovesOnlyItsPixels) {
     auto document = openFixture();
     auto at = [&](const QRectF& square, const QSet<QString>& hidden) {
         return colourAt(*document, 0, square.center(), 1.5, hidden);
@@ -58,8 +55,7 @@ struct SearchLog {
     bool endedAfterMatches = true;
 };
 
-PDFSearchCallbacks recordInto(SearchLog& log)
-{
+PDFSearchCallbacks recordInto(SearchLog& log) {
     return {[&log](const PDFSearchMatch& m) {
                 log.endedAfterMatches = log.ends == 0;
                 log.matches.push_back(m);
@@ -67,8 +63,7 @@ PDFSearchCallbacks recordInto(SearchLog& log)
             [&log] { ++log.ends; }};
 }
 
-TEST_F(PopplerPDFDocumentTest, SearchReportsMatchesInDocumentOrderThenItsEnd)
-{
+TEST_F(PopplerPDFDocumentTest, SearchReportsMatchesInDocumentOrderThenItsEnd) {
     auto document = openFixture();
     SearchLog log;
     document->beginFind(QStringLiteral("BETA"), recordInto(log));
@@ -84,8 +79,7 @@ TEST_F(PopplerPDFDocumentTest, SearchReportsMatchesInDocumentOrderThenItsEnd)
     EXPECT_NEAR(log.matches[1].bounds.left(), 50, 2);
 }
 
-TEST_F(PopplerPDFDocumentTest, EncryptedFileUnlocksOnlyWithItsPassword)
-{
+TEST_F(PopplerPDFDocumentTest, EncryptedFileUnlocksOnlyWithItsPassword) {
     const auto locked = encryptedCopy(dir.file("markup.pdf"), dir.file("locked.pdf"), "s3cret");
     auto document = openPDFDocument(qpath(locked));
     EXPECT_TRUE(document->isEncrypted());

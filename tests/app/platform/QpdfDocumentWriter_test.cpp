@@ -11,14 +11,12 @@ namespace {
 using namespace testing;
 
 // The page objects of a file as qpdf's uncompressed form shows them.
-std::string expanded(const std::filesystem::path& pdf)
-{
+std::string expanded(const std::filesystem::path& pdf) {
     return runQpdf({"--qdf", "--object-streams=disable", pdf.string(), "-"}).out;
 }
 
 // The code of the engine error `write` throws; none when it succeeds.
-std::optional<PDFEngineError::Code> failure(const std::function<void()>& write)
-{
+std::optional<PDFEngineError::Code> failure(const std::function<void()>& write) {
     try {
         write();
     } catch (const PDFEngineError& e) {
@@ -28,16 +26,14 @@ std::optional<PDFEngineError::Code> failure(const std::function<void()>& write)
 }
 
 class QpdfDocumentWriterTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         writeFile(dir.file("markup.pdf"), markupFixture());
         document = openPDFDocument(qpath(dir.file("markup.pdf")));
     }
 
-    static bool redAt(PDFDocument& doc, const QSet<QString>& hidden)
-    {
+    static bool redAt(PDFDocument& doc, const QSet<QString>& hidden) {
         return isRed(colourAt(doc, 0, markupRed.center(), 1, hidden));
     }
 
@@ -45,8 +41,7 @@ protected:
     std::unique_ptr<PDFDocument> document;
 };
 
-TEST_F(QpdfDocumentWriterTest, BurntInCopyHasTheAnnotationsInThePageAndNoneLeft)
-{
+TEST_F(QpdfDocumentWriterTest, BurntInCopyHasTheAnnotationsInThePageAndNoneLeft) {
     const auto flat = dir.file("flat.pdf");
     document->write(qpath(flat), PDFWriteOptions{true});
     const std::string objects = expanded(flat);
@@ -61,8 +56,7 @@ TEST_F(QpdfDocumentWriterTest, BurntInCopyHasTheAnnotationsInThePageAndNoneLeft)
     EXPECT_TRUE(isWhite(colourAt(*burnt, 0, markupGreen.center())));
 }
 
-TEST_F(QpdfDocumentWriterTest, FailedWritesThrowAndLeaveTheDestinationAlone)
-{
+TEST_F(QpdfDocumentWriterTest, FailedWritesThrowAndLeaveTheDestinationAlone) {
     const auto existing = dir.file("existing.pdf");
     writeFile(existing, "earlier content");
     writeFile(dir.file("broken.pdf"), "not a pdf");
@@ -76,8 +70,7 @@ TEST_F(QpdfDocumentWriterTest, FailedWritesThrowAndLeaveTheDestinationAlone)
 
 // qpdf rebuilds the cross-reference table of a file whose startxref points
 // nowhere and warns that it did; both writers log that and return it.
-TEST_F(QpdfDocumentWriterTest, RepairsOfTheSourceAreReportedNotSuppressed)
-{
+TEST_F(QpdfDocumentWriterTest, RepairsOfTheSourceAreReportedNotSuppressed) {
     Bytes damaged = markupFixture();
     const size_t at = damaged.rfind("startxref");
     ASSERT_NE(at, Bytes::npos);
@@ -86,7 +79,8 @@ TEST_F(QpdfDocumentWriterTest, RepairsOfTheSourceAreReportedNotSuppressed)
     const QString source = qpath(dir.file("damaged.pdf"));
 
     ::testing::internal::CaptureStderr();
-    const std::vector<std::string> copied = QpdfDocumentWriter::write(source, {}, qpath(dir.file("copy.pdf")), {});
+    const std::vector<std::string> copied =
+        QpdfDocumentWriter::write(source, {}, qpath(dir.file("copy.pdf")), {});
     const std::string log = ::testing::internal::GetCapturedStderr();
     ASSERT_FALSE(copied.empty());
     EXPECT_NE(log.find("VerdaPDF: qpdf: " + copied.front()), std::string::npos) << log;

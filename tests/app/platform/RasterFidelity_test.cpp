@@ -8,8 +8,7 @@ namespace quillet {
 namespace {
 
 // A black bar on white, its left edge at `left`.
-QImage bar(double left, bool withSquare = false, bool withHairline = false)
-{
+QImage bar(double left, bool withSquare = false, bool withHairline = false) {
     QImage image(100, 100, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -24,8 +23,7 @@ QImage bar(double left, bool withSquare = false, bool withHairline = false)
     return image;
 }
 
-TEST(RasterFidelityTest, EdgesAPixelApartMatchWhileMissingContentDoesNot)
-{
+TEST(RasterFidelityTest, EdgesAPixelApartMatchWhileMissingContentDoesNot) {
     EXPECT_EQ(RasterFidelity::matchingShare(bar(20), bar(20)), 1.0);
     // Half a pixel and one pixel over: every pixel is within its neighbours' range.
     EXPECT_EQ(RasterFidelity::matchingShare(bar(20.5), bar(20)), 1.0);

@@ -1,25 +1,25 @@
 #include "app/ui/ApplicationShell.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <gtest/gtest.h>
 
 #include "app/document/DocumentLoaderError.h"
 #include "app/platform/DefaultsStore.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/ui/LanguageChoice.h"
-#include "app/view/PageView.h"
 #include "app/ui/SessionGuard.h"
+#include "app/view/PageView.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
 class ShellTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::testApplication();
         InterfaceLanguage::fix(Language::en);
         store = testing::settingsIn(dir.file("store.ini"));
@@ -29,8 +29,7 @@ protected:
 
     QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
-    ShellOptions options()
-    {
+    ShellOptions options() {
         ShellOptions o;
         o.store = store.get();
         o.language = Language::en;
@@ -64,8 +63,7 @@ protected:
     QStringList launches;
 };
 
-TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
-{
+TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles) {
     // The instance stops listening before the relaunch, so the new process
     // becomes the instance and opens the files itself.
     std::unique_ptr<SingleInstance> instance =
@@ -103,8 +101,7 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
-{
+TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk) {
     SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
     ApplicationShell* running = nullptr;
     std::vector<int> windowsAtEachWait;
@@ -125,8 +122,7 @@ TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk)
     EXPECT_EQ(shell.windows().size(), 1);
 }
 
-TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinuesTheLastRun)
-{
+TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinuesTheLastRun) {
     for (const bool continued : {false, true}) {
         SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
         ShellOptions o = options();
@@ -138,8 +134,7 @@ TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinu
     }
 }
 
-TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize)
-{
+TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize) {
     // The window sets the document, then the editor attaches its store: the
     // page sizes read in the background still arrive (the page view's own
     // tests read them without a store).
@@ -147,11 +142,11 @@ TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize)
     ApplicationShell shell(options());
     DocumentWindowController* window = shell.openFile(path("mixed.pdf"));
     ASSERT_TRUE(window);
-    EXPECT_TRUE(testing::pumpUntil([&] { return window->pageView()->pageDisplaySize(1999).width() == 1224; }));
+    EXPECT_TRUE(
+        testing::pumpUntil([&] { return window->pageView()->pageDisplaySize(1999).width() == 1224; }));
 }
 
-TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults)
-{
+TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults) {
     // Wiping the self-test store at the new start would forget the language
     // the restart is for.
     qunsetenv(DefaultsStore::selfTestContinuedVariable);
@@ -170,8 +165,7 @@ TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults)
     EXPECT_TRUE(continuedAtRelaunch);
 }
 
-TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart)
-{
+TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart) {
     systemLanguages = {"ru-RU", "en-US"};
     answerRestartNow = false;
     store->setValue(LanguageChoice::overrideKey, QStringList{"en"});
@@ -188,8 +182,7 @@ TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart)
     EXPECT_TRUE(launches.isEmpty());
 }
 
-TEST_F(ShellTest, TheLanguageInUseShowsNoAlert)
-{
+TEST_F(ShellTest, TheLanguageInUseShowsNoAlert) {
     answerRestartNow = false;
     ApplicationShell shell(options());
     ASSERT_NE(shell.openFile(path("one.pdf")), nullptr);
@@ -199,13 +192,13 @@ TEST_F(ShellTest, TheLanguageInUseShowsNoAlert)
     EXPECT_EQ(shell.checkedLanguageCode(), "en");
 }
 
-TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen)
-{
+TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen) {
     {
         // Windows remembered smaller than the (offscreen) screen.
         QWidget remembered;
         remembered.setGeometry(40, 30, 560, 400);
-        store->setValue(QString::fromLatin1(DocumentWindowController::windowGeometryKey), remembered.saveGeometry());
+        store->setValue(QString::fromLatin1(DocumentWindowController::windowGeometryKey),
+                        remembered.saveGeometry());
     }
     ApplicationShell shell(options());
     DocumentWindowController* one = shell.openFile(path("one.pdf"));
@@ -224,8 +217,7 @@ TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen)
 }
 
 // The menu bar's menu titled `title`, opened as a click on it would.
-QMenu* openMenu(QMainWindow& window, const QString& title)
-{
+QMenu* openMenu(QMainWindow& window, const QString& title) {
     for (QAction* action : window.menuBar()->actions()) {
         if (action->menu() != nullptr && action->text() == title) {
             action->menu()->popup(window.mapToGlobal(QPoint(0, 0)));
@@ -235,8 +227,7 @@ QMenu* openMenu(QMainWindow& window, const QString& title)
     return nullptr;
 }
 
-TEST_F(ShellTest, TheWindowMenuListsTheOpenDocumentsAndRaisesTheChosenOne)
-{
+TEST_F(ShellTest, TheWindowMenuListsTheOpenDocumentsAndRaisesTheChosenOne) {
     ApplicationShell shell(options());
     DocumentWindowController* one = shell.openFile(path("one.pdf"));
     DocumentWindowController* two = shell.openFile(path("two.pdf"));
@@ -260,7 +251,8 @@ TEST_F(ShellTest, TheWindowMenuListsTheOpenDocumentsAndRaisesTheChosenOne)
     ASSERT_EQ(first->text(), "one.pdf");
     first->trigger();
     menu->hide();
-    EXPECT_TRUE(testing::pumpUntil([&] { return one->isActiveWindow(); })) << "the chosen window is not raised";
+    EXPECT_TRUE(testing::pumpUntil([&] { return one->isActiveWindow(); }))
+        << "the chosen window is not raised";
 
     // Opened again, the list names the windows open now: once, in order.
     one->close();

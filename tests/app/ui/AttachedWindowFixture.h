@@ -2,10 +2,9 @@
 // keys and popover reach the document as a user's do.
 #pragma once
 
+#include <QPointer>
 #include <cstdlib>
 #include <memory>
-
-#include <QPointer>
 
 #include "app/document/InkDocumentSupport.h"
 #include "app/platform/DefaultsStore.h"
@@ -15,9 +14,8 @@
 namespace quillet::testing {
 
 class AttachedWindowTest : public DocumentTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         // The popover stores the styles it sets: in the self-test store,
         // never the user's (each test runs in a process of its own).
         setenv(DefaultsStore::selfTestVariable, "1", 1);
@@ -28,8 +26,7 @@ protected:
         attachment = new DocumentAttachment(*window, *document);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         delete window.data();
         finishWrites();
         document->close();

@@ -2,6 +2,8 @@
 // dialog shows its whole title, and the file dialogs speak it too.
 #include "app/ui/DialogTitle.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QDialog>
 #include <QFileDialog>
@@ -11,7 +13,6 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTranslator>
-#include <gtest/gtest.h>
 
 #include "app/ui/ApplicationShell.h"
 #include "app/ui/DocumentPrompts.h"
@@ -22,14 +23,14 @@ namespace quillet {
 namespace {
 
 class DialogTitleTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::testApplication();
         // Each test runs in a process of its own: this one speaks Russian.
         InterfaceLanguage::fix(Language::ru);
         testing::writeFile(dir.file("three.pdf"), testing::simpleDocument(3));
-        window = std::make_unique<DocumentWindowController>(OpenedPDF::open(testing::qpath(dir.file("three.pdf"))));
+        window = std::make_unique<DocumentWindowController>(
+            OpenedPDF::open(testing::qpath(dir.file("three.pdf"))));
         window->show();
     }
 
@@ -37,8 +38,7 @@ protected:
     std::unique_ptr<DocumentWindowController> window;
 };
 
-TEST_F(DialogTitleTest, GoToPageIsWideEnoughForItsWholeTitle)
-{
+TEST_F(DialogTitleTest, GoToPageIsWideEnoughForItsWholeTitle) {
     window->actions().goToPage->trigger();
     QDialog* dialog = nullptr;
     ASSERT_TRUE(testing::pumpUntil([&] {
@@ -53,14 +53,13 @@ TEST_F(DialogTitleTest, GoToPageIsWideEnoughForItsWholeTitle)
     dialog->reject();
 }
 
-TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLanguage)
-{
+TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLanguage) {
     // Qt's own translation, as the application installs it at launch.
     QTranslator qt;
     ASSERT_TRUE(qt.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
     QCoreApplication::installTranslator(&qt);
-    QFileDialog* dialog =
-        DocumentPrompts::chooseSaveAsPath(window.get(), testing::qpath(dir.file("three.pdf")), [](const QString&) {});
+    QFileDialog* dialog = DocumentPrompts::chooseSaveAsPath(
+        window.get(), testing::qpath(dir.file("three.pdf")), [](const QString&) {});
     // A desktop's native dialog would speak the system's language instead.
     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
     QStringList english;
@@ -81,8 +80,7 @@ TEST_F(DialogTitleTest, TheSaveAsDialogIsQtsOwnAndAllOfItSpeaksTheInterfaceLangu
     QCoreApplication::removeTranslator(&qt);
 }
 
-TEST_F(DialogTitleTest, TheAboutBoxShowsItsWholeTitle)
-{
+TEST_F(DialogTitleTest, TheAboutBoxShowsItsWholeTitle) {
     auto store = testing::settingsIn(dir.file("store.ini"));
     const ShellOptions options = ShellOptions::forApplication(*store, Language::ru);
     QString title;

@@ -1,43 +1,43 @@
 #include "app/ui/DocumentAttachment.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
-#include "app/ui/AttachedWindowFixture.h"
-#include "app/view/CommentDisplay.h"
 #include "app/editor/EditorController.h"
 #include "app/editor/InlineTextEditor.h"
+#include "app/editor/ToolSettings.h"
 #include "app/platform/DefaultsStore.h"
+#include "app/ui/AttachedWindowFixture.h"
 #include "app/ui/DocumentWindowController.h"
-#include "app/view/PageView.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
-#include "app/editor/ToolSettings.h"
+#include "app/view/CommentDisplay.h"
+#include "app/view/PageView.h"
 #include "core/markup/ItemGeometry.h"
 
 namespace quillet::testing {
 namespace {
 
 class DocumentAttachmentTest : public AttachedWindowTest {
-protected:
+  protected:
     // The library holding `count` signatures, the newest first. Each is
     // wider than the one before: saved signatures are normalised to their
     // height, so strokes that differ only in place would be the same one.
-    static std::vector<SavedSignature> librarySigned(int count)
-    {
+    static std::vector<SavedSignature> librarySigned(int count) {
         SignatureLibrary& library = SignatureLibrary::shared();
         for (const SavedSignature& saved : std::vector<SavedSignature>(library.signatures())) {
             library.remove(saved.id);
@@ -48,32 +48,24 @@ protected:
         }
         return library.signatures();
     }
-    QPointF onFirstPage(QPointF page) const
-    {
-        return window->pageView()->toViewport(0, page);
-    }
-    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons = Qt::NoButton)
-    {
+    QPointF onFirstPage(QPointF page) const { return window->pageView()->toViewport(0, page); }
+    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons = Qt::NoButton) {
         QWidget* viewport = window->pageView()->viewport();
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, where, viewport->mapToGlobal(where), button, buttons, {});
         QCoreApplication::sendEvent(viewport, &event);
     }
-    void click(QPointF where)
-    {
+    void click(QPointF where) {
         mouse(QEvent::MouseButtonPress, where, Qt::LeftButton);
         mouse(QEvent::MouseButtonRelease, where);
     }
-    bool padShown() const
-    {
+    bool padShown() const {
         const auto* pad = window->findChild<SignaturePadDialog*>();
         return pad != nullptr && pad->isVisible();
     }
-
 };
 
-TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
-{
+TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt) {
     const WindowActions& a = window->actions();
     EXPECT_FALSE(a.undo->isEnabled());
     draw(*document, 1);
@@ -105,8 +97,7 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt)
     EXPECT_FALSE(a.tools[0]->isChecked());
 }
 
-TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem)
-{
+TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem) {
     draw(*document, 1);
     draw(*document, 2);
     window->actions().revertToSaved->trigger();
@@ -120,8 +111,7 @@ TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem
     EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
 }
 
-TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelectedItem)
-{
+TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelectedItem) {
     draw(*document, 1);
     const AnnotationItem before = document->store()->itemsOnPage(0).at(0);
     EditorController& editor = *attachment->editor();
@@ -164,8 +154,7 @@ TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelect
 
 // While a text box is typed into, the style popover styles that text: the
 // box shows it at once and the committed item keeps it.
-TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept)
-{
+TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept) {
     QApplication::setActiveWindow(window);
     ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
     EditorController& editor = *attachment->editor();
@@ -224,8 +213,7 @@ TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept)
 }
 
 // How much of an icon is drawn.
-int drawnPixels(const QIcon& icon)
-{
+int drawnPixels(const QIcon& icon) {
     const QImage image = icon.pixmap(QSize(24, 24)).toImage();
     int drawn = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -236,8 +224,7 @@ int drawnPixels(const QIcon& icon)
     return drawn;
 }
 
-TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow)
-{
+TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow) {
     TempDir defaults;
     std::unique_ptr<QSettings> settings = settingsIn(defaults.file("defaults.ini"));
     CommentDisplay::reloadForTesting(settings.get());
@@ -254,7 +241,8 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     menuItem->trigger();
     EXPECT_FALSE(CommentDisplay::showsCommentText());
     EXPECT_EQ(settings->value(QLatin1String(CommentDisplay::defaultsKey)), false);
-    EXPECT_FALSE(attachment->editor()->showsCommentText()) << "the editor's notes stop taking clicks on their text";
+    EXPECT_FALSE(attachment->editor()->showsCommentText())
+        << "the editor's notes stop taking clicks on their text";
     EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
     EXPECT_FALSE(button->isChecked());
     EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
@@ -269,8 +257,7 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     CommentDisplay::reloadForTesting(nullptr);
 }
 
-TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
-{
+TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne) {
     const std::vector<SavedSignature> saved = librarySigned(2);
     const SavedSignature& newer = saved.front();
     const SavedSignature& older = saved.back();
@@ -289,15 +276,13 @@ TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne)
     EXPECT_FALSE(editor.currentSignature());
 }
 
-TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad)
-{
+TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad) {
     librarySigned(0);
     window->actions().tools[6]->trigger();
     EXPECT_TRUE(padShown());
 }
 
-TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature)
-{
+TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature) {
     const std::vector<SavedSignature> saved = librarySigned(1);
     window->actions().revertToSaved->trigger();  // nothing to drop: no question
     ASSERT_EQ(reloads, 1);
@@ -312,8 +297,7 @@ TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSi
     EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
 }
 
-TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatureWithoutAsking)
-{
+TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatureWithoutAsking) {
     librarySigned(1);
     encryptedCopy(file, dir.file("locked.pdf"), "user-pw");
     std::filesystem::rename(dir.file("locked.pdf"), file);
@@ -331,8 +315,7 @@ TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatu
     locked->close();
 }
 
-TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
-{
+TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt) {
     const std::vector<SavedSignature> saved = librarySigned(2);
     const SavedSignature& older = saved.back();
     attachment->editor()->setCurrentSignature(SignatureInk{older.strokes, older.aspect});
@@ -342,8 +325,7 @@ TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt)
     EXPECT_EQ(attachment->editor()->currentSignature()->strokes, older.strokes);
 }
 
-TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileThePointerRestsOnAPage)
-{
+TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileThePointerRestsOnAPage) {
     librarySigned(1);
     QApplication::setActiveWindow(window);
     window->pageView()->setFocus();
@@ -377,13 +359,11 @@ TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileTh
 }
 
 // The signature menu on screen, if any.
-QMenu* signatureMenuShown()
-{
+QMenu* signatureMenuShown() {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
-TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithoutAskingWhichSignature)
-{
+TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithoutAskingWhichSignature) {
     const std::vector<SavedSignature> saved = librarySigned(2);
     QApplication::setActiveWindow(window);
     window->pageView()->setFocus();
@@ -409,19 +389,17 @@ TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithou
     menu->close();
 }
 
-TEST_F(DocumentAttachmentTest, TheSignatureMenuWithNothingToPickIsThePad)
-{
+TEST_F(DocumentAttachmentTest, TheSignatureMenuWithNothingToPickIsThePad) {
     const std::vector<SavedSignature> saved = librarySigned(1);
     window->toolbarTools()[6]->trigger();
     ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
     SignatureLibrary::shared().remove(saved.front().id);  // in another window, say
-    window->toolbarTools()[6]->trigger();  // on already: the menu, which has nothing to list
+    window->toolbarTools()[6]->trigger();                 // on already: the menu, which has nothing to list
     EXPECT_EQ(signatureMenuShown(), nullptr);
     EXPECT_TRUE(padShown());
 }
 
-TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice)
-{
+TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsAChoice) {
     // One saved signature: straight to the tool; two: the menu to pick from.
     EXPECT_FALSE(DocumentAttachment::opensSignatureMenu(Tool::signature, Tool::select, 0));
     EXPECT_FALSE(DocumentAttachment::opensSignatureMenu(Tool::signature, Tool::select, 1));
@@ -431,8 +409,7 @@ TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsACh
     EXPECT_FALSE(DocumentAttachment::opensSignatureMenu(Tool::pen, Tool::select, 5));
 }
 
-TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOfAnotherSelected)
-{
+TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOfAnotherSelected) {
     draw(*document, 1);
     const AnnotationItem copied = document->store()->itemsOnPage(0).at(0);
     attachment->editor()->select(copied.id);
@@ -453,7 +430,8 @@ TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOf
     ASSERT_EQ(other->store()->itemsOnPage(0).size(), 1u);
     const AnnotationItem pasted = other->store()->itemsOnPage(0).at(0);
     const Rect bounds = ItemGeometry::bounds(pasted, false);
-    EXPECT_TRUE(visible.contains(QRectF(bounds.x, bounds.y, bounds.width, bounds.height))) << "pasted out of sight";
+    EXPECT_TRUE(visible.contains(QRectF(bounds.x, bounds.y, bounds.width, bounds.height)))
+        << "pasted out of sight";
     EXPECT_EQ(otherAttachment->editor()->selectedID(), pasted.id);
     delete otherWindow;
     finishWrites();

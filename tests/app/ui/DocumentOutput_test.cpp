@@ -4,20 +4,21 @@
 // exactly while the window does.
 #include "app/ui/DocumentOutput.h"
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrintDialog>
-#include <gtest/gtest.h>
 
 #include "app/document/FlattenedExport.h"
 #include "app/ui/AttachedWindowFixture.h"
-#include "app/view/CommentDisplay.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/view/CommentDisplay.h"
 #include "support/RasterCompare.h"
 
 namespace quillet::testing {
@@ -26,28 +27,26 @@ namespace {
 // The fixture runs in the self-test (QUILLET_SELFTEST): Print… then prints
 // to the file DocumentOutput::selfTestPrintVariable names, when set.
 class DocumentOutputTest : public AttachedWindowTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         AttachedWindowTest::SetUp();
         output = window->findChild<DocumentOutput*>();
         ASSERT_NE(output, nullptr);
     }
-    int pageCount(const std::filesystem::path& pdf) { return std::stoi(runQpdf({"--show-npages", pdf.string()}).out); }
+    int pageCount(const std::filesystem::path& pdf) {
+        return std::stoi(runQpdf({"--show-npages", pdf.string()}).out);
+    }
     // Print… in the self-test, to `printed`.
-    void startPrinting(const std::filesystem::path& printed)
-    {
+    void startPrinting(const std::filesystem::path& printed) {
         setenv(DocumentOutput::selfTestPrintVariable, printed.c_str(), 1);
         window->actions().print->trigger();
         unsetenv(DocumentOutput::selfTestPrintVariable);
     }
-    void printTo(const std::filesystem::path& printed)
-    {
+    void printTo(const std::filesystem::path& printed) {
         startPrinting(printed);
         ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
     }
-    void exportTo(const std::filesystem::path& copy)
-    {
+    void exportTo(const std::filesystem::path& copy) {
         output->exportTo(qpath(copy));
         ASSERT_TRUE(pumpUntil([&] { return document->notice().has_value(); }, std::chrono::seconds(60)));
         clock.advance(std::chrono::seconds(7));  // the notice goes, for the next export to say so again
@@ -56,8 +55,7 @@ protected:
     DocumentOutput* output = nullptr;
 };
 
-TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo)
-{
+TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo) {
     EXPECT_TRUE(window->actions().exportFlattened->isEnabled());
     draw(*document, 1);  // unsaved
     const std::filesystem::path copy = dir.file("copy.pdf");
@@ -68,8 +66,7 @@ TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo)
 }
 
 // Pixels of the first page that are not paper white.
-int inkOnFirstPage(const std::filesystem::path& pdf)
-{
+int inkOnFirstPage(const std::filesystem::path& pdf) {
     const QImage page = rasterisePage(pdf, 1, 50);
     int ink = 0;
     for (int y = 0; y < page.height(); ++y) {
@@ -80,8 +77,7 @@ int inkOnFirstPage(const std::filesystem::path& pdf)
     return ink;
 }
 
-TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoes)
-{
+TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoes) {
     TempDir defaults;
     std::unique_ptr<QSettings> settings = settingsIn(defaults.file("defaults.ini"));
     CommentDisplay::reloadForTesting(settings.get());
@@ -105,8 +101,7 @@ TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoe
     }
 }
 
-TEST_F(DocumentOutputTest, TheExportDialogIsQtsOwn)
-{
+TEST_F(DocumentOutputTest, TheExportDialogIsQtsOwn) {
     window->actions().exportFlattened->trigger();
     QFileDialog* dialog = nullptr;
     ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QFileDialog*>()) != nullptr; }));
@@ -115,8 +110,7 @@ TEST_F(DocumentOutputTest, TheExportDialogIsQtsOwn)
     dialog->reject();
 }
 
-TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing)
-{
+TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing) {
     output->exportTo(qpath(dir.file("no-such-folder/copy.pdf")));
     QMessageBox* alert = nullptr;
     ASSERT_TRUE(pumpUntil([&] { return (alert = window->findChild<QMessageBox*>()) != nullptr; },
@@ -126,8 +120,7 @@ TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing)
     EXPECT_FALSE(document->isEdited());
 }
 
-TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames)
-{
+TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames) {
     const std::filesystem::path printed = dir.file("printed.pdf");
     startPrinting(printed);
     EXPECT_TRUE(output->isPrinting());
@@ -137,8 +130,7 @@ TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames)
     EXPECT_TRUE(window->actions().print->isEnabled());
 }
 
-TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument)
-{
+TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument) {
     window->actions().print->trigger();
     QPrintDialog* dialog = nullptr;
     ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
@@ -148,8 +140,7 @@ TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument)
     dialog->reject();
 }
 
-TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile)
-{
+TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile) {
     const QByteArray home = qgetenv("HOME");
     setenv("HOME", dir.path().c_str(), 1);  // where report.pdf itself lives
     window->actions().print->trigger();
@@ -162,8 +153,7 @@ TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile)
     dialog->reject();
 }
 
-TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile)
-{
+TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile) {
     output->printer().setOutputFormat(QPrinter::PdfFormat);
     output->printer().setOutputFileName(qpath(dir.file("printed.pdf")));
     output->printNow();

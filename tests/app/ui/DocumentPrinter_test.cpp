@@ -7,15 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-#include <set>
-
 #include <QDir>
 #include <QPrinter>
 #include <QThread>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <set>
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/FilePageItemSource.h"
@@ -32,10 +31,9 @@ namespace {
 // The real document, each render noting its thread and held until the main
 // thread, handling its events, lets the first one go.
 class HeldRenders : public ForwardingPDFDocument {
-public:
+  public:
     using ForwardingPDFDocument::ForwardingPDFDocument;
-    QImage renderPage(int page, double scale, const QSet<QString>& hidden) override
-    {
+    QImage renderPage(int page, double scale, const QSet<QString>& hidden) override {
         std::unique_lock lock(mutex);
         threads.insert(QThread::currentThread());
         waiting = true;
@@ -47,8 +45,7 @@ public:
         return ForwardingPDFDocument::renderPage(page, scale, hidden);
     }
 
-    void releaseWhenWaiting()
-    {
+    void releaseWhenWaiting() {
         std::lock_guard lock(mutex);
         released = released || waiting;
         changed.notify_all();
@@ -62,20 +59,18 @@ public:
     std::set<QThread*> threads;
 };
 
-constexpr int rasterDPI = 72;  // one pixel per point of paper
+constexpr int rasterDPI = 72;   // one pixel per point of paper
 constexpr int rotatedPage = 3;  // /Rotate 90, shown 300 x 200
 
 // A printer writing a PDF file to `output`.
-void printToFile(QPrinter& printer, const std::filesystem::path& output)
-{
+void printToFile(QPrinter& printer, const std::filesystem::path& output) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(qpath(output));
 }
 
 class DocumentPrinterTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testApplication();
         writeFile(dir.file("markup.pdf"), markupFixture());
         pdf = openPDFDocument(qpath(dir.file("markup.pdf")));
@@ -83,8 +78,7 @@ protected:
     }
 
     // Prints `page` (0-based) on A4 paper without margins; the printed page as pdftoppm sees it.
-    QImage printed(int page, QPageLayout::Orientation orientation)
-    {
+    QImage printed(int page, QPageLayout::Orientation orientation) {
         QPrinter printer;
         printToFile(printer, output);
         printer.setPageSize(QPageSize(QPageSize::A4));
@@ -102,15 +96,14 @@ protected:
     std::shared_ptr<AnnotationStore> store;
 };
 
-bool isRedAround(const QImage& image, QPointF point)
-{
+bool isRedAround(const QImage& image, QPointF point) {
     return isRed(image.pixelColor(point.toPoint()));
 }
 
-TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt)
-{
+TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt) {
     // A thick red stroke the file knows nothing about.
-    ASSERT_TRUE(store->apply(StoreChange::insert(inkItem(1, {{150, 250}, {250, 250}}, {1, 0, 0, 1}, InkKind::pen, 12), 0, 0)));
+    ASSERT_TRUE(store->apply(
+        StoreChange::insert(inkItem(1, {{150, 250}, {250, 250}}, {1, 0, 0, 1}, InkKind::pen, 12), 0, 0)));
     const QImage paper = printed(0, QPageLayout::Portrait);
     ASSERT_FALSE(paper.isNull());
     EXPECT_EQ(paper.size(), QSize(595, 842));
@@ -119,11 +112,11 @@ TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt)
     for (double x : {160.0, 200.0, 240.0}) {
         EXPECT_TRUE(isRedAround(paper, origin + pdf->pageGeometry(0)->toDisplay(QPointF(x, 250)))) << x;
     }
-    EXPECT_TRUE(isWhite(paper.pixelColor((origin + pdf->pageGeometry(0)->toDisplay(QPointF(200, 200))).toPoint())));
+    EXPECT_TRUE(
+        isWhite(paper.pixelColor((origin + pdf->pageGeometry(0)->toDisplay(QPointF(200, 200))).toPoint())));
 }
 
-TEST_F(DocumentPrinterTest, RotatedPagePrintsAsShownAndTurnsToThePapersOrientation)
-{
+TEST_F(DocumentPrinterTest, RotatedPagePrintsAsShownAndTurnsToThePapersOrientation) {
     const PDFPageGeometry geometry = *pdf->pageGeometry(rotatedPage);
     ASSERT_EQ(geometry.displaySize(), QSizeF(300, 200));
     const QPointF green = geometry.toDisplay(rotatedGreen.center());
@@ -138,13 +131,13 @@ TEST_F(DocumentPrinterTest, RotatedPagePrintsAsShownAndTurnsToThePapersOrientati
     const QImage portrait = printed(rotatedPage, QPageLayout::Portrait);
     ASSERT_EQ(portrait.size(), QSize(595, 842));
     const QPointF fromCentre = green - pageCentre;
-    EXPECT_TRUE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + QPointF(-fromCentre.y(), fromCentre.x())).toPoint())));
+    EXPECT_TRUE(isGreen(
+        portrait.pixelColor((QPointF(297.5, 421) + QPointF(-fromCentre.y(), fromCentre.x())).toPoint())));
     // Where it would be unturned there is none.
     EXPECT_FALSE(isGreen(portrait.pixelColor((QPointF(297.5, 421) + fromCentre).toPoint())));
 }
 
-TEST_F(DocumentPrinterTest, TheFilesCopyOfAnItemIsLeftOutAlsoWithoutItsName)
-{
+TEST_F(DocumentPrinterTest, TheFilesCopyOfAnItemIsLeftOutAlsoWithoutItsName) {
     // Our red stroke saved in the file, its /NM then dropped by another program
     // (same length, so offsets stay valid); deleted in the store, not saved yet.
     const AnnotationItem saved = inkItem(1, {{100, 150}, {200, 150}}, {1, 0, 0, 1}, InkKind::pen, 12);
@@ -154,41 +147,43 @@ TEST_F(DocumentPrinterTest, TheFilesCopyOfAnItemIsLeftOutAlsoWithoutItsName)
     }
     writeFile(dir.file("unnamed.pdf"), bytes);
     pdf = openPDFDocument(qpath(dir.file("unnamed.pdf")));
-    store = std::make_shared<AnnotationStore>(1, std::make_shared<FilePageItemSource>(dir.file("unnamed.pdf"), std::nullopt));
+    store = std::make_shared<AnnotationStore>(
+        1, std::make_shared<FilePageItemSource>(dir.file("unnamed.pdf"), std::nullopt));
     ASSERT_EQ(store->itemsOnPage(0).size(), 1u);
     ASSERT_TRUE(store->apply(StoreChange::remove({saved.id})));
     const QImage paper = printed(0, QPageLayout::Portrait);
     ASSERT_FALSE(paper.isNull());
     // The 300 x 300 page centred on A4: its origin is at (147.5, 271).
-    EXPECT_TRUE(isWhite(paper.pixelColor((QPointF(147.5, 271) + pdf->pageGeometry(0)->toDisplay(QPointF(150, 150))).toPoint())));
+    EXPECT_TRUE(isWhite(paper.pixelColor(
+        (QPointF(147.5, 271) + pdf->pageGeometry(0)->toDisplay(QPointF(150, 150))).toPoint())));
 }
 
 // A red square seen through a soft mask that lets only its left half through:
 // something the painter backend cannot draw.
-Bytes softMaskedPage()
-{
+Bytes softMaskedPage() {
     PdfBuilder builder;
     builder.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
     builder.addRaw(2, "<< /Type /Pages /Count 1 /Kids [3 0 R] >>");
-    builder.addRaw(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 4 0 R "
-                      "/Resources << /ExtGState << /G1 5 0 R >> >> >>");
+    builder.addRaw(3,
+                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 4 0 R "
+                   "/Resources << /ExtGState << /G1 5 0 R >> >> >>");
     builder.addStream(4, {}, "q /G1 gs 1 0 0 rg 50 50 200 200 re f Q\n");
     builder.addRaw(5, "<< /Type /ExtGState /SMask << /Type /Mask /S /Luminosity /G 6 0 R >> >>");
-    builder.addStream(6,
-                      PDFDictionary{{"Type", PDFValue::name("XObject")},
-                                    {"Subtype", PDFValue::name("Form")},
-                                    {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                              PDFValue::integer(300), PDFValue::integer(300)})},
-                                    {"Group", PDFValue::dict({{"S", PDFValue::name("Transparency")},
-                                                              {"CS", PDFValue::name("DeviceGray")}})}},
-                      "1 g 0 0 150 300 re f\n");
+    builder.addStream(
+        6,
+        PDFDictionary{{"Type", PDFValue::name("XObject")},
+                      {"Subtype", PDFValue::name("Form")},
+                      {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                                PDFValue::integer(300), PDFValue::integer(300)})},
+                      {"Group", PDFValue::dict({{"S", PDFValue::name("Transparency")},
+                                                {"CS", PDFValue::name("DeviceGray")}})}},
+        "1 g 0 0 150 300 re f\n");
     builder.finishWithTable(PDFDictionary{{"Size", PDFValue::integer(7)}, {"Root", PDFValue::ref(1, 0)}});
     return builder.bytes();
 }
 
 // Every page of `pdf` on paper of its own size, to `output`.
-bool printWhole(const std::shared_ptr<PDFDocument>& pdf, const std::filesystem::path& output)
-{
+bool printWhole(const std::shared_ptr<PDFDocument>& pdf, const std::filesystem::path& output) {
     QPrinter printer;
     printToFile(printer, output);
     printer.setPageSize(QPageSize(pdf->pageGeometry(0)->displaySize(), QPageSize::Point));
@@ -197,9 +192,9 @@ bool printWhole(const std::shared_ptr<PDFDocument>& pdf, const std::filesystem::
     return DocumentPrinter::print(printer, pdf, store, QStringLiteral("printed"), true);
 }
 
-TEST_F(DocumentPrinterTest, PagesPrintAsVectorsThatKeepTheirTextAndLookAsRendered)
-{
-    const std::filesystem::path welcome = std::filesystem::path(QUILLET_SOURCE_DIR) / "samples" / "welcome.pdf";
+TEST_F(DocumentPrinterTest, PagesPrintAsVectorsThatKeepTheirTextAndLookAsRendered) {
+    const std::filesystem::path welcome =
+        std::filesystem::path(QUILLET_SOURCE_DIR) / "samples" / "welcome.pdf";
     std::shared_ptr<PDFDocument> sample(openPDFDocument(qpath(welcome)));
     ASSERT_TRUE(printWhole(sample, output));
 
@@ -207,16 +202,17 @@ TEST_F(DocumentPrinterTest, PagesPrintAsVectorsThatKeepTheirTextAndLookAsRendere
     EXPECT_NE(text.out.find("Welcome to Verda Edits PDF"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("Opening your own files"), std::string::npos);
     const CommandResult images = runCommand({"pdfimages", "-list", output.string()});
-    EXPECT_EQ(std::count(images.out.begin(), images.out.end(), '\n'), 2) << "no page became a picture:\n" << images.out;
+    EXPECT_EQ(std::count(images.out.begin(), images.out.end(), '\n'), 2) << "no page became a picture:\n"
+                                                                         << images.out;
     for (int page = 1; page <= sample->pageCount(); ++page) {
-        EXPECT_GE(RasterFidelity::matchingShare(rasterisePage(output, page, 150), rasterisePage(welcome, page, 150)),
+        EXPECT_GE(RasterFidelity::matchingShare(rasterisePage(output, page, 150),
+                                                rasterisePage(welcome, page, 150)),
                   RasterFidelity::faithfulShare)
             << "page " << page;
     }
 }
 
-TEST_F(DocumentPrinterTest, APageTheVectorsWouldDrawWronglyPrintsAsItsRender)
-{
+TEST_F(DocumentPrinterTest, APageTheVectorsWouldDrawWronglyPrintsAsItsRender) {
     writeFile(dir.file("masked.pdf"), softMaskedPage());
     std::shared_ptr<PDFDocument> masked(openPDFDocument(qpath(dir.file("masked.pdf"))));
     ASSERT_TRUE(printWhole(masked, output));
@@ -229,18 +225,18 @@ TEST_F(DocumentPrinterTest, APageTheVectorsWouldDrawWronglyPrintsAsItsRender)
     EXPECT_GT(std::count(images.out.begin(), images.out.end(), '\n'), 2) << images.out;
 }
 
-TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit)
-{
+TEST(DocumentPrinterLayout, PagesLargerThanThePaperAreScaledDownToFit) {
     const QRectF paper(0, 0, 600, 800);
     // 72 dpi: one pixel per point. A 1200 x 1600 page is halved; a small one keeps its size.
-    EXPECT_EQ(DocumentPrinter::displayToPaper({1200, 1600}, paper, 72).mapRect(QRectF(0, 0, 1200, 1600)), paper);
+    EXPECT_EQ(DocumentPrinter::displayToPaper({1200, 1600}, paper, 72).mapRect(QRectF(0, 0, 1200, 1600)),
+              paper);
     EXPECT_EQ(DocumentPrinter::displayToPaper({300, 400}, paper, 72).mapRect(QRectF(0, 0, 300, 400)),
               QRectF(150, 200, 300, 400));
-    EXPECT_EQ(DocumentPrinter::displayToPaper({1600, 1200}, paper, 72).mapRect(QRectF(0, 0, 1600, 1200)), paper);
+    EXPECT_EQ(DocumentPrinter::displayToPaper({1600, 1200}, paper, 72).mapRect(QRectF(0, 0, 1600, 1200)),
+              paper);
 }
 
-TEST_F(DocumentPrinterTest, PagesRenderOffTheMainThreadWhileItHandlesEvents)
-{
+TEST_F(DocumentPrinterTest, PagesRenderOffTheMainThreadWhileItHandlesEvents) {
     auto held = std::make_shared<HeldRenders>(pdf);
     QTimer mainThreadEvents;
     QObject::connect(&mainThreadEvents, &QTimer::timeout, [&] { held->releaseWhenWaiting(); });
@@ -254,8 +250,7 @@ TEST_F(DocumentPrinterTest, PagesRenderOffTheMainThreadWhileItHandlesEvents)
     EXPECT_EQ(printer.outputFileName(), qpath(output));
 }
 
-TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas)
-{
+TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas) {
     writeFile(output, "the earlier print");
     QPrinter printer;
     printToFile(printer, output);
@@ -268,8 +263,7 @@ TEST_F(DocumentPrinterTest, CancellingStopsTheJobAndLeavesTheFileAsItWas)
               (QStringList{"markup.pdf", "printed.pdf"}));
 }
 
-TEST_F(DocumentPrinterTest, AJobEndedWhileAnotherRunsNeitherWaitsForItNorWrites)
-{
+TEST_F(DocumentPrinterTest, AJobEndedWhileAnotherRunsNeitherWaitsForItNorWrites) {
     QPrinter first;
     QPrinter second;
     printToFile(first, output);

@@ -12,16 +12,14 @@ namespace quillet {
 namespace {
 
 // Clicks the button titled `title` of the window's open question, a sheet of the window.
-void answer(QWidget& window, const QString& title)
-{
+void answer(QWidget& window, const QString& title) {
     QMessageBox* box = window.findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_TRUE(testing::answerQuestion(window, title)) << "no button " << title.toStdString();
 }
 
-TEST(DocumentPrompts, AnswerThroughTheirCallbacksWithoutBlocking)
-{
+TEST(DocumentPrompts, AnswerThroughTheirCallbacksWithoutBlocking) {
     testing::testApplication();
     InterfaceLanguage::fix(Language::en);
     QMainWindow window;

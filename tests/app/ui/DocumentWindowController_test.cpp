@@ -1,8 +1,6 @@
 #include "app/ui/DocumentWindowController.h"
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -13,13 +11,15 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 
 #include "app/ui/FindController.h"
 #include "app/ui/MainMenu.h"
-#include "app/view/PageView.h"
 #include "app/ui/ThumbnailView.h"
 #include "app/ui/ViewStates.h"
+#include "app/view/PageView.h"
 #include "support/ForwardingPDFDocument.h"
 #include "support/QtTestSupport.h"
 
@@ -30,13 +30,10 @@ using namespace std::chrono_literals;
 
 // Renders like the engine it wraps, only slowly, the way a heavy page does.
 class SlowPDFDocument : public testing::ForwardingPDFDocument {
-public:
+  public:
     SlowPDFDocument(std::shared_ptr<PDFDocument> inner, std::chrono::milliseconds delay)
-        : ForwardingPDFDocument(std::move(inner)), delay_(delay)
-    {
-    }
-    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override
-    {
+        : ForwardingPDFDocument(std::move(inner)), delay_(delay) {}
+    QImage renderPage(int i, double scale, const QSet<QString>& hidden) override {
         std::this_thread::sleep_for(delay_);
         ++renders;
         return ForwardingPDFDocument::renderPage(i, scale, hidden);
@@ -44,14 +41,13 @@ public:
 
     std::atomic<int> renders{0};
 
-private:
+  private:
     std::chrono::milliseconds delay_;
 };
 
 class DocumentWindowControllerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::testApplication();
         InterfaceLanguage::fix(Language::en);
         testing::writeFile(dir.file("three.pdf"), testing::simpleDocument(3));
@@ -60,8 +56,7 @@ protected:
     QString path(const char* name) const { return testing::qpath(dir.file(name)); }
 
     // A shown window; deleted by the test's end unless it closed itself.
-    QPointer<DocumentWindowController> show(OpenedPDF document, WindowSettings settings = {})
-    {
+    QPointer<DocumentWindowController> show(OpenedPDF document, WindowSettings settings = {}) {
         auto* window = new DocumentWindowController(std::move(document), std::move(settings));
         window->show();
         owned.append(window);
@@ -69,23 +64,20 @@ protected:
     }
 
     // A window on the three-page fixture whose renders each take 1.5 s.
-    std::pair<QPointer<DocumentWindowController>, std::shared_ptr<SlowPDFDocument>> showSlow()
-    {
+    std::pair<QPointer<DocumentWindowController>, std::shared_ptr<SlowPDFDocument>> showSlow() {
         OpenedPDF document = OpenedPDF::open(path("three.pdf"));
         auto slow = std::make_shared<SlowPDFDocument>(document.pdf, 1500ms);
         document.pdf = slow;
         return {show(std::move(document)), slow};
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         for (const QPointer<DocumentWindowController>& w : owned) {
             delete w.data();
         }
     }
 
-    static bool pageRendered(DocumentWindowController& window, int page)
-    {
+    static bool pageRendered(DocumentWindowController& window, int page) {
         PageView* view = window.pageView();
         const double pixelScale = view->scale() * view->viewport()->devicePixelRatioF();
         return !view->renderer()->cachedImage(page, pixelScale).isNull();
@@ -99,8 +91,7 @@ struct PixelCount {
     int white = 0, dark = 0;
 };
 
-PixelCount countPixels(const QImage& image, const QRect& area)
-{
+PixelCount countPixels(const QImage& image, const QRect& area) {
     PixelCount count;
     const QRect clipped = area.intersected(image.rect());
     for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
@@ -113,8 +104,7 @@ PixelCount countPixels(const QImage& image, const QRect& area)
     return count;
 }
 
-TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms)
-{
+TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms) {
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
     PageView* view = window->pageView();
     int shownSignals = 0;
@@ -152,8 +142,7 @@ TEST_F(DocumentWindowControllerTest, ShowsTheFirstPageWithItsTextAndZooms)
 // The longest wait between the ticks of a 10 ms timer on the main thread
 // while it runs: how long the interface was unresponsive at worst.
 struct EventLoopGaps {
-    EventLoopGaps()
-    {
+    EventLoopGaps() {
         clock.start();
         timer.setInterval(10);
         QObject::connect(&timer, &QTimer::timeout, [this] {
@@ -170,8 +159,7 @@ struct EventLoopGaps {
     int ticks = 0;
 };
 
-TEST_F(DocumentWindowControllerTest, ASlowRendererNeverBlocksTheEventLoop)
-{
+TEST_F(DocumentWindowControllerTest, ASlowRendererNeverBlocksTheEventLoop) {
     auto [window, slow] = showSlow();
     EventLoopGaps gaps;
     // Zooming and scrolling while the first renders are still under way.
@@ -184,11 +172,11 @@ TEST_F(DocumentWindowControllerTest, ASlowRendererNeverBlocksTheEventLoop)
     // A render blocking the loop would stall it for 1.5 s at least.
     EXPECT_LT(gaps.longest, 1000) << "the event loop stalled for " << gaps.longest << " ms";
     // What is on screen now arrives as well.
-    EXPECT_TRUE(testing::pumpUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
+    EXPECT_TRUE(
+        testing::pumpUntil([&] { return pageRendered(*window, window->pageView()->currentPage()); }, 20s));
 }
 
-TEST_F(DocumentWindowControllerTest, SearchingAThousandPagesNeverBlocksTheInterface)
-{
+TEST_F(DocumentWindowControllerTest, SearchingAThousandPagesNeverBlocksTheInterface) {
     testing::writeFile(dir.file("thousand.pdf"), testing::simpleDocument(1000));
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("thousand.pdf")));
     ASSERT_EQ(window->pageView()->pageCount(), 1000);
@@ -207,11 +195,11 @@ TEST_F(DocumentWindowControllerTest, SearchingAThousandPagesNeverBlocksTheInterf
     // The loop kept turning: a search run on the main thread would stall it
     // for about the whole search. How short the gaps are (the interface's
     // bound is 100 ms) is the window benchmark's to measure, in a Release build.
-    EXPECT_LT(gaps.longest, searched / 2) << "the event loop stalled for " << gaps.longest << " ms of " << searched;
+    EXPECT_LT(gaps.longest, searched / 2)
+        << "the event loop stalled for " << gaps.longest << " ms of " << searched;
 }
 
-TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsThem)
-{
+TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsThem) {
     testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("markup.pdf")));
     QLineEdit* field = window->searchField();
@@ -248,8 +236,7 @@ TEST_F(DocumentWindowControllerTest, ReturnStepsThroughMatchesAndEscapeForgetsTh
     EXPECT_EQ(finder.matches().size(), 1u);
 }
 
-TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFound)
-{
+TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFound) {
     testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("markup.pdf")));
     QLineEdit* field = window->searchField();
@@ -292,8 +279,7 @@ TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageAndSaysWhatItFoun
     EXPECT_FALSE(status->isVisible());
 }
 
-TEST_F(DocumentWindowControllerTest, AWindowOpenedAfterAFramedOneIsSizedForItsFrameBeforeItShows)
-{
+TEST_F(DocumentWindowControllerTest, AWindowOpenedAfterAFramedOneIsSizedForItsFrameBeforeItShows) {
     QPointer<DocumentWindowController> first = show(OpenedPDF::open(path("three.pdf")));
     const QRect available = first->screen()->availableGeometry();
     ASSERT_TRUE(testing::pumpUntil([&] { return available.contains(first->frameGeometry()); }));
@@ -308,10 +294,10 @@ TEST_F(DocumentWindowControllerTest, AWindowOpenedAfterAFramedOneIsSizedForItsFr
     EXPECT_LE(second->height() + frame.height(), available.height());
 }
 
-TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth)
-{
+TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWidth) {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
-    QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")), {store.get(), false, {}});
+    QPointer<DocumentWindowController> window =
+        show(OpenedPDF::open(path("three.pdf")), {store.get(), false, {}});
     EXPECT_FALSE(window->thumbnailsShown());  // absent key: hidden
     window->toggleThumbnails();
     ASSERT_TRUE(window->thumbnailsShown());
@@ -339,8 +325,7 @@ TEST_F(DocumentWindowControllerTest, ACollapsedSidebarShowsAgainAtItsNarrowestWi
     EXPECT_EQ(window->splitter()->sizes().value(0), DocumentWindowController::minSidebarWidth);
 }
 
-TEST_F(DocumentWindowControllerTest, ReopensWhereTheFileWasLeft)
-{
+TEST_F(DocumentWindowControllerTest, ReopensWhereTheFileWasLeft) {
     testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
     auto store = testing::settingsIn(dir.file("defaults.ini"));
     const WindowSettings settings{store.get(), false, [] { return qint64(1234); }};
@@ -365,8 +350,7 @@ TEST_F(DocumentWindowControllerTest, ReopensWhereTheFileWasLeft)
     EXPECT_TRUE(window->pageView()->autoScales());
 }
 
-TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsAtTheScaleItShows)
-{
+TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsAtTheScaleItShows) {
     auto store = testing::settingsIn(dir.file("defaults.ini"));
     const WindowSettings settings{store.get(), false, {}};
     {
@@ -416,8 +400,7 @@ TEST_F(DocumentWindowControllerTest, TheFirstPageIsAskedForBeforeTheWindowShowsA
     EXPECT_EQ(window->pageView()->currentPage(), 12);
 }
 
-TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
-{
+TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine) {
     QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
     MainMenu::install(*window, MenuActions{});
     QApplication::setActiveWindow(window);
@@ -427,7 +410,8 @@ TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
     QTest::keyClick(window->pageView(), Qt::Key_Equal, Qt::ControlModifier);
     EXPECT_NEAR(window->pageView()->scale(), fitted * PageView::zoomStep, 1e-9);
     const double perPoint = window->pageView()->logicalDpiY() / 72.0;
-    EXPECT_EQ(window->zoomText(), QString::number(qRound(fitted * PageView::zoomStep / perPoint * 100)) + "%");
+    EXPECT_EQ(window->zoomText(),
+              QString::number(qRound(fitted * PageView::zoomStep / perPoint * 100)) + "%");
     // Actual Size is the physical size: an inch of the page an inch of the screen.
     QTest::keyClick(window->pageView(), Qt::Key_0, Qt::ControlModifier);
     EXPECT_DOUBLE_EQ(window->pageView()->scale(), perPoint);
@@ -443,8 +427,7 @@ TEST_F(DocumentWindowControllerTest, MenuKeysAndStatusLine)
     EXPECT_TRUE(window->actions().goToPage->isEnabled());
 }
 
-TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking)
-{
+TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking) {
     testing::encryptedCopy(dir.file("three.pdf"), dir.file("a.pdf"), "pw-a");
     testing::encryptedCopy(dir.file("three.pdf"), dir.file("b.pdf"), "pw-b");
     struct Pending {
@@ -452,7 +435,9 @@ TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking
         PasswordAnswer answer;
     };
     std::vector<Pending> asked;
-    auto prompt = [&](const QString& text, PasswordAnswer answer) { asked.push_back({text, std::move(answer)}); };
+    auto prompt = [&](const QString& text, PasswordAnswer answer) {
+        asked.push_back({text, std::move(answer)});
+    };
     QPointer<DocumentWindowController> a = show(OpenedPDF::open(path("a.pdf")));
     QPointer<DocumentWindowController> b = show(OpenedPDF::open(path("b.pdf")));
     a->setAsyncPasswordPrompt(prompt);
@@ -481,8 +466,7 @@ TEST_F(DocumentWindowControllerTest, LockedDocumentsAskSideBySideWithoutBlocking
 
 // A drag of `files` entering the window and, when it is taken, dropped there;
 // whether the window took it.
-bool dropOn(DocumentWindowController& window, const QStringList& files)
-{
+bool dropOn(DocumentWindowController& window, const QStringList& files) {
     QMimeData mime;
     QList<QUrl> urls;
     for (const QString& file : files) {
@@ -500,14 +484,13 @@ bool dropOn(DocumentWindowController& window, const QStringList& files)
     return drop.isAccepted();
 }
 
-TEST_F(DocumentWindowControllerTest, DroppedFilesOpenWhenTheyHoldAPDFWhateverTheirNames)
-{
+TEST_F(DocumentWindowControllerTest, DroppedFilesOpenWhenTheyHoldAPDFWhateverTheirNames) {
     const QPointer<DocumentWindowController> window = show(OpenedPDF::open(path("three.pdf")));
     const std::string pdf = testing::simpleDocument(1);
     testing::writeFile(dir.file("scan"), pdf);                                // no extension
     testing::writeFile(dir.file("mail.bin"), std::string(1000, '\n') + pdf);  // a header some mailers leave
     testing::writeFile(dir.file("notes.pdf"), "Notes, not a PDF");
-    testing::writeFile(dir.file("late.pdf"), std::string(1100, ' ') + pdf);   // too far in for the reader
+    testing::writeFile(dir.file("late.pdf"), std::string(1100, ' ') + pdf);  // too far in for the reader
     QSignalSpy opened(window.data(), &DocumentWindowController::openFilesRequested);
 
     EXPECT_FALSE(dropOn(*window, {path("notes.pdf"), path("late.pdf"), path("missing.pdf")}));

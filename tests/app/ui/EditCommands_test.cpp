@@ -1,18 +1,19 @@
 #include "app/ui/EditCommands.h"
 
-#include <QAction>
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
+#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QUndoStack>
-#include <gtest/gtest.h>
 
 #include "app/document/InkDocumentSupport.h"
-#include "app/ui/AttachedWindowFixture.h"
 #include "app/editor/EditorController.h"
 #include "app/platform/DefaultsStore.h"
+#include "app/ui/AttachedWindowFixture.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
 #include "app/view/PageView.h"
@@ -22,9 +23,8 @@ namespace {
 
 // A document in an active window, driven by its keys, menus and popover.
 class EditCommandsTest : public AttachedWindowTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         AttachedWindowTest::SetUp();
         QApplication::setActiveWindow(window);
         ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
@@ -35,23 +35,19 @@ protected:
     EditorController& editor() const { return *attachment->editor(); }
     const std::vector<AnnotationItem>& items() const { return document->store()->itemsOnPage(0); }
 
-    QPoint viewPoint(QPointF pagePoint) const
-    {
+    QPoint viewPoint(QPointF pagePoint) const {
         return window->pageView()->pageToViewport(0).map(pagePoint).toPoint();
     }
-    void click(QPointF pagePoint) const
-    {
+    void click(QPointF pagePoint) const {
         QTest::mouseClick(window->pageView()->viewport(), Qt::LeftButton, {}, viewPoint(pagePoint));
         QCoreApplication::processEvents();
     }
-    void keys(int key, Qt::KeyboardModifiers modifiers = {}) const
-    {
+    void keys(int key, Qt::KeyboardModifiers modifiers = {}) const {
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : window->pageView(), static_cast<Qt::Key>(key), modifiers);
     }
     // A new text box at `at` with the text tool, `text` typed into it.
-    void typeNewBox(QPointF at, const QString& text) const
-    {
+    void typeNewBox(QPointF at, const QString& text) const {
         actions().tools[3]->trigger();
         click(at);
         ASSERT_TRUE(editor().isEditingText());
@@ -59,8 +55,7 @@ protected:
     }
 };
 
-TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClipboardAtOnce)
-{
+TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClipboardAtOnce) {
     draw(*document, 1);
     EXPECT_FALSE(actions().duplicateMarkup->isEnabled());
     keys(Qt::Key_D, Qt::ControlModifier);
@@ -68,7 +63,8 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
 
     click({125, 110});
     ASSERT_EQ(editor().selectedID(), items().at(0).id);
-    for (QAction* action : {actions().duplicateMarkup, actions().cut, actions().copy, actions().deleteMarkup}) {
+    for (QAction* action :
+         {actions().duplicateMarkup, actions().cut, actions().copy, actions().deleteMarkup}) {
         EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
     }
     keys(Qt::Key_D, Qt::ControlModifier);
@@ -113,8 +109,7 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
     EXPECT_TRUE(actions().undo->isEnabled());
 }
 
-TEST_F(EditCommandsTest, UndoAndRedoNameTheStepInTheMenu)
-{
+TEST_F(EditCommandsTest, UndoAndRedoNameTheStepInTheMenu) {
     EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
     draw(*document, 1);
     EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo")) << "a step without a name";
@@ -131,8 +126,7 @@ TEST_F(EditCommandsTest, UndoAndRedoNameTheStepInTheMenu)
               QStringLiteral("Отменить: Перемещение"));
 }
 
-TEST_F(EditCommandsTest, MenuUndoWhileTypingEndsTheTypingAndTakesItBack)
-{
+TEST_F(EditCommandsTest, MenuUndoWhileTypingEndsTheTypingAndTakesItBack) {
     typeNewBox({60, 200}, QStringLiteral("Hello"));
     EXPECT_TRUE(actions().undo->isEnabled()) << "the typing is a step to take back";
     actions().undo->trigger();

@@ -5,11 +5,10 @@
 namespace quillet {
 namespace {
 
-TEST(GoToPageTest, ClampsNumbersAndIgnoresEverythingElse)
-{
+TEST(GoToPageTest, ClampsNumbersAndIgnoresEverythingElse) {
     const std::pair<const char*, std::optional<int>> cases[] = {
-        {"0", 0},        // before the first page: the first
-        {"99999", 39},   // past the last: the last
+        {"0", 0},       // before the first page: the first
+        {"99999", 39},  // past the last: the last
         {"99999999999999999999999", 39},
         {"abc", std::nullopt},
         {"", std::nullopt},

@@ -1,20 +1,19 @@
 #include "app/ui/Relauncher.h"
 
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-
-#include <QElapsedTimer>
-#include <gtest/gtest.h>
 
 namespace quillet {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(Relaunch, TheLauncherGetsTheProgramAndTheFilesAfterAnOptionStopAndItsAnswerIsReported)
-{
+TEST(Relaunch, TheLauncherGetsTheProgramAndTheFilesAfterAnOptionStopAndItsAnswerIsReported) {
     QString program;
     QStringList arguments;
     auto launcher = [&](const QString& p, const QStringList& a) {
@@ -28,8 +27,7 @@ TEST(Relaunch, TheLauncherGetsTheProgramAndTheFilesAfterAnOptionStopAndItsAnswer
     EXPECT_FALSE(Relauncher::relaunch([](const QString&, const QStringList&) { return false; }, "/x", {}));
 }
 
-TEST(Relaunch, AHangingLaunchIsWaitedForOnlyUpToTheBound)
-{
+TEST(Relaunch, AHangingLaunchIsWaitedForOnlyUpToTheBound) {
     struct Gate {
         std::mutex mutex;
         std::condition_variable opened;

@@ -11,14 +11,12 @@ using namespace std::chrono_literals;
 using testing::FakeClock;
 
 class CrashLoopGuard : public ::testing::Test {
-protected:
-    void launch()
-    {
+  protected:
+    void launch() {
         SessionGuard::recordLaunch(*store);
         SessionGuard::scheduleCleanLaunchReset(*store, clock.scheduler());
     }
-    void killedLaunch(std::chrono::milliseconds lived = 0ms)
-    {
+    void killedLaunch(std::chrono::milliseconds lived = 0ms) {
         launch();
         clock.advance(lived);
         clock.kill();
@@ -29,8 +27,7 @@ protected:
     FakeClock clock;
 };
 
-TEST_F(CrashLoopGuard, TwoLaunchesKilledEarlyCountTwoAndSwitchOffRestoring)
-{
+TEST_F(CrashLoopGuard, TwoLaunchesKilledEarlyCountTwoAndSwitchOffRestoring) {
     killedLaunch(3s);
     killedLaunch(9s);
     EXPECT_EQ(SessionGuard::uncleanLaunches(*store), 1);
@@ -42,8 +39,7 @@ TEST_F(CrashLoopGuard, TwoLaunchesKilledEarlyCountTwoAndSwitchOffRestoring)
     EXPECT_TRUE(testing::settingsIn(dir.file("store.ini"))->value(SessionGuard::sessionRunningKey).toBool());
 }
 
-TEST_F(CrashLoopGuard, ALaunchThatLivesTenSecondsClearsTheGuard)
-{
+TEST_F(CrashLoopGuard, ALaunchThatLivesTenSecondsClearsTheGuard) {
     killedLaunch(1s);
     killedLaunch(1s);
     launch();

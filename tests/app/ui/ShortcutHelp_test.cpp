@@ -1,9 +1,10 @@
 #include "app/ui/ShortcutHelp.h"
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QKeySequence>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 #include "app/ui/DocumentWindowController.h"
 #include "support/QtTestSupport.h"
@@ -13,8 +14,7 @@ namespace {
 
 // The keys the help names: what stands before " — " on each line, split at
 // "/" and ",", read the way the menus write keys.
-QList<QKeySequence> keysNamed(const QString& help)
-{
+QList<QKeySequence> keysNamed(const QString& help) {
     QList<QKeySequence> keys;
     for (const QString& line : help.split(QLatin1Char('\n'))) {
         QString named = line.section(QStringLiteral(" — "), 0, 0);
@@ -26,8 +26,7 @@ QList<QKeySequence> keysNamed(const QString& help)
     return keys;
 }
 
-TEST(ShortcutHelpTest, TheHelpNamesEveryKeyOfTheWindowsCommandsInBothLanguages)
-{
+TEST(ShortcutHelpTest, TheHelpNamesEveryKeyOfTheWindowsCommandsInBothLanguages) {
     testing::testApplication();
     InterfaceLanguage::fix(Language::en);
     testing::TempDir dir;
@@ -44,7 +43,8 @@ TEST(ShortcutHelpTest, TheHelpNamesEveryKeyOfTheWindowsCommandsInBothLanguages)
     for (const QAction* action : static_cast<const QWidget&>(window).actions()) {
         for (const QKeySequence& key : action->shortcuts()) {
             ++shortcuts;
-            const std::string shown = key.toString().toStdString() + " (" + action->text().toStdString() + ")";
+            const std::string shown =
+                key.toString().toStdString() + " (" + action->text().toStdString() + ")";
             EXPECT_TRUE(namedInEnglish.contains(key)) << shown;
             EXPECT_TRUE(namedInRussian.contains(key)) << shown;
         }

@@ -15,10 +15,12 @@
 namespace quillet {
 namespace {
 
-SavedSignature line(double width) { return *SavedSignature::make({{{10, 10}, {10 + width, 20}}}); }
+SavedSignature line(double width) {
+    return *SavedSignature::make({{{10, 10}, {10 + width, 20}}});
+}
 
 class SignatureLibraryTest : public ::testing::Test {
-protected:
+  protected:
     SignatureLibraryTest() { testing::testApplication(); }
     QString file() const { return testing::qpath(dir.file("Quillet/signatures.json")); }
     std::string bytes() const { return testing::readFile(dir.file("Quillet/signatures.json")); }
@@ -99,12 +101,14 @@ TEST_F(SignatureLibraryTest, DamagedFileReadsAsFarAsValidAndIsNotRewrittenByRead
     std::vector<SavedSignature> many;
     for (int i = 0; i < 9; ++i) many.push_back(line(10 + i));
     store(SignatureLibrary::encode(many));
-    EXPECT_EQ(SignatureLibrary(file()).signatures(), std::vector<SavedSignature>(many.begin(), many.begin() + 6));
+    EXPECT_EQ(SignatureLibrary(file()).signatures(),
+              std::vector<SavedSignature>(many.begin(), many.begin() + 6));
 
     store("garbage");
     SignatureLibrary library(file());
     library.add(a);
-    EXPECT_EQ(SignatureLibrary::decode(bytes()), std::vector<SavedSignature>{a}) << "the next save replaces garbage";
+    EXPECT_EQ(SignatureLibrary::decode(bytes()), std::vector<SavedSignature>{a})
+        << "the next save replaces garbage";
 }
 
 TEST_F(SignatureLibraryTest, FailedSaveKeepsTheChangeInMemoryAndStillNotifies) {

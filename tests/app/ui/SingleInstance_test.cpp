@@ -3,22 +3,19 @@
 // its own runtime, configuration and temporary folders.
 #include "app/ui/SingleInstance.h"
 
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QFileInfo>
+#include <QProcess>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
-
 #include <thread>
-
-#include <gtest/gtest.h>
-
-#include <QFileInfo>
-#include <QProcess>
 
 #include "app/ui/ApplicationShell.h"
 #include "support/QtTestSupport.h"
@@ -30,8 +27,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::qpath;
 
-TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance)
-{
+TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance) {
     testing::testApplication();
     testing::TempDir dir;
     const QString lock = qpath(dir.file("launch.lock"));
@@ -44,7 +40,9 @@ TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance)
                      [&](const QStringList& files) { received.push_back(files); });
 
     bool handedOver = false;
-    std::thread second([&] { handedOver = SingleInstance::claim(lock, socket, {"/docs/b.pdf", "/docs/c d.pdf"}) == nullptr; });
+    std::thread second([&] {
+        handedOver = SingleInstance::claim(lock, socket, {"/docs/b.pdf", "/docs/c d.pdf"}) == nullptr;
+    });
     ASSERT_TRUE(testing::pumpUntil([&] { return received.size() == 1; }));
     second.join();
     EXPECT_TRUE(handedOver);
@@ -57,8 +55,7 @@ TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance)
     EXPECT_TRUE(third->isListening());
 }
 
-sockaddr_un unixAddress(const QString& socketPath)
-{
+sockaddr_un unixAddress(const QString& socketPath) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, socketPath.toLocal8Bit().constData(), sizeof(address.sun_path) - 1);
@@ -67,8 +64,7 @@ sockaddr_un unixAddress(const QString& socketPath)
 
 // A client that sends `bytes`: "ok" when the instance answered so, "hung up"
 // when it closed the connection, "silent" when it did neither in time.
-std::string sendRaw(const QString& socketPath, const std::string& bytes)
-{
+std::string sendRaw(const QString& socketPath, const std::string& bytes) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval limit{3, 0};  // an instance that neither answers nor hangs up fails, not hangs, the test
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
@@ -86,15 +82,14 @@ std::string sendRaw(const QString& socketPath, const std::string& bytes)
         char reply[8] = {};
         const ssize_t n = ::recv(fd, reply, sizeof(reply), 0);
         outcome = n == 3 && std::string(reply, 3) == "ok\n" ? "ok"
-                  : n < 0 && errno == EAGAIN                  ? "silent"
-                                                              : "hung up";
+                  : n < 0 && errno == EAGAIN                ? "silent"
+                                                            : "hung up";
     }
     ::close(fd);
     return outcome;
 }
 
-TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived)
-{
+TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived) {
     testing::testApplication();
     testing::TempDir dir;
     const QString lock = qpath(dir.file("launch.lock"));
@@ -138,8 +133,7 @@ TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived)
     EXPECT_FALSE(QFileInfo::exists(socket)) << "the socket goes with the instance";
 }
 
-TEST(SingleInstanceNames, CarryTheDefaultsStoreKind)
-{
+TEST(SingleInstanceNames, CarryTheDefaultsStoreKind) {
     EXPECT_NE(SingleInstance::socketPath(DefaultsStore::Kind::user),
               SingleInstance::socketPath(DefaultsStore::Kind::selfTest));
     EXPECT_NE(SingleInstance::lockPath(DefaultsStore::Kind::user),
@@ -147,9 +141,8 @@ TEST(SingleInstanceNames, CarryTheDefaultsStoreKind)
 }
 
 class LaunchTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::testApplication();
         for (const char* folder : {"run", "config", "data", "tmp", "docs"}) {
             fs::create_directories(dir.file(folder));
@@ -158,8 +151,7 @@ protected:
         testing::writeFile(dir.file("docs/one.pdf"), testing::simpleDocument(1));
         testing::writeFile(dir.file("docs/two.pdf"), testing::simpleDocument(2));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (QProcess* process : processes) {
             if (process->state() != QProcess::NotRunning) {
                 process->kill();
@@ -169,8 +161,7 @@ protected:
         }
     }
 
-    QProcess* launch(const QStringList& arguments)
-    {
+    QProcess* launch(const QStringList& arguments) {
         auto* process = new QProcess;
         processes.push_back(process);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -188,16 +179,11 @@ protected:
     }
 
     // The user store of the launched processes, read afresh.
-    std::unique_ptr<QSettings> store() const
-    {
+    std::unique_ptr<QSettings> store() const {
         return testing::settingsIn(dir.file("config/verda.edits.pdf.conf"));
     }
-    QStringList sessionDocuments() const
-    {
-        return SessionGuard::sessionDocuments(*store());
-    }
-    bool sessionHas(const QStringList& names) const
-    {
+    QStringList sessionDocuments() const { return SessionGuard::sessionDocuments(*store()); }
+    bool sessionHas(const QStringList& names) const {
         QStringList expected;
         for (const QString& name : names) {
             expected.append(QFileInfo(qpath(dir.file("docs"))).canonicalFilePath() + "/" + name);
@@ -207,8 +193,7 @@ protected:
         return open == expected;
     }
     static bool finished(QProcess* process) { return process->state() == QProcess::NotRunning; }
-    static void quit(QProcess* process)
-    {
+    static void quit(QProcess* process) {
         process->terminate();
         EXPECT_TRUE(testing::pumpUntil([process] { return finished(process); }, 60s));
         EXPECT_EQ(process->exitCode(), 0);
@@ -218,10 +203,10 @@ protected:
     std::vector<QProcess*> processes;
 };
 
-TEST_F(LaunchTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndLeavesItsRecordAlone)
-{
+TEST_F(LaunchTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndLeavesItsRecordAlone) {
     QProcess* first = launch({"one.pdf"});
-    ASSERT_TRUE(testing::pumpUntil([&] { return sessionHas({"one.pdf"}); }, 60s)) << sessionDocuments().join(",").toStdString();
+    ASSERT_TRUE(testing::pumpUntil([&] { return sessionHas({"one.pdf"}); }, 60s))
+        << sessionDocuments().join(",").toStdString();
     EXPECT_EQ(SessionGuard::uncleanLaunches(*store()), 0);
 
     // Options alone are not launches and never reach the instance.
@@ -237,7 +222,11 @@ TEST_F(LaunchTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndLeavesItsReco
     ASSERT_TRUE(testing::pumpUntil([&] { return finished(second); }, 60s));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
-    ASSERT_TRUE(testing::pumpUntil([&] { return sessionHas({"one.pdf", "two.pdf"}); }, 60s))
+    ASSERT_TRUE(testing::pumpUntil(
+        [&] {
+            return sessionHas({"one.pdf", "two.pdf"});
+        },
+        60s))
         << sessionDocuments().join(",").toStdString();
     EXPECT_FALSE(finished(first));
     EXPECT_EQ(SessionGuard::uncleanLaunches(*store()), 0);
@@ -247,15 +236,18 @@ TEST_F(LaunchTest, ASecondLaunchHandsItsFileToTheRunningInstanceAndLeavesItsReco
     EXPECT_FALSE(store()->value(SessionGuard::sessionRunningKey).toBool());
 }
 
-TEST_F(LaunchTest, TwoSimultaneousLaunchesEndWithOneInstanceHoldingBothFiles)
-{
+TEST_F(LaunchTest, TwoSimultaneousLaunchesEndWithOneInstanceHoldingBothFiles) {
     QProcess* a = launch({"one.pdf"});
     QProcess* b = launch({"two.pdf"});
     ASSERT_TRUE(testing::pumpUntil([&] { return finished(a) || finished(b); }, 60s));
     QProcess* handedOver = finished(a) ? a : b;
     QProcess* instance = handedOver == a ? b : a;
     EXPECT_EQ(handedOver->exitCode(), 0);
-    ASSERT_TRUE(testing::pumpUntil([&] { return sessionHas({"one.pdf", "two.pdf"}); }, 60s))
+    ASSERT_TRUE(testing::pumpUntil(
+        [&] {
+            return sessionHas({"one.pdf", "two.pdf"});
+        },
+        60s))
         << sessionDocuments().join(",").toStdString();
     EXPECT_FALSE(finished(instance));
     quit(instance);

@@ -5,8 +5,7 @@
 namespace quillet {
 namespace {
 
-TEST(StatusLineTest, JoinsThePagePositionWithTheFirstStatusThatApplies)
-{
+TEST(StatusLineTest, JoinsThePagePositionWithTheFirstStatusThatApplies) {
     struct Case {
         int page, count;
         DocumentStatus status;
@@ -27,7 +26,8 @@ TEST(StatusLineTest, JoinsThePagePositionWithTheFirstStatusThatApplies)
         {0, 0, {}, ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(statusLineText(c.page, c.count, c.status, Language::en), QString::fromUtf8(c.text)) << c.text;
+        EXPECT_EQ(statusLineText(c.page, c.count, c.status, Language::en), QString::fromUtf8(c.text))
+            << c.text;
     }
     // The same parts in the interface's language.
     EXPECT_EQ(statusLineText(0, 1, {QString(), false, QStringLiteral("disk full"), true}, Language::ru),

@@ -5,10 +5,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QKeyEvent>
 #include <QToolButton>
 
 #include "app/ui/StyleTarget.h"
@@ -26,7 +26,7 @@ struct Popover {
 };
 
 class StylePopoverTest : public ::testing::Test {
-protected:
+  protected:
     StylePopoverTest() { testing::testApplication(); }
 };
 
@@ -34,8 +34,11 @@ TEST_F(StylePopoverTest, ControlsFollowTheTool) {
     struct Case {
         Tool tool;
         bool slider, sizes, border;
-    } cases[] = {{Tool::pen, true, false, false},  {Tool::text, false, true, true}, {Tool::note, false, true, false},
-                 {Tool::arrow, true, true, true}, {Tool::signature, true, false, false}};
+    } cases[] = {{Tool::pen, true, false, false},
+                 {Tool::text, false, true, true},
+                 {Tool::note, false, true, false},
+                 {Tool::arrow, true, true, true},
+                 {Tool::signature, true, false, false}};
     for (const Case& c : cases) {
         Popover p(c.tool);
         EXPECT_EQ(p.popover.widthSlider() != nullptr, c.slider) << rawValue(c.tool);
@@ -138,8 +141,9 @@ TEST_F(StylePopoverTest, TargetIsTheSelectionOnlyUnderSelectOrEraser) {
     EXPECT_EQ(StyleTarget::choose(Tool::select, nullptr, Tool::arrow, settings).tool, Tool::arrow);
 
     std::vector<ToolStyle> applied;
-    StylePopover restyle(selected.tool, selected.style,
-                         selected.changeHandler(settings, [&applied](const ToolStyle& s) { applied.push_back(s); }));
+    StylePopover restyle(
+        selected.tool, selected.style,
+        selected.changeHandler(settings, [&applied](const ToolStyle& s) { applied.push_back(s); }));
     restyle.swatchButton(0)->click();
     EXPECT_EQ(settings.styleFor(Tool::highlighter).color, ToolSettings::palette[0].color)
         << "restyling a selected highlight restyles the highlighter";
@@ -160,7 +164,8 @@ TEST_F(StylePopoverTest, ImagesAreDrawn) {
     const QImage swatch = StylePopover::swatchImage(ToolSettings::palette[4].color, true, Qt::black);
     EXPECT_EQ(swatch.pixelColor(11, 11), QColor(Qt::white)) << "the selected swatch has a white dot";
     const QColor ring = swatch.pixelColor(11, 4);
-    EXPECT_TRUE(ring.blue() > 220 && ring.red() < 40 && ring.green() > 90 && ring.green() < 120) << ring.name().toStdString();
+    EXPECT_TRUE(ring.blue() > 220 && ring.red() < 40 && ring.green() > 90 && ring.green() < 120)
+        << ring.name().toStdString();
     const QImage thin = StylePopover::styleButtonImage(Tool::pen, {{1, 0, 0, 1}, 1, 13, true}, Qt::black);
     const QImage thick = StylePopover::styleButtonImage(Tool::pen, {{1, 0, 0, 1}, 15, 13, true}, Qt::black);
     EXPECT_TRUE(testing::isRed(thin.pixelColor(8, 9)));

@@ -1,18 +1,17 @@
 #include "app/ui/TerminationSignals.h"
 
-#include <csignal>
+#include <gtest/gtest.h>
 
 #include <QObject>
 #include <QThread>
-#include <gtest/gtest.h>
+#include <csignal>
 
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
-TEST(TerminationSignals, TermAndHangupBecomeAQuitOnTheMainThreadInsteadOfEndingTheProcess)
-{
+TEST(TerminationSignals, TermAndHangupBecomeAQuitOnTheMainThreadInsteadOfEndingTheProcess) {
     testing::testApplication();
     QObject context;
     int quits = 0;

@@ -8,8 +8,7 @@ namespace quillet {
 namespace {
 
 // How many pixels of the picture are (nearly) this colour.
-int pixelsOf(const QImage& image, const QColor& color)
-{
+int pixelsOf(const QImage& image, const QColor& color) {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
@@ -21,8 +20,7 @@ int pixelsOf(const QImage& image, const QColor& color)
     return count;
 }
 
-TEST(ToolIcons, SymbolIconsAreDrawnAtTheAskedSizeInTheColourOfTheirMode)
-{
+TEST(ToolIcons, SymbolIconsAreDrawnAtTheAskedSizeInTheColourOfTheirMode) {
     testing::testApplication();
     const QColor normal(200, 30, 30), disabled(30, 30, 200);
     const QIcon icon = ToolIcons::symbolIcon(QStringLiteral("text.bubble"), normal, disabled);

@@ -20,9 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 
 class BindingTest : public testing::DocumentTest {
-protected:
-    ShellOptions shellOptions()
-    {
+  protected:
+    ShellOptions shellOptions() {
         ShellOptions o;
         o.store = store.get();
         o.systemLanguages = [] { return QStringList{"en-US"}; };
@@ -41,8 +40,7 @@ protected:
     int exits = 0;
 };
 
-TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow)
-{
+TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow) {
     writeAtOnce = true;
     ApplicationShell shell(shellOptions());
     QPointer<DocumentWindowController> window = shell.openFile(testing::qpath(file));
@@ -67,8 +65,7 @@ TEST_F(BindingTest, QuittingWithAFailedSaveAsksAndCancelKeepsTheWindow)
     EXPECT_TRUE(journal.discarded.empty());
 }
 
-TEST_F(BindingTest, OpenRecentListsTheFilesNewestFirstUntilCleared)
-{
+TEST_F(BindingTest, OpenRecentListsTheFilesNewestFirstUntilCleared) {
     testing::writeFile(dir.file("other.pdf"), testing::simpleDocument(1));
     ApplicationShell shell(shellOptions());
     shell.openFile(testing::qpath(file));
@@ -89,8 +86,7 @@ TEST_F(BindingTest, OpenRecentListsTheFilesNewestFirstUntilCleared)
     EXPECT_FALSE(window->actions().clearRecent->isEnabled());
 }
 
-TEST_F(BindingTest, TheEditMenuOffersCopyAndDeleteForTheSelectedMarkupAsItOpens)
-{
+TEST_F(BindingTest, TheEditMenuOffersCopyAndDeleteForTheSelectedMarkupAsItOpens) {
     ApplicationShell shell(shellOptions());
     DocumentWindowController* window = shell.openFile(testing::qpath(file));
     InkDocument* document = shell.documents().documentFor(testing::qpath(file));
@@ -111,8 +107,7 @@ TEST_F(BindingTest, TheEditMenuOffersCopyAndDeleteForTheSelectedMarkupAsItOpens)
     EXPECT_TRUE(a.deleteMarkup->isEnabled());
 }
 
-TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
-{
+TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst) {
     realSaves = true;
     writeAtOnce = true;
     ApplicationShell shell(shellOptions());
@@ -128,8 +123,7 @@ TEST_F(BindingTest, ClosingAWindowSavesItsEditsFirst)
     EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u);
 }
 
-TEST_F(BindingTest, SaveAsMovesTheWindowTheSessionAndTheRecentFilesToTheNewFile)
-{
+TEST_F(BindingTest, SaveAsMovesTheWindowTheSessionAndTheRecentFilesToTheNewFile) {
     realSaves = true;
     writeAtOnce = true;
     const std::string original = testing::readFile(file);

@@ -2,18 +2,18 @@
 // the offscreen platform (whose windows have a frame, as a window manager's).
 #include "app/ui/WindowFit.h"
 
+#include <gtest/gtest.h>
+
 #include <QMainWindow>
 #include <QScreen>
 #include <QStatusBar>
-#include <gtest/gtest.h>
 
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
-TEST(WindowFitTest, AFrameLeavingTheFreeAreaMovesInAndShrinksOnlyWhereItMust)
-{
+TEST(WindowFitTest, AFrameLeavingTheFreeAreaMovesInAndShrinksOnlyWhereItMust) {
     const QRect available(0, 24, 1366, 744);
     const QSize minimum(530, 390);
     // Fits already: untouched, wherever it stands.
@@ -21,7 +21,8 @@ TEST(WindowFitTest, AFrameLeavingTheFreeAreaMovesInAndShrinksOnlyWhereItMust)
     // Content sized to the free area plus a 28-pixel title bar: 28 too tall.
     EXPECT_EQ(WindowFit::fittedFrame(QRect(0, 24, 1090, 772), available, minimum), QRect(0, 24, 1090, 744));
     // Placed too low and too far right: moved in at its own size.
-    EXPECT_EQ(WindowFit::fittedFrame(QRect(500, 400, 1000, 500), available, minimum), QRect(366, 268, 1000, 500));
+    EXPECT_EQ(WindowFit::fittedFrame(QRect(500, 400, 1000, 500), available, minimum),
+              QRect(366, 268, 1000, 500));
     // Above or left of the free area (under a top panel): moved down and right.
     EXPECT_EQ(WindowFit::fittedFrame(QRect(-20, 0, 800, 600), available, minimum), QRect(0, 24, 800, 600));
     // A screen smaller than the window's minimum: the title bar stays on it.
@@ -29,8 +30,7 @@ TEST(WindowFitTest, AFrameLeavingTheFreeAreaMovesInAndShrinksOnlyWhereItMust)
               QRect(0, 0, 530, 390));
 }
 
-TEST(WindowFitTest, ANewWindowWithItsFrameEndsOnTheScreenWithItsStatusLine)
-{
+TEST(WindowFitTest, ANewWindowWithItsFrameEndsOnTheScreenWithItsStatusLine) {
     testing::testApplication();
     QMainWindow window;
     window.statusBar()->showMessage(QStringLiteral("Page 1 of 3"));
@@ -53,8 +53,7 @@ TEST(WindowFitTest, ANewWindowWithItsFrameEndsOnTheScreenWithItsStatusLine)
     EXPECT_TRUE(testing::pumpUntil([&] { return available.contains(window.frameGeometry()); }));
 }
 
-TEST(WindowFitTest, AWindowSizedForAFrameThePlatformGivesBeforeTheMapNeedsNoFitting)
-{
+TEST(WindowFitTest, AWindowSizedForAFrameThePlatformGivesBeforeTheMapNeedsNoFitting) {
     testing::testApplication();
     QMainWindow window;
     const QRect available = window.screen()->availableGeometry();

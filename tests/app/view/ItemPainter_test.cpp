@@ -9,8 +9,8 @@
 #include <QPainter>
 
 #include "app/document/ItemAnnotation.h"
-#include "app/view/ItemRaster.h"
 #include "app/platform/QtConversions.h"
+#include "app/view/ItemRaster.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/save/SaveTestItems.h"
@@ -48,7 +48,7 @@ TEST(ItemPainter, PaintsStrokesAndFillsWherePageSpacePutsThem) {
                         {rectPath({10, 10, 20, 20}), Paint::fill(), RGBA(0, 0, 1, 1), false}},
                        kPageToImage);
     painter.end();
-    EXPECT_EQ(image.pixelColor(100, 20), QColor(Qt::red));   // page (50, 90)
+    EXPECT_EQ(image.pixelColor(100, 20), QColor(Qt::red));    // page (50, 90)
     EXPECT_EQ(image.pixelColor(100, 30), QColor(Qt::white));  // 5 points below it
     EXPECT_EQ(image.pixelColor(18, 20), QColor(Qt::red));     // the round cap reaches (8, 90)
     EXPECT_EQ(image.pixelColor(40, 160), QColor(Qt::blue));   // page (20, 20)
@@ -58,8 +58,10 @@ TEST(ItemPainter, PaintsStrokesAndFillsWherePageSpacePutsThem) {
 TEST(ItemPainter, HighlighterMultipliesWithWhatIsUnderIt) {
     QImage image = whiteImage();
     QPainter painter(&image);
-    ItemPainter::paint(painter, {{rectPath({0, 0, 100, 50}), Paint::fill(), RGBA(0, 0, 1, 1), false}}, kPageToImage);
-    AnnotationItem marker = testing::inkItem(1, {{10, 50}, {90, 50}}, RGBA(1, 1, 0, 1), InkKind::highlighter, 20);
+    ItemPainter::paint(painter, {{rectPath({0, 0, 100, 50}), Paint::fill(), RGBA(0, 0, 1, 1), false}},
+                       kPageToImage);
+    AnnotationItem marker =
+        testing::inkItem(1, {{10, 50}, {90, 50}}, RGBA(1, 1, 0, 1), InkKind::highlighter, 20);
     ItemPainter::paint(painter, ItemAppearanceBuilder::build(marker, false), kPageToImage);
     painter.end();
     // Yellow at 40 % over white: (1, 1, 0.6); multiplied over blue: (0, 0, 0.6).
@@ -77,7 +79,8 @@ TEST(ItemPainter, SkipsHiddenAndOffscreenItems) {
     ItemAnnotation elsewhere(testing::inkItem(3, {{70, 20}, {80, 20}}, RGBA(1, 0, 0, 1)));
     QImage image = whiteImage();
     QPainter painter(&image);
-    ItemPainter::paintAnnotations(painter, {&shown, &hidden, &elsewhere}, kPageToImage, true, QRectF(0, 0, 50, 100));
+    ItemPainter::paintAnnotations(painter, {&shown, &hidden, &elsewhere}, kPageToImage, true,
+                                  QRectF(0, 0, 50, 100));
     painter.end();
     EXPECT_EQ(image.pixelColor(50, 160), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(50, 80), QColor(Qt::white));
@@ -91,7 +94,7 @@ TEST(ItemPainter, KeepsCurvesAsCurves) {
     builder.cubicTo({12, 5}, {18, 5}, {20, 0});
     builder.close();
     QPainterPath path = toQPainterPath(builder.build());
-    EXPECT_EQ(path.elementCount(), 1 + 3 + 3 + 1);  // move, quad as cubic, cubic, close
+    EXPECT_EQ(path.elementCount(), 1 + 3 + 3 + 1);       // move, quad as cubic, cubic, close
     EXPECT_NEAR(path.boundingRect().height(), 5, 1e-6);  // the curve's top, not its control point's
     EXPECT_GT(path.controlPointRect().height(), 6);
 }
@@ -113,7 +116,8 @@ TEST(ItemRaster, CoverageIsSplashsTouchedCellsThroughItsGamma) {
     for (const Case& c : cases) {
         QPainterPath path;
         path.addRect(c.box);
-        EXPECT_EQ(ItemRaster::coverage(path, QRect(0, 0, 3, 3)), c.expected) << c.box.x() << "," << c.box.width();
+        EXPECT_EQ(ItemRaster::coverage(path, QRect(0, 0, 3, 3)), c.expected)
+            << c.box.x() << "," << c.box.width();
     }
 }
 
@@ -143,7 +147,8 @@ TEST(ItemPainter, KeepsAnItemsRasterUntilTheZoomChanges) {
 TEST(ItemPainter, ComposedItemsLookAsDrawnOneByOne) {
     std::vector<ItemAnnotation> items;
     items.emplace_back(testing::inkItem(1, {{10, 50}, {90, 60}}, RGBA(0.1, 0.2, 0.9, 1), InkKind::pen, 4));
-    items.emplace_back(testing::inkItem(2, {{20, 55}, {80, 55}}, RGBA(1, 0.9, 0, 1), InkKind::highlighter, 12));
+    items.emplace_back(
+        testing::inkItem(2, {{20, 55}, {80, 55}}, RGBA(1, 0.9, 0, 1), InkKind::highlighter, 12));
     items.emplace_back(testing::textItem(3, {30, 30}, "Hi", RGBA(0, 0.5, 0, 1), 12));
     auto draw = [&](ItemPainter::PageItemLayers* composed) {
         QImage image = whiteImage();

@@ -44,8 +44,9 @@ TEST_F(OverlayFixture, TakesNoClicksAndFollowsTheViewportSize) {
 
 TEST_F(OverlayFixture, SelectionAndEraserFollowTheViewGeometry) {
     overlay->setSelection(QRectF(10.2, 20.7, 30, 40), {{Handle{Handle::Kind::corner, 2}, {40, 60}},
-                                                        {Handle{Handle::Kind::head, 0}, {5, 5}}});
-    EXPECT_EQ(overlay->selectionOutline(), QRectF(7.5, 17.5, 36, 46));  // grown 3, whole points, on pixel centres
+                                                       {Handle{Handle::Kind::head, 0}, {5, 5}}});
+    EXPECT_EQ(overlay->selectionOutline(),
+              QRectF(7.5, 17.5, 36, 46));  // grown 3, whole points, on pixel centres
     ASSERT_EQ(overlay->handles().size(), 2u);
     EXPECT_EQ(OverlayView::handlePath(overlay->handles()[0]).boundingRect(), QRectF(36, 56, 8, 8));
     EXPECT_EQ(OverlayView::handlePath(overlay->handles()[1]).boundingRect(), QRectF(0, 0, 10, 10));
@@ -80,7 +81,8 @@ TEST_F(OverlayFixture, AGrowingStrokeRepaintsOnlyItsNewEnd) {
     std::vector<Point> stroke = {{10, 10}, {60, 80}, {150, 20}};
     overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false);
     stroke.push_back({155, 30});
-    const QRegion grown = areas.after([&] { overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false); });
+    const QRegion grown =
+        areas.after([&] { overlay->showLiveStroke(stroke, {}, RGBA(1, 0, 0, 1), 4, false); });
     EXPECT_EQ(grown.boundingRect(), QRect(146, 16, 13, 18)) << "the last segment and half the pen around it";
     // A part repainted alone looks as it does in the whole stroke.
     const auto rendered = [&](const QRegion& area) {
@@ -95,7 +97,9 @@ TEST_F(OverlayFixture, AGrowingStrokeRepaintsOnlyItsNewEnd) {
     // Unchanged selection and eraser: nothing to repaint.
     EXPECT_TRUE(areas.after([&] { overlay->setSelection(std::nullopt, {}); }).isEmpty());
     // A stroke redrawn otherwise (Shift's straight line) repaints where it was and where it is.
-    const QRegion redrawn = areas.after([&] { overlay->showLiveStroke({{10, 10}, {30, 12}}, {}, RGBA(1, 0, 0, 1), 4, false); });
+    const QRegion redrawn = areas.after([&] {
+        overlay->showLiveStroke({{10, 10}, {30, 12}}, {}, RGBA(1, 0, 0, 1), 4, false);
+    });
     EXPECT_TRUE(redrawn.contains(QPoint(60, 80)));
     EXPECT_TRUE(areas.after([&] { overlay->clearLiveStroke(); }).contains(QPoint(20, 11)));
     EXPECT_EQ(shownAt(60, 78), QColor(0, 0, 255));

@@ -3,16 +3,15 @@
 // document of one page size stays one run.
 #include "app/view/PageLayout.h"
 
-#include <cmath>
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace quillet {
 namespace {
 
 // The column laid out page by page, as the layout must place them.
-std::vector<QRectF> onePageAtATime(const std::vector<QSizeF>& sizes, double scale, double viewportWidth)
-{
+std::vector<QRectF> onePageAtATime(const std::vector<QSizeF>& sizes, double scale, double viewportWidth) {
     double widest = 0;
     for (const QSizeF& size : sizes) widest = std::max(widest, size.width() * scale);
     const double column = std::max(widest + 2 * PageLayout::margin, viewportWidth);
@@ -26,8 +25,7 @@ std::vector<QRectF> onePageAtATime(const std::vector<QSizeF>& sizes, double scal
     return rects;
 }
 
-TEST(PageLayout, RunsOfSizesLayOutAsPageByPageDoes)
-{
+TEST(PageLayout, RunsOfSizesLayOutAsPageByPageDoes) {
     // Letter pages, a landscape spread, an odd size in the middle, letter again.
     std::vector<QSizeF> sizes(40, QSizeF(612, 792));
     PageSizes runs(40, QSizeF(612, 792));
@@ -43,7 +41,8 @@ TEST(PageLayout, RunsOfSizesLayOutAsPageByPageDoes)
     for (const double scale : {0.1, 0.77, 1.0, 2.35}) {
         const PageLayout layout(runs, scale, 900);
         const std::vector<QRectF> expected = onePageAtATime(sizes, scale, 900);
-        for (int page = 0; page < 40; ++page) EXPECT_EQ(layout.pageRect(page), expected[size_t(page)]) << page;
+        for (int page = 0; page < 40; ++page)
+            EXPECT_EQ(layout.pageRect(page), expected[size_t(page)]) << page;
         EXPECT_NEAR(layout.contentSize().height(), expected.back().bottom() + PageLayout::margin, 1);
         // Every band of the column, at edges and in gaps: the pages in it.
         for (double top = -20; top < layout.contentSize().height() + 20; top += 37.3) {
@@ -51,7 +50,8 @@ TEST(PageLayout, RunsOfSizesLayOutAsPageByPageDoes)
             int first = 40, last = -1;
             for (int page = 0; page < 40; ++page) {
                 const QRectF& r = expected[size_t(page)];
-                if (r.bottom() > area.top() && r.top() < area.bottom()) first = std::min(first, page), last = page;
+                if (r.bottom() > area.top() && r.top() < area.bottom())
+                    first = std::min(first, page), last = page;
             }
             const auto [gotFirst, gotLast] = layout.pagesIn(area);
             if (last >= 0) {
@@ -64,8 +64,7 @@ TEST(PageLayout, RunsOfSizesLayOutAsPageByPageDoes)
     }
 }
 
-TEST(PageLayout, ALongDocumentOfOneSizeIsOneRun)
-{
+TEST(PageLayout, ALongDocumentOfOneSizeIsOneRun) {
     PageSizes sizes(1'000'000, QSizeF(612, 792));
     sizes.assign(0, {{612, 792}, {612, 792}});
     EXPECT_EQ(sizes.runs().size(), 1u);

@@ -15,15 +15,14 @@ namespace {
 // Blank pages whose renders wait while the gate is shut; records which pages
 // were rendered and on which threads.
 class GatedPDFDocument : public PDFDocument {
-public:
+  public:
     QString path() const override { return {}; }
     bool isEncrypted() const override { return false; }
     bool isLocked() const override { return false; }
     bool unlock(const QString&) override { return true; }
     int pageCount() const override { return 4; }
     std::optional<PDFPageGeometry> pageGeometry(int) const override { return std::nullopt; }
-    QImage renderPage(int page, double, const QSet<QString>& hidden) override
-    {
+    QImage renderPage(int page, double, const QSet<QString>& hidden) override {
         std::unique_lock lock(mutex);
         rendered.push_back(page);
         hiddenNames.push_back(hidden);
@@ -38,14 +37,12 @@ public:
     std::shared_ptr<PDFSearch> beginFind(const QString&, PDFSearchCallbacks) override { return nullptr; }
     void write(const QString&, PDFWriteOptions) const override {}
 
-    void setOpen(bool value)
-    {
+    void setOpen(bool value) {
         std::lock_guard lock(mutex);
         open = value;
         changed.notify_all();
     }
-    bool waitForRenders(size_t count)
-    {
+    bool waitForRenders(size_t count) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(10), [&] { return rendered.size() >= count; });
     }
@@ -58,8 +55,7 @@ public:
     std::set<std::thread::id> threads;
 };
 
-TEST(PageRendererTest, RendersRequestedPagesOnItsOwnThreadAndAnnouncesEach)
-{
+TEST(PageRendererTest, RendersRequestedPagesOnItsOwnThreadAndAnnouncesEach) {
     testing::testApplication();
     auto pdf = std::make_shared<GatedPDFDocument>();
     PageRenderer renderer(pdf);
@@ -75,8 +71,7 @@ TEST(PageRendererTest, RendersRequestedPagesOnItsOwnThreadAndAnnouncesEach)
     EXPECT_FALSE(pdf->threads.contains(std::this_thread::get_id()));
 }
 
-TEST(PageRendererTest, DestructionReturnsMidRenderAndTheLatePageGoesNowhere)
-{
+TEST(PageRendererTest, DestructionReturnsMidRenderAndTheLatePageGoesNowhere) {
     testing::testApplication();
     auto pdf = std::make_shared<GatedPDFDocument>();
     std::weak_ptr<PDFDocument> held = pdf;
@@ -98,8 +93,7 @@ TEST(PageRendererTest, DestructionReturnsMidRenderAndTheLatePageGoesNowhere)
     EXPECT_TRUE(held.expired()) << "the finished worker let go of the document";
 }
 
-TEST(PageRendererTest, ARenderBegunBeforeItsPageLeftAnnotationsOutIsDoneAgain)
-{
+TEST(PageRendererTest, ARenderBegunBeforeItsPageLeftAnnotationsOutIsDoneAgain) {
     testing::testApplication();
     auto pdf = std::make_shared<GatedPDFDocument>();
     pdf->setOpen(false);
@@ -111,7 +105,8 @@ TEST(PageRendererTest, ARenderBegunBeforeItsPageLeftAnnotationsOutIsDoneAgain)
     renderer.setHiddenAnnotations(0, HiddenAnnotations{{QStringLiteral("ours")}, {}});
     renderer.request({0}, 1.0);
     pdf->setOpen(true);
-    ASSERT_TRUE(testing::pumpUntil([&] { return renderer.pendingCount() == 0 && renderer.hasImage(0, 1.0); }));
+    ASSERT_TRUE(
+        testing::pumpUntil([&] { return renderer.pendingCount() == 0 && renderer.hasImage(0, 1.0); }));
     {
         std::lock_guard lock(pdf->mutex);
         ASSERT_EQ(pdf->rendered, (std::vector<int>{0, 0}));
@@ -128,12 +123,13 @@ TEST(PageRendererTest, ARenderBegunBeforeItsPageLeftAnnotationsOutIsDoneAgain)
     EXPECT_EQ(PageRenderer::totalCachedBytes(), 0);
 }
 
-TEST(PageRendererTest, AllRenderersShareOneImageBudget)
-{
+TEST(PageRendererTest, AllRenderersShareOneImageBudget) {
     testing::testApplication();
     testing::TempDir dir;
     testing::writeFile(dir.file("four.pdf"), testing::simpleDocument(4));
-    auto open = [&] { return std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("four.pdf")))); };
+    auto open = [&] {
+        return std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("four.pdf"))));
+    };
     PageRenderer first(open());
     PageRenderer second(open());
     // A 612 x 792 page at scale 1 takes about 1.9 MB: room for three pages.
@@ -141,9 +137,11 @@ TEST(PageRendererTest, AllRenderersShareOneImageBudget)
     PageRenderer::setCacheByteLimit(3 * page + page / 2);
 
     first.request({0, 1, 2}, 1.0);
-    ASSERT_TRUE(testing::pumpUntil([&] { return first.pendingCount() == 0 && first.cachedBytes() >= 3 * page; }));
+    ASSERT_TRUE(
+        testing::pumpUntil([&] { return first.pendingCount() == 0 && first.cachedBytes() >= 3 * page; }));
     second.request({0, 1}, 1.0);
-    ASSERT_TRUE(testing::pumpUntil([&] { return second.pendingCount() == 0 && second.cachedBytes() >= 2 * page; }));
+    ASSERT_TRUE(
+        testing::pumpUntil([&] { return second.pendingCount() == 0 && second.cachedBytes() >= 2 * page; }));
 
     // The second renderer's pages pushed out the first renderer's oldest.
     EXPECT_LE(PageRenderer::totalCachedBytes(), PageRenderer::cacheByteLimit());
@@ -155,8 +153,7 @@ TEST(PageRendererTest, AllRenderersShareOneImageBudget)
     PageRenderer::setCacheByteLimit(PageRenderer::defaultCacheByteLimit);
 }
 
-TEST(PageRendererTest, ADeepZoomIsRenderedInTilesAtTheWantedScaleThatNeverStandInForThePage)
-{
+TEST(PageRendererTest, ADeepZoomIsRenderedInTilesAtTheWantedScaleThatNeverStandInForThePage) {
     testing::testApplication();
     testing::TempDir dir;
     testing::writeFile(dir.file("one.pdf"), testing::simpleDocument(1));
@@ -182,7 +179,8 @@ TEST(PageRendererTest, ADeepZoomIsRenderedInTilesAtTheWantedScaleThatNeverStandI
     }
     wanted.push_back({0, deep, edge.front().index});
     renderer.request(wanted);
-    ASSERT_TRUE(testing::pumpUntil([&] { return renderer.cachedBytes() == 6 * 512 * 512 * 4 + 64 * 384 * 4; }));
+    ASSERT_TRUE(
+        testing::pumpUntil([&] { return renderer.cachedBytes() == 6 * 512 * 512 * 4 + 64 * 384 * 4; }));
     EXPECT_EQ(renderer.cachedTile(0, deep, tiles.front().index).size(), QSize(512, 512));
     EXPECT_EQ(renderer.cachedTile(0, deep, edge.front().index).size(), QSize(64, 384));
     EXPECT_TRUE(renderer.closestImage(0, deep).isNull()) << "a tile is never drawn over the whole page";

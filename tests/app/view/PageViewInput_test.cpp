@@ -1,10 +1,11 @@
 // The page view as a viewer and as the editor's input surface: page ⇄
 // viewport conversions on rotated and cropped pages, text selection by
 // dragging with Ctrl+C and Select All, and the input handler's first pick.
+#include <gtest/gtest.h>
+
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <gtest/gtest.h>
 
 #include "app/view/PageView.h"
 #include "support/QtTestSupport.h"
@@ -12,15 +13,13 @@
 namespace quillet {
 namespace {
 
-void sendMouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
-{
+void sendMouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(view.viewport(), &event);
 }
 
-void drag(PageView& view, int page, QPointF from, QPointF to)
-{
+void drag(PageView& view, int page, QPointF from, QPointF to) {
     sendMouse(view, QEvent::MouseButtonPress, view.toViewport(page, from), Qt::LeftButton);
     sendMouse(view, QEvent::MouseMove, view.toViewport(page, (from + to) / 2), Qt::LeftButton);
     sendMouse(view, QEvent::MouseMove, view.toViewport(page, to), Qt::LeftButton);
@@ -28,9 +27,8 @@ void drag(PageView& view, int page, QPointF from, QPointF to)
 }
 
 class PageViewInputTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::testApplication();
         testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
         owned = std::make_unique<PageView>();
@@ -51,8 +49,7 @@ protected:
     std::unique_ptr<PageView> owned;
 };
 
-TEST_F(PageViewInputTest, ConvertsBetweenPageAndViewportOnRotatedCroppedPages)
-{
+TEST_F(PageViewInputTest, ConvertsBetweenPageAndViewportOnRotatedCroppedPages) {
     PageView& view = *owned;
     for (int page : {0, 3, 4, 5}) {
         view.goToPage(page);
@@ -62,8 +59,10 @@ TEST_F(PageViewInputTest, ConvertsBetweenPageAndViewportOnRotatedCroppedPages)
         // rotation brings there; every corner maps onto a corner of the shown page.
         for (QPointF corner : {crop.topLeft(), crop.topRight(), crop.bottomLeft(), crop.bottomRight()}) {
             const QPointF at = view.toViewport(page, corner);
-            EXPECT_TRUE(std::abs(at.x() - shown.left()) < 1e-6 || std::abs(at.x() - shown.right()) < 1e-6) << page;
-            EXPECT_TRUE(std::abs(at.y() - shown.top()) < 1e-6 || std::abs(at.y() - shown.bottom()) < 1e-6) << page;
+            EXPECT_TRUE(std::abs(at.x() - shown.left()) < 1e-6 || std::abs(at.x() - shown.right()) < 1e-6)
+                << page;
+            EXPECT_TRUE(std::abs(at.y() - shown.top()) < 1e-6 || std::abs(at.y() - shown.bottom()) < 1e-6)
+                << page;
             const QPointF back = view.toPage(page, at);
             EXPECT_NEAR(back.x(), corner.x(), 1e-6);
             EXPECT_NEAR(back.y(), corner.y(), 1e-6);
@@ -83,8 +82,7 @@ TEST_F(PageViewInputTest, ConvertsBetweenPageAndViewportOnRotatedCroppedPages)
     EXPECT_TRUE(QRectF(0, 0, 300, 400).adjusted(-0.01, -0.01, 0.01, 0.01).contains(visible));
 }
 
-TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt)
-{
+TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt) {
     PageView& view = *owned;
     drag(view, 0, {45, 306}, {200, 306});
     EXPECT_EQ(view.selectedText(), "Alpha beta");
@@ -105,8 +103,7 @@ TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt)
     EXPECT_TRUE(view.selectedText().contains("beta gamma Beta"));
 }
 
-TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboard)
-{
+TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboard) {
     PageView& view = *owned;
     QStringList offered;
     view.setPrimarySelection([&](const QString& text) { offered.append(text); });
@@ -126,8 +123,7 @@ TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboar
     EXPECT_TRUE(offered.last().contains("beta gamma Beta"));
 }
 
-TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst)
-{
+TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst) {
     PageView& view = *owned;
     struct Taker : PageInputHandler {
         bool take = true;

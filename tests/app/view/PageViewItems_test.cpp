@@ -9,8 +9,8 @@
 
 #include "app/document/AnnotationStore.h"
 #include "app/document/FilePageItemSource.h"
-#include "app/view/ItemPainter.h"
 #include "app/platform/PopplerPDFDocument.h"
+#include "app/view/ItemPainter.h"
 #include "app/view/PageView.h"
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/save/SaveTestItems.h"
@@ -32,12 +32,13 @@ struct Kind {
 };
 
 std::vector<Kind> kinds() {
-    AnnotationItem signature = inkItem(3, {{60, 150}, {90, 190}, {120, 120}, {160, 170}, {200, 140}}, {0, 0, 0.8, 1},
-                                       InkKind::signature, 2);
+    AnnotationItem signature = inkItem(3, {{60, 150}, {90, 190}, {120, 120}, {160, 170}, {200, 140}},
+                                       {0, 0, 0.8, 1}, InkKind::signature, 2);
     AnnotationItem boxedText = textItem(4, {60, 200}, "Boxed words", {0, 0.5, 0, 1}, 18);
     boxedText.shape.text()->spec.boxed = true;
     return {
-        {"pen", inkItem(1, {{40, 150}, {120, 180}, {200, 140}, {260, 160}}, {0.9, 0.1, 0.1, 1}, InkKind::pen, 5)},
+        {"pen",
+         inkItem(1, {{40, 150}, {120, 180}, {200, 140}, {260, 160}}, {0.9, 0.1, 0.1, 1}, InkKind::pen, 5)},
         {"highlighter", inkItem(2, {{40, 150}, {260, 150}}, {1, 0.9, 0, 1}, InkKind::highlighter, 18)},
         {"signature", signature},
         {"text", boxedText},
@@ -50,7 +51,8 @@ std::vector<Kind> kinds() {
 AnnotatedPdf kindsPdf() {
     std::vector<AnnotatedPageSpec> pages;
     for (const Kind& kind : kinds()) {
-        pages.push_back(AnnotatedPageSpec{kFrame, filledRectContent(kDarkField, {0.25, 0.3, 0.6, 1}), {kind.item}});
+        pages.push_back(
+            AnnotatedPageSpec{kFrame, filledRectContent(kDarkField, {0.25, 0.3, 0.6, 1}), {kind.item}});
     }
     return writeAnnotatedPdf(pages);
 }
@@ -62,16 +64,19 @@ struct Drawing {
     explicit Drawing(const std::filesystem::path& file) {
         testApplication();
         pdf = PopplerPDFDocument::open(qpath(file));
-        store = std::make_unique<AnnotationStore>(pdf->pageCount(), std::make_shared<FilePageItemSource>(file, std::nullopt));
+        store = std::make_unique<AnnotationStore>(pdf->pageCount(),
+                                                  std::make_shared<FilePageItemSource>(file, std::nullopt));
     }
 
     // What the page view shows of the page at `zoom`, in device pixels.
     QImage page(int index, double zoom, bool withItems = true) {
         store->loadPage(index);
-        QImage image = pdf->renderPageHiding(index, zoom, PageView::hiddenAnnotations(store->storedAnnotationKeys(index)));
+        QImage image = pdf->renderPageHiding(index, zoom,
+                                             PageView::hiddenAnnotations(store->storedAnnotationKeys(index)));
         if (withItems) {
             QPainter painter(&image);
-            QTransform toImage = pdf->pageGeometry(index)->pageToDisplay() * QTransform::fromScale(zoom, zoom);
+            QTransform toImage =
+                pdf->pageGeometry(index)->pageToDisplay() * QTransform::fromScale(zoom, zoom);
             ItemPainter::paintAnnotations(painter, store->annotationsOnPage(index), toImage, false);
         }
         return image.convertToFormat(QImage::Format_RGB32);
@@ -105,8 +110,8 @@ TEST(PageViewItems, EachKindLooksAsAnotherRendererShowsItSaved) {
     for (double zoom : {1.0, 2.0}) {
         for (size_t i = 0; i < all.size(); ++i) {
             std::string error;
-            std::optional<RenderedPage> reference =
-                RenderedPage::render(dir.file("kinds.pdf"), static_cast<int>(i), kFrame, {72 * zoom, false}, &error);
+            std::optional<RenderedPage> reference = RenderedPage::render(
+                dir.file("kinds.pdf"), static_cast<int>(i), kFrame, {72 * zoom, false}, &error);
             if (!reference) GTEST_SKIP() << "pdftoppm: " << error;
             // Saved notes show their icon; the bubble opens in the viewer.
             Rect bounds = ItemAppearanceBuilder::build(all[i].item, false).bounds;
@@ -124,7 +129,8 @@ TEST(PageViewItems, TheFilesCopiesAreLeftOutByNameOrPlace) {
     TempDir dir;
     Bytes bytes = kindsPdf().bytes;
     writeFile(dir.file("named.pdf"), bytes);
-    for (size_t at = bytes.find("/NM"); at != Bytes::npos; at = bytes.find("/NM", at)) bytes.replace(at, 3, "/XM");
+    for (size_t at = bytes.find("/NM"); at != Bytes::npos; at = bytes.find("/NM", at))
+        bytes.replace(at, 3, "/XM");
     writeFile(dir.file("unnamed.pdf"), bytes);
     std::vector<Kind> all = kinds();
     for (const char* file : {"named.pdf", "unnamed.pdf"}) {
@@ -143,34 +149,46 @@ TEST(PageViewItems, TheFilesCopiesAreLeftOutByNameOrPlace) {
 TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
     TempDir dir;
     AnnotationItem ours = inkItem(1, {{40, 40}, {100, 60}}, {1, 0, 0, 1});
-    PDFDictionary ourAnnotation = AnnotationSerializer::serialize(ours, PDFRef{3, 0}, PDFRef{11, 0}, std::nullopt,
-                                                                  std::nullopt, false).annotation;
+    PDFDictionary ourAnnotation =
+        AnnotationSerializer::serialize(ours, PDFRef{3, 0}, PDFRef{11, 0}, std::nullopt, std::nullopt, false)
+            .annotation;
     PdfBuilder pdf;
     pdf.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
-    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
+    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                               {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
                                {"Count", PDFValue::integer(1)}}));
     auto rect = [](int x0, int y0, int x1, int y1) {
-        return PDFValue::array({PDFValue::integer(x0), PDFValue::integer(y0), PDFValue::integer(x1), PDFValue::integer(y1)});
+        return PDFValue::array(
+            {PDFValue::integer(x0), PDFValue::integer(y0), PDFValue::integer(x1), PDFValue::integer(y1)});
     };
     auto green = PDFValue::array({PDFValue::integer(0), PDFValue::integer(1), PDFValue::integer(0)});
-    pdf.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")}, {"Parent", PDFValue::ref(2, 0)},
+    pdf.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")},
+                               {"Parent", PDFValue::ref(2, 0)},
                                {"MediaBox", rect(0, 0, 300, 300)},
                                {"Annots", PDFValue::array({PDFValue::ref(10, 0), PDFValue::ref(12, 0),
                                                            PDFValue::ref(13, 0), PDFValue::ref(14, 0)})}}));
     pdf.add(10, PDFValue::dict(ourAnnotation));
-    ItemAppearanceBuilder::FormXObject form = ItemAppearanceBuilder::formXObject(ItemAppearanceBuilder::build(ours, false));
+    ItemAppearanceBuilder::FormXObject form =
+        ItemAppearanceBuilder::formXObject(ItemAppearanceBuilder::build(ours, false));
     pdf.addStream(11, form.dict, form.data);
-    pdf.add(12, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Square")},
-                                {"Rect", rect(150, 150, 250, 250)}, {"C", green},
+    pdf.add(12, PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                                {"Subtype", PDFValue::name("Square")},
+                                {"Rect", rect(150, 150, 250, 250)},
+                                {"C", green},
                                 {"BS", PDFValue::dict({{"W", PDFValue::integer(4)}})}}));
-    pdf.add(13, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Link")},
+    pdf.add(13, PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                                {"Subtype", PDFValue::name("Link")},
                                 {"Rect", rect(20, 200, 120, 230)},
-                                {"Border", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0), PDFValue::integer(2)})},
+                                {"Border", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
+                                                            PDFValue::integer(2)})},
                                 {"C", green}}));
-    pdf.add(14, PDFValue::dict({{"Type", PDFValue::name("Annot")}, {"Subtype", PDFValue::name("Ink")},
-                                {"Rect", rect(150, 20, 280, 120)}, {"C", green},
-                                {"InkList", PDFValue::array({PDFValue::array({PDFValue::integer(160), PDFValue::integer(30),
-                                                                              PDFValue::integer(270), PDFValue::integer(110)})})},
+    pdf.add(14, PDFValue::dict({{"Type", PDFValue::name("Annot")},
+                                {"Subtype", PDFValue::name("Ink")},
+                                {"Rect", rect(150, 20, 280, 120)},
+                                {"C", green},
+                                {"InkList", PDFValue::array({PDFValue::array(
+                                                {PDFValue::integer(160), PDFValue::integer(30),
+                                                 PDFValue::integer(270), PDFValue::integer(110)})})},
                                 {"BS", PDFValue::dict({{"W", PDFValue::integer(3)}})}}));
     pdf.finishWithTable({{"Size", PDFValue::integer(15)}, {"Root", PDFValue::ref(1, 0)}});
     pdf.writeTo(dir.file("mixed.pdf"));
@@ -190,10 +208,13 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
         return pixelsWhere(r, [&](int x, int y) { return shown.pixel(x, y) != plain.pixel(x, y); });
     };
     auto drawn = [&](const QRectF& r) {
-        return pixelsWhere(r, [&](int x, int y) { return qGreen(plain.pixel(x, y)) > 150 && qRed(plain.pixel(x, y)) < 100; });
+        return pixelsWhere(r, [&](int x, int y) {
+            return qGreen(plain.pixel(x, y)) > 150 && qRed(plain.pixel(x, y)) < 100;
+        });
     };
     EXPECT_GT(differing(QRectF(30, 30, 80, 40)), 0);  // ours is left out
-    for (const QRectF& foreign : {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30), QRectF(150, 20, 130, 100)}) {
+    for (const QRectF& foreign :
+         {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30), QRectF(150, 20, 130, 100)}) {
         EXPECT_EQ(differing(foreign), 0) << foreign.x() << "," << foreign.y();
     }
     EXPECT_GT(drawn(QRectF(150, 150, 100, 100)), 0);  // Poppler does draw the square

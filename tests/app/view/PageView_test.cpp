@@ -1,11 +1,11 @@
 #include "app/view/PageView.h"
 
-#include <atomic>
-#include <thread>
+#include <gtest/gtest.h>
 
 #include <QScrollBar>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 
 #include "support/ForwardingPDFDocument.h"
 #include "support/QtTestSupport.h"
@@ -18,10 +18,9 @@ using namespace std::chrono_literals;
 
 // Counts the engine's page-geometry reads made on the main thread.
 class CountingPDFDocument : public testing::ForwardingPDFDocument {
-public:
+  public:
     using ForwardingPDFDocument::ForwardingPDFDocument;
-    std::optional<PDFPageGeometry> pageGeometry(int i) const override
-    {
+    std::optional<PDFPageGeometry> pageGeometry(int i) const override {
         if (std::this_thread::get_id() == mainThread) {
             ++mainThreadReads;
         }
@@ -33,28 +32,27 @@ public:
 };
 
 class PageViewTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         testing::writeFile(dir.file("forty.pdf"), testing::simpleDocument(40));
         view.resize(800, 600);
         view.show();
     }
 
-    void open(const char* name)
-    {
+    void open(const char* name) {
         view.setDocument(std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file(name)))));
     }
 
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { testing::pressKey(&view, key, modifiers); }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        testing::pressKey(&view, key, modifiers);
+    }
 
     testing::TempDir dir;
     QApplication& app = testing::testApplication();  // before the view
     PageView view;
 };
 
-TEST_F(PageViewTest, PageKeysStepThroughTheDocument)
-{
+TEST_F(PageViewTest, PageKeysStepThroughTheDocument) {
     open("forty.pdf");
     press(Qt::Key_End);
     EXPECT_EQ(view.currentPage(), 39);
@@ -81,8 +79,7 @@ TEST_F(PageViewTest, PageKeysStepThroughTheDocument)
     EXPECT_EQ(view.currentPage(), 0);
 }
 
-TEST_F(PageViewTest, ResizingKeepsThePageAndThePointInView)
-{
+TEST_F(PageViewTest, ResizingKeepsThePageAndThePointInView) {
     open("forty.pdf");
     view.goToPage(17);
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 100);
@@ -98,13 +95,13 @@ TEST_F(PageViewTest, ResizingKeepsThePageAndThePointInView)
     }
 }
 
-TEST_F(PageViewTest, CtrlWheelZoomsAroundThePointer)
-{
+TEST_F(PageViewTest, CtrlWheelZoomsAroundThePointer) {
     open("forty.pdf");
     view.goToPage(3);
     const QPointF pointer(200, 150);
     const QRectF page = view.pageRectInViewport(view.currentPage());
-    const QPointF onPage((pointer.x() - page.left()) / page.width(), (pointer.y() - page.top()) / page.height());
+    const QPointF onPage((pointer.x() - page.left()) / page.width(),
+                         (pointer.y() - page.top()) / page.height());
     const double scale = view.scale();
     QWheelEvent wheel(pointer, view.viewport()->mapToGlobal(pointer), {}, QPoint(0, 120), Qt::NoButton,
                       Qt::ControlModifier, Qt::NoScrollPhase, false);
@@ -116,8 +113,7 @@ TEST_F(PageViewTest, CtrlWheelZoomsAroundThePointer)
     EXPECT_NEAR(zoomed.top() + onPage.y() * zoomed.height(), pointer.y(), 1.5);
 }
 
-TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
-{
+TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView) {
     testing::writeFile(dir.file("mixed.pdf"), testing::mixedSizeDocument(300));
     auto counting = std::make_shared<CountingPDFDocument>(
         std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("mixed.pdf")))));
@@ -136,20 +132,19 @@ TEST_F(PageViewTest, PageSizesArriveFromTheBackgroundWithoutMovingTheView)
     EXPECT_NEAR(view.pageRectInViewport(5).top(), PageLayout::margin, 1.5);
 }
 
-TEST_F(PageViewTest, AtTheDeepestZoomTheVisiblePartIsAsSharpAsTheScreen)
-{
+TEST_F(PageViewTest, AtTheDeepestZoomTheVisiblePartIsAsSharpAsTheScreen) {
     open("forty.pdf");
     view.setAutoScales(false);
     view.setScale(PageLayout::maxScale);
     // The first page's "page 1", 72 pt from its left and top edges.
     const QRectF page = view.pageRectInViewport(0).translated(view.horizontalScrollBar()->value(),
-                                                                view.verticalScrollBar()->value());
+                                                              view.verticalScrollBar()->value());
     view.horizontalScrollBar()->setValue(static_cast<int>(page.left() + 60 * view.scale()));
     view.verticalScrollBar()->setValue(static_cast<int>(page.top() + 50 * view.scale()));
     view.requestShownPages();
     const QRect visible(view.horizontalScrollBar()->value() - static_cast<int>(page.left()),
-                        view.verticalScrollBar()->value() - static_cast<int>(page.top()), view.viewport()->width(),
-                        view.viewport()->height());
+                        view.verticalScrollBar()->value() - static_cast<int>(page.top()),
+                        view.viewport()->width(), view.viewport()->height());
     const auto tiles = view.renderer()->tilesCovering(0, view.scale(), visible);
     ASSERT_FALSE(tiles.empty());
     ASSERT_TRUE(testing::pumpUntil(
@@ -164,10 +159,12 @@ TEST_F(PageViewTest, AtTheDeepestZoomTheVisiblePartIsAsSharpAsTheScreen)
     const QRectF shown = view.pageRectInViewport(0) & QRectF(view.viewport()->rect());
     const QRect pixels = shown.translated(-view.pageRectInViewport(0).topLeft()).toAlignedRect();
     auto pdf = std::shared_ptr<PDFDocument>(openPDFDocument(testing::qpath(dir.file("forty.pdf"))));
-    const QImage direct = pdf->renderRegion(0, view.scale(), pixels, {}).convertToFormat(QImage::Format_RGB32);
+    const QImage direct =
+        pdf->renderRegion(0, view.scale(), pixels, {}).convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(direct.isNull());
     const QImage seen = shot.copy(shown.toAlignedRect());
-    EXPECT_GT(testing::matchingShare(seen, direct, 8), 0.999) << "an enlarged smaller image is blurred at the edges";
+    EXPECT_GT(testing::matchingShare(seen, direct, 8), 0.999)
+        << "an enlarged smaller image is blurred at the edges";
 }
 
 }  // namespace

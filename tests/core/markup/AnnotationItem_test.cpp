@@ -13,7 +13,8 @@ TEST(AnnotationItem, RotationIsNormalizedToAQuarterTurnInZeroTo270) {
     const std::pair<int64_t, int64_t> cases[] = {
         {450, 90}, {-90, 270}, {100, 90}, {89, 0}, {std::numeric_limits<int64_t>::min(), 270}};
     for (auto [given, held] : cases)
-        EXPECT_EQ(AnnotationItem(UUID(), InkShape{}, RGBA::defaultInk(), 2, given, {}).rotation, held) << given;
+        EXPECT_EQ(AnnotationItem(UUID(), InkShape{}, RGBA::defaultInk(), 2, given, {}).rotation, held)
+            << given;
 }
 
 TEST(StrokeBuilder, SimplifyKeepsEveryCornerOfALongZigzag) {

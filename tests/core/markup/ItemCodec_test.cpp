@@ -104,9 +104,11 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
         {"inflates beyond the limit",
          payloadOf(std::string(kExampleJSON) + std::string(Flate::kItemPayloadLimit, ' '), 1)}};
     for (const auto& [what, payload] : cases) EXPECT_FALSE(ItemCodec::decode(payload)) << what;
-    EXPECT_TRUE(ItemCodec::decode(exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints, 1))}))))
+    EXPECT_TRUE(ItemCodec::decode(
+        exampleWith("st", json::array({json(std::vector<int>(2 * ItemCodec::kMaxPoints, 1))}))))
         << "exactly the most points";
-    EXPECT_TRUE(ItemCodec::decode(exampleWith("st", strokes(ItemCodec::kMaxStrokes)))) << "exactly the most strokes";
+    EXPECT_TRUE(ItemCodec::decode(exampleWith("st", strokes(ItemCodec::kMaxStrokes))))
+        << "exactly the most strokes";
 }
 
 // An item the format cannot carry is refused by name, never written as a
@@ -114,7 +116,8 @@ TEST(ItemCodec, DecodeRefusesEveryInvalidPayload) {
 TEST(ItemCodec, EncodeRefusesInkThatWouldReadBackAsNothingNamingTheItem) {
     const std::pair<std::vector<Stroke>, ItemCodecError::Code> cases[] = {
         {{Stroke(ItemCodec::kMaxPoints + 1, Point{1, 2})}, ItemCodecError::Code::tooManyPoints},
-        {std::vector<Stroke>(ItemCodec::kMaxStrokes + 1, Stroke{{1, 2}}), ItemCodecError::Code::tooManyStrokes},
+        {std::vector<Stroke>(ItemCodec::kMaxStrokes + 1, Stroke{{1, 2}}),
+         ItemCodecError::Code::tooManyStrokes},
         {{Stroke{}, Stroke{}}, ItemCodecError::Code::noPoints}};
     for (const auto& [strokes, code] : cases) {
         try {
@@ -127,7 +130,8 @@ TEST(ItemCodec, EncodeRefusesInkThatWouldReadBackAsNothingNamingTheItem) {
                 << error.message();
         }
     }
-    const AnnotationItem most = makeItem(InkShape{InkKind::pen, {Stroke(ItemCodec::kMaxPoints, Point{1, 2})}});
+    const AnnotationItem most =
+        makeItem(InkShape{InkKind::pen, {Stroke(ItemCodec::kMaxPoints, Point{1, 2})}});
     EXPECT_EQ(ItemCodec::decode(ItemCodec::encode(most)), most);
     // A line wider than the format holds is clamped like the other sizes.
     AnnotationItem wide = exampleItem();
@@ -152,8 +156,18 @@ struct RandomItems {
         return {hundredths(-1'000'000'000, 1'000'000'000), hundredths(-1'000'000'000, 1'000'000'000)};
     }
     TextSpec spec() {
-        static const std::string pieces[] = {"a", " ", "/", "\"", "\\", "\n", "\x01", std::string(1, '\0'),
-                                             "\xD0\xAF", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "{}"};
+        static const std::string pieces[] = {"a",
+                                             " ",
+                                             "/",
+                                             "\"",
+                                             "\\",
+                                             "\n",
+                                             "\x01",
+                                             std::string(1, '\0'),
+                                             "\xD0\xAF",
+                                             "\xE4\xB8\xAD",
+                                             "\xF0\x9F\x98\x80",
+                                             "{}"};
         std::string s;
         for (int n = pick(12); n > 0; --n) s += pieces[pick(12)];
         std::optional<double> width;

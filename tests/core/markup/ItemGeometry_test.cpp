@@ -35,7 +35,8 @@ TEST(LabelSide, LabelSitsAwayFromTheHeadInTheReadingFrame) {
         {{0, -10}, 0, above},
         {{6, 10}, 0, left},  // the boundary slope: 0.6 × 10 = 6 ≤ 6 is still beside
         {{5, 10}, 0, below},
-        {{0, 10}, 90, left},  // up the page is rightwards for a reader of a page turned by 90
+        {{0, 10}, 90, left},  // up the page is rightwards for a reader of a page
+                              // turned by 90
         {{10, 0}, 270, below},
     };
     for (auto [head, rotation, side] : cases)

@@ -119,7 +119,7 @@ TEST(TextLayoutInput, AnyUnicodeTextLaysOut) {
         "e\xCC\x81\xCC\x81\xCC\x81",               // stacked combining marks
         "tab\there\x01\x1B",                       // control characters
         "\xE2\x80\xAE reversed \xE2\x80\xAC",      // bidi overrides
-        "\xED\xA0\x80",                             // encoded surrogate
+        "\xED\xA0\x80",                            // encoded surrogate
         "\r\r\n\xE2\x80\xA8\xE2\x80\xA9\x0B\x0C",  // every kind of line break
     };
     for (const char* text : texts) {

@@ -8,7 +8,9 @@ namespace {
 
 const std::map<Tool, ToolStyle> defaults = ToolStyle::builtInDefaults();
 
-std::map<Tool, ToolStyle> decode(const std::string& stored) { return decodeToolStyles(stored, defaults); }
+std::map<Tool, ToolStyle> decode(const std::string& stored) {
+    return decodeToolStyles(stored, defaults);
+}
 
 TEST(ToolStyle, EncodedStylesDecodeToTheSameMap) {
     std::map<Tool, ToolStyle> changed = defaults;
@@ -46,10 +48,12 @@ TEST(ToolStyle, EachDamagedFieldFallsBackOnItsOwn) {
         {R"({"lineWidth": "3", "fontSize": 1e308})", pen},
         {R"({"lineWidth": null, "fontSize": 0.5})", pen},
         {R"({"lineWidth": 5000, "boxed": "yes"})", pen},
-        {R"({"color": {"r": 2, "g": 0, "b": 0, "a": 1}, "lineWidth": 4})", {pen.color, 4, pen.fontSize, pen.boxed}},
+        {R"({"color": {"r": 2, "g": 0, "b": 0, "a": 1}, "lineWidth": 4})",
+         {pen.color, 4, pen.fontSize, pen.boxed}},
         {R"({"color": {"r": 0, "g": 0, "b": 0}})", pen},
         {R"({"color": [0, 0, 0, 1]})", pen},
-        {R"({"color": {"r": 0, "g": 0.5, "b": 1, "a": 0.25}})", {{0, 0.5, 1, 0.25}, pen.lineWidth, pen.fontSize, pen.boxed}},
+        {R"({"color": {"r": 0, "g": 0.5, "b": 1, "a": 0.25}})",
+         {{0, 0.5, 1, 0.25}, pen.lineWidth, pen.fontSize, pen.boxed}},
         {R"("pen")", pen},
     };
     for (const Case& c : cases) {
@@ -65,8 +69,10 @@ TEST(ToolStyle, EachDamagedFieldFallsBackOnItsOwn) {
 TEST(ToolStyle, RawValuesRoundTripAndPredicatesMatchTheControls) {
     for (Tool tool : allTools) EXPECT_EQ(toolFromRawValue(rawValue(tool)), tool);
     EXPECT_FALSE(toolFromRawValue("Pen"));
-    EXPECT_TRUE(hasBorderSwitch(Tool::arrow) && hasTextSizeControl(Tool::arrow) && hasLineWidthControl(Tool::arrow));
-    EXPECT_FALSE(hasLineWidthControl(Tool::text) || hasBorderSwitch(Tool::note) || hasTextSizeControl(Tool::signature));
+    EXPECT_TRUE(hasBorderSwitch(Tool::arrow) && hasTextSizeControl(Tool::arrow) &&
+                hasLineWidthControl(Tool::arrow));
+    EXPECT_FALSE(hasLineWidthControl(Tool::text) || hasBorderSwitch(Tool::note) ||
+                 hasTextSizeControl(Tool::signature));
 }
 
 }  // namespace

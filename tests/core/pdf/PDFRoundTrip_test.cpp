@@ -2,9 +2,6 @@
 // generator avoids only what legitimately does not survive: integral reals
 // (written without a point, read back as integers), repeated dictionary keys
 // and nesting past the lexer's limit.
-#include "core/pdf/PDFLexer.h"
-#include "core/pdf/PDFWriter.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,11 +9,14 @@
 #include <random>
 #include <vector>
 
+#include "core/pdf/PDFLexer.h"
+#include "core/pdf/PDFWriter.h"
+
 namespace quillet {
 namespace {
 
 class ValueGenerator {
-public:
+  public:
     explicit ValueGenerator(uint64_t seed) : rng_(seed) {}
 
     // The raw engine is portable across standard libraries; distributions
@@ -28,16 +28,26 @@ public:
         --budget;
         bool mayNest = depth < PDFLexer::kMaxDepth && budget > 0;
         switch (below(mayNest ? 11 : 7)) {
-            case 0: return PDFValue::boolean(chance(2));
-            case 1: return PDFValue::integer(integer());
-            case 2: return PDFValue::real(realText());
-            case 3: return PDFValue::string(bytes(below(4) == 0 ? 0x20 : 0, below(4) == 0 ? 0x7E : 0xFF));
-            case 4: return PDFValue::name(bytes(0, 0xFF));
-            case 5: return PDFValue::ref(static_cast<int64_t>(below(3) ? below(100000) : rng_() >> 1),
-                                         static_cast<int64_t>(below(3) ? below(3) : rng_() >> 1));
-            case 6: return PDFValue::null();
-            case 7: case 8: return array(depth, budget);
-            default: return dict(depth, budget);  // 9, 10
+            case 0:
+                return PDFValue::boolean(chance(2));
+            case 1:
+                return PDFValue::integer(integer());
+            case 2:
+                return PDFValue::real(realText());
+            case 3:
+                return PDFValue::string(bytes(below(4) == 0 ? 0x20 : 0, below(4) == 0 ? 0x7E : 0xFF));
+            case 4:
+                return PDFValue::name(bytes(0, 0xFF));
+            case 5:
+                return PDFValue::ref(static_cast<int64_t>(below(3) ? below(100000) : rng_() >> 1),
+                                     static_cast<int64_t>(below(3) ? below(3) : rng_() >> 1));
+            case 6:
+                return PDFValue::null();
+            case 7:
+            case 8:
+                return array(depth, budget);
+            default:
+                return dict(depth, budget);  // 9, 10
         }
     }
 
@@ -59,12 +69,15 @@ public:
         return PDFValue::dict(std::move(d));
     }
 
-private:
+  private:
     int64_t integer() {
         switch (below(4)) {
-            case 0: return static_cast<int64_t>(below(201)) - 100;
-            case 1: return chance(2) ? INT64_MIN : INT64_MAX;
-            default: return static_cast<int64_t>(rng_());
+            case 0:
+                return static_cast<int64_t>(below(201)) - 100;
+            case 1:
+                return chance(2) ? INT64_MIN : INT64_MAX;
+            default:
+                return static_cast<int64_t>(rng_());
         }
     }
 

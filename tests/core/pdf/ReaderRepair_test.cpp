@@ -73,10 +73,10 @@ TEST_F(ReaderRepair, PrevLoopsAndOutOfRangeOffsetsEndTheChainWithAWarning) {
     EXPECT_EQ(*reader->resolve(ref(4)).stringBytes(), "four");
     EXPECT_EQ(reader->pageRefs().size(), 1u);
     const std::string at1 = std::to_string(first), at2 = std::to_string(second);
-    EXPECT_EQ(reader->warnings(), (std::vector<std::string>{
-                                      "/XRefStm of the table at " + at2 + " is outside the file, ignored",
-                                      "/XRefStm of the table at " + at1 + " is outside the file, ignored",
-                                      "cross-reference chain loops back to " + at2 + ", rest ignored"}));
+    EXPECT_EQ(reader->warnings(),
+              (std::vector<std::string>{"/XRefStm of the table at " + at2 + " is outside the file, ignored",
+                                        "/XRefStm of the table at " + at1 + " is outside the file, ignored",
+                                        "cross-reference chain loops back to " + at2 + ", rest ignored"}));
 }
 
 // ---- table entries ----
@@ -140,8 +140,9 @@ TEST_F(ReaderRepair, ObjectOffsetTenBytesOffIsFoundByTheHeaderSearchAndRebuildsT
         const std::string wrong = std::to_string(real + shift);
         if (shift > 0) {
             EXPECT_EQ(reader->warnings(),
-                      (std::vector<std::string>{"object 4 found at " + std::to_string(real) + ", not at " + wrong,
-                                                "object 4 not at " + wrong + ": object table rebuilt by scanning the file"}));
+                      (std::vector<std::string>{
+                          "object 4 found at " + std::to_string(real) + ", not at " + wrong,
+                          "object 4 not at " + wrong + ": object table rebuilt by scanning the file"}));
         }
     }
 }
@@ -169,7 +170,7 @@ Bytes withObject4(const std::string& body, bool atEnd) {
 
 TEST_F(ReaderRepair, StreamLengthsAreRepairedByScanningForEndstream) {
     const std::pair<std::string, std::string> cases[] = {
-        {"<< /Length 2 >>\nstream\nabcdef\r\nendstream", "abcdef"},  // too short: CR LF not data
+        {"<< /Length 2 >>\nstream\nabcdef\r\nendstream", "abcdef"},    // too short: CR LF not data
         {"<< >>\nstream\nabc\n\nendstream", "abc\n"},                  // missing: one EOL removed
         {"<< /Length 5 0 R >>\nstream\nabcdef\nendstream", "abcdef"},  // indirect and wrong
     };
@@ -232,7 +233,8 @@ TEST_F(ReaderRepair, DirectKidsAreNumberedPastTheTableOnceEach) {
                                {"MediaBox", PDFValue::array({num(0), num(0), num(width), num(9)})}});
     };
     auto node = [](PDFArray kids) {
-        return PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array(std::move(kids))}});
+        return PDFValue::dict(
+            {{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array(std::move(kids))}});
     };
     b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
     b.add(2, node({ref(3), page(1), ref(4), node({page(2)}), ref(4)}));
@@ -248,7 +250,8 @@ TEST_F(ReaderRepair, DirectKidsAreNumberedPastTheTableOnceEach) {
     EXPECT_EQ(reader->object(8)->dictionary()->get("Parent"), ref(7));
     EXPECT_EQ(reader->object(7)->dictionary()->get("Parent"), ref(2));
     EXPECT_FALSE(reader->object(9));
-    EXPECT_EQ(reader->warnings().front(), "kid 1 of page-tree node 2 is a direct dictionary, read as object 5");
+    EXPECT_EQ(reader->warnings().front(),
+              "kid 1 of page-tree node 2 is a direct dictionary, read as object 5");
 }
 
 // Viewers show as many pages as the root's /Count says when there are that
@@ -272,7 +275,8 @@ TEST_F(ReaderLimits, PageTreesFanningOutOntoSharedNodesStayBounded) {
     b = PdfBuilder();
     b.add(1, PDFValue::dict({{"Pages", ref(2)}}));
     for (int n = 2; n < 40; ++n)
-        b.add(n, PDFValue::dict({{"Type", PDFValue::name("Pages")}, {"Kids", PDFValue::array({ref(n + 1), ref(n + 1)})}}));
+        b.add(n, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                                 {"Kids", PDFValue::array({ref(n + 1), ref(n + 1)})}}));
     b.add(40, PDFValue::dict({{"Type", PDFValue::name("Page")}}));
     b.finishWithTable(rootTrailer(41));
     auto reader = open();

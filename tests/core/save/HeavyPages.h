@@ -33,10 +33,11 @@ inline void writeHeavyPages(const std::filesystem::path& file, const std::vector
                              {"Kids", PDFValue::array(kids)},
                              {"Count", PDFValue::integer(static_cast<int64_t>(pages.size()))}}));
     for (int num = 10; num <= 12; ++num) {
-        const std::string json = ItemCodec::jsonText(AnnotationItem(
-            UUID::random(), InkShape{InkKind::pen, {{{10, 10}, {50, 80}}}}, RGBA(1, 0, 0, 1), 2, 0,
-            std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}}));
-        const std::string payload = "QLT1:" + Base64::encode(Flate::deflate(json + std::string(1 << 20, ' '), 9));
+        const std::string json = ItemCodec::jsonText(
+            AnnotationItem(UUID::random(), InkShape{InkKind::pen, {{{10, 10}, {50, 80}}}}, RGBA(1, 0, 0, 1),
+                           2, 0, std::chrono::sys_seconds{std::chrono::seconds{1'780'000'000}}));
+        const std::string payload =
+            "QLT1:" + Base64::encode(Flate::deflate(json + std::string(1 << 20, ' '), 9));
         b.add(num, PDFValue::dict({{"Type", PDFValue::name("Annot")},
                                    {"Subtype", PDFValue::name("Ink")},
                                    {"QuilletItem", PDFValue::string(payload)}}));

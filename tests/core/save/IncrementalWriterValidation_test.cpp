@@ -117,8 +117,8 @@ class WriterValidation : public ::testing::TestWithParam<Layout> {
 
 TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWhereTheyAre) {
     const PageItemMap pages{{0, itemsOfEveryKind(1)}, {kPages - 1, itemsOfEveryKind(101)}};
-    IncrementalWriteResult result =
-        IncrementalWriter::appendUpdate(source, output, {.expectedPageCount = kPages, .pages = pages, .password = password});
+    IncrementalWriteResult result = IncrementalWriter::appendUpdate(
+        source, output, {.expectedPageCount = kPages, .pages = pages, .password = password});
     EXPECT_EQ(result.annotationsWritten, 14);
     EXPECT_EQ(result.pagesUpdated, 2);
     const Bytes before = readFile(source);
@@ -149,8 +149,8 @@ class EncryptedWriterValidation : public WriterValidation {};
 
 TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
     const AnnotationItem text = testing::textItem(1, {300, 420}, "Secret text");
-    IncrementalWriter::appendUpdate(source, output,
-                                    {.expectedPageCount = kPages, .pages = {{1, {text}}}, .password = password});
+    IncrementalWriter::appendUpdate(
+        source, output, {.expectedPageCount = kPages, .pages = {{1, {text}}}, .password = password});
 
     PDFFileReader reader(output, password);
     PDFFileReader original(source, password);
@@ -184,7 +184,8 @@ TEST(SignedDocument, SignatureStillVerifiesAfterAnUpdate) {
     if (!testing::PdfSigner::available()) GTEST_SKIP() << "needs qpdf, pdfsig and certutil";
     TempDir dir;
     const testing::PdfSigner signer(dir);
-    const auto plain = dir.file("plain.pdf"), signedFile = dir.file("signed.pdf"), output = dir.file("output.pdf");
+    const auto plain = dir.file("plain.pdf"), signedFile = dir.file("signed.pdf"),
+               output = dir.file("output.pdf");
     testing::writeFile(plain, testing::simpleDocument(2));
     ASSERT_TRUE(signer.sign(plain, signedFile));
 
