@@ -1,6 +1,6 @@
-// A page view on the markup fixture with a store, an undo stack, tool
-// settings in a temporary file and an editor on top, driven by synthetic Qt
-// events at page-space points. The clock is the test's.
+// A page view on the markup fixture; for the editor's tests with a store, an
+// undo stack, tool settings in a temporary file and an editor on top, driven
+// by synthetic Qt events at page-space points. The clock is the test's.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,7 +22,8 @@
 
 namespace quillet::testing {
 
-class EditorTest : public ::testing::Test {
+// A shown page view on the markup fixture, every page's size in.
+class MarkupViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
@@ -40,21 +41,8 @@ class EditorTest : public ::testing::Test {
             }
             return true;
         }));
-        settingsFile = settingsIn(dir.file("settings.ini"));
-        settings = std::make_unique<ToolSettings>(*settingsFile);
-        store = std::make_unique<AnnotationStore>(view->pageCount(), std::make_shared<EmptyPages>());
-        editor = std::make_unique<EditorController>(*view, *store, undo, *settings);
-        editor->setClock([this] { return now; });
     }
-
-    void TearDown() override {
-        editor.reset();
-        store.reset();
-        view.reset();
-    }
-
     QPointF at(int page, Point p) const { return view->toViewport(page, QPointF(p.x, p.y)); }
-
     void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers modifiers = {}) {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -83,6 +71,28 @@ class EditorTest : public ::testing::Test {
         return event.isAccepted();
     }
 
+    TempDir dir;
+    std::unique_ptr<PageView> view;
+};
+
+class EditorTest : public MarkupViewTest {
+  protected:
+    void SetUp() override {
+        MarkupViewTest::SetUp();
+        if (HasFatalFailure()) return;
+        settingsFile = settingsIn(dir.file("settings.ini"));
+        settings = std::make_unique<ToolSettings>(*settingsFile);
+        store = std::make_unique<AnnotationStore>(view->pageCount(), std::make_shared<EmptyPages>());
+        editor = std::make_unique<EditorController>(*view, *store, undo, *settings);
+        editor->setClock([this] { return now; });
+    }
+
+    void TearDown() override {
+        editor.reset();
+        store.reset();
+        view.reset();
+    }
+
     const std::vector<AnnotationItem>& items(int page) { return store->itemsOnPage(page); }
     AnnotationItem insert(AnnotationItem item, int page) {
         store->apply(StoreChange::insert(item, page, static_cast<int>(items(page).size())));
@@ -95,8 +105,6 @@ class EditorTest : public ::testing::Test {
     std::chrono::sys_seconds stamp() const { return std::chrono::floor<std::chrono::seconds>(now); }
     static std::string json(const AnnotationItem& item) { return ItemCodec::jsonText(item); }
 
-    TempDir dir;
-    std::unique_ptr<PageView> view;
     std::unique_ptr<QSettings> settingsFile;
     std::unique_ptr<ToolSettings> settings;
     std::unique_ptr<AnnotationStore> store;

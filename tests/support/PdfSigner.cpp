@@ -3,12 +3,21 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "support/PdfFixtures.h"
 
 namespace quillet::testing {
 
 namespace {
+
+// The words of `text`, split at spaces.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
+}
 
 bool installed(const std::string& tool) {
     return runCommand({"sh", "-c", "command -v " + tool}).status == 0;
@@ -25,27 +34,11 @@ PdfSigner::PdfSigner(const TempDir& dir) : dir_(dir), database_("sql:" + dir.fil
     std::filesystem::create_directory(dir.file("nss"));
     writeFile(dir.file("noise"), std::string(64, 'x') + std::to_string(getpid()));
     if (runCommand({"certutil", "-N", "-d", database_, "--empty-password"}).status != 0) return;
-    const CommandResult cert = runCommand({"certutil",
-                                           "-S",
-                                           "-d",
-                                           database_,
-                                           "-n",
-                                           "signer",
-                                           "-s",
-                                           "CN=Signer Test",
-                                           "-x",
-                                           "-t",
-                                           "CT,C,C",
-                                           "-k",
-                                           "rsa",
-                                           "-g",
-                                           "2048",
-                                           "-v",
-                                           "12",
-                                           "-z",
-                                           dir.file("noise").string(),
-                                           "--keyUsage",
-                                           "digitalSignature,nonRepudiation"});
+    std::vector<std::string> args =
+        words("certutil -S -d " + database_ + " -n signer -x -t CT,C,C -k rsa -g 2048 -v 12 -z " +
+              dir.file("noise").string() + " --keyUsage digitalSignature,nonRepudiation");
+    args.insert(args.end(), {"-s", "CN=Signer Test"});
+    const CommandResult cert = runCommand(args);
     if (cert.status != 0) std::fprintf(stderr, "certutil: %s\n", cert.err.c_str());
     ready_ = cert.status == 0;
 }

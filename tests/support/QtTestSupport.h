@@ -200,14 +200,10 @@ inline Bytes markupFixture() {
     };
     PdfBuilder b;
     auto addFill = [&](int64_t num, const QRectF& rect, const std::string& colour) {
-        b.addStream(
-            num,
-            PDFDictionary{{"Type", PDFValue::name("XObject")},
-                          {"Subtype", PDFValue::name("Form")},
-                          {"BBox", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                    PDFValue::integer(static_cast<int>(rect.width())),
-                                                    PDFValue::integer(static_cast<int>(rect.height()))})}},
-            colour + " rg 0 0 " + n(rect.width()) + " " + n(rect.height()) + " re f\n");
+        const std::string size = n(rect.width()) + " " + n(rect.height());
+        const std::string data = colour + " rg 0 0 " + size + " re f\n";
+        b.addRaw(num, "<< /Type /XObject /Subtype /Form /BBox [0 0 " + size + "] /Length " +
+                          std::to_string(data.size()) + " >>\nstream\n" + data + "endstream");
     };
     auto addTextPage = [&](int64_t page, int64_t content, const std::string& text,
                            const std::string& extra = "") {

@@ -1,7 +1,6 @@
 #include "support/RenderedPage.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,33 +19,6 @@ int channel(double component) {
     return static_cast<int>(std::lround(std::clamp(component, 0.0, 1.0) * 255));
 }
 
-// Reads one header number of a PPM, skipping blanks and comments.
-std::optional<int> headerNumber(std::string_view bytes, size_t& pos) {
-    while (pos < bytes.size()) {
-        if (bytes[pos] == '#') {
-            while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
-        } else if (std::isspace(static_cast<unsigned char>(bytes[pos]))) {
-            ++pos;
-        } else {
-            break;
-        }
-    }
-    int value = 0;
-    size_t digits = 0;
-    while (pos < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[pos])) && digits < 6) {
-        value = value * 10 + (bytes[pos++] - '0');
-        ++digits;
-    }
-    if (digits == 0) return std::nullopt;
-    return value;
-}
-
-std::string formatDpi(double dpi) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", dpi);
-    return text;
-}
-
 }  // namespace
 
 bool Pixel::near(const RGBA& color, int tolerance) const {
@@ -59,18 +31,16 @@ int Pixel::difference(const Pixel& other) const {
 }
 
 std::optional<Raster> Raster::parsePPM(std::string_view bytes) {
-    if (bytes.substr(0, 2) != "P6") return std::nullopt;
-    size_t pos = 2;
-    const auto width = headerNumber(bytes, pos);
-    const auto height = headerNumber(bytes, pos);
-    const auto maxValue = headerNumber(bytes, pos);
-    if (!width || !height || maxValue != 255 || pos >= bytes.size()) return std::nullopt;
-    if (*width <= 0 || *height <= 0 || *width > kMaxRasterSide || *height > kMaxRasterSide)
+    // pdftoppm's header: "P6", width, height and 255, each after one blank, no comments.
+    const std::string header(bytes.substr(0, 64));
+    int width = 0, height = 0, maxValue = 0, end = 0;
+    if (std::sscanf(header.c_str(), "P6 %d %d %d%n", &width, &height, &maxValue, &end) != 3 ||
+        maxValue != 255 || width <= 0 || height <= 0 || width > kMaxRasterSide || height > kMaxRasterSide)
         return std::nullopt;
-    ++pos;  // the one blank after the maximum value
-    const size_t count = static_cast<size_t>(*width) * static_cast<size_t>(*height);
-    if (bytes.size() - pos < count * 3) return std::nullopt;
-    Raster raster{*width, *height, {}};
+    const size_t pos = static_cast<size_t>(end) + 1;  // the one blank after the maximum value
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (bytes.size() < pos || bytes.size() - pos < count * 3) return std::nullopt;
+    Raster raster{width, height, {}};
     raster.pixels.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const size_t at = pos + i * 3;
@@ -84,8 +54,8 @@ std::optional<RenderedPage> RenderedPage::render(const std::filesystem::path& pd
                                                  PageFrame frame, RenderOptions options, std::string* error) {
     TempDir dir;
     const std::string page = std::to_string(pageIndex + 1);
-    std::vector<std::string> argv{"pdftoppm", "-r", formatDpi(options.dpi), "-f", page,
-                                  "-l",       page, "-singlefile"};
+    std::vector<std::string> argv{"pdftoppm", "-r",         std::to_string(options.dpi), "-f", page, "-l",
+                                  page,       "-singlefile"};
     if (options.hideAnnotations) argv.push_back("-hide-annotations");
     if (options.password) argv.insert(argv.end(), {"-upw", *options.password});
     argv.push_back(pdf.string());

@@ -1,7 +1,4 @@
-// Working on items that exist: selecting, moving (shown on the page at every
-// step) and resizing, nudging with the arrow keys in the screen's direction,
-// the clipboard actions, the context menu's colours, the style popover's one
-// step, undo and redo with exact payloads, and the tool keys by physical key.
+// Working on items that exist, through the editor on a real page view.
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
@@ -18,6 +15,11 @@ using testing::EditorTest;
 Point centre(const AnnotationItem& item) {
     const Rect b = ItemGeometry::bounds(item, true);
     return {b.midX(), b.midY()};
+}
+
+// The item payload on the clipboard, under the private type.
+std::string clipboardPayload() {
+    return QGuiApplication::clipboard()->mimeData()->data("application/x-app.quillet.item").toStdString();
 }
 
 TEST_F(EditorTest, AClickSelectsTheTopmostItemAndADragMovesItPastThreeViewPoints) {
@@ -157,8 +159,7 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand) {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);
     click(0, {125, 110});
     ASSERT_TRUE(key(Qt::Key_C, Qt::ControlModifier));
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("application/x-app.quillet.item").toStdString(),
-              ItemCodec::encode(ink));
+    EXPECT_EQ(clipboardPayload(), ItemCodec::encode(ink));
 
     ASSERT_TRUE(editor->paste());
     ASSERT_EQ(items(0).size(), 2u);
@@ -178,10 +179,7 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand) {
     const AnnotationItem last = items(0)[2];
     ASSERT_TRUE(editor->cut());
     EXPECT_EQ(items(0).size(), 2u);
-    EXPECT_EQ(
-        ItemCodec::decode(
-            QGuiApplication::clipboard()->mimeData()->data("application/x-app.quillet.item").toStdString()),
-        last);
+    EXPECT_EQ(ItemCodec::decode(clipboardPayload()), last);
     EXPECT_EQ(editor->selectedID(), std::nullopt);
 
     click(0, {125, 110});
@@ -207,16 +205,17 @@ TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand) {
 
 TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach) {
     const AnnotationItem ink = insert(penItem({{100, 100}, {150, 120}}), 0);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at(0, {125, 110}).toPoint(),
-                            view->viewport()->mapToGlobal(at(0, {125, 110}).toPoint()));
+    const auto menuEventAt = [&](Point p) {
+        return QContextMenuEvent(QContextMenuEvent::Mouse, at(0, p).toPoint(),
+                                 view->viewport()->mapToGlobal(at(0, p).toPoint()));
+    };
+    QContextMenuEvent event = menuEventAt({125, 110});
     QCoreApplication::sendEvent(view->viewport(), &event);
     QMenu* menu = editor->contextMenuShown();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(editor->selectedID(), ink.id);
     QStringList titles;
-    for (QAction* action : menu->actions()) {
-        titles << action->text();
-    }
+    for (QAction* action : menu->actions()) titles << action->text();
     EXPECT_EQ(titles, QStringList({"Red", "Orange", "Yellow", "Green", "Blue", "Purple", "Black", "", "Copy",
                                    "Duplicate Markup", "Delete"}));
     menu->actions()[3]->trigger();
@@ -247,8 +246,7 @@ TEST_F(EditorTest, TheContextMenusColourAndAPopoverVisitAreOneUndoStepEach) {
     EXPECT_EQ(items(0)[0].color, RGBA(1, 0, 0, 1));
 
     // A right click on no item leaves the view its own menu.
-    QContextMenuEvent empty(QContextMenuEvent::Mouse, at(0, {250, 350}).toPoint(),
-                            view->viewport()->mapToGlobal(at(0, {250, 350}).toPoint()));
+    QContextMenuEvent empty = menuEventAt({250, 350});
     EXPECT_FALSE(editor->contextMenu(&empty));
 }
 

@@ -1,7 +1,5 @@
 // Each tool's gesture on the real page view makes the item it should, with
-// the stored payload checked: pen and highlighter strokes (straight with
-// Shift, handwriting merged within 1.5 s), arrows, text boxes and notes,
-// signatures, and the eraser's one-step sweep.
+// the stored payload checked.
 #include "app/editor/ToolKeys.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/TextLayout.h"

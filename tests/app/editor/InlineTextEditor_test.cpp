@@ -240,12 +240,10 @@ TEST_F(InlineTextEditorTest, BoxSitsOverTheItemAtTheZoomWithItsTextInside) {
     editor.begin(sessionFor(item, true, ""));
     type("HH");
     // The box's top-left corner (72, 700) is at (144, 200) in the view at 200 %.
-    EXPECT_NEAR(
-        editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).x() + editor.x(), 144,
-        1e-6);
-    EXPECT_NEAR(
-        editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)).y() + editor.y(), 200,
-        1e-6);
+    const QPointF topLeft =
+        editor.boxToWidget().map(QPointF(0, editor.session()->placedBox().size.height)) + editor.pos();
+    EXPECT_NEAR(topLeft.x(), 144, 1e-6);
+    EXPECT_NEAR(topLeft.y(), 200, 1e-6);
     const QImage shown = editor.grab().toImage();
     int red = 0;
     for (int y = 4; y < shown.height() - 4; ++y)

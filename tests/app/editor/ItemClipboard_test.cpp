@@ -1,5 +1,3 @@
-// Items on the clipboard: the codec's payload under the private type, the
-// text of text items as plain text, nothing from data that does not decode.
 #include "app/editor/ItemClipboard.h"
 
 #include <gtest/gtest.h>

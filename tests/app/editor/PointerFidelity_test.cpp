@@ -3,11 +3,6 @@
 // runs the editor on a real X server (Xvfb) in a child process and moves the
 // pointer with xdotool: 500 spaced motions during a pen drag must all reach
 // the stroke.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QProcess>
 #include <QWindow>
 #include <cstdlib>
@@ -27,49 +22,23 @@ bool onPath(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// An X server of its own on a free display; stopped with the object.
+// An X server of its own on a free display, which it prints; stopped with the object.
 class VirtualDisplay {
   public:
     VirtualDisplay() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                   "1024x768x24", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buffer[32] = {};
-        ssize_t got = 0;
-        while (got < static_cast<ssize_t>(sizeof buffer) - 1) {
-            const ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - static_cast<size_t>(got));
-            if (n <= 0 || buffer[got + n - 1] == '\n') {
-                got += std::max<ssize_t>(n, 0);
-                break;
-            }
-            got += n;
-        }
-        close(fds[0]);
-        if (got > 0) {
-            display_ =
-                ":" + std::string(buffer, static_cast<size_t>(got) - (buffer[got - 1] == '\n' ? 1 : 0));
-        }
+        server_.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        if (server_.waitForStarted() && testing::pumpUntil([&] { return server_.canReadLine(); }))
+            display_ = ":" + server_.readLine().trimmed().toStdString();
     }
     ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        server_.terminate();
+        server_.waitForFinished();
     }
     const std::string& display() const { return display_; }
 
   private:
-    pid_t pid_ = -1;
+    QApplication& app_ = testing::testApplication();  // before the process
+    QProcess server_;
     std::string display_;
 };
 
@@ -101,12 +70,8 @@ TEST_F(PointerFidelity, EverySpacedMotionOfAPenDragReachesTheStroke) {
     QStringList arguments;
     auto screenPoint = [&](Point p) { return view->viewport()->mapToGlobal(at(0, p).toPoint()); };
     const QPoint start = screenPoint({40, 360});
-    arguments << "mousemove" << QString::number(start.x()) << QString::number(start.y()) << "sleep"
-              << "0.2"
-              << "mousedown"
-              << "1"
-              << "sleep"
-              << "0.2";
+    arguments << "mousemove" << QString::number(start.x()) << QString::number(start.y());
+    arguments << QString("sleep 0.2 mousedown 1 sleep 0.2").split(' ');
     for (int i = 1; i <= motions; ++i) {
         const int row = i / 200;
         const int column = row % 2 == 0 ? i % 200 : 199 - i % 200;

@@ -40,10 +40,10 @@ TEST_F(ToolSettingsTest, StylesSurviveARestartThroughTheDefaultsStore) {
 TEST_F(ToolSettingsTest, ToolsWithoutStyleNeitherStoreNorNotifyAndReadThePenDefault) {
     ToolSettings settings(*store);
     settings.setStyle({{0, 0, 1, 1}, 9, 20, false}, Tool::pen);
-    EXPECT_EQ(notificationsDuring([&] { settings.setStyle({{0, 1, 0, 1}, 3, 10, false}, Tool::select); }), 0);
-    EXPECT_EQ(notificationsDuring([&] { settings.setStyle({{0, 1, 0, 1}, 3, 10, false}, Tool::eraser); }), 0);
-    EXPECT_EQ(settings.styleFor(Tool::eraser), ToolStyle::penDefault());
-    EXPECT_EQ(settings.styleFor(Tool::select), ToolStyle::penDefault());
+    for (Tool tool : {Tool::select, Tool::eraser}) {
+        EXPECT_EQ(notificationsDuring([&] { settings.setStyle({{0, 1, 0, 1}, 3, 10, false}, tool); }), 0);
+        EXPECT_EQ(settings.styleFor(tool), ToolStyle::penDefault());
+    }
     const auto stored =
         nlohmann::json::parse(store->value(ToolSettings::defaultsKey).toString().toStdString());
     EXPECT_FALSE(stored.contains("select"));

@@ -11,12 +11,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class DelayedWorkTest : public ::testing::Test {
-  protected:
-    void SetUp() override { testing::testApplication(); }
-};
-
-TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns) {
+TEST(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns) {
+    testing::testApplication();
     bool early = false, due = false;
     DelayedWork first = DelayedWork::schedule(20ms, [&] { early = true; });
     EXPECT_TRUE(first.cancel());
@@ -28,7 +24,8 @@ TEST_F(DelayedWorkTest, CancelledBeforeOrWhenAlreadyDueNeverRuns) {
     EXPECT_FALSE(due);
 }
 
-TEST_F(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns) {
+TEST(DelayedWorkTest, CancelledByWorkDueAtTheSameMomentNeverRuns) {
+    testing::testApplication();
     bool ran = false;
     bool cancelled = false;
     DelayedWork second;

@@ -6,7 +6,6 @@
 
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QFile>
 #include <QProcess>
 
 #include "support/QtTestSupport.h"
@@ -14,23 +13,18 @@
 namespace quillet {
 namespace {
 
-using testing::pumpUntil;
-using testing::qpath;
-using testing::TempDir;
-using testing::testApplication;
+using namespace testing;
 
 // A bus of its own, without service activation, so no real file manager starts.
 class PrivateBus {
   public:
     explicit PrivateBus(const std::filesystem::path& folder) {
         const QString config = qpath(folder / "bus.conf");
-        QFile file(config);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("<busconfig><type>session</type><listen>unix:tmpdir=") +
-                   folder.string().c_str() +
-                   "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                   "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-        file.close();
+        writeFile(
+            folder / "bus.conf",
+            "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.string() +
+                "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
         daemon_.start(
             QStringLiteral("dbus-daemon"),
             {QStringLiteral("--nofork"), QStringLiteral("--print-address=1"), "--config-file=" + config});

@@ -20,25 +20,6 @@ class PopplerPDFDocumentTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(PopplerPDFDocumentTest, ReportsPagesCropBoxesAndRotationsAndRendersThemTurned) {
-    auto document = openFixture();
-    ASSERT_EQ(document->pageCount(), 6);
-    EXPECT_EQ(document->pageGeometry(0)->bounds, QRectF(0, 0, 300, 400));
-    EXPECT_EQ(document->pageGeometry(0)->rotation, 0);
-    const int expected[] = {90, 180, 270};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(document->pageGeometry(3 + i)->rotation, expected[i]);
-        EXPECT_EQ(document->pageGeometry(3 + i)->bounds, rotatedCrop);
-    }
-    // Each rotated page renders where its geometry says.
-    for (int page = 3; page < 6; ++page) {
-        const PDFPageGeometry geometry = *document->pageGeometry(page);
-        EXPECT_EQ(QSizeF(document->renderPage(page, 2, {}).size()), geometry.displaySize() * 2) << page;
-        EXPECT_TRUE(isGreen(colourAt(*document, page, rotatedGreen.center(), 2))) << page;
-        EXPECT_TRUE(isWhite(colourAt(*document, page, rotatedGreen.topLeft() - QPointF(5, 5), 2))) << page;
-    }
-}
-
 TEST_F(PopplerPDFDocumentTest, HidingAnAnnotationByNameRemovesOnlyItsPixels) {
     auto document = openFixture();
     auto at = [&](const QRectF& square, const QSet<QString>& hidden) {

@@ -33,10 +33,6 @@ class QpdfDocumentWriterTest : public ::testing::Test {
         document = openPDFDocument(qpath(dir.file("markup.pdf")));
     }
 
-    static bool redAt(PDFDocument& doc, const QSet<QString>& hidden) {
-        return isRed(colourAt(doc, 0, markupRed.center(), 1, hidden));
-    }
-
     TempDir dir;
     std::unique_ptr<PDFDocument> document;
 };
@@ -51,7 +47,7 @@ TEST_F(QpdfDocumentWriterTest, BurntInCopyHasTheAnnotationsInThePageAndNoneLeft)
     auto burnt = openPDFDocument(qpath(flat));
     EXPECT_EQ(burnt->pageCount(), 6);
     // Part of the page now: hiding by name cannot take it away.
-    EXPECT_TRUE(redAt(*burnt, {QStringLiteral("red-one")}));
+    EXPECT_TRUE(isRed(colourAt(*burnt, 0, markupRed.center(), 1, {QStringLiteral("red-one")})));
     // What the file hid is not burnt in.
     EXPECT_TRUE(isWhite(colourAt(*burnt, 0, markupGreen.center())));
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <future>
+#include <numeric>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -42,7 +43,7 @@ TEST(SerialQueue, RunsWorkOneAtATimeInTheOrderQueued) {
     gate.open();
     ASSERT_TRUE(queue.waitUntilIdle(10s));
     std::vector<int> expected(20);
-    for (int i = 0; i < 20; ++i) expected[static_cast<size_t>(i)] = i;
+    std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(order, expected);
     EXPECT_EQ(overlaps, 0);
 }

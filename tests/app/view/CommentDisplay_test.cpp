@@ -1,5 +1,3 @@
-// The show-comment-text setting: shown unless stored otherwise, stored and
-// announced once per real change.
 #include "app/view/CommentDisplay.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// Replaying drawing commands with QPainter: placement through the page
-// transform, round-capped strokes, nonzero fills and multiply blending; the
-// page's items rasterized with Splash's edges and kept until the zoom changes.
+// Replaying drawing commands with QPainter, and the page's items rasterized
+// with Splash's edges.
 #include "app/view/ItemPainter.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 #include "core/markup/ItemAppearanceBuilder.h"
 #include "core/markup/ItemGeometry.h"
 #include "core/save/SaveTestItems.h"
+#include "support/RasterCompare.h"
 
 namespace quillet {
 namespace {
@@ -159,21 +159,11 @@ TEST(ItemPainter, ComposedItemsLookAsDrawnOneByOne) {
         ItemPainter::paintAnnotations(painter, list, kPageToImage, false, std::nullopt, composed);
         return image;
     };
-    auto largestDifference = [](const QImage& a, const QImage& b) {
-        int most = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) {
-                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-                most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                 std::abs(qBlue(p) - qBlue(q))});
-            }
-        return most;
-    };
     ItemPainter::PageItemLayers composed;
-    EXPECT_LE(largestDifference(draw(&composed), draw(nullptr)), 2);
+    EXPECT_EQ(testing::matchingShare(draw(&composed), draw(nullptr), 2), 1.0);
     const int64_t before = composed.recomposedPixels();
     items[2] = ItemAnnotation(ItemGeometry::translated(items[2].item(), 5, 0));
-    EXPECT_LE(largestDifference(draw(&composed), draw(nullptr)), 2);
+    EXPECT_EQ(testing::matchingShare(draw(&composed), draw(nullptr), 2), 1.0);
     EXPECT_LT(composed.recomposedPixels() - before, 60 * 40);
 }
 

@@ -1,6 +1,3 @@
-// The overlay: never takes a click, keeps the selection and eraser geometry
-// of the view, multiplies a live highlighter with the page, and a delayed
-// clear spares a newer stroke.
 #include "app/view/OverlayView.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,3 @@
-// Page sizes as runs and the layout built on them: every page's rectangle and
-// every area's pages agree with laying the pages out one by one, and a long
-// document of one page size stays one run.
 #include "app/view/PageLayout.h"
 
 #include <gtest/gtest.h>

@@ -1,130 +1,91 @@
 // The page view as a viewer and as the editor's input surface: page ⇄
 // viewport conversions on rotated and cropped pages, text selection by
 // dragging with Ctrl+C and Select All, and the input handler's first pick.
-#include <gtest/gtest.h>
-
 #include <QClipboard>
-#include <QKeyEvent>
-#include <QMouseEvent>
 
-#include "app/view/PageView.h"
-#include "support/QtTestSupport.h"
+#include "support/EditorFixture.h"
 
 namespace quillet {
 namespace {
 
-void sendMouse(PageView& view, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(view.viewport(), &event);
-}
-
-void drag(PageView& view, int page, QPointF from, QPointF to) {
-    sendMouse(view, QEvent::MouseButtonPress, view.toViewport(page, from), Qt::LeftButton);
-    sendMouse(view, QEvent::MouseMove, view.toViewport(page, (from + to) / 2), Qt::LeftButton);
-    sendMouse(view, QEvent::MouseMove, view.toViewport(page, to), Qt::LeftButton);
-    sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(page, to), Qt::NoButton);
-}
-
-class PageViewInputTest : public ::testing::Test {
+class PageViewInputTest : public testing::MarkupViewTest {
   protected:
     void SetUp() override {
-        testing::testApplication();
-        testing::writeFile(dir.file("markup.pdf"), testing::markupFixture());
-        owned = std::make_unique<PageView>();
-        owned->resize(700, 900);
-        owned->setDocument(openPDFDocument(testing::qpath(dir.file("markup.pdf"))));
-        owned->show();
-        // Every page's own size, read in the background, has arrived.
-        ASSERT_TRUE(testing::pumpUntil([&] {
-            for (int page = 0; page < owned->pageCount(); ++page) {
-                if (owned->pageDisplaySize(page) != owned->pageGeometry(page)->displaySize()) return false;
-            }
-            return true;
-        }));
+        MarkupViewTest::SetUp();
         QGuiApplication::clipboard()->clear();
     }
-
-    testing::TempDir dir;
-    std::unique_ptr<PageView> owned;
+    void selectAlphaBeta() { drag(0, {{45, 306}, {120, 306}, {200, 306}}); }
 };
 
 TEST_F(PageViewInputTest, ConvertsBetweenPageAndViewportOnRotatedCroppedPages) {
-    PageView& view = *owned;
     for (int page : {0, 3, 4, 5}) {
-        view.goToPage(page);
-        const QRectF shown = view.pageRectInViewport(page);
-        const QRectF crop = view.pageGeometry(page)->bounds;
+        view->goToPage(page);
+        const QRectF shown = view->pageRectInViewport(page);
+        const QRectF crop = view->pageGeometry(page)->bounds;
         // The shown page's top-left corner is the crop box corner that the
         // rotation brings there; every corner maps onto a corner of the shown page.
         for (QPointF corner : {crop.topLeft(), crop.topRight(), crop.bottomLeft(), crop.bottomRight()}) {
-            const QPointF at = view.toViewport(page, corner);
+            const QPointF at = view->toViewport(page, corner);
             EXPECT_TRUE(std::abs(at.x() - shown.left()) < 1e-6 || std::abs(at.x() - shown.right()) < 1e-6)
                 << page;
             EXPECT_TRUE(std::abs(at.y() - shown.top()) < 1e-6 || std::abs(at.y() - shown.bottom()) < 1e-6)
                 << page;
-            const QPointF back = view.toPage(page, at);
+            const QPointF back = view->toPage(page, at);
             EXPECT_NEAR(back.x(), corner.x(), 1e-6);
             EXPECT_NEAR(back.y(), corner.y(), 1e-6);
         }
-        EXPECT_EQ(view.pageAt(shown.center()), page);
-        EXPECT_EQ(view.pageAt(shown.topLeft() - QPointF(3, 3)), std::nullopt) << "the margin beside a page";
+        EXPECT_EQ(view->pageAt(shown.center()), page);
+        EXPECT_EQ(view->pageAt(shown.topLeft() - QPointF(3, 3)), std::nullopt) << "the margin beside a page";
     }
     // Page 3 turns 90° clockwise: page-space up (+y) points right on screen.
-    const QPointF a = view.toViewport(3, {50, 50});
-    const QPointF b = view.toViewport(3, {50, 60});
+    const QPointF a = at(3, {50, 50}), b = at(3, {50, 60});
     EXPECT_GT(b.x() - a.x(), 0);
     EXPECT_NEAR(b.y(), a.y(), 1e-6);
 
-    view.goToPage(0);
-    const QRectF visible = view.visiblePageRect(0);
+    view->goToPage(0);
+    const QRectF visible = view->visiblePageRect(0);
     EXPECT_FALSE(visible.isEmpty());
     EXPECT_TRUE(QRectF(0, 0, 300, 400).adjusted(-0.01, -0.01, 0.01, 0.01).contains(visible));
 }
 
 TEST_F(PageViewInputTest, DraggingOverTextSelectsItAndCtrlCCopiesIt) {
-    PageView& view = *owned;
-    drag(view, 0, {45, 306}, {200, 306});
-    EXPECT_EQ(view.selectedText(), "Alpha beta");
-    testing::pressKey(&view, Qt::Key_C, Qt::ControlModifier);
+    selectAlphaBeta();
+    EXPECT_EQ(view->selectedText(), "Alpha beta");
+    key(Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "Alpha beta");
 
     // Half a word.
-    drag(view, 0, {45, 306}, {80, 306});
-    EXPECT_TRUE(QString("Alpha").startsWith(view.selectedText())) << view.selectedText().toStdString();
-    EXPECT_FALSE(view.selectedText().isEmpty());
+    drag(0, {{45, 306}, {62, 306}, {80, 306}});
+    EXPECT_TRUE(QString("Alpha").startsWith(view->selectedText())) << view->selectedText().toStdString();
+    EXPECT_FALSE(view->selectedText().isEmpty());
 
     // A click elsewhere clears it; Ctrl+A selects the text of every page.
-    sendMouse(view, QEvent::MouseButtonPress, view.toViewport(0, {150, 100}), Qt::LeftButton);
-    sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(0, {150, 100}), Qt::NoButton);
-    EXPECT_FALSE(view.hasTextSelection());
-    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(view.selectedText().contains("Alpha beta"));
-    EXPECT_TRUE(view.selectedText().contains("beta gamma Beta"));
+    click(0, {150, 100});
+    EXPECT_FALSE(view->hasTextSelection());
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(view->selectedText().contains("Alpha beta"));
+    EXPECT_TRUE(view->selectedText().contains("beta gamma Beta"));
 }
 
 TEST_F(PageViewInputTest, SelectedTextGoesToThePrimarySelectionButNotTheClipboard) {
-    PageView& view = *owned;
     QStringList offered;
-    view.setPrimarySelection([&](const QString& text) { offered.append(text); });
+    view->setPrimarySelection([&](const QString& text) { offered.append(text); });
     QGuiApplication::clipboard()->setText(QStringLiteral("copied before"));
 
-    drag(view, 0, {45, 306}, {200, 306});
+    selectAlphaBeta();
     EXPECT_EQ(offered, QStringList{"Alpha beta"});
     // Selecting is not copying: Ctrl+V still pastes what was copied.
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "copied before");
 
     // A click without a drag selects nothing and offers nothing.
-    sendMouse(view, QEvent::MouseButtonPress, view.toViewport(0, {150, 100}), Qt::LeftButton);
-    sendMouse(view, QEvent::MouseButtonRelease, view.toViewport(0, {150, 100}), Qt::NoButton);
+    click(0, {150, 100});
     EXPECT_EQ(offered.size(), 1);
-    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
+    key(Qt::Key_A, Qt::ControlModifier);
     ASSERT_EQ(offered.size(), 2);
     EXPECT_TRUE(offered.last().contains("beta gamma Beta"));
 }
 
 TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst) {
-    PageView& view = *owned;
     struct Taker : PageInputHandler {
         bool take = true;
         int presses = 0, keys = 0;
@@ -135,17 +96,17 @@ TEST_F(PageViewInputTest, TheInputHandlerChoosesFirst) {
         bool contextMenu(QContextMenuEvent*) override { return take; }
         void pointerLeft() override {}
     } handler;
-    view.setInputHandler(&handler);
-    drag(view, 0, {45, 306}, {200, 306});
+    view->setInputHandler(&handler);
+    selectAlphaBeta();
     EXPECT_EQ(handler.presses, 1);
-    EXPECT_FALSE(view.hasTextSelection()) << "a taken drag must not select text";
-    testing::pressKey(&view, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_FALSE(view.hasTextSelection());
+    EXPECT_FALSE(view->hasTextSelection()) << "a taken drag must not select text";
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(view->hasTextSelection());
 
     handler.take = false;
-    drag(view, 0, {45, 306}, {200, 306});
-    EXPECT_EQ(view.selectedText(), "Alpha beta");
-    view.setInputHandler(nullptr);
+    selectAlphaBeta();
+    EXPECT_EQ(view->selectedText(), "Alpha beta");
+    view->setInputHandler(nullptr);
 }
 
 }  // namespace

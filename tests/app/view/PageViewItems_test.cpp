@@ -1,7 +1,5 @@
 // The page view's markup drawing: Poppler's page with the file's copies of
-// our items left out (by /NM, or by subtype and /Rect when the /NM is gone),
-// the store's items painted over it, matching what another renderer
-// (pdftoppm) shows for the saved file; foreign annotations stay Poppler's.
+// our items left out, the store's items painted over it.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -83,20 +81,17 @@ struct Drawing {
     }
 };
 
-int channelDifference(QRgb a, Pixel b) {
-    return std::max({std::abs(qRed(a) - b.r), std::abs(qGreen(a) - b.g), std::abs(qBlue(a) - b.b)});
-}
-
 // The share of pixels inside `area` (page space) where both agree within 24/255.
 double agreement(const QImage& ours, const RenderedPage& theirs, const Rect& area) {
     RenderedPage::PixelBox box = theirs.pixelBox(area);
-    int total = 0;
-    int close = 0;
+    int total = 0, close = 0;
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {
             if (x >= ours.width() || y >= ours.height()) continue;
             ++total;
-            if (channelDifference(ours.pixel(x, y), theirs.raster().at(x, y)) <= 24) ++close;
+            const QRgb p = ours.pixel(x, y);
+            const Pixel shown{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p))};
+            close += shown.difference(theirs.raster().at(x, y)) <= 24;
         }
     }
     return total == 0 ? 0 : static_cast<double>(close) / total;
@@ -153,43 +148,19 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
         AnnotationSerializer::serialize(ours, PDFRef{3, 0}, PDFRef{11, 0}, std::nullopt, std::nullopt, false)
             .annotation;
     PdfBuilder pdf;
-    pdf.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", PDFValue::ref(2, 0)}}));
-    pdf.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
-                               {"Kids", PDFValue::array({PDFValue::ref(3, 0)})},
-                               {"Count", PDFValue::integer(1)}}));
-    auto rect = [](int x0, int y0, int x1, int y1) {
-        return PDFValue::array(
-            {PDFValue::integer(x0), PDFValue::integer(y0), PDFValue::integer(x1), PDFValue::integer(y1)});
-    };
-    auto green = PDFValue::array({PDFValue::integer(0), PDFValue::integer(1), PDFValue::integer(0)});
-    pdf.add(3, PDFValue::dict({{"Type", PDFValue::name("Page")},
-                               {"Parent", PDFValue::ref(2, 0)},
-                               {"MediaBox", rect(0, 0, 300, 300)},
-                               {"Annots", PDFValue::array({PDFValue::ref(10, 0), PDFValue::ref(12, 0),
-                                                           PDFValue::ref(13, 0), PDFValue::ref(14, 0)})}}));
+    pdf.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.addRaw(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.addRaw(
+        3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Annots [10 0 R 12 0 R 13 0 R 14 0 R] >>");
     pdf.add(10, PDFValue::dict(ourAnnotation));
     ItemAppearanceBuilder::FormXObject form =
         ItemAppearanceBuilder::formXObject(ItemAppearanceBuilder::build(ours, false));
     pdf.addStream(11, form.dict, form.data);
-    pdf.add(12, PDFValue::dict({{"Type", PDFValue::name("Annot")},
-                                {"Subtype", PDFValue::name("Square")},
-                                {"Rect", rect(150, 150, 250, 250)},
-                                {"C", green},
-                                {"BS", PDFValue::dict({{"W", PDFValue::integer(4)}})}}));
-    pdf.add(13, PDFValue::dict({{"Type", PDFValue::name("Annot")},
-                                {"Subtype", PDFValue::name("Link")},
-                                {"Rect", rect(20, 200, 120, 230)},
-                                {"Border", PDFValue::array({PDFValue::integer(0), PDFValue::integer(0),
-                                                            PDFValue::integer(2)})},
-                                {"C", green}}));
-    pdf.add(14, PDFValue::dict({{"Type", PDFValue::name("Annot")},
-                                {"Subtype", PDFValue::name("Ink")},
-                                {"Rect", rect(150, 20, 280, 120)},
-                                {"C", green},
-                                {"InkList", PDFValue::array({PDFValue::array(
-                                                {PDFValue::integer(160), PDFValue::integer(30),
-                                                 PDFValue::integer(270), PDFValue::integer(110)})})},
-                                {"BS", PDFValue::dict({{"W", PDFValue::integer(3)}})}}));
+    pdf.addRaw(12, "<< /Type /Annot /Subtype /Square /Rect [150 150 250 250] /C [0 1 0] /BS << /W 4 >> >>");
+    pdf.addRaw(13, "<< /Type /Annot /Subtype /Link /Rect [20 200 120 230] /Border [0 0 2] /C [0 1 0] >>");
+    pdf.addRaw(14,
+               "<< /Type /Annot /Subtype /Ink /Rect [150 20 280 120] /C [0 1 0] /InkList [[160 30 270 110]] "
+               "/BS << /W 3 >> >>");
     pdf.finishWithTable({{"Size", PDFValue::integer(15)}, {"Root", PDFValue::ref(1, 0)}});
     pdf.writeTo(dir.file("mixed.pdf"));
 
