@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 
 #include "app/document/AnnotationStore.h"
-#include "app/document/StoreTestSupport.h"
 #include "app/editor/InlineTextOutcome.h"
 #include "support/QtTestSupport.h"
 
@@ -126,7 +125,7 @@ TEST_F(InlineTextEditorTest, TypingSessionDraftsEveryChangeAndCommitsWithoutTrai
 }
 
 TEST_F(InlineTextEditorTest, TextBeingTypedReachesTheStoreSnapshotBeforeItIsCommitted) {
-    AnnotationStore store(3, std::make_shared<testing::FakePageSource>());
+    AnnotationStore store(3, std::make_shared<testing::EmptyPages>());
     editor.draftSink = [&store](const std::optional<AnnotationItem>& item, int page) {
         store.setDraft(item, page);
     };
