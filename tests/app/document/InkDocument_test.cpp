@@ -548,8 +548,7 @@ TEST_F(ChangesTest, EditsOnPagesTheNewVersionLacksAreSetAsideAndTheUserIsTold) {
     diskJournals = true;
     auto document = open();
     draw(*document, 1, 2);  // page 3 of 3, unsaved
-    testing::writeFile(file.string() + ".new", testing::simpleDocument(2));
-    std::filesystem::rename(file.string() + ".new", file);
+    replaceFile(file, 2);
     replacedFileChoice = ReplacedFileChoice::addMine;
     document->save();
     EXPECT_EQ(document->pageCount(), 2);
