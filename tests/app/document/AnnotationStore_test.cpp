@@ -1,13 +1,17 @@
 // The annotation store: lazy loading, changes, generations, drafts and the
-// refusal to treat a page it could not read as empty.
+// refusal to treat a page it could not read as empty; its undo steps, and
+// the user's unsaved edits applied on top of another program's version.
 #include "app/document/AnnotationStore.h"
 
 #include <gtest/gtest.h>
 
+#include <QUndoStack>
 #include <memory>
 
 #include "app/document/FilePageItemSource.h"
+#include "app/document/StoreCommand.h"
 #include "app/document/StoreTestSupport.h"
+#include "app/document/UnsavedChanges.h"
 #include "core/markup/AnnotationSerializer.h"
 #include "core/save/SaveTestItems.h"
 #include "core/save/WriterSource.h"
@@ -42,6 +46,14 @@ struct StoreFixture : ::testing::Test {
         store->setOnChange([this](const std::set<int>& pages) { changes.push_back(pages); });
         store->setOnDraftChange([this] { ++draftChanges; });
         return *store;
+    }
+
+    // Pens 1 to 3 on page 0, loaded, as the undo steps find them.
+    AnnotationStore& openThreePens() {
+        for (int n = 1; n <= 3; ++n) source->add(0, pen(n));
+        AnnotationStore& s = open(2);
+        EXPECT_TRUE(s.loadPage(0));
+        return s;
     }
 };
 
@@ -350,6 +362,122 @@ TEST(FilePageItemSource, DecodesPDFTextStrings) {
     EXPECT_EQ(FilePageItemSource::decodeTextString(std::string("\xFE\xFF\x00\x41\xD8\x3D\xDE\x00", 8)), "A😀");
     EXPECT_EQ(FilePageItemSource::decodeTextString("\xEF\xBB\xBFok"), "ok");
     EXPECT_EQ(FilePageItemSource::decodeTextString("\x80\xE9"), "•é");
+}
+
+TEST_F(StoreFixture, ChangesRecordedOneAfterAnotherUndoLastFirstBackToTheirPlaces) {
+    AnnotationStore& store = openThreePens();
+    QUndoStack stack;
+    // An eraser gesture: item 2 goes, then item 1, each while the other is gone.
+    AppliedChanges applied;
+    applied.apply(store, StoreChange::remove({pen(2).id}));
+    applied.apply(store, StoreChange::remove({pen(1).id}));
+    StoreCommand::record(stack, store, QStringLiteral("Erase"), applied);
+    ASSERT_EQ(idsOf(store.itemsOnPage(0)), std::vector<UUID>{pen(3).id}) << "recording applies nothing again";
+
+    stack.undo();
+    EXPECT_EQ(idsOf(store.itemsOnPage(0)), (std::vector<UUID>{pen(1).id, pen(2).id, pen(3).id}));
+    stack.redo();
+    EXPECT_EQ(idsOf(store.itemsOnPage(0)), std::vector<UUID>{pen(3).id});
+}
+
+TEST_F(StoreFixture, AStyleVisitIsOneStepAndOneThatEndsWhereItBeganLeavesNone) {
+    AnnotationStore& store = openThreePens();
+    QUndoStack stack;
+    AnnotationItem blue = pen(2);
+    blue.color = {0, 0, 1, 1};
+    blue.modified += std::chrono::seconds(5);
+    AnnotationItem green = blue;
+    green.color = {0, 1, 0, 1};
+    const QString name = QStringLiteral("Change Style");
+
+    StoreCommand::push(stack, store, name, StoreChange::replace({blue}), 7);
+    StoreCommand::push(stack, store, name, StoreChange::replace({green}), 7);
+    ASSERT_EQ(stack.count(), 1);
+    EXPECT_EQ(store.locate(pen(2).id)->item, green);
+    stack.undo();
+    EXPECT_EQ(store.locate(pen(2).id)->item, pen(2));
+    stack.redo();
+    EXPECT_EQ(store.locate(pen(2).id)->item, green);
+
+    // Another visit, back to green's colour with a later time: nothing left to undo.
+    AnnotationItem red = green;
+    red.color = {1, 0, 0, 1};
+    AnnotationItem greenAgain = green;
+    greenAgain.modified += std::chrono::seconds(5);
+    StoreCommand::push(stack, store, name, StoreChange::replace({red}), 8);
+    StoreCommand::push(stack, store, name, StoreChange::replace({greenAgain}), 8);
+    EXPECT_EQ(stack.count(), 1);
+    EXPECT_EQ(store.locate(pen(2).id)->item, green) << "the item as it was, its time too";
+
+    // A step under another key, or none, does not join.
+    StoreCommand::push(stack, store, name, StoreChange::replace({red}), 9);
+    StoreCommand::push(stack, store, name, StoreChange::remove({pen(1).id}));
+    EXPECT_EQ(stack.count(), 3);
+}
+
+// Item n drawn elsewhere than pen(n).
+AnnotationItem moved(int n) {
+    return inkItem(n, {{300, 300}, {320, 340}});
+}
+using Pages = UnsavedChanges::Pages;
+
+TEST(UnsavedChanges, NamesAddedChangedMovedAndRemovedItemsById) {
+    const AnnotationItem kept = pen(1);
+    const AnnotationItem toOtherPage = pen(3);
+    const AnnotationItem gone = pen(4);
+    const AnnotationItem fresh = pen(5);
+    const Pages baseline{{0, {kept, pen(2), toOtherPage, gone}}};
+    const Pages current{{0, {kept, moved(2), fresh}}, {1, {toOtherPage}}};
+
+    const UnsavedChanges changes = UnsavedChanges::between(baseline, current);
+    EXPECT_EQ(changes.added(), (std::vector<UnsavedChanges::Placed>{{fresh, 0}}));
+    EXPECT_EQ(changes.changed(), (std::vector<UnsavedChanges::Placed>{{moved(2), 0}, {toOtherPage, 1}}));
+    EXPECT_EQ(changes.removed(), std::vector<UUID>{gone.id});
+    EXPECT_EQ(changes.count(), 4);
+    EXPECT_TRUE(UnsavedChanges::between(current, current).empty());
+}
+
+// The other program's version: item 1 as it was, item 2 changed there, item
+// 3 removed there, its own item 9 added, and only two pages.
+class OtherVersion : public StoreFixture {
+  protected:
+    void SetUp() override {
+        source->add(0, pen(1));
+        source->add(0, moved(2));
+        source->add(0, inkItem(9, {{50, 50}, {60, 60}}));
+        open(2);
+    }
+
+    UnsavedChanges::Outcome applyOurs(const Pages& current) {
+        return UnsavedChanges::between(baseline, current).applyTo(*store, baseline);
+    }
+
+    const Pages baseline{{0, {pen(1), pen(2), pen(3)}}};
+};
+
+TEST_F(OtherVersion, EditsGoOnTopAndTheOtherProgramsItemsStay) {
+    // Ours: item 1 removed, item 3 removed (as there: no conflict), item 5
+    // added on page 1, item 6 on page 4 (gone there); item 2 only they changed.
+    const UnsavedChanges::Outcome outcome =
+        applyOurs({{0, {pen(2)}}, {1, {inkItem(5, {{1, 1}, {2, 2}})}}, {4, {inkItem(6, {{1, 1}, {2, 2}})}}});
+
+    EXPECT_EQ(idsOf(store->itemsOnPage(0)), (std::vector<UUID>{moved(2).id, inkItem(9, {}).id}));
+    EXPECT_EQ(store->locate(pen(2).id)->item, moved(2)) << "only the other program changed it";
+    EXPECT_EQ(idsOf(store->itemsOnPage(1)), std::vector<UUID>{inkItem(5, {}).id});
+    EXPECT_EQ(outcome.setAside, (Pages{{4, {inkItem(6, {{1, 1}, {2, 2}})}}}));
+    EXPECT_EQ(outcome.applied, 2);
+    EXPECT_EQ(outcome.conflicts, 0) << "items only the other program changed are not ours to report";
+}
+
+TEST_F(OtherVersion, WhereBothChangedAnItemOursWinsAndIsCounted) {
+    // Ours: item 2 changed (the other program changed it too), item 3 changed
+    // (removed there), item 1 kept.
+    const AnnotationItem ours2 = inkItem(2, {{400, 400}, {410, 410}});
+    const AnnotationItem ours3 = inkItem(3, {{400, 400}, {410, 410}});
+    EXPECT_EQ(applyOurs({{0, {pen(1), ours2, ours3}}}).conflicts, 2);
+    EXPECT_EQ(store->locate(ours2.id)->item, ours2);
+    EXPECT_EQ(store->locate(ours3.id)->item, ours3);
+    EXPECT_TRUE(store->locate(inkItem(9, {}).id));
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
+// A document's life: autosaves, the journal that survives a crash, closing,
+// reverts, its file replaced or read-only under unsaved markup, markup set
+// aside for another version, and the controller of every open document.
 #include "app/document/InkDocument.h"
+
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFileInfo>
 
 #include "InkDocumentSupport.h"
 #include "JournalTestSupport.h"
+#include "app/document/DocumentController.h"
+#include "cli/MarkupFixtures.h"
 
 namespace quillet {
 namespace {
@@ -12,17 +19,10 @@ namespace {
 using namespace std::chrono_literals;
 using testing::DocumentTest;
 using testing::inkItem;
+using testing::itemId;
 using testing::qpath;
 
-size_t itemCount(const PageItems& pages) {
-    size_t count = 0;
-    for (const auto& [page, items] : pages) {
-        count += items.size();
-    }
-    return count;
-}
-
-TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay) {
+TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheDelayAndAnEditDuringItASecond) {
     auto document = open();
     for (int n = 1; n <= 10; ++n) {
         draw(*document, n);
@@ -46,6 +46,37 @@ TEST_F(DocumentTest, ABurstOfEditsGivesOneAutosaveAfterTheAdaptiveDelay) {
     EXPECT_TRUE(journal.recorded.empty()) << "a save of the current state drops the journal";
     clock.advance(60s);
     EXPECT_EQ(jobs.size(), 1u) << "nothing more to save";
+
+    // An edit while a save runs is journaled, keeps the document edited and is saved next.
+    draw(*document, 11);
+    clock.advance(1500ms);
+    ASSERT_EQ(writes.size(), 1u);
+    draw(*document, 12);
+    const int recordsBefore = journal.records;
+    finishWrites();
+    EXPECT_TRUE(document->isEdited());
+    EXPECT_GT(journal.records, recordsBefore) << "the journal is written again after the save";
+    EXPECT_EQ(journal.recorded.at(document->filePath()).at(0).size(), 12u);
+    clock.advance(1500ms);
+    finishWrites();
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[1].pages.at(0).size(), 11u);
+    EXPECT_EQ(jobs[2].pages.at(0).size(), 12u);
+    EXPECT_FALSE(document->isEdited());
+    EXPECT_TRUE(journal.recorded.empty());
+
+    // A step recorded after its change, as an eraser gesture longer than the
+    // delay makes at the release, is autosaved too.
+    class AlreadyApplied : public QUndoCommand {
+      public:
+        void redo() override {}
+    };
+    document->undoStack()->push(new AlreadyApplied);
+    ASSERT_TRUE(document->isEdited());
+    clock.advance(1500ms);
+    finishWrites();
+    EXPECT_EQ(jobs.size(), 4u);
+    EXPECT_FALSE(document->isEdited());
 }
 
 TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAndThirtySeconds) {
@@ -66,43 +97,6 @@ TEST_F(DocumentTest, TheAutosaveDelayIsFourTimesTheLastSaveBetweenOneAndAHalfAnd
     EXPECT_TRUE(writes.empty());
     clock.advance(1ms);
     EXPECT_EQ(writes.size(), 1u);
-}
-
-TEST_F(DocumentTest, AnEditDuringASaveIsJournaledAndSavedAgainAndKeepsTheDocumentEdited) {
-    auto document = open();
-    draw(*document, 1);
-    clock.advance(1500ms);
-    ASSERT_EQ(writes.size(), 1u);
-    draw(*document, 2);  // while the first save runs
-    const int recordsBefore = journal.records;
-    finishWrites();
-    EXPECT_TRUE(document->isEdited());
-    EXPECT_GT(journal.records, recordsBefore) << "the journal is written again after the save";
-    EXPECT_EQ(itemCount(journal.recorded.at(document->filePath())), 2u);
-
-    clock.advance(1500ms);
-    finishWrites();
-    ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(jobs[0].pages.at(0).size(), 1u);
-    EXPECT_EQ(jobs[1].pages.at(0).size(), 2u);
-    EXPECT_FALSE(document->isEdited());
-    EXPECT_TRUE(journal.recorded.empty());
-}
-
-TEST_F(DocumentTest, AStepRecordedAfterItsChangeIsAutosaved) {
-    // As an eraser gesture longer than the autosave delay: the store changes
-    // first, the undo step that makes the document edited comes at the release.
-    class AlreadyApplied : public QUndoCommand {
-      public:
-        void redo() override {}
-    };
-    auto document = open();
-    document->undoStack()->push(new AlreadyApplied);
-    ASSERT_TRUE(document->isEdited());
-    clock.advance(1500ms);
-    finishWrites();
-    EXPECT_EQ(jobs.size(), 1u);
-    EXPECT_FALSE(document->isEdited());
 }
 
 TEST_F(DocumentTest, AFailedSaveIsShownAndRetriedAfterTwentySeconds) {
@@ -202,24 +196,33 @@ TEST_F(DocumentTest, AnEncryptedDocumentKilledWithATypedSecretLeavesItUnreadable
     EXPECT_TRUE(reopened->isEdited());
 }
 
-TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsKeepsItsJournalAndAsks) {
-    auto document = open();
-    draw(*document, 1);
-    failSaves = true;
-    std::optional<std::pair<bool, QString>> answer;
-    document->prepareToClose([&](bool mayClose, const QString& failure) { answer = {mayClose, failure}; });
-    EXPECT_TRUE(document->isClosing());
-    EXPECT_EQ(document->notice(), "Saving changes before closing…");
-    finishWrites();
-    ASSERT_TRUE(answer);
-    EXPECT_FALSE(answer->first);
-    EXPECT_EQ(answer->second, "The file could not be written.");
+// A close that waits for a save that fails or takes too long asks; "Close
+// Anyway" then keeps the journal.
+TEST_F(DocumentTest, ClosingAnEditedDocumentWhoseSaveFailsOrTakesTooLongKeepsItsJournalAndAsks) {
+    for (const bool tooLong : {false, true}) {
+        SCOPED_TRACE(tooLong ? "too long" : "failed");
+        journal.recorded.clear();
+        auto document = open();
+        draw(*document, 1);
+        failSaves = !tooLong;
+        std::optional<std::pair<bool, QString>> answer;
+        document->prepareToClose([&](bool mayClose, const QString& failure) {
+            answer = {mayClose, failure};
+        });
+        EXPECT_TRUE(document->isClosing());
+        EXPECT_EQ(document->notice(), "Saving changes before closing…");
+        tooLong ? clock.advance(InkDocument::closeSaveLimit) : finishWrites();
+        ASSERT_TRUE(answer);
+        EXPECT_FALSE(answer->first);
+        EXPECT_EQ(answer->second,
+                  tooLong ? "The save did not finish in time." : "The file could not be written.");
 
-    // "Close Anyway"
-    const QString path = document->filePath();
-    document->close();
-    EXPECT_FALSE(journal.recorded.at(path).empty());
-    EXPECT_TRUE(journal.discarded.empty());
+        const QString path = document->filePath();
+        document->close();
+        EXPECT_FALSE(journal.recorded.at(path).empty());
+        EXPECT_TRUE(journal.discarded.empty());
+        writes.clear();  // the save that never finished
+    }
 }
 
 TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly) {
@@ -243,15 +246,6 @@ TEST_F(DocumentTest, ClosingWaitsForTheSaveAndThenClosesCleanly) {
               (QStringList{"report.pdf", "tmp"}));
 }
 
-TEST_F(DocumentTest, ACloseThatWaitsTooLongAsks) {
-    auto document = open();
-    draw(*document, 1);
-    std::optional<QString> failure;
-    document->prepareToClose([&](bool, const QString& text) { failure = text; });
-    clock.advance(InkDocument::closeSaveLimit);
-    EXPECT_EQ(failure, "The save did not finish in time.");
-}
-
 TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps) {
     auto document = open();
     draw(*document, 1);
@@ -266,39 +260,23 @@ TEST_F(DocumentTest, RevertDropsUnsavedMarkupTheJournalAndTheUndoSteps) {
     EXPECT_TRUE(writes.empty()) << "the pending autosave went with the markup";
 }
 
-TEST_F(DocumentTest, RevertToTheVersionAsOpenedPutsTheOriginalBack) {
-    realSaves = true;
-    writeAtOnce = true;
-    const std::string original = testing::readFile(file);
-    auto document = open();
-    draw(*document, 1);
-    clock.advance(1500ms);
-    ASSERT_NE(testing::readFile(file), original);
-    ASSERT_TRUE(document->canRevertToOpened());
-    EXPECT_FALSE(document->revertToOpened());
-    EXPECT_EQ(testing::readFile(file), original);
-    EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
-}
-
 // Another program writes a new version of the file: a rename over it.
 void replaceFile(const std::filesystem::path& file, int pages) {
     testing::writeFile(file.string() + ".new", testing::simpleDocument(pages));
     std::filesystem::rename(file.string() + ".new", file);
 }
 
-TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsWhenUnedited) {
+TEST_F(DocumentTest, AFileReplacedByAnotherProgramReloadsUneditedAndIsNeverSavedOverSilently) {
     auto document = open();
-    replaceFile(file, 5);
+    replaceFile(file, 6);
     ASSERT_TRUE(testing::pumpUntil([&] {
         clock.advance(InkDocument::diskChangeSettle);
         return reloads > 0;
     }));
-    EXPECT_EQ(document->pageCount(), 5);
+    EXPECT_EQ(document->pageCount(), 6);
     EXPECT_FALSE(document->isEdited());
-}
 
-TEST_F(DocumentTest, AFileReplacedUnderEditsIsNeverSavedOverSilently) {
-    auto document = open();
+    reloads = 0;
     saveDuration = 10;  // the autosave comes 30 s after an edit, so the watch is seen first
     draw(*document, 1);
     clock.advance(1500ms);
@@ -415,23 +393,240 @@ TEST_F(DocumentTest, MarkupSetAsideIsOfferedToTheOtherVersionAndAddedToItsPages)
     EXPECT_FALSE(QFileInfo::exists(setAside)) << "the journal holds it now";
 }
 
-TEST_F(DocumentTest, SaveAsGoesOnWithTheNewFileAndMovesTheJournal) {
-    realSaves = true;
-    writeAtOnce = true;
+// Another program writes the file in place, as `quillet` does.
+void runQuilletOn(const std::filesystem::path& file, std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {file.string(), file.string()});
+    const testing::CommandResult r = testing::runQuillet(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+}
+
+std::vector<std::string> idsInFile(const std::filesystem::path& file) {
+    std::vector<std::string> ids;
+    const nlohmann::json list = testing::listing(file);
+    for (const auto& [page, items] : list["pages"].items()) {
+        for (const auto& item : items) {
+            ids.push_back(item["id"].get<std::string>());
+        }
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+class ChangesTest : public DocumentTest {
+  protected:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        realSaves = true;
+        writeAtOnce = true;
+    }
+
+    // Saves item 1 into the file, then leaves item 2 unsaved.
+    std::unique_ptr<InkDocument> openWithSavedAndUnsavedItems() {
+        auto document = open();
+        draw(*document, 1);
+        clock.advance(InkDocument::minimumAutosaveDelay);
+        EXPECT_FALSE(document->isEdited());
+        draw(*document, 2);
+        return document;
+    }
+};
+
+TEST_F(ChangesTest, AReadOnlyFileIsNeverTriedAndSaveAsTakesTheMarkupOn) {
+    readOnlyFile = file;
     auto document = open();
+    EXPECT_TRUE(document->isReadOnlyFile());
+    EXPECT_EQ(document->notice(),
+              "This file is read-only: your markup is kept until you save a copy with Save As…");
     draw(*document, 1);
-    std::optional<InkDocument::SaveResult> result;
+    clock.advance(InkDocument::maximumAutosaveDelay * 2);
+    EXPECT_TRUE(jobs.empty()) << "no autosave against a file it cannot replace";
+    std::optional<InkDocument::SaveResult> saved;
+    document->save([&](const InkDocument::SaveResult& error) { saved = error; });
+    ASSERT_TRUE(saved && *saved);
+    EXPECT_EQ(**saved, document->notice());
+    EXPECT_TRUE(journal.recorded.contains(document->filePath())) << "the markup waits in the journal";
+
     const QString copy = qpath(dir.file("copy.pdf"));
-    document->saveAs(copy, [&](const InkDocument::SaveResult& error) { result = error; });
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(*result);
+    document->saveAs(copy, [&](const InkDocument::SaveResult& error) { saved = error; });
+    ASSERT_TRUE(saved);
+    EXPECT_FALSE(*saved);
+    EXPECT_FALSE(document->isReadOnlyFile());
+    EXPECT_EQ(document->notice(), std::nullopt);
     EXPECT_EQ(document->filePath(), QFileInfo(copy).canonicalFilePath());
     EXPECT_FALSE(document->isEdited());
     draw(*document, 2);
-    EXPECT_TRUE(journal.recorded.contains(document->filePath()));
+    EXPECT_TRUE(journal.recorded.contains(document->filePath())) << "the journal moved with it";
+    clock.advance(InkDocument::minimumAutosaveDelay);
+    EXPECT_EQ(idsInFile(dir.file("copy.pdf")),
+              (std::vector<std::string>{itemId(1).text(), itemId(2).text()}));
+}
 
-    auto reopened = InkDocument::open(copy, services());
-    EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), 1u);
+TEST_F(ChangesTest, SaveAsOntoAFileOpenInAnotherWindowIsRefused) {
+    openElsewhere = dir.file("other.pdf");
+    testing::writeFile(dir.file("other.pdf"), testing::simpleDocument(1));
+    const std::string before = testing::readFile(dir.file("other.pdf"));
+    auto document = open();
+    draw(*document, 1);
+    std::optional<InkDocument::SaveResult> saved;
+    document->saveAs(qpath(dir.file("other.pdf")),
+                     [&](const InkDocument::SaveResult& error) { saved = error; });
+    ASSERT_TRUE(saved && *saved);
+    EXPECT_EQ(**saved, "“other.pdf” is open in another window: close it there to save over it");
+    EXPECT_EQ(testing::readFile(dir.file("other.pdf")), before);
+    EXPECT_EQ(document->filePath(), QFileInfo(qpath(file)).canonicalFilePath());
+}
+
+// Both reverts: the markup they drop comes back only when the user says so,
+// also on the very version it was made on.
+TEST_F(ChangesTest, ARevertSetsTheDroppedMarkupAsideForAQuestion) {
+    diskJournals = true;
+    for (const bool toOpened : {false, true}) {
+        SCOPED_TRACE(toOpened ? "to the version as opened" : "to saved");
+        testing::writeFile(file, testing::simpleDocument(3));
+        auto document = openWithSavedAndUnsavedItems();
+        ASSERT_EQ(document->unsavedChanges().count(), 1);
+        ASSERT_EQ(document->changesSinceOpened().count(), 2);
+        EXPECT_FALSE(toOpened ? document->revertToOpened() : document->revertToSaved());
+        EXPECT_EQ(document->store()->itemsOnPage(0).size(), toOpened ? 0u : 1u);
+        document->close();
+        document.reset();
+        ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+
+        restoreSetAside.reset();  // "Not Now"
+        setAsideQuestions = 0;
+        auto reopened = open();
+        reopened->checkRecovery();
+        EXPECT_EQ(setAsideQuestions, 1);
+        EXPECT_EQ(reopened->store()->itemsOnPage(0).size(), toOpened ? 0u : 1u)
+            << "nothing came back by itself";
+        reopened->close();
+        reopened.reset();
+
+        restoreSetAside = true;
+        auto restored = open();
+        restored->checkRecovery();
+        EXPECT_EQ(restored->store()->itemsOnPage(0).size(), 2u);
+        restored->close();
+        restored.reset();
+        ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+    }
+}
+
+TEST_F(ChangesTest, AddMyEditsKeepsTheOtherProgramsAnnotationsAndOurs) {
+    auto document = openWithSavedAndUnsavedItems();
+    runQuilletOn(file, {"add", "--page", "1", "--text", "theirs", "--at", "72,700"});
+    const std::vector<std::string> theirs = idsInFile(file);
+    ASSERT_EQ(theirs.size(), 2u);
+    replacedFileChoice = ReplacedFileChoice::addMine;
+    document->save();
+    EXPECT_EQ(replacedQuestions, 1);
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(document->store()->itemsOnPage(0).size(), 3u);
+    EXPECT_EQ(document->notice(), std::nullopt) << "nothing to tell: no item was changed by both";
+    clock.advance(InkDocument::minimumAutosaveDelay);
+    EXPECT_FALSE(document->isEdited());
+    std::vector<std::string> expected = theirs;
+    expected.push_back(itemId(2).text());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(idsInFile(file), expected);
+}
+
+TEST_F(ChangesTest, WhereBothChangedAnItemOursWinsAndTheUserIsTold) {
+    auto document = openWithSavedAndUnsavedItems();
+    // Ours: item 1 redrawn; theirs: item 1 removed.
+    document->store()->apply(StoreChange::replace({inkItem(1, {{300, 300}, {320, 340}})}));
+    runQuilletOn(file, {"remove", "--id", itemId(1).text()});
+    replacedFileChoice = ReplacedFileChoice::addMine;
+    document->save();
+    EXPECT_EQ(document->notice(),
+              "Your edits were added; where the other program changed the same items, your version was kept");
+    clock.advance(InkDocument::minimumAutosaveDelay);
+    EXPECT_EQ(idsInFile(file), (std::vector<std::string>{itemId(1).text(), itemId(2).text()}));
+}
+
+TEST_F(ChangesTest, EditsOnPagesTheNewVersionLacksAreSetAsideAndTheUserIsTold) {
+    diskJournals = true;
+    auto document = open();
+    draw(*document, 1, 2);  // page 3 of 3, unsaved
+    replaceFile(file, 2);
+    replacedFileChoice = ReplacedFileChoice::addMine;
+    document->save();
+    EXPECT_EQ(document->pageCount(), 2);
+    EXPECT_EQ(
+        document->notice(),
+        "Some of your markup does not fit this version of the file and was set aside; it is offered back "
+        "when you next open the file");
+    document->close();
+    document.reset();
+    ASSERT_TRUE(lastDiskJournal->waitForQueue(10s));
+    const std::optional<PageItems> aside =
+        RecoveryJournal(qpath(dir.file("journal"))).setAsideMarkup(qpath(file));
+    ASSERT_TRUE(aside);
+    EXPECT_EQ(*aside, (PageItems{{2, {inkItem(1, {{100, 100}, {150, 120}})}}}));
+}
+
+class ControllerTest : public testing::DocumentTest {
+  protected:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        testing::writeFile(dir.file("other.pdf"), testing::simpleDocument(2));
+        std::filesystem::create_symlink(file, dir.file("link.pdf"));
+        store = testing::settingsIn(dir.file("store.ini"));
+        controller = std::make_unique<DocumentController>(*store, [this] { return services(); });
+    }
+
+    std::unique_ptr<QSettings> store;
+    std::unique_ptr<DocumentController> controller;
+};
+
+TEST_F(ControllerTest, OneDocumentPerFileAndRecentFilesMostRecentFirst) {
+    InkDocument* report = controller->open(qpath(file));
+    EXPECT_EQ(controller->open(qpath(dir.file("link.pdf"))), report) << "another name of the same file";
+    InkDocument* other = controller->open(qpath(dir.file("other.pdf")));
+    EXPECT_NE(other, report);
+    EXPECT_EQ(controller->documents().size(), 2u);
+    EXPECT_EQ(controller->recentFiles(), (QStringList{other->filePath(), report->filePath()}));
+    EXPECT_EQ(controller->openPanelFolder(report), QFileInfo(report->filePath()).absolutePath());
+
+    controller->clearRecentFiles();
+    EXPECT_TRUE(controller->recentFiles().isEmpty());
+    EXPECT_EQ(controller->openPanelFolder(nullptr), QDir::homePath());
+
+    // Save As makes the new file the most recent and the document answers to it.
+    writeAtOnce = true;
+    realSaves = true;
+    report->saveAs(qpath(dir.file("renamed.pdf")));
+    EXPECT_EQ(controller->recentFiles(), QStringList{report->filePath()});
+    EXPECT_EQ(controller->documentFor(qpath(dir.file("renamed.pdf"))), report);
+
+    controller->close(report);
+    EXPECT_EQ(controller->documents(), std::vector<InkDocument*>{other});
+    EXPECT_NE(controller->open(qpath(dir.file("renamed.pdf"))), nullptr);
+}
+
+TEST_F(ControllerTest, QuitStopsAtTheFirstDocumentWhoseSaveFails) {
+    InkDocument* report = controller->open(qpath(file));
+    InkDocument* other = controller->open(qpath(dir.file("other.pdf")));
+    draw(*other, 1);
+    failSaves = true;
+    writeAtOnce = true;
+    std::optional<std::pair<InkDocument*, QString>> outcome;
+    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) {
+        outcome = {failed, reason};
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->first, other);
+    EXPECT_EQ(outcome->second, "The file could not be written.");
+
+    failSaves = false;
+    outcome.reset();
+    controller->prepareToQuit([&](InkDocument* failed, const QString& reason) {
+        outcome = {failed, reason};
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->first, nullptr);
+    EXPECT_FALSE(report->isEdited());
+    EXPECT_FALSE(other->isEdited());
 }
 
 }  // namespace

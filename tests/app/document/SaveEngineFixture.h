@@ -1,11 +1,8 @@
 // Shared by the save engine's tests: a private application-data folder (for
-// crash markers), plain and encrypted source documents, jobs over them, and
-// the user's own file saved in place, also from a child process.
+// crash markers), plain and encrypted source documents and jobs over them.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -18,7 +15,6 @@
 #include "app/document/CrashMarker.h"
 #include "app/document/SaveEngine.h"
 #include "app/document/SaveEngineError.h"
-#include "app/platform/SelfTestHook.h"
 #include "core/save/SaveTestItems.h"
 #include "support/PdfFixtures.h"
 #include "support/TempDir.h"
@@ -110,40 +106,6 @@ class SaveEngineTest : public ::testing::Test {
     std::filesystem::path source = dir.file("working.pdf");
     std::filesystem::path document = dir.file("document.pdf");
     std::filesystem::path output = dir.file("output.pdf");
-};
-
-// Saves into the user's own file, `document`, which starts as `original`.
-class InPlaceSaveTest : public SaveEngineTest {
-  protected:
-    void SetUp() override {
-        SaveEngineTest::SetUp();
-        writeFile(document, readFile(source));
-        original = readFile(document);
-    }
-
-    SaveJob job() const { return jobFor({{0, fiveItems(1)}, {2, {inkItem(9, {{10, 10}, {20, 20}})}}}); }
-
-    // Saves job() into the document in a child process with `environment`
-    // set (the self-test hook's variables). The child's exit status: 0 saved,
-    // exitCodeOf(the error's code), 1 anything else.
-    pid_t saveInChild(const std::map<std::string, std::string>& environment) const {
-        const pid_t child = fork();
-        if (child == 0) {
-            for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-            try {
-                SaveEngine().saveInPlace(job(), document.string());
-            } catch (const SaveEngineError& error) {
-                _exit(exitCodeOf(error.code()));
-            } catch (...) {
-                _exit(1);
-            }
-            _exit(0);
-        }
-        return child;
-    }
-    static int exitCodeOf(SaveEngineError::Code code) { return 10 + static_cast<int>(code); }
-
-    std::string original;
 };
 
 }  // namespace quillet::testing
