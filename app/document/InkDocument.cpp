@@ -135,8 +135,8 @@ void InkDocument::install(LoadedPDF loaded) {
     }
     // The reader's repairs of a damaged file are logged, once, under the
     // user's file name (the working copy's is private).
-    auto logRepair = [name = filePath_.toStdString()](const std::string& warning) {
-        logLine("repaired " + name + ": " + warning);
+    auto logRepair = [name = filePath_.toStdString()](const ReaderWarning& warning) {
+        logLine("repaired " + name + ": " + warning.text);
     };
     store_ = std::make_shared<AnnotationStore>(
         pageCount_,
