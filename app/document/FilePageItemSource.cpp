@@ -112,8 +112,7 @@ bool FilePageItemSource::open() {
     } else {
         openReader();
     }
-    if (reader_ && onWarning_)
-        for (const std::string& warning : reader_->warnings()) onWarning_(warning);
+    if (reader_ && onWarning_) reader_->setWarningSink(onWarning_);
     return !failed_;
 }
 
@@ -149,7 +148,8 @@ std::optional<StoredAnnotation> FilePageItemSource::annotationAt(const PDFValue&
         AnnotationKey key{textOf(*dict, "NM"), subtype && subtype->nameValue() ? *subtype->nameValue() : "",
                           rectOf(*dict)};
         return StoredAnnotation{std::move(*item), textOf(*dict, "Contents"), std::move(key)};
-    } catch (const CoreError&) {
+    } catch (const CoreError& e) {
+        items_->warnUnreadable(*entry.refValue(), e);
         return std::nullopt;  // an unreadable annotation is foreign, not fatal
     }
 }

@@ -25,9 +25,10 @@ namespace quillet {
 
 class FilePageItemSource final : public PageItemSource {
   public:
-    // Receives each repair the reader made to read the file, once, when the
-    // file is first read (the page-tree walk included).
-    using WarningSink = std::function<void(const std::string&)>;
+    // Receives each repair made to read the file, once: those of the open
+    // (the page-tree walk included) when the file is first read, later ones
+    // (a damaged annotation, a page's box) as the reads that meet them.
+    using WarningSink = ReaderWarningSink;
     // The nice value (added to the process's) of the thread that opens the
     // file in the background.
     static constexpr int openingNiceness = 10;

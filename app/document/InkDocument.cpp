@@ -50,6 +50,10 @@ QString resolvedPath(const QString& path) {
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+SaveResult writeResult(const SaveWriter::Result& result) {
+    return result.error ? SaveResult::failure(SaveResult::Status::failed, *result.error) : SaveResult::done();
+}
+
 }  // namespace
 
 InkDocument::Services InkDocument::Services::forApplication() {
@@ -135,8 +139,8 @@ void InkDocument::install(LoadedPDF loaded) {
     }
     // The reader's repairs of a damaged file are logged, once, under the
     // user's file name (the working copy's is private).
-    auto logRepair = [name = filePath_.toStdString()](const std::string& warning) {
-        logLine("repaired " + name + ": " + warning);
+    auto logRepair = [name = filePath_.toStdString()](const ReaderWarning& warning) {
+        logLine("repaired " + name + ": " + warning.text);
     };
     store_ = std::make_shared<AnnotationStore>(
         pageCount_,
@@ -252,7 +256,7 @@ void InkDocument::autosaveFired() {
 void InkDocument::save(SaveCompletion done) {
     if (!checkWritable()) {
         if (done) {
-            done(readOnlyNotice.text());
+            done(SaveResult::failure(SaveResult::Status::readOnly, readOnlyNotice.text()));
         }
         return;
     }
@@ -270,7 +274,7 @@ void InkDocument::saveAs(const QString& path, SaveCompletion done) {
             openElsewherePrefix.text() + QFileInfo(target).fileName() + openElsewhereSuffix.text();
         showNotice(refusal);
         if (done) {
-            done(refusal);
+            done(SaveResult::failure(SaveResult::Status::openElsewhere, refusal));
         }
         return;
     }
@@ -315,7 +319,7 @@ bool InkDocument::diskFileDiffers() const {
 void InkDocument::startSave(PendingSave request) {
     if (closed_) {
         if (request.done) {
-            request.done(documentClosed.text());
+            request.done(SaveResult::failure(SaveResult::Status::closed, documentClosed.text()));
         }
         return;
     }
@@ -332,7 +336,9 @@ void InkDocument::startSave(PendingSave request) {
         emitStatus();
         if (!services_.askFileReplaced || askingAboutReplacedFile_) {
             if (request.done) {
-                request.done(SaveEngineError::fileChanged().userText(InterfaceLanguage::current()));
+                request.done(SaveResult::failure(
+                    SaveResult::Status::fileChanged,
+                    SaveEngineError::fileChanged().userText(InterfaceLanguage::current())));
             }
             return;
         }
@@ -354,7 +360,7 @@ void InkDocument::startSave(PendingSave request) {
 void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave request) {
     if (closed_) {
         if (request.done) {
-            request.done(documentClosed.text());
+            request.done(SaveResult::failure(SaveResult::Status::closed, documentClosed.text()));
         }
         return;
     }
@@ -367,7 +373,8 @@ void InkDocument::answerFileReplaced(ReplacedFileChoice choice, PendingSave requ
     const std::optional<QString> error =
         choice == ReplacedFileChoice::reload ? reload(DroppedMarkup::setAside) : addEditsToNewVersion();
     if (request.done) {
-        request.done(error);
+        request.done(error ? SaveResult::failure(SaveResult::Status::failed, *error)
+                           : SaveResult::done(SaveResult::Status::tookOtherVersion));
     }
 }
 
@@ -390,7 +397,7 @@ void InkDocument::beginWrite(PendingSave request) {
                           self->runQueuedSaves();
                       }
                       if (request.done) {
-                          request.done(result.error);
+                          request.done(writeResult(result));
                       }
                   });
 }
@@ -439,7 +446,7 @@ void InkDocument::completeSave(PendingSave request, int undoIndex, SaveWriter::R
     }
     emitStatus();
     if (request.done) {
-        request.done(error);
+        request.done(writeResult(result));
     }
     runQueuedSaves();
 }
@@ -501,7 +508,7 @@ void InkDocument::prepareToClose(std::function<void(bool mayClose, const QString
     };
     services_.clock(closeSaveLimit, [finish] { finish(false, closeTimeout.text()); });
     startSave({SaveKind::closing, filePath_,
-               [finish](const SaveResult& error) { finish(!error, error.value_or(QString())); }});
+               [finish](const SaveResult& result) { finish(result.ok(), result.message); }});
 }
 
 void InkDocument::close() {

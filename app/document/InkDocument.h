@@ -41,6 +41,7 @@
 #include "app/document/LoadedPDF.h"
 #include "app/document/SaveJob.h"
 #include "app/document/SaveOutcome.h"
+#include "app/document/SaveResult.h"
 #include "app/document/SaveWriter.h"
 #include "app/document/UnsavedChanges.h"
 #include "app/document/WorkingCopy.h"
@@ -61,9 +62,7 @@ class InkDocument : public QObject {
 
   public:
     using Clock = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
-    // The outcome of a save, or its error text for the user.
-    using SaveResult = std::optional<QString>;  // absent: saved
-    using SaveCompletion = std::function<void(const SaveResult& error)>;
+    using SaveCompletion = std::function<void(const SaveResult& result)>;
 
     struct Services {
         // Runs work on the main thread after a delay (timers: autosave, notices).

@@ -1,6 +1,5 @@
 #include "app/editor/CopyPlacement.h"
 
-#include "app/editor/ToolContext.h"
 #include "core/markup/ItemGeometry.h"
 
 namespace quillet {
@@ -12,9 +11,8 @@ AnnotationItem CopyPlacement::place(const AnnotationItem& copy) const {
     // The offset is in viewport points, to the right and down whatever the
     // page's rotation.
     const QTransform toPageSpace = pageToViewport.inverted();
-    const double step = ToolContext::pasteOffset;
-    const QPointF offset = toPageSpace.map(QPointF(step, step)) - toPageSpace.map(QPointF(0, 0));
-    AnnotationItem placed = originalHere ? ItemGeometry::translated(copy, offset.x(), offset.y()) : copy;
+    const QPointF shift = toPageSpace.map(QPointF(offset, offset)) - toPageSpace.map(QPointF(0, 0));
+    AnnotationItem placed = originalHere ? ItemGeometry::translated(copy, shift.x(), shift.y()) : copy;
     const Rect target = visiblePage.isEmpty() ? pageBounds
                                               : Rect{visiblePage.left(), visiblePage.top(),
                                                      visiblePage.width(), visiblePage.height()};

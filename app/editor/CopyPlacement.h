@@ -12,6 +12,9 @@
 namespace quillet {
 
 struct CopyPlacement {
+    // How far a copy stands off its original, in viewport points.
+    static constexpr double offset = 14;
+
     bool originalHere = false;  // the original is in this document
     QTransform pageToViewport;
     QRectF visiblePage;  // page space; empty when none is visible

@@ -36,7 +36,6 @@ class ToolContext {
     static constexpr double moveThreshold = 3;
     static constexpr double eraserRadius = 8;
     static constexpr double minArrowLength = 10;
-    static constexpr double pasteOffset = 14;
     static constexpr double strokeMinDistance = 0.35;
     static constexpr double strokeTolerance = 0.25;
     static constexpr double inkMergeMargin = 60;  // page points

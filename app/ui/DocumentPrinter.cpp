@@ -20,7 +20,7 @@
 #include "app/platform/PlatformLog.h"
 #include "app/platform/SerialQueue.h"
 #include "app/view/ItemPainter.h"
-#include "app/view/PageView.h"
+#include "app/view/PageItemLayer.h"
 #include "core/markup/DrawCommand.h"
 #include "core/pdf/FileAccessError.h"
 #include "core/save/ReplacementFile.h"
@@ -241,7 +241,7 @@ void PrintJob::feed() {
         work.page = nextToRead_++;
         store.loadPage(work.page);
         // As the page view leaves them out: by place too, for copies whose /NM is gone.
-        work.hidden = PageView::hiddenAnnotations(store.storedAnnotationKeys(work.page));
+        work.hidden = PageItemLayer::hiddenAnnotations(store.storedAnnotationKeys(work.page));
         for (const ItemAnnotation* annotation : store.annotationsOnPage(work.page)) {
             if (annotation->isDisplayed()) {
                 const std::vector<DrawCommand>& commands =

@@ -510,10 +510,6 @@ void DocumentWindowController::setFilePath(const QString& path) {
     viewState_->setPath(path);
     setWindowTitle(document_.displayName() + QStringLiteral("[*]"));
     setWindowFilePath(document_.path);
-    saveViewState();
-}
-
-void DocumentWindowController::saveViewState() {
     viewState_->save();
 }
 
@@ -524,7 +520,7 @@ void DocumentWindowController::closeEvent(QCloseEvent* event) {
     if (!event->isAccepted() || closedEmitted_) {
         return;
     }
-    saveViewState();
+    viewState_->save();
     if (settings_.store && !settings_.selfTest) {
         settings_.store->setValue(QString::fromLatin1(windowGeometryKey), saveGeometry());
         settings_.store->setValue(QString::fromLatin1(sidebarStateKey), splitter_->saveState());

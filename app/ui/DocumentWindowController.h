@@ -105,7 +105,6 @@ class DocumentWindowController : public QMainWindow {
     bool thumbnailsShown() const;
     void goToPageNumber();
     void performFind();
-    void saveViewState();
     void showShortcuts();
 
   signals:

@@ -127,9 +127,9 @@ void WindowDocumentBinding::saveCopyAndClose() {
             if (!self || !self->document_) {
                 return;
             }
-            self->document_->saveAs(path, [self](const InkDocument::SaveResult& error) {
+            self->document_->saveAs(path, [self](const SaveResult& result) {
                 if (self) {
-                    self->decided(!error, error.value_or(QString()));
+                    self->decided(result.ok(), result.message);
                 }
             });
         });

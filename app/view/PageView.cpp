@@ -17,9 +17,6 @@ const QColor underPageColor(0x8a, 0x8d, 0x91);
 const QColor pageEdgeColor(0, 0, 0, 60);
 // Pages beyond the visible ones rendered ahead of scrolling.
 constexpr int prefetchPages = 1;
-// Find matches: the system yellow at half alpha; the current one darker, outlined.
-const QColor findMatchColor(255, 204, 0, 128);
-const QColor currentMatchColor(255, 149, 0, 160);
 // A screenful step leaves this much of the previous screen in view.
 constexpr int screenOverlap = 40;
 // One notch of a mouse wheel.
@@ -62,7 +59,6 @@ void PageView::reloadDocument() {
         pageGeometries_.emplace(0, *first);
     }
     findHighlights_.clear();
-    currentFindMatch_.reset();
     if (renderer_) {
         renderer_->clear();
         renderer_->setPageSizes(pageSizes_);
@@ -358,15 +354,12 @@ QRectF PageView::viewportRectFromPage(int pageIndex, const QRectF& pageSpaceRect
 }
 
 void PageView::setFindHighlights(const std::vector<PDFSearchMatch>& matches) {
-    findHighlights_.clear();
-    for (const PDFSearchMatch& match : matches) {
-        findHighlights_.emplace(match.pageIndex, match.bounds);
-    }
+    findHighlights_.setMatches(matches);
     viewport()->update();
 }
 
 void PageView::setCurrentFindMatch(const std::optional<PDFSearchMatch>& match) {
-    currentFindMatch_ = match;
+    findHighlights_.setCurrent(match);
     if (match) {
         // Centre the match unless it is in view already.
         const QRectF shown = viewportRectFromPage(match->pageIndex, match->bounds);
@@ -379,21 +372,6 @@ void PageView::setCurrentFindMatch(const std::optional<PDFSearchMatch>& match) {
         }
     }
     viewport()->update();
-}
-
-void PageView::paintFindHighlights(QPainter& painter, int first, int last) {
-    for (int page = first; page <= last; ++page) {
-        const auto [begin, end] = findHighlights_.equal_range(page);
-        for (auto it = begin; it != end; ++it) {
-            painter.fillRect(viewportRectFromPage(page, it->second), findMatchColor);
-        }
-    }
-    if (currentFindMatch_ && currentFindMatch_->pageIndex >= first && currentFindMatch_->pageIndex <= last) {
-        const QRectF shown = viewportRectFromPage(currentFindMatch_->pageIndex, currentFindMatch_->bounds);
-        painter.fillRect(shown, currentMatchColor);
-        painter.setPen(QPen(currentMatchColor.darker(150), 1));
-        painter.drawRect(shown);
-    }
 }
 
 void PageView::paintEvent(QPaintEvent* event) {
@@ -409,7 +387,8 @@ void PageView::paintEvent(QPaintEvent* event) {
         paintItems(painter, i);
         paintTextSelection(painter, i);
     }
-    paintFindHighlights(painter, first, last);
+    findHighlights_.paint(painter, first, last,
+                          [this](int page, const QRectF& rect) { return viewportRectFromPage(page, rect); });
 }
 
 void PageView::paintPage(QPainter& painter, int pageIndex, double pixelRatio) {

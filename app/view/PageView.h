@@ -17,9 +17,10 @@
 #include "app/document/PageItemSource.h"
 #include "app/platform/PDFDocument.h"
 #include "app/platform/PrimarySelection.h"
-#include "app/view/ItemPainter.h"
+#include "app/view/FindHighlights.h"
 #include "app/view/PageCoordinates.h"
 #include "app/view/PageInputHandler.h"
+#include "app/view/PageItemLayer.h"
 #include "app/view/PageLayout.h"
 #include "app/view/PageRenderer.h"
 #include "app/view/PageTextSelection.h"
@@ -104,9 +105,7 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     // page, whose image leaves out the file's own copies of them. Not owned:
     // detach (nullptr) before the store goes away.
     void setAnnotationStore(AnnotationStore* store);
-    AnnotationStore* annotationStore() const { return store_; }
-    // What a page's image leaves out for the file's copies of its items.
-    static HiddenAnnotations hiddenAnnotations(const std::vector<AnnotationKey>& storedCopies);
+    AnnotationStore* annotationStore() const { return items_.store(); }
     // Repaints the items of these pages.
     void refreshItems(const std::set<int>& pages);
     // The transparent layer above the pages for what the editor draws live;
@@ -128,7 +127,7 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     // the current one marked and scrolled into view.
     void setFindHighlights(const std::vector<PDFSearchMatch>& matches);
     void setCurrentFindMatch(const std::optional<PDFSearchMatch>& match);
-    int findHighlightCount() const { return static_cast<int>(findHighlights_.size()); }
+    int findHighlightCount() const { return findHighlights_.count(); }
 
   signals:
     // After setDocument() and reloadDocument(): the pages are new.
@@ -163,7 +162,6 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     void relayoutKeepingPlace();
     bool handleNavigationKey(QKeyEvent* event);
     void geometriesArrived(int first, const std::vector<std::optional<PDFPageGeometry>>& geometries);
-    void paintFindHighlights(QPainter& painter, int first, int last);
 
     void relayout();
     void applyScale(double scale, bool autoScales, std::optional<QPointF> anchorPoint = std::nullopt);
@@ -188,7 +186,6 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     void offerPrimarySelection();
     void paintItems(QPainter& painter, int pageIndex);
     void hideStoredAnnotations(const std::vector<int>& pages);
-    void detachStore();
 
     std::shared_ptr<PDFDocument> pdf_;
     std::unique_ptr<PageRenderer> renderer_;
@@ -196,17 +193,13 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     // Read in the background; a page still due is read on first use.
     mutable std::unordered_map<int, PDFPageGeometry> pageGeometries_;
     PageInputHandler* inputHandler_ = nullptr;
-    AnnotationStore* store_ = nullptr;
-    std::vector<int> storeObservers_;
-    // The items of the pages on screen, composed (ItemPainter::PageItemLayers).
-    std::map<int, ItemPainter::PageItemLayers> composedItems_;
+    PageItemLayer items_;
     OverlayView* overlay_ = nullptr;
     PageTextSelection textSelection_;
     bool selectingText_ = false;
     PrimarySelection::Sink primarySelection_ = PrimarySelection::platform();
     PageLayout layout_;
-    std::multimap<int, QRectF> findHighlights_;  // page -> page-space rectangle
-    std::optional<PDFSearchMatch> currentFindMatch_;
+    FindHighlights findHighlights_;
     bool autoScales_ = true;
     double manualScale_ = 1;
     int currentPage_ = 0;

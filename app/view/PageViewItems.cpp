@@ -1,44 +1,24 @@
-// The page view's markup: the store's items painted over each page in drawing
-// order, the file's own copies of them left out of the page images (so a moved
-// or deleted item never shows twice), and the overlay above the pages.
+// The page view's markup: the item layer over each page, and the overlay
+// above the pages.
 #include <QPainter>
 #include <QPointer>
 
 #include "app/document/AnnotationStore.h"
 #include "app/platform/NotificationCenter.h"
-#include "app/platform/QtConversions.h"
-#include "app/view/CommentDisplay.h"
-#include "app/view/ItemPainter.h"
 #include "app/view/OverlayView.h"
 #include "app/view/PageView.h"
 
 namespace quillet {
 
-HiddenAnnotations PageView::hiddenAnnotations(const std::vector<AnnotationKey>& keys) {
-    HiddenAnnotations hidden;
-    for (const AnnotationKey& key : keys) {
-        if (key.name) {
-            hidden.names.insert(QString::fromStdString(*key.name));
-        }
-        if (!key.rect.isNull()) {
-            // Also by place: another program may have dropped or changed the /NM.
-            hidden.places.push_back({QString::fromStdString(key.subtype), toQRectF(key.rect)});
-        }
-    }
-    return hidden;
-}
-
 void PageView::setAnnotationStore(AnnotationStore* store) {
-    detachStore();
-    store_ = store;
-    if (store_ != nullptr) {
+    items_.detach();
+    if (store != nullptr) {
         QPointer<PageView> self(this);
-        auto refresh = [self](const std::set<int>& pages) {
+        items_.attach(store, [self](const std::set<int>& pages) {
             if (self) {
                 self->refreshItems(pages);
             }
-        };
-        storeObservers_ = {store_->observeChanges(refresh), store_->observeDisplay(refresh)};
+        });
         static constexpr char observingComments[] = "quilletObservesCommentDisplay";
         if (!property(observingComments).toBool()) {
             setProperty(observingComments, true);
@@ -50,21 +30,10 @@ void PageView::setAnnotationStore(AnnotationStore* store) {
     // items before the page is next painted or asked for (the copies of most
     // pages are none, and their images stay). Detached, nothing draws the
     // items any more: images that leave them out go.
-    if (store_ == nullptr && renderer_) {
+    if (store == nullptr && renderer_) {
         renderer_->clear();
     }
     viewport()->update();
-}
-
-void PageView::detachStore() {
-    if (store_ != nullptr) {
-        for (int token : storeObservers_) {
-            store_->removeObserver(token);
-        }
-    }
-    storeObservers_.clear();
-    store_ = nullptr;
-    composedItems_.clear();
 }
 
 void PageView::refreshItems(const std::set<int>& pages) {
@@ -72,9 +41,7 @@ void PageView::refreshItems(const std::set<int>& pages) {
         if (page < 0 || page >= pageCount()) {
             continue;
         }
-        if (const auto composed = composedItems_.find(page); composed != composedItems_.end()) {
-            composed->second.markChanged();
-        }
+        items_.markChanged(page);
         const QRectF rect = pageRectInViewport(page);
         if (rect.intersects(QRectF(viewport()->rect()))) {
             viewport()->update(rect.toAlignedRect().adjusted(-1, -1, 1, 1));
@@ -83,7 +50,7 @@ void PageView::refreshItems(const std::set<int>& pages) {
 }
 
 void PageView::paintItems(QPainter& painter, int pageIndex) {
-    if (store_ == nullptr) {
+    if (items_.store() == nullptr) {
         return;
     }
     const QRectF visible = visiblePageRect(pageIndex);
@@ -91,34 +58,21 @@ void PageView::paintItems(QPainter& painter, int pageIndex) {
         return;
     }
     // Composed items are kept for the pages on screen only.
-    for (auto it = composedItems_.begin(); it != composedItems_.end();) {
-        it = it->first != pageIndex && (it->first >= pageCount() || visiblePageRect(it->first).isEmpty())
-                 ? composedItems_.erase(it)
-                 : std::next(it);
-    }
+    items_.keepOnly([&](int page) {
+        return page == pageIndex || (page < pageCount() && !visiblePageRect(page).isEmpty());
+    });
     painter.save();
     painter.setClipRect(pageRectInViewport(pageIndex));
-    // A repaint of unchanged items (under the pointer's stroke, after a
-    // scroll) draws the kept maps without going over every item.
-    const QTransform toView = pageToViewport(pageIndex);
-    ItemPainter::PageItemLayers& composed = composedItems_[pageIndex];
-    const bool showsText = CommentDisplay::showsCommentText();
-    if (!ItemPainter::paintKept(painter, composed, toView, showsText)) {
-        ItemPainter::paintAnnotations(painter, store_->annotationsOnPage(pageIndex), toView, showsText,
-                                      visible, &composed);
-    }
+    items_.paint(painter, pageIndex, pageToViewport(pageIndex), visible);
     painter.restore();
 }
 
 void PageView::hideStoredAnnotations(const std::vector<int>& pages) {
-    if (store_ == nullptr || !renderer_) {
+    if (items_.store() == nullptr || !renderer_) {
         return;
     }
     for (int page : pages) {
-        // Loading first: the page's image must never be made before its
-        // copies are known, or they would show under the items.
-        store_->loadPage(page);
-        renderer_->setHiddenAnnotations(page, hiddenAnnotations(store_->storedAnnotationKeys(page)));
+        renderer_->setHiddenAnnotations(page, items_.hiddenCopies(page));
     }
 }
 

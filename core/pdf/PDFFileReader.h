@@ -137,6 +137,11 @@ class PDFFileReader {
     // reads), each naming an offset or object number; at most
     // kMaxReaderWarnings of them and a count of the rest.
     const std::vector<std::string>& warnings() const { return warnings_.list(); }
+    // Each repair as it is made, those made so far at once (see ReaderWarnings).
+    void setWarningSink(ReaderWarningSink sink) { warnings_.setSink(std::move(sink)); }
+    // A fallback made by code reading through this reader (a page's box, an
+    // annotation), noted with the reader's own repairs.
+    void warn(ReaderWarning warning) { warnings_.add(std::move(warning)); }
     // Whether the object table was rebuilt by scanning the file because its
     // cross-reference data could not be used.
     bool wasRepaired() const { return repaired_; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/pdf/CoreError.h"
@@ -9,29 +10,29 @@
 namespace quillet {
 namespace {
 
+void warnPage(PDFFileReader& reader, const PDFRef& page, std::string what) {
+    reader.warn(
+        {ReaderWarning::Kind::pageBox, "page object " + std::to_string(page.num) + ": " + what, page.num});
+}
+
 // The value of an inheritable key: the page's own, else its nearest
-// ancestor's. Unreadable nodes end the search as if the key were absent.
+// ancestor's. Unreadable nodes end the search as if the key were absent,
+// with a warning.
 std::optional<PDFValue> inherited(PDFFileReader& reader, const PDFRef& page, std::string_view key) {
     PDFValue node = PDFValue::ref(page.num, page.gen);
     for (int hop = 0; hop <= kMaxParentHops; ++hop) {
-        PDFValue resolved;
         try {
-            resolved = reader.resolve(node);
-        } catch (const CoreError&) {
+            const PDFValue resolved = reader.resolve(node);
+            const PDFDictionary* dict = resolved.dictValue();
+            if (!dict) return std::nullopt;
+            if (const PDFValue* value = dict->find(key)) return reader.resolve(*value);
+            const PDFValue* parent = dict->find("Parent");
+            if (!parent || !parent->refValue()) return std::nullopt;
+            node = *parent;
+        } catch (const CoreError& e) {
+            warnPage(reader, page, "/" + std::string(key) + " unreadable (" + e.text() + "), left out");
             return std::nullopt;
         }
-        const PDFDictionary* dict = resolved.dictValue();
-        if (!dict) return std::nullopt;
-        if (const PDFValue* value = dict->find(key)) {
-            try {
-                return reader.resolve(*value);
-            } catch (const CoreError&) {
-                return std::nullopt;
-            }
-        }
-        const PDFValue* parent = dict->find("Parent");
-        if (!parent || !parent->refValue()) return std::nullopt;
-        node = *parent;
     }
     return std::nullopt;
 }
@@ -94,8 +95,13 @@ AffineTransform PageBox::pageToDisplay() const {
 PageBox pageBox(PDFFileReader& reader, const PDFRef& page) {
     PageBox box;
     std::optional<Rect> media = rectangle(inherited(reader, page, "MediaBox"));
-    if (media) box.cropBox = *media;
-    std::optional<Rect> crop = rectangle(inherited(reader, page, "CropBox"));
+    if (media)
+        box.cropBox = *media;
+    else
+        warnPage(reader, page, "no usable /MediaBox, US Letter used");
+    const std::optional<PDFValue> cropValue = inherited(reader, page, "CropBox");
+    std::optional<Rect> crop = rectangle(cropValue);
+    if (cropValue && !crop) warnPage(reader, page, "unusable /CropBox, the media box used");
     if (crop) {
         // A crop box wider (taller) than the media box takes the media box's
         // extent across (down), as Poppler reads it: the application shows

@@ -2,11 +2,13 @@
 
 namespace quillet {
 
-void ReaderWarnings::add(std::string text) {
-    if (seen_.count(text)) return;
-    if (seen_.size() < kMaxRemembered) seen_.insert(text);
+void ReaderWarnings::add(ReaderWarning warning) {
+    if (seen_.count(warning.text)) return;
+    if (seen_.size() < kMaxRemembered) seen_.insert(warning.text);
     if (list_.size() < kMaxReaderWarnings) {
-        list_.push_back(std::move(text));
+        list_.push_back(warning.text);
+        if (sink_) sink_(warning);
+        noted_.push_back(std::move(warning));
         return;
     }
     ++more_;
@@ -15,6 +17,12 @@ void ReaderWarnings::add(std::string text) {
         list_.push_back(std::move(note));
     else
         list_.back() = std::move(note);
+}
+
+void ReaderWarnings::setSink(ReaderWarningSink sink) {
+    sink_ = std::move(sink);
+    if (!sink_) return;
+    for (const ReaderWarning& warning : noted_) sink_(warning);
 }
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 #include "core/save/PageItemReader.h"
 
 #include <set>
+#include <string>
 #include <unordered_set>
 
 #include "core/markup/AnnotationSerializer.h"
@@ -28,6 +29,13 @@ std::optional<AnnotationItem> PageItemReader::item(const PDFRef& ref, const PDFD
     return decoded_.emplace(ref, std::move(found)).first->second;
 }
 
+void PageItemReader::warnUnreadable(const PDFRef& ref, const CoreError& error) {
+    reader_.warn(
+        {ReaderWarning::Kind::item,
+         "annotation object " + std::to_string(ref.num) + " unreadable (" + error.text() + "), left alone",
+         ref.num});
+}
+
 std::optional<AnnotationItem> PageItemReader::item(const PDFValue& entry) {
     // Saving drops inline dictionaries that carry a payload and writes the
     // page's items afresh, as objects of their own.
@@ -38,8 +46,8 @@ std::optional<AnnotationItem> PageItemReader::item(const PDFValue& entry) {
     try {
         const PDFValue annotation = reader_.resolve(entry);
         if (const PDFDictionary* dict = annotation.dictValue()) return item(*ref, *dict);
-    } catch (const CoreError&) {
-        // An annotation that cannot be read is foreign, not fatal.
+    } catch (const CoreError& e) {
+        warnUnreadable(*ref, e);  // foreign, not fatal
     }
     decoded_.emplace(*ref, std::nullopt);
     return std::nullopt;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/markup/AnnotationItem.h"
+#include "core/pdf/CoreError.h"
 #include "core/pdf/PDFFileReader.h"
 #include "core/pdf/PDFValue.h"
 
@@ -36,6 +37,9 @@ class PageItemReader {
     // The same for an /Annots entry, resolved here. Inline dictionaries are
     // never the application's, and unreadable annotations are foreign.
     std::optional<AnnotationItem> item(const PDFValue& entry);
+    // Notes with the reader's warnings that annotation `ref` could not be
+    // read and is left alone.
+    void warnUnreadable(const PDFRef& ref, const CoreError& error);
     // Whether an annotation of this page was left undecoded.
     bool capped() const { return capped_; }
     size_t payloadLimit() const { return payloadLimit_; }
