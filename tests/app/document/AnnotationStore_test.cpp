@@ -348,8 +348,9 @@ TEST(FilePageItemSource, PassesOnTheReadersRepairsOnceWhenTheFileIsFirstRead) {
     testing::writeFile(file, bytes.substr(0, bytes.rfind("startxref")) + "startxref\n" +
                                  std::to_string(table + 9) + "\n%%EOF\n");
     std::vector<std::string> logged;
-    AnnotationStore store(2, std::make_shared<FilePageItemSource>(
-                                 file, std::nullopt, [&](const std::string& w) { logged.push_back(w); }));
+    AnnotationStore store(
+        2, std::make_shared<FilePageItemSource>(file, std::nullopt,
+                                                [&](const ReaderWarning& w) { logged.push_back(w.text); }));
     EXPECT_EQ(idsOf(store.itemsOnPage(0)), std::vector<UUID>{itemId(1)});
     store.loadPage(1);
     ASSERT_EQ(logged.size(), 2u);

@@ -440,16 +440,16 @@ TEST_F(ChangesTest, AReadOnlyFileIsNeverTriedAndSaveAsTakesTheMarkupOn) {
     draw(*document, 1);
     clock.advance(InkDocument::maximumAutosaveDelay * 2);
     EXPECT_TRUE(jobs.empty()) << "no autosave against a file it cannot replace";
-    std::optional<InkDocument::SaveResult> saved;
-    document->save([&](const InkDocument::SaveResult& error) { saved = error; });
-    ASSERT_TRUE(saved && *saved);
-    EXPECT_EQ(**saved, document->notice());
+    std::optional<SaveResult> saved;
+    document->save([&](const SaveResult& result) { saved = result; });
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->status, SaveResult::Status::readOnly);
+    EXPECT_EQ(saved->message, document->notice());
     EXPECT_TRUE(journal.recorded.contains(document->filePath())) << "the markup waits in the journal";
 
     const QString copy = qpath(dir.file("copy.pdf"));
-    document->saveAs(copy, [&](const InkDocument::SaveResult& error) { saved = error; });
-    ASSERT_TRUE(saved);
-    EXPECT_FALSE(*saved);
+    document->saveAs(copy, [&](const SaveResult& result) { saved = result; });
+    EXPECT_EQ(saved, SaveResult::done());
     EXPECT_FALSE(document->isReadOnlyFile());
     EXPECT_EQ(document->notice(), std::nullopt);
     EXPECT_EQ(document->filePath(), QFileInfo(copy).canonicalFilePath());
@@ -467,11 +467,11 @@ TEST_F(ChangesTest, SaveAsOntoAFileOpenInAnotherWindowIsRefused) {
     const std::string before = testing::readFile(dir.file("other.pdf"));
     auto document = open();
     draw(*document, 1);
-    std::optional<InkDocument::SaveResult> saved;
-    document->saveAs(qpath(dir.file("other.pdf")),
-                     [&](const InkDocument::SaveResult& error) { saved = error; });
-    ASSERT_TRUE(saved && *saved);
-    EXPECT_EQ(**saved, "“other.pdf” is open in another window: close it there to save over it");
+    std::optional<SaveResult> saved;
+    document->saveAs(qpath(dir.file("other.pdf")), [&](const SaveResult& result) { saved = result; });
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->status, SaveResult::Status::openElsewhere);
+    EXPECT_EQ(saved->message, "“other.pdf” is open in another window: close it there to save over it");
     EXPECT_EQ(testing::readFile(dir.file("other.pdf")), before);
     EXPECT_EQ(document->filePath(), QFileInfo(qpath(file)).canonicalFilePath());
 }

@@ -153,6 +153,14 @@ TEST_F(EditorTest, APasteFromAnotherDocumentStaysWhereItWasWhenSeenAndIsSelected
     EXPECT_NEAR(centre(items(0).back()).x, visible.center().x(), 0.01);
     EXPECT_NEAR(centre(items(0).back()).y, visible.center().y(), 0.01);
     EXPECT_EQ(editor->selectedID(), items(0).back().id);
+
+    // It goes on the page in view, the last one too.
+    const int last = view->pageCount() - 1;
+    view->goToPage(last);
+    ASSERT_EQ(view->currentPage(), last);
+    const size_t before = items(last).size();
+    ASSERT_TRUE(key(Qt::Key_V, Qt::ControlModifier));
+    EXPECT_EQ(items(last).size(), before + 1);
 }
 
 TEST_F(EditorTest, CopyPasteDuplicateCutAndDeleteByKeyAndCommand) {

@@ -69,8 +69,8 @@ struct Drawing {
     // What the page view shows of the page at `zoom`, in device pixels.
     QImage page(int index, double zoom, bool withItems = true) {
         store->loadPage(index);
-        QImage image = pdf->renderPageHiding(index, zoom,
-                                             PageView::hiddenAnnotations(store->storedAnnotationKeys(index)));
+        QImage image = pdf->renderPageHiding(
+            index, zoom, PageItemLayer::hiddenAnnotations(store->storedAnnotationKeys(index)));
         if (withItems) {
             QPainter painter(&image);
             QTransform toImage =
