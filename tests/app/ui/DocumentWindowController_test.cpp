@@ -216,6 +216,7 @@ TEST_F(DocumentWindowControllerTest, FindStartsAtTheCurrentPageStepsThroughTheMa
     // Find Next wraps around to the first match, Find Previous back to the last.
     window->actions().findNext->trigger();
     EXPECT_EQ(finder.currentIndex(), 0);
+    EXPECT_EQ(window->pageView()->currentPage(), 0) << "the view follows the current match";
     window->actions().findPrevious->trigger();
     EXPECT_EQ(finder.currentIndex(), 2);
     QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
