@@ -63,16 +63,22 @@ class ShellTest : public ::testing::Test {
     QStringList launches;
 };
 
+// A self-test run's relaunch keeps the self-test store: wiping it at the new
+// start would forget the language the restart is for.
 TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles) {
     // The instance stops listening before the relaunch, so the new process
     // becomes the instance and opens the files itself.
+    qunsetenv(DefaultsStore::selfTestContinuedVariable);
     std::unique_ptr<SingleInstance> instance =
         SingleInstance::claim(path("launch.lock"), path("launch.socket"), {});
     ASSERT_TRUE(instance && instance->isListening());
     bool listeningAtRelaunch = true;
+    bool continuedAtRelaunch = false;
     ShellOptions o = options();
+    o.selfTest = true;
     o.launch = [&](const QString& program, const QStringList& arguments) {
         listeningAtRelaunch = instance->isListening();
+        continuedAtRelaunch = qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable);
         launches.append(program + " " + arguments.join(' '));
         return true;
     };
@@ -93,6 +99,8 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles) {
     shell.willTerminate();
     EXPECT_EQ(launches, QStringList{"/opt/verda-pdf -- " + path("one.pdf") + " " + path("two.pdf")});
     EXPECT_FALSE(listeningAtRelaunch);
+    EXPECT_TRUE(continuedAtRelaunch);
+    qunsetenv(DefaultsStore::selfTestContinuedVariable);
     EXPECT_FALSE(store->value(SessionGuard::sessionRunningKey).toBool());
 
     // Gone before the event loop deleted the closed windows: they went with
@@ -101,36 +109,36 @@ TEST_F(ShellTest, RestartNowQuitsAndRelaunchesWithTheOpenFiles) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST_F(ShellTest, ThePreviousSessionReopensOnlyOnceTheLaunchIsRecordedOnDisk) {
-    SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
-    ApplicationShell* running = nullptr;
-    std::vector<int> windowsAtEachWait;
-    ShellOptions o = options();
-    o.awaitLaunchRecord = [&] { windowsAtEachWait.push_back(static_cast<int>(running->windows().size())); };
-    {
+TEST_F(ShellTest, ALaunchWithoutFilesReopensThePreviousSessionOnceTheLaunchIsRecordedOnDisk) {
+    struct Case {
+        bool selfTest, continued;
+        QStringList files;
+        int windows;
+        std::vector<int> windowsAtEachWait;
+    } const cases[] = {
+        {false, false, {}, 1, {0}},
+        // A file given at launch is no reopened session: it does not wait.
+        {false, false, {path("two.pdf")}, 1, {}},
+        // A self-test drives its own run, unless it continues the last one.
+        {true, false, {}, 0, {}},
+        {true, true, {}, 1, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.selfTest << c.continued << c.files.size());
+        SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
+        ApplicationShell* running = nullptr;
+        std::vector<int> windowsAtEachWait;
+        ShellOptions o = options();
+        o.selfTest = c.selfTest;
+        o.selfTestContinued = c.continued;
+        o.awaitLaunchRecord = [&] {
+            windowsAtEachWait.push_back(static_cast<int>(running->windows().size()));
+        };
         ApplicationShell shell(o);
         running = &shell;
-        shell.didFinishLaunching({});
-        EXPECT_EQ(windowsAtEachWait, std::vector<int>{0});
-        EXPECT_EQ(shell.windows().size(), 1);
-    }
-    // A file given at launch is no reopened session: it does not wait.
-    ApplicationShell shell(o);
-    running = &shell;
-    shell.didFinishLaunching({path("two.pdf")});
-    EXPECT_EQ(windowsAtEachWait.size(), 1u);
-    EXPECT_EQ(shell.windows().size(), 1);
-}
-
-TEST_F(ShellTest, ASelfTestLaunchWithoutFilesRestoresTheSessionOnlyWhenItContinuesTheLastRun) {
-    for (const bool continued : {false, true}) {
-        SessionGuard::setSessionDocuments(*store, {path("one.pdf")});
-        ShellOptions o = options();
-        o.selfTest = true;
-        o.selfTestContinued = continued;
-        ApplicationShell shell(o);
-        shell.didFinishLaunching({});
-        EXPECT_EQ(shell.windows().size(), continued ? 1 : 0) << "continued " << continued;
+        shell.didFinishLaunching(c.files);
+        EXPECT_EQ(windowsAtEachWait, c.windowsAtEachWait);
+        EXPECT_EQ(shell.windows().size(), c.windows);
     }
 }
 
@@ -146,31 +154,18 @@ TEST_F(ShellTest, EachPageOfAnOpenedDocumentGetsItsOwnSize) {
         testing::pumpUntil([&] { return window->pageView()->pageDisplaySize(1999).width() == 1224; }));
 }
 
-TEST_F(ShellTest, ASelfTestRestartKeepsTheSelfTestDefaults) {
-    // Wiping the self-test store at the new start would forget the language
-    // the restart is for.
-    qunsetenv(DefaultsStore::selfTestContinuedVariable);
-    bool continuedAtRelaunch = false;
-    ShellOptions o = options();
-    o.selfTest = true;
-    o.launch = [&](const QString&, const QStringList&) {
-        continuedAtRelaunch = qEnvironmentVariableIsSet(DefaultsStore::selfTestContinuedVariable);
-        return true;
-    };
-    ApplicationShell shell(o);
-    shell.openFile(path("one.pdf"));
-    shell.selectLanguage("ru");
-    shell.willTerminate();
-    qunsetenv(DefaultsStore::selfTestContinuedVariable);
-    EXPECT_TRUE(continuedAtRelaunch);
-}
-
-TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart) {
-    systemLanguages = {"ru-RU", "en-US"};
+TEST_F(ShellTest, ALanguageChoiceAsksForARestartOnlyWhenItChangesTheLanguageInUse) {
     answerRestartNow = false;
-    store->setValue(LanguageChoice::overrideKey, QStringList{"en"});
     ApplicationShell shell(options());
-    shell.openFile(path("one.pdf"));
+    ASSERT_NE(shell.openFile(path("one.pdf")), nullptr);
+    shell.selectLanguage("en");
+    EXPECT_EQ(restartQuestions, 0);
+    EXPECT_FALSE(shell.restartRequested());
+    EXPECT_EQ(shell.checkedLanguageCode(), "en");
+    ASSERT_TRUE(store->contains(LanguageChoice::overrideKey));
+
+    // The system default, when the system prefers Russian.
+    systemLanguages = {"ru-RU", "en-US"};
     shell.selectLanguage("");
     EXPECT_EQ(restartQuestions, 1);
     // "Later": the choice is kept for the next launch and nothing else happens.
@@ -180,16 +175,6 @@ TEST_F(ShellTest, SystemDefaultWhenTheSystemPrefersRussianAsksForARestart) {
     EXPECT_FALSE(store->contains(LanguageChoice::overrideKey));
     shell.willTerminate();
     EXPECT_TRUE(launches.isEmpty());
-}
-
-TEST_F(ShellTest, TheLanguageInUseShowsNoAlert) {
-    answerRestartNow = false;
-    ApplicationShell shell(options());
-    ASSERT_NE(shell.openFile(path("one.pdf")), nullptr);
-    shell.selectLanguage("en");
-    EXPECT_EQ(restartQuestions, 0);
-    EXPECT_FALSE(shell.restartRequested());
-    EXPECT_EQ(shell.checkedLanguageCode(), "en");
 }
 
 TEST_F(ShellTest, NewWindowsCascadeFromThePreviousOneWithinTheScreen) {

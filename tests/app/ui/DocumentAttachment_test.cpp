@@ -2,29 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QButtonGroup>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QSlider>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/document/InkDocumentSupport.h"
-#include "app/editor/EditorController.h"
-#include "app/editor/InlineTextEditor.h"
 #include "app/editor/ToolSettings.h"
-#include "app/platform/DefaultsStore.h"
 #include "app/ui/AttachedWindowFixture.h"
-#include "app/ui/DocumentWindowController.h"
 #include "app/ui/SignatureLibrary.h"
 #include "app/ui/SignaturePadDialog.h"
 #include "app/ui/StylePopover.h"
+#include "app/ui/UiTestSupport.h"
 #include "app/view/CommentDisplay.h"
 #include "app/view/PageView.h"
 #include "core/markup/ItemGeometry.h"
@@ -48,16 +40,21 @@ class DocumentAttachmentTest : public AttachedWindowTest {
         }
         return library.signatures();
     }
-    QPointF onFirstPage(QPointF page) const { return window->pageView()->toViewport(0, page); }
-    void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons = Qt::NoButton) {
+    // The pointer moved, no button down, to a point of the first page.
+    void hover(QPointF pagePoint) {
         QWidget* viewport = window->pageView()->viewport();
-        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, where, viewport->mapToGlobal(where), button, buttons, {});
+        const QPointF at = window->pageView()->toViewport(0, pagePoint);
+        QMouseEvent event(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
         QCoreApplication::sendEvent(viewport, &event);
     }
-    void click(QPointF where) {
-        mouse(QEvent::MouseButtonPress, where, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, where);
+    // Opens the style popover from the toolbar, makes `changes` and closes it.
+    void restyle(const std::function<void(StylePopover&)>& changes) {
+        window->findChild<QToolButton*>(QStringLiteral("style"))->click();
+        StylePopover* popover = window->findChild<StylePopover*>();
+        ASSERT_NE(popover, nullptr);
+        changes(*popover);
+        popover->hide();
+        pumpUntil([&] { return window->findChild<StylePopover*>() == nullptr; });
     }
     bool padShown() const {
         const auto* pad = window->findChild<SignaturePadDialog*>();
@@ -92,7 +89,7 @@ TEST_F(DocumentAttachmentTest, TheWindowFollowsTheDocumentAndReachesIt) {
     ASSERT_TRUE(pumpUntil([&] { return a.tools[1]->isEnabled(); }));
     a.tools[1]->trigger();
     ASSERT_NE(attachment->editor(), nullptr);
-    EXPECT_EQ(attachment->editor()->tool(), Tool::pen);
+    EXPECT_EQ(editor().tool(), Tool::pen);
     EXPECT_TRUE(a.tools[1]->isChecked());
     EXPECT_FALSE(a.tools[0]->isChecked());
 }
@@ -101,80 +98,51 @@ TEST_F(DocumentAttachmentTest, RevertAsksFirstNamingTheChangesAndCancelKeepsThem
     draw(*document, 1);
     draw(*document, 2);
     window->actions().revertToSaved->trigger();
-    EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u) << "nothing goes before the answer";
+    EXPECT_EQ(items().size(), 2u) << "nothing goes before the answer";
     EXPECT_TRUE(answerQuestion(*window, "Cancel").value_or("").contains("2 markup changes"));
-    EXPECT_EQ(document->store()->itemsOnPage(0).size(), 2u);
+    EXPECT_EQ(items().size(), 2u);
     EXPECT_EQ(document->undoStack()->count(), 2);
 
     window->actions().revertToSaved->trigger();
     EXPECT_TRUE(answerQuestion(*window, "Revert"));
-    EXPECT_TRUE(document->store()->itemsOnPage(0).empty());
+    EXPECT_TRUE(items().empty());
 }
 
 TEST_F(DocumentAttachmentTest, OneVisitOfTheStylePopoverIsOneUndoStepOnTheSelectedItem) {
     draw(*document, 1);
-    const AnnotationItem before = document->store()->itemsOnPage(0).at(0);
-    EditorController& editor = *attachment->editor();
-    editor.select(before.id);
+    const AnnotationItem before = items().at(0);
+    editor().select(before.id);
     const int steps = document->undoStack()->count();
 
-    auto* button = window->findChild<QToolButton*>(QStringLiteral("style"));
-    ASSERT_NE(button, nullptr);
-    const auto visit = [&](const std::function<void(StylePopover&)>& changes) {
-        button->click();
-        StylePopover* popover = window->findChild<StylePopover*>();
-        ASSERT_NE(popover, nullptr);
-        ASSERT_EQ(popover->tool(), Tool::pen) << "the popover edits the selected item";
-        changes(*popover);
-        popover->hide();
-        pumpUntil([&] { return window->findChild<StylePopover*>() == nullptr; });
-    };
-    visit([&](StylePopover& popover) {
+    restyle([&](StylePopover& popover) {
+        ASSERT_EQ(popover.tool(), Tool::pen) << "the popover edits the selected item";
         popover.swatchButton(4)->click();
         popover.widthSlider()->setValue(popover.widthSlider()->value() + 40);
         popover.swatchButton(2)->click();
         // Each change shows on the item at once.
-        EXPECT_EQ(document->store()->itemsOnPage(0).at(0).color, ToolSettings::palette[2].color);
+        EXPECT_EQ(items().at(0).color, ToolSettings::palette[2].color);
     });
     EXPECT_EQ(document->undoStack()->count(), steps + 1);
     EXPECT_EQ(document->undoStack()->undoText(), QStringLiteral("Style Change"));
-    const AnnotationItem after = document->store()->itemsOnPage(0).at(0);
+    const AnnotationItem after = items().at(0);
     EXPECT_NE(after.lineWidth, before.lineWidth);
     // The next visit is a step of its own.
-    visit([](StylePopover& popover) { popover.swatchButton(5)->click(); });
+    restyle([](StylePopover& popover) { popover.swatchButton(5)->click(); });
     EXPECT_EQ(document->undoStack()->count(), steps + 2);
 
     window->actions().undo->trigger();
-    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
+    EXPECT_EQ(items().at(0), after);
     window->actions().undo->trigger();
-    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), before);
+    EXPECT_EQ(items().at(0), before);
     window->actions().redo->trigger();
-    EXPECT_EQ(document->store()->itemsOnPage(0).at(0), after);
+    EXPECT_EQ(items().at(0), after);
 }
 
 // While a text box is typed into, the style popover styles that text: the
 // box shows it at once and the committed item keeps it.
 TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept) {
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
-    EditorController& editor = *attachment->editor();
-    InlineTextEditor& box = editor.textEditor();
-    const auto items = [&] { return document->store()->itemsOnPage(0); };
-    const auto typeNewBox = [&](QPointF at, const QString& text) {
-        window->actions().tools[3]->trigger();
-        const QPoint point = window->pageView()->pageToViewport(0).map(at).toPoint();
-        QTest::mouseClick(window->pageView()->viewport(), Qt::LeftButton, {}, point);
-        ASSERT_TRUE(editor.isEditingText());
-        QTest::keyClicks(&box, text);
-    };
-    const auto restyle = [&](const std::function<void(StylePopover&)>& changes) {
-        window->findChild<QToolButton*>(QStringLiteral("style"))->click();
-        StylePopover* popover = window->findChild<StylePopover*>();
-        ASSERT_NE(popover, nullptr);
-        changes(*popover);
-        popover->hide();
-        pumpUntil([&] { return window->findChild<StylePopover*>() == nullptr; });
-    };
+    activate();
+    InlineTextEditor& box = editor().textEditor();
     const auto endTyping = [&] { QTest::keyClick(&box, Qt::Key_Escape); };
 
     const double before = ToolSettings::shared().styleFor(Tool::text).fontSize;
@@ -193,7 +161,7 @@ TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept) {
     EXPECT_EQ(items().at(0).color, ToolSettings::palette[4].color);
 
     // An existing box restyled while typed into keeps the style and the text.
-    editor.startTextEditing(items().at(0).id);
+    editor().startTextEditing(items().at(0).id);
     QTest::keyClicks(&box, QStringLiteral("Hey"));
     restyle([&](StylePopover& popover) {
         popover.sizeControl()->button(0)->click();
@@ -212,18 +180,6 @@ TEST_F(DocumentAttachmentTest, AStyleChangeWhileTypingShowsInTheBoxAndIsKept) {
     EXPECT_EQ(items().at(1).textSpec()->fontSize, ToolSettings::textSizes[0]);
 }
 
-// How much of an icon is drawn.
-int drawnPixels(const QIcon& icon) {
-    const QImage image = icon.pixmap(QSize(24, 24)).toImage();
-    int drawn = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            drawn += image.pixelColor(x, y).alpha() > 128;
-        }
-    }
-    return drawn;
-}
-
 TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEveryWindow) {
     TempDir defaults;
     std::unique_ptr<QSettings> settings = settingsIn(defaults.file("defaults.ini"));
@@ -236,13 +192,16 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
     EXPECT_TRUE(menuItem->isEnabled());
     EXPECT_EQ(menuItem->text(), QStringLiteral("Hide Comment Text"));
     EXPECT_TRUE(button->isChecked());
+    const auto drawnPixels = [](const QIcon& icon) {
+        return pixelsWhere(icon.pixmap(QSize(24, 24)).toImage(),
+                           [](const QColor& c) { return c.alpha() > 128; });
+    };
     const int filled = drawnPixels(button->icon());
 
     menuItem->trigger();
     EXPECT_FALSE(CommentDisplay::showsCommentText());
     EXPECT_EQ(settings->value(QLatin1String(CommentDisplay::defaultsKey)), false);
-    EXPECT_FALSE(attachment->editor()->showsCommentText())
-        << "the editor's notes stop taking clicks on their text";
+    EXPECT_FALSE(editor().showsCommentText()) << "the editor's notes stop taking clicks on their text";
     EXPECT_EQ(menuItem->text(), QStringLiteral("Show Comment Text"));
     EXPECT_FALSE(button->isChecked());
     EXPECT_EQ(button->toolTip(), QStringLiteral("Show Comment Text"));
@@ -251,50 +210,38 @@ TEST_F(DocumentAttachmentTest, CommentTextIsToggledFromTheMenuAndTheToolbarForEv
 
     button->trigger();
     EXPECT_TRUE(CommentDisplay::showsCommentText());
-    EXPECT_TRUE(attachment->editor()->showsCommentText());
+    EXPECT_TRUE(editor().showsCommentText());
     EXPECT_EQ(other.actions().commentText->text(), QStringLiteral("Hide Comment Text"));
     EXPECT_TRUE(button->isChecked());
     CommentDisplay::reloadForTesting(nullptr);
 }
 
-TEST_F(DocumentAttachmentTest, ADeletedSignatureIsNoLongerTheCurrentOne) {
+TEST_F(DocumentAttachmentTest, TheCurrentSignatureSurvivesARevertAndFollowsDeletionsFromTheLibrary) {
     const std::vector<SavedSignature> saved = librarySigned(2);
     const SavedSignature& newer = saved.front();
     const SavedSignature& older = saved.back();
-    SignatureLibrary& library = SignatureLibrary::shared();
-    EditorController& editor = *attachment->editor();
-    editor.setCurrentSignature(SignatureInk{older.strokes, older.aspect});
+    editor().setCurrentSignature(SignatureInk{older.strokes, older.aspect});
+    window->actions().revertToSaved->trigger();  // nothing to drop: no question
+    ASSERT_EQ(reloads, 1);
+    ASSERT_TRUE(editor().currentSignature());
+    EXPECT_EQ(editor().currentSignature()->strokes, older.strokes) << "the revert keeps the one chosen";
 
+    SignatureLibrary& library = SignatureLibrary::shared();
     library.remove(newer.id);  // not the current one: nothing changes
-    ASSERT_TRUE(editor.currentSignature());
-    EXPECT_EQ(editor.currentSignature()->strokes, older.strokes);
+    ASSERT_TRUE(editor().currentSignature());
+    EXPECT_EQ(editor().currentSignature()->strokes, older.strokes);
     library.add(newer);
     library.remove(older.id);  // the current one: the newest takes its place
-    ASSERT_TRUE(editor.currentSignature());
-    EXPECT_EQ(editor.currentSignature()->strokes, newer.strokes);
+    ASSERT_TRUE(editor().currentSignature());
+    EXPECT_EQ(editor().currentSignature()->strokes, newer.strokes);
     library.remove(newer.id);
-    EXPECT_FALSE(editor.currentSignature());
+    EXPECT_FALSE(editor().currentSignature());
 }
 
 TEST_F(DocumentAttachmentTest, TheSignatureToolWithoutASignatureOpensThePad) {
     librarySigned(0);
     window->actions().tools[6]->trigger();
     EXPECT_TRUE(padShown());
-}
-
-TEST_F(DocumentAttachmentTest, AfterARevertTheSignatureToolStillPlacesTheSavedSignature) {
-    const std::vector<SavedSignature> saved = librarySigned(1);
-    window->actions().revertToSaved->trigger();  // nothing to drop: no question
-    ASSERT_EQ(reloads, 1);
-    window->actions().tools[6]->trigger();
-    EXPECT_FALSE(padShown());
-    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
-    click(onFirstPage({200, 300}));
-    ASSERT_EQ(document->store()->itemsOnPage(0).size(), 1u);
-    const InkShape* ink = document->store()->itemsOnPage(0).at(0).shape.ink();
-    ASSERT_NE(ink, nullptr);
-    EXPECT_EQ(ink->kind, InkKind::signature);
-    EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
 }
 
 TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatureWithoutAsking) {
@@ -315,26 +262,19 @@ TEST_F(DocumentAttachmentTest, AfterAnUnlockTheSignatureToolTakesTheSavedSignatu
     locked->close();
 }
 
-TEST_F(DocumentAttachmentTest, ARevertKeepsTheSignatureChosenBeforeIt) {
-    const std::vector<SavedSignature> saved = librarySigned(2);
-    const SavedSignature& older = saved.back();
-    attachment->editor()->setCurrentSignature(SignatureInk{older.strokes, older.aspect});
-    window->actions().revertToSaved->trigger();
+// After a revert too: the reloaded document's editor keeps the library's signature.
+TEST_F(DocumentAttachmentTest, TheSignatureToolPreviewsTheSavedSignatureUnderThePointerAndPlacesIt) {
+    const std::vector<SavedSignature> saved = librarySigned(1);
+    window->actions().revertToSaved->trigger();  // nothing to drop: no question
     ASSERT_EQ(reloads, 1);
-    ASSERT_TRUE(attachment->editor()->currentSignature());
-    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, older.strokes);
-}
-
-TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileThePointerRestsOnAPage) {
-    librarySigned(1);
-    QApplication::setActiveWindow(window);
-    window->pageView()->setFocus();
+    activate();
     QTest::keyClick(window->pageView(), Qt::Key_S);
-    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_FALSE(padShown());
+    ASSERT_EQ(editor().tool(), Tool::signature);
     const OverlayView& overlay = *window->pageView()->overlay();
-    const auto previewed = [&] { return attachment->editor()->overlay().preview; };
+    const auto previewed = [&] { return editor().overlay().preview; };
 
-    mouse(QEvent::MouseMove, onFirstPage({200, 300}));
+    hover({200, 300});
     ASSERT_TRUE(previewed());
     EXPECT_TRUE(overlay.hasPreview());
     const auto [preview, page] = *previewed();
@@ -343,19 +283,29 @@ TEST_F(DocumentAttachmentTest, TheSignatureToolShowsWhereTheSignatureGoesWhileTh
     EXPECT_NEAR((box.minX() + box.maxX()) / 2, 200, 1) << "centred on the pointer";
     EXPECT_NEAR((box.minY() + box.maxY()) / 2, 300, 1);
     EXPECT_LT(preview.color.a, ToolSettings::shared().styleFor(Tool::signature).color.a) << "translucent";
-    EXPECT_TRUE(document->store()->itemsOnPage(0).empty()) << "only shown, not placed";
+    EXPECT_TRUE(items().empty()) << "only shown, not placed";
 
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(window->pageView()->viewport(), &leave);
     EXPECT_FALSE(previewed());
     EXPECT_FALSE(overlay.hasPreview());
 
-    mouse(QEvent::MouseMove, onFirstPage({250, 300}));
+    hover({250, 300});
     ASSERT_TRUE(previewed());
     QTest::keyClick(window->pageView(), Qt::Key_Escape);  // back to select
-    EXPECT_EQ(attachment->editor()->tool(), Tool::select);
+    EXPECT_EQ(editor().tool(), Tool::select);
     EXPECT_FALSE(previewed());
     EXPECT_FALSE(overlay.hasPreview());
+
+    window->actions().tools[6]->trigger();
+    EXPECT_FALSE(padShown());
+    ASSERT_EQ(editor().tool(), Tool::signature);
+    click({200, 300});
+    ASSERT_EQ(items().size(), 1u);
+    const InkShape* ink = items().at(0).shape.ink();
+    ASSERT_NE(ink, nullptr);
+    EXPECT_EQ(ink->kind, InkKind::signature);
+    EXPECT_EQ(ink->strokes.size(), saved.front().strokes.size());
 }
 
 // The signature menu on screen, if any.
@@ -365,22 +315,21 @@ QMenu* signatureMenuShown() {
 
 TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithoutAskingWhichSignature) {
     const std::vector<SavedSignature> saved = librarySigned(2);
-    QApplication::setActiveWindow(window);
-    window->pageView()->setFocus();
+    activate();
     window->actions().tools[6]->trigger();
     EXPECT_EQ(signatureMenuShown(), nullptr);
-    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_EQ(editor().tool(), Tool::signature);
     EXPECT_TRUE(window->toolbarTools()[6]->isChecked()) << "the toolbar shows the tool";
     // The one the editor already had: the first saved, as the library filled after the window opened.
-    ASSERT_TRUE(attachment->editor()->currentSignature());
-    EXPECT_EQ(attachment->editor()->currentSignature()->strokes, saved.back().strokes);
+    ASSERT_TRUE(editor().currentSignature());
+    EXPECT_EQ(editor().currentSignature()->strokes, saved.back().strokes);
     QTest::keyClick(window->pageView(), Qt::Key_Escape);
     QTest::keyClick(window->pageView(), Qt::Key_S);
     EXPECT_EQ(signatureMenuShown(), nullptr);
-    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_EQ(editor().tool(), Tool::signature);
     QTest::keyClick(window->pageView(), Qt::Key_S);  // again while on
     EXPECT_EQ(signatureMenuShown(), nullptr);
-    EXPECT_EQ(attachment->editor()->tool(), Tool::signature);
+    EXPECT_EQ(editor().tool(), Tool::signature);
 
     // The toolbar's button offers the choice.
     window->toolbarTools()[6]->trigger();
@@ -392,7 +341,7 @@ TEST_F(DocumentAttachmentTest, TheToolsMenuAndTheKeyChooseTheSignatureToolWithou
 TEST_F(DocumentAttachmentTest, TheSignatureMenuWithNothingToPickIsThePad) {
     const std::vector<SavedSignature> saved = librarySigned(1);
     window->toolbarTools()[6]->trigger();
-    ASSERT_EQ(attachment->editor()->tool(), Tool::signature);
+    ASSERT_EQ(editor().tool(), Tool::signature);
     SignatureLibrary::shared().remove(saved.front().id);  // in another window, say
     window->toolbarTools()[6]->trigger();                 // on already: the menu, which has nothing to list
     EXPECT_EQ(signatureMenuShown(), nullptr);
@@ -411,8 +360,8 @@ TEST(DocumentAttachmentSignatureTest, TheSignatureToolOpensItsMenuWhenThereIsACh
 
 TEST_F(DocumentAttachmentTest, MarkupCopiedInOneWindowPastesIntoTheVisiblePartOfAnotherSelected) {
     draw(*document, 1);
-    const AnnotationItem copied = document->store()->itemsOnPage(0).at(0);
-    attachment->editor()->select(copied.id);
+    const AnnotationItem copied = items().at(0);
+    editor().select(copied.id);
     pressKey(window->pageView(), Qt::Key_C, Qt::ControlModifier);
 
     file = dir.file("other.pdf");

@@ -1,7 +1,5 @@
-// The window's Print… and Export commands on an open document: the export
-// runs in the background and reports back, a failed one shows its alert, and
-// the self-test's print goes to a PDF file. Both show the comment text
-// exactly while the window does.
+// The window's Print… and Export commands: the export runs in the background, the
+// self-test's print goes to a PDF file, and both show comment text only while the window does.
 #include "app/ui/DocumentOutput.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +16,7 @@
 #include "app/ui/AttachedWindowFixture.h"
 #include "app/ui/DocumentAttachment.h"
 #include "app/ui/DocumentWindowController.h"
+#include "app/ui/UiTestSupport.h"
 #include "app/view/CommentDisplay.h"
 #include "support/RasterCompare.h"
 
@@ -36,15 +35,16 @@ class DocumentOutputTest : public AttachedWindowTest {
     int pageCount(const std::filesystem::path& pdf) {
         return std::stoi(runQpdf({"--show-npages", pdf.string()}).out);
     }
-    // Print… in the self-test, to `printed`.
-    void startPrinting(const std::filesystem::path& printed) {
+    // Print… in the self-test, to `printed`: a job in the background that has the printer.
+    void printTo(const std::filesystem::path& printed) {
         setenv(DocumentOutput::selfTestPrintVariable, printed.c_str(), 1);
         window->actions().print->trigger();
         unsetenv(DocumentOutput::selfTestPrintVariable);
-    }
-    void printTo(const std::filesystem::path& printed) {
-        startPrinting(printed);
+        EXPECT_TRUE(output->isPrinting());
+        EXPECT_FALSE(window->actions().pageSetup->isEnabled());
         ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
+        EXPECT_TRUE(window->actions().print->isEnabled());
+        EXPECT_EQ(pageCount(printed), 3);
     }
     void exportTo(const std::filesystem::path& copy) {
         output->exportTo(qpath(copy));
@@ -55,8 +55,24 @@ class DocumentOutputTest : public AttachedWindowTest {
     DocumentOutput* output = nullptr;
 };
 
-TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo) {
-    EXPECT_TRUE(window->actions().exportFlattened->isEnabled());
+TEST_F(DocumentOutputTest, ExportAsksInQtsOwnDialogWritesInTheBackgroundAndReportsAFailure) {
+    // A failed export shows its alert and changes nothing.
+    output->exportTo(qpath(dir.file("no-such-folder/copy.pdf")));
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (alert = window->findChild<QMessageBox*>()) != nullptr; },
+                          std::chrono::seconds(60)));
+    EXPECT_TRUE(alert->text().contains(QStringLiteral("exported"))) << alert->text().toStdString();
+    EXPECT_FALSE(document->notice().has_value());
+    EXPECT_FALSE(document->isEdited());
+    delete alert;
+
+    window->actions().exportFlattened->trigger();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QFileDialog*>()) != nullptr; }));
+    // A desktop's native dialog would speak the system's language, not the interface's.
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    dialog->reject();
+
     draw(*document, 1);  // unsaved
     const std::filesystem::path copy = dir.file("copy.pdf");
     output->exportTo(qpath(copy));
@@ -67,14 +83,7 @@ TEST_F(DocumentOutputTest, ExportWritesTheCopyInTheBackgroundAndSaysSo) {
 
 // Pixels of the first page that are not paper white.
 int inkOnFirstPage(const std::filesystem::path& pdf) {
-    const QImage page = rasterisePage(pdf, 1, 50);
-    int ink = 0;
-    for (int y = 0; y < page.height(); ++y) {
-        for (int x = 0; x < page.width(); ++x) {
-            ink += qGray(page.pixel(x, y)) < 200;
-        }
-    }
-    return ink;
+    return pixelsWhere(rasterisePage(pdf, 1, 50), [](const QColor& c) { return qGray(c.rgb()) < 200; });
 }
 
 TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoes) {
@@ -101,56 +110,24 @@ TEST_F(DocumentOutputTest, PrintAndExportShowTheCommentTextOnlyWhileTheWindowDoe
     }
 }
 
-TEST_F(DocumentOutputTest, TheExportDialogIsQtsOwn) {
-    window->actions().exportFlattened->trigger();
-    QFileDialog* dialog = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QFileDialog*>()) != nullptr; }));
-    // A desktop's native dialog would speak the system's language, not the interface's.
-    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
-    dialog->reject();
-}
-
-TEST_F(DocumentOutputTest, FailedExportShowsItsAlertAndChangesNothing) {
-    output->exportTo(qpath(dir.file("no-such-folder/copy.pdf")));
-    QMessageBox* alert = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return (alert = window->findChild<QMessageBox*>()) != nullptr; },
-                          std::chrono::seconds(60)));
-    EXPECT_EQ(alert->text(), QStringLiteral("The document could not be exported"));
-    EXPECT_FALSE(document->notice().has_value());
-    EXPECT_FALSE(document->isEdited());
-}
-
-TEST_F(DocumentOutputTest, SelfTestPrintsToTheFileItNames) {
-    const std::filesystem::path printed = dir.file("printed.pdf");
-    startPrinting(printed);
-    EXPECT_TRUE(output->isPrinting());
-    EXPECT_FALSE(window->actions().pageSetup->isEnabled()) << "the job has the printer";
-    ASSERT_TRUE(pumpUntil([&] { return !output->isPrinting(); }, std::chrono::seconds(60)));
-    EXPECT_EQ(pageCount(printed), 3);
-    EXPECT_TRUE(window->actions().print->isEnabled());
-}
-
-TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocument) {
-    window->actions().print->trigger();
-    QPrintDialog* dialog = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
-    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
-    ASSERT_NE(fileName, nullptr);
-    EXPECT_EQ(fileName->text(), QDir::home().filePath(QStringLiteral("report.pdf")));
-    dialog->reject();
-}
-
-TEST_F(DocumentOutputTest, PrintToFileNeverProposesTheDocumentsOwnFile) {
+TEST_F(DocumentOutputTest, PrintToFileIsNamedAfterTheDocumentButNeverItsOwnFile) {
+    const auto proposed = [&] {
+        window->actions().print->trigger();
+        QPrintDialog* dialog = nullptr;
+        EXPECT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
+        const auto* fileName = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("filename")) : nullptr;
+        EXPECT_NE(fileName, nullptr);
+        const QString text = fileName ? fileName->text() : QString();
+        delete dialog;
+        return text;
+    };
+    EXPECT_EQ(proposed(), QDir::home().filePath(QStringLiteral("report.pdf")));
     const QByteArray home = qgetenv("HOME");
-    setenv("HOME", dir.path().c_str(), 1);  // where report.pdf itself lives
-    window->actions().print->trigger();
+    output->printer().setOutputFileName(QString());  // proposed only until a file is chosen
+    setenv("HOME", dir.path().c_str(), 1);           // where report.pdf itself lives
+    const QString inHome = proposed();
     setenv("HOME", home.constData(), 1);
-    QPrintDialog* dialog = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return (dialog = window->findChild<QPrintDialog*>()) != nullptr; }));
-    const auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
-    ASSERT_NE(fileName, nullptr);
-    EXPECT_NE(QFileInfo(fileName->text()), QFileInfo(qpath(file)));
-    dialog->reject();
+    EXPECT_NE(QFileInfo(inHome), QFileInfo(qpath(file)));
 }
 
 TEST_F(DocumentOutputTest, ClosingTheWindowMidPrintCancelsItAndLeavesNoFile) {

@@ -1,8 +1,5 @@
-// Printing to a PDF file, read back by pdftoppm: unsaved markup is on the
-// paper, rotated pages come out as they are shown, and a page whose
-// orientation differs from the paper's is turned to fit it; pages are vectors
-// with their text, or renders where vectors would draw them wrongly. Pages
-// render off the main thread, and a cancelled job leaves the file as it was.
+// Printing to a PDF file, read back by pdftoppm: what the page shows, turned to
+// the paper, as vectors or renders; off the main thread, and cancellable.
 #include "app/ui/DocumentPrinter.h"
 
 #include <gtest/gtest.h>
@@ -96,10 +93,6 @@ class DocumentPrinterTest : public ::testing::Test {
     std::shared_ptr<AnnotationStore> store;
 };
 
-bool isRedAround(const QImage& image, QPointF point) {
-    return isRed(image.pixelColor(point.toPoint()));
-}
-
 TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt) {
     // A thick red stroke the file knows nothing about.
     ASSERT_TRUE(store->apply(
@@ -110,7 +103,8 @@ TEST_F(DocumentPrinterTest, UnsavedMarkupIsPrintedWhereThePageShowsIt) {
     // The 300 x 400 page at its own size, centred on A4: its origin is at (147.5, 221).
     const QPointF origin(147.5, 221);
     for (double x : {160.0, 200.0, 240.0}) {
-        EXPECT_TRUE(isRedAround(paper, origin + pdf->pageGeometry(0)->toDisplay(QPointF(x, 250)))) << x;
+        EXPECT_TRUE(isRed(paper.pixelColor((origin + pdf->pageGeometry(0)->toDisplay({x, 250})).toPoint())))
+            << x;
     }
     EXPECT_TRUE(
         isWhite(paper.pixelColor((origin + pdf->pageGeometry(0)->toDisplay(QPointF(200, 200))).toPoint())));

@@ -2,21 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
-#include <QUndoStack>
 
-#include "app/document/InkDocumentSupport.h"
-#include "app/editor/EditorController.h"
-#include "app/platform/DefaultsStore.h"
 #include "app/ui/AttachedWindowFixture.h"
-#include "app/ui/DocumentAttachment.h"
-#include "app/ui/DocumentWindowController.h"
-#include "app/view/PageView.h"
 
 namespace quillet::testing {
 namespace {
@@ -26,37 +16,19 @@ class EditCommandsTest : public AttachedWindowTest {
   protected:
     void SetUp() override {
         AttachedWindowTest::SetUp();
-        QApplication::setActiveWindow(window);
-        ASSERT_TRUE(pumpUntil([&] { return window->isActiveWindow(); }));
-        window->pageView()->setFocus();
+        activate();
     }
 
     const WindowActions& actions() const { return window->actions(); }
-    EditorController& editor() const { return *attachment->editor(); }
-    const std::vector<AnnotationItem>& items() const { return document->store()->itemsOnPage(0); }
-
-    QPoint viewPoint(QPointF pagePoint) const {
-        return window->pageView()->pageToViewport(0).map(pagePoint).toPoint();
-    }
-    void click(QPointF pagePoint) const {
-        QTest::mouseClick(window->pageView()->viewport(), Qt::LeftButton, {}, viewPoint(pagePoint));
-        QCoreApplication::processEvents();
-    }
     void keys(int key, Qt::KeyboardModifiers modifiers = {}) const {
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : window->pageView(), static_cast<Qt::Key>(key), modifiers);
     }
-    // A new text box at `at` with the text tool, `text` typed into it.
-    void typeNewBox(QPointF at, const QString& text) const {
-        actions().tools[3]->trigger();
-        click(at);
-        ASSERT_TRUE(editor().isEditingText());
-        QTest::keyClicks(&editor().textEditor(), text);
-    }
 };
 
-TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClipboardAtOnce) {
+TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionTheClipboardAndTheUndoStack) {
     draw(*document, 1);
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo")) << "a step without a name";
     EXPECT_FALSE(actions().duplicateMarkup->isEnabled());
     keys(Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(items().size(), 1u) << "nothing selected, nothing duplicated";
@@ -70,6 +42,8 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
     keys(Qt::Key_D, Qt::ControlModifier);
     ASSERT_EQ(items().size(), 2u);
     EXPECT_EQ(editor().selectedID(), items().at(1).id) << "the copy is selected";
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo Duplicate Markup"));
+    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo"));
 
     // A copied item can be pasted; something else copied in another program cannot.
     keys(Qt::Key_C, Qt::ControlModifier);
@@ -99,29 +73,16 @@ TEST_F(EditCommandsTest, TheEditCommandsAndTheirKeysFollowTheSelectionAndTheClip
     ASSERT_TRUE(window->pageView()->hasTextSelection());
     EXPECT_TRUE(actions().copy->isEnabled());
 
-    // Undo and Redo follow the stack both ways.
+    // Undo and Redo follow the stack both ways and name the step.
     keys(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo Duplicate Markup"));
+    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
     keys(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(items().empty());
     EXPECT_FALSE(actions().undo->isEnabled());
     EXPECT_TRUE(actions().redo->isEnabled());
     actions().redo->trigger();
     EXPECT_TRUE(actions().undo->isEnabled());
-}
-
-TEST_F(EditCommandsTest, UndoAndRedoNameTheStepInTheMenu) {
-    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
-    draw(*document, 1);
-    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo")) << "a step without a name";
-    click({125, 110});
-    actions().duplicateMarkup->trigger();
-    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo Duplicate Markup"));
-    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo"));
-    actions().undo->trigger();
-    EXPECT_EQ(actions().redo->text(), QStringLiteral("Redo Duplicate Markup"));
-    EXPECT_EQ(actions().undo->text(), QStringLiteral("Undo"));
-
-    // The Russian titles name the step too.
     EXPECT_EQ(EditCommands::undoTitle(QStringLiteral("Перемещение"), Language::ru),
               QStringLiteral("Отменить: Перемещение"));
 }

@@ -27,11 +27,15 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::qpath;
 
-TEST(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance) {
-    testing::testApplication();
+class SingleInstanceInProcess : public ::testing::Test {
+  protected:
+    SingleInstanceInProcess() { testing::testApplication(); }
     testing::TempDir dir;
     const QString lock = qpath(dir.file("launch.lock"));
     const QString socket = qpath(dir.file("launch.socket"));
+};
+
+TEST_F(SingleInstanceInProcess, ALaterClaimHandsItsFilesToTheListeningInstance) {
     std::unique_ptr<SingleInstance> first = SingleInstance::claim(lock, socket, {"/docs/a.pdf"});
     ASSERT_TRUE(first);
     ASSERT_TRUE(first->isListening());
@@ -89,11 +93,7 @@ std::string sendRaw(const QString& socketPath, const std::string& bytes) {
     return outcome;
 }
 
-TEST(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived) {
-    testing::testApplication();
-    testing::TempDir dir;
-    const QString lock = qpath(dir.file("launch.lock"));
-    const QString socket = qpath(dir.file("launch.socket"));
+TEST_F(SingleInstanceInProcess, StaleSocketsAndStrangeRequestsAreSurvived) {
     // A dead instance's socket file: nobody answers there, so this launch takes over.
     {
         const int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);

@@ -12,7 +12,6 @@
 #include <QToolButton>
 
 #include "app/ui/StyleTarget.h"
-#include "app/ui/ToolIcons.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
@@ -160,7 +159,7 @@ TEST_F(StylePopoverTest, TargetIsTheSelectionOnlyUnderSelectOrEraser) {
     EXPECT_FALSE(arrowStyle.boxed);
 }
 
-TEST_F(StylePopoverTest, ImagesAreDrawn) {
+TEST_F(StylePopoverTest, SwatchAndStyleButtonImagesShowTheStyle) {
     const QImage swatch = StylePopover::swatchImage(ToolSettings::palette[4].color, true, Qt::black);
     EXPECT_EQ(swatch.pixelColor(11, 11), QColor(Qt::white)) << "the selected swatch has a white dot";
     const QColor ring = swatch.pixelColor(11, 4);
@@ -171,14 +170,6 @@ TEST_F(StylePopoverTest, ImagesAreDrawn) {
     EXPECT_TRUE(testing::isRed(thin.pixelColor(8, 9)));
     EXPECT_EQ(thin.pixelColor(18, 11).alpha(), 0) << "a thin bar stays near the middle";
     EXPECT_GT(thick.pixelColor(18, 11).alpha(), 200);
-    for (Tool tool : allTools) {
-        const QImage symbol = ToolIcons::symbolImage(toolSymbolName(tool), 24, Qt::white);
-        ASSERT_FALSE(symbol.isNull()) << rawValue(tool);
-        bool drawn = false;
-        for (int y = 0; y < 24 && !drawn; ++y)
-            for (int x = 0; x < 24 && !drawn; ++x) drawn = symbol.pixelColor(x, y).alpha() > 200;
-        EXPECT_TRUE(drawn) << rawValue(tool);
-    }
 }
 
 }  // namespace

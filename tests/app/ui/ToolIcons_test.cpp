@@ -2,27 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include "app/editor/Tool.h"
+#include "app/ui/UiTestSupport.h"
 #include "support/QtTestSupport.h"
 
 namespace quillet {
 namespace {
 
-// How many pixels of the picture are (nearly) this colour.
-int pixelsOf(const QImage& image, const QColor& color) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += c.alpha() > 200 && std::abs(c.red() - color.red()) < 40 &&
-                     std::abs(c.green() - color.green()) < 40 && std::abs(c.blue() - color.blue()) < 40;
-        }
-    }
-    return count;
-}
-
 TEST(ToolIcons, SymbolIconsAreDrawnAtTheAskedSizeInTheColourOfTheirMode) {
     testing::testApplication();
     const QColor normal(200, 30, 30), disabled(30, 30, 200);
+    // How many pixels of the picture are (nearly) this colour.
+    const auto pixelsOf = [](const QImage& image, const QColor& color) {
+        return testing::pixelsWhere(image, [&](const QColor& c) {
+            return c.alpha() > 200 && std::abs(c.red() - color.red()) < 40 &&
+                   std::abs(c.green() - color.green()) < 40 && std::abs(c.blue() - color.blue()) < 40;
+        });
+    };
     const QIcon icon = ToolIcons::symbolIcon(QStringLiteral("text.bubble"), normal, disabled);
     ASSERT_FALSE(icon.isNull());
     for (int side : {16, 24, 40}) {
@@ -40,6 +36,12 @@ TEST(ToolIcons, SymbolIconsAreDrawnAtTheAskedSizeInTheColourOfTheirMode) {
     EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
 
     EXPECT_TRUE(ToolIcons::symbolIcon(QStringLiteral("no.such.symbol"), normal, disabled).isNull());
+    // Every tool has a symbol of its own.
+    for (Tool tool : allTools) {
+        const QImage symbol = ToolIcons::symbolImage(toolSymbolName(tool), 24, Qt::white);
+        EXPECT_GT(testing::pixelsWhere(symbol, [](const QColor& c) { return c.alpha() > 200; }), 0)
+            << rawValue(tool);
+    }
 }
 
 }  // namespace
