@@ -28,7 +28,7 @@ std::vector<KindCase> kindCases(const fs::path& itemFile) {
     };
 }
 
-TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsToTheInputAndListsBackInOrder) {
+TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsListsBackInOrderAndRemovesOne) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
     TempDir dir;
     fs::path current = testing::makeSource(dir);
@@ -86,6 +86,20 @@ TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsToTheInputAndListsBackInOrder
                             {"annotationsReused", 12},
                             {"bytesAppended", 0}}));
     EXPECT_EQ(testing::readFile(again), testing::readFile(current));
+
+    // Removing one item rewrites its page only, reusing the others in order.
+    std::vector<std::pair<std::string, std::string>>& last = expected["2"];
+    const fs::path removed = dir.file("removed.pdf");
+    result = quilletJSON({"remove", current.string(), removed.string(), "--id", last[1].first});
+    EXPECT_EQ(result["pagesUpdated"], 1);
+    EXPECT_EQ(result["annotationsWritten"], 0);
+    EXPECT_EQ(result["annotationsReused"], last.size() - 1);
+    EXPECT_TRUE(testing::readFile(removed).starts_with(testing::readFile(current)));
+    testing::expectQpdfClean(removed);
+    last.erase(last.begin() + 1);
+    const json left = testing::itemsOn(removed, 2);
+    ASSERT_EQ(left.size(), last.size());
+    for (size_t i = 0; i < last.size(); ++i) EXPECT_EQ(left[i]["id"], last[i].first);
 }
 
 // Pages tree: node 2 (/Rotate 90, /CropBox 300 × 400) holds page 3 and

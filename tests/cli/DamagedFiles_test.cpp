@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <regex>
 
 #include "MarkupFixtures.h"
+#include "support/RenderedPage.h"
 
 namespace quillet {
 namespace {
@@ -21,22 +21,6 @@ using testing::Damage;
 using testing::runCommand;
 using testing::runQuillet;
 using testing::TempDir;
-
-// Whether a page of the image has a red pixel (the added ink).
-bool hasRedPixel(const std::string& ppm) {
-    std::istringstream in(ppm);
-    std::string magic;
-    int width = 0, height = 0, maximum = 0;
-    in >> magic >> width >> height >> maximum;
-    in.get();
-    if (magic != "P6" || maximum != 255) return false;
-    std::string pixels((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (size_t i = 0; i + 2 < pixels.size(); i += 3) {
-        auto c = [&](size_t k) { return static_cast<unsigned char>(pixels[i + k]); };
-        if (c(0) > 200 && c(1) < 80 && c(2) < 80) return true;
-    }
-    return false;
-}
 
 // pdfinfo's page count, else qpdf's; absent when neither opens the file.
 std::optional<int> peerPages(const fs::path& file) {
@@ -89,8 +73,10 @@ TEST_P(DamagedFiles, OpenWithThePeersPageCountAndTakeAnUpdateNoReaderMustRepair)
     ASSERT_EQ(addInk(out, dir.file("again.pdf")).status, 0);
     EXPECT_EQ(testing::itemsOn(dir.file("again.pdf")).size(), 2u);
 
-    CommandResult drawn = runCommand({"pdftoppm", "-r", "18", "-f", "1", "-l", "1", out.string()});
-    EXPECT_TRUE(hasRedPixel(drawn.out)) << "the added ink is drawn";
+    std::string error;
+    const auto drawn = testing::RenderedPage::render(out, 0, {}, {.dpi = 18}, &error);
+    ASSERT_TRUE(drawn) << error;
+    EXPECT_GT(drawn->countNear(Rect{0, 0, 612, 792}, RGBA(1, 0, 0, 1), 60), 0) << "the added ink is drawn";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamagedFiles, ::testing::ValuesIn(testing::damagedFiles()),

@@ -55,13 +55,7 @@ Bytes source(const TempDir& dir, const Layout& layout, const std::string& junk) 
     if (layout.qpdfArgs == std::vector<std::string>{"hand-made"})
         return junk + handMade("", layout.stream, layout.hybrid);
     if (layout.qpdfArgs.empty()) return handMade(junk, layout.stream, layout.hybrid);
-    testing::writeFile(dir.file("plain.pdf"), testing::simpleDocument(2));
-    std::vector<std::string> args = layout.qpdfArgs;
-    args.insert(args.begin(), dir.file("plain.pdf").string());
-    args.push_back(dir.file("made.pdf").string());
-    testing::CommandResult r = testing::runQpdf(args);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return junk + testing::readFile(dir.file("made.pdf"));
+    return junk + testing::readFile(testing::qpdfDocument(dir, "made.pdf", 2, layout.qpdfArgs));
 }
 
 class HeaderOffset : public ::testing::TestWithParam<Layout> {};

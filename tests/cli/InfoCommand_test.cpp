@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "QuilletProcess.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "MarkupFixtures.h"
 
 namespace quillet {
 namespace {
@@ -17,16 +15,6 @@ constexpr int kPages = 3;
 class InfoCommand : public ::testing::Test {
   protected:
     void SetUp() override { testing::writeFile(plain_, testing::simpleDocument(kPages)); }
-    // plain.pdf rewritten by qpdf with these options.
-    std::string qpdfVariant(const std::string& name, std::vector<std::string> options) {
-        if (!testing::qpdfAvailable()) return {};
-        std::string out = dir_.file(name).string();
-        options.insert(options.end(), {plain_.string(), out});
-        testing::CommandResult r = testing::runQpdf(options);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return out;
-    }
-
     TempDir dir_;
     std::filesystem::path plain_ = dir_.file("plain.pdf");
 };
@@ -61,7 +49,9 @@ TEST_F(InfoCommand, ListsTheRepairsTheReaderMade) {
 // "unlocked" says whether the content can be read, encrypted or not.
 TEST_F(InfoCommand, UnlockedOnlyWhileTheContentIsReadable) {
     if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-    std::string file = qpdfVariant("aes.pdf", {"--encrypt", "user-pw", "owner-pw", "256", "--"});
+    const std::string file =
+        testing::qpdfDocument(dir_, "aes.pdf", kPages, {"--encrypt", "user-pw", "owner-pw", "256", "--"})
+            .string();
     json right = quilletJSON({"info", file, "--password=user-pw"});
     EXPECT_EQ(right["encrypted"], true);
     EXPECT_EQ(right["unlocked"], true);
@@ -74,7 +64,8 @@ TEST_F(InfoCommand, UnlockedOnlyWhileTheContentIsReadable) {
     EXPECT_EQ(wrong["securityError"], "wrong password");
 
     // Readable without a password: the empty user password opens it.
-    std::string open = qpdfVariant("open.pdf", {"--encrypt", "", "owner-pw", "256", "--"});
+    const std::string open =
+        testing::qpdfDocument(dir_, "open.pdf", kPages, {"--encrypt", "", "owner-pw", "256", "--"}).string();
     EXPECT_EQ(quilletJSON({"info", open})["unlocked"], true);
 }
 

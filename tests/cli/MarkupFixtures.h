@@ -13,12 +13,19 @@
 
 namespace quillet::testing {
 
+// A plain document of `pages` rewritten by qpdf with `options` into `name`.
+inline std::filesystem::path qpdfDocument(const TempDir& dir, const std::string& name, int pages,
+                                          std::vector<std::string> options = {}) {
+    writeFile(dir.file("plain.pdf"), simpleDocument(pages));
+    options.insert(options.end(), {dir.file("plain.pdf").string(), dir.file(name).string()});
+    CommandResult r = runQpdf(options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return dir.file(name);
+}
+
 // The plain three-page document rewritten by qpdf, as other tools save it.
 inline std::filesystem::path makeSource(const TempDir& dir) {
-    writeFile(dir.file("plain.pdf"), simpleDocument(3));
-    CommandResult r = runQpdf({dir.file("plain.pdf").string(), dir.file("source.pdf").string()});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return dir.file("source.pdf");
+    return qpdfDocument(dir, "source.pdf", 3);
 }
 
 // `qpdf --check` passes without a single warning.

@@ -1,7 +1,9 @@
 // What a write leaves behind when it cannot finish or is not alone: two
 // in-place writes at once both land, a failed write keeps the previous OUT,
-// a file with several names is not replaced under one of them, and a
-// read-only IN still gives a new OUT to a user the file modes apply to.
+// an in-place write through a link replaces the file it names, a file with
+// several names is not replaced under one of them, and a read-only IN still
+// gives a new OUT to a user the file modes apply to.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using nlohmann::json;
 using testing::runQuillet;
 using testing::TempDir;
 
@@ -55,6 +58,51 @@ TEST(OutputSafety, AWriteThatRunsOutOfSpaceKeepsThePreviousOutput) {
     EXPECT_EQ(testing::readFile(out), "the previous OUT");
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << "left behind: " << entry.path();
+}
+
+TEST(OutputSafety, SameFileThroughASymbolicLinkIsReplacedNeverTruncated) {
+    TempDir dir;
+    fs::create_directory(dir.file("real"));
+    const fs::path real = dir.file("real") / "doc.pdf";
+    const fs::path link = dir.file("link.pdf");
+    const std::string old = testing::simpleDocument(2);
+    testing::writeFile(real, old);
+    fs::create_symlink("real/doc.pdf", link);
+    // The file as it was: a new version must come as a new file, so this
+    // descriptor keeps seeing every old byte.
+    int held = ::open(real.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+
+    const json item = {{"v", 1},
+                       {"id", "5E6A1D2C-0000-4000-8000-000000000001"},
+                       {"t", "text"},
+                       {"c", {0.9, 0.1, 0.1, 1}},
+                       {"lw", 1},
+                       {"m", 1733402401},
+                       {"r", 0},
+                       {"p1", {72, 660}},
+                       {"tx", {{"s", "in place"}, {"f", 12}, {"b", false}}}};
+    const json listing = {{"pages", {{"1", {item}}}}};
+    testing::writeFile(dir.file("markup.json"), listing.dump());
+    json result = testing::quilletJSON(
+        {"write", link.string(), link.string(), "--markup", dir.file("markup.json").string()});
+    EXPECT_GT(result["bytesAppended"], 0);
+
+    struct stat st {};
+    ASSERT_EQ(::fstat(held, &st), 0);
+    std::string seen(old.size(), '\0');
+    EXPECT_EQ(st.st_size, static_cast<off_t>(old.size()));
+    EXPECT_EQ(::pread(held, seen.data(), seen.size(), 0), static_cast<ssize_t>(old.size()));
+    EXPECT_EQ(seen, old);
+    ::close(held);
+
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), "real/doc.pdf");
+    const std::string updated = testing::readFile(real);
+    EXPECT_TRUE(updated.starts_with(old));
+    EXPECT_EQ(updated.size(), old.size() + result["bytesAppended"].get<size_t>());
+    EXPECT_EQ(testing::listing(link), listing);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("real")), fs::directory_iterator()), 1);
 }
 
 TEST(OutputSafety, HardLinkedOutputIsRefusedUntouched) {

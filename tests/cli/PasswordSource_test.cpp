@@ -10,9 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "QuilletProcess.h"
-#include "support/PdfFixtures.h"
-#include "support/TempDir.h"
+#include "MarkupFixtures.h"
 
 namespace quillet {
 namespace {
@@ -39,10 +37,7 @@ class PasswordSource : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
-        testing::writeFile(dir_.file("plain.pdf"), testing::simpleDocument(2));
-        CommandResult r = testing::runQpdf(
-            {"--encrypt", kPassword, "owner-pw", "256", "--", dir_.file("plain.pdf").string(), locked_});
-        ASSERT_EQ(r.status, 0) << r.err;
+        testing::qpdfDocument(dir_, "locked.pdf", 2, {"--encrypt", kPassword, "owner-pw", "256", "--"});
     }
 
     // `unlocked` of `quillet info` on the locked file run with these.

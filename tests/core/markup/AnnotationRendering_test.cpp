@@ -21,27 +21,23 @@ const RGBA kRed{1, 0, 0, 1}, kYellow{1, 1, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 0
 // The page's own drawing: a dark field under the highlighter and two texts.
 const Rect kDarkField{300, 500, 280, 200};
 
-AnnotationItem item(Shape shape, RGBA color, double lineWidth = 2, int64_t rotation = 0) {
-    return makeItem(std::move(shape), color, lineWidth, rotation);
-}
-TextSpec spec(std::string text, double size, bool boxed) {
-    return textSpec(std::move(text), size, boxed);
-}
-
 struct Items {
-    AnnotationItem pen = item(InkShape{InkKind::pen, {{{50, 740}, {250, 740}}}}, kRed, 4);
+    AnnotationItem pen = makeItem(InkShape{InkKind::pen, {{{50, 740}, {250, 740}}}}, kRed, 4);
     AnnotationItem highlighter =
-        item(InkShape{InkKind::highlighter, {{{250, 680}, {540, 680}}}}, kYellow, 14);
+        makeItem(InkShape{InkKind::highlighter, {{{250, 680}, {540, 680}}}}, kYellow, 14);
     AnnotationItem signature =
-        item(InkShape{InkKind::signature, {{{60, 620}, {90, 650}, {120, 600}, {150, 640}}}}, kBlue, 2);
-    AnnotationItem boxed = item(TextShape{{320, 660}, spec("Boxed", 14, true)}, kGreen);
-    AnnotationItem plain = item(TextShape{{320, 600}, spec("Plain", 14, false)}, kPurple);
-    AnnotationItem arrow = item(ArrowShape{{50, 450}, {250, 450}, std::nullopt}, kRust, 2);
-    AnnotationItem labelled = item(ArrowShape{{330, 450}, {530, 400}, spec("Label", 12, false)}, kTeal, 2);
-    AnnotationItem note = item(NoteShape{{100, 300}, {140, 300}, spec("Remember", 12, true)}, kOrange);
-    AnnotationItem empty = item(ArrowShape{{40, 40}, {40, 40}, std::nullopt}, kRed);
-    AnnotationItem stamp = item(NoteShape{{100, 300}, {140, 300}, spec("Stamped", 12, true)}, kOrange);
-    AnnotationItem turned = item(TextShape{{300, 400}, spec("Turned", 16, false)}, kRed, 1, 90);
+        makeItem(InkShape{InkKind::signature, {{{60, 620}, {90, 650}, {120, 600}, {150, 640}}}}, kBlue, 2);
+    AnnotationItem boxed = makeItem(TextShape{{320, 660}, textSpec("Boxed", 14, true)}, kGreen);
+    AnnotationItem plain = makeItem(TextShape{{320, 600}, textSpec("Plain", 14, false)}, kPurple);
+    AnnotationItem arrow = makeItem(ArrowShape{{50, 450}, {250, 450}, std::nullopt}, kRust, 2);
+    AnnotationItem labelled =
+        makeItem(ArrowShape{{330, 450}, {530, 400}, textSpec("Label", 12, false)}, kTeal, 2);
+    AnnotationItem note =
+        makeItem(NoteShape{{100, 300}, {140, 300}, textSpec("Remember", 12, true)}, kOrange);
+    AnnotationItem empty = makeItem(ArrowShape{{40, 40}, {40, 40}, std::nullopt}, kRed);
+    AnnotationItem stamp =
+        makeItem(NoteShape{{100, 300}, {140, 300}, textSpec("Stamped", 12, true)}, kOrange);
+    AnnotationItem turned = makeItem(TextShape{{300, 400}, textSpec("Turned", 16, false)}, kRed, 1, 90);
 };
 
 // Page 0 holds every kind but stamps, page 1 a note as a stamp, page 2 (turned

@@ -64,18 +64,14 @@ TEST(PdfDate, KeepsItsWidthForTimesBeyondFourDigitYears) {
               "D:00000101000000Z");
 }
 
-TEST(SerializeRect, AnAppearanceWithoutAreaGetsAOnePointRectWhereItIs) {
+TEST(SerializeRect, AnAppearanceWithoutAreaGetsAOnePointRectWhereItIsAndTheBBoxFollows) {
     const AnnotationItem pen = item(ArrowShape{{40, 40}, {80, 40}, std::nullopt});
-    // Nothing drawn at all: the page's corner.
-    EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect::null(), false), (Rect{0, 0, 1, 1}));
     // A drawing of no width (or no height) keeps its place.
     EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect{40, 50, 0, 10}, false), (Rect{40, 50, 1, 1}));
     EXPECT_EQ(AnnotationSerializer::annotationRect(pen, Rect{40, 50, 30, 10}, false), (Rect{40, 50, 30, 10}));
-}
-
-TEST(SerializeArrow, ArrowOfNoLengthWithoutLabelGetsAOnePointRect) {
+    // Nothing drawn at all (an arrow of no length): the page's corner, and
+    // the BBox with it, since a zero-area BBox cannot be mapped onto the Rect.
     const Output out = serialize(item(ArrowShape{{40, 40}, {40, 40}, std::nullopt}));
     EXPECT_EQ(entry(out.annotation, "Rect"), "[0 0 1 1]");
-    // The BBox follows the Rect: a zero-area BBox cannot be mapped onto it.
     EXPECT_EQ(entry(out.appearance.dict, "BBox"), "[0 0 1 1]");
 }

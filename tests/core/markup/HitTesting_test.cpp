@@ -11,16 +11,9 @@ using namespace quillet::testing;
 
 namespace {
 
-AnnotationItem item(Shape shape, double lineWidth = 2) {
-    return makeItem(std::move(shape), RGBA::defaultInk(), lineWidth);
-}
-AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, double lineWidth = 2) {
-    return makeInk(kind, std::move(strokes), RGBA::defaultInk(), lineWidth);
-}
-
 // An L-shaped pen stroke: right along y = 100, then up along x = 200.
 AnnotationItem elbow() {
-    return ink(InkKind::pen, {{{100, 100}, {200, 100}, {200, 200}}});
+    return makeInk(InkKind::pen, {{{100, 100}, {200, 100}, {200, 200}}});
 }
 
 TextSpec spec(std::string text) {
@@ -28,7 +21,7 @@ TextSpec spec(std::string text) {
 }
 
 AnnotationItem note(Point anchor, Point bubble) {
-    return item(NoteShape{anchor, bubble, spec("Remember this")});
+    return makeItem(NoteShape{anchor, bubble, spec("Remember this")});
 }
 
 bool hits(const AnnotationItem& i, Point p, double tolerance = 0, bool expanded = false) {
@@ -50,7 +43,7 @@ TEST(HitTestInk, PenIsHitAlongItsSegmentsWithinToleranceAndHalfWidthOnly) {
 
 TEST(HitTestArrow, ShaftHeadAndLabelAreTheirOwnParts) {
     const TextSpec label = spec("Look");
-    const AnnotationItem arrow = item(ArrowShape{{100, 100}, {300, 100}, label}, 1);
+    const AnnotationItem arrow = makeItem(ArrowShape{{100, 100}, {300, 100}, label}, RGBA::defaultInk(), 1);
     EXPECT_EQ(hitTest(arrow, {200, 100}, 0, false), HitPart::body);
     // The shaft stays at least 2 points wide to hit even for thin lines.
     EXPECT_EQ(hitTest(arrow, {200, 101.9}, 0, false), HitPart::body);
@@ -72,7 +65,7 @@ TEST(EraserHits, SweepsAcrossTheWholeRangeEndQuickly) {
     // A sweep across the whole coordinate range is sampled a bounded number
     // of times (this would otherwise take 4e7 samples); along the stroke's
     // own line every sample inside it hits.
-    const AnnotationItem longLine = ink(InkKind::pen, {{{-1000, 100}, {1000, 100}}});
+    const AnnotationItem longLine = makeInk(InkKind::pen, {{{-1000, 100}, {1000, 100}}});
     EXPECT_TRUE(eraserHits(longLine, {-1e7, 100}, {1e7, 100}, 1, false));
     EXPECT_FALSE(eraserHits(elbow(), {-1e7, -1e7}, {-1e7 + 1, -1e7}, 1, false));
 }

@@ -13,14 +13,6 @@ using namespace quillet::testing;
 
 namespace {
 
-AnnotationItem item(Shape shape, RGBA color = RGBA(1, 0, 0, 1), double width = 2, int64_t rotation = 0) {
-    return makeItem(std::move(shape), color, width, rotation);
-}
-AnnotationItem ink(InkKind kind, std::vector<Stroke> strokes, RGBA color = RGBA(1, 0, 0, 1),
-                   double width = 2) {
-    return makeInk(kind, std::move(strokes), color, width);
-}
-
 std::string contentOf(const AnnotationItem& item) {
     return ItemAppearanceBuilder::contentStream(ItemAppearanceBuilder::build(item, false));
 }
@@ -39,13 +31,18 @@ DrawCommand fillOfAlpha(double alpha, bool multiply) {
 
 TEST(AppearanceBounds, AreWholeNumbersAroundWhatIsDrawnAndZeroForNothing) {
     // A one-point stroke covers line width + 2 around the point, then whole numbers outward.
-    EXPECT_EQ(
-        ItemAppearanceBuilder::build(ink(InkKind::pen, {{{10.5, 20}}}, RGBA(0, 0, 0, 1), 4), false).bounds,
-        (Rect{7, 17, 7, 6}));
-    // Nothing painted gives the zero rectangle.
-    const auto bare = ItemAppearanceBuilder::build(item(ArrowShape{{40, 40}, {40, 40}, std::nullopt}), false);
+    EXPECT_EQ(ItemAppearanceBuilder::build(makeInk(InkKind::pen, {{{10.5, 20}}}, RGBA(0, 0, 0, 1), 4), false)
+                  .bounds,
+              (Rect{7, 17, 7, 6}));
+    // Nothing painted gives the zero rectangle, and a form of nothing.
+    const auto bare =
+        ItemAppearanceBuilder::build(makeItem(ArrowShape{{40, 40}, {40, 40}, std::nullopt}), false);
     EXPECT_TRUE(bare.commands.empty());
     EXPECT_EQ(bare.bounds, Rect{});
+    const auto form = ItemAppearanceBuilder::formXObject(bare);
+    EXPECT_EQ(written(*form.dict.find("BBox")), "[0 0 0 0]");
+    EXPECT_EQ(written(*form.dict.find("Resources")), "<<>>");
+    EXPECT_EQ(Flate::inflate(form.data, Flate::kStreamDataLimit), "");
 }
 
 TEST(AppearanceContent, InkWritesItsColourWidthAndSmoothedPathAndAGraphicsStateOnlyBelowFullAlpha) {
@@ -53,13 +50,13 @@ TEST(AppearanceContent, InkWritesItsColourWidthAndSmoothedPathAndAGraphicsStateO
     const std::tuple<const char*, AnnotationItem, const char*> cases[] = {
         // The quadratic to (25, 25) with control (20, 30) becomes a cubic with
         // controls two thirds of the way to (20, 30) from either end.
-        {"red pen", ink(InkKind::pen, pen, RGBA(1, 0, 0, 1), 2),
+        {"red pen", makeInk(InkKind::pen, pen, RGBA(1, 0, 0, 1), 2),
          "q\n1 0 0 RG 2 w 1 J 1 j\n10 20 m\n16.6667 26.6667 21.6667 28.3333 25 25 c\n30 20 l\nS\nQ\n"},
-        {"three decimals", ink(InkKind::pen, line, RGBA(0.12345, 0.0005, 0.99949, 1), 1),
+        {"three decimals", makeInk(InkKind::pen, line, RGBA(0.12345, 0.0005, 0.99949, 1), 1),
          "q\n0.123 0.001 0.999 RG 1 w 1 J 1 j\n0 0 m\n5 5 l\nS\nQ\n"},
-        {"highlighter", ink(InkKind::highlighter, line, RGBA(1, 1, 0, 1), 12),
+        {"highlighter", makeInk(InkKind::highlighter, line, RGBA(1, 1, 0, 1), 12),
          "q\n/GS400m gs\n1 1 0 RG 12 w 1 J 1 j\n0 0 m\n5 5 l\nS\nQ\n"},
-        {"alpha 0.9996 rounds to opaque", ink(InkKind::pen, line, RGBA(0, 0, 0, 0.9996), 1),
+        {"alpha 0.9996 rounds to opaque", makeInk(InkKind::pen, line, RGBA(0, 0, 0, 0.9996), 1),
          "q\n0 0 0 RG 1 w 1 J 1 j\n0 0 m\n5 5 l\nS\nQ\n"}};
     for (const auto& [what, item, content] : cases) EXPECT_EQ(contentOf(item), content) << what;
     EXPECT_EQ(resourcesOf(ItemAppearanceBuilder::build(std::get<1>(cases[0]), false)), "<<>>");
@@ -80,11 +77,4 @@ TEST(AppearanceGraphicsState, NeighbouringAlphasGetTheirOwnStatesInNameOrder) {
     const std::string content = ItemAppearanceBuilder::contentStream(a);
     EXPECT_NE(content.find("/GS289 gs\n"), std::string::npos);
     EXPECT_NE(content.find("/GS288 gs\n"), std::string::npos);
-}
-
-TEST(AppearanceFormXObject, EmptyAppearanceHasAZeroBBoxAndNoResources) {
-    const auto form = ItemAppearanceBuilder::formXObject(ItemAppearance::fromCommands({}));
-    EXPECT_EQ(written(*form.dict.find("BBox")), "[0 0 0 0]");
-    EXPECT_EQ(written(*form.dict.find("Resources")), "<<>>");
-    EXPECT_EQ(Flate::inflate(form.data, Flate::kStreamDataLimit), "");
 }

@@ -12,6 +12,7 @@ namespace quillet {
 namespace {
 
 using nlohmann::json;
+using namespace std::string_literals;
 using std::chrono::seconds;
 using std::chrono::sys_seconds;
 
@@ -156,18 +157,10 @@ struct RandomItems {
         return {hundredths(-1'000'000'000, 1'000'000'000), hundredths(-1'000'000'000, 1'000'000'000)};
     }
     TextSpec spec() {
-        static const std::string pieces[] = {"a",
-                                             " ",
-                                             "/",
-                                             "\"",
-                                             "\\",
-                                             "\n",
-                                             "\x01",
-                                             std::string(1, '\0'),
-                                             "\xD0\xAF",
-                                             "\xE4\xB8\xAD",
-                                             "\xF0\x9F\x98\x80",
-                                             "{}"};
+        // Text that JSON must escape, a NUL, and two- to four-byte UTF-8.
+        static const std::string pieces[] = {
+            "a", " ", "/", "\"", "\\", "\n", "\x01", "\0"s, "\xD0\xAF", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+            "{}"};
         std::string s;
         for (int n = pick(12); n > 0; --n) s += pieces[pick(12)];
         std::optional<double> width;

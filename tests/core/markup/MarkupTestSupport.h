@@ -38,9 +38,4 @@ inline void expectNear(Point actual, Point expected, double tolerance = 1e-9) {
     EXPECT_NEAR(actual.y, expected.y, tolerance);
 }
 
-inline void expectNear(const Rect& actual, const Rect& expected, double tolerance = 1e-9) {
-    expectNear(Point{actual.minX(), actual.minY()}, Point{expected.minX(), expected.minY()}, tolerance);
-    expectNear(Point{actual.maxX(), actual.maxY()}, Point{expected.maxX(), expected.maxY()}, tolerance);
-}
-
 }  // namespace quillet::testing

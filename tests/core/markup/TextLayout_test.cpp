@@ -22,9 +22,6 @@ TextLayoutResult layout(std::string text, double fontSize = 12,
     return TextLayout::layout(spec(std::move(text), fontSize, fixedWidth, boxed));
 }
 
-double lines(int n, double fontSize = 12) {
-    return std::ceil(n * TextLayout::fontMetrics(fontSize).lineHeight());
-}
 // Text height and width of a result without its padding.
 double textHeight(const TextLayoutResult& r) {
     return r.boxSize.height - 2 * r.padding;
@@ -42,47 +39,52 @@ void expectGlyphsInsideBox(const TextLayoutResult& r, const std::string& what) {
 
 }  // namespace
 
-TEST(TextLayoutFont, HelveticaResolvesToAMetricCompatibleFamilyWithItsWidths) {
+TEST(TextLayoutFont, HelveticaResolvesToAMetricCompatibleFamily) {
     const std::set<std::string> compatible{"Helvetica",      "Nimbus Sans",     "Nimbus Sans L",
                                            "TeX Gyre Heros", "Liberation Sans", "Arimo"};
     const std::string family = TextLayout::resolvedFamily();
     ASSERT_TRUE(compatible.count(family)) << "\"Helvetica\" resolved to \"" << family
                                           << "\", which is not metric-compatible; install fonts-urw-base35";
-    // H 722, e 556, l 222, o 556 per 1000 em: "Hello" at 12 pt is 27.336 →
-    // rounded up 28, plus 1; at 100 pt 227.8 → 228 + 1.
-    EXPECT_DOUBLE_EQ(textWidth(layout("Hello")), 29);
 }
 
-TEST(TextLayoutSize, EmptyTextIsOneLineAtTheMinimumWidth) {
-    const TextLayoutResult r = layout("");
-    EXPECT_DOUBLE_EQ(r.padding, 1.2);
-    EXPECT_DOUBLE_EQ(textWidth(r), 14.4);
-    EXPECT_DOUBLE_EQ(r.boxSize.height, lines(1) + 2.4);
-    EXPECT_TRUE(r.glyphs.isEmpty());
-    EXPECT_DOUBLE_EQ(layout("x", 5, std::nullopt, true).padding, 3);
-}
-
-TEST(TextLayoutSize, OneLineIsAscentDescentAndLeadingRoundedUp) {
+// Widths from Helvetica's metrics (H 722, e 556, l 222, o 556 per 1000 em:
+// "Hello" at 12 pt is 27.336, rounded up 28, plus 1), heights in whole
+// lines of ascent, descent and leading; NaN is not checked.
+TEST(TextLayoutSize, BoxFollowsTheLongestLineAndTheLinesBrokenOrWrapped) {
     const TextFontMetrics m = TextLayout::fontMetrics(12);
-    EXPECT_DOUBLE_EQ(textHeight(layout("Hello")), std::ceil(m.ascent + m.descent + m.leading));
-}
-
-TEST(TextLayoutLines, ExplicitBreaksStartLinesOneLineHeightApart) {
-    EXPECT_DOUBLE_EQ(textHeight(layout("a\n")), lines(2));
-    EXPECT_DOUBLE_EQ(textHeight(layout("one\ntwo\r\nthree")), lines(3));
-    EXPECT_DOUBLE_EQ(textWidth(layout("Hello\nHe")), 29);  // the longest line's width
-}
-
-TEST(TextLayoutLines, TextWrapsAtWordsWithinTheFixedWidthOrTwentyFourFontSizes) {
-    // "aaa bbb" is 43.37 points wide at 12 pt, "aaa bbb ccc" 66.72.
-    const TextLayoutResult r = layout("aaa bbb ccc", 12, 50.0);
-    EXPECT_DOUBLE_EQ(textHeight(r), lines(2));
-    EXPECT_LE(r.glyphs.boundingBox().maxX(), r.padding + 50);
-    EXPECT_DOUBLE_EQ(textHeight(layout("aaa bbb ccc", 12, 67.0)), lines(1));
-    const TextLayoutResult free =
-        layout("one two three four five six seven eight nine ten eleven twelve thirteen");
-    EXPECT_DOUBLE_EQ(textWidth(free), 24 * 12);
-    EXPECT_GT(textHeight(free), lines(1));
+    auto lines = [&](int n) { return std::ceil(n * (m.ascent + m.descent + m.leading)); };
+    const double any = std::nan("");
+    const std::string longText = "one two three four five six seven eight nine ten eleven twelve thirteen";
+    const struct {
+        std::string text;
+        std::optional<double> fixedWidth;
+        double width, height;
+    } cases[] = {
+        {"", {}, 14.4, lines(1)},  // the minimum width
+        {"Hello", {}, 29, lines(1)},
+        {"a\n", {}, any, lines(2)},
+        {"one\ntwo\r\nthree", {}, any, lines(3)},
+        {"Hello\nHe", {}, 29, lines(2)},
+        // "aaa bbb" is 43.37 points wide at 12 pt, "aaa bbb ccc" 66.72.
+        {"aaa bbb ccc", 50.0, any, lines(2)},
+        {"aaa bbb ccc", 67.0, any, lines(1)},
+        {longText, {}, 24 * 12, any},  // wraps at 24 font sizes
+    };
+    for (const auto& c : cases) {
+        const TextLayoutResult r = layout(c.text, 12, c.fixedWidth);
+        EXPECT_DOUBLE_EQ(r.padding, 1.2) << c.text;
+        if (!std::isnan(c.width)) {
+            EXPECT_DOUBLE_EQ(textWidth(r), c.width) << c.text;
+        }
+        if (!std::isnan(c.height)) {
+            EXPECT_DOUBLE_EQ(textHeight(r), c.height) << c.text;
+        }
+        if (c.fixedWidth) {
+            EXPECT_LE(r.glyphs.boundingBox().maxX(), r.padding + *c.fixedWidth) << c.text;
+        }
+    }
+    EXPECT_TRUE(layout("").glyphs.isEmpty());
+    EXPECT_DOUBLE_EQ(layout("x", 5, std::nullopt, true).padding, 3);
 }
 
 TEST(TextLayoutGlyphs, LatinCyrillicAndCJKHaveOutlinesInsideThePaddedBox) {

@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "core/pdf/Cipher.h"
-
 namespace quillet {
 namespace {
 
@@ -90,14 +88,6 @@ TEST(Crypto, AesPaddingIsAddedAndCheckedAndBadSizesAreRefused) {
     EXPECT_FALSE(crypto::aesCbcEncrypt(key, iv, Bytes(17, 'p'), false));
     EXPECT_FALSE(crypto::aesCbcDecrypt(key, iv, Bytes(17, 'c'), false));
     EXPECT_TRUE(crypto::aesCbcEncrypt(Bytes(24, 'k'), iv, Bytes(16, 'p'), false));
-    EXPECT_TRUE(isAES(Cipher::aesV2) && isAES(Cipher::aesV3) && !isAES(Cipher::rc4));
-}
-
-TEST(Crypto, RandomBytesAreFreshEachCall) {
-    const Bytes a = crypto::randomBytes(32), b = crypto::randomBytes(32);
-    EXPECT_EQ(a.size(), 32u);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(crypto::randomBytes(0), "");
 }
 
 }  // namespace

@@ -8,13 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/pdf/FileAccessError.h"
+#include "support/ErrorText.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::errorOf;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
@@ -39,18 +40,6 @@ int closeThenFail(int fd) {
     ::close(fd);
     errno = EIO;
     return -1;
-}
-
-// The file-access error `operation` throws.
-template <typename Operation>
-FileAccessError accessFailure(Operation operation) {
-    try {
-        operation();
-    } catch (const FileAccessError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no error";
-    return FileAccessError::empty("");
 }
 
 std::string openText(const fs::path& path, int error) {
@@ -157,9 +146,8 @@ TEST_F(FileClonerClone, FailedCopyOrCloseFailsAndRemovesTheHalfMadeCopy) {
     FileClonerCalls badClose = FileClonerCalls::system();
     badClose.close = closeThenFail;
     for (const auto& [calls, errorNumber] : {std::pair{noSpace, ENOSPC}, std::pair{badClose, EIO}}) {
-        EXPECT_EQ(
-            accessFailure([&] { FileCloner::clone(source, copy, CloneMethod::copyOnly, calls); }).text(),
-            writeText(copy, errorNumber));
+        EXPECT_EQ(errorOf([&] { FileCloner::clone(source, copy, CloneMethod::copyOnly, calls); }),
+                  writeText(copy, errorNumber));
         EXPECT_FALSE(fs::exists(fs::symlink_status(copy)));
     }
 }
@@ -182,24 +170,22 @@ class FileClonerAppend : public ::testing::Test {
 TEST_F(FileClonerAppend, RefusesLinksAndMissingFilesWithoutCreatingOrFollowing) {
     writeFile(dir.file("target.pdf"), "target");
     fs::create_symlink(dir.file("target.pdf"), dir.file("link.pdf"));
-    EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("x", dir.file("link.pdf")); }).text(),
+    EXPECT_EQ(errorOf([&] { FileCloner::appendDurably("x", dir.file("link.pdf")); }),
               openText(dir.file("link.pdf"), ELOOP));
     EXPECT_EQ(readFile(dir.file("target.pdf")), "target");
-    EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("x", dir.file("missing.pdf")); }).text(),
+    EXPECT_EQ(errorOf([&] { FileCloner::appendDurably("x", dir.file("missing.pdf")); }),
               openText(dir.file("missing.pdf"), ENOENT));
     EXPECT_FALSE(fs::exists(dir.file("missing.pdf")));
 }
 
 TEST_F(FileClonerAppend, AFailedFlushOrCloseIsNeverReportedAsDurable) {
     counting.fsync = [this](int) { return ++fsyncs, (errno = EIO, -1); };
-    EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("x", doc, counting); }).text(),
-              writeText(doc, EIO));
+    EXPECT_EQ(errorOf([&] { FileCloner::appendDurably("x", doc, counting); }), writeText(doc, EIO));
     EXPECT_EQ(closes, 1);  // the descriptor is not leaked
 
     FileClonerCalls badClose = FileClonerCalls::system();
     badClose.close = closeThenFail;
-    EXPECT_EQ(accessFailure([&] { FileCloner::appendDurably("y", doc, badClose); }).text(),
-              writeText(doc, EIO));
+    EXPECT_EQ(errorOf([&] { FileCloner::appendDurably("y", doc, badClose); }), writeText(doc, EIO));
 }
 
 }  // namespace

@@ -113,9 +113,7 @@ TEST_F(PDFFileReaderXRefStreams, SizeCeilingIsTenMillionObjects) {
     reader = openBytes(dir, over.bytes());
     EXPECT_TRUE(reader->wasRepaired());
     EXPECT_EQ(reader->size(), 4);
-    EXPECT_EQ(reader->warnings().front(),
-              "cross-reference data unusable (bad xref: too many objects (10000000)): "
-              "object table rebuilt by scanning the file");
+    EXPECT_NE(reader->warnings().front().find("too many objects"), std::string::npos);
 }
 
 TEST_F(PDFFileReaderObjects, ResolveFollowsThirtyOneReferencesAndNoMore) {

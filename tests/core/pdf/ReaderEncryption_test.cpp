@@ -1,30 +1,22 @@
 // Encrypted files as qpdf writes them, opened with the user, owner, wrong
-// and empty passwords. What the reader decrypts is checked against qpdf's own
-// decryption of the same objects.
+// and empty passwords.
 #include <gtest/gtest.h>
 
 #include "core/pdf/Flate.h"
-#include "core/pdf/PDFFileReader.h"
-#include "core/pdf/PDFLexer.h"
-#include "core/pdf/PDFWriter.h"
-#include "support/PdfFixtures.h"
 #include "support/QpdfEncryption.h"
-#include "support/TempDir.h"
+#include "support/ReaderFixtures.h"
 
 namespace quillet {
 namespace {
 
 using testing::EncryptionVariant;
+using testing::ref;
 using testing::TempDir;
 
 const std::string kUser = "user-pw";
 const std::string kOwner = "owner-pw";
 const std::string kTitle = "Grüße, ünïcode (title)";
 const std::string kMetadata = "<?xpacket begin=''?><x:xmpmeta xmlns:x='adobe:ns:meta/'/><?xpacket end='r'?>";
-
-PDFValue ref(int64_t num) {
-    return PDFValue::ref(num, 0);
-}
 
 // Two pages, an Info title with non-ASCII text, and an XMP metadata stream
 // (kept in the clear by --cleartext-metadata).
@@ -62,22 +54,6 @@ std::filesystem::path encrypt(const TempDir& dir, const EncryptionVariant& v, co
     return out;
 }
 
-// qpdf's own decryption of object `num`: decoded stream data, or the value.
-std::string qpdfShow(const std::filesystem::path& file, const std::string& password, int64_t num,
-                     bool stream) {
-    std::vector<std::string> args = {"--password=" + password, "--show-object=" + std::to_string(num)};
-    if (stream) args.push_back("--filtered-stream-data");
-    args.push_back(file.string());
-    const testing::CommandResult r = testing::runQpdf(args);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r.out;
-}
-
-PDFValue parsed(const std::string& text) {
-    PDFLexer lexer(text);
-    return lexer.parseValue(0);
-}
-
 std::string decodedStream(PDFFileReader& reader, int64_t num) {
     std::optional<PDFObject> object = reader.object(num);
     EXPECT_TRUE(object && object->isStream());
@@ -85,36 +61,24 @@ std::string decodedStream(PDFFileReader& reader, int64_t num) {
     return reader.decodeStream(object->stream()->dict, object->stream()->data);
 }
 
-// Everything the reader decrypts matches qpdf: page 1's content stream, the
-// Info dictionary's strings, the metadata stream. qpdfPassword: one qpdf
-// accepts, where ours is one only we do.
-void expectDecryptedLikeQpdf(const std::filesystem::path& file, const std::optional<std::string>& password,
-                             std::optional<std::string> qpdfPassword = std::nullopt) {
+// Everything the reader decrypts is the plain document's: page 1's content
+// stream, the Info dictionary's strings, the clear metadata stream.
+void expectDecrypted(const std::filesystem::path& file, const std::optional<std::string>& password) {
     auto reader = PDFFileReader::open(file, password);
     ASSERT_TRUE(reader->security()) << reader->securityErrorText().value_or("");
     EXPECT_FALSE(reader->securityError());
-    const std::string theirs = qpdfPassword.value_or(password.value_or(""));
-
     std::vector<PDFRef> pages = reader->pageRefs();
     ASSERT_EQ(pages.size(), 2u);
     const int64_t contents =
         reader->resolve(PDFValue::ref(pages[0])).dictValue()->find("Contents")->refValue()->num;
-    const std::string content = decodedStream(*reader, contents);
-    EXPECT_EQ(content, testing::simpleDocumentContent(0));
-    EXPECT_EQ(content, qpdfShow(file, theirs, contents, true));
-
-    const PDFRef info = *reader->trailer().find("Info")->refValue();
-    const PDFValue ours = reader->resolve(PDFValue::ref(info));
-    const PDFValue shown = parsed(qpdfShow(file, theirs, info.num, false));
-    ASSERT_TRUE(ours.dictValue() && shown.dictValue());
-    EXPECT_EQ(*ours.dictValue()->find("Title"), *shown.dictValue()->find("Title"));
-    EXPECT_EQ(*ours.dictValue()->find("Title"), PDFValue::text(kTitle));
-    EXPECT_EQ(*ours.dictValue()->find("Author"), *shown.dictValue()->find("Author"));
-
+    EXPECT_EQ(decodedStream(*reader, contents), testing::simpleDocumentContent(0));
+    const PDFValue info = reader->resolve(*reader->trailer().find("Info"));
+    ASSERT_TRUE(info.dictValue());
+    EXPECT_EQ(*info.dictValue()->find("Title"), PDFValue::text(kTitle));
+    EXPECT_EQ(*info.dictValue()->find("Author"), PDFValue::string("A. Author"));
     const int64_t metadata =
         reader->resolve(*reader->trailer().find("Root")).dictValue()->find("Metadata")->refValue()->num;
     EXPECT_EQ(decodedStream(*reader, metadata), kMetadata);
-    EXPECT_EQ(decodedStream(*reader, metadata), qpdfShow(file, theirs, metadata, true));
     EXPECT_EQ(reader->nesting(), 0);
 }
 
@@ -129,14 +93,10 @@ class ReaderEncryptionPasswords : public ::testing::Test {
 class ReaderEncryption : public ReaderEncryptionPasswords,
                          public ::testing::WithParamInterface<EncryptionVariant> {};
 
-TEST_P(ReaderEncryption, UserAndOwnerPasswordsDecryptLikeQpdf) {
+TEST_P(ReaderEncryption, UserAndOwnerPasswordsDecryptAndOthersOpenLockedWithTheReason) {
     const auto file = encrypt(dir, GetParam(), kUser);
-    expectDecryptedLikeQpdf(file, kUser);
-    expectDecryptedLikeQpdf(file, kOwner);
-}
-
-TEST_P(ReaderEncryption, WrongOrMissingPasswordOpensLockedWithTheReason) {
-    const auto file = encrypt(dir, GetParam(), kUser);
+    expectDecrypted(file, kUser);
+    expectDecrypted(file, kOwner);
     for (const std::optional<std::string>& password :
          {std::optional<std::string>("not-it"), std::optional<std::string>()}) {
         auto reader = PDFFileReader::open(file, password);
@@ -146,7 +106,6 @@ TEST_P(ReaderEncryption, WrongOrMissingPasswordOpensLockedWithTheReason) {
         const auto* error = std::get_if<PDFSecurityError>(&*reader->securityError());
         ASSERT_NE(error, nullptr);
         EXPECT_EQ(error->code(), PDFSecurityError::Code::wrongPassword);
-        EXPECT_EQ(reader->securityErrorText(), "wrong password");
         // The structure is readable without the key, unless it sits in
         // (encrypted) object streams.
         if (!GetParam().objectStreams) {
@@ -157,9 +116,9 @@ TEST_P(ReaderEncryption, WrongOrMissingPasswordOpensLockedWithTheReason) {
 
 TEST_P(ReaderEncryption, EmptyUserPasswordOpensWithAnyPassword) {
     const auto file = encrypt(dir, GetParam(), "");
-    expectDecryptedLikeQpdf(file, std::nullopt);
-    expectDecryptedLikeQpdf(file, "anything at all", "");
-    expectDecryptedLikeQpdf(file, kOwner);
+    expectDecrypted(file, std::nullopt);
+    expectDecrypted(file, "anything at all");
+    expectDecrypted(file, kOwner);
 }
 
 INSTANTIATE_TEST_SUITE_P(Qpdf, ReaderEncryption, ::testing::ValuesIn(testing::qpdfEncryptionVariants()),
@@ -169,7 +128,7 @@ TEST_F(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
     for (const EncryptionVariant& v : {EncryptionVariant{"rc4", {"128", "--use-aes=n"}},
                                        EncryptionVariant{"aes", {"128", "--use-aes=y"}}}) {
         const auto file = encrypt(dir, v, "\xE9t\xE9", {"--password-mode=bytes"});
-        expectDecryptedLikeQpdf(file, "été");
+        expectDecrypted(file, "été");
         EXPECT_FALSE(PDFFileReader::open(file, "ete")->security());
     }
 }
@@ -178,7 +137,8 @@ TEST_F(ReaderEncryptionPasswords, LatinOnePasswordGivenAsUTF8Unlocks) {
 // in the clear, whatever the file's method: decrypting it would garble it.
 TEST_F(ReaderEncryptionPasswords, AStreamWithItsOwnCryptFilterIsNotDecryptedByTheFileMethod) {
     const auto file = encrypt(dir, {"aes", {"128", "--use-aes=y"}}, kUser);
-    Bytes bytes = testing::readFile(file);
+    // An update appending the stream, the trailer's entries kept.
+    testing::PdfBuilder update = testing::PdfBuilder::appendingTo(testing::readFile(file));
     PDFDictionary trailer;
     int64_t num = 0;
     {
@@ -189,18 +149,12 @@ TEST_F(ReaderEncryptionPasswords, AStreamWithItsOwnCryptFilterIsNotDecryptedByTh
         trailer.set("Prev", PDFValue::integer(reader->startXref()));
         trailer.set("Size", PDFValue::integer(num + 1));
     }
-    // An update appending the stream, with a one-entry table.
-    const std::string at = std::to_string(bytes.size());
-    PDFWriter::writeStream(num, 0,
-                           {{"Filter", PDFValue::name("Crypt")},
-                            {"DecodeParms", PDFValue::dict({{"Name", PDFValue::name("Identity")}})}},
-                           "in the clear", bytes);
-    const std::string xrefAt = std::to_string(bytes.size());
-    bytes += "xref\n" + std::to_string(num) + " 1\n" + std::string(10 - at.size(), '0') + at;
-    bytes += " 00000 n\r\ntrailer\n";
-    PDFWriter::writeDictionary(trailer, bytes);
-    bytes += "\nstartxref\n" + xrefAt + "\n%%EOF\n";
-    testing::writeFile(file, bytes);
+    update.addStream(num,
+                     {{"Filter", PDFValue::name("Crypt")},
+                      {"DecodeParms", PDFValue::dict({{"Name", PDFValue::name("Identity")}})}},
+                     "in the clear");
+    update.finishWithTable(trailer);
+    update.writeTo(file);
 
     auto reader = PDFFileReader::open(file, kUser);
     std::optional<PDFObject> object = reader->object(num);

@@ -145,37 +145,7 @@ TEST_P(WriterValidation, ItemsOfEveryKindOnFirstAndLastPagePassQpdfAndRenderWher
     }
 }
 
-class EncryptedWriterValidation : public WriterValidation {};
-
-TEST_P(EncryptedWriterValidation, QpdfDecryptsWhatTheUpdateEncrypted) {
-    const AnnotationItem text = testing::textItem(1, {300, 420}, "Secret text");
-    IncrementalWriter::appendUpdate(
-        source, output, {.expectedPageCount = kPages, .pages = {{1, {text}}}, .password = password});
-
-    PDFFileReader reader(output, password);
-    PDFFileReader original(source, password);
-    EXPECT_EQ(*reader.trailer().find("Encrypt"), *original.trailer().find("Encrypt"));
-    EXPECT_EQ(*reader.trailer().find("ID"), *original.trailer().find("ID"));
-    const int64_t annotation = testing::annotationsOfPage(reader, 1).at(0).refValue()->num;
-
-    CommandResult shown =
-        runQpdf(withPassword(password, {"--show-object=" + std::to_string(annotation), output.string()}));
-    EXPECT_EQ(shown.status, 0) << shown.err;
-    EXPECT_NE(shown.out.find("(" + ItemCodec::encode(text) + ")"), std::string::npos) << shown.out;
-    const Bytes appended = readFile(output).substr(readFile(source).size());
-    EXPECT_EQ(appended.find("QLT1:"), Bytes::npos) << "the payload is written in clear";
-}
-
-std::vector<Layout> encryptedLayouts() {
-    std::vector<Layout> encrypted;
-    for (const Layout& layout : layouts())
-        if (layout.encrypted) encrypted.push_back(layout);
-    return encrypted;
-}
-
 INSTANTIATE_TEST_SUITE_P(Layouts, WriterValidation, ::testing::ValuesIn(layouts()),
-                         [](const auto& info) { return info.param.name; });
-INSTANTIATE_TEST_SUITE_P(Layouts, EncryptedWriterValidation, ::testing::ValuesIn(encryptedLayouts()),
                          [](const auto& info) { return info.param.name; });
 
 // A signature covers the bytes of its revision; an update that only

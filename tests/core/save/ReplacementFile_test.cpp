@@ -112,10 +112,8 @@ TEST_F(ReplacementFileTest, TargetChangedSinceItWasReadIsLeftAlone) {
 TEST_F(ReplacementFileTest, RefusesHardLinkedTargetsAndNamesTheRealCauseOfFailures) {
     writeFile(doc, "shared");
     fs::create_hard_link(doc, dir.file("other.pdf"));
-    EXPECT_EQ(errorOf([&] { ReplacementFile refused(doc.string()); }),
-              "cannot replace " + doc.string() +
-                  ": it has 2 names (hard links), and the others would keep the old version; write to "
-                  "another file");
+    const std::string refusal = errorOf([&] { ReplacementFile refused(doc.string()); });
+    EXPECT_TRUE(refusal.starts_with("cannot replace " + doc.string() + ": it has 2 names")) << refusal;
 
     const fs::path missing = dir.file("missing") / "out.pdf";
     EXPECT_EQ(errorOf([&] { ReplacementFile refused(missing.string()); }),
