@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "HeavyPages.h"
+#include "support/ReaderFixtures.h"
 #include "support/TempDir.h"
 
 namespace quillet {
@@ -44,6 +47,27 @@ TEST_F(PageItemReaderTest, DecodesEachAnnotationOncePerReader) {
     EXPECT_EQ(reading.pageItems({3, 0}).size(), 2u);
     EXPECT_EQ(reading.pageItems({4, 0}).size(), 3u);
     EXPECT_FALSE(reading.capped());
+}
+
+// An annotation that cannot be read is left alone as foreign, and said so
+// with its object number among the reader's warnings.
+TEST_F(PageItemReaderTest, AnUnreadableAnnotationIsForeignAndWarnedOfOnce) {
+    testing::PdfBuilder b;
+    b.add(1, PDFValue::dict({{"Type", PDFValue::name("Catalog")}, {"Pages", testing::ref(2)}}));
+    b.add(2, PDFValue::dict({{"Type", PDFValue::name("Pages")},
+                             {"Kids", PDFValue::array({testing::ref(3)})},
+                             {"Count", testing::num(1)}}));
+    b.addRaw(3, "<< /Type /Page /Parent 2 0 R /Annots [4 0 R 4 0 R] >>");
+    b.addRaw(4, "<< /Length 10 >>\nstream\nabc");
+    b.finishWithTable(testing::rootTrailer(5));
+    auto damaged = testing::openBytes(dir, b.bytes());
+    std::vector<ReaderWarning> got;
+    damaged->setWarningSink([&](const ReaderWarning& w) { got.push_back(w); });
+    EXPECT_TRUE(PageItemReader(*damaged).pageItems({3, 0}).empty());
+    const auto unreadable = std::count_if(got.begin(), got.end(), [](const ReaderWarning& w) {
+        return w.kind == ReaderWarning::Kind::item && w.object == 4;
+    });
+    EXPECT_EQ(unreadable, 1);
 }
 
 }  // namespace
