@@ -136,7 +136,7 @@ class PDFFileReader {
     // The repairs made so far to read the file (at the open and by later
     // reads), each naming an offset or object number; at most
     // kMaxReaderWarnings of them and a count of the rest.
-    const std::vector<std::string>& warnings() const { return warnings_.list(); }
+    std::vector<std::string> warnings() const { return warnings_.list(); }
     // Each repair as it is made, those made so far at once (see ReaderWarnings).
     void setWarningSink(ReaderWarningSink sink) { warnings_.setSink(std::move(sink)); }
     // A fallback made by code reading through this reader (a page's box, an

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/pdf/PDFLexer.h"
+
 namespace quillet::PDFWriter {
 
 namespace {
@@ -19,23 +21,9 @@ void appendHexByte(unsigned char c, Bytes& out) {
     out.push_back(kHexDigits[c & 0xF]);
 }
 
+// A name escapes '#' as well as the lexer's delimiters.
 bool isNameDelimiter(unsigned char c) {
-    switch (c) {
-        case '#':
-        case '%':
-        case '(':
-        case ')':
-        case '/':
-        case '<':
-        case '>':
-        case '[':
-        case ']':
-        case '{':
-        case '}':
-            return true;
-        default:
-            return false;
-    }
+    return c == '#' || PDFLexer::isDelimiter(c);
 }
 
 void writeHeader(int64_t num, int64_t gen, Bytes& out) {

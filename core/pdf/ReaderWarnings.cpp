@@ -5,24 +5,26 @@ namespace quillet {
 void ReaderWarnings::add(ReaderWarning warning) {
     if (seen_.count(warning.text)) return;
     if (seen_.size() < kMaxRemembered) seen_.insert(warning.text);
-    if (list_.size() < kMaxReaderWarnings) {
-        list_.push_back(warning.text);
+    if (noted_.size() < kMaxReaderWarnings) {
         if (sink_) sink_(warning);
         noted_.push_back(std::move(warning));
         return;
     }
     ++more_;
-    std::string note = std::to_string(more_) + " more";
-    if (more_ == 1)
-        list_.push_back(std::move(note));
-    else
-        list_.back() = std::move(note);
 }
 
 void ReaderWarnings::setSink(ReaderWarningSink sink) {
     sink_ = std::move(sink);
     if (!sink_) return;
     for (const ReaderWarning& warning : noted_) sink_(warning);
+}
+
+std::vector<std::string> ReaderWarnings::list() const {
+    std::vector<std::string> texts;
+    texts.reserve(noted_.size() + 1);
+    for (const ReaderWarning& warning : noted_) texts.push_back(warning.text);
+    if (more_ > 0) texts.push_back(std::to_string(more_) + " more");
+    return texts;
 }
 
 }  // namespace quillet

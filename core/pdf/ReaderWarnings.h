@@ -39,16 +39,16 @@ class ReaderWarnings {
     // before go to it at once. Repeats and warnings past the bound do not.
     void setSink(ReaderWarningSink sink);
 
-    const std::vector<std::string>& list() const { return list_; }
-    bool empty() const { return list_.empty(); }
+    // The texts as noted, then "N more" for those past the bound.
+    std::vector<std::string> list() const;
+    bool empty() const { return noted_.empty(); }
 
   private:
     // Texts already noted; bounded like the list, beyond which repeats are
     // counted as more.
     static constexpr size_t kMaxRemembered = 16 * kMaxReaderWarnings;
 
-    std::vector<std::string> list_;
-    std::vector<ReaderWarning> noted_;  // list_ as noted, for a sink set later
+    std::vector<ReaderWarning> noted_;  // at most kMaxReaderWarnings
     std::unordered_set<std::string> seen_;
     int64_t more_ = 0;
     ReaderWarningSink sink_;
