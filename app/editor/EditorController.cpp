@@ -18,6 +18,7 @@
 #include "app/editor/ItemContextMenu.h"
 #include "app/editor/SelectTool.h"
 #include "app/editor/SignatureTool.h"
+#include "app/editor/TextMarkupTool.h"
 #include "app/editor/TextTool.h"
 #include "app/editor/ToolKeys.h"
 #include "app/editor/ToolSettings.h"
@@ -49,6 +50,9 @@ EditorController::EditorController(PageView& view, AnnotationStore& store, QUndo
     tools_[Tool::arrow] = std::make_unique<ArrowTool>(*this);
     tools_[Tool::signature] = std::make_unique<SignatureTool>(*this);
     tools_[Tool::eraser] = std::make_unique<EraserTool>(*this);
+    for (TextMarkupKind kind : allTextMarkupKinds) {
+        tools_[toolFor(kind)] = std::make_unique<TextMarkupTool>(*this, kind);
+    }
     view_.setInputHandler(this);
     overlayView_ = view_.overlay();
     // The overlay repaints only what changed on it, and the pages only under
@@ -240,6 +244,10 @@ bool EditorController::keyPress(QKeyEvent* event) {
         return false;
     }
     if (const std::optional<Tool> tool = ToolKeys::toolForKey(*event)) {
+        // With text selected, the highlighter's key highlights that text.
+        if (*tool == Tool::highlighter && view_.hasTextSelection()) {
+            return markSelectedText(TextMarkupKind::highlight);
+        }
         setTool(*tool);
         return true;
     }
@@ -251,7 +259,7 @@ bool EditorController::keyPress(QKeyEvent* event) {
 bool EditorController::nudge(int key, Qt::KeyboardModifiers modifiers) {
     const std::optional<AnnotationItem> item = selectedItem();
     const std::optional<int> page = item ? store_.pageOf(item->id) : std::nullopt;
-    if (!page) {
+    if (!page || item->isTextMarkup()) {
         return false;
     }
     const QPointF direction = key == Qt::Key_Left    ? QPointF(-1, 0)

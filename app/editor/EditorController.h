@@ -148,6 +148,8 @@ class EditorController : public QObject, public PageInputHandler, public ToolCon
     void setHighFrequencyInput(bool on) override;
     ToolStyle styleFor(Tool tool) const override;
     void clearTextSelection() override;
+    bool markSelectedText(TextMarkupKind kind) override;
+    bool hasTextSelection() const;
     void beginText(InlineTextSession session) override { text_.begin(std::move(session)); }
     void askForSignature() override;
 

@@ -5,6 +5,8 @@
 
 #include "app/document/StoreCommand.h"
 #include "app/editor/EditorController.h"
+#include "app/editor/EditorStrings.h"
+#include "app/editor/SelectedTextMarkup.h"
 #include "app/editor/ToolSettings.h"
 #include "app/view/PageView.h"
 #include "core/markup/ItemGeometry.h"
@@ -112,6 +114,25 @@ ToolStyle EditorController::styleFor(Tool tool) const {
 
 void EditorController::clearTextSelection() {
     view_.clearTextSelection();
+}
+
+bool EditorController::hasTextSelection() const {
+    return view_.hasTextSelection();
+}
+
+bool EditorController::markSelectedText(TextMarkupKind kind) {
+    if (!view_.hasTextSelection()) {
+        return false;
+    }
+    std::vector<StoreChange::Insertion> made = selectedTextMarkup(
+        kind, styleFor(toolFor(kind)), view_.selectedTextRuns(), view_,
+        [this](int page) { return static_cast<int>(itemsOnPage(page).size()); }, timestamp());
+    view_.clearTextSelection();
+    if (made.empty()) {
+        return false;
+    }
+    commit(EditorStrings::markText(kind), StoreChange::insert(std::move(made)));
+    return true;
 }
 
 void EditorController::askForSignature() {

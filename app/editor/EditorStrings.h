@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/platform/InterfaceLanguage.h"
+#include "core/markup/TextMarkupKind.h"
 
 namespace quillet::EditorStrings {
 
@@ -21,6 +22,26 @@ inline constexpr LocalizedString styleChange{"Style Change", "Изменение
 inline constexpr LocalizedString paste{"Paste", "Вставка"};
 inline constexpr LocalizedString textEdit{"Text Edit", "Изменение текста"};
 inline constexpr LocalizedString duplicate{"Duplicate Markup", "Дублировать пометку"};
+inline constexpr LocalizedString highlightText{"Highlight Text", "Выделение текста"};
+inline constexpr LocalizedString underline{"Underline", "Подчёркивание"};
+inline constexpr LocalizedString strikeOut{"Strike Out", "Зачёркивание"};
+inline constexpr LocalizedString squiggly{"Squiggly", "Волнистое подчёркивание"};
+inline constexpr LocalizedString changeKind{"Change Markup", "Изменение пометки"};
+
+// The undo step that marks selected text with a kind of markup.
+constexpr const LocalizedString& markText(TextMarkupKind kind) {
+    switch (kind) {
+        case TextMarkupKind::highlight:
+            return highlightText;
+        case TextMarkupKind::underline:
+            return underline;
+        case TextMarkupKind::strikeOut:
+            return strikeOut;
+        case TextMarkupKind::squiggly:
+            return squiggly;
+    }
+    return highlightText;
+}
 
 // The context menu of an item
 inline constexpr LocalizedString editTextItem{"Edit Text", "Редактировать текст"};

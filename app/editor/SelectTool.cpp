@@ -56,7 +56,10 @@ bool SelectTool::press(const PointerInput& input) {
         context_.startTextEditing(hit->first.id);
         return true;
     }
-    moving_ = Moving{input.location->page, input.viewPoint, hit->first, hit->second};
+    // Markup over text stays on its text.
+    if (!hit->first.isTextMarkup()) {
+        moving_ = Moving{input.location->page, input.viewPoint, hit->first, hit->second};
+    }
     return true;
 }
 

@@ -20,6 +20,14 @@ LocalizedString toolDisplayName(Tool tool) {
             return {"Signature", "Подпись"};
         case Tool::eraser:
             return {"Eraser", "Ластик"};
+        case Tool::textHighlight:
+            return {"Highlight Text", "Выделение текста"};
+        case Tool::underline:
+            return {"Underline", "Подчёркивание"};
+        case Tool::strikeOut:
+            return {"Strike Out", "Зачёркивание"};
+        case Tool::squiggly:
+            return {"Squiggly", "Волнистое подчёркивание"};
     }
     return {"Select", "Выбор"};
 }
@@ -42,6 +50,14 @@ QString toolSymbolName(Tool tool) {
             return QStringLiteral("signature");
         case Tool::eraser:
             return QStringLiteral("eraser");
+        case Tool::textHighlight:
+            return QStringLiteral("highlighter.text");
+        case Tool::underline:
+            return QStringLiteral("underline");
+        case Tool::strikeOut:
+            return QStringLiteral("strikethrough");
+        case Tool::squiggly:
+            return QStringLiteral("squiggly");
     }
     return {};
 }

@@ -91,6 +91,9 @@ class ToolContext {
     virtual std::optional<UUID> selectedID() const = 0;
     virtual void select(std::optional<UUID> id) = 0;
     virtual void clearTextSelection() = 0;
+    // Marks the page view's selected text with `kind` in its tool's style,
+    // as one undo step, and ends the selection; false when none is selected.
+    virtual bool markSelectedText(TextMarkupKind kind) = 0;
     virtual void setTool(Tool tool) = 0;
     // Opens the inline text box on a session.
     virtual void beginText(InlineTextSession session) = 0;

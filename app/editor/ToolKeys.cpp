@@ -16,7 +16,7 @@ struct KeyBinding {
 
 constexpr quint32 evdevToNative = 8;
 
-constexpr std::array<KeyBinding, 8> bindings{{
+constexpr std::array<KeyBinding, 9> bindings{{
     {Tool::select, 47, Qt::Key_V},
     {Tool::pen, 25, Qt::Key_P},
     {Tool::highlighter, 35, Qt::Key_H},
@@ -25,6 +25,7 @@ constexpr std::array<KeyBinding, 8> bindings{{
     {Tool::arrow, 30, Qt::Key_A},
     {Tool::signature, 31, Qt::Key_S},
     {Tool::eraser, 18, Qt::Key_E},
+    {Tool::textHighlight, 50, Qt::Key_M},
 }};
 
 }  // namespace

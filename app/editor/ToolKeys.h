@@ -1,4 +1,4 @@
-// The single-key tool shortcuts V P H T N A S E, matched by physical key so
+// The single-key tool shortcuts V P H T N A S E M, matched by physical key so
 // that they work on every keyboard layout, Cyrillic included.
 #pragma once
 

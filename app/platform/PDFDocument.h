@@ -61,7 +61,7 @@ class PDFSearch {
 // is missing or was changed by another program.
 struct HiddenAnnotations {
     struct Place {
-        QString subtype;  // "Ink", "FreeText", "Line", "Text", "Stamp"
+        QString subtype;  // "Ink", "FreeText", "Line", "Text", "Stamp", "Highlight", ...
         QRectF rect;
 
         bool operator==(const Place&) const = default;

@@ -53,6 +53,18 @@ QString subtypeName(const Poppler::Annotation& annotation) {
             return QStringLiteral("Ink");
         case Poppler::Annotation::AStamp:
             return QStringLiteral("Stamp");
+        case Poppler::Annotation::AHighlight:
+            switch (static_cast<const Poppler::HighlightAnnotation&>(annotation).highlightType()) {
+                case Poppler::HighlightAnnotation::Highlight:
+                    return QStringLiteral("Highlight");
+                case Poppler::HighlightAnnotation::Underline:
+                    return QStringLiteral("Underline");
+                case Poppler::HighlightAnnotation::StrikeOut:
+                    return QStringLiteral("StrikeOut");
+                case Poppler::HighlightAnnotation::Squiggly:
+                    return QStringLiteral("Squiggly");
+            }
+            return {};
         default:
             return {};
     }

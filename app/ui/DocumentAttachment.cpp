@@ -198,12 +198,25 @@ void DocumentAttachment::connectTools() {
     const WindowActions& a = window_.actions();
     for (size_t i = 0; i < a.tools.size(); ++i) {
         connect(window_.toolbarTools()[i], &QAction::triggered, this,
-                [this, tool = allTools[i]] { chooseTool(tool); });
-        connect(a.tools[i], &QAction::triggered, this, [this, tool = allTools[i]] {
+                [this, tool = toolbarTools[i]] { chooseTool(tool); });
+        connect(a.tools[i], &QAction::triggered, this, [this, tool = toolbarTools[i]] {
+            // With text selected, the highlighter's key highlights it.
+            if (editor_ && tool == Tool::highlighter &&
+                editor_->markSelectedText(TextMarkupKind::highlight)) {
+                syncToolChecks();
+                return;
+            }
             if (editor_) {
                 editor_->setTool(tool);
             }
             syncToolChecks();
+        });
+    }
+    for (size_t i = 0; i < a.markText.size(); ++i) {
+        connect(a.markText[i], &QAction::triggered, this, [this, kind = allTextMarkupKinds[i]] {
+            if (editor_) {
+                editor_->markSelectedText(kind);
+            }
         });
     }
     // Tools are off while the file is locked and while a text field has the
@@ -253,9 +266,12 @@ void DocumentAttachment::refreshToolActions() {
                         (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QTextEdit*>(focus) ||
                          qobject_cast<const QPlainTextEdit*>(focus));
     const bool enabled = editor_ != nullptr && !document_.pdf()->isLocked() && !typing;
-    for (size_t i = 0; i < allTools.size(); ++i) {
+    for (size_t i = 0; i < toolbarTools.size(); ++i) {
         window_.actions().tools[i]->setEnabled(enabled);
         window_.toolbarTools()[i]->setEnabled(enabled);
+    }
+    for (QAction* mark : window_.actions().markText) {
+        mark->setEnabled(enabled);
     }
     window_.actions().newSignature->setEnabled(enabled);
 }
@@ -321,8 +337,8 @@ void DocumentAttachment::showSignatureMenu() {
 void DocumentAttachment::syncToolChecks() {
     const Tool current = editor_ ? editor_->tool() : Tool::select;
     for (size_t i = 0; i < window_.actions().tools.size(); ++i) {
-        window_.actions().tools[i]->setChecked(allTools[i] == current);
-        window_.toolbarTools()[i]->setChecked(allTools[i] == current);
+        window_.actions().tools[i]->setChecked(toolbarTools[i] == current);
+        window_.toolbarTools()[i]->setChecked(toolbarTools[i] == current);
     }
     // Tool keys go to the page after a tool is chosen from the toolbar, but the
     // text box being typed in (a child of the page view) keeps the keyboard.

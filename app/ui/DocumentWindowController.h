@@ -76,7 +76,7 @@ class DocumentWindowController : public QMainWindow {
     QToolBar* toolbar() const { return toolbar_; }
     // The toolbar's tool buttons, in Tool order; checked and enabled like
     // actions().tools, which the Tools menu and the keys use.
-    const std::array<QAction*, 8>& toolbarTools() const { return toolbarTools_; }
+    const std::array<QAction*, 9>& toolbarTools() const { return toolbarTools_; }
     // The style button's place in the toolbar: insert it before this action.
     QAction* toolbarStyleSlot() const { return styleSlot_; }
     FindController& finder() const { return *finder_; }
@@ -150,7 +150,7 @@ class DocumentWindowController : public QMainWindow {
     QWidget* sidebar_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QToolBar* toolbar_ = nullptr;
-    std::array<QAction*, 8> toolbarTools_{};
+    std::array<QAction*, 9> toolbarTools_{};
     QAction* styleSlot_ = nullptr;
     QAction* commentsButton_ = nullptr;
     QLineEdit* searchField_ = nullptr;

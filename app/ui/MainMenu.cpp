@@ -96,6 +96,10 @@ void addToolsMenu(QMenuBar& bar, const WindowActions& a) {
     }
     menu->addSeparator();
     menu->addAction(a.newSignature);
+    menu->addSeparator();
+    for (QAction* mark : a.markText) {
+        menu->addAction(mark);
+    }
 }
 
 void addWindowAndHelpMenus(DocumentWindowController& owner, const WindowActions& a,

@@ -67,6 +67,11 @@ inline constexpr LocalizedString goToPageItem{"Go to Page…", "Перейти �
 inline constexpr LocalizedString fullScreenItem{"Enter Full Screen", "Во весь экран"};
 inline constexpr LocalizedString toolsMenu{"Tools", "Инструменты"};
 inline constexpr LocalizedString newSignatureItem{"New Signature…", "Новая подпись…"};
+// The Tools menu's marks for the selected text.
+inline constexpr LocalizedString highlightSelectionItem{"Highlight", "Выделить"};
+inline constexpr LocalizedString underlineSelectionItem{"Underline", "Подчеркнуть"};
+inline constexpr LocalizedString strikeOutSelectionItem{"Strike Out", "Зачеркнуть"};
+inline constexpr LocalizedString squigglySelectionItem{"Squiggly", "Подчеркнуть волнистой линией"};
 inline constexpr LocalizedString windowMenu{"Window", "Окно"};
 inline constexpr LocalizedString minimizeItem{"Minimize", "Свернуть"};
 inline constexpr LocalizedString maximizeItem{"Maximize", "Развернуть"};

@@ -20,6 +20,8 @@ Tool StyleTarget::toolFor(const AnnotationItem& item) {
             return Tool::arrow;
         case Shape::Case::note:
             return Tool::note;
+        case Shape::Case::markup:
+            return quillet::toolFor(item.shape.markup()->kind);
     }
     return Tool::pen;
 }

@@ -85,12 +85,12 @@ WindowActions createWindowActions(QWidget& owner) {
     a.language = new QMenu(Strings::languageMenu.text(), &owner);
 
     // Tools: plain letters, as the shortcut help lists them; tag = index.
-    static constexpr char toolKeys[] = "VPHTNASE";
+    static constexpr char toolKeys[] = "VPHTNASEM";
     for (size_t i = 0; i < a.tools.size(); ++i) {
-        const Tool tool = allTools[i];
+        const Tool tool = toolbarTools[i];
         QAction* action =
             make(owner, toolDisplayName(tool), {QKeySequence(QChar::fromLatin1(toolKeys[i]))}, later);
-        action->setData(static_cast<int>(i));
+        action->setData(static_cast<int>(tool));
         action->setCheckable(true);
         action->setIcon(ToolIcons::icon(tool, owner.palette()));
         action->setToolTip(action->text() + QStringLiteral(" (") + QChar::fromLatin1(toolKeys[i]) +
@@ -98,6 +98,17 @@ WindowActions createWindowActions(QWidget& owner) {
         a.tools[i] = action;
     }
     a.newSignature = make(owner, Strings::newSignatureItem, {}, later);
+    // Marks for the selected text; H does the first while text is selected.
+    const std::pair<const LocalizedString&, QKeySequence> marks[] = {
+        {Strings::highlightSelectionItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)},
+        {Strings::underlineSelectionItem, QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {Strings::strikeOutSelectionItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)},
+        {Strings::squigglySelectionItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U)},
+    };
+    for (size_t i = 0; i < a.markText.size(); ++i) {
+        a.markText[i] = make(owner, marks[i].first, {marks[i].second}, later);
+        a.markText[i]->setIcon(ToolIcons::icon(toolFor(allTextMarkupKinds[i]), owner.palette()));
+    }
 
     a.minimize = make(owner, Strings::minimizeItem, {QKeySequence(Qt::CTRL | Qt::Key_M)});
     a.zoomWindow = make(owner, Strings::maximizeItem);

@@ -51,10 +51,13 @@ struct WindowActions {
     QAction* previousPage = nullptr;
     QAction* fullScreen = nullptr;
     QMenu* language = nullptr;  // the shell fills it
-    // Tools: data = the tool's index (0 to 7) in Tool order, titled with the
-    // tool's name, its symbol and its key; then New Signature…
-    std::array<QAction*, 8> tools{};
+    // Tools: data = the tool's index in Tool order, in toolbarTools order,
+    // titled with the tool's name, its symbol and its key; then New
+    // Signature…, then the marks for the selected text in TextMarkupKind
+    // order (Highlight, Underline, Strike Out, Squiggly).
+    std::array<QAction*, 9> tools{};
     QAction* newSignature = nullptr;
+    std::array<QAction*, 4> markText{};
     // Window (the window)
     QAction* minimize = nullptr;
     QAction* zoomWindow = nullptr;

@@ -136,25 +136,84 @@ QString PageTextSelection::text() {
     return result;
 }
 
-std::vector<QRectF> PageTextSelection::rectsOnPage(int page) {
-    std::vector<QRectF> rects;
+std::pair<int, int> PageTextSelection::selectedRange(int page) {
     if (isEmpty()) {
-        return rects;
+        return {0, 0};
     }
     const auto [from, to] = ordered();
     if (page < from.page || page > to.page) {
-        return rects;
+        return {0, 0};
     }
+    const int count = static_cast<int>(characters(page).size());
+    const int first = page == from.page ? std::max(from.index, 0) : 0;
+    const int last = page == to.page ? std::min(to.index, count) : count;
+    return {first, std::max(first, last)};
+}
+
+std::vector<QRectF> PageTextSelection::rectsOnPage(int page) {
+    std::vector<QRectF> rects;
+    const auto [first, last] = selectedRange(page);
     const std::vector<Character>& chars = characters(page);
-    const int first = page == from.page ? from.index : 0;
-    const int last =
-        page == to.page ? std::min(to.index, static_cast<int>(chars.size())) : static_cast<int>(chars.size());
-    for (int i = std::max(first, 0); i < last; ++i) {
+    for (int i = first; i < last; ++i) {
         if (!chars[static_cast<size_t>(i)].bounds.isEmpty()) {
             rects.push_back(chars[static_cast<size_t>(i)].bounds);
         }
     }
     return rects;
+}
+
+namespace {
+
+double gapBetween(const QRectF& a, const QRectF& b) {
+    const double dx = std::max({a.left() - b.right(), 0.0, b.left() - a.right()});
+    const double dy = std::max({a.top() - b.bottom(), 0.0, b.top() - a.bottom()});
+    return std::hypot(dx, dy);
+}
+
+}  // namespace
+
+std::vector<PageTextSelection::Run> PageTextSelection::runsOnPage(int page) {
+    std::vector<Run> runs;
+    const auto [first, last] = selectedRange(page);
+    const std::vector<Character>& chars = characters(page);
+    Run run;
+    auto endRun = [&] {
+        if (!run.characters.empty()) {
+            runs.push_back({std::move(run.characters), run.text.trimmed()});
+        }
+        run = {};
+    };
+    for (int i = first; i < last; ++i) {
+        const Character& c = chars[static_cast<size_t>(i)];
+        if (c.ch == QChar('\n')) {
+            endRun();
+            continue;
+        }
+        if (!c.bounds.isEmpty() && !run.characters.empty()) {
+            const QRectF& previous = run.characters.back();
+            const double size =
+                std::max({previous.width(), previous.height(), c.bounds.width(), c.bounds.height()});
+            if (gapBetween(previous, c.bounds) > runGapInCharacterSizes * size) {
+                endRun();
+            }
+        }
+        if (!c.bounds.isEmpty()) {
+            run.characters.push_back(c.bounds);
+        }
+        if (!run.characters.empty()) {
+            run.text += c.ch;
+        }
+    }
+    endRun();
+    return runs;
+}
+
+std::optional<std::pair<int, int>> PageTextSelection::pageSpan() const {
+    if (isEmpty()) {
+        return std::nullopt;
+    }
+    const auto [from, to] = ordered();
+    return std::pair{from.page, to.page};
 }
 
 }  // namespace quillet

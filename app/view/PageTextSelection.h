@@ -44,6 +44,19 @@ class PageTextSelection {
     // The page-space rectangles of the selected characters of one page.
     std::vector<QRectF> rectsOnPage(int page);
 
+    // Selected characters of one line that no wide gap (a column's edge)
+    // splits: what one quad of text markup covers.
+    struct Run {
+        std::vector<QRectF> characters;  // page space
+        QString text;
+    };
+    // A gap wider than this many times a character's larger side ends a run.
+    static constexpr double runGapInCharacterSizes = 1.5;
+    // The runs of one page's selected characters, in reading order.
+    std::vector<Run> runsOnPage(int page);
+    // The first and last page the selection touches; absent when empty.
+    std::optional<std::pair<int, int>> pageSpan() const;
+
   private:
     struct Character {
         QChar ch;
@@ -51,6 +64,8 @@ class PageTextSelection {
     };
     const std::vector<Character>& characters(int page);
     std::pair<Position, Position> ordered() const;
+    // The indices of the page's selected characters, first and past the last.
+    std::pair<int, int> selectedRange(int page);
 
     std::shared_ptr<PDFDocument> pdf_;
     std::map<int, std::vector<Character>> pages_;

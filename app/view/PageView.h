@@ -117,6 +117,8 @@ class PageView : public QAbstractScrollArea, public PageCoordinates {
     QString selectedText() { return textSelection_.text(); }
     void clearTextSelection();
     void selectAllText();
+    // The selected characters of each page the selection touches, as runs.
+    std::map<int, std::vector<PageTextSelection::Run>> selectedTextRuns();
     // Puts the selected text on the clipboard; false when nothing is selected.
     bool copySelectedText();
     // Text selected by a drag or Select All is offered here at once (the

@@ -84,6 +84,19 @@ void PageView::offerPrimarySelection() {
     }
 }
 
+std::map<int, std::vector<PageTextSelection::Run>> PageView::selectedTextRuns() {
+    std::map<int, std::vector<PageTextSelection::Run>> runs;
+    if (const auto span = textSelection_.pageSpan()) {
+        for (int page = span->first; page <= span->second; ++page) {
+            if (std::vector<PageTextSelection::Run> onPage = textSelection_.runsOnPage(page);
+                !onPage.empty()) {
+                runs.emplace(page, std::move(onPage));
+            }
+        }
+    }
+    return runs;
+}
+
 bool PageView::copySelectedText() {
     const QString text = textSelection_.text();
     if (text.isEmpty()) {

@@ -25,6 +25,7 @@ std::chrono::sys_seconds AnnotationItem::currentModificationTime() {
 
 std::string_view AnnotationItem::kindName() const {
     if (const InkShape* ink = shape.ink()) return rawValue(ink->kind);
+    if (const TextMarkupShape* markup = shape.markup()) return rawValue(markup->kind);
     return shape.caseName();
 }
 

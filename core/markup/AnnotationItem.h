@@ -35,10 +35,12 @@ struct AnnotationItem {
     // Now, rounded down to a whole second.
     static std::chrono::sys_seconds currentModificationTime();
 
-    // "pen", "highlighter", "signature" for ink; "text", "arrow", "note".
+    // "pen", "highlighter", "signature" for ink; "text", "arrow", "note";
+    // "highlight", "underline", "strikeOut", "squiggly" for text markup.
     std::string_view kindName() const;
     bool isText() const { return shape.text() != nullptr; }
     bool isNote() const { return shape.note() != nullptr; }
+    bool isTextMarkup() const { return shape.markup() != nullptr; }
     // The text of a text box or note, an arrow's label; absent for ink and
     // for an arrow without label.
     std::optional<TextSpec> textSpec() const;

@@ -42,6 +42,20 @@ PDFValue pointsValue(std::initializer_list<Point> points) {
     return PDFValue::array(std::move(out));
 }
 
+// Each quad as other readers expect it: upper-left, upper-right, lower-left,
+// lower-right.
+PDFValue quadPoints(const std::vector<Quad>& quads) {
+    PDFArray out;
+    out.reserve(quads.size() * 8);
+    for (const Quad& q : quads) {
+        for (Point p : {q.upperLeft, q.upperRight, q.lowerLeft, q.lowerRight}) {
+            out.push_back(PDFValue::number(p.x));
+            out.push_back(PDFValue::number(p.y));
+        }
+    }
+    return PDFValue::array(std::move(out));
+}
+
 PDFValue borderStyle(double width, bool solid = false) {
     PDFDictionary bs{{"W", PDFValue::number(width)}};
     if (solid) bs.set("S", PDFValue::name("S"));
@@ -74,6 +88,8 @@ std::string_view subtype(const AnnotationItem& item, bool stampMode) {
             return item.shape.arrow()->label ? "FreeText" : "Line";
         case Shape::Case::note:
             return "Text";
+        case Shape::Case::markup:
+            return pdfSubtype(item.shape.markup()->kind);
     }
     return "Ink";
 }
@@ -122,6 +138,12 @@ void addShapeKeys(PDFDictionary& d, const AnnotationItem& item, const Rect& rect
         d.set("Name", PDFValue::name("Comment"));
         d.set("Open", PDFValue::boolean(false));
         if (popup) d.set("Popup", PDFValue::ref(popup->popup));
+    } else if (const TextMarkupShape* markup = item.shape.markup()) {
+        d.set("QuadPoints", quadPoints(markup->quads));
+        // What a viewer shows when the markup is opened: the user's comment,
+        // else the text it marks.
+        d.set("Contents", PDFValue::text(markup->comment.empty() ? markup->text : markup->comment));
+        d.set("CA", PDFValue::number(std::clamp(round3(item.color.a), 0.0, 1.0)));
     }
 }
 
@@ -144,12 +166,15 @@ PDFDictionary popupDictionary(const NoteShape& note, int64_t rotation, std::opti
 }  // namespace
 
 Rect annotationRect(const AnnotationItem& item, const Rect& bounds, bool stampMode) {
-    // Some viewers drop an annotation whose Rect has no area.
     Rect rect = bounds;
-    if (bounds.isNull())
+    // Markup over text covers its quads whole, whatever its lines paint.
+    if (const TextMarkupShape* markup = item.shape.markup(); markup && !boundsOf(markup->quads).isNull())
+        rect = rect.united(boundsOf(markup->quads).integral());
+    // Some viewers drop an annotation whose Rect has no area.
+    if (rect.isNull())
         rect = Rect{0, 0, 1, 1};
-    else if (bounds.isEmpty())
-        rect = Rect{bounds.minX(), bounds.minY(), 1, 1};
+    else if (rect.isEmpty())
+        rect = Rect{rect.minX(), rect.minY(), 1, 1};
     const NoteShape* note = item.shape.note();
     if (note && !stampMode) {
         const Rect icon = ItemGeometry::noteIconFrame(note->anchor, item.rotation);

@@ -90,7 +90,19 @@ std::optional<HitPart> shapeHit(const AnnotationItem& item, Point p, double tole
     }
     if (const ArrowShape* arrow = item.shape.arrow()) return arrowHit(item, *arrow, p, tolerance);
     if (const NoteShape* note = item.shape.note()) return noteHit(item, *note, p, tolerance, expanded);
+    if (const TextMarkupShape* markup = item.shape.markup()) {
+        for (const Quad& q : markup->quads)
+            if (q.contains(p, tolerance)) return HitPart::body;
+    }
     return std::nullopt;
+}
+
+// Where a hit can be: what is painted, and for markup over text the whole
+// of its quads (an underline is hit on its words, not on its line alone).
+Rect reach(const AnnotationItem& item, bool expanded) {
+    const Rect painted = ItemGeometry::appearanceBounds(item, expanded);
+    const TextMarkupShape* markup = item.shape.markup();
+    return markup ? painted.united(boundsOf(markup->quads)) : painted;
 }
 
 std::optional<HitPart> hitWithin(const AnnotationItem& item, const Rect& painted, Point p, double tolerance,
@@ -108,11 +120,11 @@ Rect appearanceBounds(const AnnotationItem& item, bool expanded) {
 }
 
 std::optional<HitPart> hitTest(const AnnotationItem& item, Point p, double tolerance, bool expanded) {
-    return hitWithin(item, appearanceBounds(item, expanded), p, tolerance, expanded);
+    return hitWithin(item, reach(item, expanded), p, tolerance, expanded);
 }
 
 bool eraserHits(const AnnotationItem& item, Point from, Point to, double radius, bool expanded) {
-    const Rect painted = appearanceBounds(item, expanded);
+    const Rect painted = reach(item, expanded);
     if (!std::isfinite(radius) || !std::isfinite(length(to - from))) return false;
     // Every sample lies on the segment: a sweep whose box stays clear of the
     // grown bounds cannot hit, and needs no sampling.

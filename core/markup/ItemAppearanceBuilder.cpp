@@ -16,6 +16,7 @@
 #include "core/markup/ItemGeometry.h"
 #include "core/markup/NotePalette.h"
 #include "core/markup/StrokePath.h"
+#include "core/markup/TextMarkupAppearance.h"
 #include "core/pdf/Flate.h"
 #include "core/pdf/LruCache.h"
 
@@ -193,6 +194,8 @@ std::vector<DrawCommand> commandsFor(const AnnotationItem& item, bool expanded) 
         const NotePalette palette(item.color);
         if (expanded) appendBubble(out, item, *note, palette);
         appendNoteIcon(out, item, *note, palette);
+    } else if (const TextMarkupShape* markup = shape.markup()) {
+        out = TextMarkupAppearance::commands(*markup, item.color);
     }
     return out;
 }

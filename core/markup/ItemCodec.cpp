@@ -11,6 +11,7 @@
 #include "core/markup/Base64.h"
 #include "core/markup/CompactJSON.h"
 #include "core/markup/ItemCodecError.h"
+#include "core/markup/Quad.h"
 #include "core/pdf/Flate.h"
 #include "core/pdf/FlateError.h"
 
@@ -95,6 +96,19 @@ json strokesJSON(const std::vector<Stroke>& strokes) {
     return st;
 }
 
+json quadsJSON(const std::vector<Quad>& quads) {
+    json out = json::array();
+    for (const Quad& q : quads) {
+        json flat = json::array();
+        for (Point p : {q.upperLeft, q.upperRight, q.lowerLeft, q.lowerRight}) {
+            flat.push_back(number(storedCoordinate(p.x)));
+            flat.push_back(number(storedCoordinate(p.y)));
+        }
+        out.push_back(std::move(flat));
+    }
+    return out;
+}
+
 void addShape(json& dto, const Shape& shape) {
     dto["t"] = shape.caseName();
     if (const InkShape* ink = shape.ink()) {
@@ -111,6 +125,11 @@ void addShape(json& dto, const Shape& shape) {
         dto["p1"] = pointJSON(note->anchor);
         dto["p2"] = pointJSON(note->bubble);
         dto["tx"] = textJSON(note->spec);
+    } else if (const TextMarkupShape* markup = shape.markup()) {
+        dto["k"] = rawValue(markup->kind);
+        dto["q"] = quadsJSON(markup->quads);
+        dto["s"] = CompactJSON::repairedUTF8(markup->text);
+        if (!markup->comment.empty()) dto["cm"] = CompactJSON::repairedUTF8(markup->comment);
     }
 }
 
@@ -181,6 +200,9 @@ struct DTO {
     const json* p1 = nullptr;
     const json* p2 = nullptr;
     std::optional<TextSpec> text;
+    const json* quads = nullptr;
+    const std::string* markedText = nullptr;
+    const std::string* comment = nullptr;
 };
 
 std::optional<TextSpec> readText(const json& tx) {
@@ -215,6 +237,12 @@ bool readOptional(const json& object, DTO& dto) {
         dto.text = readText(*tx);
         if (!dto.text) return false;
     }
+    dto.quads = member(object, "q");
+    if (dto.quads != nullptr && !isStrokeArray(*dto.quads)) return false;
+    const json* s = member(object, "s");
+    if (s != nullptr && (dto.markedText = stringValue(s)) == nullptr) return false;
+    const json* cm = member(object, "cm");
+    if (cm != nullptr && (dto.comment = stringValue(cm)) == nullptr) return false;
     return true;
 }
 
@@ -268,9 +296,31 @@ std::optional<Shape> readInk(const DTO& dto) {
     return Shape(std::move(ink));
 }
 
+// A kind this version does not know leaves the annotation to the engine
+// that draws it, as any other program's.
+std::optional<Shape> readMarkup(const DTO& dto) {
+    std::optional<TextMarkupKind> kind = dto.kind ? textMarkupKindFromRawValue(*dto.kind) : std::nullopt;
+    if (!kind || dto.quads == nullptr || dto.quads->empty() || dto.quads->size() > kMaxQuads ||
+        dto.markedText == nullptr)
+        return std::nullopt;
+    TextMarkupShape markup{*kind, {}, *dto.markedText, dto.comment ? *dto.comment : std::string()};
+    markup.quads.reserve(dto.quads->size());
+    for (const json& flat : *dto.quads) {
+        if (flat.size() != 8) return std::nullopt;
+        double v[8];
+        for (size_t i = 0; i < 8; ++i) {
+            v[i] = flat[i].get<double>();
+            if (!isValidCoordinate(v[i])) return std::nullopt;
+        }
+        markup.quads.push_back(Quad::fromNumbers(v));
+    }
+    return Shape(std::move(markup));
+}
+
 std::optional<Shape> readShape(const DTO& dto) {
     const std::string& type = *dto.type;
     if (type == "ink") return readInk(dto);
+    if (type == "markup") return readMarkup(dto);
     std::optional<Point> p1 = readPoint(dto.p1);
     if (!p1) return std::nullopt;
     if (type == "text") {
@@ -336,6 +386,12 @@ namespace {
 
 // What decode would refuse and encoding cannot mend without losing strokes.
 void requireEncodable(const AnnotationItem& item) {
+    if (const TextMarkupShape* markup = item.shape.markup()) {
+        if (markup->quads.size() > kMaxQuads)
+            throw ItemCodecError::tooManyQuads(item.id, markup->quads.size(), kMaxQuads);
+        if (markup->quads.empty()) throw ItemCodecError::noQuads(item.id);
+        return;
+    }
     const InkShape* ink = item.shape.ink();
     if (ink == nullptr) return;
     if (ink->strokes.size() > kMaxStrokes)

@@ -25,12 +25,16 @@ inline constexpr double kMaxFontSize = 1000;
 // appearance grows past what common viewers agree to draw; an item with more
 // is not valid.
 inline constexpr size_t kMaxPoints = 100'000;
+// Quads of one text-markup item: a line fragment each, so a page's worth of
+// selected text needs a few hundred.
+inline constexpr size_t kMaxQuads = 10'000;
 
 // The payload of an item. Values JSON cannot carry are replaced,
 // coordinates and sizes are clamped and rounded, text that is not UTF-8 is
 // repaired. The same item always gives the same text, byte for byte.
 // Throws ItemCodecError, naming the item, for an ink item with more strokes
-// or points than the format holds, or with none.
+// or points than the format holds, or with none, and for text markup with
+// more quads than the format holds, or with none.
 std::string encode(const AnnotationItem& item);
 
 // The item, or absent when the text is not a valid payload. Throws nothing

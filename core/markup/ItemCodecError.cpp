@@ -21,6 +21,16 @@ ItemCodecError ItemCodecError::noPoints(const UUID& item) {
     return {Code::noPoints, item, "an ink item without points"};
 }
 
+ItemCodecError ItemCodecError::tooManyQuads(const UUID& item, size_t count, size_t limit) {
+    return {
+        Code::tooManyQuads, item,
+        "it marks " + std::to_string(count) + " pieces of text, at most " + std::to_string(limit) + " fit"};
+}
+
+ItemCodecError ItemCodecError::noQuads(const UUID& item) {
+    return {Code::noQuads, item, "text markup over no text"};
+}
+
 ItemCodecError ItemCodecError::compression(const UUID& item, const std::string& detail) {
     return {Code::compression, item, detail};
 }

@@ -12,12 +12,14 @@ namespace quillet {
 
 class ItemCodecError : public CoreError {
   public:
-    enum class Code { tooManyStrokes, tooManyPoints, noPoints, compression };
+    enum class Code { tooManyStrokes, tooManyPoints, noPoints, tooManyQuads, noQuads, compression };
 
     // count: the item's strokes or points; limit: the format's bound.
     static ItemCodecError tooManyStrokes(const UUID& item, size_t count, size_t limit);
     static ItemCodecError tooManyPoints(const UUID& item, size_t count, size_t limit);
     static ItemCodecError noPoints(const UUID& item);
+    static ItemCodecError tooManyQuads(const UUID& item, size_t count, size_t limit);
+    static ItemCodecError noQuads(const UUID& item);
     // detail: the compressor's message.
     static ItemCodecError compression(const UUID& item, const std::string& detail);
 

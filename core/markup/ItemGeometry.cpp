@@ -48,6 +48,9 @@ void forEachPoint(Shape& shape, F&& f) {
     } else if (NoteShape* note = shape.note()) {
         f(note->anchor);
         f(note->bubble);
+    } else if (TextMarkupShape* markup = shape.markup()) {
+        for (Quad& q : markup->quads)
+            for (Point* p : {&q.upperLeft, &q.upperRight, &q.lowerLeft, &q.lowerRight}) f(*p);
     }
 }
 
@@ -185,6 +188,7 @@ Rect bounds(const AnnotationItem& item, bool expanded) {
         if (!arrow->label) return r;
         return r.united(placeLabel(*arrow->label, arrow->from, arrow->to, item.rotation).frame());
     }
+    if (const TextMarkupShape* markup = shape.markup()) return boundsOf(markup->quads);
     const NoteShape* note = shape.note();
     const Rect icon = noteIconFrame(note->anchor, item.rotation);
     if (!expanded) return icon;

@@ -71,7 +71,9 @@ Rect bounds(const AnnotationItem& item, bool expanded);
 // Absent for an arrow of (almost) no length.
 std::optional<ArrowHead> arrowHead(Point from, Point to, double lineWidth);
 double distanceToSegment(Point p, Point a, Point b);
-// Every point moved and rounded to 2 decimals; nothing else changes.
+// Every point moved and rounded to 2 decimals; nothing else changes. Text
+// markup moves too (a copy pasted elsewhere), though the editor never drags
+// it off its text.
 AnnotationItem translated(const AnnotationItem& item, double dx, double dy);
 // Ink only, and only for a finite factor above zero: points scaled about
 // center, the line width scaled within [0.25, 60]. Anything else comes back

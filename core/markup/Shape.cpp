@@ -12,6 +12,8 @@ std::string_view Shape::caseName() const {
             return "arrow";
         case Case::note:
             return "note";
+        case Case::markup:
+            return "markup";
     }
     return "ink";
 }

@@ -20,6 +20,14 @@ std::string_view rawValue(Tool tool) {
             return "signature";
         case Tool::eraser:
             return "eraser";
+        case Tool::textHighlight:
+            return "textHighlight";
+        case Tool::underline:
+            return "underline";
+        case Tool::strikeOut:
+            return "strikeOut";
+        case Tool::squiggly:
+            return "squiggly";
     }
     return "select";
 }
@@ -27,6 +35,26 @@ std::string_view rawValue(Tool tool) {
 std::optional<Tool> toolFromRawValue(std::string_view text) {
     for (Tool tool : allTools)
         if (rawValue(tool) == text) return tool;
+    return std::nullopt;
+}
+
+Tool toolFor(TextMarkupKind kind) {
+    switch (kind) {
+        case TextMarkupKind::highlight:
+            return Tool::textHighlight;
+        case TextMarkupKind::underline:
+            return Tool::underline;
+        case TextMarkupKind::strikeOut:
+            return Tool::strikeOut;
+        case TextMarkupKind::squiggly:
+            return Tool::squiggly;
+    }
+    return Tool::textHighlight;
+}
+
+std::optional<TextMarkupKind> textMarkupKind(Tool tool) {
+    for (TextMarkupKind kind : allTextMarkupKinds)
+        if (toolFor(kind) == tool) return kind;
     return std::nullopt;
 }
 

@@ -59,6 +59,15 @@ std::optional<ToolStyle> ToolStyle::builtInDefault(Tool tool) {
             return ToolStyle{red(), 2.0, 13.0, true};
         case Tool::signature:
             return ToolStyle{signatureBlue(), 1.6, 13.0, false};
+        // Text markup: colour and opacity; its lines follow the text's size.
+        case Tool::textHighlight:
+            return ToolStyle{{1.0, 0.87, 0.2, 1.0}, 1.0, 13.0, false};
+        case Tool::underline:
+            return ToolStyle{{0.1, 0.45, 0.9, 1.0}, 1.0, 13.0, false};
+        case Tool::strikeOut:
+            return ToolStyle{red(), 1.0, 13.0, false};
+        case Tool::squiggly:
+            return ToolStyle{{0.95, 0.45, 0.0, 1.0}, 1.0, 13.0, false};
         case Tool::select:
         case Tool::eraser:
             return std::nullopt;

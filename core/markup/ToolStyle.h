@@ -26,7 +26,7 @@ struct ToolStyle {
     static std::optional<ToolStyle> builtInDefault(Tool tool);
     // The built-in pen style: what a tool without a style falls back to.
     static ToolStyle penDefault();
-    // Every tool that has a style, with its built-in style (six entries).
+    // Every tool that has a style, with its built-in style.
     static std::map<Tool, ToolStyle> builtInDefaults();
 
     // {"color": {"r","g","b","a"}, "lineWidth", "fontSize", "boxed"}.
