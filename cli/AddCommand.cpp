@@ -68,8 +68,8 @@ Command addCommand() {
         .name = "add",
         .usage =
             "quillet add IN OUT --page N (--item FILE|- | --text T --at X,Y | --note T --at X,Y | --ink "
-            "POINTS "
-            "| --arrow X1,Y1,X2,Y2) [OPTIONS]",
+            "POINTS | --arrow X1,Y1,X2,Y2 | --highlight|--underline|--strike-out|--squiggly "
+            "(--quads QUADS | --quad-rect X0,Y0,X1,Y1)) [OPTIONS]",
         .summary = "add one markup item to a page, keeping the page's other items",
         .help =
             "Writes OUT: IN unchanged followed by one incremental update in which page N (counted\n"
@@ -88,6 +88,13 @@ Command addCommand() {
             "                     freehand strokes: points split by blanks, strokes by ';'\n"
             "  --arrow X1,Y1,X2,Y2\n"
             "                     an arrow from its tail X1,Y1 to its head X2,Y2\n"
+            "  --highlight, --underline, --strike-out or --squiggly, with one of\n"
+            "    --quads \"x1,y1,...,x8,y8[; ...]\"\n"
+            "                     markup over the page's text, one quad per line: eight numbers\n"
+            "                     each, the upper-left, upper-right, lower-left and lower-right\n"
+            "                     corners as the text reads, quads split by ';'\n"
+            "    --quad-rect X0,Y0,X1,Y1\n"
+            "                     one upright quad: the rectangle of two opposite corners\n"
             "Coordinates are page points (1/72 inch) from the page's bottom-left corner. Items\n"
             "take the page's rotation, so their text reads upright as the page is shown.\n"
             "\n"
@@ -97,7 +104,10 @@ Command addCommand() {
             "  --boxed            draw the text in a filled, bordered box\n"
             "  --highlighter      ink as a translucent highlighter instead of a pen\n"
             "  --label T          an arrow's label, at its tail\n"
-            "  --color r,g,b[,a]  components from 0 to 1 (each kind has the application's default)\n"
+            "  --marked-text T    the text under a text markup item (empty if not given)\n"
+            "  --comment T        a comment on a text markup item\n"
+            "  --color r,g,b[,a]  components from 0 to 1, a the opacity (each kind has the\n"
+            "                     application's default)\n"
             "  --width W          line width in points\n",
         .arguments = arguments(),
         .run = run,

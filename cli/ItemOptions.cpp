@@ -11,13 +11,32 @@
 #include "cli/MarkupUpdate.h"
 #include "core/markup/ItemCodec.h"
 #include "core/markup/ItemGeometry.h"
+#include "core/markup/Tool.h"
 #include "core/markup/ToolStyle.h"
 
 namespace quillet::cli {
 namespace {
 
-enum class Kind { item, text, note, ink, arrow };
-constexpr std::array<std::string_view, 5> kKindOptions = {"item", "text", "note", "ink", "arrow"};
+// The text markup kinds come last, in TextMarkupKind's order, so that one
+// maps to the other by its place.
+enum class Kind { item, text, note, ink, arrow, highlight, underline, strikeOut, squiggly };
+constexpr std::array<std::string_view, 9> kKindOptions = {
+    "item", "text", "note", "ink", "arrow", "highlight", "underline", "strike-out", "squiggly"};
+constexpr std::string_view kKindList =
+    "--item, --text, --note, --ink, --arrow, --highlight, --underline, --strike-out or --squiggly";
+constexpr Kind kFirstTextMarkup = Kind::highlight;
+
+bool isTextMarkup(Kind kind) {
+    return kind >= kFirstTextMarkup;
+}
+
+TextMarkupKind textMarkupKindOf(Kind kind) {
+    return allTextMarkupKinds.at(static_cast<size_t>(kind) - static_cast<size_t>(kFirstTextMarkup));
+}
+
+const std::vector<Kind> kTextMarkupKinds = {Kind::highlight, Kind::underline, Kind::strikeOut,
+                                            Kind::squiggly};
+constexpr std::string_view kTextMarkupList = "--highlight, --underline, --strike-out or --squiggly";
 
 // The options that refine an item, and the kinds each goes with.
 struct Modifier {
@@ -33,7 +52,14 @@ const std::vector<Modifier>& modifiers() {
         {"boxed", {Kind::text, Kind::note, Kind::arrow}, "--text, --note or --arrow"},
         {"highlighter", {Kind::ink}, "--ink"},
         {"label", {Kind::arrow}, "--arrow"},
-        {"color", {Kind::text, Kind::note, Kind::ink, Kind::arrow}, "--text, --note, --ink or --arrow"},
+        {"quads", kTextMarkupKinds, kTextMarkupList},
+        {"quad-rect", kTextMarkupKinds, kTextMarkupList},
+        {"marked-text", kTextMarkupKinds, kTextMarkupList},
+        {"comment", kTextMarkupKinds, kTextMarkupList},
+        {"color",
+         {Kind::text, Kind::note, Kind::ink, Kind::arrow, Kind::highlight, Kind::underline, Kind::strikeOut,
+          Kind::squiggly},
+         "--text, --note, --ink, --arrow or a text markup kind"},
         {"width", {Kind::text, Kind::note, Kind::ink, Kind::arrow}, "--text, --note, --ink or --arrow"},
     };
     return list;
@@ -43,10 +69,10 @@ Kind kindOf(const Arguments& arguments) {
     std::optional<Kind> found;
     for (size_t i = 0; i < kKindOptions.size(); ++i) {
         if (!arguments.value(kKindOptions[i])) continue;
-        if (found) throw UsageError("only one of --item, --text, --note, --ink or --arrow may be given");
+        if (found) throw UsageError("only one of " + std::string(kKindList) + " may be given");
         found = static_cast<Kind>(i);
     }
-    if (!found) throw UsageError("one of --item, --text, --note, --ink or --arrow is needed");
+    if (!found) throw UsageError("one of " + std::string(kKindList) + " is needed");
     return *found;
 }
 
@@ -150,8 +176,38 @@ std::vector<Stroke> parseStrokes(std::string_view text) {
     return strokes;
 }
 
+// "x1,y1,...,x8,y8;...": quads split by ';', each in /QuadPoints order.
+// Rounded as the payload stores them, as the application rounds the quads
+// it makes, so the item built is the item read back.
+std::vector<Quad> parseQuads(std::string_view text) {
+    std::vector<Quad> quads;
+    size_t start = 0;
+    for (;;) {
+        size_t semicolon = text.find(';', start);
+        std::vector<double> v = parseList(text.substr(start, semicolon - start), 8, "quads",
+                                          "eight numbers per quad, split by ';'");
+        double numbers[8];
+        for (size_t i = 0; i < 8; ++i) numbers[i] = roundTo2(coordinate(v[i], "quads"));
+        quads.push_back(Quad::fromNumbers(numbers));
+        if (quads.size() > ItemCodec::kMaxQuads) {
+            throw UsageError("--quads: at most " + std::to_string(ItemCodec::kMaxQuads) + " quads");
+        }
+        if (semicolon == std::string_view::npos) break;
+        start = semicolon + 1;
+    }
+    return quads;
+}
+
+Quad parseQuadRect(std::string_view text) {
+    std::vector<double> v = parseList(text, 4, "quad-rect", "X0,Y0,X1,Y1");
+    Point a{coordinate(v[0], "quad-rect"), coordinate(v[1], "quad-rect")};
+    Point b{coordinate(v[2], "quad-rect"), coordinate(v[3], "quad-rect")};
+    return Quad::fromRect(Rect::spanning(roundTo2(a), roundTo2(b)));
+}
+
 // The application's tool that makes items of this kind.
 Tool toolFor(Kind kind, bool highlighter) {
+    if (isTextMarkup(kind)) return quillet::toolFor(textMarkupKindOf(kind));
     switch (kind) {
         case Kind::ink:
             return highlighter ? Tool::highlighter : Tool::pen;
@@ -188,6 +244,16 @@ Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page, const
             Point bubble = ItemGeometry::defaultBubblePoint(spec, anchor, page.rotation, page.cropBox);
             return NoteShape{anchor, roundTo2(bubble), spec};
         }
+        case Kind::highlight:
+        case Kind::underline:
+        case Kind::strikeOut:
+        case Kind::squiggly: {
+            std::optional<std::string> quads = arguments.value("quads");
+            return TextMarkupShape{
+                textMarkupKindOf(kind),
+                quads ? parseQuads(*quads) : std::vector<Quad>{parseQuadRect(*arguments.value("quad-rect"))},
+                arguments.value("marked-text").value_or(""), arguments.value("comment").value_or("")};
+        }
         case Kind::ink: {
             InkKind ink = arguments.flag("highlighter") ? InkKind::highlighter : InkKind::pen;
             return InkShape{ink, parseStrokes(*arguments.value("ink"))};
@@ -207,9 +273,11 @@ Shape shapeFor(Kind kind, const Arguments& arguments, const PageBox& page, const
 }  // namespace
 
 std::vector<OptionSpec> itemOptionSpecs() {
-    return {{"item", true},  {"text", true},  {"note", true},         {"ink", true},
-            {"arrow", true}, {"at", true},    {"size", true},         {"boxed", false},
-            {"label", true}, {"color", true}, {"highlighter", false}, {"width", true}};
+    return {{"item", true},      {"text", true},       {"note", true},         {"ink", true},
+            {"arrow", true},     {"highlight", false}, {"underline", false},   {"strike-out", false},
+            {"squiggly", false}, {"quads", true},      {"quad-rect", true},    {"marked-text", true},
+            {"comment", true},   {"at", true},         {"size", true},         {"boxed", false},
+            {"label", true},     {"color", true},      {"highlighter", false}, {"width", true}};
 }
 
 void checkItemOptions(const Arguments& arguments) {
@@ -226,6 +294,11 @@ void checkItemOptions(const Arguments& arguments) {
     if (kind == Kind::arrow && !arguments.value("label") &&
         (arguments.value("size") || arguments.flag("boxed"))) {
         throw UsageError("--size and --boxed go with --arrow only together with --label");
+    }
+    if (isTextMarkup(kind) &&
+        arguments.value("quads").has_value() == arguments.value("quad-rect").has_value()) {
+        throw UsageError("--" + std::string(kKindOptions[static_cast<size_t>(kind)]) +
+                         " needs exactly one of --quads or --quad-rect");
     }
 }
 

@@ -1,8 +1,9 @@
 // The options of `quillet add` that describe the item to add: one of
-// --item, --text, --note, --ink or --arrow, with the options that go with
-// it. The item is made the way the application makes it on the page shown:
-// the page's rotation, a note's bubble placed inside the page's crop box,
-// the tools' default colours and widths unless given.
+// --item, --text, --note, --ink, --arrow or a text markup kind (--highlight,
+// --underline, --strike-out, --squiggly), with the options that go with it.
+// The item is made the way the application makes it on the page shown: the
+// page's rotation, a note's bubble placed inside the page's crop box, the
+// tools' default colours and widths unless given.
 #pragma once
 
 #include <chrono>
@@ -16,8 +17,9 @@
 
 namespace quillet::cli {
 
-// --item, --text, --note, --ink, --arrow, --at, --size, --boxed,
-// --highlighter, --label, --color, --width.
+// --item, --text, --note, --ink, --arrow, --highlight, --underline,
+// --strike-out, --squiggly, --quads, --quad-rect, --marked-text, --comment,
+// --at, --size, --boxed, --highlighter, --label, --color, --width.
 std::vector<OptionSpec> itemOptionSpecs();
 
 // Checks which options go together without reading anything; throws
