@@ -2,6 +2,8 @@
 
 #include "MarkupFixtures.h"
 #include "core/markup/ItemCodec.h"
+#include "core/pdf/PDFFileReader.h"
+#include "core/pdf/PDFWriter.h"
 
 namespace quillet {
 namespace {
@@ -25,6 +27,8 @@ std::vector<KindCase> kindCases(const fs::path& itemFile) {
         {{"--ink", "50,400 300,400", "--highlighter", "--width", "12"}, "highlighter"},
         {{"--arrow", "300,300,400,500", "--label", "this one", "--color", "0,0.6,0,0.8"}, "arrow"},
         {{"--item", itemFile.string()}, "signature"},
+        {{"--strike-out", "--quads", "72,712,200,712,72,700,200,700", "--marked-text", "old"}, "strikeOut"},
+        {{"--squiggly", "--quad-rect", "300,500,100,520", "--comment", "typo?"}, "squiggly"},
     };
 }
 
@@ -43,6 +47,7 @@ TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsListsBackInOrderAndRemovesOne
 
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> expected;  // page → (id, kind)
     int step = 0;
+    size_t added = 0;
     for (int page : {1, 3}) {
         for (const KindCase& c : kindCases(dir.file("item.json"))) {
             const fs::path next = dir.file("step" + std::to_string(++step) + ".pdf");
@@ -58,6 +63,7 @@ TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsListsBackInOrderAndRemovesOne
             EXPECT_EQ(result["annotationsReused"], expected[std::to_string(page - 1)].size());
             EXPECT_EQ(result["pagesUpdated"], 1);
             expected[std::to_string(page - 1)].emplace_back(result["id"], c.kind);
+            ++added;
             current = next;
         }
     }
@@ -83,7 +89,7 @@ TEST(AddCommand, EveryKindOnFirstAndLastPageAppendsListsBackInOrderAndRemovesOne
         {"write", current.string(), again.string(), "--markup", dir.file("listing.json").string()});
     EXPECT_EQ(result, json({{"pagesUpdated", 0},
                             {"annotationsWritten", 0},
-                            {"annotationsReused", 12},
+                            {"annotationsReused", added},
                             {"bytesAppended", 0}}));
     EXPECT_EQ(testing::readFile(again), testing::readFile(current));
 
@@ -147,6 +153,78 @@ TEST(AddCommand, ItemsTakeTheInheritedRotationOfTheirPage) {
         const json items = testing::itemsOn(out, page - 1);
         ASSERT_EQ(items.size(), 1u) << "page " << page;
         EXPECT_EQ(ItemCodec::fromJSON(items[0])->rotation, rotation) << "page " << page;
+    }
+}
+
+// The /Subtype and /QuadPoints (as written) of the annotations on a page.
+std::vector<std::pair<std::string, std::string>> markupAnnotations(const fs::path& file, size_t page) {
+    PDFFileReader reader(file);
+    const PDFRef ref = reader.pageRefs().at(page);
+    const PDFValue pageDict = reader.resolve(PDFValue::ref(ref.num, ref.gen));
+    const PDFValue* annots = pageDict.dictValue() ? pageDict.dictValue()->find("Annots") : nullptr;
+    std::vector<std::pair<std::string, std::string>> found;
+    if (annots == nullptr) return found;
+    const PDFValue list = reader.resolve(*annots);
+    for (const PDFValue& entry : list.arrayValue() ? *list.arrayValue() : PDFArray{}) {
+        const PDFValue annotation = reader.resolve(entry);
+        const PDFValue* subtype = annotation.dictValue() ? annotation.dictValue()->find("Subtype") : nullptr;
+        const PDFValue* quads = annotation.dictValue() ? annotation.dictValue()->find("QuadPoints") : nullptr;
+        Bytes written;
+        if (quads != nullptr) PDFWriter::write(*quads, written);
+        found.emplace_back(subtype && subtype->nameValue() ? *subtype->nameValue() : "", written);
+    }
+    return found;
+}
+
+// Two lines marked bottom first: the order given is the order kept, in the
+// item and in the annotation other viewers read.
+TEST(AddCommand, HighlightKeepsItsQuadsInTheOrderGivenInItsItemAndItsQuadPoints) {
+    if (!testing::qpdfAvailable()) GTEST_SKIP() << "qpdf not installed";
+    TempDir dir;
+    const fs::path source = testing::makeSource(dir), out = dir.file("out.pdf");
+    json result =
+        quilletJSON({"add", source.string(), out.string(), "--page", "2", "--highlight", "--quads",
+                     "72,698,120,698,72,686,120,686; 72,712,200.5,712,72,700,200.5,700", "--marked-text",
+                     "brown fox\nthe quick", "--comment", "check", "--color", "1,0.9,0.2,0.4"});
+    ASSERT_TRUE(result.is_object());
+    testing::expectQpdfClean(out);
+
+    const json items = testing::itemsOn(out, 1);
+    ASSERT_EQ(items.size(), 1u) << items.dump();
+    EXPECT_EQ(items[0]["id"], result["id"]);
+    EXPECT_EQ(items[0]["t"], "markup");
+    EXPECT_EQ(items[0]["k"], "highlight");
+    EXPECT_EQ(items[0]["q"],
+              json::parse("[[72,698,120,698,72,686,120,686],[72,712,200.5,712,72,700,200.5,700]]"));
+    EXPECT_EQ(items[0]["s"], "brown fox\nthe quick");
+    EXPECT_EQ(items[0]["cm"], "check");
+    EXPECT_EQ(items[0]["c"], json::parse("[1,0.9,0.2,0.4]"));
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Highlight", "[72 698 120 698 72 686 120 686 72 712 200.5 712 72 700 200.5 700]"}};
+    EXPECT_EQ(markupAnnotations(out, 1), expected);
+}
+
+// Called wrongly as any other kind: exit 2 with the usage line, nothing
+// written, also when the fault is only seen in the value.
+TEST(AddCommand, TextMarkupCalledWronglyIsAUsageErrorAndWritesNothing) {
+    TempDir dir;
+    testing::writeFile(dir.file("in.pdf"), testing::simpleDocument(1));
+    const std::vector<std::vector<std::string>> cases = {
+        {"--underline"},
+        {"--underline", "--quads", "72,712,200,712,72,700,200"},
+        {"--text", "t", "--at", "1,2", "--quad-rect", "72,700,200,712"},
+    };
+    for (const std::vector<std::string>& options : cases) {
+        std::vector<std::string> args = {"add", dir.file("in.pdf").string(), dir.file("out.pdf").string(),
+                                         "--page", "1"};
+        args.insert(args.end(), options.begin(), options.end());
+        testing::CommandResult r = runQuillet(args);
+        EXPECT_EQ(r.status, 2) << options.back();
+        EXPECT_TRUE(r.err.starts_with("quillet: ")) << r.err;
+        EXPECT_NE(r.err.find("\nusage: quillet add "), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(fs::exists(dir.file("out.pdf")));
     }
 }
 
