@@ -72,6 +72,9 @@ def one_page_pdf(path):
 SIGNATURE = {"v": 1, "t": "ink", "k": "signature", "st": [[10, 10, 20, 30, 40, 15]], "lw": 2, "c": [0, 0, 0, 1]}
 FIXED_WIDTH_TEXT = {"v": 1, "t": "text", "p1": [72, 500], "tx": {"s": "wrapped", "f": 11, "w": 150, "b": True},
                     "lw": 1, "c": [0.1, 0.2, 0.3, 1]}
+MARKED_TEXT = {"v": 1, "t": "markup", "k": "underline", "q": [[72, 612, 300, 612, 72, 600, 300, 600]],
+               "s": "underlined", "lw": 1, "c": [0.1, 0.45, 0.9, 1]}
+QUADS = "72,712,200.5,712,72,700,200.5,700; 72,698,120,698,72,686,120,686"
 
 ADDS = [
     ["--text", "plain", "--at", "72,720"],
@@ -83,6 +86,10 @@ ADDS = [
     ["--arrow", "300,200,400,100", "--label", "this one"],
     ["--item", "-", json.dumps(SIGNATURE)],
     ["--item", "-", json.dumps(FIXED_WIDTH_TEXT)],
+    ["--highlight", "--quads", QUADS, "--marked-text", "the quick brown fox", "--comment", "check"],
+    ["--strike-out", "--quad-rect", "72,500,200,512", "--marked-text", "gone"],
+    ["--squiggly", "--quad-rect", "72,400,200,412", "--color", "1,0,0,0.5"],
+    ["--item", "-", json.dumps(MARKED_TEXT)],
 ]
 
 
@@ -110,7 +117,7 @@ def changed(item, path, value):
 
 def wrong_items(items_by_kind):
     text, ink, arrow = items_by_kind["text"], items_by_kind["pen"], items_by_kind["arrow"]
-    note = items_by_kind["note"]
+    note, markup = items_by_kind["note"], items_by_kind["highlight"]
     return [
         ("no format version", without(text, "v")),
         ("another format version", changed(text, ["v"], 2)),
@@ -130,6 +137,13 @@ def wrong_items(items_by_kind):
         ("ink without strokes", changed(ink, ["st"], [])),
         ("ink with only empty strokes", changed(ink, ["st"], [[], [5]])),
         ("stroke with a string", changed(ink, ["st"], [[1, 2, "3", 4]])),
+        ("markup of an unknown kind", changed(markup, ["k"], "wavy")),
+        ("markup without quads", changed(markup, ["q"], [])),
+        ("quad with seven numbers", changed(markup, ["q"], [[72, 712, 200, 712, 72, 700, 200]])),
+        ("quad with a coordinate beyond the limit", changed(markup, ["q", 0, 7], 1e8)),
+        ("more quads than an item holds", changed(markup, ["q"], [markup["q"][0]] * 10001)),
+        ("markup without its marked text", without(markup, "s")),
+        ("comment not a string", changed(markup, ["cm"], 5)),
         ("not an object", [text]),
     ]
 
@@ -154,10 +168,16 @@ def main():
             by_kind[item.get("k", item["t"])] = item
             errors = [e.message for e in ITEM.iter_errors(item)]
             check(not errors, f"{item['t']} item validates: {errors}")
-        kinds = {"pen", "highlighter", "signature", "text", "arrow", "note"}
+        kinds = {"pen", "highlighter", "signature", "text", "arrow", "note",
+                 "highlight", "underline", "strikeOut", "squiggly"}
         check(set(by_kind) == kinds, f"every kind listed: {sorted(by_kind)}")
         check(any("w" in i.get("tx", {}) for i in items), "a fixed-width text is listed")
         check(any(i["t"] == "arrow" and "tx" in i for i in items), "a labelled arrow is listed")
+        highlight = by_kind["highlight"]
+        check(highlight["q"] == [[72, 712, 200.5, 712, 72, 700, 200.5, 700], [72, 698, 120, 698, 72, 686, 120, 686]]
+              and highlight["s"] == "the quick brown fox" and highlight["cm"] == "check",
+              f"a highlight is listed with its quads, text and comment: {highlight}")
+        check("cm" not in by_kind["squiggly"], "markup without a comment is listed without one")
 
         # What validates is what the tool takes back: writing the listing
         # back appends nothing.
@@ -172,6 +192,11 @@ def main():
         # The tool ignores keys it does not know; the schema names them as
         # mistakes ("color" for "c").
         check(not ITEM.is_valid(changed(by_kind["text"], ["color"], [0, 0, 0, 1])), "the item schema rejects: unknown key")
+        # Nor does it read the keys of another kind: quads belong to text markup only.
+        for kind in ("text", "pen", "arrow", "note"):
+            check(not ITEM.is_valid(changed(by_kind[kind], ["q"], by_kind["highlight"]["q"])),
+                  f"the item schema rejects: quads on {kind}")
+        check(not ITEM.is_valid(changed(by_kind["highlight"], ["p1"], [72, 700])), "the item schema rejects: a point on markup")
 
         for name, wrong in [
             ("page key with a leading zero", {"pages": {"00": items}}),
