@@ -285,7 +285,16 @@ bool EditorController::contextMenu(QContextMenuEvent* event) {
     const std::optional<EditorLocation> location = locate(event->pos());
     const std::optional<std::pair<AnnotationItem, HitPart>> hit = location ? itemAt(*location) : std::nullopt;
     if (!hit) {
-        return false;
+        if (!view_.hasTextSelection()) {
+            return false;
+        }
+        if (contextMenu_) {
+            contextMenu_->close();
+        }
+        contextMenu_ = showTextSelectionMenu(
+            &view_, [this] { view_.copySelectedText(); },
+            [this](TextMarkupKind kind) { markSelectedText(kind); }, event->globalPos());
+        return true;
     }
     text_.finish();
     select(hit->first.id);
@@ -314,9 +323,25 @@ void EditorController::showContextMenu(const AnnotationItem& item, QPoint global
         applyColor(color);
     };
     actions.copy = onItem([this] { copy(); });
-    actions.duplicate = onItem([this] { duplicate(); });
+    if (const TextMarkupShape* markup = item.shape.markup()) {
+        actions.currentKind = markup->kind;
+        actions.changeKind = [this, id](TextMarkupKind kind) { changeMarkupKind(id, kind); };
+    } else {
+        actions.duplicate = onItem([this] { duplicate(); });
+    }
     actions.remove = onItem([this] { deleteSelection(); });
     contextMenu_ = showItemContextMenu(&view_, actions, globalPos);
+}
+
+void EditorController::changeMarkupKind(const UUID& id, TextMarkupKind kind) {
+    std::optional<AnnotationStore::LocatedItem> located = store_.locate(id);
+    TextMarkupShape* markup = located ? located->item.shape.markup() : nullptr;
+    if (markup == nullptr || markup->kind == kind) {
+        return;
+    }
+    markup->kind = kind;
+    located->item.modified = timestamp();
+    commit(EditorStrings::changeKind, StoreChange::replace({located->item}));
 }
 
 void EditorController::applyColor(const RGBA& color) {

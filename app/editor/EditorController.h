@@ -77,6 +77,8 @@ class EditorController : public QObject, public PageInputHandler, public ToolCon
     // --- Styles
     // The context menu's colour: one undo step "Style Change".
     void applyColor(const RGBA& color);
+    // The context menu's other kind for markup over text: one undo step.
+    void changeMarkupKind(const UUID& id, TextMarkupKind kind);
     // A change made in the style popover to the item `id`: one undo step for
     // all changes until endStyleSession().
     void applyStyle(const ToolStyle& style, const UUID& id);

@@ -31,6 +31,15 @@ QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoi
         menu->addAction(EditorStrings::editTextItem.text(), menu, actions.editText);
         menu->addSeparator();
     }
+    if (actions.changeKind) {
+        for (TextMarkupKind kind : allTextMarkupKinds) {
+            QAction* a = menu->addAction(EditorStrings::markText(kind).text(), menu,
+                                         [change = actions.changeKind, kind] { change(kind); });
+            a->setCheckable(true);
+            a->setChecked(actions.currentKind == kind);
+        }
+        menu->addSeparator();
+    }
     for (const ToolSettings::Swatch& swatch : ToolSettings::palette) {
         const RGBA color = swatch.color;
         menu->addAction(swatchIcon(color), swatch.name.text(), menu,
@@ -38,8 +47,23 @@ QMenu* showItemContextMenu(QWidget* parent, const ItemMenuActions& actions, QPoi
     }
     menu->addSeparator();
     menu->addAction(EditorStrings::copyItem.text(), menu, actions.copy);
-    menu->addAction(EditorStrings::duplicateItem.text(), menu, actions.duplicate);
+    if (actions.duplicate) {
+        menu->addAction(EditorStrings::duplicateItem.text(), menu, actions.duplicate);
+    }
     menu->addAction(EditorStrings::deleteItem.text(), menu, actions.remove);
+    menu->popup(globalPos);
+    return menu;
+}
+
+QMenu* showTextSelectionMenu(QWidget* parent, const std::function<void()>& copy,
+                             const std::function<void(TextMarkupKind)>& mark, QPoint globalPos) {
+    auto* menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(EditorStrings::copyItem.text(), menu, copy);
+    menu->addSeparator();
+    for (TextMarkupKind kind : allTextMarkupKinds) {
+        menu->addAction(EditorStrings::markText(kind).text(), menu, [mark, kind] { mark(kind); });
+    }
     menu->popup(globalPos);
     return menu;
 }

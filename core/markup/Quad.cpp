@@ -13,15 +13,41 @@ Quad Quad::fromNumbers(const double (&v)[8]) {
     return {{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}, {v[6], v[7]}};
 }
 
+namespace {
+
+// The four corners of a display-space rectangle as the text in it reads:
+// `along` is the reading direction on screen, one of the four axes.
+Quad orientedCorners(const Rect& r, Point along) {
+    const Point tl{r.minX(), r.minY()}, tr{r.maxX(), r.minY()}, bl{r.minX(), r.maxY()},
+        br{r.maxX(), r.maxY()};
+    if (std::fabs(along.x) >= std::fabs(along.y)) {
+        // Across the screen; reversed text stands on its head.
+        return along.x >= 0 ? Quad{tl, tr, bl, br} : Quad{br, bl, tr, tl};
+    }
+    // Down the screen the glyphs' tops face right; up the screen, left.
+    return along.y > 0 ? Quad{tr, br, tl, bl} : Quad{bl, tl, br, tr};
+}
+
+}  // namespace
+
 std::optional<Quad> Quad::covering(const std::vector<Rect>& pageBoxes, const AffineTransform& pageToDisplay) {
     const std::optional<AffineTransform> back = pageToDisplay.inverted();
     if (!back) return std::nullopt;
     Rect shown = Rect::null();
     for (const Rect& box : pageBoxes) shown = shown.united(box.applying(pageToDisplay));
     if (shown.isNull()) return std::nullopt;
-    return Quad{
-        back->apply(Point{shown.minX(), shown.minY()}), back->apply(Point{shown.maxX(), shown.minY()}),
-        back->apply(Point{shown.minX(), shown.maxY()}), back->apply(Point{shown.maxX(), shown.maxY()})};
+    // The reading direction from the first character to the last; a lone
+    // character is taken to read across the screen.
+    Point along{1, 0};
+    if (pageBoxes.size() >= 2) {
+        const Rect first = pageBoxes.front().applying(pageToDisplay);
+        const Rect last = pageBoxes.back().applying(pageToDisplay);
+        const Point d{last.midX() - first.midX(), last.midY() - first.midY()};
+        if (length(d) > 0) along = d;
+    }
+    const Quad q = orientedCorners(shown, along);
+    return Quad{back->apply(q.upperLeft), back->apply(q.upperRight), back->apply(q.lowerLeft),
+                back->apply(q.lowerRight)};
 }
 
 Rect Quad::bounds() const {

@@ -24,10 +24,13 @@ struct Quad {
     // upper-right, lower-left, lower-right.
     static Quad fromNumbers(const double (&v)[8]);
 
-    // The quad over characters that read upright as shown: the union of
-    // their boxes (page space) in display space, where y grows downward,
-    // its corners mapped back to page space. So on a turned page the quad
-    // turns with the text. Absent without boxes or for a singular transform.
+    // The quad over a run of characters (their boxes in page space, in
+    // reading order): the union of the boxes in display space, where y
+    // grows downward, its corners named by the way the run reads on screen
+    // (first to last character: across, down or up the screen; a lone
+    // character reads across) and mapped back to page space. So the quad
+    // turns with the text, whether the page or the text itself is turned.
+    // Absent without boxes or for a singular transform.
     static std::optional<Quad> covering(const std::vector<Rect>& pageBoxes,
                                         const AffineTransform& pageToDisplay);
 

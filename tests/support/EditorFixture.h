@@ -28,7 +28,7 @@ class MarkupViewTest : public ::testing::Test {
     void SetUp() override {
         testApplication();
         InterfaceLanguage::fix(Language::en);
-        writeFile(dir.file("markup.pdf"), markupFixture());
+        writeFile(dir.file("markup.pdf"), fixture());
         view = std::make_unique<PageView>();
         view->resize(700, 900);
         view->setDocument(openPDFDocument(qpath(dir.file("markup.pdf"))));
@@ -42,6 +42,8 @@ class MarkupViewTest : public ::testing::Test {
             return true;
         }));
     }
+    // The document shown; the markup fixture unless a test says otherwise.
+    virtual Bytes fixture() const { return markupFixture(); }
     QPointF at(int page, Point p) const { return view->toViewport(page, QPointF(p.x, p.y)); }
     void mouse(QEvent::Type type, QPointF where, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers modifiers = {}) {

@@ -29,6 +29,15 @@ struct Kind {
     AnnotationItem item;
 };
 
+// Two lines of text markup across the dark field's edge, the second turned
+// as on a page whose text runs up the page.
+AnnotationItem markupItem(TextMarkupKind kind, RGBA color) {
+    const Quad across = Quad::fromRect({60, 140, 180, 16});
+    const Quad up{{110, 30}, {110, 120}, {126, 30}, {126, 120}};
+    return AnnotationItem(UUID::random(), TextMarkupShape{kind, {across, up}, "marked", ""}, color, 1, 0,
+                          std::chrono::sys_seconds{std::chrono::seconds{1700000000}});
+}
+
 std::vector<Kind> kinds() {
     AnnotationItem signature = inkItem(3, {{60, 150}, {90, 190}, {120, 120}, {160, 170}, {200, 140}},
                                        {0, 0, 0.8, 1}, InkKind::signature, 2);
@@ -42,6 +51,10 @@ std::vector<Kind> kinds() {
         {"text", boxedText},
         {"arrow", arrowItem(5, {50, 100}, {250, 200}, std::string("Look"))},
         {"note", noteItem(6, {80, 220}, "Check this\nsecond line")},
+        {"highlight", markupItem(TextMarkupKind::highlight, {1, 0.87, 0.2, 1})},
+        {"underline", markupItem(TextMarkupKind::underline, {0.1, 0.45, 0.9, 1})},
+        {"strike-out", markupItem(TextMarkupKind::strikeOut, {0.89, 0.16, 0.16, 0.6})},
+        {"squiggly", markupItem(TextMarkupKind::squiggly, {0.95, 0.45, 0, 1})},
     };
 }
 
@@ -150,8 +163,9 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
     PdfBuilder pdf;
     pdf.addRaw(1, "<< /Type /Catalog /Pages 2 0 R >>");
     pdf.addRaw(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    pdf.addRaw(
-        3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Annots [10 0 R 12 0 R 13 0 R 14 0 R] >>");
+    pdf.addRaw(3,
+               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Annots [10 0 R 12 0 R 13 0 R 14 0 R 15 "
+               "0 R] >>");
     pdf.add(10, PDFValue::dict(ourAnnotation));
     ItemAppearanceBuilder::FormXObject form =
         ItemAppearanceBuilder::formXObject(ItemAppearanceBuilder::build(ours, false));
@@ -161,7 +175,11 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
     pdf.addRaw(14,
                "<< /Type /Annot /Subtype /Ink /Rect [150 20 280 120] /C [0 1 0] /InkList [[160 30 270 110]] "
                "/BS << /W 3 >> >>");
-    pdf.finishWithTable({{"Size", PDFValue::integer(15)}, {"Root", PDFValue::ref(1, 0)}});
+    // Another program's highlight, without an appearance of its own.
+    pdf.addRaw(15,
+               "<< /Type /Annot /Subtype /Highlight /Rect [20 250 120 280] /C [0 1 0] "
+               "/QuadPoints [20 280 120 280 20 250 120 250] >>");
+    pdf.finishWithTable({{"Size", PDFValue::integer(16)}, {"Root", PDFValue::ref(1, 0)}});
     pdf.writeTo(dir.file("mixed.pdf"));
 
     Drawing drawing(dir.file("mixed.pdf"));
@@ -184,12 +202,13 @@ TEST(PageViewItems, ForeignAnnotationsShowAsPopplerDrawsThem) {
         });
     };
     EXPECT_GT(differing(QRectF(30, 30, 80, 40)), 0);  // ours is left out
-    for (const QRectF& foreign :
-         {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30), QRectF(150, 20, 130, 100)}) {
+    for (const QRectF& foreign : {QRectF(150, 150, 100, 100), QRectF(20, 200, 100, 30),
+                                  QRectF(150, 20, 130, 100), QRectF(20, 250, 100, 30)}) {
         EXPECT_EQ(differing(foreign), 0) << foreign.x() << "," << foreign.y();
     }
     EXPECT_GT(drawn(QRectF(150, 150, 100, 100)), 0);  // Poppler does draw the square
     EXPECT_GT(drawn(QRectF(150, 20, 130, 100)), 0);   // and the foreign ink
+    EXPECT_GT(drawn(QRectF(20, 250, 100, 30)), 0);    // and the foreign highlight
     EXPECT_EQ(drawing.store->itemsOnPage(0), std::vector<AnnotationItem>{ours});
 }
 

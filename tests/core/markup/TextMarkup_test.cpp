@@ -159,6 +159,25 @@ TEST(TextMarkupAnnotation, IsTheStandardSubtypeWithQuadPointsOpacityAndText) {
     EXPECT_EQ(contents(plain), "(the quick brown fox)");
 }
 
+TEST(TextMarkupQuads, TheQuadOfARunTurnsWithTheWayItReadsOnScreen) {
+    // A page of 300 points' height shown upright: display y = 300 - page y.
+    const AffineTransform toDisplay{1, 0, 0, -1, 0, 300};
+    auto quadOf = [&](std::vector<Rect> boxes) { return *Quad::covering(boxes, toDisplay); };
+    // Across the page: the upper edge is the top of the line.
+    EXPECT_EQ(quadOf({{10, 100, 5, 10}, {15, 100, 5, 10}}),
+              (Quad{{10, 110}, {20, 110}, {10, 100}, {20, 100}}));
+    // Down the page (text turned clockwise): the glyphs' tops face right.
+    EXPECT_EQ(quadOf({{50, 200, 10, 5}, {50, 190, 10, 5}}),
+              (Quad{{60, 205}, {60, 190}, {50, 205}, {50, 190}}));
+    // Up the page: their tops face left.
+    EXPECT_EQ(quadOf({{50, 190, 10, 5}, {50, 200, 10, 5}}),
+              (Quad{{50, 190}, {50, 205}, {60, 190}, {60, 205}}));
+    // Upside down.
+    EXPECT_EQ(quadOf({{15, 100, 5, 10}, {10, 100, 5, 10}}),
+              (Quad{{20, 100}, {10, 100}, {20, 110}, {10, 110}}));
+    EXPECT_FALSE(Quad::covering({}, toDisplay));
+}
+
 TEST(TextMarkupHits, APointHitsInsideAQuadAndNotBetweenThem) {
     const AnnotationItem turned = markupItem({TextMarkupKind::underline, {upwardQuad()}, "word", ""});
     EXPECT_EQ(ItemGeometry::hitTest(turned, {95, 340}, 0, false), HitPart::body);
